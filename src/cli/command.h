@@ -1,0 +1,25 @@
+// Registration of the `tessel` subcommands; one file per command.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <string>
+
+namespace tessel::cli {
+
+// Exit codes: the result codes of long operations.
+constexpr int kExitOk = 0;
+constexpr int kExitCancelled = 1;
+constexpr int kExitFailed = 2;
+
+// Adds the command's options to its subcommand and returns the action to run.
+using CommandSetup = std::function<std::function<int()>(CLI::App& sub)>;
+
+struct CommandRegistration {
+    CommandRegistration(const char* name, const char* description, CommandSetup setup);
+};
+
+// Prints a line to stdout.
+void Out(const std::string& line);
+
+}  // namespace tessel::cli

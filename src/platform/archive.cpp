@@ -1,0 +1,69 @@
+#include "platform/archive.h"
+
+#include <cstring>
+
+namespace tessel {
+
+void CArchive::WriteInt(uint64_t v, size_t n) {
+    for (size_t i = 0; i < n; ++i) out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+uint64_t CArchive::ReadInt(size_t n) {
+    if (n > in_.size() - pos_ || pos_ > in_.size()) throw CArchiveError("archive ends early");
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i) v |= static_cast<uint64_t>(in_[pos_ + i]) << (8 * i);
+    pos_ += n;
+    return v;
+}
+
+void CArchive::WriteBytes(const void* data, size_t n) {
+    auto p = static_cast<const uint8_t*>(data);
+    out_.insert(out_.end(), p, p + n);
+}
+
+void CArchive::ReadBytes(void* out, size_t n) {
+    if (n > in_.size() - pos_) throw CArchiveError("archive ends early");
+    if (n) std::memcpy(out, in_.data() + pos_, n);
+    pos_ += n;
+}
+
+void CArchive::WriteString(const std::string& s) {
+    const size_t n = s.size();
+    if (n < 0xFF) {
+        WriteInt(n, 1);
+    } else if (n < 0xFFFE) {
+        WriteInt(0xFF, 1);
+        WriteInt(n, 2);
+    } else {
+        WriteInt(0xFF, 1);
+        WriteInt(0xFFFF, 2);
+        WriteInt(n, 4);
+    }
+    WriteBytes(s.data(), n);
+}
+
+std::string CArchive::ReadString() {
+    size_t n = ReadInt(1);
+    if (n == 0xFF) {
+        n = ReadInt(2);
+        if (n == 0xFFFF) n = ReadInt(4);
+    }
+    if (n > in_.size() - pos_) throw CArchiveError("archive string runs past the end");
+    std::string s(reinterpret_cast<const char*>(in_.data() + pos_), n);
+    pos_ += n;
+    return s;
+}
+
+void CArchive::IoBytes(std::vector<uint8_t>& bytes) {
+    uint32_t n = static_cast<uint32_t>(bytes.size());
+    Io(n);
+    if (storing_) {
+        WriteBytes(bytes.data(), n);
+    } else {
+        if (n > in_.size() - pos_) throw CArchiveError("archive ends early");
+        bytes.assign(in_.begin() + pos_, in_.begin() + pos_ + n);
+        pos_ += n;
+    }
+}
+
+}  // namespace tessel

@@ -1,0 +1,68 @@
+// Little-endian object archive with length-prefixed strings.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+// Thrown when loading runs past the end of the archive or meets a bad value.
+class CArchiveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class CArchive {
+public:
+    // A storing archive that appends to an internal buffer.
+    CArchive() : storing_(true) {}
+    // A loading archive over the given bytes.
+    explicit CArchive(std::span<const uint8_t> data) : storing_(false), in_(data) {}
+
+    bool IsStoring() const { return storing_; }
+    bool IsLoading() const { return !storing_; }
+    const std::vector<uint8_t>& Buffer() const { return out_; }
+    size_t Pos() const { return pos_; }
+    bool AtEnd() const { return pos_ >= in_.size(); }
+
+    void WriteInt(uint64_t v, size_t n);
+    uint64_t ReadInt(size_t n);
+    void WriteBytes(const void* data, size_t n);
+    void ReadBytes(void* out, size_t n);
+    // Length: one byte below 255, else 0xFF + 16 bits below 0xFFFE, else 0xFF 0xFFFF + 32 bits.
+    void WriteString(const std::string& s);
+    std::string ReadString();
+
+    // Reads or writes a value in place, by direction.
+    template <class T>
+    void Io(T& v) {
+        static_assert(std::is_integral_v<T> || std::is_enum_v<T>);
+        if (storing_)
+            WriteInt(static_cast<uint64_t>(v), sizeof(T));
+        else
+            v = static_cast<T>(ReadInt(sizeof(T)));
+    }
+    void Io(bool& v) {
+        uint8_t b = v ? 1 : 0;
+        Io(b);
+        v = b != 0;
+    }
+    void Io(std::string& s) {
+        if (storing_)
+            WriteString(s);
+        else
+            s = ReadString();
+    }
+    void IoBytes(std::vector<uint8_t>& bytes);
+
+private:
+    bool storing_;
+    std::vector<uint8_t> out_;
+    std::span<const uint8_t> in_;
+    size_t pos_ = 0;
+};
+
+}  // namespace tessel

@@ -1,0 +1,51 @@
+// Files and folders: whole-file reads, listing by pattern, folder creation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+// The native path separator, appended to folder paths before names.
+constexpr char kPathSeparator = '/';
+
+// Appends the separator when the folder does not end with one (empty stays empty).
+void NormalizeFolder(std::string& folder);
+std::string JoinPath(std::string folder, const std::string& name);
+
+// Reads a whole file. On failure returns false and sets error to the system's
+// text for the failure (as strerror gives it).
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
+// Writes a whole file; on failure removes what was written and returns false.
+bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error);
+
+bool PathExists(const std::string& path);
+bool IsFolder(const std::string& path);
+// Creates one folder level; true when it exists afterwards.
+bool CreateFolder(const std::string& path);
+bool DeleteFile(const std::string& path);
+// Size of a file, or -1.
+int64_t FileLength(const std::string& path);
+
+struct SFolderEntry {
+    std::string path;   // full path
+    std::string title;  // file name without its extension
+    std::string name;   // file name
+};
+
+// Lists the regular files of a folder matching a wildcard pattern ("*.mpls"),
+// the extension compared without regard to case. Order is unspecified.
+std::vector<SFolderEntry> ListFolder(const std::string& folder, const std::string& pattern);
+
+// Splits "folder/*.ext" style patterns into folder and file pattern.
+std::vector<SFolderEntry> ListPattern(const std::string& pathPattern);
+
+std::string FileTitle(const std::string& path);  // name without folder and extension
+std::string FileName(const std::string& path);   // name without folder
+std::string FileExtension(const std::string& path);  // without the dot
+
+// The system's error text for an errno value.
+std::string SystemErrorText(int error);
+
+}  // namespace tessel

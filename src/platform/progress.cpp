@@ -1,0 +1,116 @@
+#include "platform/progress.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/text.h"
+
+namespace tessel {
+
+namespace {
+constexpr size_t kMaxText = 4095;
+}
+
+CProgressWnd::CProgressWnd() { startMs_ = NowMs(); }
+
+int64_t CProgressWnd::NowMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void CProgressWnd::SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void CProgressWnd::SetRange(int lower, int upper) {
+    lower_ = lower;
+    upper_ = upper;
+}
+
+bool CProgressWnd::SetPos(int position) {
+    position_ = position;
+    int percent = 0;
+    if (lower_ < upper_)
+        percent = static_cast<int>(
+            std::lround((position - lower_) * 100.0 / static_cast<double>(upper_ - lower_)));
+    if (percent != percent_ || percent == 0) {
+        percent_ = percent;
+        title_ = StrFormat("%s [%d%%]", caption_.c_str(), percent_);
+    }
+    Update();
+    return cancelled_;
+}
+
+void CProgressWnd::SetText(const std::string& text) {
+    if (EqualsNoCase(text, text_)) return;
+    text_ = text.substr(0, kMaxText);
+    Update();
+}
+
+void CProgressWnd::SetCaption(const std::string& caption) {
+    if (EqualsNoCase(caption, caption_)) return;
+    caption_ = caption;
+    title_ = caption_;
+    Update();
+}
+
+void CProgressWnd::HideBar() {
+    barVisible_ = false;
+    Redraw();
+}
+
+void CProgressWnd::Cancel() { cancelled_ = true; }
+
+void CProgressWnd::Update() {
+    Redraw();
+    if (!cancelled_) Pump();
+}
+
+std::string CProgressWnd::TimeLeftText() const {
+    return FormatTimeLeft(NowMs() - startMs_, upper_ - lower_, std::abs(position_), percent_);
+}
+
+std::string CProgressWnd::FormatTimeLeft(int64_t elapsedMs, int total, int done, int percent) {
+    // Nothing done yet: no basis for an estimate.
+    if (done == 0) return {};
+    const double ms = static_cast<double>(elapsedMs) * total / done - static_cast<double>(elapsedMs);
+    int64_t seconds = std::llround(ms / 1000.0);
+    if (seconds == 0 && percent <= 99) seconds = 1;
+    const int64_t hours = seconds > 3600 ? seconds / 3600 : 0;
+    const int64_t rest = seconds - hours * 3600;
+    const int64_t minutes = rest > 60 ? rest / 60 : 0;
+    const int64_t secs = rest - minutes * 60;
+    const char* label = kTimeLeftLabel;
+    if (hours)
+        return StrFormat("%s  %lld %s %lld %s", label, static_cast<long long>(hours), "hour",
+                         static_cast<long long>(minutes), "min");
+    if (minutes)
+        return StrFormat("%s  %lld %s %lld %s", label, static_cast<long long>(minutes), "min",
+                         static_cast<long long>(secs), "sec");
+    return StrFormat("%s  %lld %s", label, static_cast<long long>(secs), "sec");
+}
+
+bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report) {
+    if (!wnd) return true;
+    if (wnd->cancelled_) return false;
+    switch (report.kind) {
+        case SProgressReport::kPosition:
+            if (report.position == 100) wnd->SleepMs(50);
+            wnd->SetPos(report.position);
+            break;
+        case SProgressReport::kText:
+            wnd->SetText(report.text);
+            break;
+        case SProgressReport::kCaption:
+            wnd->SetCaption(report.caption);
+            break;
+        case SProgressReport::kHideBar:
+            wnd->HideBar();
+            break;
+        default:
+            break;
+    }
+    return !wnd->cancelled_;
+}
+
+}  // namespace tessel

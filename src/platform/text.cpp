@@ -1,0 +1,48 @@
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <strings.h>
+
+namespace tessel {
+
+std::string StrFormatV(const char* fmt, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    if (n <= 0) return {};
+    std::string s(static_cast<size_t>(n), '\0');
+    std::vsnprintf(s.data(), s.size() + 1, fmt, args);
+    return s;
+}
+
+std::string StrFormat(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    std::string s = StrFormatV(fmt, args);
+    va_end(args);
+    return s;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+int CompareNoCase(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()); }
+
+std::string ToLower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::string ToUpper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+int AtoI(const std::string& s) { return std::atoi(s.c_str()); }
+
+}  // namespace tessel

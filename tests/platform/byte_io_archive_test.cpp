@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "platform/archive.h"
+#include "platform/byte_io.h"
+
+namespace tessel {
+namespace {
+
+TEST(ByteReader, ReadsBigEndianAndFailsStickyPastTheEnd) {
+    const uint8_t bytes[] = {0x12, 0x34, 0x56, 0x78, 0x9A};
+    CByteReader r(bytes, sizeof bytes);
+    EXPECT_EQ(r.U16(), 0x1234);
+    EXPECT_EQ(r.U24(), 0x56789Au);
+    EXPECT_FALSE(r.Failed());
+    EXPECT_EQ(r.U8(), 0);
+    EXPECT_TRUE(r.Failed());
+    EXPECT_FALSE(r.Seek(2));  // a failed reader stays failed
+    EXPECT_TRUE(r.Failed());
+
+    CByteReader s(bytes, sizeof bytes);
+    EXPECT_FALSE(s.Seek(6));
+    EXPECT_TRUE(s.Failed());
+    CByteReader t(bytes, sizeof bytes);
+    EXPECT_EQ(t.U32(), 0x12345678u);
+    auto sub = t.Sub(2);
+    EXPECT_TRUE(t.Failed());
+    EXPECT_TRUE(sub.Failed());
+}
+
+TEST(ByteWriter, CountsWithoutBufferAndWritesTheSameSize) {
+    auto emit = [](CByteWriter& w) {
+        w.U8(1);
+        w.U16(0x0203);
+        w.U24(0x040506);
+        w.U32(0x0708090A);
+        w.Zeros(2);
+    };
+    CByteWriter count;
+    emit(count);
+    ASSERT_EQ(count.Pos(), 12u);
+    std::vector<uint8_t> buf(count.Pos());
+    CByteWriter w(buf.data());
+    emit(w);
+    EXPECT_EQ(buf, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0}));
+}
+
+TEST(Archive, StringLengthPrefixesAtEachBoundary) {
+    for (size_t len : {0u, 254u, 255u, 0xFFFDu, 0xFFFEu, 0x10000u}) {
+        CArchive out;
+        std::string s(len, 'x');
+        out.Io(s);
+        const auto& b = out.Buffer();
+        size_t head = len < 255 ? 1 : len < 0xFFFE ? 3 : 7;
+        ASSERT_EQ(b.size(), head + len) << len;
+        if (len >= 255) {
+            EXPECT_EQ(b[0], 0xFF);
+        }
+        if (len >= 0xFFFE) {
+            EXPECT_EQ(b[1] | (b[2] << 8), 0xFFFF);
+        }
+        CArchive in(b);
+        std::string back;
+        in.Io(back);
+        EXPECT_EQ(back, s);
+    }
+}
+
+TEST(Archive, LittleEndianAndTruncationThrows) {
+    CArchive out;
+    int32_t v = 0x01020304;
+    out.Io(v);
+    EXPECT_EQ(out.Buffer(), (std::vector<uint8_t>{4, 3, 2, 1}));
+    std::vector<uint8_t> cut(out.Buffer().begin(), out.Buffer().begin() + 3);
+    CArchive in(cut);
+    int32_t back = 0;
+    EXPECT_THROW(in.Io(back), CArchiveError);
+    const std::vector<uint8_t> longString = {200, 'a'};
+    CArchive in2(longString);
+    EXPECT_THROW(in2.ReadString(), CArchiveError);
+}
+
+}  // namespace
+}  // namespace tessel

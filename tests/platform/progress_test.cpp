@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "platform/progress.h"
+
+namespace tessel {
+namespace {
+
+class CFakeProgress : public CProgressWnd {
+public:
+    int64_t now = 0;
+    int slept = 0;
+    int pumps = 0;
+    bool cancelOnPump = false;
+
+protected:
+    void Pump() override {
+        ++pumps;
+        if (cancelOnPump) Cancel();
+    }
+    int64_t NowMs() const override { return now; }
+    void SleepMs(int ms) override { slept += ms; }
+};
+
+SProgressReport Caption(const char* c) {
+    SProgressReport r;
+    r.kind = SProgressReport::kCaption;
+    r.caption = c;
+    return r;
+}
+
+SProgressReport Pos(int p) {
+    SProgressReport r;
+    r.kind = SProgressReport::kPosition;
+    r.position = p;
+    return r;
+}
+
+TEST(Progress, TitleCarriesCaptionAndPercent) {
+    CFakeProgress w;
+    EXPECT_TRUE(ReportProgress(&w, Caption("Parsing m2ts")));
+    EXPECT_TRUE(ReportProgress(&w, Pos(50)));
+    EXPECT_EQ(w.Title(), "Parsing m2ts [50%]");
+    EXPECT_EQ(w.slept, 0);
+    ReportProgress(&w, Pos(100));
+    EXPECT_EQ(w.slept, 50);  // the last step waits before the bar moves
+    EXPECT_EQ(w.Title(), "Parsing m2ts [100%]");
+}
+
+TEST(Progress, TimeLeftEstimate) {
+    EXPECT_EQ(CProgressWnd::FormatTimeLeft(30000, 100, 25, 25), "Estimated time left:  1 min 30 sec");
+    EXPECT_EQ(CProgressWnd::FormatTimeLeft(1000, 100, 100, 100), "Estimated time left:  0 sec");
+    EXPECT_EQ(CProgressWnd::FormatTimeLeft(100, 100, 99, 99), "Estimated time left:  1 sec");
+    EXPECT_EQ(CProgressWnd::FormatTimeLeft(3601000, 100, 50, 50),
+              "Estimated time left:  1 hour 0 min");
+    EXPECT_EQ(CProgressWnd::FormatTimeLeft(60000, 100, 50, 50), "Estimated time left:  60 sec");
+    EXPECT_EQ(CProgressWnd::FormatTimeLeft(5000, 100, 0, 0), "");
+}
+
+TEST(Progress, CancelSticksAndTextIgnoresCase) {
+    CFakeProgress w;
+    SProgressReport text;
+    text.kind = SProgressReport::kText;
+    text.text = "Demuxing";
+    EXPECT_TRUE(ReportProgress(&w, text));
+    const int pumps = w.pumps;
+    text.text = "DEMUXING";
+    ReportProgress(&w, text);
+    EXPECT_EQ(w.Text(), "Demuxing");
+    EXPECT_EQ(w.pumps, pumps);
+    w.cancelOnPump = true;
+    EXPECT_FALSE(ReportProgress(&w, Pos(10)));
+    w.cancelOnPump = false;
+    EXPECT_FALSE(ReportProgress(&w, Pos(20)));
+    EXPECT_TRUE(ReportProgress(nullptr, Pos(20)));
+}
+
+}  // namespace
+}  // namespace tessel

@@ -1,0 +1,77 @@
+#include "support/test_support.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace tessel::test {
+
+fs::path CorpusDir() {
+    static const fs::path dir = [] {
+        fs::path p(TESSEL_CORPUS_DIR);
+        std::error_code ec;
+        return fs::is_directory(p, ec) ? p : fs::path();
+    }();
+    return dir;
+}
+
+fs::path SourceDir() { return fs::path(TESSEL_SOURCE_DIR); }
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+CMessageCapture::CMessageCapture(EAnswer a) : answer(a), previous_(SetMessageSink(this)) {}
+
+CMessageCapture::~CMessageCapture() { SetMessageSink(previous_); }
+
+CTempDir::CTempDir() {
+    static std::atomic<int> counter{0};
+    std::random_device rd;
+    path_ = fs::temp_directory_path() /
+            ("tessel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+             std::to_string(rd()));
+    fs::create_directories(path_);
+}
+
+CTempDir::~CTempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+namespace {
+std::string Slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+}  // namespace
+
+SRunResult RunCli(const std::vector<std::string>& args) {
+    CTempDir tmp;
+    std::string cmd = Quote(TESSEL_CLI_PATH);
+    for (const auto& a : args) cmd += " " + Quote(a);
+    cmd += " >" + Quote((tmp.Path() / "out").string()) + " 2>" + Quote((tmp.Path() / "err").string()) +
+           " </dev/null";
+    SRunResult r;
+    const int status = std::system(cmd.c_str());
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(tmp.Path() / "out");
+    r.err = Slurp(tmp.Path() / "err");
+    return r;
+}
+
+}  // namespace tessel::test
