@@ -1,0 +1,24 @@
+// Progress on stderr for long commands: a one-line bar when stderr is a
+// terminal; Ctrl-C cancels the operation cleanly.
+#pragma once
+
+#include "platform/progress.h"
+
+namespace tessel::cli {
+
+class CTerminalProgress : public CProgressWnd {
+public:
+    CTerminalProgress();
+    ~CTerminalProgress() override;
+
+protected:
+    void Pump() override;
+    void Redraw() override;
+
+private:
+    bool tty_;
+    int64_t lastDrawMs_ = -1000;
+    void (*previous_)(int) = nullptr;
+};
+
+}  // namespace tessel::cli
