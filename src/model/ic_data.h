@@ -1,0 +1,43 @@
+// The body of one interactive composition: menu settings and its pages.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "model/page.h"
+
+namespace tessel {
+
+class CIcData : public CNamedPtrArray<CPage> {
+public:
+    const char* ClassName() const override { return "CIcData"; }
+    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
+    // Pages and the six composition fields.
+    void CopyAll(const CNamedObject& other);
+    // Pages, then the models, time-outs and user time-out, little-endian.
+    void Serialize(CArchive& ar) override;
+    // Reads one body starting at its 24-bit length; returns the bytes
+    // consumed, or -1 when reading would pass the end of data.
+    int Parse(std::span<const uint8_t> data, int mode) override;
+    // Writes the body; with a null buffer returns its size.
+    int Write(uint8_t* buffer, int mode) override;
+
+    bool ParseFrom(CByteReader& r, int mode);
+    void WriteTo(CByteWriter& w, int mode);
+
+    // Page#n, n the page count after appending.
+    CPage* AddNewPage();
+
+    // Resolves every page; false when a page fails.
+    bool ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes);
+    void RefreshIds();
+
+    uint32_t compositionLength = 0;  // 24-bit
+    uint8_t streamModel = 1;
+    uint8_t uiModel = 0;
+    uint64_t compositionTimeOutPts = 0;  // 33-bit
+    uint64_t selectionTimeOutPts = 0;    // 33-bit
+    uint32_t userTimeOutDuration = 0;    // 24-bit
+};
+
+}  // namespace tessel
