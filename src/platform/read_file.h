@@ -1,0 +1,41 @@
+// A read-only file opened for sequential block reads with seeking.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tessel {
+
+class CReadFile {
+public:
+    CReadFile() = default;
+    ~CReadFile();
+    CReadFile(const CReadFile&) = delete;
+    CReadFile& operator=(const CReadFile&) = delete;
+
+    // Opens the file; on failure returns false and sets error to the system's text.
+    bool Open(const std::string& path, std::string& error);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Reads up to size bytes, fewer only at the end of the file or on an error
+    // (Failed() then tells which). Returns the count read.
+    size_t Read(void* buffer, size_t size);
+    bool Seek(int64_t position);
+    int64_t Position() const { return position_; }
+    int64_t Length() const;
+    // The absolute path the file was opened by.
+    const std::string& Path() const { return path_; }
+    // The last read failed with a system error (its errno in Error()).
+    bool Failed() const { return error_ != 0; }
+    int Error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int64_t position_ = 0;
+    int error_ = 0;
+    std::string path_;
+};
+
+}  // namespace tessel

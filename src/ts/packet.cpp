@@ -1,0 +1,165 @@
+#include "ts/packet.h"
+
+#include "ts/esi.h"
+#include "ts/pes.h"
+
+namespace tessel {
+
+EPidClass ClassifyPid(uint16_t pid) {
+    if (pid == 0x1011) return EPidClass::PrimaryVideo;
+    if (pid == 0x1012) return EPidClass::DependentVideo;
+    if (pid >= 0x1100 && pid <= 0x111F) return EPidClass::PrimaryAudio;
+    if (pid >= 0x1200 && pid <= 0x12FF) return EPidClass::PresentationGraphics;
+    if (pid >= 0x1400 && pid <= 0x141F) return EPidClass::InteractiveGraphics;
+    if (pid == 0x1800) return EPidClass::TextSubtitle;
+    if (pid >= 0x1A00 && pid <= 0x1A1F) return EPidClass::SecondaryAudio;
+    if (pid >= 0x1B00 && pid <= 0x1B1F) return EPidClass::SecondaryVideo;
+    return EPidClass::Other;
+}
+
+bool IsElementaryPid(uint16_t pid) {
+    const EPidClass c = ClassifyPid(pid);
+    return c != EPidClass::Other && c != EPidClass::DependentVideo;
+}
+
+bool IsGraphicsPid(uint16_t pid) {
+    const EPidClass c = ClassifyPid(pid);
+    return c == EPidClass::PresentationGraphics || c == EPidClass::InteractiveGraphics ||
+           c == EPidClass::TextSubtitle;
+}
+
+void STimeStamp::Read(CByteReader& r) {
+    const uint64_t v = r.Uint(5);
+    prefix = static_cast<uint8_t>((v >> 36) & 0xF);
+    value = (((v >> 33) & 0x7) << 30) | (((v >> 17) & 0x7FFF) << 15) | ((v >> 1) & 0x7FFF);
+}
+
+void SPcr::Read(CByteReader& r) {
+    const uint64_t v = r.Uint(6);
+    base = v >> 15;
+    extension = static_cast<uint16_t>(v & 0x1FF);
+}
+
+bool SAdaptationField::Parse(CByteReader& r) {
+    length = r.U8();
+    CByteReader f = r.Sub(length);
+    if (r.Failed()) return false;
+    if (length == 0) return true;
+    const uint8_t flags = f.U8();
+    discontinuity = flags & 0x80;
+    randomAccess = flags & 0x40;
+    esPriority = flags & 0x20;
+    pcrFlag = flags & 0x10;
+    opcrFlag = flags & 0x08;
+    splicingPointFlag = flags & 0x04;
+    privateDataFlag = flags & 0x02;
+    extensionFlag = flags & 0x01;
+    if (pcrFlag) pcr.Read(f);
+    if (opcrFlag) opcr.Read(f);
+    if (splicingPointFlag) spliceCountdown = f.U8();
+    if (privateDataFlag) {
+        auto v = f.View(f.U8());
+        privateData.assign(v.begin(), v.end());
+    }
+    if (extensionFlag) {
+        extensionLength = f.U8();
+        CByteReader x = f.Sub(extensionLength);
+        if (extensionLength > 0) {
+            const uint8_t xf = x.U8();
+            ltwFlag = xf & 0x80;
+            piecewiseRateFlag = xf & 0x40;
+            seamlessSpliceFlag = xf & 0x20;
+            if (ltwFlag) {
+                const uint16_t v = x.U16();
+                ltwValid = v & 0x8000;
+                ltwOffset = v & 0x7FFF;
+            }
+            if (piecewiseRateFlag) piecewiseRate = x.U24() & 0x3FFFFF;
+            if (seamlessSpliceFlag) {
+                dtsNextAu.Read(x);
+                spliceType = dtsNextAu.prefix;
+            }
+            auto rest = x.View(x.Remaining());
+            extensionRest.assign(rest.begin(), rest.end());
+        }
+        if (x.Failed()) return false;
+    }
+    if (f.Failed()) return false;
+    // Bytes left of length + 1, the length byte counted as consumed.
+    stuffingBytes = static_cast<int>(f.Remaining());
+    return true;
+}
+
+STsPacket::STsPacket() = default;
+STsPacket::~STsPacket() = default;
+
+bool STsPacket::HasCompleteProgramMap() const {
+    return pmt && pmt->Complete() && pmt->Valid();
+}
+
+std::unique_ptr<CEsiFolder> STsPacket::TakeProgramMap() {
+    if (!HasCompleteProgramMap()) return nullptr;
+    return std::move(pmt);
+}
+
+int STsPacket::ParsePacket(std::span<const uint8_t> packet) {
+    adaptation.reset();
+    pes.reset();
+    if (pmt && pmt->Complete()) pmt.reset();
+    if (packet.size() < kTsPacketSize || packet[0] != kSyncByte) return 0;
+
+    CByteReader r(packet.first(kTsPacketSize));
+    syncByte = r.U8();
+    const uint16_t b12 = r.U16();
+    transportError = b12 & 0x8000;
+    payloadUnitStart = b12 & 0x4000;
+    transportPriority = b12 & 0x2000;
+    pid = b12 & 0x1FFF;
+    const uint8_t b3 = r.U8();
+    scramblingControl = b3 >> 6;
+    adaptationFieldControl = (b3 >> 4) & 3;
+    continuityCounter = b3 & 0xF;
+
+    if (adaptationFieldControl & 2) {
+        // An adaptation field longer than the packet: no payload can be found.
+        if (packet[4] > kTsPacketSize - 5) return kPacketDamaged;
+        SAdaptationField af;
+        CByteReader ar = r.Sub(packet[4] + 1u);
+        // A field whose own parts overrun it is dropped; its length still
+        // places the payload.
+        if (af.Parse(ar)) adaptation = std::move(af);
+    }
+    // Without a payload (control 2, or the reserved value 0) nothing follows.
+    if (!(adaptationFieldControl & 1)) return static_cast<int>(kTsPacketSize);
+
+    const int payloadStart = static_cast<int>(r.Pos());
+    if (pid == kPmtPid) {
+        ParsePmtPayload(r);
+        return static_cast<int>(kTsPacketSize);
+    }
+    if (payloadUnitStart && IsElementaryPid(pid) && !r.AtEnd()) {
+        auto header = std::make_unique<SPesHeader>();
+        const int len = header->Parse(r);
+        if (len < 0 || payloadStart + len > static_cast<int>(kTsPacketSize)) return kPacketDamaged;
+        pes = std::move(header);
+        return payloadStart + len;
+    }
+    return payloadStart;
+}
+
+void STsPacket::ParsePmtPayload(CByteReader& r) {
+    if (payloadUnitStart) {
+        const uint8_t pointer = r.U8();
+        r.Skip(pointer);
+        auto folder = std::make_unique<CEsiFolder>();
+        // A start that is not a PMT section drops any section in progress.
+        pmt.reset();
+        if (r.Failed() || !folder->StartSection(r)) return;
+        pmt = std::move(folder);
+    } else if (!pmt || !pmt->Started()) {
+        return;  // a continuation before any section start
+    }
+    pmt->AppendSection(r);
+}
+
+}  // namespace tessel

@@ -1,0 +1,164 @@
+#include "ts/track_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "platform/files.h"
+#include "ts/pes.h"
+
+namespace tessel {
+
+bool CMemoryFile::Write(const uint8_t* data, size_t size) {
+    data_.insert(data_.end(), data, data + size);
+    return true;
+}
+
+CDiskFile::~CDiskFile() {
+    Close();
+}
+
+bool CDiskFile::Open(const std::string& path, std::string& error) {
+    Close();
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_) {
+        error = SystemErrorText(errno);
+        return false;
+    }
+    path_ = path;
+    length_ = 0;
+    return true;
+}
+
+bool CDiskFile::Write(const uint8_t* data, size_t size) {
+    if (!file_) return false;
+    const size_t n = std::fwrite(data, 1, size, file_);
+    length_ += static_cast<int64_t>(n);
+    return n == size;
+}
+
+void CDiskFile::Close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+STrackFile::STrackFile(std::unique_ptr<COutputFile> out, size_t cap)
+    : buffer(std::make_unique_for_overwrite<uint8_t[]>(cap)),
+      capacity(cap),
+      output(std::move(out)) {}
+
+STrackFile::~STrackFile() {
+    buffer.reset();
+    if (!output) return;
+    const bool empty = output->Length() == 0;
+    const std::string path = output->Path();
+    output->Close();
+    if (empty && !path.empty()) DeleteFile(path);
+}
+
+void STrackFile::NotePesStart(uint32_t pts, bool /*priority*/) {
+    ++pesCount;
+    if (firstPts == 0) firstPts = pts;
+}
+
+void STrackFile::WriteOut(const uint8_t* data, size_t size) {
+    if (!output) return;
+    if (!output->Write(data, size)) writeFailed = true;
+}
+
+void STrackFile::Append(std::initializer_list<std::span<const uint8_t>> parts) {
+    size_t size = 0;
+    for (auto p : parts) size += p.size();
+    if (used + size > capacity && used > 0) {
+        WriteOut(buffer.get(), used);
+        used = 0;
+    }
+    if (size > capacity) {  // larger than the whole buffer: straight through
+        for (auto p : parts) WriteOut(p.data(), p.size());
+        return;
+    }
+    for (auto p : parts) {
+        if (!p.empty()) std::memcpy(buffer.get() + used, p.data(), p.size());
+        used += p.size();
+    }
+}
+
+void STrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHeader* header,
+                              int64_t /*referenceTime*/, int64_t /*mapOffset*/) {
+    if (header) pesOpen = true;
+    Append({{data, size}});
+}
+
+void STrackFile::WritePayloadWithPrefix(const uint8_t* data, size_t size, const uint8_t* prefix,
+                                        size_t prefixSize) {
+    Append({{prefix, prefixSize}, {data, size}});
+}
+
+void STrackFile::Flush() {
+    if (used > 0 && output) {
+        WriteOut(buffer.get(), used);
+        used = 0;
+    }
+}
+
+namespace {
+void PutU32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+uint32_t Low32(int64_t v) {
+    return static_cast<uint32_t>(static_cast<uint64_t>(v));
+}
+}  // namespace
+
+void SGsTrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHeader* header,
+                                int64_t referenceTime, int64_t mapOffset) {
+    if (!header) {
+        // A continuation belongs to the open record; without one (the stream
+        // began inside a PES packet, or its start was damaged) it is dropped.
+        if (pesOpen) Append({{data, size}});
+        return;
+    }
+    pesOpen = true;
+    // A header without PTS repeats the previous record's time (the reference
+    // time before any record).
+    const uint64_t pts = header->HasPts()
+                             ? header->pts.value
+                             : (haveLastPts_ ? lastPts_ : static_cast<uint64_t>(referenceTime));
+    lastPts_ = pts;
+    haveLastPts_ = true;
+    const int64_t base = mapOffset - referenceTime;
+    if (firstRecord) {
+        const uint64_t first = header->HasDts() ? header->dts.value : pts;
+        const int64_t t = static_cast<int64_t>(first) + base;
+        timeShift = t < kMinFirstTime ? kMinFirstTime - t : 0;
+        firstRecord = false;
+    }
+    const int64_t ptsOut = static_cast<int64_t>(pts) + base + timeShift;
+    const int64_t dtsOut =
+        header->HasDts() ? static_cast<int64_t>(header->dts.value) + base + timeShift : 0;
+    for (size_t i = 0; i < 2; ++i)
+        recordHead[i] = i < tag.size() ? static_cast<uint8_t>(tag[i]) : 0;
+    PutU32(recordHead + 2, Low32(ptsOut));
+    PutU32(recordHead + 6, Low32(dtsOut));
+    Append({{recordHead, kRecordHeadSize}, {data, size}});
+}
+
+bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info) {
+    try {
+        map.pids.push_back(pid);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    try {
+        map.tracks.push_back(std::move(info));
+    } catch (const std::bad_alloc&) {
+        map.pids.pop_back();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tessel

@@ -1,0 +1,157 @@
+// Per-PID elementary outputs of a demux pass, and the map of tracked PIDs.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+struct SPesHeader;
+
+// A writable output of a track: a disk file or a growable memory file.
+class COutputFile {
+public:
+    virtual ~COutputFile() = default;
+    // Appends bytes; false when they could not be written.
+    virtual bool Write(const uint8_t* data, size_t size) = 0;
+    virtual int64_t Length() const = 0;
+    // The file's path; empty for a memory file.
+    virtual std::string Path() const { return {}; }
+    virtual void Close() {}
+};
+
+class CMemoryFile : public COutputFile {
+public:
+    bool Write(const uint8_t* data, size_t size) override;
+    int64_t Length() const override { return static_cast<int64_t>(data_.size()); }
+    std::span<const uint8_t> Data() const { return data_; }
+    std::vector<uint8_t> Take() { return std::move(data_); }
+
+private:
+    std::vector<uint8_t> data_;
+};
+
+class CDiskFile : public COutputFile {
+public:
+    ~CDiskFile() override;
+    // Creates or truncates the file; on failure sets error to the system's text.
+    bool Open(const std::string& path, std::string& error);
+    bool Write(const uint8_t* data, size_t size) override;
+    int64_t Length() const override { return length_; }
+    std::string Path() const override { return path_; }
+    void Close() override;
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    int64_t length_ = 0;
+};
+
+// The elementary output of one PID: payload bytes staged in a buffer and
+// written to the output file in large pieces.
+struct STrackFile {
+    static constexpr size_t kDefaultCapacity = 4153344;  // 21,632 source packets
+
+    explicit STrackFile(std::unique_ptr<COutputFile> output, size_t capacity = kDefaultCapacity);
+    // Frees the buffer (unflushed bytes are lost); an output that holds no
+    // bytes is closed and deleted by its path, any other is closed.
+    virtual ~STrackFile();
+    STrackFile(const STrackFile&) = delete;
+    STrackFile& operator=(const STrackFile&) = delete;
+
+    // A PES packet starts: counts it and keeps the first non-zero PTS.
+    virtual void NotePesStart(uint32_t pts, bool priority);
+    // Appends one packet's payload; header is the PES header when the packet
+    // starts a PES packet. Times are 90 kHz.
+    virtual void WritePayload(const uint8_t* data, size_t size, const SPesHeader* header,
+                              int64_t referenceTime, int64_t mapOffset);
+    virtual void WritePayloadWithPrefix(const uint8_t* data, size_t size, const uint8_t* prefix,
+                                        size_t prefixSize);
+    virtual void Flush();
+
+    // The PES packet being gathered was damaged at its start; its remaining
+    // packets are not part of any record.
+    void AbandonPes() { pesOpen = false; }
+
+    COutputFile* Output() const { return output.get(); }
+    // A write to the output failed at some point.
+    bool WriteFailed() const { return writeFailed; }
+
+    uint32_t pesCount = 0;
+    uint32_t firstPts = 0;
+    std::unique_ptr<uint8_t[]> buffer;
+    size_t capacity = 0;
+    size_t used = 0;
+    std::unique_ptr<COutputFile> output;
+
+protected:
+    // Appends parts to the buffer, writing the buffer out first when they do
+    // not fit.
+    void Append(std::initializer_list<std::span<const uint8_t>> parts);
+    void WriteOut(const uint8_t* data, size_t size);
+
+    bool pesOpen = false;
+    bool writeFailed = false;
+};
+
+// A track written in the marked form: per PES packet a record of tag, PTS and
+// DTS followed by the PES payload.
+struct SGsTrackFile : STrackFile {
+    static constexpr int64_t kMinFirstTime = 131070;
+    static constexpr size_t kRecordHeadSize = 10;
+
+    using STrackFile::STrackFile;
+
+    void WritePayload(const uint8_t* data, size_t size, const SPesHeader* header,
+                      int64_t referenceTime, int64_t mapOffset) override;
+
+    std::string tag;
+    int64_t timeShift = 0;
+    uint8_t recordHead[kRecordHeadSize] = {};
+    bool firstRecord = true;
+
+private:
+    uint64_t lastPts_ = 0;
+    bool haveLastPts_ = false;
+};
+
+struct SIgTrackFile : SGsTrackFile {
+    explicit SIgTrackFile(std::unique_ptr<COutputFile> output, size_t capacity = kDefaultCapacity)
+        : SGsTrackFile(std::move(output), capacity) {
+        tag = "IG";
+    }
+};
+
+struct STrackInfo {
+    uint8_t streamType = 0;
+    std::unique_ptr<STrackFile> main;
+    // Packets with transport priority 0 go here when it is set.
+    std::unique_ptr<STrackFile> second;
+};
+
+// The tracks of one demux pass: parallel arrays of PIDs and entries.
+class CTrackInfoMap {
+public:
+    size_t Count() const { return pids.size(); }
+    bool Empty() const { return pids.empty(); }
+    // The first entry of the PID, or null.
+    STrackInfo* Find(int pid) const {
+        for (size_t i = 0; i < pids.size(); ++i)
+            if (pids[i] == pid) return tracks[i].get();
+        return nullptr;
+    }
+
+    std::vector<int> pids;
+    std::vector<std::unique_ptr<STrackInfo>> tracks;
+    int64_t timeOffset = 0;  // 90 kHz, added to every time stamp written
+};
+
+// Appends a track; false only when memory runs out.
+bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info);
+
+}  // namespace tessel
