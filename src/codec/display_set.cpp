@@ -1,0 +1,313 @@
+#include "codec/display_set.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace tessel {
+
+void CDsData::Clear() {
+    arrival_.clear();
+    pcs.reset();
+    icsList.reset();
+    wds.reset();
+    pdsList.reset();
+    odsList.reset();
+    end.reset();
+}
+
+bool CDsData::HasSingle(uint8_t type) const {
+    switch (type) {
+        case kSegmentPcs:
+            return pcs != nullptr;
+        case kSegmentWds:
+            return wds != nullptr;
+        case kSegmentEnd:
+            return end != nullptr;
+        default:
+            return false;
+    }
+}
+
+namespace {
+template <class T, class L>
+T* AppendTo(std::unique_ptr<L>& list) {
+    if (!list) list = std::make_unique<L>();
+    return list->Append(std::make_unique<T>());
+}
+template <class T>
+T* SetSingle(std::unique_ptr<T>& slot) {
+    if (slot) return nullptr;
+    slot = std::make_unique<T>();
+    return slot.get();
+}
+}  // namespace
+
+CSegmentBase* CDsData::CreateSegment(uint8_t type) {
+    CSegmentBase* s = nullptr;
+    switch (type) {
+        case kSegmentPds:
+            s = AppendTo<CPds>(pdsList);
+            break;
+        case kSegmentOds:
+            s = AppendTo<COds>(odsList);
+            break;
+        case kSegmentIcs:
+            s = AppendTo<CIcs>(icsList);
+            break;
+        case kSegmentPcs:
+            s = SetSingle(pcs);
+            break;
+        case kSegmentWds:
+            s = SetSingle(wds);
+            break;
+        case kSegmentEnd:
+            s = SetSingle(end);
+            break;
+        default:
+            break;
+    }
+    if (s) arrival_.push_back(s);
+    return s;
+}
+
+void CDsData::RemoveSegment(const CSegmentBase* segment) {
+    if (!segment) return;
+    std::erase(arrival_, segment);
+    if (pcs.get() == segment) pcs.reset();
+    if (wds.get() == segment) wds.reset();
+    if (end.get() == segment) end.reset();
+    if (pdsList) pdsList->Remove(segment);
+    if (odsList) odsList->Remove(segment);
+    if (icsList) icsList->Remove(segment);
+}
+
+CPds* CDsData::AddPalette() {
+    if (!pdsList) pdsList = std::make_unique<CPdsFolder>();
+    auto pds = std::make_unique<CPds>();
+    pds->paletteId = static_cast<uint8_t>(pdsList->GetSize());
+    pds->paletteVersion = 0;
+    CPds* p = pdsList->Append(std::move(pds));
+    arrival_.push_back(p);
+    return p;
+}
+
+void CDsData::ReplaceIcsList(std::vector<std::unique_ptr<CIcs>> list) {
+    // The new ICS take the place of the first old one in the stream order.
+    auto at = arrival_.end();
+    if (icsList) {
+        for (const auto& s : *icsList) {
+            auto it = std::find(arrival_.begin(), arrival_.end(), s.get());
+            if (it == arrival_.end()) continue;
+            at = arrival_.erase(it);
+            break;
+        }
+        std::erase_if(arrival_, [this](CSegmentBase* s) {
+            for (const auto& i : *icsList)
+                if (i.get() == s) return true;
+            return false;
+        });
+    }
+    if (at == arrival_.end()) {
+        // Without old ICS they go after the PCS, or first.
+        at = arrival_.begin();
+        if (pcs) {
+            auto it = std::find(arrival_.begin(), arrival_.end(), pcs.get());
+            if (it != arrival_.end()) at = it + 1;
+        }
+    }
+    const auto index = at - arrival_.begin();
+    icsList = std::make_unique<CIcsArray>();
+    std::vector<CSegmentBase*> added;
+    for (auto& s : list) added.push_back(icsList->Append(std::move(s)));
+    arrival_.insert(
+        arrival_.begin() + std::min(index, static_cast<std::ptrdiff_t>(arrival_.size())),
+        added.begin(), added.end());
+}
+
+std::vector<CSegmentBase*> CDsData::WriteOrder() const {
+    std::vector<CSegmentBase*> order;
+    if (pcs) order.push_back(pcs.get());
+    if (icsList)
+        for (const auto& s : *icsList) order.push_back(s.get());
+    if (wds) order.push_back(wds.get());
+    if (pdsList)
+        for (const auto& s : *pdsList) order.push_back(s.get());
+    if (odsList)
+        for (const auto& s : *odsList) order.push_back(s.get());
+    if (end) order.push_back(end.get());
+    return order;
+}
+
+int CDsData::SegmentCount() const {
+    return static_cast<int>(WriteOrder().size());
+}
+
+std::vector<CSegmentBase*> CDsData::StreamOrder() const {
+    std::vector<CSegmentBase*> order = WriteOrder();
+    if (arrival_.size() != order.size()) return order;
+    for (CSegmentBase* s : arrival_)
+        if (std::find(order.begin(), order.end(), s) == order.end()) return order;
+    return arrival_;
+}
+
+namespace {
+void SetError(SStreamError* error, int64_t offset, std::string text) {
+    if (!error) return;
+    error->offset = offset;
+    error->text = std::move(text);
+}
+}  // namespace
+
+int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamError* error) {
+    container.Clear();
+    for (;;) {
+        const int64_t recordStart = source.Position();
+        if (bare) {
+            uint8_t probe;
+            if (source.Read(&probe, 1) == 0) return kReadEndOfStream;
+            source.Seek(recordStart);
+        } else {
+            char marker[2];
+            const size_t n = source.Read(marker, 2);
+            if (n == 0) return kReadEndOfStream;
+            if (n < 2) {
+                SetError(error, recordStart, "truncated record marker");
+                return kReadError;
+            }
+            const std::string text(marker, 2);
+            if (!EqualsNoCase(text, "PG") && !EqualsNoCase(text, "IG")) {
+                SetError(error, recordStart,
+                         StrFormat("bad record marker 0x%02X%02X", static_cast<uint8_t>(marker[0]),
+                                   static_cast<uint8_t>(marker[1])));
+                return kReadError;
+            }
+        }
+        CSegmentBase* seg = ReadRecord(bare, source, container, error);
+        if (!seg) {
+            if (error) error->offset = recordStart;
+            return kReadError;
+        }
+        if (seg->segmentType == kSegmentEnd) break;
+    }
+    if (container.pcs)
+        container.compositionState = container.pcs->compositionState;
+    else if (container.icsList && !container.icsList->IsEmpty())
+        container.compositionState = container.icsList->GetAt(0)->compositionState;
+    return kReadOk;
+}
+
+int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, SStreamError* error,
+              std::unique_ptr<CDsData>* failed) {
+    bool seenStart = false;
+    for (;;) {
+        const int64_t start = source.Position();
+        auto ds = std::make_unique<CDsData>();
+        ds->compositionState = kStateEpochStart;
+        const int result = ReadDisplaySet(*ds, source, bare, error);
+        if (result != kReadOk) {
+            if (result == kReadError && failed) *failed = std::move(ds);
+            return result;
+        }
+        if (ds->compositionState == kStateEpochStart) {
+            if (seenStart) {
+                source.Seek(start);
+                return kReadOk;
+            }
+            seenStart = true;
+        }
+        const bool more =
+            (ds->pcs && !ds->pcs->objects.empty()) || (ds->icsList && !ds->icsList->IsEmpty());
+        epoch.items.push_back(std::move(ds));
+        if (!more) return kReadOk;
+    }
+}
+
+bool StreamVideoDescriptor(const std::vector<std::unique_ptr<CDsData>>& list,
+                           SVideoDescriptor& video) {
+    for (const auto& ds : list) {
+        if (ds->pcs) {
+            video = ds->pcs->video;
+            return true;
+        }
+        if (ds->icsList && !ds->icsList->IsEmpty()) {
+            video = ds->icsList->GetAt(0)->video;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReadStream(CEpochList& epochs, IByteSource& source, bool bare, SStreamInfo* info) {
+    bool ok = true;
+    for (;;) {
+        auto epoch = std::make_unique<CEpochData>();
+        SStreamError error;
+        std::unique_ptr<CDsData> failed;
+        const int64_t start = source.Position();
+        const int result = ReadEpoch(*epoch, source, bare, &error, &failed);
+        if (result == kReadOk && epoch->IsEmpty() && source.Position() == start) {
+            // Cannot happen with the rules above; guards against looping.
+            error = {start, "no progress"};
+        } else if (result == kReadOk) {
+            epochs.push_back(std::move(epoch));
+            continue;
+        } else if (result == kReadEndOfStream) {
+            if (!epoch->IsEmpty()) epochs.push_back(std::move(epoch));
+            break;
+        }
+        if (info) {
+            info->error = error;
+            info->failedEpoch = std::move(epoch);
+            info->failedDisplaySet = std::move(failed);
+        }
+        ok = false;
+        break;
+    }
+    if (ok && info && !epochs.empty()) {
+        const auto& first = epochs.front()->items;
+        info->interactive = std::any_of(first.begin(), first.end(),
+                                        [](const auto& ds) { return ds->icsList != nullptr; });
+        info->hasVideo = StreamVideoDescriptor(first, info->video);
+    }
+    return ok;
+}
+
+bool ReadStreamFile(const std::string& path, CEpochList& epochs, bool bare, SStreamInfo* info) {
+    std::vector<uint8_t> data;
+    std::string text;
+    if (!ReadWholeFile(path, data, text)) {
+        if (info) info->error = {-1, StrFormat("%s: %s", path.c_str(), text.c_str())};
+        return false;
+    }
+    CMemorySource source(data);
+    return ReadStream(epochs, source, bare, info);
+}
+
+bool WriteDsData(const CDsData& container, IByteSink& sink, IByteSink* index, bool bare,
+                 bool streamOrder) {
+    const char* marker = bare ? nullptr : (container.pcs ? "PG" : "IG");
+    for (CSegmentBase* s : streamOrder ? container.StreamOrder() : container.WriteOrder())
+        if (!WriteRecord(marker, *s, sink, index)) return false;
+    return true;
+}
+
+bool AddObjectFromImage(const SIndexedImage& image, CDsData& container, uint16_t objectId) {
+    const std::vector<uint8_t> data = EncodeObject(image);
+    if (data.empty()) return false;
+    for (auto& ods : SplitObject(data, objectId)) {
+        COds* o = static_cast<COds*>(container.CreateSegment(kSegmentOds));
+        o->CopyHeader(*ods);
+        o->objectId = ods->objectId;
+        o->objectVersion = ods->objectVersion;
+        o->firstInSequence = ods->firstInSequence;
+        o->lastInSequence = ods->lastInSequence;
+        o->sequenceLowBits = ods->sequenceLowBits;
+        o->fragment = std::move(ods->fragment);
+    }
+    return true;
+}
+
+}  // namespace tessel
