@@ -1,0 +1,89 @@
+#include "disc/bdmv_layout.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/text.h"
+
+namespace tessel {
+
+namespace {
+
+bool BuildClipPath(std::string& folder, int clip, const char* sub, const char* ext,
+                   std::string& path) {
+    NormalizeFolder(folder);
+    if (folder.empty() || clip < 0 || clip > kMaxClipNumber) return false;
+    path = StrFormat("%s%s%c%05d.%s", folder.c_str(), sub, kPathSeparator, clip, ext);
+    return true;
+}
+
+}  // namespace
+
+bool GetClpiPath(std::string& folder, int clip, std::string& path) {
+    return BuildClipPath(folder, clip, kClipInfoFolder, "clpi", path);
+}
+
+bool GetM2tsPath(std::string& folder, int clip, std::string& path) {
+    return BuildClipPath(folder, clip, kStreamFolder, "m2ts", path);
+}
+
+bool GetMplsPattern(std::string& folder, std::string& pattern) {
+    NormalizeFolder(folder);
+    if (folder.empty()) return false;
+    pattern = StrFormat("%s%s%c*.%s", folder.c_str(), kPlaylistFolder, kPathSeparator, "mpls");
+    return true;
+}
+
+std::string GetDiscName(const std::string& folder) {
+    if (folder.empty()) return {};
+    long n = static_cast<long>(folder.size());
+    if (folder.back() == kPathSeparator) --n;
+    n -= 5;  // separator and "BDMV"
+    if (n <= 0) return {};
+    const std::string kept = folder.substr(0, static_cast<size_t>(n));
+    const size_t sep = kept.rfind(kPathSeparator);
+    return sep == std::string::npos ? kept : kept.substr(sep + 1);
+}
+
+bool CBDDisc::ReadPlaylists(const std::string& folderIn) {
+    if (!playlists) {
+        playlists = std::make_unique<CPofObject>();
+        playlists->name = "Mpls(s)";
+        playlists->parent = this;
+    }
+    std::string folder = folderIn;
+    std::string pattern;
+    std::vector<std::string> paths;
+    if (GetMplsPattern(folder, pattern)) {
+        for (const auto& e : ListPattern(pattern))
+            if (e.title.size() == 5 && AtoI(e.title) >= 0) paths.push_back(e.path);
+    }
+    if (paths.empty()) {
+        ShowMessage("has no corresponding mpls file! ");
+        return false;
+    }
+    std::sort(paths.begin(), paths.end(),
+              [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
+    for (const auto& path : paths) {
+        std::vector<uint8_t> data;
+        std::string error;
+        if (!ReadWholeFile(path, data, error)) {
+            ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+            return false;
+        }
+        auto mpls = std::make_unique<CMplsObject>();
+        const std::string title = FileTitle(path);
+        mpls->name = title;
+        mpls->path = path;
+        CMplsObject* added = playlists->Append(std::move(mpls));
+        if (added->ParseMpls(data) < 1) {
+            ShowMessage(StrFormat("Stream parse error:\n%s", path.c_str()));
+            return false;
+        }
+        added->number = AtoI(title);
+    }
+    return true;
+}
+
+}  // namespace tessel

@@ -1,0 +1,39 @@
+// BDMV folder layout: file naming, the disc name, and the playlists of a disc.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "disc/mpls.h"
+#include "model/named_object.h"
+
+namespace tessel {
+
+constexpr const char* kPlaylistFolder = "PLAYLIST";
+constexpr const char* kClipInfoFolder = "CLIPINF";
+constexpr const char* kStreamFolder = "STREAM";
+constexpr int kMaxClipNumber = 99999;
+
+// Each appends the separator to folder when missing (the caller's string
+// changes) and returns false, building nothing, for an empty folder or a
+// number outside 0..99999.
+bool GetClpiPath(std::string& folder, int clip, std::string& path);
+bool GetM2tsPath(std::string& folder, int clip, std::string& path);
+bool GetMplsPattern(std::string& folder, std::string& pattern);
+
+// The name of the folder that holds the BDMV folder ("Film" for /x/Film/BDMV/).
+std::string GetDiscName(const std::string& folder);
+
+// The disc folder object: reads the playlists of a BDMV folder.
+class CBDDisc : public CNamedObject {
+public:
+    const char* ClassName() const override { return "CBDDisc"; }
+    // Releases the playlist collection.
+    void Clear() override { playlists.reset(); }
+    // Reads every PLAYLIST/nnnnn.mpls in title order. False after a message.
+    virtual bool ReadPlaylists(const std::string& folder);
+
+    std::unique_ptr<CPofObject> playlists;  // "Mpls(s)"
+};
+
+}  // namespace tessel

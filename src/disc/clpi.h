@@ -1,0 +1,162 @@
+// Clip information files (CLIPINF/nnnnn.clpi).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "disc/clpi_stream.h"
+#include "disc/ext_data.h"
+#include "model/named_object.h"
+#include "ts/track_list.h"
+
+namespace tessel {
+
+// Names of stream coding types ("IG/Menu" for 0x91); "Unknown" for others.
+const char* CodingTypeName(uint8_t codingType);
+// Texts of application types; "Reserved" for 0 and 11 and up.
+const char* ApplicationTypeText(int applicationType);
+bool IsVideoCodingType(uint8_t codingType);
+bool IsAudioCodingType(uint8_t codingType);
+// Audio, graphics and text subtitle types carry a language code.
+bool CodingTypeHasLanguage(uint8_t codingType);
+// Fills the decoded fields of info from its raw attribute bytes.
+void DecodeStreamCodingInfo(SStreamCodingInfo& info);
+// A readable line of the attributes ("1080i, 29.97, 16:9"; "Stereo, 48 kHz, eng"; "jpn").
+std::string AttributeText(const SStreamCodingInfo& info);
+// Frame duration of a frame-rate code in 27 MHz units; 0 for unknown codes.
+int64_t FrameDuration27M(int frameRateCode);
+
+struct SAtcDeltaEntry {
+    uint32_t atcDelta = 0;
+    std::string followingClipId;  // five characters
+    std::string clipCodecId;      // four characters
+};
+
+struct SClipInfo {
+    uint32_t length = 0;
+    uint8_t clipStreamType = 0;
+    uint8_t applicationType = 0;
+    bool isAtcDelta = false;
+    uint32_t tsRecordingRate = 0;
+    uint32_t numberOfSourcePackets = 0;
+    std::array<uint8_t, 128> reserved{};
+    uint16_t tsTypeInfoBlockLength = 0;
+    uint8_t validityFlags = 0;
+    std::string formatIdentifier;
+    std::array<uint8_t, 9> networkInformation{};
+    std::array<uint8_t, 16> streamFormatName{};
+    std::vector<SAtcDeltaEntry> atcDeltaEntries;
+};
+
+struct SStcSequence {
+    uint16_t pcrPid = 0x1001;
+    uint32_t spnStcStart = 0;
+    uint32_t startPts = 0;  // 45 kHz ticks
+    uint32_t endPts = 0;
+};
+
+struct SSequenceInfo {
+    uint32_t length = 0;
+    uint8_t numberOfAtcSequences = 0;
+    uint32_t spnAtcStart = 0;
+    uint8_t offsetStcId = 0;
+    std::vector<SStcSequence> stcSequences;  // of the first ATC sequence
+};
+
+struct SProgramInfo {
+    uint32_t length = 0;
+    uint8_t numberOfProgramSequences = 0;
+    uint32_t spnProgramSequenceStart = 0;
+    uint16_t programMapPid = 0;
+    std::vector<SClpiStream> streams;  // of the first program sequence
+};
+
+struct SEpCoarseEntry {
+    uint32_t refToFineId = 0;
+    uint16_t ptsCoarse = 0;
+    uint32_t spnCoarse = 0;
+};
+
+// One entry point ("KeyPoint").
+struct SKeyPoint {
+    uint64_t pts = 0;       // 33 bits, 90 kHz
+    uint32_t spnStart = 0;  // "Spn Start"
+    int coarseIndex = 0;
+    bool angleChangePoint = false;
+    uint8_t iEndPosition = 0;
+};
+
+// The EP map of one stream and its key points.
+class CKpiFolder : public CNamedObject {
+public:
+    const char* ClassName() const override { return "CKpiFolder"; }
+
+    uint16_t streamPid = 0;
+    uint8_t epStreamType = 0;
+    uint16_t numberOfCoarseEntries = 0;
+    uint32_t numberOfFineEntries = 0;
+    uint32_t startAddress = 0;  // relative to the EP map
+    uint32_t fineTableStartAddress = 0;
+    std::vector<SEpCoarseEntry> coarse;
+    std::vector<SKeyPoint> keyPoints;
+};
+
+// Times derived from the first STC sequence and the primary video.
+struct SClipTiming {
+    uint64_t start = 0;  // 90 kHz
+    uint64_t end = 0;
+    int64_t duration = 0;
+    uint32_t recordingRate = 0;
+    uint64_t start27M = 0;
+    uint64_t end27M = 0;
+    int64_t frameDuration27M = 0;
+};
+
+class CClpiObject : public CNamedObject {
+public:
+    const char* ClassName() const override { return "CClpiObject"; }
+    void Clear() override;
+
+    // Parses a whole file. Returns the offset the parse reached (end of the
+    // extension data, else of ClipMark), or -1 for invalid data.
+    int ParseClpi(std::span<const uint8_t> data);
+
+    // One track per stream of the first program sequence, all selected.
+    void BuildTrackList();
+    void DeriveTiming();
+
+    // The first stream of this coding type, or null.
+    const SClpiStream* FindStream(uint8_t codingType) const;
+
+    int clipNumber = -1;
+    std::string streamPath;
+
+    std::string typeIndicator;
+    std::string version;
+    uint32_t sequenceInfoStartAddress = 0;
+    uint32_t programInfoStartAddress = 0;
+    uint32_t cpiStartAddress = 0;
+    uint32_t clipMarkStartAddress = 0;
+    uint32_t extensionDataStartAddress = 0;
+    std::array<uint8_t, 12> reserved{};
+
+    SClipInfo clipInfo;
+    SSequenceInfo sequenceInfo;
+    SProgramInfo programInfo;
+    uint32_t cpiLength = 0;
+    uint8_t cpiType = 0;
+    uint8_t numberOfPidEntries = 0;
+    CNamedPtrArray<CKpiFolder> epMap;
+    uint32_t clipMarkLength = 0;
+    CEdeFolder extensionData;
+    bool hasPrivateBlock = false;
+    CEdeFolder privateBlock;  // tagged "ORVA" in the ClipInfo reserved bytes
+
+    SRipTracks tracks;
+    SClipTiming timing;
+};
+
+}  // namespace tessel

@@ -1,0 +1,205 @@
+#include "disc/mpls.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "platform/byte_io.h"
+#include "platform/text.h"
+
+namespace tessel {
+
+namespace {
+
+// The extension entry that carries further sub-paths.
+constexpr uint16_t kExtSubPathId1 = 2;
+constexpr uint16_t kExtSubPathId2 = 2;
+
+void ReadBytes(CByteReader& r, std::array<uint8_t, 8>& out) {
+    r.Bytes(out.data(), out.size());
+}
+
+bool ParsePlayItem(CByteReader& r, SPlayItem& item) {
+    item.length = r.U16();
+    CByteReader b = r.Sub(item.length);
+    if (r.Failed()) return false;
+    item.clipInformationFileName = b.Text(5);
+    item.clipCodecIdentifier = b.Text(4);
+    b.Skip(1);
+    const uint8_t flags = b.U8();
+    item.isMultiAngle = (flags >> 4) & 1;
+    item.connectionCondition = flags & 0x0F;
+    item.refToStcId = b.U8();
+    item.inTime = b.U32();
+    item.outTime = b.U32();
+    ReadBytes(b, item.uoMaskTable);
+    item.randomAccessFlag = (b.U8() >> 7) & 1;
+    item.stillMode = b.U8();
+    const uint16_t stillTime = b.U16();
+    item.stillTime = item.stillMode == 1 ? stillTime : 0;
+    if (item.isMultiAngle) {
+        item.numberOfAngles = b.U8();
+        const uint8_t angleFlags = b.U8();
+        item.isDifferentAudios = (angleFlags >> 1) & 1;
+        item.seamlessAngleChange = angleFlags & 1;
+        for (int i = 1; i < item.numberOfAngles && !b.Failed(); ++i) {
+            SAngleClipEntry a;
+            a.clipInformationFileName = b.Text(5);
+            a.clipCodecIdentifier = b.Text(4);
+            a.refToStcId = b.U8();
+            if (!b.Failed()) item.angles.push_back(std::move(a));
+        }
+    }
+    auto stn = b.View(b.Remaining());
+    item.stnTable.assign(stn.begin(), stn.end());
+    return !b.Failed();
+}
+
+bool ParseSubPlayItem(CByteReader& r, SSubPlayItem& item) {
+    item.length = r.U16();
+    CByteReader b = r.Sub(item.length);
+    if (r.Failed()) return false;
+    item.clipInformationFileName = b.Text(5);
+    item.clipCodecIdentifier = b.Text(4);
+    b.Skip(3);
+    const uint8_t flags = b.U8();
+    item.connectionCondition = (flags >> 1) & 0x0F;
+    item.isMultiClipEntries = flags & 1;
+    item.refToStcId = b.U8();
+    item.inTime = b.U32();
+    item.outTime = b.U32();
+    item.syncPlayItemId = b.U16();
+    item.syncStartPtsOfPlayItem = b.U32();
+    return !b.Failed();
+}
+
+bool ParseSubPath(CByteReader& r, SSubPath& path) {
+    path.length = r.U32();
+    CByteReader b = r.Sub(path.length);
+    if (r.Failed()) return false;
+    b.Skip(1);
+    path.subPathType = b.U8();
+    b.Skip(1);
+    path.isRepeatSubPath = b.U8() & 1;
+    b.Skip(1);
+    const unsigned count = b.U8();
+    for (unsigned i = 0; i < count && !b.Failed(); ++i) {
+        SSubPlayItem item;
+        if (!ParseSubPlayItem(b, item)) return false;
+        path.subPlayItems.push_back(std::move(item));
+    }
+    return !b.Failed();
+}
+
+void AddUnique(std::vector<int>& list, int clip) {
+    if (std::find(list.begin(), list.end(), clip) == list.end()) list.push_back(clip);
+}
+
+void AddSubPaths(const std::vector<SSubPath>& paths, std::vector<int>& list) {
+    for (const auto& p : paths)
+        for (const auto& item : p.subPlayItems) AddUnique(list, AtoI(item.clipInformationFileName));
+}
+
+}  // namespace
+
+bool ParseExtensionSubPaths(std::span<const uint8_t> data, std::vector<SSubPath>& subPaths) {
+    subPaths.clear();
+    CByteReader r(data);
+    const uint32_t length = r.U32();
+    CByteReader b = r.Sub(length);
+    const unsigned count = b.U16();
+    for (unsigned i = 0; i < count && !b.Failed(); ++i) {
+        SSubPath path;
+        if (!ParseSubPath(b, path)) return false;
+        subPaths.push_back(std::move(path));
+    }
+    return !b.Failed();
+}
+
+void CMplsObject::Clear() {
+    playItems.clear();
+    subPaths.clear();
+    marks.clear();
+    extensionData.Clear();
+    extSubPaths.clear();
+}
+
+int CMplsObject::ParseMpls(std::span<const uint8_t> data) {
+    Clear();
+    if (data.size() > INT_MAX) return -1;
+    CByteReader r(data);
+    typeIndicator = r.Text(4);
+    version = r.Text(4);
+    playListStartAddress = r.U32();
+    playListMarkStartAddress = r.U32();
+    extensionDataStartAddress = r.U32();
+    r.Bytes(reserved.data(), reserved.size());
+
+    appInfo.length = r.U32();
+    r.Skip(1);
+    appInfo.playlistPlaybackType = r.U8();
+    appInfo.playbackCount = r.U16();
+    ReadBytes(r, appInfo.uoMaskTable);
+    const uint8_t appFlags = r.U8();
+    appInfo.playlistRandomAccessFlag = (appFlags >> 7) & 1;
+    appInfo.audioMixAppFlag = (appFlags >> 6) & 1;
+    appInfo.losslessMayBypassMixerFlag = (appFlags >> 5) & 1;
+    if (r.Failed()) return -1;
+
+    r.Seek(playListStartAddress);
+    playListLength = r.U32();
+    r.Skip(2);
+    const unsigned itemCount = r.U16();
+    const unsigned subPathCount = r.U16();
+    for (unsigned i = 0; i < itemCount && !r.Failed(); ++i) {
+        SPlayItem item;
+        if (!ParsePlayItem(r, item)) return -1;
+        playItems.push_back(std::move(item));
+    }
+    for (unsigned i = 0; i < subPathCount && !r.Failed(); ++i) {
+        SSubPath path;
+        if (!ParseSubPath(r, path)) return -1;
+        subPaths.push_back(std::move(path));
+    }
+    if (r.Failed()) return -1;
+
+    r.Seek(playListMarkStartAddress);
+    markLength = r.U32();
+    const unsigned markCount = r.U16();
+    for (unsigned i = 0; i < markCount && !r.Failed(); ++i) {
+        SPlayListMark m;
+        r.Skip(1);
+        m.markType = r.U8();
+        m.refToPlayItemId = r.U16();
+        m.markTimeStamp = r.U32();
+        m.entryEsPid = r.U16();
+        m.duration = r.U32();
+        if (!r.Failed()) marks.push_back(m);
+    }
+    if (r.Failed()) return -1;
+    uint64_t result = uint64_t{playListMarkStartAddress} + markLength + 4;
+    if (result > data.size()) return -1;
+
+    if (extensionDataStartAddress != 0) {
+        if (extensionDataStartAddress > data.size()) return -1;
+        const int size = extensionData.ParseBlock(data.subspan(extensionDataStartAddress));
+        if (size < 0) return -1;
+        result = uint64_t{extensionDataStartAddress} + static_cast<uint64_t>(size);
+        if (const CEdeEntry* e = extensionData.Find(kExtSubPathId1, kExtSubPathId2);
+            e && !e->data.empty()) {
+            if (!ParseExtensionSubPaths(e->data, extSubPaths)) return -1;
+        }
+    }
+    return static_cast<int>(result);
+}
+
+void CMplsObject::ClipReferences(std::vector<int>& list) const {
+    for (const auto& item : playItems) {
+        AddUnique(list, AtoI(item.clipInformationFileName));
+        if (item.isMultiAngle)
+            for (const auto& a : item.angles) AddUnique(list, AtoI(a.clipInformationFileName));
+    }
+    AddSubPaths(subPaths, list);
+    AddSubPaths(extSubPaths, list);
+}
+
+}  // namespace tessel
