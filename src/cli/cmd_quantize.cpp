@@ -1,0 +1,81 @@
+// `tessel quantize <in-image> <out.png> [--opacity X]`: an image as an 8-bit
+// palette PNG, the way an attached picture becomes a graphic object.
+#include "cli/command.h"
+#include "codec/colour.h"
+#include "model/palette.h"
+#include "platform/image_io.h"
+#include "platform/messages.h"
+#include "platform/text.h"
+
+namespace tessel::cli {
+namespace {
+
+const char* PathText(EIndexedPath path) {
+    switch (path) {
+        case EIndexedPath::Expanded:
+            return "expanded";
+        case EIndexedPath::Exact:
+            return "exact";
+        case EIndexedPath::Quantized:
+            return "quantized";
+        case EIndexedPath::None:
+            break;
+    }
+    return "none (already 8-bit indexed)";
+}
+
+int Run(const std::string& in, const std::string& out, double opacity) {
+    Bitmap image;
+    std::string error;
+    if (!LoadImage(in, image, error)) {
+        ShowMessage(error);
+        return kExitFailed;
+    }
+    EIndexedPath path = EIndexedPath::None;
+    Bitmap indexed;
+    if (image.Format() == EPixelFormat::Indexed8) {
+        indexed = image;
+    } else {
+        indexed = ToIndexed(image, &path);
+        if (indexed.IsEmpty()) {
+            ShowMessage(
+                StrFormat("%s: the image cannot be converted to 8-bit indexed form", in.c_str()));
+            return kExitFailed;
+        }
+    }
+    // The entries as a graphic object would carry them: the transparent
+    // index takes the opacity when the palette has no alpha of its own.
+    CErgbPalette palette;
+    const int count = PaletteFromImage(indexed, opacity, palette);
+    SPalette& argb = indexed.Palette();
+    for (const ERGBQUAD& q : palette.records)
+        if (q.index < argb.entries.size())
+            argb.entries[q.index] = MakeArgb(q.alpha, q.red, q.green, q.blue);
+    argb.flags |= kPaletteHasAlpha;
+    if (!SavePng(out, indexed, error)) {
+        ShowMessage(error);
+        return kExitFailed;
+    }
+    Out(StrFormat("Path: %s", PathText(path)));
+    Out(StrFormat("Colours: %d", count));
+    Out(StrFormat("Palette entries: %zu", argb.entries.size()));
+    Out(StrFormat("Transparent index: %d", palette.transparentIndex));
+    return kExitOk;
+}
+
+const CommandRegistration kRegistration(
+    "quantize", "Convert an image to an 8-bit palette PNG (exact colours or quantised)",
+    [](CLI::App& sub) -> std::function<int()> {
+        auto in = std::make_shared<std::string>();
+        auto out = std::make_shared<std::string>();
+        auto opacity = std::make_shared<double>(0.0);
+        sub.add_option("in-image", *in, "Input image (PNG, BMP, JPEG, GIF)")->required();
+        sub.add_option("out", *out, "Output PNG")->required();
+        sub.add_option("--opacity", *opacity,
+                       "Opacity of the transparent index, 0..1, when the palette has no alpha")
+            ->check(CLI::Range(0.0, 1.0));
+        return [in, out, opacity] { return Run(*in, *out, *opacity); };
+    });
+
+}  // namespace
+}  // namespace tessel::cli

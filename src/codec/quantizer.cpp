@@ -1,0 +1,375 @@
+#include "codec/quantizer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace tessel {
+
+namespace {
+
+// Histogram geometry: component 0 is blue, 1 green, 2 red.
+constexpr int kBits0 = 5, kBits1 = 6, kBits2 = 5;
+constexpr int kElems0 = 1 << kBits0, kElems1 = 1 << kBits1, kElems2 = 1 << kBits2;
+constexpr int kShift0 = 8 - kBits0, kShift1 = 8 - kBits1, kShift2 = 8 - kBits2;
+constexpr int kScale0 = 2, kScale1 = 3, kScale2 = 1;
+
+// Nearest-colour fill block: 4 x 8 x 4 cells.
+constexpr int kBoxLog0 = kBits0 - 3, kBoxLog1 = kBits1 - 3, kBoxLog2 = kBits2 - 3;
+constexpr int kBoxElems0 = 1 << kBoxLog0, kBoxElems1 = 1 << kBoxLog1, kBoxElems2 = 1 << kBoxLog2;
+constexpr int kBoxShift0 = kShift0 + kBoxLog0, kBoxShift1 = kShift1 + kBoxLog1,
+              kBoxShift2 = kShift2 + kBoxLog2;
+constexpr int kBoxCells = kBoxElems0 * kBoxElems1 * kBoxElems2;
+
+constexpr size_t CellIndex(int c0, int c1, int c2) {
+    return (static_cast<size_t>(c0) * kElems1 + static_cast<size_t>(c1)) * kElems2 +
+           static_cast<size_t>(c2);
+}
+
+// Error limit: 1:1 up to 15, then one step per two up to 47, then 32.
+struct SErrorLimit {
+    std::array<int, 511> table{};
+    SErrorLimit() {
+        int out = 0, in = 0;
+        for (; in < 16; ++in, ++out) Set(in, out);
+        for (; in < 48; ++in, out += (in & 1) ? 0 : 1) Set(in, out);
+        for (; in <= 255; ++in) Set(in, out);
+    }
+    void Set(int in, int out) {
+        table[static_cast<size_t>(255 + in)] = out;
+        table[static_cast<size_t>(255 - in)] = -out;
+    }
+    int operator[](int e) const { return table[static_cast<size_t>(255 + e)]; }
+};
+
+const SErrorLimit& ErrorLimit() {
+    static const SErrorLimit table;
+    return table;
+}
+
+}  // namespace
+
+int QuantErrorLimit(int error) {
+    return ErrorLimit()[std::clamp(error, -255, 255)];
+}
+
+struct CQuantizer::SBox {
+    int c0min, c0max, c1min, c1max, c2min, c2max;
+    int64_t volume = 0;
+    long colourCount = 0;
+};
+
+CQuantizer::CQuantizer() : hist_(static_cast<size_t>(kElems0) * kElems1 * kElems2, 0) {}
+
+uint16_t CQuantizer::Cell(int blue, int green, int red) const {
+    return hist_[CellIndex(blue, green, red)];
+}
+
+void CQuantizer::Count(const Bitmap& rgb24) {
+    if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24) return;
+    for (int y = 0; y < rgb24.Height(); ++y) {
+        const uint8_t* p = rgb24.Row(y);
+        for (int x = 0; x < rgb24.Width(); ++x, p += 3) {
+            uint16_t& cell = hist_[CellIndex(p[0] >> kShift0, p[1] >> kShift1, p[2] >> kShift2)];
+            if (cell != 0xFFFF) ++cell;
+        }
+    }
+}
+
+// Shrinks the box to its non-empty cells, then its volume and cell count.
+void CQuantizer::UpdateBox(SBox& box) const {
+    int min0 = box.c0max, max0 = box.c0min, min1 = box.c1max, max1 = box.c1min;
+    int min2 = box.c2max, max2 = box.c2min;
+    long count = 0;
+    for (int c0 = box.c0min; c0 <= box.c0max; ++c0)
+        for (int c1 = box.c1min; c1 <= box.c1max; ++c1) {
+            const uint16_t* h = &hist_[CellIndex(c0, c1, box.c2min)];
+            for (int c2 = box.c2min; c2 <= box.c2max; ++c2)
+                if (*h++ != 0) {
+                    ++count;
+                    min0 = std::min(min0, c0), max0 = std::max(max0, c0);
+                    min1 = std::min(min1, c1), max1 = std::max(max1, c1);
+                    min2 = std::min(min2, c2), max2 = std::max(max2, c2);
+                }
+        }
+    if (count > 0) {
+        box.c0min = min0, box.c0max = max0, box.c1min = min1, box.c1max = max1;
+        box.c2min = min2, box.c2max = max2;
+    }
+    const int64_t d0 = int64_t{(box.c0max - box.c0min) << kShift0} * kScale0;
+    const int64_t d1 = int64_t{(box.c1max - box.c1min) << kShift1} * kScale1;
+    const int64_t d2 = int64_t{(box.c2max - box.c2min) << kShift2} * kScale2;
+    box.volume = d0 * d0 + d1 * d1 + d2 * d2;
+    box.colourCount = count;
+}
+
+// Count-weighted mean of the cell centres, rounded to nearest.
+SQuantColour CQuantizer::BoxColour(const SBox& box) const {
+    int64_t total = 0, t0 = 0, t1 = 0, t2 = 0;
+    for (int c0 = box.c0min; c0 <= box.c0max; ++c0)
+        for (int c1 = box.c1min; c1 <= box.c1max; ++c1) {
+            const uint16_t* h = &hist_[CellIndex(c0, c1, box.c2min)];
+            for (int c2 = box.c2min; c2 <= box.c2max; ++c2) {
+                const int64_t n = *h++;
+                if (n == 0) continue;
+                total += n;
+                t0 += ((c0 << kShift0) + ((1 << kShift0) >> 1)) * n;
+                t1 += ((c1 << kShift1) + ((1 << kShift1) >> 1)) * n;
+                t2 += ((c2 << kShift2) + ((1 << kShift2) >> 1)) * n;
+            }
+        }
+    if (total == 0) return {};
+    return {static_cast<uint8_t>((t0 + (total >> 1)) / total),
+            static_cast<uint8_t>((t1 + (total >> 1)) / total),
+            static_cast<uint8_t>((t2 + (total >> 1)) / total)};
+}
+
+const std::vector<SQuantColour>& CQuantizer::SelectColours(int maxColours) {
+    maxColours = std::clamp(maxColours, 1, 256);
+    std::vector<SBox> boxes;
+    boxes.reserve(static_cast<size_t>(maxColours));
+    boxes.push_back({0, kElems0 - 1, 0, kElems1 - 1, 0, kElems2 - 1});
+    UpdateBox(boxes[0]);
+    while (static_cast<int>(boxes.size()) < maxColours) {
+        // By population while at most half the boxes exist, then by volume;
+        // the first box wins ties.
+        SBox* b1 = nullptr;
+        if (static_cast<int>(boxes.size()) * 2 <= maxColours) {
+            long best = 0;
+            for (SBox& b : boxes)
+                if (b.colourCount > best && b.volume > 0) b1 = &b, best = b.colourCount;
+        } else {
+            int64_t best = 0;
+            for (SBox& b : boxes)
+                if (b.volume > best) b1 = &b, best = b.volume;
+        }
+        if (!b1) break;
+        SBox b2 = *b1;
+        // Longest weighted axis; ties go to green, then blue, red last.
+        const int len0 = ((b1->c0max - b1->c0min) << kShift0) * kScale0;
+        const int len1 = ((b1->c1max - b1->c1min) << kShift1) * kScale1;
+        const int len2 = ((b1->c2max - b1->c2min) << kShift2) * kScale2;
+        int axis = 1, longest = len1;
+        if (len0 > longest) axis = 0, longest = len0;
+        if (len2 > longest) axis = 2;
+        switch (axis) {
+            case 0: {
+                const int mid = (b1->c0max + b1->c0min) / 2;
+                b1->c0max = mid;
+                b2.c0min = mid + 1;
+                break;
+            }
+            case 1: {
+                const int mid = (b1->c1max + b1->c1min) / 2;
+                b1->c1max = mid;
+                b2.c1min = mid + 1;
+                break;
+            }
+            default: {
+                const int mid = (b1->c2max + b1->c2min) / 2;
+                b1->c2max = mid;
+                b2.c2min = mid + 1;
+                break;
+            }
+        }
+        UpdateBox(*b1);
+        UpdateBox(b2);
+        boxes.push_back(b2);  // b1 may dangle from here on
+    }
+    colours_.clear();
+    for (const SBox& b : boxes) colours_.push_back(BoxColour(b));
+    return colours_;
+}
+
+// Fills the nearest-colour cache for the 4x8x4 block holding cell c0/c1/c2.
+void CQuantizer::FillInverse(int c0, int c1, int c2) {
+    c0 >>= kBoxLog0;
+    c1 >>= kBoxLog1;
+    c2 >>= kBoxLog2;
+    // Centres of the block's first cell and of its last cell.
+    const int minc0 = (c0 << kBoxShift0) + ((1 << kShift0) >> 1);
+    const int minc1 = (c1 << kBoxShift1) + ((1 << kShift1) >> 1);
+    const int minc2 = (c2 << kBoxShift2) + ((1 << kShift2) >> 1);
+    const int maxc0 = minc0 + ((1 << kBoxShift0) - (1 << kShift0));
+    const int maxc1 = minc1 + ((1 << kBoxShift1) - (1 << kShift1));
+    const int maxc2 = minc2 + ((1 << kBoxShift2) - (1 << kShift2));
+    const int centre0 = (minc0 + maxc0) >> 1;
+    const int centre1 = (minc1 + maxc1) >> 1;
+    const int centre2 = (minc2 + maxc2) >> 1;
+
+    // Candidates: colours whose least distance to the block does not exceed
+    // the smallest greatest distance of any colour.
+    const int n = static_cast<int>(colours_.size());
+    std::array<int64_t, 256> minDist{};
+    int64_t minMaxDist = 0x7FFFFFFF;
+    auto axis = [](int x, int lo, int hi, int centre, int scale, int64_t& mind, int64_t& maxd) {
+        int64_t t;
+        if (x < lo) {
+            t = int64_t{x - lo} * scale;
+            mind += t * t;
+            t = int64_t{x - hi} * scale;
+            maxd += t * t;
+        } else if (x > hi) {
+            t = int64_t{x - hi} * scale;
+            mind += t * t;
+            t = int64_t{x - lo} * scale;
+            maxd += t * t;
+        } else {
+            t = int64_t{x <= centre ? x - hi : x - lo} * scale;
+            maxd += t * t;
+        }
+    };
+    for (int i = 0; i < n; ++i) {
+        const SQuantColour& c = colours_[static_cast<size_t>(i)];
+        int64_t mind = 0, maxd = 0;
+        axis(c.blue, minc0, maxc0, centre0, kScale0, mind, maxd);
+        axis(c.green, minc1, maxc1, centre1, kScale1, mind, maxd);
+        axis(c.red, minc2, maxc2, centre2, kScale2, mind, maxd);
+        minDist[static_cast<size_t>(i)] = mind;
+        minMaxDist = std::min(minMaxDist, maxd);
+    }
+
+    // Nearest candidate for every cell centre, incrementally; the first
+    // candidate wins ties.
+    constexpr int64_t kStep0 = (1 << kShift0) * kScale0;
+    constexpr int64_t kStep1 = (1 << kShift1) * kScale1;
+    constexpr int64_t kStep2 = (1 << kShift2) * kScale2;
+    std::array<int64_t, kBoxCells> bestDist;
+    std::array<uint8_t, kBoxCells> best{};
+    bestDist.fill(0x7FFFFFFF);
+    for (int i = 0; i < n; ++i) {
+        if (minDist[static_cast<size_t>(i)] > minMaxDist) continue;
+        const SQuantColour& c = colours_[static_cast<size_t>(i)];
+        int64_t inc0 = int64_t{minc0 - c.blue} * kScale0;
+        int64_t inc1 = int64_t{minc1 - c.green} * kScale1;
+        int64_t inc2 = int64_t{minc2 - c.red} * kScale2;
+        int64_t dist0 = inc0 * inc0 + inc1 * inc1 + inc2 * inc2;
+        inc0 = inc0 * (2 * kStep0) + kStep0 * kStep0;
+        inc1 = inc1 * (2 * kStep1) + kStep1 * kStep1;
+        inc2 = inc2 * (2 * kStep2) + kStep2 * kStep2;
+        size_t k = 0;
+        int64_t xx0 = inc0;
+        for (int i0 = 0; i0 < kBoxElems0; ++i0) {
+            int64_t dist1 = dist0, xx1 = inc1;
+            for (int i1 = 0; i1 < kBoxElems1; ++i1) {
+                int64_t dist2 = dist1, xx2 = inc2;
+                for (int i2 = 0; i2 < kBoxElems2; ++i2, ++k) {
+                    if (dist2 < bestDist[k]) {
+                        bestDist[k] = dist2;
+                        best[k] = static_cast<uint8_t>(i);
+                    }
+                    dist2 += xx2;
+                    xx2 += 2 * kStep2 * kStep2;
+                }
+                dist1 += xx1;
+                xx1 += 2 * kStep1 * kStep1;
+            }
+            dist0 += xx0;
+            xx0 += 2 * kStep0 * kStep0;
+        }
+    }
+
+    c0 <<= kBoxLog0;
+    c1 <<= kBoxLog1;
+    c2 <<= kBoxLog2;
+    size_t k = 0;
+    for (int i0 = 0; i0 < kBoxElems0; ++i0)
+        for (int i1 = 0; i1 < kBoxElems1; ++i1) {
+            uint16_t* cell = &hist_[CellIndex(c0 + i0, c1 + i1, c2)];
+            for (int i2 = 0; i2 < kBoxElems2; ++i2) *cell++ = static_cast<uint16_t>(best[k++] + 1);
+        }
+}
+
+bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_t transparentIndex,
+                     Bitmap& out) {
+    if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24 || colours_.empty() ||
+        out.Format() != EPixelFormat::Indexed8 || out.Width() != rgb24.Width() ||
+        out.Height() != rgb24.Height())
+        return false;
+    const size_t width = static_cast<size_t>(rgb24.Width());
+    if (!alpha.empty() && alpha.size() < width * static_cast<size_t>(rgb24.Height())) return false;
+    // The histogram becomes the cache of nearest colours (index + 1, 0 unset).
+    std::fill(hist_.begin(), hist_.end(), 0);
+    const SErrorLimit& limit = ErrorLimit();
+    // Errors below the previous row, one entry per column plus one either side.
+    std::vector<int> errors((width + 2) * 3, 0);
+    bool oddRow = false;
+    for (int y = 0; y < rgb24.Height(); ++y) {
+        const uint8_t* in = rgb24.Row(y);
+        uint8_t* outRow = out.Row(y);
+        const uint8_t* rowAlpha =
+            alpha.empty() ? nullptr : alpha.data() + width * static_cast<size_t>(y);
+        ptrdiff_t x, dir;
+        int* err;  // the entry of the column before the current one
+        if (oddRow) {
+            x = static_cast<ptrdiff_t>(width) - 1;
+            dir = -1;
+            err = errors.data() + (width + 1) * 3;
+        } else {
+            x = 0;
+            dir = 1;
+            err = errors.data();
+        }
+        oddRow = !oddRow;
+        const ptrdiff_t dir3 = dir * 3;
+        int cur0 = 0, cur1 = 0, cur2 = 0;
+        int below0 = 0, below1 = 0, below2 = 0;
+        int prev0 = 0, prev1 = 0, prev2 = 0;
+        for (size_t n = 0; n < width; ++n, x += dir, err += dir3) {
+            if (rowAlpha && rowAlpha[x] < kQuantTransparentAlpha) {
+                outRow[x] = transparentIndex;
+                cur0 = cur1 = cur2 = 0;
+            } else {
+                const uint8_t* p = in + 3 * x;
+                cur0 = limit[(cur0 + err[dir3 + 0] + 8) >> 4] + p[0];
+                cur1 = limit[(cur1 + err[dir3 + 1] + 8) >> 4] + p[1];
+                cur2 = limit[(cur2 + err[dir3 + 2] + 8) >> 4] + p[2];
+                cur0 = std::clamp(cur0, 0, 255);
+                cur1 = std::clamp(cur1, 0, 255);
+                cur2 = std::clamp(cur2, 0, 255);
+                const size_t cell = CellIndex(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
+                if (hist_[cell] == 0)
+                    FillInverse(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
+                const int index = hist_[cell] - 1;
+                outRow[x] = static_cast<uint8_t>(index);
+                const SQuantColour& c = colours_[static_cast<size_t>(index)];
+                cur0 -= c.blue;
+                cur1 -= c.green;
+                cur2 -= c.red;
+            }
+            // 3/16 behind below, 5/16 below, 1/16 ahead below, 7/16 ahead.
+            err[0] = prev0 + cur0 * 3;
+            prev0 = below0 + cur0 * 5;
+            below0 = cur0;
+            cur0 *= 7;
+            err[1] = prev1 + cur1 * 3;
+            prev1 = below1 + cur1 * 5;
+            below1 = cur1;
+            cur1 *= 7;
+            err[2] = prev2 + cur2 * 3;
+            prev2 = below2 + cur2 * 5;
+            below2 = cur2;
+            cur2 *= 7;
+        }
+        err[0] = prev0;
+        err[1] = prev1;
+        err[2] = prev2;
+    }
+    return true;
+}
+
+std::vector<SQuantColour> QuantizeImage(const Bitmap& rgb24, std::span<const uint8_t> alpha,
+                                        Bitmap& out, int maxColours) {
+    if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24) return {};
+    CQuantizer q;
+    q.Count(rgb24);
+    std::vector<SQuantColour> colours = q.SelectColours(maxColours);
+    Bitmap indexed(rgb24.Width(), rgb24.Height(), EPixelFormat::Indexed8);
+    if (indexed.IsEmpty() ||
+        !q.Map(rgb24, alpha, static_cast<uint8_t>(std::min<size_t>(colours.size(), 255)), indexed))
+        return {};
+    out = std::move(indexed);
+    return colours;
+}
+
+}  // namespace tessel

@@ -1,0 +1,33 @@
+// RGB palettes of an epoch: CErgbPalette and its folder CPoFolder.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/colour.h"
+#include "model/named_object.h"
+
+namespace tessel {
+
+// A named list of RGB entries; the named-object id is the PDS palette id.
+class CErgbPalette : public CTypeArray<ERGBQUAD> {
+public:
+    const char* ClassName() const override { return "CErgbPalette"; }
+    void CopyFrom(const CNamedObject& other) override;
+    // Archive form: name, id, transparent index (byte), entry count (int32),
+    // then 5 bytes per entry (index, blue, green, red, alpha).
+    void Serialize(CArchive& ar) override;
+
+    uint8_t transparentIndex = 255;
+};
+
+// The palettes of an epoch, named "Palettes".
+class CPoFolder : public CNamedPtrArray<CErgbPalette> {
+public:
+    CPoFolder() { name = "Palettes"; }
+    const char* ClassName() const override { return "CPoFolder"; }
+    // A new palette named "Palettte#n" (n = palettes held before), transparent
+    // index 255.
+    CErgbPalette* AddPalette();
+};
+
+}  // namespace tessel
