@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "disc/bdmv_layout.h"
+#include "disc_builder.h"
+#include "support/test_support.h"
+
+namespace tessel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(BdmvLayout, PathBuildersAppendTheSeparatorAndCheckTheNumber) {
+    for (std::string folder : {"/x/BDMV", "/x/BDMV/"}) {
+        std::string path;
+        ASSERT_TRUE(GetClpiPath(folder, 1, path));
+        EXPECT_EQ(folder, "/x/BDMV/");
+        EXPECT_EQ(path, "/x/BDMV/CLIPINF/00001.clpi");
+        ASSERT_TRUE(GetM2tsPath(folder, 99999, path));
+        EXPECT_EQ(path, "/x/BDMV/STREAM/99999.m2ts");
+        ASSERT_TRUE(GetMplsPattern(folder, path));
+        EXPECT_EQ(path, "/x/BDMV/PLAYLIST/*.mpls");
+    }
+    std::string folder = "/x/BDMV";
+    std::string path = "unchanged";
+    EXPECT_FALSE(GetClpiPath(folder, 100000, path));
+    EXPECT_FALSE(GetM2tsPath(folder, -1, path));
+    EXPECT_EQ(path, "unchanged");
+    std::string empty;
+    EXPECT_FALSE(GetClpiPath(empty, 1, path));
+    EXPECT_FALSE(GetMplsPattern(empty, path));
+    EXPECT_EQ(path, "unchanged");
+}
+
+TEST(BdmvLayout, DiscNameIsTheFolderAboveBdmv) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/Movies/Film/BDMV/", "Film"},
+        {"/Movies/Film/BDMV", "Film"},
+        {"D:/BDMV/", "D:"},
+        {"D:/BDMV", "D:"},
+        {"Film/BDMV", "Film"},
+        {"/x/Film/DISC/", "Film"},  // five characters are dropped whatever they are
+        {"/BDMV/", ""},
+        {"BDMV", ""},
+        {"", ""},
+    };
+    for (const auto& [folder, name] : cases) EXPECT_EQ(GetDiscName(folder), name) << folder;
+}
+
+class ReadPlaylistsTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(Playlists()); }
+    fs::path Bdmv() const { return tmp.Path() / "Film" / "BDMV"; }
+    fs::path Playlists() const { return Bdmv() / "PLAYLIST"; }
+    void Write(const std::string& name, const std::vector<uint8_t>& data) {
+        std::ofstream(Playlists() / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
+    }
+    static std::vector<uint8_t> Mpls(const char* clip) {
+        return test::BuildPlaylist(test::Playlist({test::Item(clip)}));
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> out;
+        if (disc.playlists)
+            for (const auto& p : *disc.playlists) out.push_back(p->name);
+        return out;
+    }
+
+    test::CTempDir tmp;
+    test::CMessageCapture messages;
+    CBDDisc disc;
+};
+
+TEST_F(ReadPlaylistsTest, ReadsFiveCharacterTitlesInOrder) {
+    Write("00001.mpls", Mpls("00011"));
+    Write("00000.mpls", Mpls("00010"));
+    Write("1234.mpls", Mpls("00012"));
+    Write("00003.txt", Mpls("00013"));
+    ASSERT_TRUE(disc.ReadPlaylists(Bdmv().string()));  // no trailing separator
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(disc.playlists->name, "Mpls(s)");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"00000", "00001"}));
+    EXPECT_EQ(disc.playlists->GetAt(1)->number, 1);
+    EXPECT_EQ(disc.playlists->GetAt(1)->path, (Playlists() / "00001.mpls").string());
+    std::vector<int> clips;
+    for (const auto& p : *disc.playlists) p->ClipReferences(clips);
+    EXPECT_EQ(clips, (std::vector<int>{10, 11}));
+    disc.Clear();
+    EXPECT_EQ(disc.playlists, nullptr);
+}
+
+TEST_F(ReadPlaylistsTest, LettersInTheTitlePassButANegativeNumberDoesNot) {
+    Write("abcde.mpls", Mpls("00001"));
+    Write("-1234.mpls", Mpls("00002"));
+    ASSERT_TRUE(disc.ReadPlaylists(Bdmv().string() + "/"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"abcde"});
+    EXPECT_EQ(disc.playlists->GetAt(0)->number, 0);
+}
+
+TEST_F(ReadPlaylistsTest, NoPlaylistGivesTheMessage) {
+    Write("1234.mpls", Mpls("00001"));
+    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
+    EXPECT_EQ(messages.messages, std::vector<std::string>{"has no corresponding mpls file! "});
+    messages.messages.clear();
+    CBDDisc other;
+    EXPECT_FALSE(other.ReadPlaylists((tmp.Path() / "missing" / "BDMV").string()));
+    EXPECT_EQ(messages.messages, std::vector<std::string>{"has no corresponding mpls file! "});
+}
+
+TEST_F(ReadPlaylistsTest, ParseErrorNamesTheFileAndKeepsEarlierPlaylists) {
+    Write("00000.mpls", Mpls("00001"));
+    Write("00001.mpls", {'M', 'P', 'L', 'S'});
+    Write("00002.mpls", Mpls("00002"));
+    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
+    const std::string path = (Playlists() / "00001.mpls").string();
+    EXPECT_EQ(messages.messages, std::vector<std::string>{"Stream parse error:\n" + path});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"00000", "00001"}));
+}
+
+TEST_F(ReadPlaylistsTest, UnreadableFileStopsWithTheSystemErrorText) {
+    Write("00000.mpls", Mpls("00001"));
+    Write("00002.mpls", Mpls("00002"));
+    // Reading a process's memory file at offset 0 fails, even for root.
+    fs::create_symlink("/proc/self/mem", Playlists() / "00001.mpls");
+    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_NE(messages.Last().find("00001.mpls: Input/output error"), std::string::npos)
+        << messages.Last();
+    EXPECT_EQ(Names(), std::vector<std::string>{"00000"});
+}
+
+}  // namespace
+}  // namespace tessel
