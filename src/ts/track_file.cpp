@@ -117,11 +117,15 @@ void SGsTrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHead
                                 int64_t referenceTime, int64_t mapOffset) {
     if (!header) {
         // A continuation belongs to the open record; without one (the stream
-        // began inside a PES packet, or its start was damaged) it is dropped.
-        if (pesOpen) Append({{data, size}});
+        // began inside a PES packet, its start was lost or damaged, or the PES
+        // packet is complete) it is dropped.
+        if (pesOpen) AppendPesBytes(data, size, nullptr);
         return;
     }
     pesOpen = true;
+    pesLeft_ = header->packetLength != 0 && header->packetLength + 6 >= header->headerLength
+                   ? header->packetLength + 6 - header->headerLength
+                   : -1;
     // A header without PTS repeats the previous record's time (the reference
     // time before any record).
     const uint64_t pts = header->HasPts()
@@ -143,7 +147,21 @@ void SGsTrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHead
         recordHead[i] = i < tag.size() ? static_cast<uint8_t>(tag[i]) : 0;
     PutU32(recordHead + 2, Low32(ptsOut));
     PutU32(recordHead + 6, Low32(dtsOut));
-    Append({{recordHead, kRecordHeadSize}, {data, size}});
+    AppendPesBytes(data, size, recordHead);
+}
+
+void SGsTrackFile::AppendPesBytes(const uint8_t* data, size_t size, const uint8_t* head) {
+    // Bytes past the end of the PES packet are not part of it.
+    if (pesLeft_ >= 0 && size > static_cast<uint64_t>(pesLeft_))
+        size = static_cast<size_t>(pesLeft_);
+    if (head)
+        Append({{head, kRecordHeadSize}, {data, size}});
+    else
+        Append({{data, size}});
+    if (pesLeft_ >= 0) {
+        pesLeft_ -= static_cast<int64_t>(size);
+        if (pesLeft_ == 0) pesOpen = false;
+    }
 }
 
 bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info) {

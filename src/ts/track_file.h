@@ -118,6 +118,10 @@ struct SGsTrackFile : STrackFile {
 private:
     uint64_t lastPts_ = 0;
     bool haveLastPts_ = false;
+    // Payload bytes the open PES packet still holds; -1 when its length is
+    // not given.
+    int64_t pesLeft_ = -1;
+    void AppendPesBytes(const uint8_t* data, size_t size, const uint8_t* head);
 };
 
 struct SIgTrackFile : SGsTrackFile {

@@ -1,0 +1,467 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/progress.h"
+#include "platform/read_file.h"
+#include "support/test_support.h"
+#include "ts/demux.h"
+#include "ts/esi.h"
+#include "ts/packet.h"
+#include "ts/track_file.h"
+#include "ts/ts_mux.h"
+
+namespace tessel {
+namespace {
+
+using test::CTempDir;
+using test::CTsMuxer;
+using test::SRecord;
+
+constexpr uint16_t kIg = 0x1400;
+constexpr uint16_t kVideo = 0x1011;
+
+// Records the captions and text lines it shows.
+class CRecordingProgress : public CProgressWnd {
+public:
+    std::vector<std::string> captions, texts;
+
+protected:
+    void Redraw() override {
+        if (captions.empty() || captions.back() != Caption()) captions.push_back(Caption());
+        if (!Text().empty() && (texts.empty() || texts.back() != Text())) texts.push_back(Text());
+    }
+    void SleepMs(int) override {}
+};
+
+struct SDemuxRun {
+    int result = -1;
+    std::vector<uint8_t> out;   // main track of the first PID
+    std::vector<uint8_t> out2;  // second track, when asked for
+};
+
+// Demuxes the PIDs of the muxer's stream into memory marked-form tracks.
+SDemuxRun RunDemux(const CTsMuxer& mux, std::vector<uint16_t> pids = {kIg},
+                   CProgressWnd* progress = nullptr, size_t blockSize = kDemuxBlockSize,
+                   bool second = false, size_t capacity = STrackFile::kDefaultCapacity) {
+    CTempDir dir;
+    CReadFile file;
+    std::string error;
+    EXPECT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error)) << error;
+    CTrackInfoMap map;
+    std::vector<CMemoryFile*> outs;
+    for (uint16_t pid : pids) {
+        auto info = std::make_unique<STrackInfo>();
+        info->streamType = kStreamTypeIg;
+        auto mem = std::make_unique<CMemoryFile>();
+        outs.push_back(mem.get());
+        info->main = std::make_unique<SIgTrackFile>(std::move(mem), capacity);
+        if (second) {
+            auto mem2 = std::make_unique<CMemoryFile>();
+            outs.push_back(mem2.get());
+            info->second = std::make_unique<SIgTrackFile>(std::move(mem2), capacity);
+        }
+        EXPECT_TRUE(AddTrack(map, pid, std::move(info)));
+    }
+    SDemuxRun run;
+    run.result = Demux(file, map, progress, blockSize);
+    auto data = outs[0]->Data();
+    run.out.assign(data.begin(), data.end());
+    if (second) {
+        auto d2 = outs[1]->Data();
+        run.out2.assign(d2.begin(), d2.end());
+    }
+    return run;
+}
+
+std::vector<SRecord> Records(const std::vector<uint8_t>& out) {
+    std::vector<SRecord> records;
+    EXPECT_TRUE(test::SplitRecords(out, records));
+    return records;
+}
+
+// A stream that starts with a video PES (the reference time) and a PMT.
+CTsMuxer StreamWithVideo(uint64_t videoPts) {
+    CTsMuxer mux;
+    mux.AddPat();
+    mux.AddPmt({{0x1B, kVideo, {}}, {0x91, kIg, {}}});
+    mux.AddPes(kVideo, videoPts, std::nullopt, std::vector<uint8_t>(300, 0));
+    return mux;
+}
+
+TEST(Demux, FirstRecordIsShiftedTo131070AndLaterRecordsKeepTheirDistance) {
+    CTsMuxer mux = StreamWithVideo(1000);
+    mux.AddPes(kIg, 1000 + 60000, 1000 + 50000, test::Segment(0x18, 40));
+    mux.AddPes(kIg, 1000 + 150000, 1000 + 140000, test::Segment(0x80, 0));
+    auto run = RunDemux(mux);
+    ASSERT_EQ(run.result, 0);
+    auto records = Records(run.out);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].tag, "IG");
+    EXPECT_EQ(records[0].dts, 131070u);
+    EXPECT_EQ(records[0].pts, 141070u);
+    EXPECT_EQ(records[1].dts, 131070u + 90000);
+    EXPECT_EQ(records[1].pts, 141070u + 90000);
+    EXPECT_EQ(records[0].segment, test::Segment(0x18, 40));
+}
+
+TEST(Demux, NoShiftWhenTheFirstRecordIsLateEnough) {
+    CTsMuxer mux = StreamWithVideo(1000);
+    mux.AddPes(kIg, 1000 + 200000, std::nullopt, test::Segment(0x18, 4));
+    auto records = Records(RunDemux(mux).out);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].pts, 200000u);
+    EXPECT_EQ(records[0].dts, 0u);  // no DTS in the PES header
+}
+
+TEST(Demux, MapOffsetIsAddedToEveryTimeStamp) {
+    CTsMuxer mux = StreamWithVideo(1000);
+    mux.AddPes(kIg, 1000 + 200000, 1000 + 190000, test::Segment(0x18, 4));
+    CTempDir dir;
+    CReadFile file;
+    std::string error;
+    ASSERT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error));
+    CTrackInfoMap map;
+    map.timeOffset = 5000;
+    auto info = std::make_unique<STrackInfo>();
+    info->streamType = kStreamTypeIg;
+    auto mem = std::make_unique<CMemoryFile>();
+    CMemoryFile* out = mem.get();
+    info->main = std::make_unique<SIgTrackFile>(std::move(mem));
+    AddTrack(map, kIg, std::move(info));
+    ASSERT_EQ(Demux(file, map, nullptr), 0);
+    std::vector<SRecord> records;
+    ASSERT_TRUE(test::SplitRecords(out->Data(), records));
+    EXPECT_EQ(records[0].pts, 205000u);
+    EXPECT_EQ(records[0].dts, 195000u);
+}
+
+TEST(Demux, GraphicsFirstUsesThePcrBaseAsReference) {
+    CTsMuxer mux;
+    mux.AddPmt({{0x91, kIg, {}}});
+    mux.AddPes(kIg, 54090000, 54000000, test::Segment(0x18, 10));
+    mux.AddPcr(1000, 123);
+    mux.AddPes(kIg, 54180000, std::nullopt, test::Segment(0x80, 0));
+    auto records = Records(RunDemux(mux).out);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].dts, 54000000u - 1000);
+    EXPECT_EQ(records[0].pts, 54090000u - 1000);
+    EXPECT_EQ(records[1].pts, 54180000u - 1000);
+}
+
+TEST(Demux, GraphicsFirstWithoutPcrUsesTheFirstPts) {
+    CTsMuxer mux;
+    mux.AddPes(kIg, 54090000, 54000000, test::Segment(0x18, 10));
+    auto records = Records(RunDemux(mux).out);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].dts, 131070u);
+    EXPECT_EQ(records[0].pts, 131070u + 90000);
+}
+
+TEST(Demux, PesSpanningPacketsBecomesOneRecord) {
+    CTsMuxer mux = StreamWithVideo(0);
+    const auto big = test::Segment(0x15, 1500);
+    mux.AddPes(kIg, 300000, 290000, big);
+    mux.AddFiller(kVideo, 2);
+    mux.AddPes(kIg, 400000, 390000, test::Segment(0x80, 0));
+    auto run = RunDemux(mux);
+    auto records = Records(run.out);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].segment, big);
+    EXPECT_EQ(run.out.size(), 10 + big.size() + 10 + 3);
+}
+
+TEST(Demux, ThirtyThreeBitTimeStampsKeepTheirLow32Bits) {
+    CTsMuxer mux = StreamWithVideo(1000);
+    const uint64_t pts = (1ull << 32) + 500000;
+    mux.AddPes(kIg, pts, pts - 10000, test::Segment(0x18, 4));
+    auto records = Records(RunDemux(mux).out);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].pts, 499000u);
+    EXPECT_EQ(records[0].dts, 489000u);
+}
+
+TEST(Demux, HeaderWithoutPtsRepeatsThePreviousTime) {
+    CTsMuxer mux = StreamWithVideo(1000);
+    mux.AddPes(kIg, 1000 + 200000, std::nullopt, test::Segment(0x18, 4));
+    mux.AddPes(kIg, std::nullopt, std::nullopt, test::Segment(0x80, 0));
+    auto records = Records(RunDemux(mux).out);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].pts, 200000u);
+    EXPECT_EQ(records[1].dts, 0u);
+}
+
+TEST(Demux, EmptyMapReturnsZeroWithoutReading) {
+    CTsMuxer mux = StreamWithVideo(0);
+    CTempDir dir;
+    CReadFile file;
+    std::string error;
+    ASSERT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error));
+    CTrackInfoMap map;
+    CRecordingProgress progress;
+    EXPECT_EQ(Demux(file, map, &progress), 0);
+    EXPECT_EQ(file.Position(), 0);
+    EXPECT_TRUE(progress.captions.empty());
+    CReadFile closed;
+    EXPECT_EQ(Demux(closed, map, nullptr), 0);
+}
+
+TEST(Demux, ReportsCaptionPathAndPercent) {
+    CTsMuxer mux = StreamWithVideo(0);
+    mux.AddFiller(kVideo, 400);
+    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x80, 0));
+    CRecordingProgress progress;
+    auto run = RunDemux(mux, {kIg}, &progress, 100 * 192);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(progress.captions.front(), "Demuxing");
+    ASSERT_EQ(progress.texts.size(), 1u);
+    EXPECT_EQ(FileName(progress.texts[0]), "t.m2ts");
+    EXPECT_EQ(progress.Position(), 100);
+    EXPECT_EQ(Records(run.out).size(), 1u);
+}
+
+TEST(Demux, CancelReturnsOneAndFlushesNothing) {
+    CTsMuxer mux = StreamWithVideo(0);
+    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10));
+    mux.AddFiller(kVideo, 300);
+    class CCancelling : public CProgressWnd {
+    protected:
+        void Redraw() override {
+            if (Position() == 0 && Caption() == "Demuxing" && ++calls > 1) Cancel();
+        }
+        void SleepMs(int) override {}
+
+    public:
+        int calls = 0;
+    } progress;
+    auto run = RunDemux(mux, {kIg}, &progress, 100 * 192);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_TRUE(run.out.empty());
+}
+
+TEST(Demux, BlockBoundariesDoNotChangeTheOutput) {
+    CTsMuxer mux = StreamWithVideo(0);
+    for (int i = 0; i < 20; ++i) {
+        mux.AddPes(kIg, 300000 + i * 9000, std::nullopt, test::Segment(0x15, 200 + i * 37));
+        mux.AddFiller(kVideo, 3);
+    }
+    const auto whole = RunDemux(mux).out;
+    EXPECT_EQ(Records(whole).size(), 20u);
+    for (size_t block : {192u, 7 * 192u, 1000u}) {
+        EXPECT_EQ(RunDemux(mux, {kIg}, nullptr, block).out, whole) << block;
+        // a staging buffer smaller than one record spills straight through
+        EXPECT_EQ(RunDemux(mux, {kIg}, nullptr, block, false, 300).out, whole) << block;
+    }
+}
+
+TEST(Demux, SecondTrackTakesPriorityZeroPackets) {
+    CTsMuxer mux = StreamWithVideo(0);
+    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10), 0xBD, true);
+    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x15, 10), 0xBD, false);
+    auto run = RunDemux(mux, {kIg}, nullptr, kDemuxBlockSize, true);
+    auto a = Records(run.out), b = Records(run.out2);
+    ASSERT_EQ(a.size(), 1u);
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(a[0].segment[0], 0x18);
+    EXPECT_EQ(b[0].segment[0], 0x15);
+}
+
+TEST(Demux, TwoPidsGoToTheirOwnTracks) {
+    CTsMuxer mux = StreamWithVideo(0);
+    mux.AddPes(0x1401, 300000, std::nullopt, test::Segment(0x15, 10));
+    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10));
+    auto records = Records(RunDemux(mux, {kIg, 0x1401}).out);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].segment[0], 0x18);
+}
+
+// Damaged input: each case damages the stream around three IG PES packets
+// and says which records survive.
+TEST(Demux, DamagedPacketsDoNotBreakTheOtherRecords) {
+    const auto seg1 = test::Segment(0x15, 400);  // three packets
+    const auto seg2 = test::Segment(0x14, 20);
+    const auto seg3 = test::Segment(0x80, 0);
+    auto build = [&](size_t& firstIgPacket) {
+        CTsMuxer mux = StreamWithVideo(0);
+        mux.AddFiller(kVideo, 2);
+        firstIgPacket = mux.Count();
+        mux.AddPes(kIg, 300000, std::nullopt, seg1);
+        mux.AddFiller(kVideo, 2);
+        mux.AddPes(kIg, 310000, std::nullopt, seg2);
+        mux.AddPes(kIg, 320000, std::nullopt, seg3);
+        return mux;
+    };
+    // The first IG packet is full (no adaptation field): its PES header starts at byte 4.
+    struct {
+        const char* what;
+        int packet;  // relative to the first IG packet; -1 a filler before it
+        void (*damage)(uint8_t* ts);
+        std::vector<uint8_t> types;  // segment types of the surviving records
+    } rows[] = {
+        {"bad sync on a filler", -1, [](uint8_t* ts) { ts[0] = 0x00; }, {0x15, 0x14, 0x80}},
+        {"bad sync on a PES start", 0, [](uint8_t* ts) { ts[0] = 0x46; }, {0x14, 0x80}},
+        {"adaptation field length beyond the packet on a PES start",
+         0,
+         [](uint8_t* ts) {
+             ts[3] |= 0x20;
+             ts[4] = 0xF0;
+         },
+         {0x14, 0x80}},
+        {"PES header data length beyond the packet",
+         0,
+         [](uint8_t* ts) { ts[4 + 8] = 0xFE; },
+         {0x14, 0x80}},
+        {"PES header with flagged fields beyond its data length",
+         0,
+         [](uint8_t* ts) { ts[4 + 8] = 2; },
+         {0x14, 0x80}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        size_t first = 0;
+        CTsMuxer mux = build(first);
+        row.damage(&mux.data[(first + row.packet) * 192 + 4]);
+        auto run = RunDemux(mux);
+        EXPECT_EQ(run.result, 0);
+        std::vector<SRecord> records;
+        ASSERT_TRUE(test::SplitRecords(run.out, records));
+        std::vector<uint8_t> types;
+        for (const auto& r : records) types.push_back(r.segment[0]);
+        EXPECT_EQ(types, row.types);
+    }
+}
+
+TEST(Demux, LostContinuationLeavesAGapOnlyInItsRecord) {
+    CTsMuxer mux = StreamWithVideo(0);
+    const size_t first = mux.Count();
+    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x15, 400));
+    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
+    mux.data[(first + 1) * 192 + 4] = 0x00;  // the second packet of the first PES
+    auto out = RunDemux(mux).out;
+    // The first record lost 184 bytes; the second record follows directly.
+    const size_t firstRecord = 10 + 403 - 184;
+    ASSERT_EQ(out.size(), firstRecord + 13);
+    EXPECT_EQ(out[firstRecord], 'I');
+    EXPECT_EQ(out[firstRecord + 10], 0x80);
+}
+
+TEST(Demux, StreamStartingInsideAPesPacketDropsTheLeadingBytes) {
+    CTsMuxer whole;
+    whole.AddPes(kIg, 300000, std::nullopt, test::Segment(0x15, 400));
+    CTsMuxer mux;
+    mux.data.assign(whole.data.begin() + 192, whole.data.end());  // continuation packets only
+    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
+    auto records = Records(RunDemux(mux).out);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].segment[0], 0x80);
+}
+
+TEST(Demux, TruncatedLastPacketIsIgnored) {
+    CTsMuxer mux = StreamWithVideo(0);
+    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10));
+    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
+    mux.data.resize(mux.data.size() - 100);
+    auto run = RunDemux(mux);
+    EXPECT_EQ(run.result, 0);
+    auto records = Records(run.out);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].segment[0], 0x18);
+}
+
+TEST(Demux, GarbageFileYieldsNothing) {
+    CTsMuxer mux;
+    mux.data.resize(192 * 50 + 17);
+    for (size_t i = 0; i < mux.data.size(); ++i) mux.data[i] = static_cast<uint8_t>(i * 131 + 7);
+    // every packet claims the IG PID, with random flags
+    for (size_t off = 0; off + 192 <= mux.data.size(); off += 192) {
+        mux.data[off + 4] = 0x47;
+        mux.data[off + 5] = (mux.data[off + 5] & 0xE0) | 0x14;
+        mux.data[off + 6] = 0x00;
+    }
+    auto run = RunDemux(mux);
+    EXPECT_EQ(run.result, 0);
+}
+
+TEST(TrackFile, DiskOutputWithoutBytesIsDeleted) {
+    CTempDir dir;
+    const std::string empty = dir.Str() + "/empty.ig", full = dir.Str() + "/full.ig";
+    std::string error;
+    {
+        auto a = std::make_unique<CDiskFile>();
+        ASSERT_TRUE(a->Open(empty, error));
+        SIgTrackFile track(std::move(a));
+        EXPECT_TRUE(PathExists(empty));
+    }
+    EXPECT_FALSE(PathExists(empty));
+    {
+        auto b = std::make_unique<CDiskFile>();
+        ASSERT_TRUE(b->Open(full, error));
+        SIgTrackFile track(std::move(b));
+        const uint8_t bytes[3] = {1, 2, 3};
+        track.WritePayloadWithPrefix(bytes, 3, bytes, 2);
+        track.Flush();
+        EXPECT_FALSE(track.WriteFailed());
+    }
+    EXPECT_EQ(FileLength(full), 5);
+    auto c = std::make_unique<CDiskFile>();
+    EXPECT_FALSE(c->Open(dir.Str() + "/no/such/folder.ig", error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(TrackFile, UnflushedBytesAreLostAndFirstPtsSkipsZero) {
+    auto mem = std::make_unique<CMemoryFile>();
+    CMemoryFile* out = mem.get();
+    STrackFile track(std::move(mem));
+    const uint8_t b[4] = {1, 2, 3, 4};
+    track.WritePayload(b, 4, nullptr, 0, 0);
+    EXPECT_EQ(out->Length(), 0);
+    track.NotePesStart(0, true);
+    track.NotePesStart(77, true);
+    track.NotePesStart(88, false);
+    EXPECT_EQ(track.pesCount, 3u);
+    EXPECT_EQ(track.firstPts, 77u);
+    track.Flush();
+    EXPECT_EQ(out->Length(), 4);
+}
+
+TEST(Demux, IndependentDiscIgStream) {
+    TESSEL_REQUIRE_CORPUS();
+    const auto path = test::CorpusDir() / "independent/menu_a_single_page/BDMV/STREAM/00001.m2ts";
+    CReadFile file;
+    std::string error;
+    ASSERT_TRUE(file.Open(path.string(), error));
+    auto pmt = ReadProgramMap(file);
+    ASSERT_TRUE(pmt);
+    CTrackInfoMap map;
+    std::vector<CMemoryFile*> outs;
+    for (const ESI& es : pmt->streams) {
+        if (es.streamType != kStreamTypeIg) continue;
+        auto info = std::make_unique<STrackInfo>();
+        info->streamType = es.streamType;
+        auto mem = std::make_unique<CMemoryFile>();
+        outs.push_back(mem.get());
+        info->main = std::make_unique<SIgTrackFile>(std::move(mem));
+        AddTrack(map, es.elementaryPid, std::move(info));
+    }
+    ASSERT_EQ(map.Count(), 1u);
+    ASSERT_EQ(Demux(file, map, nullptr), 0);
+    std::vector<SRecord> records;
+    ASSERT_TRUE(test::SplitRecords(outs[0]->Data(), records));
+    ASSERT_GE(records.size(), 3u);
+    EXPECT_EQ(records.front().segment[0], 0x18);
+    EXPECT_EQ(records.back().segment[0], 0x80);
+    EXPECT_EQ(map.tracks[0]->main->pesCount, records.size());
+    for (const auto& r : records) {
+        EXPECT_EQ(r.tag, "IG");
+        EXPECT_GE(r.pts, records.front().dts ? records.front().dts : records.front().pts);
+    }
+    // The bare stream of the same menu holds the same segments.
+    auto bare = test::ReadBytes(test::CorpusDir() / "independent/menu_a_single_page/menu.ies");
+    std::vector<uint8_t> joined;
+    for (const auto& r : records) joined.insert(joined.end(), r.segment.begin(), r.segment.end());
+    EXPECT_EQ(joined, bare);
+}
+
+}  // namespace
+}  // namespace tessel
