@@ -107,12 +107,13 @@ uint64_t Hash(const std::vector<SQuantColour>& colours, const Bitmap& out) {
 // The expected hashes were produced by this quantiser after it reproduced
 // both reference cases of the corpus (made with an independent
 // implementation of the same method) palette entry for palette entry and
-// index for index. Single mutations were checked to change them: the error
-// limit's second step (48 -> 47), the serpentine order (all rows left to
-// right), the 7/16 and 3/16 weights swapped, the split point (mid + 1), the
-// green weight 12 -> 13, population before volume (2 * n < max), the rounding
-// of box colours, and ties in the nearest-colour search going to the later
-// colour.
+// index for index. Each of these single mutations was checked to change at
+// least one hash: the error limit's second step ending at 47 or stepping on
+// odd inputs, its cap at 33, rounding the error sum with +7, all rows left to
+// right, the 3/16 weight as 7/16, the split after mid + 1, the green weight
+// 3 -> 4, choosing by population only while 2 * boxes < max, box colours
+// truncated or from shifted cell centres, and nearest-colour ties going to
+// the later colour.
 TEST(Quantizer, BitExactHashes) {
     struct {
         int w, h;
