@@ -40,8 +40,6 @@ std::string TimeText(uint32_t ticks);
 class CSegmentBase {
 public:
     explicit CSegmentBase(uint8_t type) : segmentType(type) {}
-    CSegmentBase(const CSegmentBase&) = delete;
-    CSegmentBase& operator=(const CSegmentBase&) = delete;
     virtual ~CSegmentBase() = default;
 
     // Releases the payload content; header fields stay.
@@ -66,6 +64,10 @@ public:
     int64_t sourcePosition = 0;
 
 protected:
+    // Concrete segments copy as values; the base alone does not (no slicing).
+    CSegmentBase(const CSegmentBase&) = default;
+    CSegmentBase& operator=(const CSegmentBase&) = default;
+
     // The payload after the header; the base has none.
     virtual void WritePayload(CByteWriter& w) { (void)w; }
 };
