@@ -58,6 +58,10 @@ public:
     }
     void IoBytes(std::vector<uint8_t>& bytes);
 
+    // Folder of the archive file, with its separator; file paths inside are
+    // stored relative to it when they lie below it.
+    std::string folder;
+
 private:
     bool storing_;
     std::vector<uint8_t> out_;

@@ -1,0 +1,84 @@
+// Display sets and epochs of the menu model: building them from the segments
+// read from a stream, and writing them back as segments with time stamps.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "codec/display_set.h"
+#include "model/graphic_object.h"
+#include "model/ic_data.h"
+#include "model/palette.h"
+#include "platform/messages.h"
+
+namespace tessel {
+
+class CDisplaySet : public CIcData {
+public:
+    const char* ClassName() const override { return "CDisplaySet"; }
+    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
+    void CopyAll(const CNamedObject& other);
+    // The composition body's archive, then text, frame number and state.
+    void Serialize(CArchive& ar) override;
+
+    std::string text;
+    int32_t frameNumber = 0;
+    // Presentation time to write (90 kHz); 0 derives it from the frame number.
+    uint32_t explicitPts = 0;
+    uint8_t compositionState = kStateEpochStart;
+};
+
+class CEpoch : public CNamedPtrArray<CDisplaySet> {
+public:
+    CEpoch();
+
+    const char* ClassName() const override { return "CEpoch"; }
+    // Display sets, graphic objects and palettes; the counter restarts.
+    void Clear() override;
+    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
+    void CopyAll(const CNamedObject& other);
+    // A zero byte, the counter, the display sets, graphics, palettes.
+    void Serialize(CArchive& ar) override;
+
+    // Resolves every display set against this epoch's objects and palettes.
+    bool ResolveRefs();
+    CPaletteList PaletteList() const;
+
+    uint16_t counter = 0;  // the next display set's number - 1
+    CGoFolder graphics;
+    CPoFolder palettes;
+};
+
+// Frames per second of a frame rate code; 0 for codes without a rate.
+double FrameRateValue(int code);
+// Frame of a 90 kHz time at a frame rate code (0 without a rate).
+int32_t FrameNumberOf(uint64_t ticks, int frameRateCode);
+
+// A new display set appended to the epoch, named DisplaySet#n.
+CDisplaySet* AddDisplaySet(CEpoch& epoch);
+
+// Fills the display set (pages, settings, state, frame number) and its
+// epoch's palettes and graphic objects from one display set as read.
+void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode);
+
+// Writes every display set of the epoch. Warnings and errors go to log.
+bool WriteEpoch(CEpoch& epoch, const SVideoDescriptor& video, IByteSink& stream, IByteSink* index,
+                bool bare, ILogSink* log);
+
+// Builds the segments of one display set from the model, gives them their
+// time stamps and writes them; nothing is written when it fails.
+bool WriteDisplaySet(CDisplaySet& ds, const SVideoDescriptor& video, IByteSink& stream,
+                     IByteSink* index, bool bare, CGoFolder& graphics, CPoFolder& palettes,
+                     ILogSink* log);
+
+// The palette a page without one takes from the images of its objects; null
+// when it uses no object with an image, or an image does not load.
+std::unique_ptr<CErgbPalette> PagePaletteFromImages(const CPage& page,
+                                                    const CGraphicObjectList& objects);
+
+// Time the decoder needs before the first page shows (90 kHz ticks), from
+// the collected objects up to the split index and the first page's buttons.
+uint32_t DecodeTime(const std::vector<CGraphicObject*>& objects, int split, const CPage& firstPage,
+                    const SVideoDescriptor& video, uint8_t compositionState);
+
+}  // namespace tessel

@@ -1,0 +1,212 @@
+#include "model/ig_object.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace tessel {
+
+namespace {
+
+// Counts bytes without keeping them.
+class CNullSink : public IByteSink {
+public:
+    void Write(const void*, size_t n) override { pos_ += static_cast<int64_t>(n); }
+    int64_t Position() const override { return pos_; }
+
+private:
+    int64_t pos_ = 0;
+};
+
+void Report(ILogSink* log, const std::string& text) {
+    if (log)
+        log->Log(text);
+    else
+        ShowMessage(text);
+}
+
+}  // namespace
+
+bool CGsData::Read(IByteSource& source, bool bare, SStreamError* error) {
+    epochs.clear();
+    SStreamInfo info;
+    const bool ok = ReadStream(epochs, source, bare, &info);
+    if (!ok) {
+        if (error) *error = info.error;
+        epochs.clear();
+        return false;
+    }
+    interactive = info.interactive;
+    if (info.hasVideo) video = info.video;
+    return true;
+}
+
+void CIgObject::CopyAll(const CNamedObject& other) {
+    CopyItems(other);
+    auto* o = dynamic_cast<const CIgObject*>(&other);
+    if (!o) return;
+    nextEpoch = o->nextEpoch;
+    video = o->video;
+    flag = o->flag;
+}
+
+void CIgObject::Serialize(CArchive& ar) {
+    CNamedObject::Serialize(ar);
+    uint8_t zero = 0;
+    ar.Io(zero);
+    ar.Io(nextEpoch);
+    video.Serialize(ar);
+    ar.Io(flag);
+    int32_t n = GetSize();
+    ar.Io(n);
+    if (ar.IsStoring()) {
+        for (auto& e : items) e->Serialize(ar);
+        return;
+    }
+    if (n < 0) throw CArchiveError("negative epoch count");
+    Clear();
+    for (int32_t i = 0; i < n; ++i) {
+        auto e = std::make_unique<CEpoch>();
+        e->Serialize(ar);
+        Append(std::move(e));
+    }
+}
+
+CEpoch* CIgObject::AddNewEpoch() {
+    auto e = std::make_unique<CEpoch>();
+    e->id = nextEpoch;
+    e->name = NumberedName("Epoch", nextEpoch + 1);
+    ++nextEpoch;
+    return Append(std::move(e));
+}
+
+int CIgObject::BuildFromStream(const CGsData& data) {
+    video = data.video;
+    Clear();
+    nextEpoch = 0;
+    for (const auto& record : data.epochs) {
+        CEpoch* epoch = AddNewEpoch();
+        epoch->Clear();
+        for (const auto& ds : record->items)
+            BuildDisplaySet(*AddDisplaySet(*epoch), *ds, video.frameRate);
+        epoch->ResolveRefs();
+    }
+    return GetSize();
+}
+
+void CIgObject::TakeEpochs(CIgObject& other) {
+    nextEpoch = other.nextEpoch;
+    video = other.video;
+    flag = other.flag;
+    Clear();
+    for (auto& e : other.items) Append(std::move(e));
+    other.items.clear();
+}
+
+bool CIgObject::LoadStream(const std::string& path, bool bare) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(path, bytes, error)) {
+        ShowMessage(error);
+        return false;
+    }
+    CMemorySource source(bytes);
+    CGsData data;
+    SStreamError streamError;
+    if (!data.Read(source, bare, &streamError)) {
+        ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), streamError.text.c_str(),
+                              static_cast<long long>(streamError.offset)));
+        return false;
+    }
+    if (data.epochs.empty()) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
+        return false;
+    }
+    BuildFromStream(data);
+    return true;
+}
+
+bool CIgObject::WriteStream(IByteSink& stream, IByteSink* companion, ILogSink* log, bool bare) {
+    if (companion) {
+        const uint8_t head[4] = {0, 0, 0, 3};
+        companion->Write(head, sizeof head);
+    }
+    for (const auto& epoch : items)
+        if (!WriteEpoch(*epoch, video, stream, companion, bare, log)) return false;
+    if (companion) {
+        uint8_t trailer[kIndexRecordSize] = {0xFF};
+        companion->Write(trailer, sizeof trailer);
+    }
+    return true;
+}
+
+bool CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* log, bool bare) {
+    CMemorySink stream, index;
+    if (!WriteStream(stream, companion ? &index : nullptr, log, bare)) {
+        // Nothing is written: a file of that name from before stays as it was.
+        Report(log, StrFormat("%s: %s", path.c_str(), "the stream was not saved"));
+        return false;
+    }
+    std::string error;
+    if (!WriteWholeFile(path, stream.data.data(), stream.data.size(), error)) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+        return false;
+    }
+    if (companion) {
+        const std::string mui = path + ".mui";
+        if (!WriteWholeFile(mui, index.data.data(), index.data.size(), error)) {
+            DeleteFile(path);
+            ShowMessage(StrFormat("%s: %s", mui.c_str(), error.c_str()));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CIgObject::CheckAll(ILogSink* log) {
+    CNullSink sink;
+    for (const auto& epoch : items)
+        if (!WriteEpoch(*epoch, video, sink, nullptr, false, log)) return false;
+    return true;
+}
+
+bool CIgObject::AutoNeighbours(int mode) {
+    bool changed = false;
+    for (const auto& epoch : items)
+        for (const auto& ds : epoch->items)
+            for (const auto& page : ds->items)
+                if (AutoNeighbors(*page, mode)) changed = true;
+    return changed;
+}
+
+void CStoryIgObject::CopyAll(const CNamedObject& other) {
+    CIgObject::CopyAll(other);
+    auto* o = dynamic_cast<const CStoryIgObject*>(&other);
+    if (!o) return;
+    storyFlag = o->storyFlag;
+    sourcePath = o->sourcePath;
+    secondPath = o->secondPath;
+    extra = o->extra;
+}
+
+void CStoryIgObject::Serialize(CArchive& ar) {
+    ar.Io(storyFlag);
+    std::string source = RelativeToArchive(ar, sourcePath);
+    ar.Io(source);
+    if (ar.IsLoading()) sourcePath = ResolveFromArchive(ar, source);
+    if (storyFlag) {
+        ar.Io(extra);
+        std::string second = RelativeToArchive(ar, secondPath);
+        ar.Io(second);
+        if (ar.IsLoading()) secondPath = ResolveFromArchive(ar, second);
+    }
+    CIgObject::Serialize(ar);
+}
+
+bool CStoryIgObject::CheckAll(ILogSink* log) {
+    if (!sourcePath.empty()) return false;
+    return CIgObject::CheckAll(log);
+}
+
+}  // namespace tessel

@@ -1,0 +1,81 @@
+// The menu tree of one interactive graphics stream, its archive relatives,
+// and the reading and saving of stream files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "codec/display_set.h"
+#include "model/epoch.h"
+
+namespace tessel {
+
+// One graphics stream as read: its epochs of segments, video descriptor and
+// whether the first epoch holds an interactive composition.
+struct CGsData {
+    CEpochList epochs;
+    SVideoDescriptor video;
+    bool interactive = false;
+
+    // Reads a whole stream; false (with the reader's error) on failure.
+    bool Read(IByteSource& source, bool bare, SStreamError* error = nullptr);
+};
+
+class CIgObject : public CNamedPtrArray<CEpoch> {
+public:
+    const char* ClassName() const override { return "CIgObject"; }
+    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
+    virtual void CopyAll(const CNamedObject& other);
+    // Base, a zero byte, next epoch number, video descriptor, flag, epochs.
+    void Serialize(CArchive& ar) override;
+
+    // Epoch#n with id = next epoch number, which then grows by one.
+    CEpoch* AddNewEpoch();
+    // Rebuilds the epochs from a stream as read; returns the epoch count.
+    int BuildFromStream(const CGsData& data);
+    // Moves every epoch of other here; other ends empty.
+    void TakeEpochs(CIgObject& other);
+
+    // Reads a stream file (marked form, or bare when asked) and builds the
+    // tree; a file or stream error is shown as a message.
+    bool LoadStream(const std::string& path, bool bare = false);
+    // Writes the stream file and, when asked, its ".mui" companion. On
+    // failure neither file is left behind and the message has been shown
+    // (or logged to log when given).
+    bool SaveStream(const std::string& path, bool companion, ILogSink* log = nullptr,
+                    bool bare = false);
+    // Checks and writes every epoch; the companion gets its header, one
+    // index record per segment and its trailer.
+    bool WriteStream(IByteSink& stream, IByteSink* companion, ILogSink* log, bool bare = false);
+    // True when every epoch passes its checks (nothing is written).
+    virtual bool CheckAll(ILogSink* log);
+    // Automatic neighbours over every page; true when anything changed.
+    bool AutoNeighbours(int mode);
+
+    uint16_t nextEpoch = 0;
+    SVideoDescriptor video;
+    bool flag = false;
+};
+
+// An IG object of a saved project, with the stream file it came from.
+class CStoryIgObject : public CIgObject {
+public:
+    const char* ClassName() const override { return "CStoryIgObject"; }
+    void CopyAll(const CNamedObject& other) override;
+    void Serialize(CArchive& ar) override;
+    // Only an object without a source stream checks as a whole.
+    bool CheckAll(ILogSink* log) override;
+
+    bool storyFlag = true;
+    std::string sourcePath;
+    std::string secondPath;
+    uint8_t extra = 0;
+};
+
+class CIgSet : public CNamedPtrArray<CStoryIgObject> {
+public:
+    CIgSet() { name = "Root"; }
+    const char* ClassName() const override { return "CIgSet"; }
+};
+
+}  // namespace tessel
