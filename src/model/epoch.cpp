@@ -215,6 +215,8 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
                 }
             if (paletteId != 0xFF || set.get() == &ds) break;
         }
+        // Subtitle display sets have no pages: their composition names the palette.
+        if (paletteId == 0xFF && container.pcs) paletteId = container.pcs->paletteIdRef;
         const CPds* pds = FindPalette(container.pdsList.get(), paletteId);
         CPds fromEpoch;
         if (!pds) {

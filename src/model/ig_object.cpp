@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/image_io.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -207,6 +208,18 @@ void CStoryIgObject::Serialize(CArchive& ar) {
 bool CStoryIgObject::CheckAll(ILogSink* log) {
     if (!sourcePath.empty()) return false;
     return CIgObject::CheckAll(log);
+}
+
+int SaveEpochImages(CEpoch& epoch, const std::string& folder) {
+    int written = 0;
+    for (const auto& o : epoch.graphics.items) {
+        if (!o->bitmap || o->bitmap->IsEmpty()) continue;
+        const std::string file = JoinPath(folder, StrFormat("%04d.png", o->id + 1));
+        std::string error;
+        o->saveStatus = SavePng(file, *o->bitmap, error) ? 0 : 1;
+        if (o->saveStatus == 0) ++written;
+    }
+    return written;
 }
 
 }  // namespace tessel

@@ -78,4 +78,10 @@ public:
     const char* ClassName() const override { return "CIgSet"; }
 };
 
+// Writes every graphic object held directly in the epoch's graphics folder
+// as "%04d.png" of object id + 1 into the folder (with its separator).
+// Objects without a bitmap are skipped; a failed write is kept in the
+// object's saveStatus and the loop goes on. Returns the files written.
+int SaveEpochImages(CEpoch& epoch, const std::string& folder);
+
 }  // namespace tessel
