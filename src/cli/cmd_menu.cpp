@@ -4,9 +4,12 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
+#include "cli/menu_json.h"
 #include "codec/display_set.h"
 #include "model/ic_data.h"
+#include "model/ig_object.h"
 #include "navcmd/navcmd.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
@@ -15,200 +18,29 @@ namespace {
 
 using nlohmann::ordered_json;
 
-std::string HexBytes(const uint8_t* b, size_t n) {
-    std::string s;
-    for (size_t i = 0; i < n; ++i) s += StrFormat("%02X", b[i]);
-    return s;
-}
-
-// ---- JSON
-
-ordered_json WindowJson(const CWindowObject& w) {
-    return {{"id", w.id},
-            {"x", w.left},
-            {"y", w.top},
-            {"width", w.right - w.left},
-            {"height", w.bottom - w.top}};
-}
-
-ordered_json ObjectJson(const CCompositionObject& o) {
-    ordered_json crop = nullptr;
-    if (o.cropped)
-        crop = {{"x", o.cropLeft},
-                {"y", o.cropTop},
-                {"width", o.cropRight - o.cropLeft},
-                {"height", o.cropBottom - o.cropTop}};
-    return {{"object", o.object.id},
-            {"window", o.window.id},
-            {"cropped", o.cropped != 0},
-            {"forced_on", o.forcedOn != 0},
-            {"x", o.x},
-            {"y", o.y},
-            {"crop", crop}};
-}
-
-ordered_json SequenceJson(const CEffectSequenceObject& seq) {
-    ordered_json windows = ordered_json::array(), effects = ordered_json::array();
-    for (const auto& w : seq.windows) windows.push_back(WindowJson(*w));
-    for (const auto& e : seq) {
-        ordered_json objects = ordered_json::array();
-        for (const auto& o : *e) objects.push_back(ObjectJson(*o));
-        effects.push_back(
-            {{"duration", e->duration}, {"palette", e->palette.id}, {"objects", objects}});
-    }
-    return {{"windows", windows}, {"effects", effects}};
-}
-
-ordered_json ButtonJson(const CBdButton& b) {
-    ordered_json commands = ordered_json::array();
-    for (const auto& c : b.commands.records) {
-        std::string text;
-        DecodeCommand(c, text);
-        commands.push_back({{"hex", HexCommand(c)}, {"text", text}});
-    }
-    const CButtonStateInfo* s = b.states;
-    return {
-        {"id", b.id},
-        {"numeric_select_value", b.numericSelectValue},
-        {"auto_action", b.autoAction},
-        {"x", b.x},
-        {"y", b.y},
-        {"neighbors",
-         {{"upper", b.neighbors.upper.id},
-          {"lower", b.neighbors.lower.id},
-          {"left", b.neighbors.left.id},
-          {"right", b.neighbors.right.id}}},
-        {"normal", {{"start", s[0].start.id}, {"end", s[0].end.id}, {"repeat", s[0].repeat}}},
-        {"selected",
-         {{"start", s[1].start.id},
-          {"end", s[1].end.id},
-          {"repeat", s[1].repeat},
-          {"sound", s[1].soundId}}},
-        {"activated", {{"start", s[2].start.id}, {"end", s[2].end.id}, {"sound", s[2].soundId}}},
-        {"button_type", b.buttonType},
-        {"commands", commands}};
-}
-
-ordered_json PageJson(const CPage& page) {
-    ordered_json bogs = ordered_json::array();
-    for (const auto& g : page) {
-        ordered_json buttons = ordered_json::array();
-        for (const auto& b : *g) buttons.push_back(ButtonJson(*b));
-        bogs.push_back({{"default_valid_button", g->defaultValid.id}, {"buttons", buttons}});
-    }
-    return {{"id", page.id},
-            {"version", page.version},
-            {"uo_mask", HexBytes(page.uoMask, 8)},
-            {"animation_frame_rate_code", page.frameRateCode},
-            {"default_selected_button", page.defaultSelected.id},
-            {"default_activated_button", page.defaultActivated.id},
-            {"palette", page.palette.id},
-            {"in_effects", SequenceJson(page.inEffects)},
-            {"out_effects", SequenceJson(page.outEffects)},
-            {"bogs", bogs}};
-}
-
-ordered_json CompositionJson(int epoch, int displaySet, const CIcs& head, const CIcData& ic) {
-    ordered_json pages = ordered_json::array();
-    for (const auto& p : ic) pages.push_back(PageJson(*p));
-    return {{"epoch", epoch},
-            {"display_set", displaySet},
-            {"video",
-             {{"width", head.video.width},
-              {"height", head.video.height},
-              {"frame_rate", head.video.frameRate}}},
-            {"composition_number", head.compositionNumber},
-            {"composition_state", head.compositionState},
-            {"stream_model", ic.streamModel},
-            {"ui_model", ic.uiModel},
-            {"composition_time_out_pts", ic.compositionTimeOutPts},
-            {"selection_time_out_pts", ic.selectionTimeOutPts},
-            {"user_time_out_duration", ic.userTimeOutDuration},
-            {"pages", pages}};
-}
-
-// ---- Text
-
-void PrintSequence(const CEffectSequenceObject& seq, const std::string& in) {
-    Out(StrFormat("%s%s: %d window(s), %d effect(s)", in.c_str(), seq.name.c_str(),
-                  seq.windows.GetSize(), seq.GetSize()));
-    for (const auto& w : seq.windows)
-        Out(StrFormat("%s %s: id %d at %d,%d size %dx%d", in.c_str(), w->name.c_str(), w->id,
-                      w->left, w->top, w->right - w->left, w->bottom - w->top));
-    for (const auto& e : seq) {
-        Out(StrFormat("%s %s: duration %u palette %d", in.c_str(), e->name.c_str(), e->duration,
-                      e->palette.id));
-        for (const auto& o : *e) {
-            std::string line = StrFormat("%s  %s: object %d window %d at %d,%d", in.c_str(),
-                                         o->name.c_str(), o->object.id, o->window.id, o->x, o->y);
-            if (o->cropped)
-                line += StrFormat(" crop %d,%d %dx%d", o->cropLeft, o->cropTop,
-                                  o->cropRight - o->cropLeft, o->cropBottom - o->cropTop);
-            if (o->forcedOn) line += " forced on";
-            Out(line);
-        }
-    }
-}
-
-void PrintButton(const CBdButton& b, const std::string& in) {
-    Out(StrFormat("%s%s: id %d at %d,%d numeric select %d auto action %d", in.c_str(),
-                  b.name.c_str(), b.id, b.x, b.y, b.numericSelectValue, b.autoAction ? 1 : 0));
-    Out(StrFormat("%s Neighbors: upper %d lower %d left %d right %d", in.c_str(),
-                  b.neighbors.upper.id, b.neighbors.lower.id, b.neighbors.left.id,
-                  b.neighbors.right.id));
-    const CButtonStateInfo* s = b.states;
-    Out(StrFormat("%s Normal: objects %d-%d repeat %d", in.c_str(), s[0].start.id, s[0].end.id,
-                  s[0].repeat ? 1 : 0));
-    Out(StrFormat("%s Selected: objects %d-%d repeat %d sound %d", in.c_str(), s[1].start.id,
-                  s[1].end.id, s[1].repeat ? 1 : 0, s[1].soundId));
-    Out(StrFormat("%s Activated: objects %d-%d sound %d", in.c_str(), s[2].start.id, s[2].end.id,
-                  s[2].soundId));
-    if (b.buttonType) Out(StrFormat("%s Type: %d", in.c_str(), b.buttonType));
-    Out(StrFormat("%s Commands: %d", in.c_str(), b.commands.GetSize()));
-    int n = 0;
-    for (const auto& c : b.commands.records)
-        Out(StrFormat("%s  %s", in.c_str(), CommandPaneLine(++n, c).c_str()));
-}
-
-void PrintComposition(int epoch, int displaySet, const CIcs& head, const CIcData& ic) {
-    Out(StrFormat("Epoch#%d DisplaySet#%d: %s, composition %d, %s", epoch, displaySet,
-                  VideoDescriptorText(head.video).c_str(), head.compositionNumber,
-                  CompositionStateName(head.compositionState)));
-    Out(StrFormat(
-        " StreamModel: %d UIModel: %d CompositionTimeOut: %llu SelectionTimeOut: %llu UserTimeOut: "
-        "%u",
-        ic.streamModel, ic.uiModel, static_cast<unsigned long long>(ic.compositionTimeOutPts),
-        static_cast<unsigned long long>(ic.selectionTimeOutPts), ic.userTimeOutDuration));
-    for (const auto& p : ic) {
-        Out(StrFormat(" %s: id %d version %d uo mask %s frame rate code %d", p->name.c_str(), p->id,
-                      p->version, HexBytes(p->uoMask, 8).c_str(), p->frameRateCode));
-        Out(StrFormat("  Default selected %d, default activated %d, palette %d",
-                      p->defaultSelected.id, p->defaultActivated.id, p->palette.id));
-        PrintSequence(p->inEffects, "  ");
-        PrintSequence(p->outEffects, "  ");
-        for (const auto& g : *p) {
-            Out(StrFormat("  %s: default valid button %d, %d button(s)", g->name.c_str(),
-                          g->defaultValid.id, g->GetSize()));
-            for (const auto& b : *g) PrintButton(*b, "   ");
-        }
-    }
-}
-
 int Run(const std::string& path, bool json, bool bare) {
-    CEpochList epochs;
-    SStreamInfo info;
-    const bool ok = ReadStreamFile(path, epochs, bare, &info);
-    if (!ok && info.error.offset < 0) {
-        ShowMessage(info.error.text);
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(path, bytes, error)) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
         return kExitFailed;
     }
+    CMemorySource source(bytes);
+    CGsData data;
+    SStreamInfo info;
+    const bool ok = ReadStream(data.epochs, source, bare, &info);
+    if (info.hasVideo) data.video = info.video;
+    // The model of what was read: frame numbers, graphic objects, palettes.
+    CIgObject ig;
+    ig.BuildFromStream(data);
     bool failed = false;
     ordered_json all = ordered_json::array();
-    for (size_t e = 0; e < epochs.size(); ++e) {
-        for (int d = 0; d < epochs[e]->GetSize(); ++d) {
-            const CDsData& ds = *epochs[e]->GetAt(d);
+    for (size_t e = 0; e < data.epochs.size(); ++e) {
+        const CEpoch* epoch = ig.GetAt(static_cast<int>(e));
+        for (int d = 0; d < data.epochs[e]->GetSize(); ++d) {
+            const CDsData& ds = *data.epochs[e]->GetAt(d);
             if (!ds.icsList || ds.icsList->items.empty()) continue;
-            const CIcs& head = *ds.icsList->items.front();
+            const CIcs& first = *ds.icsList->items.front();
             if (JoinComposition(ds.icsList.get()).empty()) continue;
             std::unique_ptr<CIcData> ic = ReadComposition(ds);
             const int epochNo = static_cast<int>(e) + 1, dsNo = d + 1;
@@ -219,10 +51,20 @@ int Run(const std::string& path, bool json, bool bare) {
                 failed = true;
                 continue;
             }
-            if (json)
-                all.push_back(CompositionJson(epochNo, dsNo, head, *ic));
-            else
+            const SCompositionHead head{first.video, first.compositionNumber,
+                                        first.compositionState};
+            if (!json) {
                 PrintComposition(epochNo, dsNo, head, *ic);
+                continue;
+            }
+            ordered_json j = CompositionJson(epochNo, dsNo, head, *ic);
+            const CDisplaySet* set = epoch ? epoch->GetAt(d) : nullptr;
+            j["frame_number"] = set ? set->frameNumber : 0;
+            if (epoch) {
+                j["graphics"] = EpochGraphicsJson(*epoch);
+                j["palettes"] = EpochPalettesJson(*epoch);
+            }
+            all.push_back(std::move(j));
         }
     }
     if (json) Out(all.dump(1));

@@ -1,0 +1,121 @@
+#include "clip/m2ts_object.h"
+
+#include "disc/clpi.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/progress.h"
+#include "platform/read_file.h"
+#include "platform/text.h"
+#include "ts/demux.h"
+#include "ts/esi.h"
+#include "ts/track_file.h"
+
+namespace tessel {
+
+namespace {
+
+constexpr const char* kWrongFormat = "Wrong M2ts format ! ";
+constexpr const char* kNoIg = "has no IG(menu) ! ";
+constexpr const char* kFolderFailed = "Failed to create the folder:\r\n%s";
+
+struct SIgTrackResult {
+    int pid = 0;
+    CGsData data;
+};
+
+bool MakeFolder(const std::string& folder) {
+    if (IsFolder(folder) || CreateFolder(folder)) return true;
+    ShowMessage(StrFormat(kFolderFailed, folder.c_str()));
+    return false;
+}
+
+}  // namespace
+
+CTlM2tsObject::CTlM2tsObject() = default;
+
+CTlM2tsObject::~CTlM2tsObject() {
+    Clear();
+}
+
+void CTlM2tsObject::Clear() {
+    igObjects.clear();
+    clipInfo.reset();
+}
+
+int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
+    CReadFile file;
+    std::string error;
+    if (!file.Open(path, error)) {
+        ShowMessage(error.substr(0, 260));
+        return 2;
+    }
+    const std::string fileName = file.Path();
+    std::unique_ptr<CEsiFolder> pmt = ReadProgramMap(file);
+    if (!pmt) {
+        ShowMessage(StrFormat("%s:\n\r%s", fileName.c_str(), kWrongFormat));
+        return 2;
+    }
+    CTrackInfoMap map;
+    std::vector<CMemoryFile*> outputs;
+    for (const ESI& es : pmt->streams) {
+        if (es.streamType != kStreamTypeIg) continue;
+        auto info = std::make_unique<STrackInfo>();
+        info->streamType = es.streamType;
+        auto memory = std::make_unique<CMemoryFile>();
+        outputs.push_back(memory.get());
+        info->main = std::make_unique<SIgTrackFile>(std::move(memory));
+        AddTrack(map, es.elementaryPid, std::move(info));
+    }
+    pmt.reset();
+    if (map.Empty()) {
+        ShowMessage(StrFormat("%s:\n\r%s", fileName.c_str(), kNoIg));
+        return 2;
+    }
+    file.Seek(0);
+    const int demuxed = Demux(file, map, progress);
+    if (demuxed != 0) return demuxed;
+
+    std::vector<SIgTrackResult> results;
+    for (size_t i = 0; i < map.Count(); ++i) {
+        // The stream is read from the memory file and then let go of.
+        const std::vector<uint8_t> bytes = outputs[i]->Take();
+        CMemorySource source(bytes);
+        SIgTrackResult r;
+        r.pid = map.pids[i];
+        SStreamError streamError;
+        if (!r.data.Read(source, false, &streamError)) {
+            // Not left silent: the user learns which stream failed and where.
+            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)", fileName.c_str(),
+                                  r.pid, streamError.text.c_str(),
+                                  static_cast<long long>(streamError.offset)));
+            return 2;
+        }
+        results.push_back(std::move(r));
+    }
+    for (const auto& r : results) {
+        auto ig = std::make_unique<CIgObject>();
+        ig->name = StrFormat("%d", r.pid);
+        ig->id = r.pid;
+        ig->parent = this;
+        ig->BuildFromStream(r.data);
+        igObjects.push_back(std::move(ig));
+    }
+    name = StrFormat("%05d", id);
+    return 0;
+}
+
+bool CTlM2tsObject::RipImages(std::string clipFolder) {
+    NormalizeFolder(clipFolder);
+    for (const auto& ig : igObjects) {
+        const std::string igFolder = clipFolder + ig->name + kPathSeparator;
+        if (!MakeFolder(igFolder)) return false;
+        for (const auto& epoch : ig->items) {
+            const std::string epochFolder = igFolder + epoch->name + kPathSeparator;
+            if (!MakeFolder(epochFolder)) return false;
+            SaveEpochImages(*epoch, epochFolder);
+        }
+    }
+    return true;
+}
+
+}  // namespace tessel

@@ -1,0 +1,76 @@
+// Generated BDMV folders with Interactive Graphics menus, authored through
+// the project's own path: pictures -> quantiser -> image files -> pages,
+// groups and buttons -> marked-form stream -> source packets.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/ig_object.h"
+
+namespace tessel::authoring {
+
+struct SMenuOptions {
+    int epochs = 1;
+    int pages = 2;
+    int bogsPerPage = 2;
+    int buttonsPerBog = 2;
+    int buttonWidth = 240;  // picture size of every button state
+    int buttonHeight = 64;
+    uint16_t videoWidth = 1920;
+    uint16_t videoHeight = 1080;
+    uint8_t frameRate = 1;  // 23.976
+    int seed = 0;           // varies colours and labels between menus
+};
+
+// A menu authored into an IG object; its image files go to imageFolder.
+// False with a reason on failure.
+bool AuthorMenu(const SMenuOptions& options, const std::string& imageFolder, CIgObject& ig,
+                std::string& error);
+
+// The marked-form stream of an IG object.
+bool MenuStream(CIgObject& ig, std::vector<uint8_t>& marked, std::string& error);
+
+// A one-display-set marked stream around a real composition payload (the ICS
+// payload without its 3-byte segment header): a palette and a small object for
+// every object id the composition names, then END.
+bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked,
+                          std::string& error);
+
+struct SClipSpec {
+    int number = 1;
+    uint8_t applicationType = 1;
+    std::vector<uint16_t> igPids;           // 0x1400 and up
+    bool viaSubPath = false;                // reached through a sub-path, not a play item
+    bool presentationGraphicsOnly = false;  // a clip the scan must skip
+    SMenuOptions menu;
+    // Ready-made marked streams by PID, used instead of authoring a menu.
+    std::map<uint16_t, std::vector<uint8_t>> streams;
+};
+
+struct SDiscOptions {
+    std::vector<SClipSpec> clips;
+    uint64_t fillerMiB = 0;  // filler video PID per clip, for benchmarks
+    // Where the authored pictures go; empty: a temporary folder, removed.
+    std::string pictureFolder;
+};
+
+struct SAuthoredClip {
+    int number = 0;
+    uint8_t applicationType = 0;
+    std::map<uint16_t, std::unique_ptr<CIgObject>> menus;  // by PID
+};
+
+// Writes root/BDMV/{PLAYLIST,CLIPINF,STREAM}; root is created when missing.
+// The authored menus come back in authored (when given).
+bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
+                     std::vector<SAuthoredClip>* authored, std::string& error);
+
+// The demo disc: two IG clips, one with two IG PIDs, several pages, and a
+// subtitle-only clip.
+SDiscOptions DemoDiscOptions();
+
+}  // namespace tessel::authoring
