@@ -11,6 +11,8 @@ class CProgressWnd;
 class CTrackInfoMap;
 
 constexpr size_t kDemuxBlockSize = 31457280;  // 30 MiB, 163,840 source packets
+// Blocks are read in pieces of this size (a whole number of source packets).
+constexpr size_t kDemuxPieceSize = 2048 * 192;
 constexpr const char* kDemuxCaption = "Demuxing";
 
 // Reads the whole file from its current position and writes every mapped PID's

@@ -255,6 +255,19 @@ TEST(Demux, BlockBoundariesDoNotChangeTheOutput) {
     }
 }
 
+TEST(Demux, ReadPiecesAcrossLargeBlocksDoNotChangeTheOutput) {
+    CTsMuxer mux = StreamWithVideo(0);
+    for (int i = 0; i < 24; ++i) {
+        mux.AddPes(kIg, 300000 + i * 9000, std::nullopt, test::Segment(0x15, 500 + i * 11));
+        mux.AddFiller(kVideo, 300 + i);
+    }
+    ASSERT_GT(mux.Count(), 2 * kDemuxPieceSize / 192);
+    const auto whole = RunDemux(mux).out;
+    EXPECT_EQ(Records(whole).size(), 24u);
+    for (size_t block : {3000 * 192u, 2048 * 192u, 2049 * 192u})
+        EXPECT_EQ(RunDemux(mux, {kIg}, nullptr, block).out, whole) << block;
+}
+
 TEST(Demux, SecondTrackTakesPriorityZeroPackets) {
     CTsMuxer mux = StreamWithVideo(0);
     mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10), 0xBD, true);
