@@ -3,7 +3,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CORPUS     ?= ../shared/corpus
-DISC       ?= $(firstword $(wildcard $(CORPUS)/discs/disc1/BDMV))
+SAMPLE     ?= samples/demo/BDMV
+RIP_OUT    ?= $(BUILD)/rip
 
 .PHONY: all setup build build-asan test test-fast run bench sample format clean
 
@@ -33,9 +34,14 @@ test-fast: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 run: build
-	@if [ -n "$(DISC)" ]; then \
-		echo "tessel playlists $(DISC)"; $(BUILD)/tessel playlists "$(DISC)"; \
-	else echo "No disc found under $(CORPUS)/discs"; fi
+	$(BUILD)/tessel scan $(SAMPLE)
+	$(BUILD)/tessel rip $(SAMPLE) $(RIP_OUT) --yes
+	@echo "PNG files: $$(find $(RIP_OUT) -name '*.png' | wc -l) under $(RIP_OUT)/"
+
+# Regenerates the bundled sample disc with the project's own generator.
+sample: build
+	rm -rf samples/demo
+	$(BUILD)/tools/make_sample_disc --demo samples/demo
 
 bench: setup
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSEL_GUI=OFF -DTESSEL_BENCH=ON

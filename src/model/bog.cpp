@@ -325,12 +325,10 @@ bool CBog::ParseFrom(CByteReader& r, int mode, CButtonIdPool* pool) {
     int count = r.U8();
     if (r.Failed()) return false;
     for (int i = 0; i < count; ++i) {
-        // Named after the lowest free id at the time it is added; the parse
-        // then replaces the id.
-        int32_t nameId = pool->Lowest();
+        // Named after the id the stream gives it, as every button is.
         auto* button = Append(std::make_unique<CBdButton>());
         if (!button->ParseFrom(r, mode)) return false;
-        button->name = NumberedName("Button", (nameId >= 0 ? nameId : button->id) + 1);
+        button->name = NumberedName("Button", button->id + 1);
         pool->Add(button->id);
     }
     return !r.Failed();

@@ -176,6 +176,7 @@ TEST(IgObject, SaveAndLoadKeepTreePixelsAndPalette) {
     const CBdButton* b = page->GetAt(0)->GetAt(0);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->id, 1);
+    EXPECT_EQ(b->name, "Button#2");  // named after the id the stream gives
     EXPECT_EQ(b->x, 100);
     EXPECT_EQ(b->y, 200);
     EXPECT_EQ(page->defaultSelected.ptr, b);
