@@ -50,10 +50,12 @@ void ExpectButton(const CBdButton& b, const json& e) {
         std::string n = names[s];
         EXPECT_EQ(b.states[s].start.id, e[n + "_start"].get<int>()) << n;
         EXPECT_EQ(b.states[s].end.id, e[n + "_end"].get<int>()) << n;
-        if (e.contains(n + "_repeat"))
+        if (e.contains(n + "_repeat")) {
             EXPECT_EQ(b.states[s].repeat, e[n + "_repeat"].get<int>() != 0) << n;
-        if (e.contains(n + "_sound"))
+        }
+        if (e.contains(n + "_sound")) {
             EXPECT_EQ(b.states[s].soundId, e[n + "_sound"].get<int>()) << n;
+        }
     }
     ASSERT_EQ(b.commands.GetSize(), static_cast<int>(e["commands"].size()));
     for (int i = 0; i < b.commands.GetSize(); ++i) {
@@ -77,10 +79,12 @@ void ExpectComposition(const CIcData& ic, const json& e) {
     EXPECT_EQ(ic.streamModel, e["stream_model"].get<int>());
     EXPECT_EQ(ic.uiModel, e["ui_model"].get<int>());
     EXPECT_EQ(ic.userTimeOutDuration, e["user_timeout_duration"].get<uint32_t>());
-    if (!e["composition_timeout_pts"].is_null())
+    if (!e["composition_timeout_pts"].is_null()) {
         EXPECT_EQ(ic.compositionTimeOutPts, e["composition_timeout_pts"].get<uint64_t>());
-    if (!e["selection_timeout_pts"].is_null())
+    }
+    if (!e["selection_timeout_pts"].is_null()) {
         EXPECT_EQ(ic.selectionTimeOutPts, e["selection_timeout_pts"].get<uint64_t>());
+    }
     ASSERT_EQ(ic.GetSize(), e["num_pages"].get<int>());
     for (int p = 0; p < ic.GetSize(); ++p) {
         const CPage& page = *ic.GetAt(p);
@@ -169,7 +173,9 @@ TEST(IcsCorpus, WriteGivesTheSameBytes) {
             auto all = page->AllButtons();
             for (auto* b : all)
                 for (auto* n : b->neighbors.refs())
-                    if (n->ptr) EXPECT_NE(std::find(all.begin(), all.end(), n->ptr), all.end());
+                    if (n->ptr) {
+                        EXPECT_NE(std::find(all.begin(), all.end(), n->ptr), all.end());
+                    }
         }
     }
 }
@@ -191,8 +197,9 @@ TEST(IcsCorpus, CopiedPagesResolveToEqualPages) {
             copy.CopyFrom(*page);
             // Before resolving, references still point into the source page.
             auto srcButtons = page->AllButtons();
-            if (copy.defaultSelected.ptr)
+            if (copy.defaultSelected.ptr) {
                 EXPECT_EQ(copy.defaultSelected.ptr, page->defaultSelected.ptr);
+            }
             ASSERT_TRUE(copy.ResolveRefs(list, {}));
             auto buttons = copy.AllButtons();
             ASSERT_EQ(buttons.size(), srcButtons.size());
