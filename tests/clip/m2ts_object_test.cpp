@@ -1,0 +1,256 @@
+// CTlM2tsObject: parsing a clip's IG PIDs into menu trees, its failures, and
+// the rip of the pictures into clip/PID/epoch folders.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "authoring/m2ts_muxer.h"
+#include "authoring/sample_disc.h"
+#include "clip/m2ts_object.h"
+#include "platform/files.h"
+#include "platform/image_io.h"
+#include "platform/progress.h"
+#include "support/test_support.h"
+
+namespace tessel {
+namespace {
+
+namespace fs = std::filesystem;
+using authoring::SMenuOptions;
+using authoring::SMuxTrack;
+using test::CMessageCapture;
+using test::CTempDir;
+
+SMenuOptions SmallMenu(int seed = 0) {
+    SMenuOptions o;
+    o.pages = 1;
+    o.bogsPerPage = 1;
+    o.buttonsPerBog = 2;
+    o.buttonWidth = 24;
+    o.buttonHeight = 12;
+    o.seed = seed;
+    return o;
+}
+
+// An authored menu's marked stream; ids of its graphic objects replaced when given.
+std::vector<uint8_t> MenuBytes(const SMenuOptions& o, const std::string& pictures,
+                               const std::vector<int32_t>& objectIds = {}) {
+    CIgObject ig;
+    std::string error;
+    EXPECT_TRUE(authoring::AuthorMenu(o, pictures, ig, error)) << error;
+    if (!objectIds.empty()) {
+        auto& items = ig.GetAt(0)->graphics.items;
+        EXPECT_EQ(items.size(), objectIds.size());
+        for (size_t i = 0; i < items.size() && i < objectIds.size(); ++i)
+            items[i]->id = objectIds[i];
+    }
+    std::vector<uint8_t> marked;
+    EXPECT_TRUE(authoring::MenuStream(ig, marked, error)) << error;
+    return marked;
+}
+
+std::string Mux(const std::string& path, std::vector<SMuxTrack> tracks) {
+    authoring::SMuxResult result;
+    std::string error;
+    EXPECT_TRUE(authoring::MuxM2ts(path, tracks, {}, result, error)) << error;
+    return path;
+}
+
+// Source packets with a valid sync byte on one PID and no PAT or PMT.
+std::string NoPmtFile(const std::string& path) {
+    std::vector<uint8_t> bytes(192 * 50, 0xFF);
+    for (size_t p = 0; p < 50; ++p) {
+        uint8_t* q = bytes.data() + p * 192;
+        q[0] = q[1] = q[2] = q[3] = 0;
+        q[4] = 0x47;
+        q[5] = 0x10;
+        q[6] = 0x11;
+        q[7] = 0x10;
+    }
+    std::string error;
+    EXPECT_TRUE(WriteWholeFile(path, bytes.data(), bytes.size(), error)) << error;
+    return path;
+}
+
+class CCancelAtOnce : public CProgressWnd {
+protected:
+    void Pump() override { Cancel(); }
+};
+
+TEST(ClipParse, EveryIgPidBecomesAnIgObjectInPmtOrder) {
+    CTempDir dir;
+    const std::string pics = dir.Str() + "/pics";
+    const std::string path =
+        Mux(dir.Str() + "/00007.m2ts", {{0x1402, 0x91, MenuBytes(SmallMenu(1), pics)},
+                                        {0x1200, 0x90, {}},
+                                        {0x1400, 0x91, MenuBytes(SmallMenu(2), pics)}});
+    CTlM2tsObject clip;
+    EXPECT_EQ(clip.id, -1);
+    EXPECT_TRUE(clip.name.empty());
+    clip.id = 7;
+    CMessageCapture messages;
+    ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(clip.name, "00007");
+    ASSERT_EQ(clip.igObjects.size(), 2u);
+    EXPECT_EQ(clip.igObjects[0]->name, "5122");
+    EXPECT_EQ(clip.igObjects[1]->name, "5120");
+    for (const auto& ig : clip.igObjects) {
+        ASSERT_EQ(ig->GetSize(), 1);
+        EXPECT_EQ(ig->GetAt(0)->name, "Epoch#1");
+        EXPECT_EQ(ig->GetAt(0)->graphics.items.size(), 6u);
+        EXPECT_EQ(ig->video.width, 1920);
+    }
+    // Clear drops the IG objects; id and name stay.
+    clip.Clear();
+    EXPECT_TRUE(clip.igObjects.empty());
+    EXPECT_EQ(clip.id, 7);
+    EXPECT_EQ(clip.name, "00007");
+}
+
+TEST(ClipParse, FailuresShowTheirMessageAndKeepNoIgObjects) {
+    CTempDir dir;
+    const std::string noPmt = NoPmtFile(dir.Str() + "/nopmt.m2ts");
+    const std::string noIg = Mux(dir.Str() + "/noig.m2ts", {{0x1200, 0x90, {}}});
+    // An IG PID whose stream does not decode: the first segment of an unknown type.
+    std::vector<uint8_t> broken = MenuBytes(SmallMenu(), dir.Str() + "/pics");
+    broken.at(10) = 0x42;
+    const std::string badStream = Mux(dir.Str() + "/bad.m2ts", {{0x1400, 0x91, broken}});
+    const std::string missing = dir.Str() + "/missing.m2ts";
+    struct {
+        std::string path;
+        std::string message;  // the whole text, else a part of it
+        std::string part;
+    } rows[] = {
+        {missing, "", "No such file or directory"},
+        {noPmt, noPmt + ":\n\rWrong M2ts format ! ", ""},
+        {noIg, noIg + ":\n\rhas no IG(menu) ! ", ""},
+        {badStream, "", badStream + ": IG stream 0x1400: "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        CTlM2tsObject clip;
+        clip.id = 1;
+        CMessageCapture messages;
+        EXPECT_EQ(clip.ParseClip(row.path, nullptr), 2);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        if (!row.message.empty()) {
+            EXPECT_EQ(messages.Last(), row.message);
+        } else {
+            EXPECT_NE(messages.Last().find(row.part), std::string::npos) << messages.Last();
+        }
+        EXPECT_TRUE(clip.igObjects.empty());
+        EXPECT_TRUE(clip.name.empty());
+    }
+}
+
+TEST(ClipParse, RealCutWithoutIgInItsPmt) {
+    TESSEL_REQUIRE_CORPUS();
+    const std::string path = (test::CorpusDir() / "m2ts/Test_H264_DTS2.m2ts").string();
+    CTlM2tsObject clip;
+    CMessageCapture messages;
+    EXPECT_EQ(clip.ParseClip(path, nullptr), 2);
+    EXPECT_EQ(messages.Last(),
+              fs::absolute(path).lexically_normal().string() + ":\n\rhas no IG(menu) ! ");
+}
+
+TEST(ClipParse, CancelledDemuxReturnsOneSilently) {
+    CTempDir dir;
+    const std::string path = Mux(dir.Str() + "/00001.m2ts",
+                                 {{0x1400, 0x91, MenuBytes(SmallMenu(), dir.Str() + "/pics")}});
+    CTlM2tsObject clip;
+    CCancelAtOnce progress;
+    CMessageCapture messages;
+    EXPECT_EQ(clip.ParseClip(path, &progress), 1);
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(clip.igObjects.empty());
+}
+
+std::vector<std::string> PngNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
+    CTempDir dir;
+    SMenuOptions o = SmallMenu();
+    o.buttonsPerBog = 1;  // three pictures
+    const std::string path = Mux(dir.Str() + "/00001.m2ts",
+                                 {{0x1400, 0x91, MenuBytes(o, dir.Str() + "/pics", {0, 7, 30})},
+                                  {0x1401, 0x91, MenuBytes(o, dir.Str() + "/pics", {4, 2, 9})}});
+    CTlM2tsObject clip;
+    clip.id = 1;
+    CMessageCapture messages;
+    ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
+    const fs::path out = dir.Path() / "00001";
+    fs::create_directory(out);
+    ASSERT_TRUE(clip.RipImages(out.string()));  // no trailing separator
+    EXPECT_EQ(PngNames(out / "5120/Epoch#1"),
+              (std::vector<std::string>{"0001.png", "0008.png", "0031.png"}));
+    EXPECT_EQ(PngNames(out / "5121/Epoch#1"),
+              (std::vector<std::string>{"0003.png", "0005.png", "0010.png"}));
+    EXPECT_EQ(PngNames(out), (std::vector<std::string>{"5120", "5121"}));
+    // The picture of object 30 is the one ripped as 0031.png.
+    const CGraphicObject* go = nullptr;
+    for (const auto& g : clip.igObjects[0]->GetAt(0)->graphics.items)
+        if (g->id == 30) go = g.get();
+    ASSERT_NE(go, nullptr);
+    Bitmap png;
+    std::string error;
+    ASSERT_TRUE(LoadImage((out / "5120/Epoch#1/0031.png").string(), png, error)) << error;
+    ASSERT_EQ(png.Width(), go->bitmap->Width());
+    ASSERT_EQ(png.Height(), go->bitmap->Height());
+    for (int y = 0; y < png.Height(); ++y)
+        for (int x = 0; x < png.Width(); ++x)
+            ASSERT_EQ(png.GetIndex(x, y), go->bitmap->GetIndex(x, y)) << x << "," << y;
+
+    // A second rip reuses the folders without a question and overwrites the files.
+    std::ofstream((out / "5120/Epoch#1/0001.png").string(), std::ios::trunc) << "junk";
+    std::ofstream((out / "5120/Epoch#1/keep.txt").string()) << "mine";
+    ASSERT_TRUE(clip.RipImages(out.string() + "/"));
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.questions.empty());
+    EXPECT_TRUE(LoadImage((out / "5120/Epoch#1/0001.png").string(), png, error)) << error;
+    EXPECT_TRUE(fs::exists(out / "5120/Epoch#1/keep.txt"));
+}
+
+TEST(ClipRip, FolderThatCannotBeMadeStopsWithItsMessage) {
+    CTempDir dir;
+    SMenuOptions o = SmallMenu();
+    o.epochs = 2;
+    const std::string path =
+        Mux(dir.Str() + "/00001.m2ts", {{0x1400, 0x91, MenuBytes(o, dir.Str() + "/pics")}});
+    CTlM2tsObject clip;
+    clip.id = 1;
+    {
+        CMessageCapture messages;
+        ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
+    }
+    ASSERT_EQ(clip.igObjects[0]->GetSize(), 2);
+    struct {
+        std::string blocker;  // a file where a folder must go
+        std::string folder;   // the folder named in the message
+    } rows[] = {
+        {"a/5120", "a/5120/"},
+        {"b/5120/Epoch#2", "b/5120/Epoch#2/"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.blocker);
+        const fs::path blocker = dir.Path() / row.blocker;
+        fs::create_directories(blocker.parent_path());
+        std::ofstream(blocker.string()) << "x";
+        const std::string clipFolder = (dir.Path() / row.blocker.substr(0, 1)).string() + "/";
+        CMessageCapture messages;
+        EXPECT_FALSE(clip.RipImages(clipFolder));
+        EXPECT_EQ(messages.Last(),
+                  "Failed to create the folder:\r\n" + dir.Str() + "/" + row.folder);
+    }
+    // The first epoch was written before the second failed.
+    EXPECT_TRUE(fs::exists(dir.Path() / "b/5120/Epoch#1/0001.png"));
+}
+
+}  // namespace
+}  // namespace tessel
