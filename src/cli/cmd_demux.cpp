@@ -31,15 +31,7 @@ int Run(const std::string& path, std::string folder) {
     }
     CTrackInfoMap map;
     std::vector<CMemoryFile*> outputs;
-    for (const ESI& es : pmt->streams) {
-        if (es.streamType != kStreamTypeIg) continue;
-        auto info = std::make_unique<STrackInfo>();
-        info->streamType = es.streamType;
-        auto memory = std::make_unique<CMemoryFile>();
-        outputs.push_back(memory.get());
-        info->main = std::make_unique<SIgTrackFile>(std::move(memory));
-        AddTrack(map, es.elementaryPid, std::move(info));
-    }
+    AddIgTracks(*pmt, map, outputs);
     pmt.reset();
     if (map.Empty()) {
         ShowMessage(StrFormat("%s:\n\r%s", name.c_str(), "has no IG(menu) ! "));

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "codec/ics.h"
 #include "platform/byte_io.h"
 #include "platform/text.h"
 
@@ -36,23 +37,10 @@ const char* VideoFormatText(int v) {
     }
 }
 
+// Frame rate codes are named as in the graphics streams' video descriptor.
 const char* FrameRateText(int v) {
-    switch (v) {
-        case 1:
-            return "23.976";
-        case 2:
-            return "24";
-        case 3:
-            return "25";
-        case 4:
-            return "29.97";
-        case 6:
-            return "50";
-        case 7:
-            return "59.94";
-        default:
-            return nullptr;
-    }
+    const char* name = FrameRateName(v);
+    return std::strcmp(name, "Reserved") == 0 ? nullptr : name;
 }
 
 const char* AspectText(int v) {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/files.h"
+#include "ts/esi.h"
 #include "ts/pes.h"
 
 namespace tessel {
@@ -177,6 +178,18 @@ bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info) {
         return false;
     }
     return true;
+}
+
+void AddIgTracks(const CEsiFolder& pmt, CTrackInfoMap& map, std::vector<CMemoryFile*>& outputs) {
+    for (const ESI& es : pmt.streams) {
+        if (es.streamType != kStreamTypeIg) continue;
+        auto info = std::make_unique<STrackInfo>();
+        info->streamType = es.streamType;
+        auto memory = std::make_unique<CMemoryFile>();
+        outputs.push_back(memory.get());
+        info->main = std::make_unique<SIgTrackFile>(std::move(memory));
+        AddTrack(map, es.elementaryPid, std::move(info));
+    }
 }
 
 }  // namespace tessel

@@ -158,4 +158,9 @@ public:
 // Appends a track; false only when memory runs out.
 bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info);
 
+class CEsiFolder;
+// Adds a marked-form track written into a new memory file for every IG
+// stream of the PMT, in PMT order; outputs receives the memory files.
+void AddIgTracks(const CEsiFolder& pmt, CTrackInfoMap& map, std::vector<CMemoryFile*>& outputs);
+
 }  // namespace tessel
