@@ -428,7 +428,9 @@ bool WriteDisplaySet(CDisplaySet& ds, const SVideoDescriptor& video, IByteSink& 
     if (!c.end) c.CreateSegment(kSegmentEnd);
 
     uint32_t k = ds.explicitPts;
-    if (k == 0) {
+    // An explicit time earlier than the decode time would start decoding
+    // before zero (the DTS would wrap); the derived time is used instead.
+    if (k == 0 || k < x) {
         const double fps = FrameRateValue(video.frameRate);
         // A reserved frame rate code writes at the earliest time.
         const uint32_t d = fps > 0 ? static_cast<uint32_t>(90000.0 / fps) : 1;
