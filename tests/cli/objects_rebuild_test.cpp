@@ -1,0 +1,179 @@
+// `tessel objects`, `tessel rebuild` and the model fields of `tessel menu
+// --json` over streams authored in the test.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "authoring/sample_disc.h"
+#include "codec/ics.h"
+#include "model/ig_object.h"
+#include "platform/files.h"
+#include "platform/image_io.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace tessel {
+namespace {
+
+using nlohmann::json;
+
+// A two-epoch menu (2 pages x 2 groups x 2 buttons, 3 pictures per button)
+// saved as a marked stream; the authored tree stays in ig.
+struct SAuthored {
+    SAuthored() {
+        authoring::SMenuOptions options;
+        options.epochs = 2;
+        options.buttonWidth = 96;
+        options.buttonHeight = 32;
+        std::string error;
+        EXPECT_TRUE(authoring::AuthorMenu(options, (dir.Path() / "pictures").string(), ig, error))
+            << error;
+        std::vector<uint8_t> marked;
+        EXPECT_TRUE(authoring::MenuStream(ig, marked, error)) << error;
+        stream = (dir.Path() / "menu.ig").string();
+        EXPECT_TRUE(WriteWholeFile(stream, marked.data(), marked.size(), error)) << error;
+    }
+    test::CTempDir dir;
+    CIgObject ig;
+    std::string stream;
+};
+
+TEST(ObjectsCommand, OnePngPerObjectInEpochFolders) {
+    SAuthored a;
+    const std::string out = (a.dir.Path() / "objects").string();
+    auto r = test::RunCli({"objects", a.stream, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    int total = 0;
+    for (const auto& epoch : a.ig.items) {
+        SCOPED_TRACE(epoch->name);
+        const std::string folder = JoinPath(out, epoch->name);
+        ASSERT_TRUE(PathExists(folder));
+        EXPECT_EQ(ListFolder(folder, "*.png").size(), epoch->graphics.items.size());
+        for (const CGraphicObject* o : epoch->graphics.List()) {
+            const std::string file = JoinPath(folder, StrFormat("%04d.png", o->id + 1));
+            Bitmap image, source;
+            std::string error;
+            ASSERT_TRUE(LoadImage(file, image, error)) << error;
+            ASSERT_TRUE(LoadImage(o->imageFile, source, error)) << error;
+            ASSERT_EQ(image.Format(), EPixelFormat::Indexed8);
+            ASSERT_EQ(image.Width(), o->width);
+            ASSERT_EQ(image.Height(), o->height);
+            // The authored indices come back; index 255 is transparent.
+            int wrong = 0;
+            for (int y = 0; y < image.Height(); ++y)
+                for (int x = 0; x < image.Width(); ++x)
+                    wrong += image.GetIndex(x, y) != source.GetIndex(x, y);
+            EXPECT_EQ(wrong, 0) << file;
+            EXPECT_EQ(ArgbAlpha(image.Palette().entries.at(255)), 0);
+            ++total;
+        }
+    }
+    EXPECT_EQ(total, 2 * 2 * 2 * 2 * 3);
+    EXPECT_NE(r.out.find(StrFormat("%d image(s) written to", total)), std::string::npos) << r.out;
+
+    // A stream that does not load writes nothing.
+    const std::string bad = (a.dir.Path() / "bad.ig").string();
+    std::string error;
+    const uint8_t cut[] = {'I', 'G', 0, 0, 0};  // a record cut inside its head
+    ASSERT_TRUE(WriteWholeFile(bad, cut, sizeof cut, error));
+    const std::string none = (a.dir.Path() / "none").string();
+    r = test::RunCli({"objects", bad, none});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_FALSE(PathExists(none));
+}
+
+TEST(RebuildCommand, WritesStreamAndCompanionWithTheCheckLog) {
+    SAuthored a;
+    const std::string out = (a.dir.Path() / "again.ig").string();
+    auto r = test::RunCli({"rebuild", a.stream, out, "--mui"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* line : {" Epoch#1...", " Epoch#2...", " DisplaySet#1...", "   Page#1..."})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    EXPECT_NE(r.out.find("Saved " + out + " and " + out + ".mui"), std::string::npos);
+
+    // The rebuilt stream holds the same tree and objects.
+    CIgObject back;
+    ASSERT_TRUE(back.LoadStream(out));
+    ASSERT_EQ(back.GetSize(), 2);
+    for (int e = 0; e < 2; ++e) {
+        const CEpoch& got = *back.GetAt(e);
+        const CEpoch& want = *a.ig.GetAt(e);
+        EXPECT_EQ(got.graphics.CountItems(), want.graphics.CountItems());
+        ASSERT_EQ(got.GetSize(), 1);
+        EXPECT_EQ(got.GetAt(0)->GetSize(), want.GetAt(0)->GetSize());
+        EXPECT_EQ(got.GetAt(0)->GetAt(1)->AllButtons().size(), 4u);
+    }
+    const auto stream = test::ReadBytes(out);
+    const auto mui = test::ReadBytes(out + ".mui");
+    CMemorySource source(stream);
+    CEpochList epochs;
+    ASSERT_TRUE(ReadStream(epochs, source, false));
+    size_t segments = 0;
+    for (const auto& e : epochs)
+        for (const auto& ds : e->items) segments += static_cast<size_t>(ds->SegmentCount());
+    ASSERT_EQ(mui.size(), 4 + 14 * segments + 14);
+    EXPECT_EQ(std::vector<uint8_t>(mui.begin(), mui.begin() + 4),
+              (std::vector<uint8_t>{0, 0, 0, 3}));
+    EXPECT_EQ(std::vector<uint8_t>(mui.end() - 14, mui.end()),
+              (std::vector<uint8_t>{0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(RebuildCommand, FailedCheckExitsTwoAndLeavesNoFile) {
+    SAuthored a;
+    // The first display set's composition replaced by one page without groups.
+    CEpochList epochs;
+    SStreamInfo info;
+    ASSERT_TRUE(ReadStreamFile(a.stream, epochs, false, &info));
+    CDsData& c = *epochs.at(0)->GetAt(0);
+    std::unique_ptr<CIcData> ic = ReadComposition(c);
+    ASSERT_TRUE(ic);
+    ic->Clear();
+    ic->AddNewPage();
+    ASSERT_TRUE(BuildIcsList(*ic, c, info.video.width, info.video.height, info.video.frameRate));
+    CMemorySink sink;
+    for (const auto& e : epochs)
+        for (const auto& ds : e->items) ASSERT_TRUE(WriteDsData(*ds, sink, nullptr, false, false));
+    const std::string in = (a.dir.Path() / "nogroups.ig").string();
+    std::string error;
+    ASSERT_TRUE(WriteWholeFile(in, sink.data.data(), sink.data.size(), error));
+
+    const std::string out = (a.dir.Path() / "out.ig").string();
+    auto r = test::RunCli({"rebuild", in, out, "--mui"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.out.find("   Error:has no buttons"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" Warning:no graphics"), std::string::npos) << r.out;
+    EXPECT_FALSE(PathExists(out));
+    EXPECT_FALSE(PathExists(out + ".mui"));
+}
+
+TEST(MenuCommand, JsonCarriesFrameNumberGraphicsAndPalettes) {
+    SAuthored a;
+    auto r = test::RunCli({"menu", a.stream, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const json out = json::parse(r.out);
+    ASSERT_EQ(out.size(), 2u);
+    CEpochList written;
+    ASSERT_TRUE(ReadStreamFile(a.stream, written, false));
+    for (size_t e = 0; e < 2; ++e) {
+        const json& ds = out[e];
+        const CEpoch& epoch = *a.ig.GetAt(static_cast<int>(e));
+        EXPECT_EQ(ds["epoch"], e + 1);
+        // Multiplexed: the frame of the written presentation time + 131070.
+        const uint32_t pts = written.at(e)->GetAt(0)->icsList->GetAt(0)->pts;
+        EXPECT_EQ(ds["frame_number"], FrameNumberOf(uint64_t{pts} + 131070, 1));
+        ASSERT_EQ(ds["graphics"].size(), epoch.graphics.items.size());
+        for (const json& g : ds["graphics"]) {
+            const CGraphicObject* o = epoch.graphics.FindById(g["id"].get<int>());
+            ASSERT_NE(o, nullptr);
+            EXPECT_EQ(g["width"], o->width);
+            EXPECT_EQ(g["height"], o->height);
+        }
+        ASSERT_EQ(ds["palettes"].size(), 1u);
+        EXPECT_EQ(ds["palettes"][0]["id"], 0);
+        EXPECT_EQ(ds["palettes"][0]["entries"], epoch.palettes.GetAt(0)->GetSize());
+    }
+}
+
+}  // namespace
+}  // namespace tessel
