@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 
 #include "disc/bdmv_layout.h"
 #include "disc/clpi.h"
@@ -84,7 +85,10 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         clip->parent = &disc;
         disc.clips.push_back(std::move(clip));
     }
-    const std::string discName = GetDiscName(folder);
+    // A relative folder ("BDMV", "./BDMV") is named by the folder it lies in.
+    std::error_code ec;
+    const std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
+    const std::string discName = GetDiscName(ec ? folder : absolute);
     if (!disc.clips.empty()) {
         if (!discName.empty() && !EqualsNoCase(discName, disc.name)) disc.name = discName;
         return 0;

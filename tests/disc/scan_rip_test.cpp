@@ -319,6 +319,20 @@ TEST_F(GeneratedDisc, FolderWithoutSeparatorScansTheSame) {
     EXPECT_EQ(again.clips.size(), disc_->clips.size());
 }
 
+TEST_F(GeneratedDisc, RelativeFolderIsNamedByTheFolderItLiesIn) {
+    ASSERT_EQ(result_, 0);
+    const fs::path saved = fs::current_path();
+    fs::current_path(fs::path(*bdmv_).parent_path());
+    for (const char* folder : {"BDMV", "./BDMV/"}) {
+        SCOPED_TRACE(folder);
+        CTlDisc disc;
+        CMessageCapture messages;
+        EXPECT_EQ(ScanDisc(disc, folder, nullptr), 0) << messages.Last();
+        EXPECT_EQ(disc.name, "Film");
+    }
+    fs::current_path(saved);
+}
+
 // A small disc "Film": IG clips 1 (type 1) and 12 (type 5, sub-path), PG-only clip 2.
 struct SSmallDisc {
     CTempDir dir;
