@@ -78,6 +78,13 @@ protected:
     void Pump() override { Cancel(); }
 };
 
+std::vector<std::string> PngNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(ClipParse, EveryIgPidBecomesAnIgObjectInPmtOrder) {
     CTempDir dir;
     const std::string pics = dir.Str() + "/pics";
@@ -145,6 +152,24 @@ TEST(ClipParse, FailuresShowTheirMessageAndKeepNoIgObjects) {
     }
 }
 
+TEST(ClipParse, IgPidWithoutPacketsGivesAnEmptyIgObject) {
+    CTempDir dir;
+    const std::string path =
+        Mux(dir.Str() + "/00001.m2ts",
+            {{0x1400, 0x91, {}}, {0x1401, 0x91, MenuBytes(SmallMenu(), dir.Str() + "/pics")}});
+    CTlM2tsObject clip;
+    clip.id = 1;
+    CMessageCapture messages;
+    ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
+    ASSERT_EQ(clip.igObjects.size(), 2u);
+    EXPECT_EQ(clip.igObjects[0]->GetSize(), 0);
+    EXPECT_EQ(clip.igObjects[1]->GetSize(), 1);
+    fs::create_directory(dir.Path() / "rip");
+    ASSERT_TRUE(clip.RipImages(dir.Str() + "/rip"));
+    EXPECT_TRUE(fs::is_empty(dir.Path() / "rip/5120"));
+    EXPECT_EQ(PngNames(dir.Path() / "rip/5121/Epoch#1").size(), 6u);
+}
+
 TEST(ClipParse, RealCutWithoutIgInItsPmt) {
     TESSEL_REQUIRE_CORPUS();
     const std::string path = (test::CorpusDir() / "m2ts/Test_H264_DTS2.m2ts").string();
@@ -165,13 +190,6 @@ TEST(ClipParse, CancelledDemuxReturnsOneSilently) {
     EXPECT_EQ(clip.ParseClip(path, &progress), 1);
     EXPECT_TRUE(messages.messages.empty());
     EXPECT_TRUE(clip.igObjects.empty());
-}
-
-std::vector<std::string> PngNames(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 TEST(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
