@@ -434,8 +434,10 @@ bool WriteDisplaySet(CDisplaySet& ds, const SVideoDescriptor& video, IByteSink& 
         const double fps = FrameRateValue(video.frameRate);
         // A reserved frame rate code writes at the earliest time.
         const uint32_t d = fps > 0 ? static_cast<uint32_t>(90000.0 / fps) : 1;
+        // A negative frame number (a damaged archive) counts as frame 0.
+        const double frame = std::max(0, ds.frameNumber);
         const uint64_t byFrame =
-            fps > 0 ? static_cast<uint64_t>(std::floor(ds.frameNumber * 90000.0 / fps + 0.5)) : 0;
+            fps > 0 ? static_cast<uint64_t>(std::floor(frame * 90000.0 / fps + 0.5)) : 0;
         const uint64_t byDecode = uint64_t{d} * ((x + d - 1) / d);
         k = static_cast<uint32_t>(std::max({byFrame, byDecode, uint64_t{kMinPresentation}}));
     }

@@ -265,6 +265,7 @@ TEST(WriteDisplaySet, PresentationTimeFromDecodeTimeFrameNumberOrExplicitPts) {
         {0, 141558, 141558},      // explicit PTS exactly at the decode time
         {0, 131070, 142614},      // an explicit PTS before the decode end falls back
         {2000, 131070, 7507500},  // ... to the derived time
+        {-5, 0, 142614},          // a negative frame number counts as frame 0
     };
     constexpr uint32_t kX = 141558, kObjectTicks = 94372;
     SMenu m(4096, 2160, 1);
