@@ -68,8 +68,12 @@ TEST(MenuCommand, IndependentStreamAgreesWithTruth) {
                 for (const char* s : {"normal", "selected", "activated"}) {
                     EXPECT_EQ(ob[s]["start"], tb[s]["start_object_id"]);
                     EXPECT_EQ(ob[s]["end"], tb[s]["end_object_id"]);
-                    if (tb[s].contains("repeat")) EXPECT_EQ(ob[s]["repeat"], tb[s]["repeat"]);
-                    if (tb[s].contains("sound_id")) EXPECT_EQ(ob[s]["sound"], tb[s]["sound_id"]);
+                    if (tb[s].contains("repeat")) {
+                        EXPECT_EQ(ob[s]["repeat"], tb[s]["repeat"]);
+                    }
+                    if (tb[s].contains("sound_id")) {
+                        EXPECT_EQ(ob[s]["sound"], tb[s]["sound_id"]);
+                    }
                 }
                 ASSERT_EQ(ob["commands"].size(), tb["commands"].size());
                 for (size_t k = 0; k < tb["commands"].size(); ++k)

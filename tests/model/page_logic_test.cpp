@@ -59,7 +59,9 @@ TEST(ButtonCheck, StateMessages) {
         EXPECT_EQ(b.Check("  ", &log), row.ok);
         ASSERT_GE(log.lines.size(), 2u);
         EXPECT_EQ(log.lines[0], "   Button#1...");
-        if (*row.line) EXPECT_EQ(log.lines[1], row.line);
+        if (*row.line) {
+            EXPECT_EQ(log.lines[1], row.line);
+        }
         if (row.ok) {
             EXPECT_EQ(log.lines.back(), "   Warning:has no commands");
             EXPECT_EQ(log.lines[log.lines.size() - 2],

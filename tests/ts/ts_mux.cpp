@@ -1,8 +1,8 @@
 #include "ts/ts_mux.h"
 
 #include <algorithm>
-#include <cassert>
 #include <fstream>
+#include <stdexcept>
 
 namespace tessel::test {
 
@@ -109,7 +109,7 @@ void CTsMuxer::AddPacket(uint16_t pid, bool unitStart, std::span<const uint8_t> 
         pos = 5 + afLen;
         space = 188 - pos;
     }
-    assert(payload.size() <= space);
+    if (payload.size() > space) throw std::length_error("payload does not fit the packet");
     p[3] = static_cast<uint8_t>(((needAf ? 2 : 0) | (payload.empty() && needAf ? 0 : 1)) << 4 | cc);
     std::copy(payload.begin(), payload.end(), p + pos);
     AddRaw(p);
@@ -187,7 +187,7 @@ bool SplitRecords(std::span<const uint8_t> d, std::vector<SRecord>& records) {
     while (pos < d.size()) {
         if (d.size() - pos < 13) return false;
         SRecord r;
-        r.tag.assign(reinterpret_cast<const char*>(d.data() + pos), 2);
+        r.tag = {static_cast<char>(d[pos]), static_cast<char>(d[pos + 1])};
         auto u32 = [&](size_t at) {
             return (uint32_t(d[at]) << 24) | (uint32_t(d[at + 1]) << 16) |
                    (uint32_t(d[at + 2]) << 8) | d[at + 3];
