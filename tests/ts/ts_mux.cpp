@@ -1,6 +1,7 @@
 #include "ts/ts_mux.h"
 
 #include <algorithm>
+#include <cassert>
 #include <fstream>
 #include <stdexcept>
 
