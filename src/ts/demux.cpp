@@ -1,11 +1,9 @@
 #include "ts/demux.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
-#include <new>
+#include <optional>
+#include <span>
 
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -30,33 +28,70 @@ bool Report(CProgressWnd* progress, int kind, int position, const std::string& t
     return ReportProgress(progress, report);
 }
 
-// The time the records of a pass are rebased on: the first PTS of the block,
-// or, when that PES is graphics or text subtitle, the first PCR (its 90 kHz
-// base; the 27 MHz value would not match the 90 kHz time stamps).
-int64_t ReferenceTime(std::span<const uint8_t> block) {
-    const auto first = FindFirstPts(block);
-    if (!first) return 0;
-    int64_t reference = static_cast<int64_t>(first->pts);
-    if (IsGraphicsPid(first->pid)) {
-        if (const auto pcr = FindFirstPcr(block)) reference = static_cast<int64_t>(pcr->pcr / 300);
+// The time the records of a pass are rebased on, settled from the packets of
+// the first block as they arrive: the first PTS of the block or, when that PES
+// is graphics or text subtitle, the first PCR of the block (its 90 kHz base;
+// the 27 MHz value would not match the 90 kHz time stamps). Without a PCR the
+// first PTS stays the reference.
+class CReferenceSearch {
+public:
+    // Looks at the next whole source packets of the first block; true once
+    // the rest of the block cannot change the answer.
+    bool Feed(std::span<const uint8_t> packets) {
+        if (!pts_) pts_ = FindFirstPts(packets);
+        if (!pcr_)
+            if (const auto pcr = FindFirstPcr(packets)) pcr_ = pcr->pcr;
+        return pts_ && (!IsGraphicsPid(pts_->pid) || pcr_);
     }
-    return reference;
-}
+    int64_t Reference() const {
+        if (!pts_) return 0;
+        if (IsGraphicsPid(pts_->pid) && pcr_) return static_cast<int64_t>(*pcr_ / 300);
+        return static_cast<int64_t>(pts_->pts);
+    }
 
-// The read block, in huge pages where the system offers them: touching 30 MiB
-// of fresh 4 KiB pages costs more than walking the packets.
-struct SReadBlock {
-    explicit SReadBlock(size_t size) {
-        constexpr size_t kHuge = 2 * 1024 * 1024;
-        const size_t rounded = (size + kHuge - 1) / kHuge * kHuge;
-        data = static_cast<uint8_t*>(std::aligned_alloc(kHuge, rounded));
-        if (!data) throw std::bad_alloc();
-        ::madvise(data, rounded, MADV_HUGEPAGE);
+private:
+    std::optional<SFirstPts> pts_;
+    std::optional<uint64_t> pcr_;
+};
+
+// Hands every packet of a mapped PID to its track file.
+class CPacketWalker {
+public:
+    explicit CPacketWalker(CTrackInfoMap& map) : map_(map) {}
+
+    int64_t reference = 0;
+
+    // Walks the whole source packets of [data, data + size).
+    void Walk(const uint8_t* data, size_t size) {
+        const uint8_t* const end = data + (size - size % kSourcePacketSize);
+        for (const uint8_t* sp = data; sp != end; sp += kSourcePacketSize) {
+            const uint8_t* ts = sp + 4;
+            if (ts[0] != kSyncByte) continue;
+            const int pid = ((ts[1] & 0x1F) << 8) | ts[2];
+            if (STrackInfo* info = map_.Find(pid)) Packet(ts, *info);
+        }
     }
-    ~SReadBlock() { std::free(data); }
-    SReadBlock(const SReadBlock&) = delete;
-    SReadBlock& operator=(const SReadBlock&) = delete;
-    uint8_t* data = nullptr;
+
+private:
+    void Packet(const uint8_t* ts, STrackInfo& info) {
+        STrackFile* track = info.second && !(ts[1] & 0x20) ? info.second.get() : info.main.get();
+        if (!track) return;
+        const int h = packet_.ParsePacket({ts, kTsPacketSize});
+        if (h == 0 || h > static_cast<int>(kTsPacketSize)) {
+            // A damaged PES start leaves the rest of that PES packet out.
+            if (h > 0 && packet_.payloadUnitStart) track->AbandonPes();
+            return;
+        }
+        const SPesHeader* header = packet_.pes.get();
+        if (header)
+            track->NotePesStart(header->HasPts() ? static_cast<uint32_t>(header->pts.value) : 0,
+                                packet_.transportPriority);
+        track->WritePayload(ts + h, kTsPacketSize - static_cast<size_t>(h), header, reference,
+                            map_.timeOffset);
+    }
+
+    CTrackInfoMap& map_;
+    STsPacket packet_;
 };
 
 }  // namespace
@@ -74,65 +109,47 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
 
     blockSize -= blockSize % kSourcePacketSize;
     if (blockSize == 0) blockSize = kSourcePacketSize;
-    SReadBlock blockMemory(blockSize);
-    uint8_t* const blockData = blockMemory.data;
-    const int64_t length = file.Length();
-    int64_t reference = 0;
-    int64_t consumed = 0;
-    STsPacket packet;
-
-    // Walks the whole source packets of [begin, end) of the block.
-    auto walk = [&](const uint8_t* begin, size_t size) {
-        const uint8_t* end = begin + (size - size % kSourcePacketSize);
-        for (const uint8_t* sp = begin; sp < end; sp += kSourcePacketSize) {
-            const uint8_t* ts = sp + 4;
-            const int pid = PacketPid(ts);
-            if (pid < 0) continue;
-            STrackInfo* info = map.Find(pid);
-            if (!info) continue;
-            STrackFile* track =
-                info->second && !(ts[1] & 0x20) ? info->second.get() : info->main.get();
-            if (!track) continue;
-            const int h = packet.ParsePacket({ts, kTsPacketSize});
-            if (h == 0 || h > static_cast<int>(kTsPacketSize)) {
-                // A damaged PES start leaves the rest of that PES packet out.
-                if (h > 0 && packet.payloadUnitStart) track->AbandonPes();
-                continue;
-            }
-            const SPesHeader* header = packet.pes.get();
-            if (header)
-                track->NotePesStart(header->HasPts() ? static_cast<uint32_t>(header->pts.value) : 0,
-                                    packet.transportPriority);
-            track->WritePayload(ts + h, kTsPacketSize - static_cast<size_t>(h), header, reference,
-                                map.timeOffset);
-        }
-    };
-
-    // Each block is read in pieces that are walked while they are still in the
-    // processor's cache; only the first block is read whole when the reference
-    // time is looked up in it.
     const size_t piece = std::min(kDemuxPieceSize, blockSize);
-    bool failed = false;
-    for (;;) {
-        const bool whole = consumed == 0 && graphics;
-        size_t got = file.Read(blockData, whole ? blockSize : piece);
-        failed = file.Failed();
-        if (got == 0) break;
-        const int percent = length > 0 ? static_cast<int>(consumed * 100 / length) : 0;
-        if (!Report(progress, SProgressReport::kPosition, percent)) return 1;
-        if (whole) reference = ReferenceTime({blockData, got});
-        walk(blockData, got);
-        bool atEnd = got < (whole ? blockSize : piece);
-        while (!atEnd && !failed && got < blockSize) {
+    // Room for a whole block, of which only the packets waiting for the
+    // reference time and one read piece are ever touched: each piece is walked
+    // while it is still in the processor's cache.
+    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(blockSize);
+    const int64_t length = file.Length();
+    int64_t consumed = 0;
+    CPacketWalker walker(map);
+    CReferenceSearch search;
+    bool searching = graphics;  // the first block's packets wait for the reference time
+    size_t held = 0;            // bytes read into the buffer and not walked yet
+    bool failed = false, atEnd = false;
+    while (!atEnd) {
+        size_t got = 0;  // bytes of this block read so far
+        while (got < blockSize) {
             const size_t want = std::min(piece, blockSize - got);
-            const size_t n = file.Read(blockData + got, want);
+            uint8_t* const data = buffer.get() + held;
+            const size_t n = file.Read(data, want);
             failed = file.Failed();
-            walk(blockData + got, n);
+            atEnd = failed || n < want;
+            if (got == 0) {
+                if (n == 0) break;
+                const int percent = length > 0 ? static_cast<int>(consumed * 100 / length) : 0;
+                if (!Report(progress, SProgressReport::kPosition, percent)) return 1;
+            }
             got += n;
-            atEnd = n < want;
+            if (searching) {
+                held += n;
+                if (search.Feed({data, n}) || atEnd || got == blockSize) {
+                    searching = false;
+                    walker.reference = search.Reference();
+                    walker.Walk(buffer.get(), held);
+                    held = 0;
+                }
+            } else {
+                walker.Walk(data, n);
+            }
+            if (atEnd) break;
         }
         consumed += static_cast<int64_t>(got);
-        if (failed || atEnd) break;
+        if (got == 0) break;
     }
     if (failed) {
         ShowMessage(
