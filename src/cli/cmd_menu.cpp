@@ -8,8 +8,6 @@
 #include "codec/display_set.h"
 #include "model/ic_data.h"
 #include "model/ig_object.h"
-#include "navcmd/navcmd.h"
-#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
@@ -19,16 +17,13 @@ namespace {
 using nlohmann::ordered_json;
 
 int Run(const std::string& path, bool json, bool bare) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!ReadWholeFile(path, bytes, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
-        return kExitFailed;
-    }
-    CMemorySource source(bytes);
     CGsData data;
     SStreamInfo info;
-    const bool ok = ReadStream(data.epochs, source, bare, &info);
+    const bool ok = ReadStreamFile(path, data.epochs, bare, &info);
+    if (!ok && info.error.offset < 0) {
+        ShowMessage(info.error.text);
+        return kExitFailed;
+    }
     if (info.hasVideo) data.video = info.video;
     // The model of what was read: frame numbers, graphic objects, palettes.
     CIgObject ig;

@@ -12,21 +12,11 @@ namespace {
 int Run(const std::string& stream, std::string folder, bool bare) {
     CIgObject ig;
     if (!ig.LoadStream(stream, bare)) return kExitFailed;
-    if (!CreateFolder(folder)) {
-        ShowMessage(StrFormat("Failed to create the folder:\r\n%s", folder.c_str()));
-        return kExitFailed;
-    }
+    int written = 0;
+    if (!MakeFolderOrReport(folder) || !SaveIgImages(ig, folder, &written)) return kExitFailed;
     NormalizeFolder(folder);
-    int written = 0, objects = 0;
-    for (const auto& epoch : ig.items) {
-        const std::string epochFolder = folder + epoch->name + kPathSeparator;
-        if (!CreateFolder(epochFolder)) {
-            ShowMessage(StrFormat("Failed to create the folder:\r\n%s", epochFolder.c_str()));
-            return kExitFailed;
-        }
-        objects += static_cast<int>(epoch->graphics.items.size());
-        written += SaveEpochImages(*epoch, epochFolder);
-    }
+    int objects = 0;
+    for (const auto& epoch : ig.items) objects += static_cast<int>(epoch->graphics.items.size());
     Out(StrFormat("%d image(s) written to %s", written, folder.c_str()));
     if (written < objects) {
         ShowMessage(StrFormat("%d graphic object(s) could not be written", objects - written));

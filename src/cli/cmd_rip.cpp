@@ -46,10 +46,7 @@ int Run(const std::string& folder, const std::string& out, bool yes) {
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
     // The output folder stands for the one a user picks in a folder dialog:
     // it is made when missing; the disc folder below it follows the rip rules.
-    if (!IsFolder(out) && !CreateFolder(out)) {
-        ShowMessage(StrFormat("Failed to create the folder:\r\n%s", out.c_str()));
-        return kExitFailed;
-    }
+    if (!MakeFolderOrReport(out)) return kExitFailed;
     CRipQuestions questions(yes);
     IMessageSink* previous = SetMessageSink(&questions);
     const bool ok = RipToFolder(disc, out);

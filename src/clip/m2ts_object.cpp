@@ -16,18 +16,11 @@ namespace {
 
 constexpr const char* kWrongFormat = "Wrong M2ts format ! ";
 constexpr const char* kNoIg = "has no IG(menu) ! ";
-constexpr const char* kFolderFailed = "Failed to create the folder:\r\n%s";
 
 struct SIgTrackResult {
     int pid = 0;
     CGsData data;
 };
-
-bool MakeFolder(const std::string& folder) {
-    if (IsFolder(folder) || CreateFolder(folder)) return true;
-    ShowMessage(StrFormat(kFolderFailed, folder.c_str()));
-    return false;
-}
 
 }  // namespace
 
@@ -42,14 +35,17 @@ void CTlM2tsObject::Clear() {
     clipInfo.reset();
 }
 
-int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
+int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
+                   std::string* fullPath) {
+    streams.clear();
     CReadFile file;
     std::string error;
     if (!file.Open(path, error)) {
-        ShowMessage(error.substr(0, 260));
+        ShowMessage(StrFormat("%s: %s", path.c_str(), error.substr(0, 260).c_str()));
         return 2;
     }
     const std::string fileName = file.Path();
+    if (fullPath) *fullPath = fileName;
     std::unique_ptr<CEsiFolder> pmt = ReadProgramMap(file);
     if (!pmt) {
         ShowMessage(StrFormat("%s:\n\r%s", fileName.c_str(), kWrongFormat));
@@ -66,14 +62,24 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
     file.Seek(0);
     const int demuxed = Demux(file, map, progress);
     if (demuxed != 0) return demuxed;
+    for (size_t i = 0; i < map.Count(); ++i)
+        streams.push_back({map.pids[i], map.tracks[i]->main->pesCount, outputs[i]->Take()});
+    return 0;
+}
+
+int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
+    std::vector<SIgStream> streams;
+    std::string fileName;
+    const int demuxed = DemuxIgStreams(path, progress, streams, &fileName);
+    if (demuxed != 0) return demuxed;
 
     std::vector<SIgTrackResult> results;
-    for (size_t i = 0; i < map.Count(); ++i) {
-        // The stream is read from the memory file and then let go of.
-        const std::vector<uint8_t> bytes = outputs[i]->Take();
+    for (SIgStream& stream : streams) {
+        // The stream is read from memory and then let go of.
+        const std::vector<uint8_t> bytes = std::move(stream.marked);
         CMemorySource source(bytes);
         SIgTrackResult r;
-        r.pid = map.pids[i];
+        r.pid = stream.pid;
         SStreamError streamError;
         if (!r.data.Read(source, false, &streamError)) {
             // Not left silent: the user learns which stream failed and where.
@@ -100,12 +106,7 @@ bool CTlM2tsObject::RipImages(std::string clipFolder) {
     NormalizeFolder(clipFolder);
     for (const auto& ig : igObjects) {
         const std::string igFolder = clipFolder + ig->name + kPathSeparator;
-        if (!MakeFolder(igFolder)) return false;
-        for (const auto& epoch : ig->items) {
-            const std::string epochFolder = igFolder + epoch->name + kPathSeparator;
-            if (!MakeFolder(epochFolder)) return false;
-            SaveEpochImages(*epoch, epochFolder);
-        }
+        if (!MakeFolderOrReport(igFolder) || !SaveIgImages(*ig, igFolder)) return false;
     }
     return true;
 }

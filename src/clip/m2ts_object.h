@@ -13,6 +13,20 @@ namespace tessel {
 class CClpiObject;
 class CProgressWnd;
 
+// One IG PID of a clip's transport stream, demultiplexed into the marked form.
+struct SIgStream {
+    int pid = 0;
+    uint32_t pesCount = 0;
+    std::vector<uint8_t> marked;
+};
+
+// The IG track pass over a clip's transport stream: finds the IG PIDs of its
+// program map and demultiplexes each into memory, in PMT order. Returns 0,
+// 1 when cancelled, or 2 after the failure has been shown. fullPath receives
+// the file's full path when given.
+int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
+                   std::string* fullPath = nullptr);
+
 class CTlM2tsObject : public CNamedObject {
 public:
     CTlM2tsObject();

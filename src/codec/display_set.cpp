@@ -153,14 +153,6 @@ std::vector<CSegmentBase*> CDsData::StreamOrder() const {
     return arrival_;
 }
 
-namespace {
-void SetError(SStreamError* error, int64_t offset, std::string text) {
-    if (!error) return;
-    error->offset = offset;
-    error->text = std::move(text);
-}
-}  // namespace
-
 int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamError* error) {
     container.Clear();
     for (;;) {
@@ -174,14 +166,15 @@ int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamEr
             const size_t n = source.Read(marker, 2);
             if (n == 0) return kReadEndOfStream;
             if (n < 2) {
-                SetError(error, recordStart, "truncated record marker");
+                SetStreamError(error, recordStart, "truncated record marker");
                 return kReadError;
             }
             const std::string text(marker, 2);
             if (!EqualsNoCase(text, "PG") && !EqualsNoCase(text, "IG")) {
-                SetError(error, recordStart,
-                         StrFormat("bad record marker 0x%02X%02X", static_cast<uint8_t>(marker[0]),
-                                   static_cast<uint8_t>(marker[1])));
+                SetStreamError(
+                    error, recordStart,
+                    StrFormat("bad record marker 0x%02X%02X", static_cast<uint8_t>(marker[0]),
+                              static_cast<uint8_t>(marker[1])));
                 return kReadError;
             }
         }

@@ -85,28 +85,26 @@ void CMemorySink::Write(const void* bytes, size_t n) {
     data.insert(data.end(), p, p + n);
 }
 
-namespace {
-void SetError(SStreamError* error, int64_t offset, std::string text) {
+void SetStreamError(SStreamError* error, int64_t offset, std::string text) {
     if (!error) return;
     error->offset = offset;
     error->text = std::move(text);
 }
-}  // namespace
 
 CSegmentBase* ReadSegment(CDsData& container, IByteSource& source, SStreamError* error) {
     const int64_t pos = source.Position();
     uint8_t head[kSegmentHeaderSize];
     if (source.Read(head, sizeof head) < sizeof head) {
-        SetError(error, pos, "truncated segment header");
+        SetStreamError(error, pos, "truncated segment header");
         return nullptr;
     }
     CSegmentBase* seg = container.CreateSegment(head[0]);
     if (!seg) {
         if (container.HasSingle(head[0]))
-            SetError(error, pos,
-                     StrFormat("second %s in one display set", SegmentTypeName(head[0])));
+            SetStreamError(error, pos,
+                           StrFormat("second %s in one display set", SegmentTypeName(head[0])));
         else
-            SetError(error, pos, StrFormat("unknown segment type 0x%02X", head[0]));
+            SetStreamError(error, pos, StrFormat("unknown segment type 0x%02X", head[0]));
         return nullptr;
     }
     const uint16_t length = static_cast<uint16_t>(head[1] << 8 | head[2]);
@@ -115,9 +113,9 @@ CSegmentBase* ReadSegment(CDsData& container, IByteSource& source, SStreamError*
     std::vector<uint8_t> payload(length);
     if (source.Read(payload.data(), length) < length) {
         container.RemoveSegment(seg);
-        SetError(error, pos,
-                 StrFormat("truncated %s segment: %d payload bytes declared",
-                           SegmentTypeName(head[0]), static_cast<int>(length)));
+        SetStreamError(error, pos,
+                       StrFormat("truncated %s segment: %d payload bytes declared",
+                                 SegmentTypeName(head[0]), static_cast<int>(length)));
         return nullptr;
     }
     seg->segmentLength = length;
@@ -130,7 +128,7 @@ CSegmentBase* ReadRecord(bool bare, IByteSource& source, CDsData& container, SSt
     const int64_t pos = source.Position();
     uint8_t stamps[8];
     if (source.Read(stamps, sizeof stamps) < sizeof stamps) {
-        SetError(error, pos, "truncated record head");
+        SetStreamError(error, pos, "truncated record head");
         return nullptr;
     }
     CSegmentBase* seg = ReadSegment(container, source, error);

@@ -154,6 +154,9 @@ struct SStreamError {
     std::string text;
 };
 
+// Fills error (when given) with the offset and text.
+void SetStreamError(SStreamError* error, int64_t offset, std::string text);
+
 class CDsData;
 
 // Reads one segment at the source's position into the container; returns it

@@ -16,8 +16,6 @@ namespace tessel {
 
 namespace {
 
-constexpr const char* kFolderFailed = "Failed to create the folder:\r\n%s";
-
 void Report(CProgressWnd* progress, int kind, int position, const std::string& text) {
     SProgressReport r;
     r.kind = kind;
@@ -105,18 +103,13 @@ bool RipToFolder(CTlDisc& disc, const std::string& outputFolder) {
     if (IsFolder(discFolder)) {
         if (AskYesNoCancel("The folder already exists, overwrite it? ") != EAnswer::Yes)
             return false;
-    } else if (!CreateFolder(discFolder)) {
-        ShowMessage(StrFormat(kFolderFailed, discFolder.c_str()));
+    } else if (!MakeFolderOrReport(discFolder)) {
         return false;
     }
     const int64_t start = static_cast<int64_t>(std::time(nullptr));
     for (const auto& clip : disc.clips) {
         const std::string clipFolder = discFolder + clip->name + kPathSeparator;
-        if (!IsFolder(clipFolder) && !CreateFolder(clipFolder)) {
-            ShowMessage(StrFormat(kFolderFailed, clipFolder.c_str()));
-            return false;
-        }
-        if (!clip->RipImages(clipFolder)) return false;
+        if (!MakeFolderOrReport(clipFolder) || !clip->RipImages(clipFolder)) return false;
     }
     uint8_t marker[CTlDisc::kRipMarkerSize] = {};
     PutLe(marker + 4, static_cast<uint64_t>(start), 8);

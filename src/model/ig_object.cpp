@@ -222,4 +222,16 @@ int SaveEpochImages(CEpoch& epoch, const std::string& folder) {
     return written;
 }
 
+bool SaveIgImages(CIgObject& ig, std::string folder, int* written) {
+    NormalizeFolder(folder);
+    int files = 0;
+    for (const auto& epoch : ig.items) {
+        const std::string epochFolder = folder + epoch->name + kPathSeparator;
+        if (!MakeFolderOrReport(epochFolder)) return false;
+        files += SaveEpochImages(*epoch, epochFolder);
+    }
+    if (written) *written = files;
+    return true;
+}
+
 }  // namespace tessel

@@ -83,5 +83,9 @@ public:
 // Objects without a bitmap are skipped; a failed write is kept in the
 // object's saveStatus and the loop goes on. Returns the files written.
 int SaveEpochImages(CEpoch& epoch, const std::string& folder);
+// One folder per epoch below folder (made when missing), each with the
+// epoch's images. False after a folder could not be made (message shown).
+// written (when given) receives the files written.
+bool SaveIgImages(CIgObject& ig, std::string folder, int* written = nullptr);
 
 }  // namespace tessel

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/messages.h"
+#include "platform/text.h"
+
 namespace fs = std::filesystem;
 
 namespace tessel {
@@ -21,7 +24,9 @@ std::string JoinPath(std::string folder, const std::string& name) {
     return folder + name;
 }
 
-std::string SystemErrorText(int error) { return std::strerror(error); }
+std::string SystemErrorText(int error) {
+    return std::strerror(error);
+}
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
     data.clear();
@@ -37,7 +42,8 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::str
     }
     uint8_t chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.insert(data.end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        data.insert(data.end(), chunk, chunk + n);
     const bool bad = std::ferror(f) != 0;
     const int err = errno;
     std::fclose(f);
@@ -84,7 +90,15 @@ bool CreateFolder(const std::string& path) {
     return IsFolder(p);
 }
 
-bool DeleteFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool MakeFolderOrReport(const std::string& folder) {
+    if (IsFolder(folder) || CreateFolder(folder)) return true;
+    ShowMessage(StrFormat("Failed to create the folder:\r\n%s", folder.c_str()));
+    return false;
+}
+
+bool DeleteFile(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
+}
 
 int64_t FileLength(const std::string& path) {
     std::error_code ec;
@@ -92,9 +106,13 @@ int64_t FileLength(const std::string& path) {
     return ec ? -1 : static_cast<int64_t>(n);
 }
 
-std::string FileName(const std::string& path) { return fs::path(path).filename().string(); }
+std::string FileName(const std::string& path) {
+    return fs::path(path).filename().string();
+}
 
-std::string FileTitle(const std::string& path) { return fs::path(path).stem().string(); }
+std::string FileTitle(const std::string& path) {
+    return fs::path(path).stem().string();
+}
 
 std::string FileExtension(const std::string& path) {
     std::string e = fs::path(path).extension().string();

@@ -24,6 +24,9 @@ bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool CreateFolder(const std::string& path);
+// A folder that exists, or is made (one level); otherwise shows
+// "Failed to create the folder:\r\n<folder>" and returns false.
+bool MakeFolderOrReport(const std::string& folder);
 bool DeleteFile(const std::string& path);
 // Size of a file, or -1.
 int64_t FileLength(const std::string& path);
@@ -41,8 +44,8 @@ std::vector<SFolderEntry> ListFolder(const std::string& folder, const std::strin
 // Splits "folder/*.ext" style patterns into folder and file pattern.
 std::vector<SFolderEntry> ListPattern(const std::string& pathPattern);
 
-std::string FileTitle(const std::string& path);  // name without folder and extension
-std::string FileName(const std::string& path);   // name without folder
+std::string FileTitle(const std::string& path);      // name without folder and extension
+std::string FileName(const std::string& path);       // name without folder
 std::string FileExtension(const std::string& path);  // without the dot
 
 // The system's error text for an errno value.

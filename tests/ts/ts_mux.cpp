@@ -5,16 +5,9 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace tessel::test {
+#include "authoring/m2ts_muxer.h"
 
-uint32_t Crc32Mpeg(std::span<const uint8_t> data) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (uint8_t b : data) {
-        crc ^= static_cast<uint32_t>(b) << 24;
-        for (int i = 0; i < 8; ++i) crc = (crc & 0x80000000) ? (crc << 1) ^ 0x04C11DB7 : crc << 1;
-    }
-    return crc;
-}
+namespace tessel::test {
 
 std::vector<uint8_t> TimeStampBytes(uint8_t prefix, uint64_t v) {
     return {static_cast<uint8_t>((prefix << 4) | (((v >> 30) & 7) << 1) | 1),
@@ -72,7 +65,7 @@ std::vector<uint8_t> PmtSection(const std::vector<SPmtStream>& streams,
     const size_t sectionLength = s.size() - 3 + 4;
     s[1] = static_cast<uint8_t>(0xB0 | (sectionLength >> 8));
     s[2] = static_cast<uint8_t>(sectionLength);
-    const uint32_t crc = Crc32Mpeg(s);
+    const uint32_t crc = authoring::Crc32Mpeg(s.data(), s.size());
     for (int i = 3; i >= 0; --i) s.push_back(static_cast<uint8_t>(crc >> (8 * i)));
     return s;
 }
@@ -143,7 +136,7 @@ void CTsMuxer::AddPat(uint16_t pmtPid) {
                               static_cast<uint8_t>(0xE0 | (pmtPid >> 8)),
                               static_cast<uint8_t>(pmtPid)};
     // program 0 -> network PID 0x1F, program 1 -> the PMT
-    const uint32_t crc = Crc32Mpeg(s);
+    const uint32_t crc = authoring::Crc32Mpeg(s.data(), s.size());
     for (int i = 3; i >= 0; --i) s.push_back(static_cast<uint8_t>(crc >> (8 * i)));
     AddSection(0, s);
 }

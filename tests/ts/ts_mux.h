@@ -12,7 +12,6 @@
 
 namespace tessel::test {
 
-uint32_t Crc32Mpeg(std::span<const uint8_t> data);
 // 5 bytes: prefix nibble and a 33-bit value with marker bits.
 std::vector<uint8_t> TimeStampBytes(uint8_t prefix, uint64_t value);
 // 6 bytes of a PCR.
