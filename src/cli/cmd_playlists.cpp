@@ -42,7 +42,7 @@ int Run(const std::string& folderArg, bool json) {
     std::sort(all.begin(), all.end());
     all.erase(std::unique(all.begin(), all.end()), all.end());
 
-    const std::string discName = GetDiscName(folder);
+    const std::string discName = DiscNameOfFolder(folder);
     if (json) {
         nlohmann::json out = {{"disc", discName}, {"playlists", playlists}, {"clips", all}};
         Out(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));

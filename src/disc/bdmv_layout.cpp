@@ -1,6 +1,7 @@
 #include "disc/bdmv_layout.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -44,6 +45,12 @@ std::string GetDiscName(const std::string& folder) {
     const std::string kept = folder.substr(0, static_cast<size_t>(n));
     const size_t sep = kept.rfind(kPathSeparator);
     return sep == std::string::npos ? kept : kept.substr(sep + 1);
+}
+
+std::string DiscNameOfFolder(const std::string& folder) {
+    std::error_code ec;
+    const std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
+    return GetDiscName(ec ? folder : absolute);
 }
 
 bool CBDDisc::ReadPlaylists(const std::string& folderIn) {

@@ -23,6 +23,9 @@ bool GetMplsPattern(std::string& folder, std::string& pattern);
 
 // The name of the folder that holds the BDMV folder ("Film" for /x/Film/BDMV/).
 std::string GetDiscName(const std::string& folder);
+// The disc name of a folder as the user gave it: a relative folder ("BDMV",
+// "./BDMV") is named by the folder it lies in.
+std::string DiscNameOfFolder(const std::string& folder);
 
 // The disc folder object: reads the playlists of a BDMV folder.
 class CBDDisc : public CNamedObject {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <filesystem>
 
 #include "disc/bdmv_layout.h"
 #include "disc/clpi.h"
@@ -83,10 +82,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         clip->parent = &disc;
         disc.clips.push_back(std::move(clip));
     }
-    // A relative folder ("BDMV", "./BDMV") is named by the folder it lies in.
-    std::error_code ec;
-    const std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
-    const std::string discName = GetDiscName(ec ? folder : absolute);
+    const std::string discName = DiscNameOfFolder(folder);
     if (!disc.clips.empty()) {
         if (!discName.empty() && !EqualsNoCase(discName, disc.name)) disc.name = discName;
         return 0;
