@@ -2,7 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
-#include "disc/clpi.h"
+#include "database/clpi.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
-#include "disc/bdmv_layout.h"
+#include "database/bdmv_layout.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"

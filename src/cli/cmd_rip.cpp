@@ -8,6 +8,7 @@
 #include "cli/command.h"
 #include "cli/terminal_progress.h"
 #include "disc/disc_scan.h"
+#include "disc/rip.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"

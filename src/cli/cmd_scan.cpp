@@ -2,7 +2,7 @@
 #include "cli/command.h"
 #include "cli/menu_json.h"
 #include "cli/terminal_progress.h"
-#include "disc/clpi.h"
+#include "database/clpi.h"
 #include "disc/disc_scan.h"
 #include "platform/text.h"
 

@@ -14,7 +14,9 @@ namespace tessel::cli {
 namespace {
 std::atomic<bool> g_interrupted{false};
 
-extern "C" void OnInterrupt(int) { g_interrupted = true; }
+extern "C" void OnInterrupt(int) {
+    g_interrupted = true;
+}
 }  // namespace
 
 CTerminalProgress::CTerminalProgress() : tty_(::isatty(STDERR_FILENO) != 0) {

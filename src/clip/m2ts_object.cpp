@@ -1,6 +1,6 @@
 #include "clip/m2ts_object.h"
 
-#include "disc/clpi.h"
+#include "database/clpi.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/progress.h"

@@ -15,7 +15,6 @@
 namespace tessel {
 
 class CPds;
-class CErgbPalette;
 struct SIndexedImage;
 
 // One RGB palette entry: the palette entry id it stands for, then blue,
@@ -49,11 +48,6 @@ SRgb YcbcrToRgb(int y, int cr, int cb);
 // Cb to 16..240.
 SYcbcr RgbToYcbcr(int red, int green, int blue);
 
-// Appends one entry per PDS entry, in list order.
-void PaletteFromPds(const CPds& pds, CErgbPalette& palette);
-// Replaces the PDS entries by the first 256 palette entries converted, and
-// gives the PDS the palette's id; the version stays.
-void PdsFromPalette(const CErgbPalette& palette, CPds& pds);
 // Sets the ARGB entries the PDS names; false (entries so far kept) at an
 // entry id outside the palette.
 bool ArgbPaletteFromPds(const CPds& pds, SPalette& palette);
@@ -62,10 +56,6 @@ bool ArgbPaletteFromPds(const CPds& pds, SPalette& palette);
 // is always transparent black, entries the PDS does not name too. Empty
 // without PDS, pixels or size.
 Bitmap BitmapFromObject(const SIndexedImage& object, const CPds* pds);
-
-// The palette of an image as 8-bit indexed (at most 255 entries), its
-// transparent index from the top-left pixel; returns the number of entries.
-int PaletteFromImage(const Bitmap& image, double opacity, CErgbPalette& palette);
 
 enum class EIndexedPath {
     None,       // no conversion (already 8-bit indexed, empty, or failed)

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "codec/display_set.h"
-#include "model/ic_data.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -118,40 +117,6 @@ std::vector<uint8_t> JoinComposition(const CIcsArray* list) {
     body.reserve(total);
     for (const auto& s : *list) body.insert(body.end(), s->fragment.begin(), s->fragment.end());
     return body;
-}
-
-std::unique_ptr<CIcData> ReadComposition(const CDsData& container) {
-    const std::vector<uint8_t> body = JoinComposition(container.icsList.get());
-    if (body.empty()) return nullptr;
-    auto composition = std::make_unique<CIcData>();
-    if (composition->Parse(body, 0) < 0) return nullptr;
-    return composition;
-}
-
-bool BuildIcsList(CIcData& composition, CDsData& container, int videoWidth, int videoHeight,
-                  int frameRate) {
-    const int size = composition.Write(nullptr, 0);
-    if (size <= 0) return false;
-    std::vector<uint8_t> body(static_cast<size_t>(size));
-    if (composition.Write(body.data(), 0) != size) return false;
-    std::vector<std::unique_ptr<CIcs>> list;
-    const size_t count = (body.size() + kIcsFragmentSize - 1) / kIcsFragmentSize;
-    for (size_t i = 0; i < count; ++i) {
-        auto ics = std::make_unique<CIcs>();
-        ics->video.width = static_cast<uint16_t>(videoWidth);
-        ics->video.height = static_cast<uint16_t>(videoHeight);
-        ics->video.frameRate = static_cast<uint8_t>(frameRate & 0x0F);
-        ics->compositionState = container.compositionState & 3;
-        ics->firstInSequence = i == 0;
-        ics->lastInSequence = i + 1 == count;
-        const size_t at = i * kIcsFragmentSize;
-        const size_t n = std::min<size_t>(kIcsFragmentSize, body.size() - at);
-        ics->fragment.assign(body.begin() + static_cast<std::ptrdiff_t>(at),
-                             body.begin() + static_cast<std::ptrdiff_t>(at + n));
-        list.push_back(std::move(ics));
-    }
-    container.ReplaceIcsList(std::move(list));
-    return true;
 }
 
 }  // namespace tessel

@@ -13,7 +13,6 @@
 namespace tessel {
 
 class CDsData;
-class CIcData;
 
 // Video size and frame rate code (1 = 23.976, 2 = 24, 3 = 25, 4 = 29.97,
 // 6 = 50, 7 = 59.94).
@@ -70,17 +69,5 @@ class CIcsArray : public CSegmentArray<CIcs> {};
 
 // The fragments of every ICS of the list, in list order.
 std::vector<uint8_t> JoinComposition(const CIcsArray* list);
-
-// The interactive composition of a display set, parsed from its joined ICS
-// fragments; null without ICS body or when the body does not parse (a body
-// that would be read past its joined end is a failed parse).
-std::unique_ptr<CIcData> ReadComposition(const CDsData& container);
-
-// Replaces the container's ICS list by ICS carrying the composition's body,
-// 65510 bytes each, with composition number 0 and the container's
-// composition state. False (list unchanged) when the composition writes no
-// body.
-bool BuildIcsList(CIcData& composition, CDsData& container, int videoWidth, int videoHeight,
-                  int frameRate);
 
 }  // namespace tessel

@@ -1,5 +1,5 @@
-// The disc of the application: the scan of a BDMV folder for clips with an
-// Interactive Graphics menu, and the rip of their pictures.
+// The disc of the application and the scan of a BDMV folder for clips with
+// an Interactive Graphics menu.
 #pragma once
 
 #include <memory>
@@ -29,9 +29,5 @@ public:
 // Reads the playlists, keeps the clips of application type 1 or 5 with an IG
 // stream, and parses each. 0 success, 1 cancelled, 2 failure (message shown).
 int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress);
-
-// Writes every clip's pictures below output/<disc name>/ and the marker file.
-// False after a message, or when the user declines to reuse the disc folder.
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder);
 
 }  // namespace tessel

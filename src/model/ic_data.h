@@ -6,6 +6,8 @@
 
 #include "model/page.h"
 
+#include <memory>
+
 namespace tessel {
 
 class CIcData : public CNamedPtrArray<CPage> {
@@ -39,5 +41,19 @@ public:
     uint64_t selectionTimeOutPts = 0;    // 33-bit
     uint32_t userTimeOutDuration = 0;    // 24-bit
 };
+
+class CDsData;
+
+// The interactive composition of a display set, parsed from its joined ICS
+// fragments; null without ICS body or when the body does not parse (a body
+// that would be read past its joined end is a failed parse).
+std::unique_ptr<CIcData> ReadComposition(const CDsData& container);
+
+// Replaces the container's ICS list by ICS carrying the composition's body,
+// 65510 bytes each, with composition number 0 and the container's
+// composition state. False (list unchanged) when the composition writes no
+// body.
+bool BuildIcsList(CIcData& composition, CDsData& container, int videoWidth, int videoHeight,
+                  int frameRate);
 
 }  // namespace tessel

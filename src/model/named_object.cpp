@@ -6,16 +6,22 @@
 
 namespace tessel {
 
-bool CNamedObject::IsA(const char* className) const { return std::strcmp(ClassName(), className) == 0; }
+bool CNamedObject::IsA(const char* className) const {
+    return std::strcmp(ClassName(), className) == 0;
+}
 
 void CNamedObject::Serialize(CArchive& ar) {
     ar.Io(name);
     ar.Io(id);
 }
 
-int CNamedObject::Parse(std::span<const uint8_t>, int) { return 0; }
+int CNamedObject::Parse(std::span<const uint8_t>, int) {
+    return 0;
+}
 
-int CNamedObject::Write(uint8_t*, int) { return 0; }
+int CNamedObject::Write(uint8_t*, int) {
+    return 0;
+}
 
 void CNamedObject::SetName(const std::string& text) {
     if (text.empty() || EqualsNoCase(text, name)) return;
@@ -31,6 +37,8 @@ void CNamedObject::CopyBase(const CNamedObject& other) {
     userWord = other.userWord;
 }
 
-std::string NumberedName(const char* label, int number) { return StrFormat("%s#%d", label, number); }
+std::string NumberedName(const char* label, int number) {
+    return StrFormat("%s#%d", label, number);
+}
 
 }  // namespace tessel

@@ -8,6 +8,8 @@
 
 namespace tessel {
 
+class CPds;
+
 // A named list of RGB entries; the named-object id is the PDS palette id.
 class CErgbPalette : public CTypeArray<ERGBQUAD> {
 public:
@@ -29,5 +31,14 @@ public:
     // index 255.
     CErgbPalette* AddPalette();
 };
+
+// Appends one entry per PDS entry, in list order.
+void PaletteFromPds(const CPds& pds, CErgbPalette& palette);
+// Replaces the PDS entries by the first 256 palette entries converted, and
+// gives the PDS the palette's id; the version stays.
+void PdsFromPalette(const CErgbPalette& palette, CPds& pds);
+// The palette of an image as 8-bit indexed (at most 255 entries), its
+// transparent index from the top-left pixel; returns the number of entries.
+int PaletteFromImage(const Bitmap& image, double opacity, CErgbPalette& palette);
 
 }  // namespace tessel

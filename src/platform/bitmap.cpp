@@ -148,10 +148,7 @@ Bitmap Bitmap::ConvertTo(EPixelFormat format) const {
     return out;
 }
 
-namespace {
-
-// Source-over of one straight-alpha colour onto a destination pixel.
-uint32_t Over(uint32_t src, uint32_t dst, bool dstOpaque) {
+uint32_t BlendOver(uint32_t src, uint32_t dst, bool dstOpaque) {
     const uint32_t sa = ArgbAlpha(src);
     if (sa == 255) return dstOpaque ? (src | 0xFF000000u) : src;
     if (sa == 0) return dst;
@@ -166,6 +163,8 @@ uint32_t Over(uint32_t src, uint32_t dst, bool dstOpaque) {
     return MakeArgb(dstOpaque ? 255 : outA, mix(ArgbRed(src), ArgbRed(dst)),
                     mix(ArgbGreen(src), ArgbGreen(dst)), mix(ArgbBlue(src), ArgbBlue(dst)));
 }
+
+namespace {
 
 bool Drawable(const Bitmap& dst) {
     return !dst.IsEmpty() &&
@@ -216,7 +215,7 @@ bool DrawImage(Bitmap& dst, const Bitmap& src, int x, int y) {
     for (int sy = sy0; sy < sy1; ++sy)
         for (int sx = sx0; sx < sx1; ++sx) {
             const int dx = x + sx, dy = y + sy;
-            dst.SetPixel(dx, dy, Over(src.GetPixel(sx, sy), dst.GetPixel(dx, dy), opaque));
+            dst.SetPixel(dx, dy, BlendOver(src.GetPixel(sx, sy), dst.GetPixel(dx, dy), opaque));
         }
     return true;
 }
@@ -267,7 +266,7 @@ bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int
             const uint32_t c =
                 MakeArgb(a, toByte(acc[1] * un), toByte(acc[2] * un), toByte(acc[3] * un));
             const int dx = x + cx0 + static_cast<int>(cx), dy = y + cy;
-            dst.SetPixel(dx, dy, Over(c, dst.GetPixel(dx, dy), opaque));
+            dst.SetPixel(dx, dy, BlendOver(c, dst.GetPixel(dx, dy), opaque));
         }
     }
     return true;

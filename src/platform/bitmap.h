@@ -99,6 +99,10 @@ private:
     SPalette palette_;
 };
 
+// Source-over of one straight-alpha ARGB colour onto a destination pixel (an
+// opaque destination stays opaque).
+uint32_t BlendOver(uint32_t src, uint32_t dst, bool dstOpaque = false);
+
 // Draws src over dst at 1:1 (source-over with straight alpha), clipped to dst.
 // dst must be 24- or 32-bit; returns false otherwise.
 bool DrawImage(Bitmap& dst, const Bitmap& src, int x, int y);

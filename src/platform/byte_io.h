@@ -111,7 +111,8 @@ public:
     void U64(uint64_t v) { Uint(v, 8); }
     void Uint(uint64_t v, size_t n) {
         if (buf_)
-            for (size_t i = 0; i < n; ++i) buf_[pos_ + i] = static_cast<uint8_t>(v >> (8 * (n - 1 - i)));
+            for (size_t i = 0; i < n; ++i)
+                buf_[pos_ + i] = static_cast<uint8_t>(v >> (8 * (n - 1 - i)));
         pos_ += n;
     }
     void Bytes(const void* data, size_t n) {
@@ -126,7 +127,8 @@ public:
     // Rewrites an earlier big-endian field (a length known only afterwards).
     void PatchUint(size_t pos, uint64_t v, size_t n) {
         if (buf_)
-            for (size_t i = 0; i < n; ++i) buf_[pos + i] = static_cast<uint8_t>(v >> (8 * (n - 1 - i)));
+            for (size_t i = 0; i < n; ++i)
+                buf_[pos + i] = static_cast<uint8_t>(v >> (8 * (n - 1 - i)));
     }
 
 private:

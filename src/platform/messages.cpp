@@ -24,10 +24,16 @@ IMessageSink* SetMessageSink(IMessageSink* sink) {
     return old;
 }
 
-IMessageSink& MessageSink() { return *g_sink; }
+IMessageSink& MessageSink() {
+    return *g_sink;
+}
 
-void ShowMessage(const std::string& text) { g_sink->ShowMessage(text); }
+void ShowMessage(const std::string& text) {
+    g_sink->ShowMessage(text);
+}
 
-EAnswer AskYesNoCancel(const std::string& text) { return g_sink->Ask(text); }
+EAnswer AskYesNoCancel(const std::string& text) {
+    return g_sink->Ask(text);
+}
 
 }  // namespace tessel

@@ -13,14 +13,18 @@ namespace {
 constexpr size_t kMaxText = 4095;
 }
 
-CProgressWnd::CProgressWnd() { startMs_ = NowMs(); }
+CProgressWnd::CProgressWnd() {
+    startMs_ = NowMs();
+}
 
 int64_t CProgressWnd::NowMs() const {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void CProgressWnd::SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void CProgressWnd::SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void CProgressWnd::SetRange(int lower, int upper) {
     lower_ = lower;
@@ -59,7 +63,9 @@ void CProgressWnd::HideBar() {
     Redraw();
 }
 
-void CProgressWnd::Cancel() { cancelled_ = true; }
+void CProgressWnd::Cancel() {
+    cancelled_ = true;
+}
 
 void CProgressWnd::Update() {
     Redraw();
@@ -73,7 +79,8 @@ std::string CProgressWnd::TimeLeftText() const {
 std::string CProgressWnd::FormatTimeLeft(int64_t elapsedMs, int total, int done, int percent) {
     // Nothing done yet: no basis for an estimate.
     if (done == 0) return {};
-    const double ms = static_cast<double>(elapsedMs) * total / done - static_cast<double>(elapsedMs);
+    const double ms =
+        static_cast<double>(elapsedMs) * total / done - static_cast<double>(elapsedMs);
     int64_t seconds = std::llround(ms / 1000.0);
     if (seconds == 0 && percent <= 99) seconds = 1;
     const int64_t hours = seconds > 3600 ? seconds / 3600 : 0;

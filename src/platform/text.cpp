@@ -1,10 +1,10 @@
 #include "platform/text.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <strings.h>
 
 namespace tessel {
 
@@ -31,7 +31,9 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
-int CompareNoCase(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()); }
+int CompareNoCase(const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str());
+}
 
 std::string ToLower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -43,6 +45,8 @@ std::string ToUpper(std::string s) {
     return s;
 }
 
-int AtoI(const std::string& s) { return std::atoi(s.c_str()); }
+int AtoI(const std::string& s) {
+    return std::atoi(s.c_str());
+}
 
 }  // namespace tessel

@@ -11,8 +11,9 @@
 
 #include "authoring/m2ts_muxer.h"
 #include "authoring/sample_disc.h"
-#include "disc/clpi.h"
+#include "database/clpi.h"
 #include "disc/disc_scan.h"
+#include "disc/rip.h"
 #include "disc/scan_support.h"
 #include "platform/image_io.h"
 #include "platform/text.h"

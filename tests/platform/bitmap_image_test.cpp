@@ -205,16 +205,15 @@ TEST(ImageIo, PaletteCoversEveryIndexInUse) {
 
 std::vector<uint8_t> TinyBmp() {
     // 2x2, 24-bit, bottom-up rows padded to 4 bytes.
-    return {
-        'B',  'M',  70,   0,    0,    0,    0,    0,    0,    0,    54,   0,    0, 0,  // file
-                                                                                       // header
-        40,   0,    0,    0,    2,    0,    0,    0,    2,    0,    0,    0,    1, 0, 24, 0, 0,
-        0,    0,    0,    16,   0,    0,    0,    0,    0,    0,    0,    0,    0, 0, 0,  0, 0,
-        0,    0,    0,    0,    0,    0,    0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0, 0,  // bottom
-                                                                                       // row: red,
-                                                                                       // green
-                                                                                       // (B,G,R)
-        0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0,    0};  // top row: blue, white
+    return {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file
+                                                             // header
+            40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0,
+            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0,
+            0,                                          // bottom
+                                                        // row: red,
+                                                        // green
+                                                        // (B,G,R)
+            0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0, 0};  // top row: blue, white
 }
 
 TEST(ImageIo, BmpLoadsThroughStb) {

@@ -47,7 +47,8 @@ TEST(Progress, TitleCarriesCaptionAndPercent) {
 }
 
 TEST(Progress, TimeLeftEstimate) {
-    EXPECT_EQ(CProgressWnd::FormatTimeLeft(30000, 100, 25, 25), "Estimated time left:  1 min 30 sec");
+    EXPECT_EQ(CProgressWnd::FormatTimeLeft(30000, 100, 25, 25),
+              "Estimated time left:  1 min 30 sec");
     EXPECT_EQ(CProgressWnd::FormatTimeLeft(1000, 100, 100, 100), "Estimated time left:  0 sec");
     EXPECT_EQ(CProgressWnd::FormatTimeLeft(100, 100, 99, 99), "Estimated time left:  1 sec");
     EXPECT_EQ(CProgressWnd::FormatTimeLeft(3601000, 100, 50, 50),

@@ -22,7 +22,9 @@ fs::path CorpusDir() {
     return dir;
 }
 
-fs::path SourceDir() { return fs::path(TESSEL_SOURCE_DIR); }
+fs::path SourceDir() {
+    return fs::path(TESSEL_SOURCE_DIR);
+}
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
     std::ifstream f(path, std::ios::binary);
@@ -31,14 +33,15 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 
 CMessageCapture::CMessageCapture(EAnswer a) : answer(a), previous_(SetMessageSink(this)) {}
 
-CMessageCapture::~CMessageCapture() { SetMessageSink(previous_); }
+CMessageCapture::~CMessageCapture() {
+    SetMessageSink(previous_);
+}
 
 CTempDir::CTempDir() {
     static std::atomic<int> counter{0};
     std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("tessel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-             std::to_string(rd()));
+    path_ = fs::temp_directory_path() / ("tessel-test-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(counter++) + "-" + std::to_string(rd()));
     fs::create_directories(path_);
 }
 
@@ -64,8 +67,8 @@ SRunResult RunCli(const std::vector<std::string>& args) {
     CTempDir tmp;
     std::string cmd = Quote(TESSEL_CLI_PATH);
     for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((tmp.Path() / "out").string()) + " 2>" + Quote((tmp.Path() / "err").string()) +
-           " </dev/null";
+    cmd += " >" + Quote((tmp.Path() / "out").string()) + " 2>" +
+           Quote((tmp.Path() / "err").string()) + " </dev/null";
     SRunResult r;
     const int status = std::system(cmd.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -60,9 +60,9 @@ SRunResult RunCli(const std::vector<std::string>& args);
 }  // namespace tessel::test
 
 // Skips the test when the shared corpus is not beside the project.
-#define TESSEL_REQUIRE_CORPUS()                                                        \
-    do {                                                                               \
-        if (::tessel::test::CorpusDir().empty())                                       \
+#define TESSEL_REQUIRE_CORPUS()                                                       \
+    do {                                                                              \
+        if (::tessel::test::CorpusDir().empty())                                      \
             GTEST_SKIP() << "shared corpus not found (expected at " TESSEL_CORPUS_DIR \
-                            "); skipping";                                             \
+                            "); skipping";                                            \
     } while (0)

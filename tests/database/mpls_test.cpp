@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "disc/mpls.h"
+#include "database/mpls.h"
 #include "disc_builder.h"
 
 namespace tessel {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "disc/clpi.h"
-#include "ts/track_list.h"
+#include "database/clpi.h"
+#include "database/track_list.h"
 
 namespace tessel {
 namespace {

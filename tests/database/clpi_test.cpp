@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "disc/clpi.h"
+#include "database/clpi.h"
 #include "disc_builder.h"
 
 namespace tessel {

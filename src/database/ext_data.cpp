@@ -1,4 +1,4 @@
-#include "disc/ext_data.h"
+#include "database/ext_data.h"
 
 #include "platform/byte_io.h"
 

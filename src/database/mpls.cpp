@@ -1,4 +1,4 @@
-#include "disc/mpls.h"
+#include "database/mpls.h"
 
 #include <algorithm>
 #include <climits>

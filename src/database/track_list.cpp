@@ -1,6 +1,6 @@
-#include "ts/track_list.h"
+#include "database/track_list.h"
 
-#include "disc/clpi.h"
+#include "database/clpi.h"
 #include "platform/text.h"
 
 namespace tessel {

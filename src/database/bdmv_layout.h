@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "disc/mpls.h"
+#include "database/mpls.h"
 #include "model/named_object.h"
 
 namespace tessel {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "disc/clpi_stream.h"
-#include "disc/ext_data.h"
+#include "database/clpi_stream.h"
+#include "database/ext_data.h"
+#include "database/track_list.h"
 #include "model/named_object.h"
-#include "ts/track_list.h"
 
 namespace tessel {
 

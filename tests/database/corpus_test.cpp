@@ -5,9 +5,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "disc/bdmv_layout.h"
-#include "disc/clpi.h"
-#include "disc/mpls.h"
+#include "database/bdmv_layout.h"
+#include "database/clpi.h"
+#include "database/mpls.h"
 #include "support/test_support.h"
 
 namespace tessel {

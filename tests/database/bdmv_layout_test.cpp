@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "disc/bdmv_layout.h"
+#include "database/bdmv_layout.h"
 #include "disc_builder.h"
 #include "support/test_support.h"
 

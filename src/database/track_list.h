@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "disc/clpi_stream.h"
+#include "database/clpi_stream.h"
 #include "platform/archive.h"
 
 namespace tessel {

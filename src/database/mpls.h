@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "disc/ext_data.h"
+#include "database/ext_data.h"
 #include "model/named_object.h"
 
 namespace tessel {

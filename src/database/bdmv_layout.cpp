@@ -1,4 +1,4 @@
-#include "disc/bdmv_layout.h"
+#include "database/bdmv_layout.h"
 
 #include <algorithm>
 #include <filesystem>

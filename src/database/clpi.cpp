@@ -1,4 +1,4 @@
-#include "disc/clpi.h"
+#include "database/clpi.h"
 
 #include <algorithm>
 #include <climits>

@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
-#include "disc/clpi.h"
-#include "disc/mpls.h"
+#include "database/clpi.h"
+#include "database/mpls.h"
 #include "support/test_support.h"
 
 namespace tessel {
