@@ -2,8 +2,8 @@
 """Fails when a file under src/ includes a folder its layer may not use.
 
 The layers and what each may include come from src/layers.txt. A front end
-(marked "*") may include every core folder; no core folder may include a
-front end. Usage: check_layers.py [SOURCE_ROOT]
+(marked "*") may include every core folder and the front ends it names; no
+core folder may include a front end. Usage: check_layers.py [SOURCE_ROOT]
 """
 import pathlib
 import re
@@ -20,8 +20,8 @@ def read_layers(path):
             continue
         name, _, uses = line.partition(":")
         layers[name.strip()] = uses.split()
-    core = [n for n, u in layers.items() if u != ["*"]]
-    return {n: (set(core) if u == ["*"] else set(u)) for n, u in layers.items()}
+    core = [n for n, u in layers.items() if "*" not in u]
+    return {n: (set(core) | set(u) if "*" in u else set(u)) - {"*"} for n, u in layers.items()}
 
 
 def check(root):
