@@ -1,5 +1,7 @@
 #include "model/ig_object.h"
 
+#include <set>
+
 #include <cstdio>
 
 #include "platform/files.h"
@@ -212,13 +214,7 @@ bool CStoryIgObject::CheckAll(ILogSink* log) {
 
 int SaveEpochImages(CEpoch& epoch, const std::string& folder) {
     int written = 0;
-    for (const auto& o : epoch.graphics.items) {
-        if (!o->bitmap || o->bitmap->IsEmpty()) continue;
-        const std::string file = JoinPath(folder, StrFormat("%04d.png", o->id + 1));
-        std::string error;
-        o->saveStatus = SavePng(file, *o->bitmap, error) ? 0 : 1;
-        if (o->saveStatus == 0) ++written;
-    }
+    for (const auto& o : epoch.graphics.items) written += o->SavePicture(folder);
     return written;
 }
 
@@ -232,6 +228,31 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written) {
     }
     if (written) *written = files;
     return true;
+}
+
+std::vector<CPage*> PagesById(const CIgObject& ig) {
+    std::vector<CPage*> pages;
+    std::set<int32_t> seen;
+    for (const auto& epoch : ig)
+        for (const auto& ds : *epoch)
+            for (const auto& page : *ds)
+                if (seen.insert(page->id).second) pages.push_back(page.get());
+    return pages;
+}
+
+CPage* FirstPage(const CIgObject& ig) {
+    for (const auto& epoch : ig)
+        for (const auto& ds : *epoch)
+            if (ds->GetSize() > 0) return ds->GetAt(0);
+    return nullptr;
+}
+
+CPage* FindPage(const CIgObject& ig, int pageId) {
+    for (const auto& epoch : ig)
+        for (const auto& ds : *epoch)
+            for (const auto& page : *ds)
+                if (page->id == pageId) return page.get();
+    return nullptr;
 }
 
 }  // namespace tessel

@@ -88,4 +88,11 @@ int SaveEpochImages(CEpoch& epoch, const std::string& folder);
 // written (when given) receives the files written.
 bool SaveIgImages(CIgObject& ig, std::string folder, int* written = nullptr);
 
+// Pages in display order: the first display set's pages first, then those
+// of later display sets and epochs. FindPage gives the first page with the
+// id; PagesById every page id once, at its first occurrence.
+CPage* FirstPage(const CIgObject& ig);
+CPage* FindPage(const CIgObject& ig, int pageId);
+std::vector<CPage*> PagesById(const CIgObject& ig);
+
 }  // namespace tessel

@@ -175,8 +175,7 @@ void DrawGraphicObject(Bitmap& dst, const CGraphicObject& object, int x, int y,
         for (int sx = sx0; sx < sx1; ++sx) {
             const uint32_t c = lut[src.Row(sy)[sx]];
             if (c >> 24)
-                dst.SetPixel(x + sx, y + sy,
-                             BlendOver(c, dst.GetPixel(x + sx, y + sy), opaque));
+                dst.SetPixel(x + sx, y + sy, BlendOver(c, dst.GetPixel(x + sx, y + sy), opaque));
         }
 }
 
@@ -211,8 +210,14 @@ CPage* PageOfButton(const CBdButton& button, int* bogIndex, int* index) {
     return page;
 }
 
-void CPageComposer::SetPage(CPage* page) {
+void CPageComposer::AdoptPage(CPage* page) {
     page_ = page;
+    int width, height;
+    if (page && PageVideoSize(*page, width, height)) SetFrameSize(width, height);
+}
+
+void CPageComposer::SetPage(CPage* page) {
+    AdoptPage(page);
 }
 
 void CPageComposer::SetState(int state) {
@@ -262,6 +267,7 @@ void CPageComposer::Recompose() {
         if (!button) continue;
         if (const CGraphicObject* o = button->ShownObject(state_, !firstObject_))
             DrawGraphicObject(out, *o, button->x, button->y, hasPalette ? &palette : nullptr);
+        if (!outlines_) continue;
         int l, t, r, btm;
         button->GetRect(l, t, r, btm);
         if (!button->used)
@@ -370,7 +376,7 @@ bool CPageComposer::SelectFromTree(CBdButton& button) {
 
 void CPageComposer::ShowPage(CPage& page) {
     if (page_) ClearButtonMarks(*page_);
-    page_ = &page;
+    AdoptPage(&page);
     focus_ = {};
     Recompose();
 }
@@ -388,7 +394,7 @@ bool CPageComposer::ShowButton(CBdButton& button) {
     if (!page || page == page_) return false;
     if (page_) ClearButtonMarks(*page_);
     button.used = 1;
-    page_ = page;
+    AdoptPage(page);
     focus_ = {b, k};
     Recompose();
     return true;

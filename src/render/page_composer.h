@@ -86,8 +86,8 @@ enum class EClickKind { Plain, Shift, Ctrl };
 
 // What a click asks of the view.
 struct SClickOutcome {
-    bool recomposed = false;  // the page bitmap was rebuilt
-    bool redraw = false;      // the view must repaint
+    bool recomposed = false;      // the page bitmap was rebuilt
+    bool redraw = false;          // the view must repaint
     CBdButton* notify = nullptr;  // the button whose node the tree selects
 };
 
@@ -98,7 +98,8 @@ public:
     static constexpr int kDefaultFrameWidth = 1920;
     static constexpr int kDefaultFrameHeight = 1080;
 
-    // The shown page (not owned; null for none). Keeps state, zoom and focus.
+    // The shown page (not owned; null for none); the frame takes its video
+    // size. Keeps state, zoom and focus.
     void SetPage(CPage* page);
     CPage* Page() const { return page_; }
     // 0 Normal, 1 Selected, 2 Activated; other values are ignored.
@@ -115,10 +116,14 @@ public:
     // Opaque ARGB background of the frame.
     void SetBackground(uint32_t argb) { background_ = argb | 0xFF000000u; }
     uint32_t Background() const { return background_; }
+    // Outlines of the buttons (on by default, as the view shows them).
+    void SetOutlines(bool on) { outlines_ = on; }
+    bool Outlines() const { return outlines_; }
     void SetFocus(int bog, int button) { focus_ = {bog, button}; }
     SButtonHit Focus() const { return focus_; }
 
-    // Frame size in video pixels (1920 x 1080) and scaled by the zoom.
+    // Frame size in video pixels and scaled by the zoom: the video size of
+    // the shown page's composition, 1920 x 1080 before any page gives one.
     void SetFrameSize(int width, int height);
     int FrameWidth() const { return frameWidth_; }
     int FrameHeight() const { return frameHeight_; }
@@ -153,7 +158,10 @@ public:
     bool ShowButton(CBdButton& button);
 
 private:
+    void AdoptPage(CPage* page);
+
     CPage* page_ = nullptr;
+    bool outlines_ = true;
     int state_ = 0;
     bool firstObject_ = true;
     int zoomIndex_ = kDefaultZoomIndex;

@@ -1,0 +1,241 @@
+// `tessel render <BDMV-folder|stream> <out.png>`: one menu page as a player
+// shows it, drawn by the page composer the desktop view uses; with --all
+// every page in every state below an output folder.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "cli/command.h"
+#include "cli/terminal_progress.h"
+#include "disc/disc_scan.h"
+#include "model/ig_object.h"
+#include "platform/files.h"
+#include "platform/image_io.h"
+#include "platform/messages.h"
+#include "platform/text.h"
+#include "render/page_composer.h"
+
+namespace tessel::cli {
+namespace {
+
+constexpr const char* kStateNames[3] = {"normal", "selected", "activated"};
+
+struct SRenderOptions {
+    std::string input;
+    std::string output;
+    int clip = -1;
+    std::string pid;
+    int page = -1;
+    std::string state = "normal";
+    bool last = false;
+    bool outlines = false;
+    bool safeAreas = false;
+    double zoom = 1.0;
+    std::string background = "008080";
+    bool bare = false;
+    bool all = false;
+};
+
+// One IG stream to draw from: its clip number (-1 for a stream file) and PID.
+struct STarget {
+    int clip = -1;
+    CIgObject* ig = nullptr;
+};
+
+bool ParsePid(const std::string& text, int& pid) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    if (*end || v < 0 || v > 0x1FFF) return false;
+    pid = static_cast<int>(v);
+    return true;
+}
+
+bool ParseColour(const std::string& text, uint32_t& argb) {
+    if (text.size() != 6 || !std::all_of(text.begin(), text.end(), ::isxdigit)) return false;
+    argb = 0xFF000000u | static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
+    return true;
+}
+
+int StateOf(const std::string& name) {
+    for (int i = 0; i < 3; ++i)
+        if (EqualsNoCase(name, kStateNames[i])) return i;
+    return -1;
+}
+
+// The IG streams the options select, in clip and PMT order.
+bool SelectTargets(const SRenderOptions& o, CTlDisc& disc, CIgObject& stream,
+                   std::vector<STarget>& targets, int& exitCode) {
+    exitCode = kExitFailed;
+    int pid = -1;
+    if (!o.pid.empty() && !ParsePid(o.pid, pid)) {
+        ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
+        return false;
+    }
+    if (!IsFolder(o.input)) {
+        if (o.clip >= 0) {
+            ShowMessage(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
+            return false;
+        }
+        if (!stream.LoadStream(o.input, o.bare)) return false;
+        targets.push_back({-1, &stream});
+        return true;
+    }
+    int result;
+    {
+        CTerminalProgress progress;
+        result = ScanDisc(disc, o.input, &progress);
+    }
+    if (result != 0) {
+        exitCode = result == 1 ? kExitCancelled : kExitFailed;
+        return false;
+    }
+    for (const auto& clip : disc.clips) {
+        if (o.clip >= 0 && clip->id != o.clip) continue;
+        for (const auto& ig : clip->igObjects) {
+            if (pid >= 0 && ig->id != pid) continue;
+            targets.push_back({clip->id, ig.get()});
+            if (!o.all) return true;
+        }
+    }
+    if (targets.empty()) {
+        if (o.clip >= 0 && pid >= 0)
+            ShowMessage(StrFormat("%s: clip %05d has no IG stream on PID 0x%04X", o.input.c_str(),
+                                  o.clip, pid));
+        else if (o.clip >= 0)
+            ShowMessage(StrFormat("%s: no IG clip %05d", o.input.c_str(), o.clip));
+        else
+            ShowMessage(StrFormat("%s: no IG stream on PID 0x%04X", o.input.c_str(), pid));
+        return false;
+    }
+    return true;
+}
+
+Bitmap Draw(CPageComposer& composer, CPage& page, int state) {
+    composer.SetPage(&page);
+    composer.SetState(state);
+    composer.Recompose();
+    return composer.ViewPicture(false);
+}
+
+bool Save(const Bitmap& picture, const std::string& path, bool safeAreas, int zoomW, int zoomH) {
+    Bitmap out = picture;
+    if (safeAreas) DrawSafeAreas(out, 0, 0, zoomW, zoomH);
+    std::string error;
+    if (out.IsEmpty() || !SavePng(path, out, error)) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(),
+                              out.IsEmpty() ? "the picture is too large" : error.c_str()));
+        return false;
+    }
+    return true;
+}
+
+int Run(const SRenderOptions& o) {
+    const int state = StateOf(o.state);
+    if (state < 0) {
+        ShowMessage(
+            StrFormat("--state %s: not one of normal, selected, activated", o.state.c_str()));
+        return kExitFailed;
+    }
+    if (!(o.zoom > 0 && o.zoom <= 4)) {
+        ShowMessage(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
+        return kExitFailed;
+    }
+    uint32_t background;
+    if (!ParseColour(o.background, background)) {
+        ShowMessage(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
+        return kExitFailed;
+    }
+    CTlDisc disc;
+    CIgObject stream;
+    std::vector<STarget> targets;
+    int exitCode;
+    if (!SelectTargets(o, disc, stream, targets, exitCode)) return exitCode;
+
+    CPageComposer composer;
+    composer.SetZoom(o.zoom);
+    composer.SetBackground(background);
+    composer.SetFirstObject(!o.last);
+    composer.SetOutlines(o.outlines);
+
+    if (!o.all) {
+        CIgObject& ig = *targets.front().ig;
+        CPage* page = o.page >= 0 ? FindPage(ig, o.page) : FirstPage(ig);
+        if (!page) {
+            ShowMessage(o.page >= 0 ? StrFormat("%s: no page with id %d", o.input.c_str(), o.page)
+                                    : StrFormat("%s: the stream has no page", o.input.c_str()));
+            return kExitFailed;
+        }
+        const Bitmap picture = Draw(composer, *page, state);
+        if (!Save(picture, o.output, o.safeAreas, composer.ScaledWidth(), composer.ScaledHeight()))
+            return kExitFailed;
+        Out(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
+                      picture.Width(), picture.Height()));
+        return kExitOk;
+    }
+
+    // Every page of every selected stream in every state.
+    struct SJob {
+        std::string folder;
+        CPage* page;
+    };
+    std::vector<SJob> jobs;
+    for (const STarget& t : targets) {
+        std::string folder = o.output;
+        NormalizeFolder(folder);
+        if (t.clip >= 0) folder += StrFormat("%05d/%d/", t.clip, t.ig->id);
+        std::vector<CPage*> pages = PagesById(*t.ig);
+        if (o.page >= 0) std::erase_if(pages, [&](const CPage* p) { return p->id != o.page; });
+        for (CPage* p : pages) jobs.push_back({folder, p});
+    }
+    if (jobs.empty()) {
+        ShowMessage(o.page >= 0 ? StrFormat("%s: no page with id %d", o.input.c_str(), o.page)
+                                : StrFormat("%s: no page to render", o.input.c_str()));
+        return kExitFailed;
+    }
+    int written = 0;
+    for (const SJob& job : jobs) {
+        std::error_code ec;
+        std::filesystem::create_directories(job.folder, ec);
+        if (ec) {
+            ShowMessage(StrFormat("Failed to create the folder:\r\n%s", job.folder.c_str()));
+            return kExitFailed;
+        }
+        for (int s = 0; s < 3; ++s) {
+            const Bitmap picture = Draw(composer, *job.page, s);
+            const std::string path =
+                job.folder + StrFormat("page%d-%s.png", job.page->id, kStateNames[s]);
+            if (!Save(picture, path, o.safeAreas, composer.ScaledWidth(), composer.ScaledHeight()))
+                return kExitFailed;
+            ++written;
+        }
+    }
+    std::string folder = o.output;
+    NormalizeFolder(folder);
+    Out(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
+    return kExitOk;
+}
+
+const CommandRegistration kRegistration(
+    "render", "Draw a menu page as a player shows it, as PNG",
+    [](CLI::App& sub) -> std::function<int()> {
+        auto o = std::make_shared<SRenderOptions>();
+        sub.add_option("input", o->input, "BDMV folder or graphics stream file")->required();
+        sub.add_option("output", o->output, "PNG file (with --all: output folder)")->required();
+        sub.add_option("--clip", o->clip, "Clip number (default: the first IG clip)");
+        sub.add_option("--pid", o->pid, "IG stream PID, decimal or 0x hex (default: the first)");
+        sub.add_option("--page", o->page, "Page id of the stream (default: the first page)");
+        sub.add_option("--state", o->state, "Button state: normal, selected or activated");
+        sub.add_flag("--last", o->last, "Each state's last object instead of its first");
+        sub.add_flag("--outlines", o->outlines, "Outline the buttons as the page view does");
+        sub.add_flag("--safe-areas", o->safeAreas, "Draw the 90 % and 80 % safe-area frames");
+        sub.add_option("--zoom", o->zoom, "Scale of the frame, in (0, 4]");
+        sub.add_option("--bg", o->background, "Background colour RRGGBB behind the page");
+        sub.add_flag("--bare", o->bare, "The stream file has no record heads");
+        sub.add_flag("--all", o->all,
+                     "Every page in every state: <out>/<clip>/<pid>/page<ID>-<state>.png");
+        return [=] { return Run(*o); };
+    });
+
+}  // namespace
+}  // namespace tessel::cli
