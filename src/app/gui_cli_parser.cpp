@@ -1,0 +1,68 @@
+#include "app/gui_cli_parser.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+int ButtonStateOfName(const QString& name) {
+    static const char* const kNames[] = {"normal", "selected", "activated"};
+    for (int i = 0; i < 3; ++i)
+        if (name.compare(QLatin1String(kNames[i]), Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QString& error,
+                         QString* helpText) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Tessel desktop application: shows the Interactive Graphics menus of a Blu-ray BDMV "
+        "folder.");
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption grabOption(
+        "grab", "Once the window is shown and idle, save it as a PNG picture to <file> and quit.",
+        "file");
+    const QCommandLineOption showPageOption(
+        "show-page", "After opening the folder, show the disc's first page in the page view.");
+    const QCommandLineOption stateOption(
+        "state", "Button state to show: normal, selected or activated.", "state");
+    parser.addOption(grabOption);
+    parser.addOption(showPageOption);
+    parser.addOption(stateOption);
+    parser.addPositionalArgument("folder", "BDMV folder to open at start-up.", "[BDMV-folder]");
+
+    options = SGuiOptions{};
+    error.clear();
+    const bool parsed = parser.parse(arguments);
+    if (helpText) *helpText = parser.helpText();
+    if (!parsed) {
+        error = parser.errorText();
+        return false;
+    }
+    options.help = parser.isSet(helpOption);
+    options.version = parser.isSet(versionOption);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1) {
+        error = QString("Only one BDMV folder can be opened, got %1.").arg(positional.size());
+        return false;
+    }
+    if (!positional.isEmpty()) options.folder = positional.front();
+    options.grabFile = parser.value(grabOption);
+    if (parser.isSet(grabOption) && options.grabFile.isEmpty()) {
+        error = "--grab needs a file name.";
+        return false;
+    }
+    options.showPage = parser.isSet(showPageOption);
+    if (parser.isSet(stateOption)) {
+        options.state = ButtonStateOfName(parser.value(stateOption));
+        if (options.state < 0) {
+            error = QString("Unknown button state '%1' (normal, selected or activated).")
+                        .arg(parser.value(stateOption));
+            return false;
+        }
+    }
+    if (options.showPage && options.folder.isEmpty()) {
+        error = "--show-page needs a BDMV folder.";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,440 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/app_icons.h"
+#include "app/colour_button.h"
+#include "app/folder_dialog.h"
+#include "app/tessel_app.h"
+#include "disc/rip.h"
+#include "model/epoch.h"
+#include "model/ig_object.h"
+#include "model/page.h"
+#include "platform/messages.h"
+#include "render/page_composer.h"
+#include "ui/command_wnd.h"
+#include "ui/explorer_tree.h"
+#include "ui/page_view.h"
+#include "ui/progress_window.h"
+#include "ui/properties_wnd.h"
+
+namespace {
+
+constexpr const char* kRipDone = "The images have been successfully extracted! ";
+
+// A core path from a folder the user chose.
+std::string CorePath(const QString& folder) {
+    return QFile::encodeName(folder).toStdString();
+}
+
+}  // namespace
+
+CBdmvBrowseEdit::CBdmvBrowseEdit(QWidget* parent) : QLineEdit(parent) {
+    setFixedSize(200, 20);
+    setReadOnly(true);
+    setToolTip("BDMV folder of the open disc");
+    browse_ = addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+    browse_->setToolTip("Browse for a BDMV folder");
+    connect(browse_, &QAction::triggered, this, &CBdmvBrowseEdit::BrowseRequested);
+}
+
+tessel::CPage* FirstPageOfDisc(const tessel::CTlDisc& disc) {
+    for (const auto& clip : disc.clips) {
+        for (const auto& ig : clip->igObjects) {
+            const tessel::CEpoch* epoch = ig->GetAt(0);
+            const tessel::CDisplaySet* set = epoch ? epoch->GetAt(0) : nullptr;
+            if (tessel::CPage* page = set ? set->GetAt(0) : nullptr) return page;
+        }
+    }
+    return nullptr;
+}
+
+CMainFrame::CMainFrame(CTesselApp& app, QWidget* parent) : QMainWindow(parent), app_(app) {
+    setObjectName("MainFrame");
+    setWindowIcon(AppIcon());
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks |
+                   QMainWindow::AllowNestedDocks);
+    pageView_ = new CTlPageView(this);
+    setCentralWidget(pageView_);
+    CreatePanes();
+    CreateActions();
+    CreateMenus();
+    CreateToolBars();
+    CreateStatusBar();
+    resize(1400, 880);
+    UpdateCommandStates();
+    UpdateTitle();
+}
+
+CMainFrame::~CMainFrame() {
+    ClearPanes();
+}
+
+QAction* CMainFrame::AddCommand(ECommand command, const QString& text, const QString& prompt) {
+    auto* action = new QAction(text, this);
+    // A prompt reads "status-bar text\ntooltip".
+    const qsizetype split = prompt.indexOf('\n');
+    action->setStatusTip(split < 0 ? prompt : prompt.left(split));
+    if (split >= 0) action->setToolTip(prompt.mid(split + 1));
+    actions_.insert(command, action);
+    return action;
+}
+
+void CMainFrame::CreateActions() {
+    QAction* a = AddCommand(ECommand::Open, "&Open...", "Open a BDMV folder\nOpen");
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    a->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    connect(a, &QAction::triggered, this, &CMainFrame::OpenDisc);
+
+    a = AddCommand(ECommand::Exit, "E&xit", "Quit the application\nExit");
+    connect(a, &QAction::triggered, this, &QWidget::close);
+
+    a = AddCommand(ECommand::RipImage, "Rip image...", "Rip image from M2TS file\nRip image");
+    a->setIcon(RipIcon());
+    connect(a, &QAction::triggered, this, &CMainFrame::RipImage);
+
+    a = AddCommand(ECommand::ImportImage, "Import new image...",
+                   "Import new image to M2TS file\nImport new image");
+    a->setIcon(ImportIcon());
+    connect(a, &QAction::triggered, this, &CMainFrame::ImportNewImage);
+
+    // The pane toggles are the docks' own actions: ticked while visible.
+    struct SToggle {
+        ECommand command;
+        QDockWidget* dock;
+        const char* text;
+        const char* prompt;
+    };
+    const SToggle toggles[] = {
+        {ECommand::IgView, explorerDock_, "IG View", "Shows or hides the IG View\nToggle IG View"},
+        {ECommand::PropertiesView, propertiesDock_, "Properties View",
+         "Shows or hides the Properties View\nToggle Properties View"},
+        {ECommand::ButtonCommand, commandDock_, "Button Command",
+         "Shows or hides the button command\nToggle button command"},
+    };
+    for (const SToggle& t : toggles) {
+        QAction* toggle = t.dock->toggleViewAction();
+        toggle->setText(t.text);
+        const QString prompt = t.prompt;
+        toggle->setStatusTip(prompt.section('\n', 0, 0));
+        toggle->setToolTip(prompt.section('\n', 1));
+        actions_.insert(t.command, toggle);
+    }
+
+    a = AddCommand(ECommand::StatusBar, "&Status Bar",
+                   "Show or hide the status bar\nToggle Status Bar");
+    a->setCheckable(true);
+    a->setChecked(true);
+    connect(a, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+
+    stateGroup_ = new QActionGroup(this);
+    stateGroup_->setExclusive(true);
+    const struct {
+        ECommand command;
+        const char* text;
+        const char* prompt;
+    } states[] = {
+        {ECommand::Normal, "Normal", "Show button normal state\nNormal State"},
+        {ECommand::Selected, "Selected", "Show button selected state\nSelected State"},
+        {ECommand::Activated, "Activated", "Show button activated state\nActivated State"},
+    };
+    for (int i = 0; i < 3; ++i) {
+        a = AddCommand(states[i].command, states[i].text, states[i].prompt);
+        a->setCheckable(true);
+        a->setIcon(ButtonStateIcon(i));
+        a->setActionGroup(stateGroup_);
+        connect(a, &QAction::triggered, this, [this, i] { SetState(i); });
+    }
+    actions_.value(ECommand::Normal)->setChecked(true);
+
+    a = AddCommand(ECommand::ShowAllDisplaySets, "Show all display sets",
+                   "Lists the pages of every epoch and display set in the IG View\nShow all "
+                   "display sets");
+    a->setCheckable(true);
+    connect(a, &QAction::toggled, this, &CMainFrame::SetShowAllDisplaySets);
+
+    a = AddCommand(ECommand::About, "&About Tessel...",
+                   "Display program information and version number\nAbout");
+    a->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+    connect(a, &QAction::triggered, this, &CMainFrame::ShowAbout);
+
+    a = AddCommand(ECommand::WebSite, "&WebSite", "Visit official website\nWebsite");
+    connect(a, &QAction::triggered, this, &CMainFrame::OpenWebSite);
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction(Action(ECommand::Open));
+    file->addSeparator();
+    file->addAction(Action(ECommand::Exit));
+
+    QMenu* tool = menuBar()->addMenu("&Tool");
+    tool->addAction(Action(ECommand::RipImage));
+    tool->addAction(Action(ECommand::ImportImage));
+    connect(tool, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addAction(Action(ECommand::IgView));
+    view->addAction(Action(ECommand::PropertiesView));
+    view->addAction(Action(ECommand::ButtonCommand));
+    view->addAction(Action(ECommand::StatusBar));
+    view->addSeparator();
+    view->addAction(Action(ECommand::Normal));
+    view->addAction(Action(ECommand::Selected));
+    view->addAction(Action(ECommand::Activated));
+    view->addSeparator();
+    view->addAction(Action(ECommand::ShowAllDisplaySets));
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction(Action(ECommand::About));
+    help->addAction(Action(ECommand::WebSite));
+}
+
+void CMainFrame::CreateToolBars() {
+    standardBar_ = addToolBar("Standard");
+    standardBar_->setObjectName("Standard");
+    standardBar_->addAction(Action(ECommand::Open));
+    standardBar_->addSeparator();
+
+    zoomBox_ = new QComboBox(standardBar_);
+    zoomBox_->setFixedWidth(100);
+    zoomBox_->setToolTip("Zoom");
+    zoomBox_->setStatusTip("Set the zoom of the page view");
+    for (const char* text : tessel::kZoomTexts) zoomBox_->addItem(text);
+    zoomBox_->setCurrentIndex(tessel::kDefaultZoomIndex);
+    connect(zoomBox_, &QComboBox::activated, this, &CMainFrame::SetZoomIndex);
+    standardBar_->addWidget(zoomBox_);
+    standardBar_->addSeparator();
+
+    colourButton_ = new CColourButton(standardBar_);
+    colourButton_->SetColour(app_.BackgroundColour());
+    connect(colourButton_, &CColourButton::ColourChosen, this, &CMainFrame::SetBackgroundColour);
+    standardBar_->addWidget(colourButton_);
+    standardBar_->addSeparator();
+
+    standardBar_->addAction(Action(ECommand::RipImage));
+    standardBar_->addAction(Action(ECommand::ImportImage));
+    standardBar_->addSeparator();
+    standardBar_->addAction(Action(ECommand::Normal));
+    standardBar_->addAction(Action(ECommand::Selected));
+    standardBar_->addAction(Action(ECommand::Activated));
+    standardBar_->addSeparator();
+    standardBar_->addAction(Action(ECommand::About));
+
+    bdmvBand_ = addToolBar("BDMV");
+    bdmvBand_->setObjectName("BdmvBand");
+    auto* label = new QLabel("BDMV:", bdmvBand_);
+    label->setContentsMargins(4, 0, 4, 0);
+    bdmvBand_->addWidget(label);
+    folderEdit_ = new CBdmvBrowseEdit(bdmvBand_);
+    connect(folderEdit_, &CBdmvBrowseEdit::BrowseRequested, this, &CMainFrame::OpenDisc);
+    bdmvBand_->addWidget(folderEdit_);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    // The information pane says "Ready" while no prompt is shown.
+    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+        if (text.isEmpty()) bar->showMessage("Ready");
+    });
+    bar->showMessage("Ready");
+    versionPane_ = new QLabel(QString("%1, V %2").arg(CTesselApp::kCompany, CTesselApp::Version()));
+    versionPane_->setContentsMargins(6, 0, 6, 0);
+    bar->addPermanentWidget(versionPane_);
+}
+
+void CMainFrame::CreatePanes() {
+    explorer_ = new CFileView(this);
+    properties_ = new CPropertiesWnd(this);
+    commands_ = new CCmdWnd(this);
+    explorer_->SetPanes(pageView_, properties_, commands_);
+    pageView_->SetExplorer(explorer_);
+
+    auto makeDock = [this](const char* title, const char* name, QWidget* pane) {
+        auto* dock = new QDockWidget(title, this);
+        dock->setObjectName(name);
+        dock->setAllowedAreas(Qt::AllDockWidgetAreas);
+        dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                          QDockWidget::DockWidgetFloatable);
+        dock->setWidget(pane);
+        return dock;
+    };
+    explorerDock_ = makeDock("IG View", "IGView", explorer_);
+    propertiesDock_ = makeDock("Properties", "Properties", properties_);
+    commandDock_ = makeDock("Button Command", "ButtonCommand", commands_);
+    addDockWidget(Qt::LeftDockWidgetArea, explorerDock_);
+    splitDockWidget(explorerDock_, propertiesDock_, Qt::Vertical);
+    addDockWidget(Qt::BottomDockWidgetArea, commandDock_);
+    resizeDocks({explorerDock_}, {300}, Qt::Horizontal);
+    resizeDocks({explorerDock_, propertiesDock_}, {380, 300}, Qt::Vertical);
+    resizeDocks({commandDock_}, {140}, Qt::Vertical);
+}
+
+void CMainFrame::ClearPanes() {
+    if (explorer_) explorer_->FillTree(nullptr);
+    if (pageView_) pageView_->SetPage(nullptr);
+    if (properties_) properties_->ShowNode(nullptr);
+    if (commands_) commands_->ShowButton(nullptr);
+    discShown_ = false;
+}
+
+void CMainFrame::OpenDisc() {
+    CDefinedFolderDialog dialog(this, app_.SourceFolder());
+    if (dialog.exec() != QDialog::Accepted) return;
+    OpenFolder(dialog.SelectedFolder());
+}
+
+int CMainFrame::OpenFolder(const QString& folder) {
+    const QString path = WithTrailingSlash(QFileInfo(folder).absoluteFilePath());
+    // The scan empties the clip list first, whatever its outcome; the panes
+    // let go of the old clips before it starts.
+    ClearPanes();
+    tessel::CTlDisc& disc = app_.Disc();
+    const std::string corePath = CorePath(path);
+    const int result = RunWithProgress(this, [&disc, corePath](tessel::CProgressWnd* progress) {
+        return tessel::ScanDisc(disc, corePath, progress);
+    });
+    if (result == 0) {
+        app_.SetCurrentFolder(path);
+        app_.SetSourceFolder(path);
+        explorer_->FillTree(&disc);
+        discShown_ = true;
+        pageView_->SetPage(nullptr);
+        pageView_->Recompose();
+        pageView_->viewport()->update();
+        folderEdit_->setText(path);
+    }
+    UpdateCommandStates();
+    UpdateTitle();
+    return result;
+}
+
+void CMainFrame::RipImage() {
+    tessel::CTlDisc& disc = app_.Disc();
+    if (disc.clips.empty()) return;
+    CFolderDialog dialog(this, app_.OutputFolder());
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return;
+    const QString folder = WithTrailingSlash(chosen.front());
+    app_.SetOutputFolder(folder);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ripped = tessel::RipToFolder(disc, CorePath(folder));
+    QApplication::restoreOverrideCursor();
+    if (ripped) tessel::ShowMessage(kRipDone);
+}
+
+void CMainFrame::ImportNewImage() {
+    if (app_.Disc().clips.empty()) return;
+    QMessageBox::information(this, "Import new image",
+                             "Importing a new image into a clip is not available in this version "
+                             "of Tessel.");
+}
+
+void CMainFrame::SetState(int state) {
+    if (state < 0 || state > 2) return;
+    static constexpr ECommand kCommands[] = {ECommand::Normal, ECommand::Selected,
+                                             ECommand::Activated};
+    Action(kCommands[state])->setChecked(true);
+    pageView_->SetState(state);
+    pageView_->viewport()->update();
+}
+
+void CMainFrame::SetZoomIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(tessel::kZoomFactors.size())) return;
+    if (zoomBox_->currentIndex() != index) zoomBox_->setCurrentIndex(index);
+    pageView_->SetZoomIndex(index);
+}
+
+void CMainFrame::SetBackgroundColour(uint32_t colourValue) {
+    app_.SetBackgroundColour(colourValue);
+    if (colourButton_->Colour() != app_.BackgroundColour())
+        colourButton_->SetColour(app_.BackgroundColour());
+    pageView_->SetBackground(app_.BackgroundColour());
+    pageView_->viewport()->update();
+}
+
+bool CMainFrame::ShowFirstPage() {
+    tessel::CPage* page = FirstPageOfDisc(app_.Disc());
+    if (!page) return false;
+    explorer_->SelectNode(page);
+    properties_->ShowNode(page);
+    pageView_->SetPage(page);
+    return true;
+}
+
+void CMainFrame::SetShowAllDisplaySets(bool on) {
+    if (Action(ECommand::ShowAllDisplaySets)->isChecked() != on)
+        Action(ECommand::ShowAllDisplaySets)->setChecked(on);
+    explorer_->SetShowAllDisplaySets(on);  // rebuilds the tree
+}
+
+void CMainFrame::ApplyStartupView() {
+    pageView_->SetZoomIndex(zoomBox_->currentIndex());
+    colourButton_->SetColour(app_.BackgroundColour());
+    pageView_->SetBackground(app_.BackgroundColour());
+}
+
+void CMainFrame::UpdateCommandStates() {
+    const bool hasClips = !app_.Disc().clips.empty();
+    Action(ECommand::RipImage)->setEnabled(hasClips);
+    Action(ECommand::ImportImage)->setEnabled(hasClips);
+}
+
+void CMainFrame::UpdateTitle() {
+    const std::string& name = app_.Disc().Name();
+    if (discShown_ && !name.empty())
+        setWindowTitle(QString("%1 - %2").arg(QString::fromStdString(name), CTesselApp::kProduct));
+    else
+        setWindowTitle(CTesselApp::kProduct);
+}
+
+void CMainFrame::ShowAbout() {
+    QMessageBox::about(this, "About Tessel",
+                       QString("<b>%1</b><br>Version %2<br><br>Shows and rips the Interactive "
+                               "Graphics menus of Blu-ray BDMV folders.<br>%3")
+                           .arg(CTesselApp::kProduct, CTesselApp::Version(), CTesselApp::kCompany));
+}
+
+void CMainFrame::OpenWebSite() {
+    QDesktopServices::openUrl(QUrl(kWebSite));
+}
+
+void CMainFrame::SaveLayout() const {
+    QSettings settings;
+    settings.beginGroup(CTesselApp::kGroupLayout);
+    settings.setValue("Geometry", saveGeometry());
+    settings.setValue("State", saveState());
+    settings.setValue("StatusBar", statusBar()->isVisible());
+}
+
+void CMainFrame::RestoreLayout() {
+    QSettings settings;
+    settings.beginGroup(CTesselApp::kGroupLayout);
+    const QByteArray geometry = settings.value("Geometry").toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    const QByteArray state = settings.value("State").toByteArray();
+    if (!state.isEmpty()) restoreState(state);
+    const bool statusShown = settings.value("StatusBar", true).toBool();
+    Action(ECommand::StatusBar)->setChecked(statusShown);
+    statusBar()->setVisible(statusShown);
+}
+
+QImage CMainFrame::Grab() {
+    return grab().toImage();
+}

@@ -1,0 +1,140 @@
+// The main window: menus, the "Standard" toolbar, the BDMV band, the status
+// bar, the three docking panes around the page view, and the commands.
+#pragma once
+
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMap>
+#include <cstdint>
+
+class CTesselApp;
+class CColourButton;
+class CTlPageView;
+class CFileView;
+class CPropertiesWnd;
+class CCmdWnd;
+class QActionGroup;
+class QComboBox;
+class QDockWidget;
+class QLabel;
+
+namespace tessel {
+class CPage;
+class CTlDisc;
+}  // namespace tessel
+
+// The band's folder box: the folder of the last successful open, with a
+// browse button that runs the Open command.
+class CBdmvBrowseEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit CBdmvBrowseEdit(QWidget* parent = nullptr);
+    QAction* BrowseAction() const { return browse_; }
+
+signals:
+    void BrowseRequested();
+
+private:
+    QAction* browse_ = nullptr;
+};
+
+enum class ECommand {
+    Open,
+    Exit,
+    RipImage,
+    ImportImage,
+    IgView,
+    PropertiesView,
+    ButtonCommand,
+    StatusBar,
+    Normal,
+    Selected,
+    Activated,
+    About,
+    WebSite,
+    ShowAllDisplaySets,
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* kWebSite = "https://tessel.orvane.example/";
+
+    explicit CMainFrame(CTesselApp& app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The Open command: the BDMV folder dialog, then the scan.
+    void OpenDisc();
+    // The scan of a folder and what follows it, without the dialog; the
+    // scan's result (0 success, 1 cancelled, 2 failure).
+    int OpenFolder(const QString& folder);
+    // The Rip image command.
+    void RipImage();
+    void ImportNewImage();
+    // Button state of the page view (0 Normal, 1 Selected, 2 Activated).
+    void SetState(int state);
+    // Zoom box index (0 "100%" ... 4 "12.5%").
+    void SetZoomIndex(int index);
+    void SetBackgroundColour(uint32_t colourValue);
+    // Shows the disc's first page in the page view and selects it in the
+    // tree; false when the disc has none.
+    bool ShowFirstPage();
+    void SetShowAllDisplaySets(bool on);
+    // The start-up step: the zoom box's item and the background colour
+    // applied to the page view.
+    void ApplyStartupView();
+    void UpdateCommandStates();
+
+    void SaveLayout() const;
+    void RestoreLayout();
+    QImage Grab();
+
+    QAction* Action(ECommand command) const { return actions_.value(command); }
+    CTlPageView* PageView() const { return pageView_; }
+    CFileView* Explorer() const { return explorer_; }
+    CPropertiesWnd* Properties() const { return properties_; }
+    CCmdWnd* Commands() const { return commands_; }
+    QComboBox* ZoomBox() const { return zoomBox_; }
+    CColourButton* ColourButton() const { return colourButton_; }
+    CBdmvBrowseEdit* FolderEdit() const { return folderEdit_; }
+    QLabel* VersionPane() const { return versionPane_; }
+    QDockWidget* ExplorerDock() const { return explorerDock_; }
+    QDockWidget* PropertiesDock() const { return propertiesDock_; }
+    QDockWidget* CommandDock() const { return commandDock_; }
+    QToolBar* StandardToolBar() const { return standardBar_; }
+    QToolBar* BdmvBand() const { return bdmvBand_; }
+
+private:
+    QAction* AddCommand(ECommand command, const QString& text, const QString& prompt);
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    void CreatePanes();
+    // Lets go of every model object the panes point to.
+    void ClearPanes();
+    void ShowAbout();
+    void OpenWebSite();
+    void UpdateTitle();
+
+    CTesselApp& app_;
+    QMap<ECommand, QAction*> actions_;
+    QActionGroup* stateGroup_ = nullptr;
+    CTlPageView* pageView_ = nullptr;
+    CFileView* explorer_ = nullptr;
+    CPropertiesWnd* properties_ = nullptr;
+    CCmdWnd* commands_ = nullptr;
+    QDockWidget* explorerDock_ = nullptr;
+    QDockWidget* propertiesDock_ = nullptr;
+    QDockWidget* commandDock_ = nullptr;
+    QToolBar* standardBar_ = nullptr;
+    QToolBar* bdmvBand_ = nullptr;
+    QComboBox* zoomBox_ = nullptr;
+    CColourButton* colourButton_ = nullptr;
+    CBdmvBrowseEdit* folderEdit_ = nullptr;
+    QLabel* versionPane_ = nullptr;
+    bool discShown_ = false;  // the tree shows the disc of the last open
+};
+
+// The first page the explorer tree lists for the disc, or null.
+tessel::CPage* FirstPageOfDisc(const tessel::CTlDisc& disc);

@@ -1,0 +1,81 @@
+// The application object: owns the one disc and the user's settings, creates
+// the main window at start-up and saves everything at shutdown.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "app/gui_cli_parser.h"
+#include "disc/disc_scan.h"
+
+class CMainFrame;
+class CQtMessageSink;
+
+namespace tessel {
+class IMessageSink;
+}
+
+class CTesselApp {
+public:
+    static constexpr const char* kCompany = "Orvane";
+    static constexpr const char* kProduct = "Tessel";
+    static const char* Version();
+
+    // Settings of section "General".
+    static constexpr const char* kGroupGeneral = "General";
+    static constexpr const char* kKeyBgColor = "BG Color";
+    static constexpr const char* kKeySrcFolder = "SrcFolder";
+    static constexpr const char* kKeyOutFolder = "OutFolder";
+    // Window and pane layout.
+    static constexpr const char* kGroupLayout = "MainFrame";
+
+    // The disc object and the default background colour; nothing is shown.
+    CTesselApp();
+    // Shuts down when that has not been done.
+    ~CTesselApp();
+    CTesselApp(const CTesselApp&) = delete;
+    CTesselApp& operator=(const CTesselApp&) = delete;
+
+    // The settings key and message sink, the settings, the main window, the
+    // command line (a folder opened without the dialog), the zoom and colour
+    // of the page view, then the window shown. With a grab file, the window
+    // is saved once shown and idle and the event loop told to quit.
+    void InitInstance(const SGuiOptions& options = {});
+    // Saves the window layout and the settings, closes the window, deletes
+    // the disc's clips and gives the message sink back.
+    void ExitInstance();
+
+    void LoadSettings();
+    void SaveSettings() const;
+
+    tessel::CTlDisc& Disc() { return disc_; }
+    CMainFrame* MainFrame() const { return frame_.get(); }
+
+    uint32_t BackgroundColour() const { return background_; }
+    void SetBackgroundColour(uint32_t colourValue) { background_ = colourValue & 0xFFFFFF; }
+    const QString& CurrentFolder() const { return currentFolder_; }
+    void SetCurrentFolder(const QString& folder) { currentFolder_ = folder; }
+    const QString& SourceFolder() const { return sourceFolder_; }
+    void SetSourceFolder(const QString& folder) { sourceFolder_ = folder; }
+    const QString& OutputFolder() const { return outputFolder_; }
+    void SetOutputFolder(const QString& folder) { outputFolder_ = folder; }
+
+    // Exit code of a grab: 0 written, 2 failed; -1 while none was asked for
+    // or it is still waiting.
+    int GrabResult() const { return grabResult_; }
+
+private:
+    void GrabWhenIdle(const QString& file, int attempt);
+
+    tessel::CTlDisc disc_;
+    uint32_t background_;
+    QString currentFolder_;
+    QString sourceFolder_;
+    QString outputFolder_;
+    std::unique_ptr<CQtMessageSink> messageSink_;
+    tessel::IMessageSink* previousSink_ = nullptr;
+    std::unique_ptr<CMainFrame> frame_;
+    bool running_ = false;
+    int grabResult_ = -1;
+};
