@@ -232,19 +232,40 @@ bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int
     const std::vector<STaps> tx = MakeTaps(src.Width(), w);
     const std::vector<STaps> ty = MakeTaps(src.Height(), h);
     const size_t vw = static_cast<size_t>(cx1 - cx0);
-    // Horizontal pass into premultiplied float rows (a, r, g, b).
+    // Horizontal pass into premultiplied float rows (a, r, g, b); fully
+    // transparent source pixels add nothing and are skipped, and rows with
+    // nothing drawn are remembered for the vertical pass.
     std::vector<float> tmp(static_cast<size_t>(src.Height()) * vw * 4, 0.0f);
+    std::vector<uint8_t> rowUsed(static_cast<size_t>(src.Height()), 0);
+    std::vector<uint32_t> converted(src.Format() == EPixelFormat::Argb32
+                                        ? 0
+                                        : static_cast<size_t>(src.Width()));
     for (int sy = 0; sy < src.Height(); ++sy) {
+        const uint32_t* pixels;
+        if (converted.empty()) {
+            pixels = reinterpret_cast<const uint32_t*>(src.Row(sy));
+        } else {
+            for (int sx = 0; sx < src.Width(); ++sx)
+                converted[static_cast<size_t>(sx)] = src.GetPixel(sx, sy);
+            pixels = converted.data();
+        }
+        if (std::all_of(pixels, pixels + src.Width(), [](uint32_t c) { return (c >> 24) == 0; }))
+            continue;
+        rowUsed[static_cast<size_t>(sy)] = 1;
         float* out = tmp.data() + static_cast<size_t>(sy) * vw * 4;
         for (int cx = cx0; cx < cx1; ++cx, out += 4) {
             const STaps& t = tx[static_cast<size_t>(cx)];
+            const uint32_t* p = pixels + t.first;
             for (size_t k = 0; k < t.weights.size(); ++k) {
-                const uint32_t c = src.GetPixel(t.first + static_cast<int>(k), sy);
-                const float wa = t.weights[k] * ArgbAlpha(c) / 255.0f;
-                out[0] += t.weights[k] * ArgbAlpha(c);
-                out[1] += wa * ArgbRed(c);
-                out[2] += wa * ArgbGreen(c);
-                out[3] += wa * ArgbBlue(c);
+                const uint32_t c = p[k];
+                const uint32_t a = c >> 24;
+                if (a == 0) continue;
+                const float w = t.weights[k];
+                const float wa = w * static_cast<float>(a) / 255.0f;
+                out[0] += w * static_cast<float>(a);
+                out[1] += wa * static_cast<float>(ArgbRed(c));
+                out[2] += wa * static_cast<float>(ArgbGreen(c));
+                out[3] += wa * static_cast<float>(ArgbBlue(c));
             }
         }
     }
@@ -254,9 +275,14 @@ bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int
     };
     for (int cy = cy0; cy < cy1; ++cy) {
         const STaps& t = ty[static_cast<size_t>(cy)];
+        bool any = false;
+        for (size_t k = 0; k < t.weights.size(); ++k) any |= rowUsed[t.first + k] != 0;
+        if (!any) continue;
+        const int dy = y + cy;
         for (size_t cx = 0; cx < vw; ++cx) {
             float acc[4] = {0, 0, 0, 0};
             for (size_t k = 0; k < t.weights.size(); ++k) {
+                if (!rowUsed[t.first + k]) continue;
                 const float* p = tmp.data() + (static_cast<size_t>(t.first) + k) * vw * 4 + cx * 4;
                 for (int c = 0; c < 4; ++c) acc[c] += t.weights[k] * p[c];
             }
@@ -265,8 +291,13 @@ bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int
             const float un = 255.0f / acc[0];
             const uint32_t c =
                 MakeArgb(a, toByte(acc[1] * un), toByte(acc[2] * un), toByte(acc[3] * un));
-            const int dx = x + cx0 + static_cast<int>(cx), dy = y + cy;
-            dst.SetPixel(dx, dy, BlendOver(c, dst.GetPixel(dx, dy), opaque));
+            const int dx = x + cx0 + static_cast<int>(cx);
+            if (dst.Format() == EPixelFormat::Argb32) {
+                uint32_t& d = reinterpret_cast<uint32_t*>(dst.Row(dy))[dx];
+                d = BlendOver(c, d, false);
+            } else {
+                dst.SetPixel(dx, dy, BlendOver(c, dst.GetPixel(dx, dy), opaque));
+            }
         }
     }
     return true;
