@@ -1,0 +1,322 @@
+#include "ui/explorer_tree.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include "disc/disc_scan.h"
+#include "model/display_set_runs.h"
+#include "model/ig_object.h"
+#include "model/page.h"
+#include "render/page_composer.h"
+#include "ui/command_wnd.h"
+#include "ui/page_view.h"
+#include "ui/properties_wnd.h"
+
+using namespace tessel;
+
+namespace {
+
+// Restores the wait cursor's previous cursor when it goes out of scope.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+// Sets the flag for its lifetime and gives back the old value after.
+class CHandlingOff {
+public:
+    explicit CHandlingOff(CFileView& view) : view_(view), old_(view.SelectionHandling()) {
+        view_.SetSelectionHandling(false);
+    }
+    ~CHandlingOff() { view_.SetSelectionHandling(old_); }
+    CHandlingOff(const CHandlingOff&) = delete;
+    CHandlingOff& operator=(const CHandlingOff&) = delete;
+
+private:
+    CFileView& view_;
+    bool old_;
+};
+
+void DrawDisc(QPainter& p) {
+    QRadialGradient shine(QPointF(5.5, 5), 9);
+    shine.setColorAt(0, QColor(250, 250, 252));
+    shine.setColorAt(0.6, QColor(190, 196, 210));
+    shine.setColorAt(1, QColor(140, 150, 175));
+    p.setPen(QPen(QColor(90, 96, 120), 1));
+    p.setBrush(shine);
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    p.setPen(QPen(QColor(255, 255, 255, 170), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(3.5, 3.5, 9, 9), 100 * 16, 70 * 16);
+    p.setPen(QPen(QColor(90, 96, 120), 1));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(6, 6, 4, 4));
+}
+
+void DrawClip(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(45, 45, 52));
+    p.drawRect(QRectF(1, 2, 14, 12));
+    p.setBrush(QColor(235, 235, 235));
+    for (int x = 2; x < 15; x += 3) {
+        p.drawRect(QRectF(x, 3, 1.5, 1.5));
+        p.drawRect(QRectF(x, 11.5, 1.5, 1.5));
+    }
+    QLinearGradient picture(0, 5, 0, 11);
+    picture.setColorAt(0, QColor(110, 170, 240));
+    picture.setColorAt(1, QColor(40, 90, 170));
+    p.setBrush(picture);
+    p.drawRect(QRectF(2.5, 5.5, 5, 5));
+    p.drawRect(QRectF(8.5, 5.5, 5, 5));
+}
+
+void DrawIgObject(QPainter& p) {
+    // Two stacked menu layers.
+    p.setPen(QPen(QColor(40, 80, 60), 1));
+    p.setBrush(QColor(120, 190, 150));
+    p.drawRoundedRect(QRectF(4.5, 1.5, 10, 9), 1.5, 1.5);
+    p.setBrush(QColor(60, 150, 100));
+    p.drawRoundedRect(QRectF(1.5, 5.5, 10, 9), 1.5, 1.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(235, 250, 240));
+    for (int y = 0; y < 3; ++y) p.drawRect(QRectF(3.5, 7.5 + y * 2.2, 6, 1.2));
+}
+
+void DrawPage(QPainter& p) {
+    QPainterPath sheet;
+    sheet.moveTo(3.5, 1.5);
+    sheet.lineTo(10.5, 1.5);
+    sheet.lineTo(13.5, 4.5);
+    sheet.lineTo(13.5, 14.5);
+    sheet.lineTo(3.5, 14.5);
+    sheet.closeSubpath();
+    p.setPen(QPen(QColor(100, 105, 120), 1));
+    p.setBrush(QColor(252, 252, 255));
+    p.drawPath(sheet);
+    QPainterPath fold;
+    fold.moveTo(10.5, 1.5);
+    fold.lineTo(10.5, 4.5);
+    fold.lineTo(13.5, 4.5);
+    p.setBrush(QColor(215, 220, 232));
+    p.drawPath(fold);
+    p.setPen(QPen(QColor(120, 150, 200), 1));
+    for (int y = 7; y <= 12; y += 2) p.drawLine(QPointF(5, y + 0.5), QPointF(12, y + 0.5));
+}
+
+void DrawBog(QPainter& p) {
+    // A dashed group frame around two small buttons.
+    QPen frame(QColor(150, 100, 30), 1, Qt::DashLine);
+    frame.setDashPattern({2, 1});
+    p.setPen(frame);
+    p.setBrush(QColor(255, 240, 200, 160));
+    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 2, 2);
+    p.setPen(QPen(QColor(170, 80, 10), 1));
+    p.setBrush(QColor(245, 160, 60));
+    p.drawRoundedRect(QRectF(3.5, 3.5, 9, 3.5), 1.5, 1.5);
+    p.setBrush(QColor(250, 205, 140));
+    p.drawRoundedRect(QRectF(3.5, 9, 9, 3.5), 1.5, 1.5);
+}
+
+void DrawButton(QPainter& p) {
+    QLinearGradient fill(0, 4, 0, 12);
+    fill.setColorAt(0, QColor(255, 190, 90));
+    fill.setColorAt(1, QColor(220, 110, 20));
+    p.setPen(QPen(QColor(150, 70, 10), 1));
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(1.5, 4.5, 13, 7), 3, 3);
+    p.setPen(QPen(QColor(255, 255, 255, 190), 1));
+    p.drawLine(QPointF(4, 6.5), QPointF(12, 6.5));
+}
+
+}  // namespace
+
+CViewTree::CViewTree(QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setRootIsDecorated(true);
+    setItemsExpandable(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setIconSize(QSize(CFileView::kImageSize, CFileView::kImageSize));
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setExpandsOnDoubleClick(false);
+    header()->setStretchLastSection(true);
+}
+
+CFileView::CFileView(QWidget* parent) : QWidget(parent), tree_(new CViewTree(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(tree_);
+    connect(tree_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+                if (handling_) HandleSelection(current);
+            });
+    connect(tree_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) { HandleDoubleClick(item); });
+    connect(tree_, &QWidget::customContextMenuRequested, this, &CFileView::OnContextMenu);
+}
+
+QPixmap CFileView::ImageStrip() {
+    QPixmap strip(kImageSize * kImageCount, kImageSize);
+    strip.fill(Qt::transparent);
+    QPainter p(&strip);
+    p.setRenderHint(QPainter::Antialiasing);
+    void (*const draw[kImageCount])(QPainter&) = {DrawDisc, DrawClip, DrawIgObject,
+                                                  DrawPage, DrawBog,  DrawButton};
+    for (int i = 0; i < kImageCount; ++i) {
+        p.save();
+        p.translate(i * kImageSize, 0);
+        p.setClipRect(0, 0, kImageSize, kImageSize);
+        draw[i](p);
+        p.restore();
+    }
+    return strip;
+}
+
+QIcon CFileView::Image(int index) {
+    static const QPixmap strip = ImageStrip();
+    if (index < 0 || index >= kImageCount) return {};
+    return QIcon(strip.copy(index * kImageSize, 0, kImageSize, kImageSize));
+}
+
+void CFileView::SetPanes(CTlPageView* view, CPropertiesWnd* properties, CCmdWnd* commands) {
+    view_ = view;
+    properties_ = properties;
+    commands_ = commands;
+}
+
+CNamedObject* CFileView::ObjectOf(const QTreeWidgetItem* item) {
+    if (!item) return nullptr;
+    return reinterpret_cast<CNamedObject*>(item->data(0, Qt::UserRole).value<quintptr>());
+}
+
+QTreeWidgetItem* CFileView::AddNode(QTreeWidgetItem* parent, CNamedObject* object,
+                                    const QString& label, int image) {
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
+    item->setText(0, label);
+    item->setIcon(0, Image(image));
+    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(object)));
+    return item;
+}
+
+void CFileView::AddPages(QTreeWidgetItem* parent, CNamedObject& composition) {
+    auto& ds = dynamic_cast<CIcData&>(composition);
+    for (const auto& page : ds.items) {
+        QTreeWidgetItem* pageNode =
+            AddNode(parent, page.get(), QString::fromStdString(page->name), kImagePage);
+        for (const auto& bog : page->items) {
+            QTreeWidgetItem* bogNode =
+                AddNode(pageNode, bog.get(), QString::fromStdString(bog->name), kImageBog);
+            for (const auto& button : bog->items)
+                AddNode(bogNode, button.get(), QString::fromStdString(button->name), kImageButton);
+        }
+    }
+}
+
+void CFileView::AddIgContents(QTreeWidgetItem* parent, CIgObject& ig) {
+    if (!showAll_) {
+        if (ig.GetSize() == 1 && ig.GetAt(0)->GetSize() == 1)
+            AddPages(parent, *ig.GetAt(0)->GetAt(0));
+        return;
+    }
+    for (const auto& epoch : ig.items) {
+        QTreeWidgetItem* epochNode =
+            AddNode(parent, epoch.get(), QString::fromStdString(epoch->name), kImageIgObject);
+        for (const SDisplaySetRun& run : IdenticalDisplaySetRuns(*epoch)) {
+            CDisplaySet& ds = *epoch->GetAt(run.first);
+            QString label = QString::fromStdString(ds.name);
+            if (run.count > 1) label += QStringLiteral(" (x%1)").arg(run.count);
+            AddPages(AddNode(epochNode, &ds, label, kImageIgObject), ds);
+        }
+    }
+}
+
+void CFileView::FillTree(CTlDisc* disc) {
+    disc_ = disc;
+    CHandlingOff off(*this);
+    tree_->setUpdatesEnabled(false);
+    tree_->clear();
+    if (properties_) properties_->ShowNode(nullptr);
+    if (commands_) commands_->ShowButton(nullptr);
+    if (disc) {
+        QTreeWidgetItem* discNode =
+            AddNode(nullptr, disc, QString::fromStdString(disc->name), kImageDisc);
+        QFont bold = tree_->font();
+        bold.setBold(true);
+        discNode->setFont(0, bold);
+        for (const auto& clip : disc->clips) {
+            QTreeWidgetItem* clipNode =
+                AddNode(discNode, clip.get(), QString::asprintf("%05d.m2ts", clip->id), kImageClip);
+            if (clip->igObjects.size() == 1) {
+                AddIgContents(clipNode, *clip->igObjects.front());
+                continue;
+            }
+            for (const auto& ig : clip->igObjects)
+                AddIgContents(
+                    AddNode(clipNode, ig.get(), QString::fromStdString(ig->name), kImageIgObject),
+                    *ig);
+        }
+        discNode->setExpanded(true);
+    }
+    tree_->setUpdatesEnabled(true);
+}
+
+void CFileView::SetShowAllDisplaySets(bool on) {
+    if (on == showAll_) return;
+    showAll_ = on;
+    FillTree(disc_);
+}
+
+QTreeWidgetItem* CFileView::FindNode(const CNamedObject* object) const {
+    if (!object) return nullptr;
+    for (QTreeWidgetItemIterator it(tree_); *it; ++it)
+        if (ObjectOf(*it) == object) return *it;
+    return nullptr;
+}
+
+void CFileView::SelectNode(const CNamedObject* object) {
+    QTreeWidgetItem* item = FindNode(object);
+    if (!item) return;
+    CHandlingOff off(*this);
+    tree_->setCurrentItem(item);
+    tree_->scrollToItem(item);
+}
+
+void CFileView::HandleSelection(QTreeWidgetItem* item) {
+    CNamedObject* object = ObjectOf(item);
+    if (!object) {
+        if (properties_) properties_->ShowNode(nullptr);
+        return;
+    }
+    CWaitCursor wait;
+    if (auto* button = dynamic_cast<CBdButton*>(object)) {
+        if (view_) {
+            view_->SelectFromTree(*button);
+        } else if (CPage* page = PageOfButton(*button)) {
+            ClearButtonMarks(*page);
+        }
+        if (commands_) commands_->ShowButton(button);
+    }
+    if (properties_) properties_->ShowNode(object);
+}
+
+void CFileView::HandleDoubleClick(QTreeWidgetItem* item) {
+    CNamedObject* object = ObjectOf(item);
+    if (!object || !view_) return;
+    if (auto* page = dynamic_cast<CPage*>(object))
+        view_->ShowPage(*page);
+    else if (auto* bog = dynamic_cast<CBog*>(object))
+        view_->ShowPageOf(*bog);
+    else if (auto* button = dynamic_cast<CBdButton*>(object))
+        view_->ShowButton(*button);
+}
+
+void CFileView::OnContextMenu(const QPoint& pos) {
+    if (QTreeWidgetItem* item = tree_->itemAt(pos)) tree_->setCurrentItem(item);
+}

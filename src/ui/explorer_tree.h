@@ -1,0 +1,82 @@
+// The "IG View" pane: the open disc as a tree of clips, IG objects, pages,
+// button overlap groups and buttons. Every node points at its model object
+// (Qt::UserRole); the tree owns none of them.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QTreeWidget>
+#include <QWidget>
+
+class CTlPageView;
+class CPropertiesWnd;
+class CCmdWnd;
+
+namespace tessel {
+class CNamedObject;
+class CTlDisc;
+class CIgObject;
+class CEpoch;
+class CPage;
+}  // namespace tessel
+
+class CViewTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit CViewTree(QWidget* parent = nullptr);
+};
+
+class CFileView : public QWidget {
+    Q_OBJECT
+public:
+    // Images of the strip, 16 x 16 each.
+    enum EImage { kImageDisc, kImageClip, kImageIgObject, kImagePage, kImageBog, kImageButton };
+    static constexpr int kImageCount = 6;
+    static constexpr int kImageSize = 16;
+
+    explicit CFileView(QWidget* parent = nullptr);
+
+    // Rebuilds the tree from the disc (null: empty tree) and empties the
+    // properties and command panes, which may point into the old tree.
+    void FillTree(tessel::CTlDisc* disc);
+    // Depth-first from the first root node; null when no node shows it.
+    QTreeWidgetItem* FindNode(const tessel::CNamedObject* object) const;
+    // Makes the object's node the current one without handling the change.
+    void SelectNode(const tessel::CNamedObject* object);
+    // While off, selection changes are not handled (on by default).
+    void SetSelectionHandling(bool on) { handling_ = on; }
+    bool SelectionHandling() const { return handling_; }
+    void SetPanes(CTlPageView* view, CPropertiesWnd* properties, CCmdWnd* commands);
+
+    // Adds epoch and display-set levels so that every page can be reached;
+    // identical neighbouring display sets show as one node with their count.
+    // Off by default; rebuilds the tree.
+    void SetShowAllDisplaySets(bool on);
+    bool ShowAllDisplaySets() const { return showAll_; }
+
+    CViewTree* Tree() const { return tree_; }
+    static tessel::CNamedObject* ObjectOf(const QTreeWidgetItem* item);
+
+    // The image strip: six 16-pixel images side by side, drawn here.
+    static QPixmap ImageStrip();
+    static QIcon Image(int index);
+
+    // The reactions to the tree, also for callers that drive it directly.
+    void HandleSelection(QTreeWidgetItem* item);
+    void HandleDoubleClick(QTreeWidgetItem* item);
+
+private:
+    QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, tessel::CNamedObject* object,
+                             const QString& label, int image);
+    void AddIgContents(QTreeWidgetItem* parent, tessel::CIgObject& ig);
+    void AddPages(QTreeWidgetItem* parent, tessel::CNamedObject& composition);
+    void OnContextMenu(const QPoint& pos);
+
+    CViewTree* tree_;
+    tessel::CTlDisc* disc_ = nullptr;
+    CTlPageView* view_ = nullptr;
+    CPropertiesWnd* properties_ = nullptr;
+    CCmdWnd* commands_ = nullptr;
+    bool handling_ = true;
+    bool showAll_ = false;
+};
