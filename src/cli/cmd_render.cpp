@@ -2,12 +2,12 @@
 // shows it, drawn by the page composer the desktop view uses; with --all
 // every page in every state below an output folder.
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
 #include "cli/command.h"
-#include "cli/terminal_progress.h"
-#include "disc/disc_scan.h"
+#include "cli/stream_targets.h"
 #include "model/ig_object.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
@@ -36,21 +36,6 @@ struct SRenderOptions {
     bool all = false;
 };
 
-// One IG stream to draw from: its clip number (-1 for a stream file) and PID.
-struct STarget {
-    int clip = -1;
-    CIgObject* ig = nullptr;
-};
-
-bool ParsePid(const std::string& text, int& pid) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 0);
-    if (*end || v < 0 || v > 0x1FFF) return false;
-    pid = static_cast<int>(v);
-    return true;
-}
-
 bool ParseColour(const std::string& text, uint32_t& argb) {
     if (text.size() != 6 || !std::all_of(text.begin(), text.end(), ::isxdigit)) return false;
     argb = 0xFF000000u | static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
@@ -61,54 +46,6 @@ int StateOf(const std::string& name) {
     for (int i = 0; i < 3; ++i)
         if (EqualsNoCase(name, kStateNames[i])) return i;
     return -1;
-}
-
-// The IG streams the options select, in clip and PMT order.
-bool SelectTargets(const SRenderOptions& o, CTlDisc& disc, CIgObject& stream,
-                   std::vector<STarget>& targets, int& exitCode) {
-    exitCode = kExitFailed;
-    int pid = -1;
-    if (!o.pid.empty() && !ParsePid(o.pid, pid)) {
-        ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
-        return false;
-    }
-    if (!IsFolder(o.input)) {
-        if (o.clip >= 0) {
-            ShowMessage(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
-            return false;
-        }
-        if (!stream.LoadStream(o.input, o.bare)) return false;
-        targets.push_back({-1, &stream});
-        return true;
-    }
-    int result;
-    {
-        CTerminalProgress progress;
-        result = ScanDisc(disc, o.input, &progress);
-    }
-    if (result != 0) {
-        exitCode = result == 1 ? kExitCancelled : kExitFailed;
-        return false;
-    }
-    for (const auto& clip : disc.clips) {
-        if (o.clip >= 0 && clip->id != o.clip) continue;
-        for (const auto& ig : clip->igObjects) {
-            if (pid >= 0 && ig->id != pid) continue;
-            targets.push_back({clip->id, ig.get()});
-            if (!o.all) return true;
-        }
-    }
-    if (targets.empty()) {
-        if (o.clip >= 0 && pid >= 0)
-            ShowMessage(StrFormat("%s: clip %05d has no IG stream on PID 0x%04X", o.input.c_str(),
-                                  o.clip, pid));
-        else if (o.clip >= 0)
-            ShowMessage(StrFormat("%s: no IG clip %05d", o.input.c_str(), o.clip));
-        else
-            ShowMessage(StrFormat("%s: no IG stream on PID 0x%04X", o.input.c_str(), pid));
-        return false;
-    }
-    return true;
 }
 
 Bitmap Draw(CPageComposer& composer, CPage& page, int state) {
@@ -146,11 +83,10 @@ int Run(const SRenderOptions& o) {
         ShowMessage(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
         return kExitFailed;
     }
-    CTlDisc disc;
-    CIgObject stream;
-    std::vector<STarget> targets;
+    SLoadedTargets loaded;
     int exitCode;
-    if (!SelectTargets(o, disc, stream, targets, exitCode)) return exitCode;
+    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all}, loaded, exitCode)) return exitCode;
+    const std::vector<SStreamTarget>& targets = loaded.targets;
 
     CPageComposer composer;
     composer.SetZoom(o.zoom);
@@ -180,7 +116,7 @@ int Run(const SRenderOptions& o) {
         CPage* page;
     };
     std::vector<SJob> jobs;
-    for (const STarget& t : targets) {
+    for (const SStreamTarget& t : targets) {
         std::string folder = o.output;
         NormalizeFolder(folder);
         if (t.clip >= 0) folder += StrFormat("%05d/%d/", t.clip, t.ig->id);

@@ -30,6 +30,10 @@ SMapPlace PlaceOf(const CMenuPlayer& player) {
 std::string Quote(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
         if (c == '"' || c == '\\') out += '\\';
         out += c;
     }
@@ -112,7 +116,7 @@ std::string MapToDot(const SMenuMap& map) {
         for (const SMapButton& b : page.buttons)
             dot +=
                 StrFormat("    %s [label=%s];\n", NodeName({page.id, b.id, std::nullopt}).c_str(),
-                          Quote(StrFormat("%s\\n(id %d)", b.label.c_str(), b.id)).c_str());
+                          Quote(StrFormat("%s\n(id %d)", b.label.c_str(), b.id)).c_str());
         dot += "  }\n";
     }
     std::set<std::string> exits;

@@ -339,7 +339,9 @@ void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
             return;
         }
         if (group == 0 && sub == 2) {
-            const uint32_t a = Read(b + 4, dstImm), c = Read(b + 8, srcImm);
+            // Only the play commands with an item or mark have a second operand.
+            const uint32_t a = branch == 3 ? 0 : Read(b + 4, dstImm);
+            const uint32_t c = branch == 1 || branch == 2 ? Read(b + 8, srcImm) : 0;
             switch (branch) {
                 case 0:
                     return exitTo(StrFormat("PlayPlaylist %u", a), StrFormat("Playlist %05u", a));
@@ -374,7 +376,10 @@ void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
                 Write(b + 8, x, step);
                 continue;
             }
-            Write(b + 4, SetOperation(op, Read(b + 4, false), Read(b + 8, srcImm), random_), step);
+            const uint32_t src = Read(b + 8, srcImm);
+            // A move does not read its destination.
+            const uint32_t dst = op == 1 ? 0 : Read(b + 4, false);
+            Write(b + 4, SetOperation(op, dst, src, random_), step);
             continue;
         }
         if (group == 2 && sub == 1) {

@@ -263,9 +263,10 @@ void CPageComposer::Recompose() {
     for (int b = 0; b < page_->GetSize(); ++b) {
         const CBog& bog = *page_->items[static_cast<size_t>(b)];
         if (bog.GetSize() == 0) continue;
-        const CBdButton* button = bog.ShownButton();
+        const CBdButton* button = buttonView_.shown ? buttonView_.shown(bog) : bog.ShownButton();
         if (!button) continue;
-        if (const CGraphicObject* o = button->ShownObject(state_, !firstObject_))
+        const int state = buttonView_.state ? buttonView_.state(*button) : state_;
+        if (const CGraphicObject* o = button->ShownObject(state, !firstObject_))
             DrawGraphicObject(out, *o, button->x, button->y, hasPalette ? &palette : nullptr);
         if (!outlines_) continue;
         int l, t, r, btm;

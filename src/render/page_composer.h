@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/bitmap.h"
@@ -116,6 +117,15 @@ public:
     // Opaque ARGB background of the frame.
     void SetBackground(uint32_t argb) { background_ = argb | 0xFF000000u; }
     uint32_t Background() const { return background_; }
+    // A player's view of the buttons: the button each group shows (null for
+    // none) and the state each is drawn in. Without it every group shows its
+    // current, else default valid, button in the view's state.
+    struct SButtonView {
+        std::function<const CBdButton*(const CBog&)> shown;
+        std::function<int(const CBdButton&)> state;
+    };
+    void SetButtonView(SButtonView view) { buttonView_ = std::move(view); }
+
     // Outlines of the buttons (on by default, as the view shows them).
     void SetOutlines(bool on) { outlines_ = on; }
     bool Outlines() const { return outlines_; }
@@ -162,6 +172,7 @@ private:
 
     CPage* page_ = nullptr;
     bool outlines_ = true;
+    SButtonView buttonView_;
     int state_ = 0;
     bool firstObject_ = true;
     int zoomIndex_ = kDefaultZoomIndex;

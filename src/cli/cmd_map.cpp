@@ -1,0 +1,122 @@
+// `tessel map <BDMV-folder|stream> [--format json|dot|svg|png]`: every state
+// a menu reaches by keys from its start, as a map of pages, buttons and the
+// arrows between them.
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "cli/command.h"
+#include "cli/stream_targets.h"
+#include "model/epoch.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/text.h"
+#include "player/menu_map.h"
+
+namespace tessel::cli {
+namespace {
+
+using nlohmann::ordered_json;
+
+struct SMapOptions {
+    STargetRequest target;
+    std::string format = "json";
+    std::string output;
+    int bound = 100000;
+};
+
+ordered_json PlaceJson(const SMapPlace& p) {
+    if (p.exit) return {{"exit", p.exit->command}, {"target", p.exit->target}};
+    return {{"page", p.page}, {"button", p.button}};
+}
+
+ordered_json MapJson(const SMenuMap& map) {
+    ordered_json pages = ordered_json::array();
+    for (const SMapPage& p : map.pages) {
+        ordered_json buttons = ordered_json::array();
+        for (const SMapButton& b : p.buttons) buttons.push_back({{"id", b.id}, {"label", b.label}});
+        pages.push_back({{"id", p.id}, {"label", p.label}, {"buttons", buttons}});
+    }
+    ordered_json edges = ordered_json::array();
+    for (const SMapEdge& e : map.edges)
+        edges.push_back({{"from", PlaceJson(e.from)}, {"key", e.key}, {"to", PlaceJson(e.to)}});
+    return {{"pages", pages},
+            {"edges", edges},
+            {"start", PlaceJson(map.start)},
+            {"states_explored", map.statesExplored},
+            {"state_bound", map.stateBound},
+            {"bound_reached", map.boundReached},
+            {"gprs_read_before_written", map.gprsReadFirst}};
+}
+
+bool Emit(const std::string& output, const std::string& text) {
+    if (output.empty() || output == "-") {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return true;
+    }
+    std::string error;
+    if (!WriteWholeFile(output, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                        error)) {
+        ShowMessage(StrFormat("%s: %s", output.c_str(), error.c_str()));
+        return false;
+    }
+    return true;
+}
+
+int Run(const SMapOptions& o) {
+    const bool picture = o.format == "svg" || o.format == "png";
+    if (!picture && o.format != "json" && o.format != "dot") {
+        ShowMessage(StrFormat("--format %s: not one of %s", o.format.c_str(),
+                              MapPicturesAvailable() ? "json, dot, svg, png" : "json, dot"));
+        return kExitFailed;
+    }
+    if (picture && !MapPicturesAvailable()) {
+        ShowMessage(StrFormat("--format %s: this build has no Graphviz; use json or dot",
+                              o.format.c_str()));
+        return kExitFailed;
+    }
+    if (o.format == "png" && o.output.empty()) {
+        ShowMessage("--format png needs --output FILE");
+        return kExitFailed;
+    }
+    SLoadedTargets loaded;
+    int exitCode;
+    if (!LoadTargets(o.target, loaded, exitCode)) return exitCode;
+    const CDisplaySet* ds = FirstMenuDisplaySet(*loaded.targets.front().ig);
+    if (!ds) {
+        ShowMessage(StrFormat("%s: the stream has no page", o.target.input.c_str()));
+        return kExitFailed;
+    }
+    const SMenuMap map = ExploreMenu(*ds, o.bound);
+    if (map.boundReached)
+        ShowMessage(StrFormat("%s: the map stops at the bound of %d states", o.target.input.c_str(),
+                              map.stateBound));
+    if (o.format == "json")
+        return Emit(o.output, MapJson(map).dump(2) + "\n") ? kExitOk : kExitFailed;
+    const std::string dot = MapToDot(map);
+    if (o.format == "dot") return Emit(o.output, dot) ? kExitOk : kExitFailed;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!RenderDot(dot, o.format, bytes, error)) {
+        ShowMessage(StrFormat("%s: %s", o.target.input.c_str(), error.c_str()));
+        return kExitFailed;
+    }
+    return Emit(o.output, std::string(bytes.begin(), bytes.end())) ? kExitOk : kExitFailed;
+}
+
+const CommandRegistration kRegistration(
+    "map", "The map of a menu: pages, buttons, moves and where each button leads",
+    [](CLI::App& sub) -> std::function<int()> {
+        auto o = std::make_shared<SMapOptions>();
+        sub.add_option("input", o->target.input, "BDMV folder or graphics stream file")->required();
+        sub.add_option("--clip", o->target.clip, "Clip number (default: the first IG clip)");
+        sub.add_option("--pid", o->target.pid, "IG stream PID, decimal or 0x hex");
+        sub.add_option("--format", o->format,
+                       MapPicturesAvailable() ? "json, dot, svg or png" : "json or dot");
+        sub.add_option("-o,--output", o->output, "File to write (default: standard output)");
+        sub.add_option("--bound", o->bound, "Most states to explore");
+        sub.add_flag("--bare", o->target.bare, "The stream file has no record heads");
+        return [=] { return Run(*o); };
+    });
+
+}  // namespace
+}  // namespace tessel::cli

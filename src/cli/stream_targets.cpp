@@ -1,0 +1,73 @@
+#include "cli/stream_targets.h"
+
+#include <cstdlib>
+
+#include "cli/command.h"
+#include "cli/terminal_progress.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/text.h"
+
+namespace tessel::cli {
+
+bool ParsePid(const std::string& text, int& pid) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    if (*end || v < 0 || v > 0x1FFF) return false;
+    pid = static_cast<int>(v);
+    return true;
+}
+
+bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode) {
+    exitCode = kExitFailed;
+    int pid = -1;
+    if (!o.pid.empty() && !ParsePid(o.pid, pid)) {
+        ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
+        return false;
+    }
+    if (!IsFolder(o.input)) {
+        if (o.clip >= 0) {
+            ShowMessage(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
+            return false;
+        }
+        if (!loaded.stream.LoadStream(o.input, o.bare)) return false;
+        loaded.targets.push_back({-1, &loaded.stream});
+        return true;
+    }
+    int result;
+    {
+        CTerminalProgress progress;
+        result = ScanDisc(loaded.disc, o.input, &progress);
+    }
+    if (result != 0) {
+        exitCode = result == 1 ? kExitCancelled : kExitFailed;
+        return false;
+    }
+    for (const auto& clip : loaded.disc.clips) {
+        if (o.clip >= 0 && clip->id != o.clip) continue;
+        for (const auto& ig : clip->igObjects) {
+            if (pid >= 0 && ig->id != pid) continue;
+            loaded.targets.push_back({clip->id, ig.get()});
+            if (!o.all) return true;
+        }
+    }
+    if (!loaded.targets.empty()) return true;
+    if (o.clip >= 0 && pid >= 0)
+        ShowMessage(StrFormat("%s: clip %05d has no IG stream on PID 0x%04X", o.input.c_str(),
+                              o.clip, pid));
+    else if (o.clip >= 0)
+        ShowMessage(StrFormat("%s: no IG clip %05d", o.input.c_str(), o.clip));
+    else
+        ShowMessage(StrFormat("%s: no IG stream on PID 0x%04X", o.input.c_str(), pid));
+    return false;
+}
+
+CDisplaySet* FirstMenuDisplaySet(const CIgObject& ig) {
+    for (const auto& epoch : ig)
+        for (const auto& ds : *epoch)
+            if (ds->GetSize() > 0) return ds.get();
+    return nullptr;
+}
+
+}  // namespace tessel::cli

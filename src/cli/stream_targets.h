@@ -1,0 +1,45 @@
+// The IG streams a command works on: a BDMV folder scanned for its IG clips
+// (narrowed by --clip and --pid), or one graphics stream file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "disc/disc_scan.h"
+#include "model/ig_object.h"
+
+namespace tessel::cli {
+
+struct STargetRequest {
+    std::string input;  // BDMV folder or stream file
+    int clip = -1;      // clip number, -1 for any
+    std::string pid;    // decimal or 0x hex, empty for any
+    bool bare = false;  // stream file without record heads
+    bool all = false;   // every matching stream, else the first
+};
+
+// One IG stream: its clip number (-1 for a stream file) and IG object.
+struct SStreamTarget {
+    int clip = -1;
+    CIgObject* ig = nullptr;
+};
+
+// Holds what the targets point into.
+struct SLoadedTargets {
+    CTlDisc disc;
+    CIgObject stream;
+    std::vector<SStreamTarget> targets;
+};
+
+// Reads the input and picks the streams. False after the reason has been
+// shown; exitCode then holds the command's exit status.
+bool LoadTargets(const STargetRequest& request, SLoadedTargets& loaded, int& exitCode);
+
+// PID text in decimal or 0x hex, 0 to 8191.
+bool ParsePid(const std::string& text, int& pid);
+
+// The display set of a stream whose composition a player starts with: the
+// first one that holds a page; null for none.
+CDisplaySet* FirstMenuDisplaySet(const CIgObject& ig);
+
+}  // namespace tessel::cli
