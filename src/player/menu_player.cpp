@@ -464,20 +464,26 @@ void CMenuPlayer::Finish(SMenuStep& step) const {
 }
 
 std::string CMenuPlayer::StateKey() const {
-    std::string key = StrFormat("%d/%d/%d/", PageId(), SelectedId(), visible_ ? 1 : 0);
+    // Raw bytes: the key is only compared, never shown.
+    std::string key;
+    auto put = [&key](uint32_t v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    put(static_cast<uint32_t>(PageId()));
+    put(static_cast<uint32_t>(SelectedId()));
+    put(visible_ ? 1 : 0);
     if (page_)
         for (const auto& bog : *page_) {
             const CBdButton* e = EnabledButton(*bog);
-            key += StrFormat("%d,", e ? e->id : -1);
+            put(e ? static_cast<uint32_t>(e->id) : 0xFFFFFFFFu);
         }
-    key += "/";
     for (const auto& [button, state] : states_)
-        if (state != kNormal) key += StrFormat("%d:%d,", button->id, state);
-    key += "/";
-    for (const auto& [n, v] : gpr_) key += StrFormat("%d=%u,", n, v);
-    for (int i = 0; i < kPsrCount; ++i)
-        if (i != kPsrSelectedButton && i != kPsrPage) key += StrFormat("%u,", psr_[i]);
-    return key + StrFormat("/%u", random_);
+        if (state != kNormal) put(static_cast<uint32_t>(button->id) << 2 | state);
+    put(0xFFFFFFFFu);
+    for (const auto& [n, v] : gpr_) put(static_cast<uint32_t>(n)), put(v);
+    std::array<uint32_t, kPsrCount> psr = psr_;
+    psr[kPsrSelectedButton] = psr[kPsrPage] = 0;
+    key.append(reinterpret_cast<const char*>(psr.data()), sizeof psr);
+    put(random_);
+    return key;
 }
 
 }  // namespace tessel
