@@ -22,7 +22,6 @@
 #include "app/folder_dialog.h"
 #include "app/tessel_app.h"
 #include "disc/rip.h"
-#include "model/epoch.h"
 #include "model/ig_object.h"
 #include "model/page.h"
 #include "platform/messages.h"
@@ -54,13 +53,9 @@ CBdmvBrowseEdit::CBdmvBrowseEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 tessel::CPage* FirstPageOfDisc(const tessel::CTlDisc& disc) {
-    for (const auto& clip : disc.clips) {
-        for (const auto& ig : clip->igObjects) {
-            const tessel::CEpoch* epoch = ig->GetAt(0);
-            const tessel::CDisplaySet* set = epoch ? epoch->GetAt(0) : nullptr;
-            if (tessel::CPage* page = set ? set->GetAt(0) : nullptr) return page;
-        }
-    }
+    for (const auto& clip : disc.clips)
+        for (const auto& ig : clip->igObjects)
+            if (tessel::CPage* page = tessel::FirstPage(*ig)) return page;
     return nullptr;
 }
 

@@ -1,0 +1,91 @@
+// The state, zoom and colour commands drive the page view.
+#include <QComboBox>
+#include <QTest>
+
+#include "app/colour_button.h"
+#include "app/main_frame.h"
+#include "app/tessel_app.h"
+#include "app_test_support.h"
+#include "render/page_composer.h"
+#include "ui/page_view.h"
+
+class CCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        apptest::ClearSettings();
+        app_ = std::make_unique<CTesselApp>();
+        app_->InitInstance();
+        frame_ = app_->MainFrame();
+        QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
+        QVERIFY(frame_->ShowFirstPage());
+        QVERIFY(frame_->PageView()->Page());
+    }
+    void cleanup() {
+        app_->ExitInstance();
+        app_.reset();
+    }
+
+    void StateCommandsRecompose() {
+        CTlPageView* view = frame_->PageView();
+        const QImage normal = view->FrameImage();
+        QCOMPARE(view->State(), 0);
+
+        frame_->Action(ECommand::Selected)->trigger();
+        QCOMPARE(view->State(), 1);
+        QVERIFY(frame_->Action(ECommand::Selected)->isChecked());
+        QVERIFY(!frame_->Action(ECommand::Normal)->isChecked());
+        const QImage selected = view->FrameImage();
+        QVERIFY(selected != normal);
+
+        frame_->Action(ECommand::Activated)->trigger();
+        QCOMPARE(view->State(), 2);
+        QVERIFY(frame_->Action(ECommand::Activated)->isChecked());
+        QVERIFY(view->FrameImage() != selected);
+
+        frame_->Action(ECommand::Normal)->trigger();
+        QCOMPARE(view->State(), 0);
+        QCOMPARE(view->FrameImage(), normal);
+    }
+
+    void ZoomBoxSetsTheZoom() {
+        CTlPageView* view = frame_->PageView();
+        QCOMPARE(view->FrameImage().size(), QSize(960, 540));
+        QComboBox* box = frame_->ZoomBox();
+        const struct {
+            int index;
+            QSize size;
+        } cases[] = {
+            {0, {1920, 1080}}, {1, {1440, 810}}, {3, {480, 270}}, {4, {240, 135}}, {2, {960, 540}}};
+        for (const auto& c : cases) {
+            box->setCurrentIndex(c.index);
+            emit box->activated(c.index);
+            QCOMPARE(view->ZoomIndex(), c.index);
+            QCOMPARE(view->Composer().Zoom(), tessel::kZoomFactors[c.index]);
+            QCOMPARE(view->FrameImage().size(), c.size);
+        }
+    }
+
+    void ColourButtonSetsTheBackground() {
+        CTlPageView* view = frame_->PageView();
+        frame_->ColourButton()->ChooseColour(0x000000FF);  // red
+        QCOMPARE(app_->BackgroundColour(), 0x000000FFu);
+        QCOMPARE(view->BackgroundColourValue(), 0x000000FFu);
+        // A corner of the frame, outside the safe areas and the buttons.
+        QCOMPARE(view->FrameImage().pixelColor(2, 2), QColor(255, 0, 0));
+    }
+
+    void StateBeforeOpenIsKept() {
+        frame_->SetState(2);
+        QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
+        QCOMPARE(frame_->PageView()->State(), 2);
+        QVERIFY(frame_->Action(ECommand::Activated)->isChecked());
+    }
+
+private:
+    std::unique_ptr<CTesselApp> app_;
+    CMainFrame* frame_ = nullptr;
+};
+
+TESSEL_APP_TEST_GROUP(CCommandsTest, "commands");
+#include "commands_test.moc"

@@ -1,0 +1,158 @@
+// The Open command: the folder dialog answered by the test, the scan, and
+// the window after a successful and after a failed open.
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/folder_dialog.h"
+#include "app/main_frame.h"
+#include "app/tessel_app.h"
+#include "app_test_support.h"
+#include "ui/explorer_tree.h"
+#include "ui/page_view.h"
+#include "ui/properties_wnd.h"
+
+namespace {
+
+int RootNodes(CMainFrame& frame) {
+    return frame.Explorer()->Tree()->topLevelItemCount();
+}
+
+}  // namespace
+
+class COpenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        apptest::ClearSettings();
+        app_ = std::make_unique<CTesselApp>();
+        app_->InitInstance();
+        frame_ = app_->MainFrame();
+        recorder_ = std::make_unique<apptest::CMessageRecorder>();
+    }
+    void cleanup() {
+        recorder_.reset();
+        app_->ExitInstance();
+        app_.reset();
+    }
+
+    // The dialog starts at the source folder; the test picks BDMV there.
+    void SampleThroughTheDialog() {
+        const QString sample = apptest::SampleBdmv();
+        app_->SetSourceFolder(QFileInfo(sample).absolutePath());
+        QString startFolder;
+        bool enabledOnBdmv = false;
+        apptest::CDialogAnswer answer([&](QFileDialog& dialog) {
+            auto& bdmv = static_cast<CDefinedFolderDialog&>(dialog);
+            startFolder = bdmv.directory().absolutePath();
+            bdmv.SelectEntry("BDMV");
+            enabledOnBdmv = bdmv.AcceptButtonEnabled();
+            bdmv.accept();
+        });
+        frame_->Action(ECommand::Open)->trigger();
+        QVERIFY(answer.Answered());
+        QCOMPARE(startFolder, QFileInfo(sample).absolutePath());
+        QVERIFY(enabledOnBdmv);
+
+        const auto messages = recorder_->Messages();
+        QVERIFY2(messages.empty(), messages.empty() ? "" : messages.front().c_str());
+        QVERIFY(!app_->Disc().clips.empty());
+        const QString expected = sample + "/";
+        QCOMPARE(app_->CurrentFolder(), expected);
+        QCOMPARE(app_->SourceFolder(), expected);
+        QCOMPARE(frame_->FolderEdit()->text(), expected);
+        QVERIFY(frame_->Action(ECommand::RipImage)->isEnabled());
+        QVERIFY(frame_->Action(ECommand::ImportImage)->isEnabled());
+        QCOMPARE(RootNodes(*frame_), 1);
+        QCOMPARE(frame_->Explorer()->Tree()->topLevelItem(0)->childCount(),
+                 int(app_->Disc().clips.size()));
+        QVERIFY(!frame_->PageView()->Page());
+        QVERIFY(frame_->isEnabled());
+    }
+
+    void CancelledDialogChangesNothing() {
+        app_->SetSourceFolder("/nowhere/");
+        apptest::CDialogAnswer answer([](QFileDialog& dialog) { dialog.reject(); });
+        frame_->OpenDisc();
+        QVERIFY(answer.Answered());
+        QCOMPARE(app_->SourceFolder(), QString("/nowhere/"));
+        QVERIFY(app_->CurrentFolder().isEmpty());
+        QVERIFY(frame_->FolderEdit()->text().isEmpty());
+        QVERIFY(recorder_->Messages().empty());
+    }
+
+    void BrowseButtonRunsTheOpenFlow() {
+        apptest::CDialogAnswer answer([](QFileDialog& dialog) {
+            static_cast<CDefinedFolderDialog&>(dialog).SetCurrentFolder(apptest::SampleBdmv());
+            static_cast<QDialog&>(dialog).accept();
+        });
+        frame_->FolderEdit()->BrowseAction()->trigger();
+        QVERIFY(answer.Answered());
+        QCOMPARE(frame_->FolderEdit()->text(), apptest::SampleBdmv() + "/");
+        QVERIFY(!app_->Disc().clips.empty());
+    }
+
+    // After a good open, a folder without playlists fails: the message comes
+    // from the scan, the folders and edit text stay, the panes are emptied.
+    void FailedOpenKeepsFolders() {
+        QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
+        frame_->ShowFirstPage();
+        QVERIFY(frame_->PageView()->Page());
+        const QString before = frame_->FolderEdit()->text();
+
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("BDMV"));
+        QVERIFY(frame_->OpenFolder(dir.filePath("BDMV")) != 0);
+        QVERIFY(!recorder_->Messages().empty());
+        QCOMPARE(app_->SourceFolder(), before);
+        QCOMPARE(app_->CurrentFolder(), before);
+        QCOMPARE(frame_->FolderEdit()->text(), before);
+        QVERIFY(app_->Disc().clips.empty());
+        QVERIFY(!frame_->Action(ECommand::RipImage)->isEnabled());
+        QVERIFY(!frame_->Action(ECommand::ImportImage)->isEnabled());
+        QCOMPARE(RootNodes(*frame_), 0);
+        QVERIFY(!frame_->PageView()->Page());
+        QVERIFY(!frame_->Properties()->Node());
+        QVERIFY(frame_->isEnabled());
+    }
+
+    void FailedFirstOpenWritesNoFolder() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("BDMV"));
+        QVERIFY(frame_->OpenFolder(dir.filePath("BDMV")) != 0);
+        QVERIFY(app_->SourceFolder().isEmpty());
+        QVERIFY(frame_->FolderEdit()->text().isEmpty());
+        app_->ExitInstance();
+        QSettings settings;
+        QCOMPARE(settings.value("General/SrcFolder").toString(), QString());
+    }
+
+    void SourceFolderSavedAfterOpen() {
+        QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
+        app_->ExitInstance();
+        QSettings settings;
+        QCOMPARE(settings.value("General/SrcFolder").toString(), apptest::SampleBdmv() + "/");
+    }
+
+    void ShowAllDisplaySetsRefillsTheTree() {
+        QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
+        frame_->Action(ECommand::ShowAllDisplaySets)->trigger();
+        QVERIFY(frame_->Explorer()->ShowAllDisplaySets());
+        QCOMPARE(RootNodes(*frame_), 1);
+        frame_->Action(ECommand::ShowAllDisplaySets)->trigger();
+        QVERIFY(!frame_->Explorer()->ShowAllDisplaySets());
+        QCOMPARE(RootNodes(*frame_), 1);
+    }
+
+private:
+    std::unique_ptr<CTesselApp> app_;
+    CMainFrame* frame_ = nullptr;
+    std::unique_ptr<apptest::CMessageRecorder> recorder_;
+};
+
+TESSEL_APP_TEST_GROUP(COpenTest, "open");
+#include "open_test.moc"
