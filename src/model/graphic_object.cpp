@@ -142,4 +142,11 @@ std::string ResolveFromArchive(const CArchive& ar, const std::string& stored) {
     return JoinPath(ar.folder, stored);
 }
 
+bool CGraphicObject::SavePicture(const std::string& folder) {
+    if (!HasPicture()) return false;
+    std::string error;
+    saveStatus = SavePng(JoinPath(folder, StrFormat("%04d.png", id + 1)), *bitmap, error) ? 0 : 1;
+    return saveStatus == 0;
+}
+
 }  // namespace tessel

@@ -34,6 +34,14 @@ public:
     // indexed. Empty when there is neither or the file does not load.
     Bitmap IndexedPicture() const;
 
+    // Whether the rip writes this object: it holds a decoded bitmap.
+    bool HasPicture() const { return bitmap && !bitmap->IsEmpty(); }
+    // Writes the bitmap as "%04d.png" of id + 1 into folder (with its
+    // separator), replacing a file of that name; the result stays in
+    // saveStatus. False without a bitmap (nothing written) or when the
+    // write failed.
+    bool SavePicture(const std::string& folder);
+
     std::string imageFile;
     std::unique_ptr<CErgbPalette> palette;
     std::shared_ptr<Bitmap> bitmap;
