@@ -1,12 +1,13 @@
 #include "platform/messages.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace tessel {
 
 namespace {
 CStderrMessageSink g_stderrSink;
-IMessageSink* g_sink = &g_stderrSink;
+std::atomic<IMessageSink*> g_sink{&g_stderrSink};
 }  // namespace
 
 void CStderrMessageSink::ShowMessage(const std::string& text) {
@@ -19,21 +20,19 @@ EAnswer CStderrMessageSink::Ask(const std::string& text) {
 }
 
 IMessageSink* SetMessageSink(IMessageSink* sink) {
-    IMessageSink* old = g_sink;
-    g_sink = sink ? sink : &g_stderrSink;
-    return old;
+    return g_sink.exchange(sink ? sink : &g_stderrSink);
 }
 
 IMessageSink& MessageSink() {
-    return *g_sink;
+    return *g_sink.load();
 }
 
 void ShowMessage(const std::string& text) {
-    g_sink->ShowMessage(text);
+    g_sink.load()->ShowMessage(text);
 }
 
 EAnswer AskYesNoCancel(const std::string& text) {
-    return g_sink->Ask(text);
+    return g_sink.load()->Ask(text);
 }
 
 }  // namespace tessel

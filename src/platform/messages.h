@@ -1,4 +1,11 @@
 // Messages the user must see, and questions, through the front end's sink.
+//
+// Threads: ShowMessage and AskYesNoCancel are called on the thread where the
+// failure or question arises, which for a scan or rip driven from a window
+// is that window's worker thread. A sink of a GUI marshals each call to its
+// user-interface thread and blocks until the box is closed (a blocking
+// queued call), so that the worker goes on only after the user has seen the
+// message or answered. SetMessageSink may be called from any thread.
 #pragma once
 
 #include <string>
@@ -10,9 +17,11 @@ enum class EAnswer { Yes, No, Cancel };
 class IMessageSink {
 public:
     virtual ~IMessageSink() = default;
-    // A modal message with an OK button.
+    // A modal message with an OK button; returns once it was closed. Called
+    // on the caller's thread (see above).
     virtual void ShowMessage(const std::string& text) = 0;
-    // A Yes/No/Cancel question.
+    // A Yes/No/Cancel question; returns the answer. Called on the caller's
+    // thread (see above).
     virtual EAnswer Ask(const std::string& text) = 0;
 };
 
@@ -24,6 +33,8 @@ public:
 };
 
 // Installs a sink (null restores the stderr sink); returns the previous one.
+// Safe from any thread; the sink must outlive its use (a call that already
+// took the old sink may still be running in it).
 IMessageSink* SetMessageSink(IMessageSink* sink);
 IMessageSink& MessageSink();
 

@@ -42,7 +42,7 @@ bool CProgressWnd::SetPos(int position) {
         title_ = StrFormat("%s [%d%%]", caption_.c_str(), percent_);
     }
     Update();
-    return cancelled_;
+    return cancelled_.load();
 }
 
 void CProgressWnd::SetText(const std::string& text) {
@@ -64,12 +64,12 @@ void CProgressWnd::HideBar() {
 }
 
 void CProgressWnd::Cancel() {
-    cancelled_ = true;
+    cancelled_.store(true);
 }
 
 void CProgressWnd::Update() {
     Redraw();
-    if (!cancelled_) Pump();
+    if (!cancelled_.load()) Pump();
 }
 
 std::string CProgressWnd::TimeLeftText() const {
@@ -99,7 +99,7 @@ std::string CProgressWnd::FormatTimeLeft(int64_t elapsedMs, int total, int done,
 
 bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report) {
     if (!wnd) return true;
-    if (wnd->cancelled_) return false;
+    if (wnd->cancelled_.load()) return false;
     switch (report.kind) {
         case SProgressReport::kPosition:
             if (report.position == 100) wnd->SleepMs(50);
@@ -117,7 +117,7 @@ bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report) {
         default:
             break;
     }
-    return !wnd->cancelled_;
+    return !wnd->cancelled_.load();
 }
 
 }  // namespace tessel

@@ -1,7 +1,17 @@
 // Progress reporting for long operations, with cancel. The front ends derive
 // from CProgressWnd to draw it and to pump their events.
+//
+// Threads: the operation that reports (a scan, a clip parse, a rip) may run on
+// a worker thread. ReportProgress, and through it SetPos/SetText/SetCaption
+// and the virtual Pump and Redraw, are called on the thread doing the work; a
+// front end whose window lives on another thread marshals what Redraw shows
+// to its own thread (a queued call) and must not touch its widgets from Pump.
+// Cancel may be called from any thread (the GUI thread, a signal flag polled
+// in Pump); the worker sees it at its next report. Everything else of the
+// window belongs to the thread doing the work.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -29,10 +39,11 @@ public:
     void SetText(const std::string& text);
     void SetCaption(const std::string& caption);
     void HideBar();
-    // Cancels once; the flag then stays set.
+    // Cancels once; the flag then stays set. Safe from any thread.
     void Cancel();
 
-    bool Cancelled() const { return cancelled_; }
+    // Safe from any thread.
+    bool Cancelled() const { return cancelled_.load(); }
     int Position() const { return position_; }
     int Percent() const { return percent_; }
     bool BarVisible() const { return barVisible_; }
@@ -44,9 +55,12 @@ public:
     static std::string FormatTimeLeft(int64_t elapsedMs, int total, int done, int percent);
 
 protected:
-    // Processes pending user-interface events; may call Cancel().
+    // Processes pending user-interface events; may call Cancel(). Called on
+    // the thread doing the work, after each change while not cancelled.
     virtual void Pump() {}
-    // Shows the current state (title, text, bar, estimate).
+    // Shows the current state (title, text, bar, estimate). Called on the
+    // thread doing the work; a window on another thread copies the state
+    // here and draws it on its own thread.
     virtual void Redraw() {}
     virtual int64_t NowMs() const;
     virtual void SleepMs(int ms);
@@ -61,7 +75,7 @@ private:
     std::string caption_;
     std::string text_;
     std::string title_;
-    bool cancelled_ = false;
+    std::atomic<bool> cancelled_{false};
     bool barVisible_ = true;
     int64_t startMs_ = 0;
 
@@ -69,7 +83,8 @@ private:
 };
 
 // Applies one report; true while the user has not cancelled. A null window
-// (no progress shown) never cancels.
+// (no progress shown) never cancels. Called on the thread doing the work; a
+// position of 100 waits 50 ms first, so that the full bar is seen.
 bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report);
 
 }  // namespace tessel

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/progress.h"
 
 namespace tessel {
@@ -73,6 +77,35 @@ TEST(Progress, CancelSticksAndTextIgnoresCase) {
     w.cancelOnPump = false;
     EXPECT_FALSE(ReportProgress(&w, Pos(20)));
     EXPECT_TRUE(ReportProgress(nullptr, Pos(20)));
+}
+
+// A window's thread cancels while a worker reports: the worker's next report
+// returns false, and the worker's window is pumped no more.
+TEST(Progress, CancelFromAnotherThreadStopsTheWorker) {
+    CFakeProgress w;
+    std::atomic<bool> reporting{false};
+    bool stopped = false;
+    int pumpsAtStop = 0;
+    std::thread worker([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (int i = 0; std::chrono::steady_clock::now() < deadline; ++i) {
+            if (!ReportProgress(&w, Pos(i % 100))) {
+                stopped = true;
+                break;
+            }
+            reporting = true;
+        }
+        pumpsAtStop = w.pumps;
+        // Reports after the cancel keep failing and do not pump.
+        if (ReportProgress(&w, Pos(1))) stopped = false;
+    });
+    while (!reporting) std::this_thread::yield();
+    w.Cancel();
+    worker.join();
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(w.Cancelled());
+    EXPECT_EQ(w.pumps, pumpsAtStop);
+    EXPECT_GT(pumpsAtStop, 0);
 }
 
 }  // namespace
