@@ -50,19 +50,18 @@ int Run(const std::string& folder, const std::string& out, bool yes) {
     if (!MakeFolderOrReport(out)) return kExitFailed;
     CRipQuestions questions(yes);
     IMessageSink* previous = SetMessageSink(&questions);
-    const bool ok = RipToFolder(disc, out);
+    bool ok, cancelled;
+    {
+        CTerminalProgress progress;
+        ok = RipToFolder(disc, out, &progress);
+        cancelled = progress.Cancelled();
+    }
     SetMessageSink(previous);
-    if (!ok) return kExitFailed;
-    std::string discFolder = out;
-    NormalizeFolder(discFolder);
-    discFolder += disc.name;
-    int images = 0;
-    for (const auto& clip : disc.clips)
-        for (const auto& ig : clip->igObjects)
-            for (const auto& epoch : *ig)
-                for (const auto& o : epoch->graphics.items) images += o->bitmap && !o->saveStatus;
+    if (!ok) return cancelled ? kExitCancelled : kExitFailed;
+    std::string discFolder = RipDiscFolder(disc, out);
+    if (!disc.name.empty()) discFolder.pop_back();  // shown without its separator
     Out("The images have been successfully extracted! ");
-    Out(StrFormat("%d image(s) in %s", images, discFolder.c_str()));
+    Out(StrFormat("%d image(s) in %s", CountRippedImages(disc), discFolder.c_str()));
     return kExitOk;
 }
 

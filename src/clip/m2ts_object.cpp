@@ -1,5 +1,7 @@
 #include "clip/m2ts_object.h"
 
+#include <algorithm>
+
 #include "database/clpi.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -102,13 +104,44 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
     return 0;
 }
 
-bool CTlM2tsObject::RipImages(std::string clipFolder) {
+int CTlM2tsObject::CountPictures() const {
+    int count = 0;
+    for (const auto& ig : igObjects)
+        for (const auto& epoch : *ig)
+            for (const auto& o : epoch->graphics.items) count += o->HasPicture();
+    return count;
+}
+
+bool CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress) {
+    int done = 0;
+    return RipImages(std::move(clipFolder), progress, done, CountPictures());
+}
+
+bool CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress, int& done,
+                              int total) {
     NormalizeFolder(clipFolder);
+    SProgressReport position;
+    position.kind = SProgressReport::kPosition;
     for (const auto& ig : igObjects) {
         const std::string igFolder = clipFolder + ig->name + kPathSeparator;
-        if (!MakeFolderOrReport(igFolder) || !SaveIgImages(*ig, igFolder)) return false;
+        if (!MakeFolderOrReport(igFolder)) return false;
+        for (const auto& epoch : *ig) {
+            const std::string epochFolder = igFolder + epoch->name + kPathSeparator;
+            if (!MakeFolderOrReport(epochFolder)) return false;
+            for (const auto& o : epoch->graphics.items) {
+                if (!o->HasPicture()) continue;
+                // A failed write stays in the object's status; the rip goes on.
+                o->SavePicture(epochFolder);
+                ++done;
+                position.position =
+                    total > 0
+                        ? static_cast<int>(std::min<int64_t>(100, done * int64_t{100} / total))
+                        : 100;
+                if (!ReportProgress(progress, position)) return false;
+            }
+        }
     }
-    return true;
+    return !(progress && progress->Cancelled());
 }
 
 }  // namespace tessel

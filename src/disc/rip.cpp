@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/progress.h"
 
 namespace tessel {
 
@@ -15,11 +16,16 @@ void PutLe(uint8_t* p, uint64_t v, int n) {
 
 }  // namespace
 
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder) {
+std::string RipDiscFolder(const CTlDisc& disc, const std::string& outputFolder) {
     std::string discFolder = outputFolder;
     NormalizeFolder(discFolder);
     discFolder += disc.name;
     NormalizeFolder(discFolder);
+    return discFolder;
+}
+
+bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress) {
+    const std::string discFolder = RipDiscFolder(disc, outputFolder);
     if (IsFolder(discFolder)) {
         if (AskYesNoCancel("The folder already exists, overwrite it? ") != EAnswer::Yes)
             return false;
@@ -27,9 +33,23 @@ bool RipToFolder(CTlDisc& disc, const std::string& outputFolder) {
         return false;
     }
     const int64_t start = static_cast<int64_t>(std::time(nullptr));
+    int total = 0;
+    for (const auto& clip : disc.clips) total += clip->CountPictures();
+    SProgressReport report;
+    report.kind = SProgressReport::kCaption;
+    report.caption = "Ripping images";
+    if (!ReportProgress(progress, report)) return false;
+    report.kind = SProgressReport::kPosition;
+    report.position = 0;
+    if (!ReportProgress(progress, report)) return false;
+    int done = 0;
     for (const auto& clip : disc.clips) {
+        report.kind = SProgressReport::kText;
+        report.text = clip->name;
+        if (!ReportProgress(progress, report)) return false;
         const std::string clipFolder = discFolder + clip->name + kPathSeparator;
-        if (!MakeFolderOrReport(clipFolder) || !clip->RipImages(clipFolder)) return false;
+        if (!MakeFolderOrReport(clipFolder) || !clip->RipImages(clipFolder, progress, done, total))
+            return false;
     }
     uint8_t marker[CTlDisc::kRipMarkerSize] = {};
     PutLe(marker + 4, static_cast<uint64_t>(start), 8);
@@ -38,6 +58,16 @@ bool RipToFolder(CTlDisc& disc, const std::string& outputFolder) {
     // A marker that cannot be written does not fail the rip.
     WriteWholeFile(discFolder + CTlDisc::kRipMarker, marker, sizeof marker, error);
     return true;
+}
+
+int CountRippedImages(const CTlDisc& disc) {
+    int images = 0;
+    for (const auto& clip : disc.clips)
+        for (const auto& ig : clip->igObjects)
+            for (const auto& epoch : *ig)
+                for (const auto& o : epoch->graphics.items)
+                    images += o->HasPicture() && o->saveStatus == 0;
+    return images;
 }
 
 }  // namespace tessel

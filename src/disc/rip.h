@@ -7,8 +7,23 @@
 
 namespace tessel {
 
-// Writes every clip's pictures below output/<disc name>/ and the marker file.
-// False after a message, or when the user declines to reuse the disc folder.
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder);
+class CProgressWnd;
+
+// The disc folder of a rip into outputFolder: outputFolder/<disc name>/, with
+// its trailing separator (a separator is added to outputFolder when missing).
+std::string RipDiscFolder(const CTlDisc& disc, const std::string& outputFolder);
+
+// Writes every clip's pictures below RipDiscFolder and then the marker file.
+// With progress, reports the caption "Ripping images", each clip's name as
+// text line, and after each picture the position as per cent of the disc's
+// pictures. False after a message, when the user declines to reuse the disc
+// folder, or (without a message, and without the marker) when the user
+// cancelled through progress: progress->Cancelled() tells a cancel from a
+// failure. Pictures written before a stop stay on disk.
+bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress = nullptr);
+
+// The pictures the last rip of the disc wrote: the objects with a bitmap
+// whose write succeeded.
+int CountRippedImages(const CTlDisc& disc);
 
 }  // namespace tessel

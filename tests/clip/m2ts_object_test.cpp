@@ -235,6 +235,57 @@ TEST(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
     EXPECT_TRUE(fs::exists(out / "5120/Epoch#1/keep.txt"));
 }
 
+// Records the position of every report; cancels once it reaches cancelAt.
+class CPositions : public CProgressWnd {
+public:
+    std::vector<int> positions;
+    int cancelAt = 1000;
+
+protected:
+    void Redraw() override { positions.push_back(Position()); }
+    void Pump() override {
+        if (Position() >= cancelAt) Cancel();
+    }
+    void SleepMs(int) override {}
+};
+
+TEST(ClipRip, ReportsEachPictureAndStopsSilentlyWhenCancelled) {
+    CTempDir dir;
+    SMenuOptions o = SmallMenu();
+    o.buttonsPerBog = 1;  // three pictures per PID
+    const std::string path =
+        Mux(dir.Str() + "/00001.m2ts", {{0x1400, 0x91, MenuBytes(o, dir.Str() + "/pics")},
+                                        {0x1401, 0x91, MenuBytes(o, dir.Str() + "/pics")}});
+    CTlM2tsObject clip;
+    clip.id = 1;
+    CMessageCapture messages;
+    ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
+    ASSERT_EQ(clip.CountPictures(), 6);
+    for (const char* folder : {"all", "half", "more"}) fs::create_directory(dir.Path() / folder);
+    {
+        CPositions progress;
+        ASSERT_TRUE(clip.RipImages(dir.Str() + "/all", &progress));
+        EXPECT_EQ(progress.positions, (std::vector<int>{16, 33, 50, 66, 83, 100}));
+    }
+    {
+        CPositions progress;
+        progress.cancelAt = 50;
+        EXPECT_FALSE(clip.RipImages(dir.Str() + "/half", &progress));
+        EXPECT_TRUE(progress.Cancelled());
+        EXPECT_EQ(PngNames(dir.Path() / "half/5120/Epoch#1").size(), 3u);
+        EXPECT_FALSE(fs::exists(dir.Path() / "half/5121"));
+    }
+    // Part of a larger rip: positions count on from the pictures done before.
+    {
+        CPositions progress;
+        int done = 6;
+        ASSERT_TRUE(clip.RipImages(dir.Str() + "/more", &progress, done, 12));
+        EXPECT_EQ(done, 12);
+        EXPECT_EQ(progress.positions, (std::vector<int>{58, 66, 75, 83, 91, 100}));
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
 TEST(ClipRip, FolderThatCannotBeMadeStopsWithItsMessage) {
     CTempDir dir;
     SMenuOptions o = SmallMenu();

@@ -226,6 +226,69 @@ TEST_F(GeneratedDisc, RipWritesTheTreeThePicturesAndTheMarker) {
     EXPECT_EQ(compared, 24 + 24);
 }
 
+// Positions, captions and texts as a rip reports them; cancels once the
+// position reaches cancelAt.
+class CRipProgress : public test::CRecordingProgress {
+public:
+    std::vector<int> positions;
+    int cancelAt = 1000;
+
+protected:
+    void Redraw() override {
+        CRecordingProgress::Redraw();
+        if (positions.empty() || positions.back() != Position()) positions.push_back(Position());
+    }
+    void Pump() override {
+        if (Position() >= cancelAt) Cancel();
+    }
+    void SleepMs(int) override {}
+};
+
+int PngCount(const fs::path& root) {
+    int n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        n += e.path().extension() == ".png";
+    return n;
+}
+
+TEST_F(GeneratedDisc, RipReportsEveryPictureOfTheDiscAndItsClips) {
+    ASSERT_EQ(result_, 0);
+    CTempDir out;
+    CMessageCapture messages;
+    CRipProgress progress;
+    ASSERT_TRUE(RipToFolder(*disc_, out.Str(), &progress));
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(progress.captions.back(), "Ripping images");
+    EXPECT_EQ(progress.texts, (std::vector<std::string>{"00001", "00003"}));
+    // 48 pictures: one position per picture over the whole disc, 100 at the end.
+    std::vector<int> expected = {0};
+    for (int k = 1; k <= 48; ++k) expected.push_back(k * 100 / 48);
+    EXPECT_EQ(progress.positions, expected);
+    EXPECT_EQ(CountRippedImages(*disc_), 48);
+    EXPECT_EQ(PngCount(out.Path()), 48);
+    EXPECT_EQ(RipDiscFolder(*disc_, out.Str()), out.Str() + "/Film/");
+    EXPECT_EQ(RipDiscFolder(*disc_, out.Str() + "/"), out.Str() + "/Film/");
+}
+
+TEST_F(GeneratedDisc, CancelledRipStopsSilentlyWithoutMarker) {
+    ASSERT_EQ(result_, 0);
+    CTempDir out;
+    CMessageCapture messages;
+    CRipProgress progress;
+    progress.cancelAt = 50;
+    EXPECT_FALSE(RipToFolder(*disc_, out.Str(), &progress));
+    EXPECT_TRUE(progress.Cancelled());
+    EXPECT_TRUE(messages.messages.empty());
+    // The picture that reached half way was the last one written.
+    EXPECT_EQ(PngCount(out.Path()), 24);
+    EXPECT_FALSE(fs::exists(out.Path() / "Film/tessel.rip"));
+    // A window cancelled before the rip stops it before the first picture.
+    CTempDir again;
+    EXPECT_FALSE(RipToFolder(*disc_, again.Str(), &progress));
+    EXPECT_EQ(PngCount(again.Path()), 0);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
 TEST_F(GeneratedDisc, OutputFolderWithAndWithoutSeparatorGiveOneTree) {
     ASSERT_EQ(result_, 0);
     CTempDir a, b;
