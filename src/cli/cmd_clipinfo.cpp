@@ -3,8 +3,6 @@
 
 #include "cli/command.h"
 #include "database/clpi.h"
-#include "platform/files.h"
-#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace tessel::cli {
@@ -74,22 +72,9 @@ void PrintText(const CClpiObject& clpi) {
 }
 
 int Run(const std::string& path, bool json) {
-    std::vector<uint8_t> data;
-    std::string error;
-    if (!ReadWholeFile(path, data, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
-        return kExitFailed;
-    }
-    CClpiObject clpi;
-    clpi.name = FileTitle(path);
-    if (clpi.ParseClpi(data) < 1) {
-        ShowMessage(StrFormat("%s: invalid file format. ", FileName(path).c_str()));
-        return kExitFailed;
-    }
-    const bool numbered = clpi.name.size() == 5 && AtoI(clpi.name) >= 0;
-    clpi.clipNumber = numbered ? AtoI(clpi.name) : -1;
-    clpi.BuildTrackList();
-    clpi.DeriveTiming();
+    const std::unique_ptr<CClpiObject> loaded = LoadClipInfo(path);
+    if (!loaded) return kExitFailed;
+    const CClpiObject& clpi = *loaded;
     if (json)
         Out(Json(clpi).dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
     else

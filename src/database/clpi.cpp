@@ -6,6 +6,8 @@
 
 #include "codec/ics.h"
 #include "platform/byte_io.h"
+#include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -478,6 +480,26 @@ const SClpiStream* CClpiObject::FindStream(uint8_t codingType) const {
     for (const auto& s : programInfo.streams)
         if (s.codingInfo.codingType == codingType) return &s;
     return nullptr;
+}
+
+std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path) {
+    std::vector<uint8_t> data;
+    std::string error;
+    if (!ReadWholeFile(path, data, error)) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+        return nullptr;
+    }
+    auto clpi = std::make_unique<CClpiObject>();
+    clpi->name = FileTitle(path);
+    if (clpi->ParseClpi(data) < 1) {
+        ShowMessage(StrFormat("%s: invalid file format. ", FileName(path).c_str()));
+        return nullptr;
+    }
+    const bool numbered = clpi->name.size() == 5 && AtoI(clpi->name) >= 0;
+    clpi->clipNumber = numbered ? AtoI(clpi->name) : -1;
+    clpi->BuildTrackList();
+    clpi->DeriveTiming();
+    return clpi;
 }
 
 }  // namespace tessel

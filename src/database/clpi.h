@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -158,5 +159,12 @@ public:
     SRipTracks tracks;
     SClipTiming timing;
 };
+
+// Reads and parses a clip information file, then builds its track list and
+// timing. The name is the file's title; the clip number is the title's when
+// it is five digits, else -1. Null after the failure has been shown:
+// "<path>: <system error text>" when the file cannot be read, "<file name>:
+// invalid file format. " when it does not parse.
+std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path);
 
 }  // namespace tessel

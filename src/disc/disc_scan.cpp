@@ -42,22 +42,14 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
     for (int n : clipNumbers) {
         std::string clpiPath, m2tsPath;
         if (!GetClpiPath(folder, n, clpiPath)) continue;
-        std::vector<uint8_t> bytes;
-        std::string error;
-        if (!ReadWholeFile(clpiPath, bytes, error)) {
-            ShowMessage(StrFormat("%s: %s", clpiPath.c_str(), error.c_str()));
-            return 2;
-        }
-        auto clpi = std::make_unique<CClpiObject>();
-        if (clpi->ParseClpi(bytes) < 1) {
-            ShowMessage(StrFormat("%s: invalid file format. ", FileName(clpiPath).c_str()));
-            return 2;
-        }
+        std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath);
+        if (!clpi) return 2;
         const uint8_t type = clpi->clipInfo.applicationType;
         if (type != 1 && type != 5) continue;
         if (!clpi->FindStream(0x91)) continue;
         GetM2tsPath(folder, n, m2tsPath);
         {
+            std::string error;
             CReadFile probe;
             if (!probe.Open(m2tsPath, error)) {
                 ShowMessage(StrFormat("File missing: %05d.m2ts ! ", n));
@@ -71,8 +63,6 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         if (result != 0) return result;
         clpi->streamPath = m2tsPath;
         clpi->clipNumber = n;
-        clpi->BuildTrackList();
-        clpi->DeriveTiming();
         clip->clipInfo = std::move(clpi);
         clip->parent = &disc;
         disc.clips.push_back(std::move(clip));

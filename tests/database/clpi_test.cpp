@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "database/clpi.h"
 #include "disc_builder.h"
+#include "platform/files.h"
+#include "support/test_support.h"
 
 namespace tessel {
 namespace {
@@ -173,6 +177,39 @@ TEST(Clpi, AddressesOutsideTheBufferAreInvalid) {
     }
     CClpiObject clpi;
     EXPECT_LT(clpi.ParseClpi({}), 1);
+}
+
+// The loader of a file: its name and number from the file title, tracks and
+// timing ready; each failure shown once, with the file.
+TEST(ClpiFile, LoadNamesTheClipAndShowsEachFailure) {
+    test::CTempDir dir;
+    SClipInfoSpec spec;
+    spec.streams = {kVideo, kAudio, kIg};
+    const auto good = BuildClipInfo(spec);
+    std::string error;
+    for (const char* name : {"00042.clpi", "menu.clpi", "bad.clpi"}) {
+        auto bytes = good;
+        if (std::string(name) == "bad.clpi") bytes.resize(10);
+        ASSERT_TRUE(WriteWholeFile(dir.Str() + "/" + name, bytes.data(), bytes.size(), error));
+    }
+    test::CMessageCapture messages;
+    const auto numbered = LoadClipInfo(dir.Str() + "/00042.clpi");
+    ASSERT_TRUE(numbered);
+    EXPECT_EQ(numbered->name, "00042");
+    EXPECT_EQ(numbered->clipNumber, 42);
+    EXPECT_EQ(numbered->tracks.GetSize(), 3);
+    EXPECT_EQ(numbered->timing.duration, 1800000);
+    const auto named = LoadClipInfo(dir.Str() + "/menu.clpi");
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->name, "menu");
+    EXPECT_EQ(named->clipNumber, -1);
+    EXPECT_TRUE(messages.messages.empty());
+
+    EXPECT_FALSE(LoadClipInfo(dir.Str() + "/bad.clpi"));
+    EXPECT_EQ(messages.Last(), "bad.clpi: invalid file format. ");
+    EXPECT_FALSE(LoadClipInfo(dir.Str() + "/00001.clpi"));
+    EXPECT_EQ(messages.Last(), dir.Str() + "/00001.clpi: " + SystemErrorText(ENOENT));
+    EXPECT_EQ(messages.messages.size(), 2u);
 }
 
 }  // namespace
