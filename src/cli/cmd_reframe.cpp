@@ -1,10 +1,5 @@
 // `tessel reframe <in> <out> [--recompose] [--bare]`: reads a graphics stream
 // and writes it back display set by display set through the segment writers.
-#include <algorithm>
-#include <memory>
-#include <utility>
-#include <vector>
-
 #include "cli/command.h"
 #include "codec/display_set.h"
 #include "model/ic_data.h"
@@ -32,25 +27,12 @@ int Run(const std::string& in, const std::string& out, bool recompose, bool bare
         ++epochNumber;
         for (int i = 0; i < epoch->GetSize(); ++i) {
             CDsData& ds = *epoch->GetAt(i);
-            if (recompose && ds.icsList && !ds.icsList->IsEmpty()) {
-                const SVideoDescriptor video = ds.icsList->GetAt(0)->video;
-                std::vector<std::pair<uint32_t, uint32_t>> stamps;
-                for (const auto& ics : *ds.icsList) stamps.emplace_back(ics->pts, ics->dts);
-                std::unique_ptr<CIcData> composition = ReadComposition(ds);
-                if (!composition ||
-                    !BuildIcsList(*composition, ds, video.width, video.height, video.frameRate)) {
-                    ShowMessage(
-                        StrFormat("%s: Epoch#%d DisplaySet#%d: the interactive "
-                                  "composition does not parse",
-                                  in.c_str(), epochNumber, i + 1));
-                    return kExitFailed;
-                }
-                // The new fragments keep the time stamps of the old ones.
-                for (int k = 0; k < ds.icsList->GetSize(); ++k) {
-                    const auto& st = stamps[std::min<size_t>(k, stamps.size() - 1)];
-                    ds.icsList->GetAt(k)->pts = st.first;
-                    ds.icsList->GetAt(k)->dts = st.second;
-                }
+            if (recompose && !RecomposeIcs(ds)) {
+                ShowMessage(
+                    StrFormat("%s: Epoch#%d DisplaySet#%d: the interactive "
+                              "composition does not parse",
+                              in.c_str(), epochNumber, i + 1));
+                return kExitFailed;
             }
             if (!WriteDsData(ds, sink, nullptr, bare, true)) {
                 ShowMessage(StrFormat("%s: Epoch#%d DisplaySet#%d: a segment cannot be written",

@@ -1,6 +1,8 @@
 #include "model/ic_data.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "codec/display_set.h"
 #include "codec/ics.h"
@@ -122,6 +124,23 @@ bool BuildIcsList(CIcData& composition, CDsData& container, int videoWidth, int 
         list.push_back(std::move(ics));
     }
     container.ReplaceIcsList(std::move(list));
+    return true;
+}
+
+bool RecomposeIcs(CDsData& container) {
+    if (!container.icsList || container.icsList->IsEmpty()) return true;
+    const SVideoDescriptor video = container.icsList->GetAt(0)->video;
+    std::vector<std::pair<uint32_t, uint32_t>> stamps;
+    for (const auto& ics : *container.icsList) stamps.emplace_back(ics->pts, ics->dts);
+    std::unique_ptr<CIcData> composition = ReadComposition(container);
+    if (!composition ||
+        !BuildIcsList(*composition, container, video.width, video.height, video.frameRate))
+        return false;
+    for (int k = 0; k < container.icsList->GetSize(); ++k) {
+        const auto& st = stamps[std::min<size_t>(static_cast<size_t>(k), stamps.size() - 1)];
+        container.icsList->GetAt(k)->pts = st.first;
+        container.icsList->GetAt(k)->dts = st.second;
+    }
     return true;
 }
 

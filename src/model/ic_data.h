@@ -56,4 +56,11 @@ std::unique_ptr<CIcData> ReadComposition(const CDsData& container);
 bool BuildIcsList(CIcData& composition, CDsData& container, int videoWidth, int videoHeight,
                   int frameRate);
 
+// Rebuilds the container's ICS list from its own parsed composition, with
+// the video descriptor of its first ICS; the new fragments keep the time
+// stamps of the old ones in order (fragments beyond the old count take the
+// last old stamps). True, and nothing done, without ICS; false (list
+// unchanged) when the composition does not parse or writes no body.
+bool RecomposeIcs(CDsData& container);
+
 }  // namespace tessel
