@@ -99,14 +99,31 @@ int DecodeLine(std::span<const uint8_t> coded, uint8_t* row, int width) {
     return static_cast<int>(p - coded.data());
 }
 
-bool DecodeObject(std::span<const uint8_t> data, SIndexedImage& image) {
-    if (data.size() < kObjectHeadSize) return false;
+bool ReadObjectHead(std::span<const uint8_t> data, SObjectHead& head, const char** why) {
+    auto refuse = [&](const char* text) {
+        if (why) *why = text;
+        return false;
+    };
+    if (data.size() < kObjectHeadSize) return refuse("the object data has no head");
     CByteReader r(data);
-    const uint32_t length = r.U24();
-    if (data.size() != static_cast<size_t>(length) + 3) return false;
-    const int width = r.U16();
-    const int height = r.U16();
-    if (static_cast<int64_t>(width) * height > kMaxObjectPixels) return false;
+    head.length = r.U24();
+    head.width = r.U16();
+    head.height = r.U16();
+    if (data.size() != static_cast<size_t>(head.length) + 3)
+        return refuse("the object data length disagrees with its fragments");
+    if (static_cast<int64_t>(head.width) * head.height > kMaxObjectPixels)
+        return refuse("the object is larger than 8192 x 8192 pixels");
+    const int64_t coded = static_cast<int64_t>(data.size()) - kObjectHeadSize;
+    if (coded < kMinCodedBytesPerLine * head.height)
+        return refuse("the object data is too short for its lines");
+    return true;
+}
+
+bool DecodeObject(std::span<const uint8_t> data, SIndexedImage& image) {
+    SObjectHead head;
+    if (!ReadObjectHead(data, head)) return false;
+    const int width = head.width;
+    const int height = head.height;
     image.width = width;
     image.height = height;
     image.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFF);

@@ -52,8 +52,24 @@ std::vector<uint8_t> JoinObjectData(const COdsArray* list, uint16_t objectId);
 // decoder allocate gigabytes.
 constexpr int64_t kMaxObjectPixels = int64_t{8192} * 8192;
 
-// Decodes joined object data; false when the size disagrees with its head or
-// the object exceeds kMaxObjectPixels.
+// Fewest coded bytes a line can take: a line is closed by its two-byte end
+// of line code (0x00 0x00), and a line that codes pixels only grows.
+constexpr int64_t kMinCodedBytesPerLine = 2;
+
+// The head of joined object data.
+struct SObjectHead {
+    uint32_t length = 0;  // bytes after the length field
+    int width = 0;
+    int height = 0;
+};
+
+// Reads the head of joined object data and checks that the data can carry
+// the object it declares: exactly length + 3 bytes, at most kMaxObjectPixels
+// pixels, and coded lines of at least kMinCodedBytesPerLine bytes for each
+// of its rows. False (nothing allocated) otherwise, with why when given.
+bool ReadObjectHead(std::span<const uint8_t> data, SObjectHead& head, const char** why = nullptr);
+
+// Decodes joined object data; false when ReadObjectHead refuses it.
 bool DecodeObject(std::span<const uint8_t> data, SIndexedImage& image);
 
 // Codes one row; out must hold at least 2 * width + 2 bytes. Returns the

@@ -61,8 +61,7 @@ void CPds::Serialize(CArchive& ar) {
         Clear();
         uint32_t n = 0;
         ar.Io(n);
-        // Each entry takes 5 archive bytes; ReadBytes throws on overrun, so a
-        // huge count cannot make us reserve memory the archive cannot back.
+        ar.CheckCount(n, 5, "palette entry");
         for (uint32_t i = 0; i < n; ++i) {
             uint8_t b[5];
             ar.ReadBytes(b, sizeof b);
@@ -82,6 +81,7 @@ void CPdsFolder::Serialize(CArchive& ar) {
         RemoveAll();
         uint32_t n = 0;
         ar.Io(n);
+        ar.CheckCount(n, 4 + 1 + 1 + 4, "palette");
         for (uint32_t i = 0; i < n; ++i) {
             auto p = std::make_unique<CPds>();
             p->Serialize(ar);

@@ -38,6 +38,7 @@ void CNavCmds::Serialize(CArchive& ar) {
     ar.Io(n);
     if (ar.IsLoading()) {
         if (n < 0) throw CArchiveError("negative command count");
+        ar.CheckCount(static_cast<uint64_t>(n), 4 + sizeof(CNavCmd::bytes), "command");
         records.clear();
         for (int32_t i = 0; i < n; ++i) {
             uint32_t zero = 0;

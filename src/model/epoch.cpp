@@ -164,7 +164,12 @@ CDisplaySet* AddDisplaySet(CEpoch& epoch) {
     return p;
 }
 
-void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode) {
+int64_t ObjectBufferBytes(const CDsData& container) {
+    return container.pcs ? kPgObjectBufferBytes : kIgObjectBufferBytes;
+}
+
+void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode,
+                     SStreamError* dropped, int64_t* streamBudget) {
     ds.Clear();
     std::unique_ptr<CIcData> composition = ReadComposition(container);
     if (composition) {
@@ -200,9 +205,38 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
         PaletteFromPds(*pds, *pal);
     }
     if (!container.odsList) return;
+    // Pixels the epoch's objects hold already; each object is checked
+    // against the buffer before anything is allocated for it.
+    const int64_t buffer = ObjectBufferBytes(container);
+    int64_t held = 0;
+    for (const CGraphicObject* o : epoch->graphics.List())
+        if (o->bitmap) held += int64_t{o->bitmap->Width()} * o->bitmap->Height();
+    auto drop = [&](const COds& ods, const std::string& why) {
+        if (!dropped || dropped->offset >= 0) return;
+        SetStreamError(dropped, ods.sourcePosition,
+                       StrFormat("graphic object %d left out: %s", ods.objectId, why.c_str()));
+    };
     for (const auto& ods : container.odsList->items) {
         if (!ods->lastInSequence) continue;
         const int32_t objectId = ods->objectId;
+        const std::vector<uint8_t> data = JoinObjectData(container.odsList.get(), ods->objectId);
+        SObjectHead head;
+        const char* why = "";
+        if (data.empty() || !ReadObjectHead(data, head, &why)) {
+            drop(*ods, why);
+            continue;
+        }
+        const int64_t pixels = int64_t{head.width} * head.height;
+        if (held + pixels > buffer) {
+            drop(*ods, StrFormat("the epoch's decoded objects would exceed the %lld MiB "
+                                 "object buffer",
+                                 static_cast<long long>(buffer >> 20)));
+            continue;
+        }
+        if (streamBudget && pixels > *streamBudget) {
+            drop(*ods, "the stream's decoded objects would exceed what its size allows");
+            continue;
+        }
         // The first page of the epoch's display sets that uses the object
         // names the palette to decode it with.
         int paletteId = 0xFF;
@@ -230,10 +264,11 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
                 }
         }
         SIndexedImage image;
-        const std::vector<uint8_t> data = JoinObjectData(container.odsList.get(), ods->objectId);
-        if (data.empty() || !DecodeObject(data, image)) continue;
+        if (!DecodeObject(data, image)) continue;
         Bitmap bitmap = BitmapFromObject(image, pds);
         if (bitmap.IsEmpty()) continue;
+        held += pixels;
+        if (streamBudget) *streamBudget -= pixels;
         CGraphicObject* go = epoch->graphics.AddNewObject();
         go->id = objectId;
         go->width = image.width;

@@ -57,9 +57,34 @@ int32_t FrameNumberOf(uint64_t ticks, int frameRateCode);
 // A new display set appended to the epoch, named DisplaySet#n.
 CDisplaySet* AddDisplaySet(CEpoch& epoch);
 
+// Decoded object buffer of the graphics decoder model of BD-ROM players:
+// 16 MiB for interactive graphics, 4 MiB for presentation graphics (BD-ROM
+// Audio Visual Basic Specifications, graphics decoder model; the Object
+// Buffer of the decoder in the format owners' patents, e.g. US 7,913,169).
+// A disc may never hold more decoded objects at once, so the decoded
+// pixels (one byte each) of an epoch's graphic objects stay within it.
+constexpr int64_t kIgObjectBufferBytes = int64_t{16} << 20;
+constexpr int64_t kPgObjectBufferBytes = int64_t{4} << 20;
+
+// The buffer of a display set's stream kind: a PCS makes it presentation
+// graphics.
+int64_t ObjectBufferBytes(const CDsData& container);
+
+// Decoded pixels a stream may make the model hold beyond one object buffer,
+// per byte of its segments. A full-width row coded as one run gives about
+// 400 pixels per coded byte (1920 pixels in 5 bytes); only rows of bare line
+// ends go beyond it, so real menus stay well below this.
+constexpr int64_t kObjectPixelsPerStreamByte = 512;
+
 // Fills the display set (pages, settings, state, frame number) and its
-// epoch's palettes and graphic objects from one display set as read.
-void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode);
+// epoch's palettes and graphic objects from one display set as read. An
+// object that does not decode, whose pixels would take the epoch's objects
+// beyond the object buffer, or (when given) beyond streamBudget pixels, is
+// left out (not allocated); streamBudget loses the pixels of each object
+// kept. The first object left out is described in dropped (offset of its
+// ODS) when given; dropped->offset stays as it was when none is.
+void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode,
+                     SStreamError* dropped = nullptr, int64_t* streamBudget = nullptr);
 
 // Writes every display set of the epoch. Warnings and errors go to log.
 bool WriteEpoch(CEpoch& epoch, const SVideoDescriptor& video, IByteSink& stream, IByteSink* index,

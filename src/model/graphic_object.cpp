@@ -99,6 +99,7 @@ void CGoFolder::Serialize(CArchive& ar) {
     if (ar.IsLoading()) {
         Clear();
         if (n < 0) throw CArchiveError("negative object count");
+        ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "graphic object");
         for (int32_t i = 0; i < n; ++i) {
             auto o = std::make_unique<CGraphicObject>();
             o->Serialize(ar);
@@ -111,6 +112,7 @@ void CGoFolder::Serialize(CArchive& ar) {
     ar.Io(m);
     if (ar.IsLoading()) {
         if (m < 0) throw CArchiveError("negative folder count");
+        ar.CheckCount(static_cast<uint64_t>(m), kMinArchivedObject, "folder");
         for (int32_t i = 0; i < m; ++i) {
             auto f = std::make_unique<CGoFolder>();
             f->Serialize(ar);

@@ -68,6 +68,7 @@ void CIgObject::Serialize(CArchive& ar) {
         return;
     }
     if (n < 0) throw CArchiveError("negative epoch count");
+    ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "epoch");
     Clear();
     for (int32_t i = 0; i < n; ++i) {
         auto e = std::make_unique<CEpoch>();
@@ -84,15 +85,21 @@ CEpoch* CIgObject::AddNewEpoch() {
     return Append(std::move(e));
 }
 
-int CIgObject::BuildFromStream(const CGsData& data) {
+int CIgObject::BuildFromStream(const CGsData& data, SStreamError* dropped) {
     video = data.video;
     Clear();
     nextEpoch = 0;
+    int64_t segmentBytes = 0;
+    for (const auto& record : data.epochs)
+        for (const auto& ds : record->items)
+            for (const CSegmentBase* s : ds->StreamOrder())
+                segmentBytes += kSegmentHeaderSize + s->segmentLength;
+    int64_t budget = kIgObjectBufferBytes + kObjectPixelsPerStreamByte * segmentBytes;
     for (const auto& record : data.epochs) {
         CEpoch* epoch = AddNewEpoch();
         epoch->Clear();
         for (const auto& ds : record->items)
-            BuildDisplaySet(*AddDisplaySet(*epoch), *ds, video.frameRate);
+            BuildDisplaySet(*AddDisplaySet(*epoch), *ds, video.frameRate, dropped, &budget);
         epoch->ResolveRefs();
     }
     return GetSize();
@@ -126,7 +133,11 @@ bool CIgObject::LoadStream(const std::string& path, bool bare) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
         return false;
     }
-    BuildFromStream(data);
+    SStreamError dropped;
+    BuildFromStream(data, &dropped);
+    if (dropped.offset >= 0)
+        ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), dropped.text.c_str(),
+                              static_cast<long long>(dropped.offset)));
     return true;
 }
 

@@ -32,12 +32,18 @@ public:
     // Epoch#n with id = next epoch number, which then grows by one.
     CEpoch* AddNewEpoch();
     // Rebuilds the epochs from a stream as read; returns the epoch count.
-    int BuildFromStream(const CGsData& data);
+    // The decoded objects of each epoch stay within its object buffer, and
+    // those of the whole stream within kIgObjectBufferBytes plus
+    // kObjectPixelsPerStreamByte per byte of its segments; the first graphic
+    // object left out (see BuildDisplaySet) is described in dropped when
+    // given.
+    int BuildFromStream(const CGsData& data, SStreamError* dropped = nullptr);
     // Moves every epoch of other here; other ends empty.
     void TakeEpochs(CIgObject& other);
 
     // Reads a stream file (marked form, or bare when asked) and builds the
-    // tree; a file or stream error is shown as a message.
+    // tree; a file or stream error is shown as a message, and so is a
+    // graphic object left out (the tree is built without it).
     bool LoadStream(const std::string& path, bool bare = false);
     // Writes the stream file and, when asked, its ".mui" companion. On
     // failure neither file is left behind and the message has been shown

@@ -24,6 +24,8 @@ public:
 
     // Archive form: name then id; containers add their children.
     virtual void Serialize(CArchive& ar);
+    // Fewest archive bytes a node takes: a one-byte name length and the id.
+    static constexpr size_t kMinArchivedObject = 1 + 4;
     // Containers delete all their children.
     virtual void Clear() {}
     // Copies the node; classes of the tree forward to their most-derived copy.
@@ -146,6 +148,7 @@ public:
             int32_t n = 0;
             ar.Io(n);
             if (n < 0) throw CArchiveError("negative element count");
+            ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "element");
             for (int32_t i = 0; i < n; ++i) {
                 auto c = std::make_unique<T>();
                 c->Serialize(ar);

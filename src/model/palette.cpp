@@ -22,6 +22,7 @@ void CErgbPalette::Serialize(CArchive& ar) {
     ar.Io(n);
     if (ar.IsLoading()) {
         if (n < 0 || n > 65536) throw CArchiveError("bad palette entry count");
+        ar.CheckCount(static_cast<uint64_t>(n), 5, "palette entry");
         records.assign(static_cast<size_t>(n), ERGBQUAD{});
     }
     for (ERGBQUAD& q : records) {

@@ -16,6 +16,13 @@ uint64_t CArchive::ReadInt(size_t n) {
     return v;
 }
 
+void CArchive::CheckCount(uint64_t count, size_t bytesEach, const char* what) const {
+    if (storing_) return;
+    if (bytesEach == 0) bytesEach = 1;
+    if (count > Remaining() / bytesEach)
+        throw CArchiveError(std::string("archive ") + what + " count exceeds the bytes left");
+}
+
 void CArchive::WriteBytes(const void* data, size_t n) {
     auto p = static_cast<const uint8_t*>(data);
     out_.insert(out_.end(), p, p + n);

@@ -27,6 +27,11 @@ public:
     const std::vector<uint8_t>& Buffer() const { return out_; }
     size_t Pos() const { return pos_; }
     bool AtEnd() const { return pos_ >= in_.size(); }
+    size_t Remaining() const { return pos_ < in_.size() ? in_.size() - pos_ : 0; }
+    // Loading: throws unless count items of at least bytesEach archive
+    // bytes each fit in what is left, so that a damaged count never makes
+    // the reader allocate for items the archive cannot hold.
+    void CheckCount(uint64_t count, size_t bytesEach, const char* what) const;
 
     void WriteInt(uint64_t v, size_t n);
     uint64_t ReadInt(size_t n);

@@ -17,6 +17,17 @@ namespace {
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
+// Most pixels one byte of an image file can stand for: deflate expands at
+// most 1032 times and a 1-bit palette PNG packs 8 pixels in a byte; GIF's
+// LZW, JPEG and the run-length codes stb reads expand less. A file that
+// declares more pixels than its size can carry is refused before anything is
+// allocated for them.
+constexpr int64_t kMaxPixelsPerFileByte = 8 * 1032;
+
+bool PixelsFitFile(int64_t width, int64_t height, size_t fileSize) {
+    return width * height <= kMaxPixelsPerFileByte * static_cast<int64_t>(fileSize);
+}
+
 // libpng reports errors by longjmp back into the function that set it up.
 // Everything that function owns lives in a heap state created before setjmp,
 // so no automatic object changes between setjmp and the jump.
@@ -72,6 +83,8 @@ bool DecodePng(std::span<const uint8_t> data, Bitmap& image, std::string& error)
     const int depth = png_get_bit_depth(png, info);
     const int colourType = png_get_color_type(png, info);
     if (int64_t{width} * height > Bitmap::kMaxPixels) png_error(png, "the image is too large");
+    if (!PixelsFitFile(width, height, data.size()))
+        png_error(png, "the file is too short for the image size");
 
     EPixelFormat format = EPixelFormat::Rgb24;
     SPalette palette;
@@ -215,6 +228,10 @@ bool DecodeOther(std::span<const uint8_t> data, Bitmap& image, std::string& erro
     if (w <= 0 || h <= 0 || w > Bitmap::kMaxSide || h > Bitmap::kMaxSide ||
         int64_t{w} * h > Bitmap::kMaxPixels) {
         error = "the image is too large";
+        return false;
+    }
+    if (!PixelsFitFile(w, h, data.size())) {
+        error = "the file is too short for the image size";
         return false;
     }
     const bool alpha = comp == 2 || comp == 4;

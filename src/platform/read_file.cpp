@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/files.h"
@@ -37,14 +39,31 @@ bool CReadFile::Open(const std::string& path, std::string& error) {
     return true;
 }
 
+void CReadFile::OpenMemory(std::span<const uint8_t> data, std::string name) {
+    Close();
+    inMemory_ = true;
+    memory_ = data;
+    error_ = 0;
+    path_ = std::move(name);
+}
+
 void CReadFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    inMemory_ = false;
+    memory_ = {};
     position_ = 0;
 }
 
 size_t CReadFile::Read(void* buffer, size_t size) {
     error_ = 0;
+    if (inMemory_) {
+        const size_t at = static_cast<size_t>(position_);
+        const size_t n = at < memory_.size() ? std::min(size, memory_.size() - at) : 0;
+        if (n) std::memcpy(buffer, memory_.data() + at, n);
+        position_ += static_cast<int64_t>(n);
+        return n;
+    }
     if (fd_ < 0) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
@@ -63,6 +82,10 @@ size_t CReadFile::Read(void* buffer, size_t size) {
 }
 
 bool CReadFile::Seek(int64_t position) {
+    if (inMemory_ && position >= 0) {
+        position_ = position;
+        return true;
+    }
     if (fd_ < 0 || position < 0) return false;
     if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) return false;
     position_ = position;
@@ -70,6 +93,7 @@ bool CReadFile::Seek(int64_t position) {
 }
 
 int64_t CReadFile::Length() const {
+    if (inMemory_) return static_cast<int64_t>(memory_.size());
     if (fd_ < 0) return -1;
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return -1;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace tessel {
@@ -16,8 +17,11 @@ public:
 
     // Opens the file; on failure returns false and sets error to the system's text.
     bool Open(const std::string& path, std::string& error);
+    // Serves the reads from memory that the caller keeps alive while the
+    // file is open (no file system involved); Path() gives name.
+    void OpenMemory(std::span<const uint8_t> data, std::string name);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ >= 0 || inMemory_; }
 
     // Reads up to size bytes, fewer only at the end of the file or on an error
     // (Failed() then tells which). Returns the count read.
@@ -33,6 +37,8 @@ public:
 
 private:
     int fd_ = -1;
+    bool inMemory_ = false;
+    std::span<const uint8_t> memory_;
     int64_t position_ = 0;
     int error_ = 0;
     std::string path_;

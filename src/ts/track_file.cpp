@@ -1,5 +1,6 @@
 #include "ts/track_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -44,9 +45,7 @@ void CDiskFile::Close() {
 }
 
 STrackFile::STrackFile(std::unique_ptr<COutputFile> out, size_t cap)
-    : buffer(std::make_unique_for_overwrite<uint8_t[]>(cap)),
-      capacity(cap),
-      output(std::move(out)) {}
+    : capacity(cap), output(std::move(out)) {}
 
 STrackFile::~STrackFile() {
     buffer.reset();
@@ -77,6 +76,16 @@ void STrackFile::Append(std::initializer_list<std::span<const uint8_t>> parts) {
     if (size > capacity) {  // larger than the whole buffer: straight through
         for (auto p : parts) WriteOut(p.data(), p.size());
         return;
+    }
+    if (used + size > allocated) {
+        // The buffer grows with what the track holds, so a clip of a few
+        // packets never costs a whole buffer per track.
+        const size_t want =
+            std::min(capacity, std::max({used + size, 2 * allocated, kFirstAllocation}));
+        auto grown = std::make_unique_for_overwrite<uint8_t[]>(want);
+        if (used) std::memcpy(grown.get(), buffer.get(), used);
+        buffer = std::move(grown);
+        allocated = want;
     }
     for (auto p : parts) {
         if (!p.empty()) std::memcpy(buffer.get() + used, p.data(), p.size());

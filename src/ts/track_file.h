@@ -82,10 +82,15 @@ struct STrackFile {
     // A write to the output failed at some point.
     bool WriteFailed() const { return writeFailed; }
 
+    // The buffer's first size; it then doubles up to capacity as the track
+    // fills it.
+    static constexpr size_t kFirstAllocation = 65536;
+
     uint32_t pesCount = 0;
     uint32_t firstPts = 0;
     std::unique_ptr<uint8_t[]> buffer;
     size_t capacity = 0;
+    size_t allocated = 0;
     size_t used = 0;
     std::unique_ptr<COutputFile> output;
 
