@@ -1,0 +1,46 @@
+// Page composition over fuzzed menus: every page of the tree built from a
+// marked-form stream composed in each state, drawn as the view shows it, hit
+// tested and clicked, as `tessel render` and the page view do.
+#include "codec/display_set.h"
+#include "fuzz_support.h"
+#include "model/ig_object.h"
+#include "model/page.h"
+#include "render/page_composer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace tessel;
+    fuzz::Quiet();
+    CMemorySource source({data, size});
+    CGsData gs;
+    if (!gs.Read(source, false) || fuzz::DeclaredPixels(gs.epochs) > fuzz::kModelPixelCap) return 0;
+    CIgObject ig;
+    ig.BuildFromStream(gs);
+    int pages = 0;
+    for (CPage* page : PagesById(ig)) {
+        if (++pages > 4) break;
+        CPageComposer composer;
+        composer.SetZoomIndex(4);
+        composer.SetPage(page);
+        for (int state = 0; state < 3; ++state) {
+            composer.SetState(state);
+            composer.SetFirstObject(state != 1);
+            composer.Recompose();
+            const Bitmap view = composer.ViewPicture(state == 0);
+            (void)view;
+        }
+        const int w = composer.ScaledWidth(), h = composer.ScaledHeight();
+        const int points[][2] = {{w / 2, h / 2}, {w / 3, h / 4}, {0, 0}, {w - 1, h - 1}};
+        EClickKind kind = EClickKind::Plain;
+        for (const auto& p : points) {
+            const SButtonHit hit = composer.HitTest(p[0], p[1]);
+            composer.Click(hit, kind);
+            kind = kind == EClickKind::Plain ? EClickKind::Shift : EClickKind::Ctrl;
+        }
+        for (const auto& bog : *page)
+            for (const auto& button : *bog) {
+                composer.SelectFromTree(*button);
+                break;
+            }
+    }
+    return 0;
+}
