@@ -123,7 +123,6 @@ void Generated(const fs::path& scratch) {
         o.videoWidth = seed == 3 ? 720 : 1920;
         o.videoHeight = seed == 3 ? 480 : 1080;
         o.epochs = 1 + seed / 2;
-        o.background = false;
         CIgObject ig;
         std::string error;
         Bytes marked;
@@ -156,7 +155,6 @@ void Generated(const fs::path& scratch) {
         clip.menu.buttonsPerBog = 2;
         clip.menu.buttonWidth = 16;
         clip.menu.buttonHeight = 8;
-        clip.menu.background = false;
         clip.menu.seed = c;
         disc.clips.push_back(clip);
     }
