@@ -2,8 +2,10 @@
 # Installs the Debian packages the build needs (as root), or names them.
 set -eu
 pkgs="cmake ninja-build g++ make pkg-config libpng-dev libgtest-dev libgmock-dev \
-libbenchmark-dev libcli11-dev nlohmann-json3-dev libstb-dev"
-if [ "${TESSEL_GUI:-OFF}" = "ON" ]; then pkgs="$pkgs qt6-base-dev"; fi
+libbenchmark-dev libcli11-dev nlohmann-json3-dev libstb-dev libudfread-dev libgraphviz-dev graphviz \
+genisoimage udftools"
+# The desktop application (Qt 6 Widgets; its tests run offscreen, no display).
+if [ "${TESSEL_GUI:-ON}" = "ON" ]; then pkgs="$pkgs qt6-base-dev"; fi
 missing=""
 for p in $pkgs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

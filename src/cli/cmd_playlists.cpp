@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "database/bdmv_layout.h"
+#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
@@ -19,7 +20,11 @@ std::string ClipList(const std::vector<int>& clips) {
 }
 
 int Run(const std::string& folderArg, bool json) {
-    std::string folder = folderArg;
+    std::string folder, error;
+    if (!ResolveDiscFolder(folderArg, folder, error)) {
+        ShowMessage(error);
+        return kExitFailed;
+    }
     NormalizeFolder(folder);
     if (!IsFolder(folder)) {
         ShowMessage(StrFormat("%s: %s", folderArg.c_str(),

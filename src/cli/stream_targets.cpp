@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/terminal_progress.h"
+#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
@@ -26,7 +27,7 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
         ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
         return false;
     }
-    if (!IsFolder(o.input)) {
+    if (!IsFolder(o.input) && !IsDiscImageName(o.input)) {
         if (o.clip >= 0) {
             ShowMessage(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
             return false;

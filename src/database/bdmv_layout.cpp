@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
@@ -50,7 +51,13 @@ std::string GetDiscName(const std::string& folder) {
 std::string DiscNameOfFolder(const std::string& folder) {
     std::error_code ec;
     const std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
-    return GetDiscName(ec ? folder : absolute);
+    std::string name = GetDiscName(ec ? folder : absolute);
+    // The BDMV folder of a disc image: the disc is named after the image.
+    std::string path = ec ? folder : absolute, inner;
+    while (!path.empty() && path.back() == kPathSeparator) path.pop_back();
+    const std::string parent = std::filesystem::path(path).parent_path().string();
+    if (FindDiscImage(parent, inner) && inner == "/") name = FileTitle(parent);
+    return name;
 }
 
 bool CBDDisc::ReadPlaylists(const std::string& folderIn) {

@@ -4,6 +4,7 @@
 
 #include "database/bdmv_layout.h"
 #include "database/clpi.h"
+#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/progress.h"
@@ -27,7 +28,12 @@ void Report(CProgressWnd* progress, int kind, int position, const std::string& t
 
 int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress) {
     disc.Clear();
-    std::string folder = folderArg;
+    // A disc image or the disc's root folder stands for its BDMV folder.
+    std::string folder, error;
+    if (!ResolveDiscFolder(folderArg, folder, error)) {
+        ShowMessage(error);
+        return 2;
+    }
     NormalizeFolder(folder);
     std::vector<int> clipNumbers;
     {
@@ -49,7 +55,6 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         if (!clpi->FindStream(0x91)) continue;
         GetM2tsPath(folder, n, m2tsPath);
         {
-            std::string error;
             CReadFile probe;
             if (!probe.Open(m2tsPath, error)) {
                 ShowMessage(StrFormat("File missing: %05d.m2ts ! ", n));

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/disc_image.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
@@ -30,6 +31,18 @@ std::string SystemErrorText(int error) {
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
     data.clear();
+    std::string inner;
+    if (auto image = FindDiscImage(path, inner)) {
+        if (image->IsFolder(inner)) {
+            error = SystemErrorText(EISDIR);
+            return false;
+        }
+        if (!image->ReadFile(inner, data)) {
+            error = SystemErrorText(image->IsFile(inner) ? EIO : ENOENT);
+            return false;
+        }
+        return true;
+    }
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         error = SystemErrorText(EISDIR);
@@ -73,11 +86,16 @@ bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, s
 }
 
 bool PathExists(const std::string& path) {
+    std::string inner;
+    if (auto image = FindDiscImage(path, inner))
+        return image->IsFolder(inner) || image->IsFile(inner);
     std::error_code ec;
     return !path.empty() && fs::exists(path, ec);
 }
 
 bool IsFolder(const std::string& path) {
+    std::string inner;
+    if (auto image = FindDiscImage(path, inner)) return image->IsFolder(inner);
     std::error_code ec;
     return !path.empty() && fs::is_directory(path, ec);
 }
@@ -101,6 +119,8 @@ bool DeleteFile(const std::string& path) {
 }
 
 int64_t FileLength(const std::string& path) {
+    std::string inner;
+    if (auto image = FindDiscImage(path, inner)) return image->FileSize(inner);
     std::error_code ec;
     auto n = fs::file_size(path, ec);
     return ec ? -1 : static_cast<int64_t>(n);
@@ -121,6 +141,13 @@ std::string FileExtension(const std::string& path) {
 
 std::vector<SFolderEntry> ListFolder(const std::string& folder, const std::string& pattern) {
     std::vector<SFolderEntry> out;
+    std::string inner;
+    if (auto image = FindDiscImage(folder, inner)) {
+        for (const std::string& name : image->ListFiles(inner))
+            if (fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
+                out.push_back({JoinPath(folder, name), fs::path(name).stem().string(), name});
+        return out;
+    }
     std::error_code ec;
     fs::directory_iterator it(folder.empty() ? "." : folder, ec), end;
     if (ec) return out;

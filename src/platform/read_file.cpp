@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/disc_image.h"
 #include "platform/files.h"
 
 namespace tessel {
@@ -19,6 +20,8 @@ CReadFile::~CReadFile() {
 
 bool CReadFile::Open(const std::string& path, std::string& error) {
     Close();
+    std::string inner;
+    if (auto image = FindDiscImage(path, inner)) return OpenInImage(*image, inner, path, error);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = SystemErrorText(errno);
@@ -47,9 +50,40 @@ void CReadFile::OpenMemory(std::span<const uint8_t> data, std::string name) {
     path_ = std::move(name);
 }
 
+bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, const std::string& path,
+                            std::string& error) {
+    int64_t size = 0;
+    std::vector<SImageExtent> extents;
+    if (!image.FileExtents(inner, size, extents)) {
+        // Files without blocks of their own (data held in the file entry)
+        // are small: read them whole.
+        if (!image.ReadFile(inner, imageData_)) {
+            error = SystemErrorText(image.IsFolder(inner) ? EISDIR : ENOENT);
+            return false;
+        }
+        OpenMemory(imageData_, image.Path() + inner);
+        return true;
+    }
+    const int fd = ::open(image.Path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = SystemErrorText(errno);
+        return false;
+    }
+    fd_ = fd;
+    extents_ = std::move(extents);
+    imageLength_ = size;
+    position_ = 0;
+    error_ = 0;
+    path_ = image.Path() + inner;
+    (void)path;
+    return true;
+}
+
 void CReadFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    extents_.clear();
+    imageLength_ = -1;
     inMemory_ = false;
     memory_ = {};
     position_ = 0;
@@ -67,6 +101,31 @@ size_t CReadFile::Read(void* buffer, size_t size) {
     if (fd_ < 0) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
+    if (imageLength_ >= 0) {
+        // Inside a disc image: from each extent's place in the image file.
+        while (done < size && position_ < imageLength_) {
+            auto e =
+                std::upper_bound(extents_.begin(), extents_.end(), position_,
+                                 [](int64_t p, const SImageExtent& x) { return p < x.fileOffset; });
+            if (e == extents_.begin()) break;
+            --e;
+            const int64_t within = position_ - e->fileOffset;
+            if (within >= e->length) break;
+            const size_t want = static_cast<size_t>(
+                std::min<int64_t>(static_cast<int64_t>(size - done), e->length - within));
+            const ssize_t n =
+                ::pread(fd_, out + done, want, static_cast<off_t>(e->imageOffset + within));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                error_ = errno;
+                break;
+            }
+            if (n == 0) break;
+            done += static_cast<size_t>(n);
+            position_ += n;
+        }
+        return done;
+    }
     while (done < size) {
         const ssize_t n = ::read(fd_, out + done, size - done);
         if (n < 0) {
@@ -87,6 +146,10 @@ bool CReadFile::Seek(int64_t position) {
         return true;
     }
     if (fd_ < 0 || position < 0) return false;
+    if (imageLength_ >= 0) {
+        position_ = position;
+        return true;
+    }
     if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) return false;
     position_ = position;
     return true;
@@ -95,6 +158,7 @@ bool CReadFile::Seek(int64_t position) {
 int64_t CReadFile::Length() const {
     if (inMemory_) return static_cast<int64_t>(memory_.size());
     if (fd_ < 0) return -1;
+    if (imageLength_ >= 0) return imageLength_;
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return -1;
     return static_cast<int64_t>(st.st_size);

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "platform/disc_image.h"
 
 namespace tessel {
 
@@ -36,7 +39,15 @@ public:
     int Error() const { return error_; }
 
 private:
+    bool OpenInImage(CDiscImage& image, const std::string& inner, const std::string& path,
+                     std::string& error);
+
     int fd_ = -1;
+    // A file inside a disc image: its extents in the image file (fd_), its
+    // length; -1 for ordinary files.
+    std::vector<SImageExtent> extents_;
+    int64_t imageLength_ = -1;
+    std::vector<uint8_t> imageData_;
     bool inMemory_ = false;
     std::span<const uint8_t> memory_;
     int64_t position_ = 0;

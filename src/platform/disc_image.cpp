@@ -1,0 +1,208 @@
+#include "platform/disc_image.h"
+
+#include <udfread/udfread.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace tessel {
+
+namespace {
+
+constexpr int64_t kBlock = UDF_BLOCK_SIZE;
+
+struct SMounts {
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<CDiscImage>> byPath;
+};
+
+SMounts& Mounts() {
+    static SMounts mounts;
+    return mounts;
+}
+
+std::string Absolute(const std::string& path) {
+    std::error_code ec;
+    auto abs = std::filesystem::absolute(path, ec);
+    std::string s = ec ? path : abs.lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+std::string Inner(const std::string& inner) {
+    if (inner.empty() || inner[0] != '/') return "/" + inner;
+    return inner;
+}
+
+}  // namespace
+
+CDiscImage::~CDiscImage() {
+    if (udf_) udfread_close(udf_);
+}
+
+std::shared_ptr<CDiscImage> CDiscImage::Open(const std::string& path, std::string& error) {
+    std::shared_ptr<CDiscImage> image(new CDiscImage());
+    image->path_ = Absolute(path);
+    image->imageSize_ = FileLength(path);
+    if (image->imageSize_ < 0 || tessel::IsFolder(path)) {
+        error = path + ": " + SystemErrorText(tessel::IsFolder(path) ? EISDIR : ENOENT);
+        return nullptr;
+    }
+    image->udf_ = udfread_init();
+    if (!image->udf_ || udfread_open(image->udf_, path.c_str()) < 0) {
+        error =
+            path + ": not a readable UDF disc image (no UDF file system found, or it is damaged)";
+        return nullptr;
+    }
+    if (const char* id = udfread_get_volume_id(image->udf_)) image->volumeId_ = id;
+    return image;
+}
+
+bool CDiscImage::IsFolder(const std::string& inner) {
+    std::lock_guard lock(mutex_);
+    UDFDIR* dir = udfread_opendir(udf_, Inner(inner).c_str());
+    if (!dir) return false;
+    udfread_closedir(dir);
+    return true;
+}
+
+bool CDiscImage::IsFile(const std::string& inner) {
+    return FileSize(inner) >= 0;
+}
+
+int64_t CDiscImage::FileSize(const std::string& inner) {
+    std::lock_guard lock(mutex_);
+    UDFFILE* f = udfread_file_open(udf_, Inner(inner).c_str());
+    if (!f) return -1;
+    const int64_t size = udfread_file_size(f);
+    udfread_file_close(f);
+    return size;
+}
+
+std::vector<std::string> CDiscImage::ListFiles(const std::string& inner) {
+    std::vector<std::string> names;
+    std::lock_guard lock(mutex_);
+    UDFDIR* dir = udfread_opendir(udf_, Inner(inner).c_str());
+    if (!dir) return names;
+    udfread_dirent entry;
+    while (udfread_readdir(dir, &entry))
+        if (entry.d_type == UDF_DT_REG && entry.d_name) names.emplace_back(entry.d_name);
+    udfread_closedir(dir);
+    return names;
+}
+
+bool CDiscImage::FileExtents(const std::string& inner, int64_t& size,
+                             std::vector<SImageExtent>& extents) {
+    extents.clear();
+    std::lock_guard lock(mutex_);
+    UDFFILE* f = udfread_file_open(udf_, Inner(inner).c_str());
+    if (!f) return false;
+    size = udfread_file_size(f);
+    bool ok = size >= 0;
+    const int64_t blocks = (size + kBlock - 1) / kBlock;
+    for (int64_t b = 0; ok && b < blocks; ++b) {
+        const uint32_t lba = udfread_file_lba(f, static_cast<uint32_t>(b));
+        // Zero: no block (data held in the file entry, or a sparse block).
+        if (lba == 0 || (int64_t{lba} + 1) * kBlock > imageSize_) {
+            ok = false;
+            break;
+        }
+        const int64_t at = int64_t{lba} * kBlock;
+        const int64_t length = std::min(kBlock, size - b * kBlock);
+        if (!extents.empty() && extents.back().imageOffset + extents.back().length == at &&
+            extents.back().length % kBlock == 0)
+            extents.back().length += length;
+        else
+            extents.push_back({b * kBlock, at, length});
+    }
+    udfread_file_close(f);
+    if (!ok) extents.clear();
+    return ok;
+}
+
+bool CDiscImage::ReadFile(const std::string& inner, std::vector<uint8_t>& data) {
+    data.clear();
+    std::lock_guard lock(mutex_);
+    UDFFILE* f = udfread_file_open(udf_, Inner(inner).c_str());
+    if (!f) return false;
+    const int64_t size = udfread_file_size(f);
+    bool ok = size >= 0 && size <= imageSize_;
+    if (ok) {
+        data.resize(static_cast<size_t>(size));
+        size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = udfread_file_read(f, data.data() + done, data.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        ok = done == data.size();
+    }
+    udfread_file_close(f);
+    if (!ok) data.clear();
+    return ok;
+}
+
+bool MountDiscImage(const std::string& path, std::string& error) {
+    const std::string key = Absolute(path);
+    SMounts& m = Mounts();
+    {
+        std::lock_guard lock(m.mutex);
+        if (m.byPath.count(key)) return true;
+    }
+    std::shared_ptr<CDiscImage> image = CDiscImage::Open(path, error);
+    if (!image) return false;
+    std::lock_guard lock(m.mutex);
+    m.byPath.emplace(key, std::move(image));
+    return true;
+}
+
+std::shared_ptr<CDiscImage> FindDiscImage(const std::string& path, std::string& inner) {
+    SMounts& m = Mounts();
+    std::lock_guard lock(m.mutex);
+    if (m.byPath.empty()) return nullptr;
+    const std::string abs = Absolute(path);
+    for (const auto& [root, image] : m.byPath) {
+        if (abs == root) {
+            inner = "/";
+            return image;
+        }
+        if (abs.size() > root.size() && abs.compare(0, root.size(), root) == 0 &&
+            abs[root.size()] == '/') {
+            inner = abs.substr(root.size());
+            return image;
+        }
+    }
+    return nullptr;
+}
+
+bool IsDiscImageName(const std::string& path) {
+    const std::string e = ToLower(FileExtension(path));
+    return e == "iso" || e == "img" || e == "udf";
+}
+
+bool ResolveDiscFolder(const std::string& input, std::string& bdmvFolder, std::string& error) {
+    bdmvFolder = input;
+    std::string inner;
+    if (!IsFolder(input) && PathExists(input) && !FindDiscImage(input, inner)) {
+        if (!MountDiscImage(input, error)) return false;
+        bdmvFolder = JoinPath(input, "BDMV");
+        return true;
+    }
+    // The disc's root given instead of its BDMV folder.
+    if (IsFolder(input) && !EqualsNoCase(FileName(Absolute(input)), "BDMV")) {
+        for (const char* name : {"BDMV", "bdmv", "Bdmv"}) {
+            const std::string candidate = JoinPath(input, name);
+            if (IsFolder(candidate)) {
+                bdmvFolder = candidate;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace tessel
