@@ -5,38 +5,70 @@ JOBS       ?= $(shell nproc)
 CORPUS     ?= ../shared/corpus
 SAMPLE     ?= samples/demo/BDMV
 RIP_OUT    ?= $(BUILD)/rip
+SHOTS      ?= docs
+GUI_BIN     = $(BUILD)/tessel-gui
+# The desktop application's tests and pictures need no display.
+OFFSCREEN   = QT_QPA_PLATFORM=offscreen
 
-.PHONY: all setup build build-asan test test-fast run bench sample format clean fuzz
+.PHONY: all setup build build-asan test test-fast run screenshots bench sample format clean fuzz
 
 all: build
 
 setup:
 	@scripts/setup.sh
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_GUI=OFF
+# Both builds include the desktop application; a build folder configured
+# without it is configured again.
+configure = grep -qs '^TESSEL_GUI:BOOL=ON' $(1)/CMakeCache.txt || \
+	cmake -S . -B $(1) -G Ninja -DTESSEL_GUI=ON $(2)
+CONFIGURE      = $(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+CONFIGURE_ASAN = $(call configure,$(ASAN_BUILD),-DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON)
 
-$(ASAN_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSEL_GUI=OFF -DTESSEL_SANITIZE=ON
-
-build: setup $(BUILD)/CMakeCache.txt
+build: setup
+	@$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS)
 
-build-asan: setup $(ASAN_BUILD)/CMakeCache.txt
+build-asan: setup
+	@$(CONFIGURE_ASAN)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 test: build build-asan
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	cd $(BUILD) && $(OFFSCREEN) ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && $(OFFSCREEN) ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
 test-fast: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && $(OFFSCREEN) ctest --output-on-failure -j $(JOBS)
 
-run: build
+# Only the two programs it runs are built. The desktop application is shown
+# working without a display: it opens the sample disc offscreen and saves its
+# window as a picture.
+run: setup
+	@$(CONFIGURE)
+	cmake --build $(BUILD) -j $(JOBS) --target tessel tessel-gui
 	$(BUILD)/tessel scan $(SAMPLE)
 	$(BUILD)/tessel rip $(SAMPLE) $(RIP_OUT) --yes
 	@echo "PNG files: $$(find $(RIP_OUT) -name '*.png' | wc -l) under $(RIP_OUT)/"
+	@cfg=$$(mktemp -d) && XDG_CONFIG_HOME=$$cfg $(OFFSCREEN) $(GUI_BIN) $(SAMPLE) --show-page \
+		--grab $(BUILD)/tessel-gui.png 2>/dev/null; rc=$$?; rm -rf $$cfg; \
+		if [ $$rc = 0 ]; then echo "Desktop application checked offscreen: $(BUILD)/tessel-gui.png"; \
+		else echo "tessel-gui failed offscreen (exit $$rc)" >&2; exit 1; fi
+	@echo "Start the desktop application with: $(GUI_BIN) $(SAMPLE)"
+	@echo "  (it needs a display; without one: $(OFFSCREEN) $(GUI_BIN) $(SAMPLE) --grab window.png)"
+
+# Pictures of the desktop application for README.md: the main window on the
+# sample disc, and its first page in each button state. Each run starts from
+# fresh settings, so the pictures show the default layout.
+screenshots: setup
+	@$(CONFIGURE)
+	cmake --build $(BUILD) -j $(JOBS) --target tessel-gui
+	mkdir -p $(SHOTS)
+	@set -e; shot() { cfg=$$(mktemp -d); XDG_CONFIG_HOME=$$cfg $(OFFSCREEN) $(GUI_BIN) "$$@" \
+		2>/dev/null || { rm -rf $$cfg; exit 1; }; rm -rf $$cfg; }; \
+	shot $(SAMPLE) --grab $(SHOTS)/main-window.png; \
+	for s in normal selected activated; do \
+		shot $(SAMPLE) --show-page --state $$s --grab $(SHOTS)/page-$$s.png; \
+	done; echo "Pictures: $$(ls $(SHOTS)/*.png | tr '\n' ' ')"
 
 # Regenerates the bundled sample disc with the project's own generator.
 sample: build
