@@ -275,7 +275,7 @@ void CMainFrame::CreatePanes() {
     addDockWidget(Qt::LeftDockWidgetArea, explorerDock_);
     splitDockWidget(explorerDock_, propertiesDock_, Qt::Vertical);
     addDockWidget(Qt::BottomDockWidgetArea, commandDock_);
-    resizeDocks({explorerDock_}, {300}, Qt::Horizontal);
+    resizeDocks({explorerDock_}, {340}, Qt::Horizontal);
     resizeDocks({explorerDock_, propertiesDock_}, {380, 300}, Qt::Vertical);
     resizeDocks({commandDock_}, {140}, Qt::Vertical);
 }
