@@ -328,10 +328,14 @@ void CMainFrame::RipImage() {
     if (chosen.isEmpty()) return;
     const QString folder = WithTrailingSlash(chosen.front());
     app_.SetOutputFolder(folder);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ripped = tessel::RipToFolder(disc, CorePath(folder));
-    QApplication::restoreOverrideCursor();
-    if (ripped) tessel::ShowMessage(kRipDone);
+    // Wait cursor, progress window and the main window disabled while the
+    // pictures are written; a cancelled rip says nothing more.
+    const std::string corePath = CorePath(folder);
+    const int result = RunWithProgress(this, [&disc, corePath](tessel::CProgressWnd* progress) {
+        if (tessel::RipToFolder(disc, corePath, progress)) return 0;
+        return progress->Cancelled() ? 1 : 2;
+    });
+    if (result == 0) tessel::ShowMessage(kRipDone);
 }
 
 void CMainFrame::ImportNewImage() {

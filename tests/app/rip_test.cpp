@@ -76,6 +76,25 @@ private slots:
             QVERIFY(m != "The images have been successfully extracted! ");
     }
 
+    // A second rip into the same folder asks first; Yes rips again.
+    void SecondRipAsksBeforeReusingTheDiscFolder() {
+        QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
+        QTemporaryDir out;
+        for (int round = 0; round < 2; ++round) {
+            apptest::CDialogAnswer answer([&](QFileDialog& dialog) {
+                dialog.setDirectory(out.path());
+                static_cast<QDialog&>(dialog).accept();
+            });
+            frame_->RipImage();
+            QVERIFY(answer.Answered());
+        }
+        QCOMPARE(recorder_->Questions().size(), size_t(1));
+        const auto messages = recorder_->Messages();
+        QCOMPARE(messages.size(), size_t(2));
+        QCOMPARE(messages.back(), std::string("The images have been successfully extracted! "));
+        QVERIFY(frame_->isEnabled());
+    }
+
     void CancelledDialogChangesNothing() {
         QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
         app_->SetOutputFolder("/kept/");
