@@ -71,8 +71,12 @@ private slots:
         frame_->ColourButton()->ChooseColour(0x000000FF);  // red
         QCOMPARE(app_->BackgroundColour(), 0x000000FFu);
         QCOMPARE(view->BackgroundColourValue(), 0x000000FFu);
-        // A corner of the frame, outside the safe areas and the buttons.
+        // Without a page (the sample's pages cover the whole frame) the
+        // frame shows the colour.
+        view->SetPage(nullptr);
         QCOMPARE(view->FrameImage().pixelColor(2, 2), QColor(255, 0, 0));
+        frame_->ColourButton()->ChooseColour(0x00808000);
+        QCOMPARE(view->FrameImage().pixelColor(2, 2), QColor(0, 128, 128));
     }
 
     void StateBeforeOpenIsKept() {
