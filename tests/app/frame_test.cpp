@@ -182,6 +182,13 @@ private slots:
         QCOMPARE(frame_->statusBar()->currentMessage(), QString("Ready"));
     }
 
+    void TitleAndIcon() {
+        QCOMPARE(frame_->windowTitle(), QString("Tessel"));
+        QVERIFY(!frame_->windowIcon().isNull());
+        QCOMPARE(frame_->windowIcon().pixmap(64).toImage().pixelColor(32, 32),
+                 QColor(0xf5, 0xa6, 0x23));  // the focused tile in the middle
+    }
+
     void Panes() {
         QCOMPARE(frame_->ExplorerDock()->windowTitle(), QString("IG View"));
         QCOMPARE(frame_->PropertiesDock()->windowTitle(), QString("Properties"));
