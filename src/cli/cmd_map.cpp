@@ -80,12 +80,8 @@ int Run(const SMapOptions& o) {
     }
     SLoadedTargets loaded;
     int exitCode;
-    if (!LoadTargets(o.target, loaded, exitCode)) return exitCode;
-    const CDisplaySet* ds = FirstMenuDisplaySet(*loaded.targets.front().ig);
-    if (!ds) {
-        ShowMessage(StrFormat("%s: the stream has no page", o.target.input.c_str()));
-        return kExitFailed;
-    }
+    const CDisplaySet* ds = LoadMenu(o.target, loaded, exitCode);
+    if (!ds) return exitCode;
     const SMenuMap map = ExploreMenu(*ds, o.bound);
     if (map.boundReached)
         ShowMessage(StrFormat("%s: the map stops at the bound of %d states", o.target.input.c_str(),

@@ -131,12 +131,7 @@ int Run(const SRenderOptions& o) {
     }
     int written = 0;
     for (const SJob& job : jobs) {
-        std::error_code ec;
-        std::filesystem::create_directories(job.folder, ec);
-        if (ec) {
-            ShowMessage(StrFormat("Failed to create the folder:\r\n%s", job.folder.c_str()));
-            return kExitFailed;
-        }
+        if (!MakeFolderTreeOrReport(job.folder)) return kExitFailed;
         for (int s = 0; s < 3; ++s) {
             const Bitmap picture = Draw(composer, *job.page, s);
             const std::string path =

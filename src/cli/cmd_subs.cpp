@@ -77,12 +77,7 @@ int Run(const SSubsOptions& o) {
     BuildPgEvents(epochs, events);
     for (const std::string& note : events.notes) ShowMessage(o.input + ": " + note);
     std::string folder = o.output;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        ShowMessage(StrFormat("Failed to create the folder:\r\n%s", folder.c_str()));
-        return kExitFailed;
-    }
+    if (!MakeFolderTreeOrReport(folder)) return kExitFailed;
     NormalizeFolder(folder);
     const std::string stem = std::filesystem::path(o.input).stem().string();
     std::vector<std::string> names;

@@ -130,20 +130,11 @@ int Run(const SWalkOptions& o) {
     }
     SLoadedTargets loaded;
     int exitCode;
-    if (!LoadTargets(o.target, loaded, exitCode)) return exitCode;
-    const CDisplaySet* ds = FirstMenuDisplaySet(*loaded.targets.front().ig);
-    if (!ds) {
-        ShowMessage(StrFormat("%s: the stream has no page", o.target.input.c_str()));
-        return kExitFailed;
-    }
+    const CDisplaySet* ds = LoadMenu(o.target, loaded, exitCode);
+    if (!ds) return exitCode;
     std::string folder = o.renderFolder;
     if (!folder.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (ec) {
-            ShowMessage(StrFormat("Failed to create the folder:\r\n%s", folder.c_str()));
-            return kExitFailed;
-        }
+        if (!MakeFolderTreeOrReport(folder)) return kExitFailed;
         NormalizeFolder(folder);
     }
     CMenuPlayer player(*ds);

@@ -71,4 +71,14 @@ CDisplaySet* FirstMenuDisplaySet(const CIgObject& ig) {
     return nullptr;
 }
 
+const CDisplaySet* LoadMenu(const STargetRequest& request, SLoadedTargets& loaded, int& exitCode) {
+    if (!LoadTargets(request, loaded, exitCode)) return nullptr;
+    const CDisplaySet* ds = FirstMenuDisplaySet(*loaded.targets.front().ig);
+    if (!ds) {
+        ShowMessage(StrFormat("%s: the stream has no page", request.input.c_str()));
+        exitCode = kExitFailed;
+    }
+    return ds;
+}
+
 }  // namespace tessel::cli

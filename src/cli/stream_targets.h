@@ -41,5 +41,8 @@ bool ParsePid(const std::string& text, int& pid);
 // The display set of a stream whose composition a player starts with: the
 // first one that holds a page; null for none.
 CDisplaySet* FirstMenuDisplaySet(const CIgObject& ig);
+// The first stream's menu display set, after LoadTargets; null after the
+// reason has been shown (exitCode then holds the exit status).
+const CDisplaySet* LoadMenu(const STargetRequest& request, SLoadedTargets& loaded, int& exitCode);
 
 }  // namespace tessel::cli

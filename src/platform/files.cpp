@@ -114,6 +114,13 @@ bool MakeFolderOrReport(const std::string& folder) {
     return false;
 }
 
+bool MakeFolderTreeOrReport(const std::string& folder) {
+    std::error_code ec;
+    if (IsFolder(folder) || (fs::create_directories(folder, ec), IsFolder(folder))) return true;
+    ShowMessage(StrFormat("Failed to create the folder:\r\n%s", folder.c_str()));
+    return false;
+}
+
 bool DeleteFile(const std::string& path) {
     return std::remove(path.c_str()) == 0;
 }

@@ -27,6 +27,9 @@ bool CreateFolder(const std::string& path);
 // A folder that exists, or is made (one level); otherwise shows
 // "Failed to create the folder:\r\n<folder>" and returns false.
 bool MakeFolderOrReport(const std::string& folder);
+// A folder with every missing parent made; otherwise shows the same message
+// and returns false.
+bool MakeFolderTreeOrReport(const std::string& folder);
 bool DeleteFile(const std::string& path);
 // Size of a file, or -1.
 int64_t FileLength(const std::string& path);
