@@ -45,10 +45,13 @@ test-fast: build
 # window as a picture.
 run: setup
 	@$(CONFIGURE)
+	@mkdir -p $(BUILD)/render
 	cmake --build $(BUILD) -j $(JOBS) --target tessel tessel-gui
 	$(BUILD)/tessel scan $(SAMPLE)
 	$(BUILD)/tessel rip $(SAMPLE) $(RIP_OUT) --yes
 	@echo "PNG files: $$(find $(RIP_OUT) -name '*.png' | wc -l) under $(RIP_OUT)/"
+	$(BUILD)/tessel render $(SAMPLE) $(BUILD)/render/page.png --state selected --zoom 0.5 --safe-areas
+	@echo "First page of the sample disc, as a player shows it: $(BUILD)/render/page.png"
 	@cfg=$$(mktemp -d) && XDG_CONFIG_HOME=$$cfg $(OFFSCREEN) $(GUI_BIN) $(SAMPLE) --show-page \
 		--grab $(BUILD)/tessel-gui.png 2>/dev/null; rc=$$?; rm -rf $$cfg; \
 		if [ $$rc = 0 ]; then echo "Desktop application checked offscreen: $(BUILD)/tessel-gui.png"; \
@@ -61,14 +64,15 @@ run: setup
 # fresh settings, so the pictures show the default layout.
 screenshots: setup
 	@$(CONFIGURE)
-	cmake --build $(BUILD) -j $(JOBS) --target tessel-gui
+	cmake --build $(BUILD) -j $(JOBS) --target tessel tessel-gui
 	mkdir -p $(SHOTS)
 	@set -e; shot() { cfg=$$(mktemp -d); XDG_CONFIG_HOME=$$cfg $(OFFSCREEN) $(GUI_BIN) "$$@" \
 		2>/dev/null || { rm -rf $$cfg; exit 1; }; rm -rf $$cfg; }; \
 	shot $(SAMPLE) --grab $(SHOTS)/main-window.png; \
 	for s in normal selected activated; do \
 		shot $(SAMPLE) --show-page --state $$s --grab $(SHOTS)/page-$$s.png; \
-	done; echo "Pictures: $$(ls $(SHOTS)/*.png | tr '\n' ' ')"
+	done; $(BUILD)/tessel render $(SAMPLE) $(SHOTS)/render-page.png --state selected --zoom 0.5 \
+		--safe-areas >/dev/null; echo "Pictures: $$(ls $(SHOTS)/*.png | tr '\n' ' ')"
 
 # Regenerates the bundled sample disc with the project's own generator.
 sample: build
