@@ -9,7 +9,7 @@ using namespace tessel::authoring;
 int main(int argc, char** argv) {
     CLI::App app{"make_sample_disc: write a BDMV folder with generated IG menus"};
     std::string root;
-    bool demo = false;
+    bool demo = false, background = false;
     int clips = 2, pids = 1, epochs = 1, pages = 2, bogs = 2, buttons = 2;
     int width = 240, height = 64;
     uint64_t filler = 0;
@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     app.add_option("--buttons", buttons, "Buttons per group")->check(CLI::Range(1, 32));
     app.add_option("--width", width, "Button picture width")->check(CLI::Range(8, 1920));
     app.add_option("--height", height, "Button picture height")->check(CLI::Range(8, 1080));
+    app.add_flag("--background", background, "A full-frame picture behind every page");
     app.add_option("--filler-mib", filler, "Filler video PID of N MiB per clip");
     CLI11_PARSE(app, argc, argv);
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
             clip.menu.buttonsPerBog = buttons;
             clip.menu.buttonWidth = width;
             clip.menu.buttonHeight = height;
+            clip.menu.background = background;
             options.clips.push_back(clip);
         }
         options.fillerMiB = filler;

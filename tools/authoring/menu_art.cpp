@@ -102,7 +102,7 @@ void DrawText(SArgbImage& img, int x, int y, const std::string& text, uint32_t c
 }
 
 SArgbImage DrawButton(int width, int height, uint32_t baseColour, const std::string& label,
-                      EButtonLook look) {
+                      EButtonLook look, int flatSteps) {
     SArgbImage img{width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height, 0)};
     const double shade = look == EButtonLook::Normal     ? 0.55
                          : look == EButtonLook::Selected ? 1.0
@@ -117,8 +117,13 @@ SArgbImage DrawButton(int width, int height, uint32_t baseColour, const std::str
             const double d = radius - std::hypot(x + 0.5 - cx, y + 0.5 - cy);
             if (d <= 0) continue;
             // Quantised alpha steps keep the colour count small.
-            const int alpha = d >= edge ? 255 : static_cast<int>(d / edge * 4) * 64 + 32;
-            const double grad = 1.0 - 0.25 * y / std::max(1, height - 1);
+            const int alpha =
+                d >= edge || flatSteps > 0 ? 255 : static_cast<int>(d / edge * 4) * 64 + 32;
+            double t = static_cast<double>(y) / std::max(1, height - 1);
+            if (flatSteps > 0)
+                t = std::min(flatSteps - 1, static_cast<int>(t * flatSteps)) /
+                    static_cast<double>(std::max(1, flatSteps - 1));
+            const double grad = 1.0 - 0.25 * t;
             img.At(x, y) = Scale(baseColour, shade * grad, alpha);
         }
     int s = std::max(1, height / 14);
@@ -143,10 +148,50 @@ SArgbImage DrawBackground(int width, int height, uint32_t top, uint32_t bottom,
         const uint32_t c = Argb(255, mix(16), mix(8), mix(0));
         for (int x = 0; x < width; ++x) img.At(x, y) = c;
     }
-    int s = std::max(1, height / 16);
-    while (s > 1 && TextWidth(title, s) > width - 16) --s;
-    DrawText(img, (width - TextWidth(title, s)) / 2, height / 10, title, 0xFFFFFFFFu, s);
+    // The frame: a line inset by a fortieth of the height.
+    const int inset = std::max(1, height / 40), line = std::max(1, height / 270);
+    const uint32_t frame = 0xFFD8C890u;
+    for (int y = inset; y < height - inset; ++y)
+        for (int x = inset; x < width - inset; ++x)
+            if (y < inset + line || y >= height - inset - line || x < inset + line ||
+                x >= width - inset - line)
+                img.At(x, y) = frame;
+    int s = std::max(1, height / 72);
+    while (s > 1 && TextWidth(title, s) > width - 4 * inset) --s;
+    DrawText(img, (width - TextWidth(title, s)) / 2, height / 20, title, 0xFFFFFFFFu, s);
     return img;
+}
+
+SArgbImage Crop(const SArgbImage& img, int x, int y, int width, int height) {
+    SArgbImage out{width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height, 0)};
+    for (int r = 0; r < height; ++r)
+        for (int c = 0; c < width; ++c)
+            if (x + c >= 0 && y + r >= 0 && x + c < img.width && y + r < img.height)
+                out.At(c, r) = img.pixels[static_cast<size_t>(y + r) * img.width + x + c];
+    return out;
+}
+
+void Blend(SArgbImage& img, const SArgbImage& over, int x, int y) {
+    for (int r = 0; r < over.height; ++r)
+        for (int c = 0; c < over.width; ++c) {
+            const int px = x + c, py = y + r;
+            if (px < 0 || py < 0 || px >= img.width || py >= img.height) continue;
+            const uint32_t src = over.pixels[static_cast<size_t>(r) * over.width + c];
+            const int a = static_cast<int>(src >> 24);
+            if (a == 0) continue;
+            uint32_t& dst = img.At(px, py);
+            auto mix = [&](int sh) {
+                return (static_cast<int>((src >> sh) & 0xFF) * a +
+                        static_cast<int>((dst >> sh) & 0xFF) * (255 - a) + 127) /
+                       255;
+            };
+            const int da = static_cast<int>(dst >> 24);
+            dst = Argb(a + da * (255 - a) / 255, mix(16), mix(8), mix(0));
+        }
+}
+
+uint32_t Shade(uint32_t colour, double f) {
+    return Scale(colour, f, 255);
 }
 
 }  // namespace tessel::authoring

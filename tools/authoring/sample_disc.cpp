@@ -44,35 +44,101 @@ struct SPictureSet {
     std::vector<SArgbImage> pictures;
 };
 
-bool QuantiseTogether(const SPictureSet& set, int w, int h, std::vector<Bitmap>& out,
-                      std::string& error) {
-    const int n = static_cast<int>(set.pictures.size());
-    // Row 0 stays transparent: the shared transparent index comes from there.
-    Bitmap atlas(w, 1 + n * h, EPixelFormat::Argb32);
+// The pictures go side by side in rows of an atlas as wide as the widest one,
+// below a transparent first row (the shared transparent index comes from
+// there); the atlas is quantised and cut up again. The atlas itself comes
+// last in out: its palette, entry for entry, is the epoch's palette.
+bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::string& error) {
+    int width = 1;
+    for (const SArgbImage& p : set.pictures) width = std::max(width, p.width);
+    struct SPlace {
+        int x, y;
+    };
+    std::vector<SPlace> places;
+    int x = 0, y = 1, shelf = 0;
+    for (const SArgbImage& p : set.pictures) {
+        if (x + p.width > width) x = 0, y += shelf, shelf = 0;
+        places.push_back({x, y});
+        x += p.width;
+        shelf = std::max(shelf, p.height);
+    }
+    Bitmap atlas(width, y + shelf, EPixelFormat::Argb32);
     if (atlas.IsEmpty()) {
         error = "pictures too large";
         return false;
     }
-    for (int i = 0; i < n; ++i)
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                atlas.SetPixel(
-                    x, 1 + i * h + y,
-                    set.pictures[static_cast<size_t>(i)].pixels[static_cast<size_t>(y) * w + x]);
+    for (size_t i = 0; i < set.pictures.size(); ++i) {
+        const SArgbImage& p = set.pictures[i];
+        for (int r = 0; r < p.height; ++r)
+            for (int c = 0; c < p.width; ++c)
+                atlas.SetPixel(places[i].x + c, places[i].y + r,
+                               p.pixels[static_cast<size_t>(r) * p.width + c]);
+    }
     const Bitmap indexed = ToIndexed(atlas);
     if (indexed.IsEmpty()) {
         error = "the pictures could not be quantised";
         return false;
     }
     out.clear();
-    for (int i = 0; i < n; ++i) {
-        Bitmap pic(w, h, EPixelFormat::Indexed8);
-        for (int y = 0; y < h; ++y) std::copy_n(indexed.Row(1 + i * h + y), w, pic.Row(y));
+    for (size_t i = 0; i < set.pictures.size(); ++i) {
+        const SArgbImage& p = set.pictures[i];
+        Bitmap pic(p.width, p.height, EPixelFormat::Indexed8);
+        for (int r = 0; r < p.height; ++r)
+            std::copy_n(indexed.Row(places[i].y + r) + places[i].x, p.width, pic.Row(r));
         pic.SetPalette(indexed.Palette());
         out.push_back(std::move(pic));
     }
-    // The atlas palette, entry for entry, is the epoch's palette.
     out.push_back(indexed);
+    return true;
+}
+
+const char* const kTitles[] = {"Main Menu", "Scene Selection", "Audio Setup",
+                               "Subtitles", "Bonus Features",  "Setup"};
+
+struct SRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The layout of a page: column k of buttons at x = 120 + k (width + 40), the
+// rounded button j at y = 240 + j (height + 24). With a background each
+// button's picture is its cell, the row pitch tall and the column wide, and
+// the rest of the frame is cut into tiles: the band above the columns, the
+// band below them, and the margins and gaps beside them.
+struct SLayout {
+    int pitch = 0;      // row pitch
+    int cellInset = 0;  // rounded button's offset within its cell
+    int top = 0;        // first cell row
+    std::vector<SRect> tiles;
+};
+
+int ButtonX(const SMenuOptions& o, int k) {
+    return std::min(o.videoWidth - o.buttonWidth, 120 + k * (o.buttonWidth + 40));
+}
+
+bool Layout(const SMenuOptions& o, SLayout& layout, std::string& error) {
+    const int w = o.buttonWidth, h = o.buttonHeight;
+    layout.pitch = h + 24;
+    layout.cellInset = 12;
+    layout.top = 240 - layout.cellInset;
+    layout.tiles.clear();
+    if (!o.background) return true;
+    const int frameW = o.videoWidth, frameH = o.videoHeight;
+    const int bottom = layout.top + o.buttonsPerBog * layout.pitch;
+    const int right = 120 + o.bogsPerPage * (w + 40) - 40;
+    if (bottom > frameH || right > frameW) {
+        error = "the buttons do not fit the frame with a background";
+        return false;
+    }
+    auto add = [&](int x, int y, int x2, int y2) {
+        if (x2 > x && y2 > y) layout.tiles.push_back({x, y, x2 - x, y2 - y});
+    };
+    add(0, 0, frameW, layout.top);
+    add(0, bottom, frameW, frameH);
+    for (int k = 0; k <= o.bogsPerPage; ++k) {
+        const int x = k == 0 ? 0 : 120 + k * (w + 40) - 40;
+        const int x2 = k == o.bogsPerPage ? frameW : 120 + k * (w + 40);
+        add(x, layout.top, x2, bottom);
+    }
     return true;
 }
 
@@ -88,6 +154,8 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
         error = "menu options out of range";
         return false;
     }
+    SLayout layout;
+    if (!Layout(o, layout, error)) return false;
     if (!CreateFolder(imageFolder)) {
         error = "cannot create " + imageFolder;
         return false;
@@ -95,6 +163,15 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
     for (int e = 0; e < o.epochs; ++e) {
         CEpoch* epoch = ig.AddNewEpoch();
         SPictureSet set;
+        std::vector<SArgbImage> backgrounds;
+        if (o.background)
+            for (int p = 0; p < o.pages; ++p) {
+                const uint32_t colour = kColours[(p + o.seed + 5) % 8];
+                backgrounds.push_back(DrawBackground(o.videoWidth, o.videoHeight,
+                                                     Shade(colour, 0.5), Shade(colour, 0.12),
+                                                     kTitles[(p + o.seed + e) % 6]));
+            }
+        // The buttons' pictures first, then the background tiles page by page.
         for (int p = 0; p < o.pages; ++p)
             for (int k = 0; k < o.bogsPerPage; ++k)
                 for (int j = 0; j < o.buttonsPerBog; ++j) {
@@ -102,11 +179,26 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
                     const std::string label = kLabels[n % 10];
                     const uint32_t colour = kColours[(k + o.seed + p) % 8];
                     for (EButtonLook look :
-                         {EButtonLook::Normal, EButtonLook::Selected, EButtonLook::Activated})
-                        set.pictures.push_back(DrawButton(w, h, colour, label, look));
+                         {EButtonLook::Normal, EButtonLook::Selected, EButtonLook::Activated}) {
+                        // Over a background: flat steps, for a palette of
+                        // exact colours without dithering.
+                        SArgbImage button =
+                            DrawButton(w, h, colour, label, look, o.background ? 4 : 0);
+                        if (o.background) {
+                            SArgbImage cell =
+                                Crop(backgrounds[static_cast<size_t>(p)], ButtonX(o, k),
+                                     layout.top + j * layout.pitch, w, layout.pitch);
+                            Blend(cell, button, 0, layout.cellInset);
+                            button = std::move(cell);
+                        }
+                        set.pictures.push_back(std::move(button));
+                    }
                 }
+        for (const SArgbImage& background : backgrounds)
+            for (const SRect& t : layout.tiles)
+                set.pictures.push_back(Crop(background, t.x, t.y, t.width, t.height));
         std::vector<Bitmap> pictures;
-        if (!QuantiseTogether(set, w, h, pictures, error)) return false;
+        if (!QuantiseTogether(set, pictures, error)) return false;
         CErgbPalette* palette = epoch->palettes.AddPalette();
         palette->id = 0;
         PaletteFromImage(pictures.back(), 0.0, *palette);
@@ -129,6 +221,7 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
         ds->streamModel = 0;  // multiplexed with the movie
         ds->frameNumber = e * 240;
         size_t next = 0;
+        size_t nextTile = static_cast<size_t>(o.pages * o.bogsPerPage * o.buttonsPerBog * 3);
         for (int p = 0; p < o.pages; ++p) {
             CPage* page = ds->AddNewPage();
             page->id = p;
@@ -141,8 +234,10 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
                     CBdButton* b = bog->AddNewButton();
                     b->id = k * o.buttonsPerBog + j;
                     b->name = NumberedName("Button", b->id + 1);
-                    b->x = static_cast<uint16_t>(std::min(o.videoWidth - w, 120 + k * (w + 40)));
-                    b->y = static_cast<uint16_t>(std::min(o.videoHeight - h, 240 + j * (h + 24)));
+                    b->x = static_cast<uint16_t>(ButtonX(o, k));
+                    b->y = static_cast<uint16_t>(
+                        o.background ? layout.top + j * layout.pitch
+                                     : std::min(o.videoHeight - h, 240 + j * (h + 24)));
                     b->numericSelectValue = static_cast<uint16_t>(b->id + 1);
                     for (int s = 0; s < 3; ++s) {
                         b->states[s].start.Set(objects[next]);
@@ -165,6 +260,24 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
                     b->neighbors.right.Set(grid[std::min(o.bogsPerPage - 1, k + 1)][j]);
                 }
             page->defaultSelected.Set(grid[0][0]);
+            // The background tiles: one group each, after the menu's groups,
+            // with ids above the menu buttons'. Nothing leads to them and they
+            // lead nowhere; their one picture shows in every state.
+            int32_t tileId = o.bogsPerPage * o.buttonsPerBog;
+            for (const SRect& t : layout.tiles) {
+                CBog* bog = page->AddNewBog();
+                CBdButton* b = bog->AddNewButton();
+                b->id = tileId++;
+                b->name = NumberedName("Background", b->id + 1);
+                b->x = static_cast<uint16_t>(t.x);
+                b->y = static_cast<uint16_t>(t.y);
+                b->states[CBdButton::kNormal].start.Set(objects[nextTile]);
+                b->states[CBdButton::kNormal].end.Set(objects[nextTile]);
+                for (auto& state : b->states) state.soundId = 0xFF;
+                for (auto* n : b->neighbors.refs()) n->Set(b);
+                bog->defaultValid.Set(b);
+                ++nextTile;
+            }
         }
     }
     return true;
@@ -345,6 +458,7 @@ SDiscOptions DemoDiscOptions() {
     movie.menu.buttonsPerBog = 2;
     movie.menu.buttonWidth = 200;
     movie.menu.buttonHeight = 56;
+    movie.menu.background = true;
     SClipSpec popup;
     popup.number = 2;
     popup.applicationType = 5;
@@ -355,6 +469,7 @@ SDiscOptions DemoDiscOptions() {
     popup.menu.buttonsPerBog = 1;
     popup.menu.buttonWidth = 180;
     popup.menu.buttonHeight = 48;
+    popup.menu.background = true;
     SClipSpec subtitles;
     subtitles.number = 3;
     subtitles.applicationType = 1;

@@ -24,6 +24,11 @@ struct SMenuOptions {
     uint16_t videoHeight = 1080;
     uint8_t frameRate = 1;  // 23.976
     int seed = 0;           // varies colours and labels between menus
+    // A full-frame picture behind every page: each button's pictures become its
+    // cell of the picture (the column wide, the row pitch tall) with the button
+    // in the middle, and the rest of the frame is tiled into groups of one
+    // button that cannot be selected, after the menu's groups.
+    bool background = false;
 };
 
 // A menu authored into an IG object; its image files go to imageFolder.
