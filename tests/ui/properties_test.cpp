@@ -296,8 +296,9 @@ void PropertiesTest::buttonRows() {
                 }
     QVERIFY(checked >= 3 * 4 + 2 * 2 * 3);
 
-    // Movie menu: 200 x 56 pictures, group k at x = 120 + 240 k, button j at
-    // y = 240 + 80 j, three objects per button in authoring order.
+    // Movie menu: four groups of one button in a row, each picture its
+    // 200 x 80 patch of the page's background with the button in its middle,
+    // group k at x = 120 + 240 k, three objects per button in authoring order.
     CBdButton* button = nullptr;
     for (CBdButton* b : Page(1, 0, 0)->AllButtons())
         if (b->name == "Button#2") button = b;
@@ -306,11 +307,12 @@ void PropertiesTest::buttonRows() {
     QCOMPARE(pane_->Groups(),
              (QStringList{"Basic", "Neighbor", "Normal", "Selected", "Activated"}));
     QCOMPARE(pane_->Value("Basic", "ID"), QStringLiteral("1"));
-    QCOMPARE(pane_->Value("Basic", "Rect"), QStringLiteral("(120, 320), (320, 376)"));
+    QCOMPARE(pane_->Value("Basic", "Rect"), QStringLiteral("(360, 228), (560, 308)"));
     QCOMPARE(pane_->Value("Basic", "Commands"), QStringLiteral("1"));
-    QCOMPARE(pane_->Value("Neighbor", "Up"), QStringLiteral("Button#1"));
+    QCOMPARE(pane_->Value("Neighbor", "Up"), QStringLiteral("Button#2"));
     QCOMPARE(pane_->Value("Neighbor", "Down"), QStringLiteral("Button#2"));
-    QCOMPARE(pane_->Value("Neighbor", "Right"), QStringLiteral("Button#4"));
+    QCOMPARE(pane_->Value("Neighbor", "Left"), QStringLiteral("Button#1"));
+    QCOMPARE(pane_->Value("Neighbor", "Right"), QStringLiteral("Button#3"));
     QCOMPARE(pane_->Value("Selected", "Sound"), QStringLiteral("-1"));
     QCOMPARE(pane_->Value("Basic", "AutoAction"), QStringLiteral("false"));
     QVERIFY(pane_->IsCheckRow("Basic", "AutoAction"));

@@ -454,8 +454,8 @@ SDiscOptions DemoDiscOptions() {
     movie.applicationType = 1;
     movie.igPids = {0x1400};
     movie.menu.pages = 3;
-    movie.menu.bogsPerPage = 2;
-    movie.menu.buttonsPerBog = 2;
+    movie.menu.bogsPerPage = 4;
+    movie.menu.buttonsPerBog = 1;
     movie.menu.buttonWidth = 200;
     movie.menu.buttonHeight = 56;
     movie.menu.background = true;
