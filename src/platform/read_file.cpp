@@ -14,6 +14,20 @@
 
 namespace tessel {
 
+namespace {
+
+// One read at the file position (at < 0) or at an offset, retried when a
+// signal interrupts it.
+ssize_t ReadOnce(int fd, void* out, size_t size, int64_t at) {
+    for (;;) {
+        const ssize_t n =
+            at < 0 ? ::read(fd, out, size) : ::pread(fd, out, size, static_cast<off_t>(at));
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+}  // namespace
+
 CReadFile::~CReadFile() {
     Close();
 }
@@ -113,27 +127,18 @@ size_t CReadFile::Read(void* buffer, size_t size) {
             if (within >= e->length) break;
             const size_t want = static_cast<size_t>(
                 std::min<int64_t>(static_cast<int64_t>(size - done), e->length - within));
-            const ssize_t n =
-                ::pread(fd_, out + done, want, static_cast<off_t>(e->imageOffset + within));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                error_ = errno;
-                break;
-            }
-            if (n == 0) break;
+            const ssize_t n = ReadOnce(fd_, out + done, want, e->imageOffset + within);
+            if (n < 0) error_ = errno;
+            if (n <= 0) break;
             done += static_cast<size_t>(n);
             position_ += n;
         }
         return done;
     }
     while (done < size) {
-        const ssize_t n = ::read(fd_, out + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error_ = errno;
-            break;
-        }
-        if (n == 0) break;
+        const ssize_t n = ReadOnce(fd_, out + done, size - done, -1);
+        if (n < 0) error_ = errno;
+        if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
     position_ += static_cast<int64_t>(done);
