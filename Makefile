@@ -35,6 +35,7 @@ build-asan: setup
 test: build build-asan
 	cd $(BUILD) && $(OFFSCREEN) ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && $(OFFSCREEN) ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
 		ctest --output-on-failure -j $(JOBS)
 
 test-fast: build

@@ -145,7 +145,13 @@ bool RenderDot(const std::string& dot, const std::string& format, std::vector<ui
                std::string& error) {
     out.clear();
     agseterr(AGMAX);
-    std::unique_ptr<GVC_t, int (*)(GVC_t*)> gvc(gvContext(), gvFreeContext);
+    // One context for the process: the library's text size estimate keeps
+    // state across contexts, and a second context reads freed memory.
+    static GVC_t* const context = gvContext();
+    struct SNoFree {
+        void operator()(GVC_t*) const {}
+    };
+    std::unique_ptr<GVC_t, SNoFree> gvc(context);
     if (!gvc) {
         error = "Graphviz could not start";
         return false;
