@@ -58,9 +58,9 @@ int32_t FrameNumberOf(uint64_t ticks, int frameRateCode);
 CDisplaySet* AddDisplaySet(CEpoch& epoch);
 
 // Decoded object buffer of the graphics decoder model of BD-ROM players:
-// 16 MiB for interactive graphics, 4 MiB for presentation graphics (BD-ROM
-// Audio Visual Basic Specifications, graphics decoder model; the Object
-// Buffer of the decoder in the format owners' patents, e.g. US 7,913,169).
+// 16 MiB for interactive graphics, 4 MiB for presentation graphics (the
+// BD-ROM graphics decoder model; the Object Buffer of the decoder in the
+// format owners' patents, e.g. US 7,913,169).
 // A disc may never hold more decoded objects at once, so the decoded
 // pixels (one byte each) of an epoch's graphic objects stay within it.
 constexpr int64_t kIgObjectBufferBytes = int64_t{16} << 20;
