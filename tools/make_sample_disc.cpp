@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     int clips = 2, pids = 1, epochs = 1, pages = 2, bogs = 2, buttons = 2;
     int width = 240, height = 64;
     uint64_t filler = 0;
+    int repeats = 1;
+    bool acquisition = false, graphicsFirst = false;
     app.add_option("root", root, "Folder to write (BDMV is created inside it)")->required();
     app.add_flag("--demo", demo, "The bundled demo disc (other options are ignored)");
     app.add_option("--clips", clips, "Number of IG clips")->check(CLI::Range(1, 50));
@@ -25,6 +27,12 @@ int main(int argc, char** argv) {
     app.add_option("--height", height, "Button picture height")->check(CLI::Range(8, 1080));
     app.add_flag("--background", background, "A full-frame picture behind every page");
     app.add_option("--filler-mib", filler, "Filler video PID of N MiB per clip");
+    app.add_option("--repeat", repeats, "Send each menu N times, one second apart")
+        ->check(CLI::Range(1, 100000));
+    app.add_flag("--acquisition-points", acquisition,
+                 "Repeated menus as Acquisition Points of one epoch (else each its own epoch)");
+    app.add_flag("--graphics-first", graphicsFirst,
+                 "Graphics at the start of each clip, the filler after them");
     CLI11_PARSE(app, argc, argv);
 
     SDiscOptions options = DemoDiscOptions();
@@ -43,9 +51,12 @@ int main(int argc, char** argv) {
             clip.menu.buttonWidth = width;
             clip.menu.buttonHeight = height;
             clip.menu.background = background;
+            clip.repeats = repeats;
+            clip.repeatsAsAcquisitionPoints = acquisition;
             options.clips.push_back(clip);
         }
         options.fillerMiB = filler;
+        options.graphicsFirst = graphicsFirst;
     }
     std::string error;
     if (!WriteSampleDisc(root, options, nullptr, error)) {

@@ -13,25 +13,21 @@ namespace tessel::cli {
 namespace {
 
 int Run(const std::string& path, std::string folder) {
-    std::vector<SIgStream> streams;
+    if (!MakeFolderOrReport(folder)) return kExitFailed;
+    NormalizeFolder(folder);
+    std::vector<SIgStreamFile> files;
     int result;
     {
         CTerminalProgress progress;
-        result = DemuxIgStreams(path, &progress, streams);
+        result = DemuxIgStreamsToFolder(path, folder, &progress, files);
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
-    if (!MakeFolderOrReport(folder)) return kExitFailed;
-    NormalizeFolder(folder);
-    for (const SIgStream& s : streams) {
-        const std::string out = StrFormat("%s%d.ig", folder.c_str(), s.pid);
-        std::string error;
-        if (!WriteWholeFile(out, s.marked.data(), s.marked.size(), error)) {
-            ShowMessage(StrFormat("%s: %s", out.c_str(), error.c_str()));
-            return kExitFailed;
-        }
-        Out(StrFormat("%s: PID 0x%04X, %u PES packets, %zu bytes", out.c_str(), s.pid, s.pesCount,
-                      s.marked.size()));
-    }
+    for (const SIgStreamFile& f : files)
+        if (f.path.empty())
+            Out(StrFormat("PID 0x%04X: no payload, no file written", f.pid));
+        else
+            Out(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
+                          f.pesCount, static_cast<long long>(f.bytes)));
     return kExitOk;
 }
 

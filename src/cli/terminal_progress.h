@@ -14,6 +14,8 @@ public:
 protected:
     void Pump() override;
     void Redraw() override;
+    // A finished bar needs no pause before it goes: nobody watches a window.
+    void SleepMs(int) override {}
 
 private:
     bool tty_;

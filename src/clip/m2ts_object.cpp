@@ -1,6 +1,8 @@
 #include "clip/m2ts_object.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 
 #include "database/clpi.h"
 #include "platform/files.h"
@@ -37,36 +39,102 @@ void CTlM2tsObject::Clear() {
     clipInfo.reset();
 }
 
-int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
-                   std::string* fullPath) {
-    streams.clear();
-    CReadFile file;
+namespace {
+
+// Opens the clip and maps each IG PID of its program map to an output made
+// by open (in PMT order). Returns 0, or 2 after the failure has been shown.
+int MapIgTracks(CReadFile& file, const std::string& path, CTrackInfoMap& map,
+                const std::function<std::unique_ptr<COutputFile>(int pid)>& open) {
     std::string error;
     if (!file.Open(path, error)) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), error.substr(0, 260).c_str()));
         return 2;
     }
-    const std::string fileName = file.Path();
-    if (fullPath) *fullPath = fileName;
     std::unique_ptr<CEsiFolder> pmt = ReadProgramMap(file);
     if (!pmt) {
-        ShowMessage(StrFormat("%s:\n\r%s", fileName.c_str(), kWrongFormat));
+        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), kWrongFormat));
         return 2;
     }
-    CTrackInfoMap map;
-    std::vector<CMemoryFile*> outputs;
-    AddIgTracks(*pmt, map, outputs);
-    pmt.reset();
+    for (const ESI& es : pmt->streams) {
+        if (es.streamType != kStreamTypeIg) continue;
+        std::unique_ptr<COutputFile> output = open(es.elementaryPid);
+        if (!output) return 2;
+        auto info = std::make_unique<STrackInfo>();
+        info->streamType = es.streamType;
+        info->main = std::make_unique<SIgTrackFile>(std::move(output));
+        AddTrack(map, es.elementaryPid, std::move(info));
+    }
     if (map.Empty()) {
-        ShowMessage(StrFormat("%s:\n\r%s", fileName.c_str(), kNoIg));
+        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), kNoIg));
         return 2;
     }
     file.Seek(0);
+    return 0;
+}
+
+}  // namespace
+
+int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
+                   std::string* fullPath) {
+    streams.clear();
+    CReadFile file;
+    CTrackInfoMap map;
+    std::vector<CMemoryFile*> outputs;
+    const int mapped = MapIgTracks(file, path, map, [&](int) {
+        auto memory = std::make_unique<CMemoryFile>();
+        outputs.push_back(memory.get());
+        return memory;
+    });
+    if (fullPath) *fullPath = file.Path();
+    if (mapped != 0) return mapped;
     const int demuxed = Demux(file, map, progress);
     if (demuxed != 0) return demuxed;
     for (size_t i = 0; i < map.Count(); ++i)
         streams.push_back({map.pids[i], map.tracks[i]->main->pesCount, outputs[i]->Take()});
     return 0;
+}
+
+int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
+                           CProgressWnd* progress, std::vector<SIgStreamFile>& files) {
+    files.clear();
+    CReadFile file;
+    CTrackInfoMap map;
+    std::vector<std::string> created;
+    auto removeAll = [&] {
+        map = CTrackInfoMap();  // closes the outputs
+        for (const std::string& p : created) DeleteFile(p);
+    };
+    int result = MapIgTracks(file, path, map, [&](int pid) -> std::unique_ptr<COutputFile> {
+        auto disk = std::make_unique<CDiskFile>();
+        const std::string out = StrFormat("%s%d.ig", folder.c_str(), pid);
+        std::string error;
+        if (!disk->Open(out, error)) {
+            ShowMessage(StrFormat("%s: %s", out.c_str(), error.c_str()));
+            return nullptr;
+        }
+        created.push_back(out);
+        return disk;
+    });
+    if (result == 0) result = Demux(file, map, progress);
+    for (size_t i = 0; result == 0 && i < map.Count(); ++i) {
+        STrackFile& track = *map.tracks[i]->main;
+        auto* disk = static_cast<CDiskFile*>(track.Output());
+        // Closing writes the last bytes; a full disk may only show there.
+        if (track.WriteFailed() || !disk->Finish()) {
+            ShowMessage(StrFormat("%s: %s", disk->Path().c_str(),
+                                  SystemErrorText(disk->Error() ? disk->Error() : EIO).c_str()));
+            result = 2;
+            break;
+        }
+        // A PID without packets leaves no file (the track removes it).
+        files.push_back({map.pids[i], track.pesCount, disk->Length(),
+                         disk->Length() ? disk->Path() : std::string()});
+    }
+    if (result != 0) {
+        files.clear();
+        removeAll();
+    }
+    return result;
 }
 
 int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {

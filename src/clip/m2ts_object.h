@@ -27,6 +27,20 @@ struct SIgStream {
 int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
                    std::string* fullPath = nullptr);
 
+// One IG PID demultiplexed into a file of its own.
+struct SIgStreamFile {
+    int pid = 0;
+    uint32_t pesCount = 0;
+    int64_t bytes = 0;
+    std::string path;  // empty when the PID carried nothing (no file is left)
+};
+
+// The same pass writing each IG PID straight into folder (with its
+// separator) as "<pid>.ig", without holding the streams in memory. The folder
+// must exist. On failure or cancel the files of this pass are removed.
+int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
+                           CProgressWnd* progress, std::vector<SIgStreamFile>& files);
+
 class CTlM2tsObject : public CNamedObject {
 public:
     CTlM2tsObject();

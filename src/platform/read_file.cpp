@@ -28,6 +28,12 @@ ssize_t ReadOnce(int fd, void* out, size_t size, int64_t at) {
 
 }  // namespace
 
+AlignedBytes MakeAlignedBytes(size_t size) {
+    const size_t rounded =
+        (std::max<size_t>(size, 1) + kReadAlignment - 1) / kReadAlignment * kReadAlignment;
+    return AlignedBytes(static_cast<uint8_t*>(std::aligned_alloc(kReadAlignment, rounded)));
+}
+
 CReadFile::~CReadFile() {
     Close();
 }

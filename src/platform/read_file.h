@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -10,6 +12,17 @@
 #include "platform/disc_image.h"
 
 namespace tessel {
+
+// Storage for large reads, aligned to a memory page: the kernel copies from
+// the page cache into such a buffer several times faster than into one a few
+// bytes off a page boundary.
+struct SFreeAligned {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
+using AlignedBytes = std::unique_ptr<uint8_t[], SFreeAligned>;
+constexpr size_t kReadAlignment = 4096;
+// size bytes (rounded up to whole pages), uninitialised; null when memory runs out.
+AlignedBytes MakeAlignedBytes(size_t size);
 
 class CReadFile {
 public:

@@ -1,6 +1,7 @@
 #include "ts/demux.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <span>
@@ -113,7 +114,11 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
     // Room for a whole block, of which only the packets waiting for the
     // reference time and one read piece are ever touched: each piece is walked
     // while it is still in the processor's cache.
-    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(blockSize);
+    AlignedBytes buffer = MakeAlignedBytes(blockSize);
+    if (!buffer) {
+        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), SystemErrorText(ENOMEM).c_str()));
+        return 2;
+    }
     const int64_t length = file.Length();
     int64_t consumed = 0;
     CPacketWalker walker(map);

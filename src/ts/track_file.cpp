@@ -1,5 +1,8 @@
 #include "ts/track_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -22,26 +25,41 @@ CDiskFile::~CDiskFile() {
 
 bool CDiskFile::Open(const std::string& path, std::string& error) {
     Close();
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
         error = SystemErrorText(errno);
         return false;
     }
     path_ = path;
     length_ = 0;
+    error_ = 0;
     return true;
 }
 
 bool CDiskFile::Write(const uint8_t* data, size_t size) {
-    if (!file_) return false;
-    const size_t n = std::fwrite(data, 1, size, file_);
-    length_ += static_cast<int64_t>(n);
-    return n == size;
+    if (fd_ < 0) return false;
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (!error_) error_ = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+        length_ += n;
+    }
+    return true;
 }
 
 void CDiskFile::Close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    Finish();
+}
+
+bool CDiskFile::Finish() {
+    if (fd_ >= 0 && ::close(fd_) != 0 && !error_) error_ = errno;
+    fd_ = -1;
+    return error_ == 0;
 }
 
 STrackFile::STrackFile(std::unique_ptr<COutputFile> out, size_t cap)

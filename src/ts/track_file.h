@@ -36,6 +36,8 @@ private:
     std::vector<uint8_t> data_;
 };
 
+// Writes go straight to the descriptor: the track's buffer already gathers
+// them into large pieces.
 class CDiskFile : public COutputFile {
 public:
     ~CDiskFile() override;
@@ -45,11 +47,16 @@ public:
     int64_t Length() const override { return length_; }
     std::string Path() const override { return path_; }
     void Close() override;
+    // Closes the file; false when it or an earlier write failed.
+    bool Finish();
+    // errno of the first failure, 0 without one.
+    int Error() const { return error_; }
 
 private:
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     std::string path_;
     int64_t length_ = 0;
+    int error_ = 0;
 };
 
 // The elementary output of one PID: payload bytes staged in a buffer and

@@ -192,6 +192,45 @@ TEST(ClipParse, CancelledDemuxReturnsOneSilently) {
     EXPECT_TRUE(clip.igObjects.empty());
 }
 
+// The folder variant writes the same bytes as the memory pass, leaves no
+// file for a PID without payload, and removes its files when cancelled.
+TEST(ClipDemuxToFolder, SameBytesAsInMemoryAndNothingLeftOnCancel) {
+    CTempDir dir;
+    const std::string path =
+        Mux(dir.Str() + "/00001.m2ts",
+            {{0x1400, 0x91, {}}, {0x1401, 0x91, MenuBytes(SmallMenu(), dir.Str() + "/pics")}});
+    std::vector<SIgStream> inMemory;
+    CMessageCapture messages;
+    ASSERT_EQ(DemuxIgStreams(path, nullptr, inMemory), 0) << messages.Last();
+    const std::string out = dir.Str() + "/out/";
+    fs::create_directory(out);
+    std::vector<SIgStreamFile> files;
+    ASSERT_EQ(DemuxIgStreamsToFolder(path, out, nullptr, files), 0) << messages.Last();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].pid, 0x1400);
+    EXPECT_TRUE(files[0].path.empty());
+    EXPECT_FALSE(fs::exists(out + "5120.ig"));
+    EXPECT_EQ(files[1].path, out + "5121.ig");
+    EXPECT_EQ(files[1].pesCount, inMemory[1].pesCount);
+    std::vector<uint8_t> written;
+    std::string error;
+    ASSERT_TRUE(ReadWholeFile(files[1].path, written, error)) << error;
+    EXPECT_EQ(written, inMemory[1].marked);
+    EXPECT_EQ(files[1].bytes, static_cast<int64_t>(written.size()));
+    EXPECT_TRUE(messages.messages.empty());
+
+    fs::remove_all(out);
+    fs::create_directory(out);
+    CCancelAtOnce progress;
+    EXPECT_EQ(DemuxIgStreamsToFolder(path, out, &progress, files), 1);
+    EXPECT_TRUE(files.empty());
+    EXPECT_TRUE(fs::is_empty(out));
+    // A folder that does not exist: the first output's path and reason.
+    EXPECT_EQ(DemuxIgStreamsToFolder(path, dir.Str() + "/none/", nullptr, files), 2);
+    EXPECT_NE(messages.Last().find(dir.Str() + "/none/5120.ig: No such file"), std::string::npos)
+        << messages.Last();
+}
+
 TEST(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
     CTempDir dir;
     SMenuOptions o = SmallMenu();

@@ -239,7 +239,7 @@ bool MuxM2ts(const std::string& path, const std::vector<SMuxTrack>& tracks,
         }
     };
     for (size_t i = 0; i < units.size(); ++i) {
-        emitFiller(fillerPackets * (i + 1) / gaps, units[i].dts);
+        if (!options.fillerAfterGraphics) emitFiller(fillerPackets * (i + 1) / gaps, units[i].dts);
         w.Pes(units[i], 0xBD);
         if (i % 16 == 15) w.Packet(options.pcrPid, false, nullptr, 0, true);
     }

@@ -20,6 +20,7 @@ struct SMuxOptions {
     uint64_t fillerBytes = 0;            // payload of a filler video PID
     uint16_t fillerPid = 0x1011;
     uint16_t pcrPid = 0x1001;
+    bool fillerAfterGraphics = false;  // else spread between the graphics
 };
 
 struct SMuxResult {

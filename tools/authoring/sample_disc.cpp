@@ -294,6 +294,36 @@ bool MenuStream(CIgObject& ig, std::vector<uint8_t>& marked, std::string& error)
     return true;
 }
 
+bool RepeatStream(const std::vector<uint8_t>& marked, int times, uint32_t interval,
+                  bool acquisitionPoints, std::vector<uint8_t>& out) {
+    out.clear();
+    out.reserve(marked.size() * static_cast<size_t>(std::max(times, 0)));
+    for (int copy = 0; copy < times; ++copy) {
+        const size_t at = out.size();
+        out.insert(out.end(), marked.begin(), marked.end());
+        const uint32_t shift = interval * static_cast<uint32_t>(copy);
+        size_t p = at;
+        while (p < out.size()) {
+            if (out.size() - p < 13) return false;
+            uint8_t* r = out.data() + p;
+            for (int field : {2, 6}) {
+                uint32_t t = static_cast<uint32_t>(r[field] << 24 | r[field + 1] << 16 |
+                                                   r[field + 2] << 8 | r[field + 3]);
+                if (t || field == 2) t += shift;
+                for (int i = 0; i < 4; ++i) r[field + i] = static_cast<uint8_t>(t >> (24 - 8 * i));
+            }
+            const size_t payload = static_cast<size_t>(r[11]) << 8 | r[12];
+            if (out.size() - p - 13 < payload) return false;
+            // composition_state: the top bits of the ICS's eighth payload byte
+            if (acquisitionPoints && copy > 0 && r[10] == kSegmentIcs && payload > 7)
+                r[13 + 7] =
+                    static_cast<uint8_t>((r[13 + 7] & 0x3F) | (kStateAcquisitionPoint << 6));
+            p += 13 + payload;
+        }
+    }
+    return true;
+}
+
 bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked,
                           std::string& error) {
     CDsData c;
@@ -409,6 +439,15 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
                     return false;
                 record.menus[pid] = std::move(ig);
             }
+            if (clip.repeats > 1) {
+                std::vector<uint8_t> repeated;
+                if (!RepeatStream(t.marked, clip.repeats, 90000, clip.repeatsAsAcquisitionPoints,
+                                  repeated)) {
+                    error = StrFormat("malformed graphics records for PID %d", pid);
+                    return false;
+                }
+                t.marked = std::move(repeated);
+            }
             tracks.push_back(std::move(t));
             info.streams.push_back({pid, 0x91, kLanguages[i % 6]});
         }
@@ -418,6 +457,7 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
         }
         SMuxOptions mux;
         mux.fillerBytes = options.fillerMiB << 20;
+        mux.fillerAfterGraphics = options.graphicsFirst;
         if (mux.fillerBytes) info.streams.insert(info.streams.begin(), {0x1011, 0x1B, "", 6, 1});
         SMuxResult result;
         const std::string m2ts = JoinPath(bdmv, StrFormat("STREAM/%05d.m2ts", clip.number));

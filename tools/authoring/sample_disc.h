@@ -45,6 +45,13 @@ bool MenuStream(CIgObject& ig, std::vector<uint8_t>& marked, std::string& error)
 bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked,
                           std::string& error);
 
+// The marked stream sent times times, each copy interval (90 kHz) later than
+// the one before. With acquisitionPoints the copies after the first are in
+// the Acquisition Point state (the same epoch), else exact copies (each its
+// own epoch). False on a malformed record.
+bool RepeatStream(const std::vector<uint8_t>& marked, int times, uint32_t interval,
+                  bool acquisitionPoints, std::vector<uint8_t>& out);
+
 struct SClipSpec {
     int number = 1;
     uint8_t applicationType = 1;
@@ -54,11 +61,18 @@ struct SClipSpec {
     SMenuOptions menu;
     // Ready-made marked streams by PID, used instead of authoring a menu.
     std::map<uint16_t, std::vector<uint8_t>> streams;
+    // Every graphics stream sent this many times, as a menu multiplexed with
+    // the video is at each entry point (see RepeatStream).
+    int repeats = 1;
+    bool repeatsAsAcquisitionPoints = false;
 };
 
 struct SDiscOptions {
     std::vector<SClipSpec> clips;
     uint64_t fillerMiB = 0;  // filler video PID per clip, for benchmarks
+    // The graphics at the start of each clip and the filler after them,
+    // instead of the filler spread between the graphics packets.
+    bool graphicsFirst = false;
     // Where the authored pictures go; empty: a temporary folder, removed.
     std::string pictureFolder;
 };
