@@ -154,7 +154,42 @@ void PngWriteFn(png_structp png, png_bytep data, png_size_t n) {
 
 void PngFlushFn(png_structp) {}
 
-bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::string& error) {
+// The largest palette index a pixel uses.
+uint8_t LargestIndex(const Bitmap& image) {
+    uint8_t largest = 0;
+    if (image.Format() == EPixelFormat::Indexed8) {
+        const size_t width = static_cast<size_t>(image.Width());
+        for (int y = 0; y < image.Height() && largest < 255; ++y) {
+            const uint8_t* row = image.Row(y);
+            for (size_t x = 0; x < width; ++x) largest = std::max(largest, row[x]);
+        }
+        return largest;
+    }
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) largest = std::max(largest, image.GetIndex(x, y));
+    return largest;
+}
+
+int PngFilterMask(SPngOptions::EFilter filter) {
+    switch (filter) {
+        case SPngOptions::EFilter::None:
+            return PNG_FILTER_NONE;
+        case SPngOptions::EFilter::Sub:
+            return PNG_FILTER_SUB;
+        case SPngOptions::EFilter::Up:
+            return PNG_FILTER_UP;
+        case SPngOptions::EFilter::Paeth:
+            return PNG_FILTER_PAETH;
+        case SPngOptions::EFilter::Adaptive:
+            return PNG_ALL_FILTERS;
+        case SPngOptions::EFilter::Default:
+            break;
+    }
+    return -1;
+}
+
+bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::string& error,
+                   const SPngOptions& options) {
     auto state = std::make_unique<SPngWrite>();
     SPngWrite* const s = state.get();
     s->out = &png_out;
@@ -165,9 +200,7 @@ bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::stri
         depth = BitsPerPixel(image.Format());
         // The palette covers every index in use, so the file stays valid.
         size_t count = std::min<size_t>(image.Palette().entries.size(), size_t{1} << depth);
-        for (int y = 0; y < image.Height(); ++y)
-            for (int x = 0; x < image.Width(); ++x)
-                count = std::max<size_t>(count, size_t{image.GetIndex(x, y)} + 1);
+        count = std::max<size_t>(count, size_t{LargestIndex(image)} + 1);
         for (size_t i = 0; i < count; ++i) {
             const uint32_t c =
                 i < image.Palette().entries.size() ? image.Palette().entries[i] : 0xFF000000u;
@@ -196,6 +229,10 @@ bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::stri
         return false;
     }
     png_set_write_fn(png, s, PngWriteFn, PngFlushFn);
+    if (options.level >= 0) png_set_compression_level(png, std::min(options.level, 9));
+    if (options.strategy >= 0) png_set_compression_strategy(png, options.strategy);
+    if (const int filters = PngFilterMask(options.filter); filters >= 0)
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.Width()),
                  static_cast<png_uint_32>(image.Height()), depth, colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -264,6 +301,10 @@ bool DecodeOther(std::span<const uint8_t> data, Bitmap& image, std::string& erro
 
 }  // namespace
 
+SPngOptions DefaultPngOptions(EPixelFormat) {
+    return {};
+}
+
 bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& error) {
     if (data.size() >= sizeof kPngSignature &&
         std::memcmp(data.data(), kPngSignature, sizeof kPngSignature) == 0)
@@ -286,12 +327,17 @@ bool LoadImage(const std::string& path, Bitmap& image, std::string& error) {
 }
 
 bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error) {
+    return EncodePng(image, png, error, DefaultPngOptions(image.Format()));
+}
+
+bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error,
+               const SPngOptions& options) {
     png.clear();
     if (image.IsEmpty()) {
         error = "the image is empty";
         return false;
     }
-    return EncodePngImpl(image, png, error);
+    return EncodePngImpl(image, png, error, options);
 }
 
 bool SavePng(const std::string& path, const Bitmap& image, std::string& error) {

@@ -24,4 +24,18 @@ bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& erro
 bool SavePng(const std::string& path, const Bitmap& image, std::string& error);
 bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
 
+// Deflate and row filter settings of an encode. The defaults were chosen by
+// measurement (bench/README.md): palette pictures of menus compress best and
+// fastest unfiltered, 24- and 32-bit pictures with the Paeth... filters.
+struct SPngOptions {
+    enum class EFilter : uint8_t { Default, None, Sub, Up, Paeth, Adaptive };
+    int level = -1;     // zlib level 0..9; -1 the default for the format
+    int strategy = -1;  // Z_DEFAULT_STRATEGY, Z_FILTERED or Z_RLE; -1 the default
+    EFilter filter = EFilter::Default;
+};
+bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error,
+               const SPngOptions& options);
+// The settings EncodePng and SavePng use for a pixel format.
+SPngOptions DefaultPngOptions(EPixelFormat format);
+
 }  // namespace tessel
