@@ -15,6 +15,7 @@
 
 #include "authoring/sample_disc.h"
 #include "authoring/synthetic_photo.h"
+#include "codec/quantizer.h"
 #include "model/ig_object.h"
 #include "platform/image_io.h"
 
@@ -58,6 +59,22 @@ const std::vector<Bitmap>& MenuPictures() {
         return out;
     }();
     return pictures;
+}
+
+// The photo as tessel quantize writes it: 255 dithered colours.
+const std::vector<Bitmap>& Photo();
+
+const std::vector<Bitmap>& Dithered() {
+    static const std::vector<Bitmap> dithered = [] {
+        Bitmap out;
+        const auto colours = tessel::QuantizeImage(Photo().front(), {}, out);
+        tessel::SPalette palette;
+        for (const auto& c : colours)
+            palette.entries.push_back(tessel::MakeArgb(255, c.red, c.green, c.blue));
+        out.SetPalette(std::move(palette));
+        return std::vector<Bitmap>{std::move(out)};
+    }();
+    return dithered;
 }
 
 const std::vector<Bitmap>& Photo() {
@@ -137,7 +154,8 @@ const char* FilterName(EFilter f) {
 }
 
 const char* StrategyName(int s) {
-    return s == Z_FILTERED           ? "filtered"
+    return s == -2                   ? "libdeflate"
+           : s == Z_FILTERED         ? "filtered"
            : s == Z_RLE              ? "rle"
            : s == Z_DEFAULT_STRATEGY ? "default"
                                      : "libpng";
@@ -156,20 +174,26 @@ std::vector<SPngOptions> Settings() {
                 if (strategy == Z_RLE && level != 1) continue;
                 out.push_back({level, strategy, f});
             }
+    // Palette pictures through libdeflate, unfiltered.
+    for (int level : {1, 3, 6, 9, 12}) out.push_back({level, -1, EFilter::None, true});
     return out;
 }
 
 const bool kRegistered = [] {
-    for (const auto& [kind, set] : {std::pair{"Menu", &MenuPictures}, std::pair{"Photo", &Photo}})
+    for (const auto& [kind, set] : {std::pair{"Menu", &MenuPictures},
+                                    std::pair{"Dithered", &Dithered}, std::pair{"Photo", &Photo}})
         for (const SPngOptions& o : Settings()) {
+            if (o.wholeBuffer && set == &Photo) continue;
             const std::string name = std::string(kind) + "/level:" + std::to_string(o.level) + "/" +
-                                     StrategyName(o.strategy) + "/" + FilterName(o.filter);
+                                     StrategyName(o.wholeBuffer ? -2 : o.strategy) + "/" +
+                                     FilterName(o.filter);
             benchmark::RegisterBenchmark(("BM_Encode" + name).c_str(),
                                          [set, o](benchmark::State& st) { Encode(st, &set(), o); })
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(0.2);
         }
-    for (const auto& [kind, set] : {std::pair{"Menu", &MenuPictures}, std::pair{"Photo", &Photo}})
+    for (const auto& [kind, set] : {std::pair{"Menu", &MenuPictures},
+                                    std::pair{"Dithered", &Dithered}, std::pair{"Photo", &Photo}})
         benchmark::RegisterBenchmark((std::string("BM_Decode") + kind).c_str(),
                                      [set](benchmark::State& st) {
                                          Decode(st, &set(),

@@ -24,14 +24,17 @@ bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& erro
 bool SavePng(const std::string& path, const Bitmap& image, std::string& error);
 bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
 
-// Deflate and row filter settings of an encode. The defaults were chosen by
-// measurement (bench/README.md): palette pictures of menus compress best and
-// fastest unfiltered, 24- and 32-bit pictures with the Paeth... filters.
+// Deflate and row filter settings of an encode; bench/README.md has the
+// measurements behind DefaultPngOptions.
 struct SPngOptions {
     enum class EFilter : uint8_t { Default, None, Sub, Up, Paeth, Adaptive };
-    int level = -1;     // zlib level 0..9; -1 the default for the format
-    int strategy = -1;  // Z_DEFAULT_STRATEGY, Z_FILTERED or Z_RLE; -1 the default
+    int level = -1;     // zlib level 0..9 (libdeflate 0..12); -1 the library default
+    int strategy = -1;  // Z_DEFAULT_STRATEGY, Z_FILTERED or Z_RLE; -1 libpng's choice
     EFilter filter = EFilter::Default;
+    // 8-bit palette pictures only: written unfiltered, deflated by libdeflate
+    // in one pass instead of through libpng and zlib (strategy and filter
+    // are then ignored).
+    bool wholeBuffer = false;
 };
 bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error,
                const SPngOptions& options);
