@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Require(staged <= 2 * written + map.Count() * STrackFile::kFirstAllocation,
                   "the staging buffers grow with the tracks");
     for (CMemoryFile* out : outputs) {
-        const std::vector<uint8_t> marked = out->Take();
+        const CByteBuffer marked = out->Take();
         CMemorySource source(marked);
         CGsData gs;
         if (!gs.Read(source, false) || fuzz::DeclaredPixels(gs.epochs) > fuzz::kModelPixelCap)

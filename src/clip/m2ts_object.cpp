@@ -21,11 +21,6 @@ namespace {
 constexpr const char* kWrongFormat = "Wrong M2ts format ! ";
 constexpr const char* kNoIg = "has no IG(menu) ! ";
 
-struct SIgTrackResult {
-    int pid = 0;
-    CGsData data;
-};
-
 }  // namespace
 
 CTlM2tsObject::CTlM2tsObject() = default;
@@ -143,31 +138,31 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
     const int demuxed = DemuxIgStreams(path, progress, streams, &fileName);
     if (demuxed != 0) return demuxed;
 
-    std::vector<SIgTrackResult> results;
+    std::vector<std::unique_ptr<CIgObject>> built;
     for (SIgStream& stream : streams) {
         // The stream is read from memory and then let go of.
-        const std::vector<uint8_t> bytes = std::move(stream.marked);
-        CMemorySource source(bytes);
-        SIgTrackResult r;
-        r.pid = stream.pid;
-        SStreamError streamError;
-        if (!r.data.Read(source, false, &streamError)) {
+        const CByteBuffer bytes = std::move(stream.marked);
+        auto ig = std::make_unique<CIgObject>();
+        SStreamError streamError, dropped;
+        if (!ig->BuildFromBytes(bytes, false, &streamError, &dropped)) {
             // Not left silent: the user learns which stream failed and where.
             ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)", fileName.c_str(),
-                                  r.pid, streamError.text.c_str(),
+                                  stream.pid, streamError.text.c_str(),
                                   static_cast<long long>(streamError.offset)));
             return 2;
         }
-        results.push_back(std::move(r));
-    }
-    for (const auto& r : results) {
-        auto ig = std::make_unique<CIgObject>();
-        ig->name = StrFormat("%d", r.pid);
-        ig->id = r.pid;
+        // The menu is kept without the objects it could not hold; the user
+        // learns of the first.
+        if (dropped.offset >= 0)
+            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)", fileName.c_str(),
+                                  stream.pid, dropped.text.c_str(),
+                                  static_cast<long long>(dropped.offset)));
+        ig->name = StrFormat("%d", stream.pid);
+        ig->id = stream.pid;
         ig->parent = this;
-        ig->BuildFromStream(r.data);
-        igObjects.push_back(std::move(ig));
+        built.push_back(std::move(ig));
     }
+    for (auto& ig : built) igObjects.push_back(std::move(ig));
     name = StrFormat("%05d", id);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/ig_object.h"
+#include "platform/byte_buffer.h"
 
 namespace tessel {
 
@@ -17,7 +18,7 @@ class CProgressWnd;
 struct SIgStream {
     int pid = 0;
     uint32_t pesCount = 0;
-    std::vector<uint8_t> marked;
+    CByteBuffer marked;
 };
 
 // The IG track pass over a clip's transport stream: finds the IG PIDs of its

@@ -192,29 +192,52 @@ int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamEr
     return kReadOk;
 }
 
+int CDisplaySetReader::Next(std::unique_ptr<CDsData>& ds, bool& newEpoch, SStreamError* error) {
+    ds = std::make_unique<CDsData>();
+    ds->compositionState = kStateEpochStart;
+    const int result = ReadDisplaySet(*ds, source_, bare_, error);
+    if (result != kReadOk) return result;
+    const bool start = ds->compositionState == kStateEpochStart;
+    newEpoch = !started_ || ended_ || (start && seenStart_);
+    if (newEpoch) seenStart_ = false;
+    if (start) seenStart_ = true;
+    started_ = true;
+    ended_ = !(ds->pcs && !ds->pcs->objects.empty()) && !(ds->icsList && !ds->icsList->IsEmpty());
+    return kReadOk;
+}
+
+int64_t StreamSegmentBytes(std::span<const uint8_t> stream, bool bare) {
+    const size_t head = bare ? 0 : size_t{kRecordHeadSize};
+    constexpr size_t kHeader = kSegmentHeaderSize;
+    int64_t total = 0;
+    size_t p = 0;
+    while (stream.size() - p >= head + kHeader) {
+        const size_t segment = kHeader + (size_t{stream[p + head + 1]} << 8 | stream[p + head + 2]);
+        if (stream.size() - p - head < segment) break;
+        total += static_cast<int64_t>(segment);
+        p += head + segment;
+    }
+    return total;
+}
+
 int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, SStreamError* error,
               std::unique_ptr<CDsData>* failed) {
-    bool seenStart = false;
+    CDisplaySetReader reader(source, bare);
     for (;;) {
         const int64_t start = source.Position();
-        auto ds = std::make_unique<CDsData>();
-        ds->compositionState = kStateEpochStart;
-        const int result = ReadDisplaySet(*ds, source, bare, error);
+        std::unique_ptr<CDsData> ds;
+        bool newEpoch = false;
+        const int result = reader.Next(ds, newEpoch, error);
         if (result != kReadOk) {
             if (result == kReadError && failed) *failed = std::move(ds);
             return result;
         }
-        if (ds->compositionState == kStateEpochStart) {
-            if (seenStart) {
-                source.Seek(start);
-                return kReadOk;
-            }
-            seenStart = true;
+        if (newEpoch && !epoch.IsEmpty()) {
+            source.Seek(start);
+            return kReadOk;
         }
-        const bool more =
-            (ds->pcs && !ds->pcs->objects.empty()) || (ds->icsList && !ds->icsList->IsEmpty());
         epoch.items.push_back(std::move(ds));
-        if (!more) return kReadOk;
+        if (reader.EpochEnded()) return kReadOk;
     }
 }
 

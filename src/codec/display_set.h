@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,34 @@ using CEpochList = std::vector<std::unique_ptr<CEpochData>>;
 // keeps the segments read before the failing record.
 int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare,
                    SStreamError* error = nullptr);
+
+// Reads display sets one at a time and tells where each epoch begins, by
+// the rules of ReadEpoch, so that a caller can use each display set and let
+// it go before the next is read.
+class CDisplaySetReader {
+public:
+    CDisplaySetReader(IByteSource& source, bool bare) : source_(source), bare_(bare) {}
+
+    // The next display set into ds (a new container). kReadOk with newEpoch
+    // telling whether ds begins an epoch, kReadEndOfStream, or kReadError
+    // (error set; ds holds the segments read before the failing record).
+    int Next(std::unique_ptr<CDsData>& ds, bool& newEpoch, SStreamError* error = nullptr);
+    // The last display set read ends its epoch: its PCS places no object, or
+    // it has neither such a PCS nor an ICS.
+    bool EpochEnded() const { return ended_; }
+
+private:
+    IByteSource& source_;
+    bool bare_;
+    bool started_ = false;    // a display set has been read
+    bool seenStart_ = false;  // the current epoch has an Epoch Start display set
+    bool ended_ = false;
+};
+
+// Bytes of the segments (headers included) of a stream held in memory,
+// counted from its record or segment headers without reading the segments;
+// stops at the first header that does not fit.
+int64_t StreamSegmentBytes(std::span<const uint8_t> stream, bool bare);
 
 // Reads the display sets of one epoch into an empty epoch. A display set in
 // Epoch Start state after the first one is left for the next epoch (the

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string_view>
 
 #include "codec/colour.h"
 #include "codec/ics.h"
@@ -168,8 +170,45 @@ int64_t ObjectBufferBytes(const CDsData& container) {
     return container.pcs ? kPgObjectBufferBytes : kIgObjectBufferBytes;
 }
 
+uint64_t CDecodedObjects::Key(int objectId, int version, std::span<const uint8_t> data) {
+    // The id, version, size and the bytes at both ends: objects that differ
+    // almost always differ there, and a match is checked on every byte.
+    constexpr size_t kEnd = 256;
+    auto hash = [](std::span<const uint8_t> part) {
+        return std::hash<std::string_view>()(
+            std::string_view(reinterpret_cast<const char*>(part.data()), part.size()));
+    };
+    const size_t n = std::min(data.size(), kEnd);
+    uint64_t h = hash(data.first(n)) * 31 + hash(data.last(n));
+    h = h * 31 + data.size();
+    return h ^ (static_cast<uint64_t>(objectId) << 8 | static_cast<uint64_t>(version & 0xFF)) *
+                   0x9E3779B97F4A7C15ull;
+}
+
+std::shared_ptr<Bitmap> CDecodedObjects::Find(int objectId, int version, const CPds* pds,
+                                              std::span<const uint8_t> data) const {
+    const auto [first, last] = entries_.equal_range(Key(objectId, version, data));
+    for (auto it = first; it != last; ++it) {
+        const SEntry& e = it->second;
+        if (e.objectId != objectId || e.version != version || e.withPalette != (pds != nullptr) ||
+            (pds && e.palette != pds->entries) ||
+            !std::equal(data.begin(), data.end(), e.data.begin(), e.data.end()))
+            continue;
+        return e.bitmap;
+    }
+    return nullptr;
+}
+
+void CDecodedObjects::Add(int objectId, int version, const CPds* pds, std::vector<uint8_t> data,
+                          std::shared_ptr<Bitmap> bitmap) {
+    const uint64_t key = Key(objectId, version, data);
+    entries_.emplace(key,
+                     SEntry{objectId, version, pds ? pds->entries : std::vector<SPaletteEntry>{},
+                            pds != nullptr, std::move(data), std::move(bitmap)});
+}
+
 void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode,
-                     SStreamError* dropped, int64_t* streamBudget) {
+                     SStreamError* dropped, int64_t* streamBudget, CDecodedObjects* decoded) {
     ds.Clear();
     std::unique_ptr<CIcData> composition = ReadComposition(container);
     if (composition) {
@@ -216,29 +255,9 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
         SetStreamError(dropped, ods.sourcePosition,
                        StrFormat("graphic object %d left out: %s", ods.objectId, why.c_str()));
     };
-    for (const auto& ods : container.odsList->items) {
-        if (!ods->lastInSequence) continue;
-        const int32_t objectId = ods->objectId;
-        const std::vector<uint8_t> data = JoinObjectData(container.odsList.get(), ods->objectId);
-        SObjectHead head;
-        const char* why = "";
-        if (data.empty() || !ReadObjectHead(data, head, &why)) {
-            drop(*ods, why);
-            continue;
-        }
-        const int64_t pixels = int64_t{head.width} * head.height;
-        if (held + pixels > buffer) {
-            drop(*ods, StrFormat("the epoch's decoded objects would exceed the %lld MiB "
-                                 "object buffer",
-                                 static_cast<long long>(buffer >> 20)));
-            continue;
-        }
-        if (streamBudget && pixels > *streamBudget) {
-            drop(*ods, "the stream's decoded objects would exceed what its size allows");
-            continue;
-        }
-        // The first page of the epoch's display sets that uses the object
-        // names the palette to decode it with.
+    // The first page of the epoch's display sets that uses the object names
+    // the palette to decode it with.
+    auto decodePalette = [&](int32_t objectId, CPds& fromEpoch) -> const CPds* {
         int paletteId = 0xFF;
         for (const auto& set : epoch->items) {
             for (const auto& page : set->items)
@@ -251,29 +270,73 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
         }
         // Subtitle display sets have no pages: their composition names the palette.
         if (paletteId == 0xFF && container.pcs) paletteId = container.pcs->paletteIdRef;
-        const CPds* pds = FindPalette(container.pdsList.get(), paletteId);
-        CPds fromEpoch;
-        if (!pds) {
-            // A display set that carries no PDS of its own decodes with the
-            // palette the epoch already holds.
-            for (const auto& pal : epoch->palettes.items)
-                if (pal->id == paletteId) {
-                    PdsFromPalette(*pal, fromEpoch);
-                    pds = &fromEpoch;
-                    break;
-                }
+        if (const CPds* pds = FindPalette(container.pdsList.get(), paletteId)) return pds;
+        // A display set that carries no PDS of its own decodes with the
+        // palette the epoch already holds.
+        for (const auto& pal : epoch->palettes.items)
+            if (pal->id == paletteId) {
+                PdsFromPalette(*pal, fromEpoch);
+                return &fromEpoch;
+            }
+        return nullptr;
+    };
+    for (const auto& ods : container.odsList->items) {
+        if (!ods->lastInSequence) continue;
+        const int32_t objectId = ods->objectId;
+        // An object in one fragment is read in place; others are joined.
+        std::vector<uint8_t> joined;
+        std::span<const uint8_t> data = ods->fragment;
+        if (!ods->firstInSequence ||
+            std::count_if(container.odsList->items.begin(), container.odsList->items.end(),
+                          [&](const auto& o) { return o->objectId == objectId; }) != 1) {
+            joined = JoinObjectData(container.odsList.get(), ods->objectId);
+            data = joined;
         }
-        SIndexedImage image;
-        if (!DecodeObject(data, image)) continue;
-        Bitmap bitmap = BitmapFromObject(image, pds);
-        if (bitmap.IsEmpty()) continue;
+        SObjectHead head;
+        const char* why = "";
+        if (data.empty() || !ReadObjectHead(data, head, &why)) {
+            drop(*ods, why);
+            continue;
+        }
+        const int64_t pixels = int64_t{head.width} * head.height;
+        // The palette the object decodes with is needed before the buffer
+        // check: an object the epoch already holds in this form costs nothing.
+        CPds fromEpoch;
+        const CPds* pds = decodePalette(objectId, fromEpoch);
+        std::shared_ptr<Bitmap> shared =
+            decoded ? decoded->Find(objectId, ods->objectVersion, pds, data) : nullptr;
+        if (shared && std::any_of(epoch->graphics.items.begin(), epoch->graphics.items.end(),
+                                  [&](const auto& o) { return o->bitmap == shared; }))
+            continue;
+        if (held + pixels > buffer) {
+            drop(*ods, StrFormat("the epoch's decoded objects would exceed the %lld MiB "
+                                 "object buffer",
+                                 static_cast<long long>(buffer >> 20)));
+            continue;
+        }
+        if (!shared && streamBudget && pixels > *streamBudget) {
+            drop(*ods, "the stream's decoded objects would exceed what its size allows");
+            continue;
+        }
+        if (!shared) {
+            SIndexedImage image;
+            if (!DecodeObject(data, image)) continue;
+            Bitmap bitmap = BitmapFromObject(image, pds);
+            if (bitmap.IsEmpty()) continue;
+            if (streamBudget) *streamBudget -= pixels;
+            shared = std::make_shared<Bitmap>(std::move(bitmap));
+            if (decoded)
+                decoded->Add(objectId, ods->objectVersion, pds,
+                             joined.empty() ? std::vector<uint8_t>(data.begin(), data.end())
+                                            : std::move(joined),
+                             shared);
+        }
         held += pixels;
-        if (streamBudget) *streamBudget -= pixels;
         CGraphicObject* go = epoch->graphics.AddNewObject();
         go->id = objectId;
-        go->width = image.width;
-        go->height = image.height;
-        go->bitmap = std::make_shared<Bitmap>(std::move(bitmap));
+        go->width = shared->Width();
+        go->height = shared->Height();
+        go->bitmap = std::move(shared);
     }
 }
 

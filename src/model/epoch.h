@@ -3,7 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "codec/display_set.h"
 #include "model/graphic_object.h"
@@ -76,6 +80,31 @@ int64_t ObjectBufferBytes(const CDsData& container);
 // ends go beyond it, so real menus stay well below this.
 constexpr int64_t kObjectPixelsPerStreamByte = 512;
 
+// The pictures decoded from one stream, by object id, version, palette and
+// coded bytes: an object sent again (a menu repeated at every entry point)
+// shares the picture decoded the first time instead of being decoded and
+// held again. Holds one copy of each distinct object's coded bytes.
+class CDecodedObjects {
+public:
+    std::shared_ptr<Bitmap> Find(int objectId, int version, const CPds* pds,
+                                 std::span<const uint8_t> data) const;
+    void Add(int objectId, int version, const CPds* pds, std::vector<uint8_t> data,
+             std::shared_ptr<Bitmap> bitmap);
+    size_t Size() const { return entries_.size(); }
+
+private:
+    struct SEntry {
+        int objectId;
+        int version;
+        std::vector<SPaletteEntry> palette;
+        bool withPalette;
+        std::vector<uint8_t> data;
+        std::shared_ptr<Bitmap> bitmap;
+    };
+    static uint64_t Key(int objectId, int version, std::span<const uint8_t> data);
+    std::unordered_multimap<uint64_t, SEntry> entries_;
+};
+
 // Fills the display set (pages, settings, state, frame number) and its
 // epoch's palettes and graphic objects from one display set as read. An
 // object that does not decode, whose pixels would take the epoch's objects
@@ -83,8 +112,12 @@ constexpr int64_t kObjectPixelsPerStreamByte = 512;
 // left out (not allocated); streamBudget loses the pixels of each object
 // kept. The first object left out is described in dropped (offset of its
 // ODS) when given; dropped->offset stays as it was when none is.
+// With decoded, an object decoded before from the same bytes and palette
+// shares that picture (costing no budget), and one the epoch already holds
+// in that form is not added again.
 void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode,
-                     SStreamError* dropped = nullptr, int64_t* streamBudget = nullptr);
+                     SStreamError* dropped = nullptr, int64_t* streamBudget = nullptr,
+                     CDecodedObjects* decoded = nullptr);
 
 // Writes every display set of the epoch. Warnings and errors go to log.
 bool WriteEpoch(CEpoch& epoch, const SVideoDescriptor& video, IByteSink& stream, IByteSink* index,

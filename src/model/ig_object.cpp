@@ -95,14 +95,72 @@ int CIgObject::BuildFromStream(const CGsData& data, SStreamError* dropped) {
             for (const CSegmentBase* s : ds->StreamOrder())
                 segmentBytes += kSegmentHeaderSize + s->segmentLength;
     int64_t budget = kIgObjectBufferBytes + kObjectPixelsPerStreamByte * segmentBytes;
+    CDecodedObjects decoded;
     for (const auto& record : data.epochs) {
         CEpoch* epoch = AddNewEpoch();
         epoch->Clear();
         for (const auto& ds : record->items)
-            BuildDisplaySet(*AddDisplaySet(*epoch), *ds, video.frameRate, dropped, &budget);
+            BuildDisplaySet(*AddDisplaySet(*epoch), *ds, video.frameRate, dropped, &budget,
+                            &decoded);
         epoch->ResolveRefs();
     }
     return GetSize();
+}
+
+bool CIgObject::BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStreamError* error,
+                               SStreamError* dropped) {
+    Clear();
+    nextEpoch = 0;
+    video = SVideoDescriptor();
+    int64_t budget =
+        kIgObjectBufferBytes + kObjectPixelsPerStreamByte * StreamSegmentBytes(stream, bare);
+    CDecodedObjects decoded;
+    CMemorySource source(stream);
+    CDisplaySetReader reader(source, bare);
+    // The first epoch's display sets wait until one of them gives the video
+    // descriptor (its frame rate numbers their frames), as a whole read would.
+    std::vector<std::unique_ptr<CDsData>> waiting;
+    bool haveVideo = false, firstEpoch = true;
+    CEpoch* epoch = nullptr;
+    auto build = [&](const CDsData& ds) {
+        BuildDisplaySet(*AddDisplaySet(*epoch), ds, video.frameRate, dropped, &budget, &decoded);
+    };
+    auto flushWaiting = [&] {
+        for (const auto& ds : waiting) build(*ds);
+        waiting.clear();
+    };
+    for (;;) {
+        std::unique_ptr<CDsData> ds;
+        bool newEpoch = false;
+        const int result = reader.Next(ds, newEpoch, error);
+        if (result == kReadEndOfStream) break;
+        if (result == kReadError) {
+            Clear();
+            nextEpoch = 0;
+            return false;
+        }
+        if (newEpoch) {
+            if (epoch) {
+                firstEpoch = false;
+                flushWaiting();
+                epoch->ResolveRefs();
+            }
+            epoch = AddNewEpoch();
+            epoch->Clear();
+        }
+        if (firstEpoch && !haveVideo) {
+            waiting.push_back(std::move(ds));
+            haveVideo = StreamVideoDescriptor(waiting, video);
+            if (haveVideo) flushWaiting();
+            continue;
+        }
+        build(*ds);
+    }
+    if (epoch) {
+        flushWaiting();
+        epoch->ResolveRefs();
+    }
+    return true;
 }
 
 void CIgObject::TakeEpochs(CIgObject& other) {

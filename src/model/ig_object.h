@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "codec/display_set.h"
@@ -37,7 +38,15 @@ public:
     // kObjectPixelsPerStreamByte per byte of its segments; the first graphic
     // object left out (see BuildDisplaySet) is described in dropped when
     // given.
+    // An object sent again with the same bytes shares its first picture.
     int BuildFromStream(const CGsData& data, SStreamError* dropped = nullptr);
+    // The same from a whole stream held in memory, read and built one display
+    // set at a time (each one's segments let go once built), so that the
+    // memory grows with the tree and not with the stream's repetitions. False
+    // with the reader's error when the stream does not read (the tree is
+    // then empty).
+    bool BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStreamError* error,
+                        SStreamError* dropped = nullptr);
     // Moves every epoch of other here; other ends empty.
     void TakeEpochs(CIgObject& other);
 

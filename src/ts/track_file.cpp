@@ -15,7 +15,7 @@
 namespace tessel {
 
 bool CMemoryFile::Write(const uint8_t* data, size_t size) {
-    data_.insert(data_.end(), data, data + size);
+    data_.Append(data, size);
     return true;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_buffer.h"
+
 namespace tessel {
 
 struct SPesHeader;
@@ -30,10 +32,10 @@ public:
     bool Write(const uint8_t* data, size_t size) override;
     int64_t Length() const override { return static_cast<int64_t>(data_.size()); }
     std::span<const uint8_t> Data() const { return data_; }
-    std::vector<uint8_t> Take() { return std::move(data_); }
+    CByteBuffer Take() { return std::move(data_); }
 
 private:
-    std::vector<uint8_t> data_;
+    CByteBuffer data_;
 };
 
 // Writes go straight to the descriptor: the track's buffer already gathers

@@ -1,0 +1,152 @@
+// A menu sent again and again in one stream: the repeats share the pictures
+// decoded the first time, and the tree read one display set at a time is the
+// one a whole read builds.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "authoring/sample_disc.h"
+#include "model/ig_object.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace tessel {
+namespace {
+
+std::vector<uint8_t> SmallMenuStream(const std::string& pictures, int seed = 0) {
+    authoring::SMenuOptions o;
+    o.pages = 2;
+    o.bogsPerPage = 1;
+    o.buttonsPerBog = 2;
+    o.buttonWidth = 32;
+    o.buttonHeight = 16;
+    o.seed = seed;
+    CIgObject ig;
+    std::string error;
+    EXPECT_TRUE(authoring::AuthorMenu(o, pictures, ig, error)) << error;
+    std::vector<uint8_t> marked;
+    EXPECT_TRUE(authoring::MenuStream(ig, marked, error)) << error;
+    return marked;
+}
+
+std::vector<uint8_t> Repeated(const std::vector<uint8_t>& once, int times, bool acquisition) {
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(authoring::RepeatStream(once, times, 90000, acquisition, out));
+    return out;
+}
+
+// Epochs, display sets, pages, objects (id and pixels) and palettes, as text.
+std::string TreeText(const CIgObject& ig) {
+    std::string t = StrFormat("%dx%d@%d\n", ig.video.width, ig.video.height, ig.video.frameRate);
+    for (const auto& e : ig) {
+        t += e->name + "\n";
+        for (const auto& ds : *e)
+            t += StrFormat(" %s state %d frame %d pages %d\n", ds->name.c_str(),
+                           ds->compositionState, ds->frameNumber, ds->GetSize());
+        for (const auto& o : e->graphics.items) {
+            uint64_t sum = 0;
+            for (int y = 0; y < o->bitmap->Height(); ++y)
+                for (int x = 0; x < o->bitmap->Width(); ++x)
+                    sum = sum * 31 + o->bitmap->GetIndex(x, y);
+            t += StrFormat(" object %d %dx%d %llx\n", o->id, o->width, o->height,
+                           static_cast<unsigned long long>(sum));
+        }
+        for (const auto& p : e->palettes.items) t += StrFormat(" palette %d\n", p->id);
+    }
+    return t;
+}
+
+CGsData ReadWhole(const std::vector<uint8_t>& marked) {
+    CMemorySource source(marked);
+    CGsData data;
+    SStreamError error;
+    EXPECT_TRUE(data.Read(source, false, &error)) << error.text;
+    return data;
+}
+
+TEST(RepeatedMenu, RepeatsShareTheirPicturesInBothForms) {
+    test::CTempDir dir;
+    const std::vector<uint8_t> once = SmallMenuStream(dir.Str() + "/pics");
+    CIgObject single;
+    ASSERT_TRUE(single.BuildFromBytes(once, false, nullptr));
+    ASSERT_EQ(single.GetSize(), 1);
+    const size_t objects = single.GetAt(0)->graphics.items.size();
+    ASSERT_GT(objects, 0u);
+
+    for (const bool acquisition : {false, true}) {
+        SCOPED_TRACE(acquisition ? "acquisition points" : "epoch starts");
+        const std::vector<uint8_t> marked = Repeated(once, 5, acquisition);
+        CIgObject streamed, whole;
+        SStreamError error, dropped;
+        ASSERT_TRUE(streamed.BuildFromBytes(marked, false, &error, &dropped)) << error.text;
+        EXPECT_LT(dropped.offset, 0) << dropped.text;
+        whole.BuildFromStream(ReadWhole(marked));
+        EXPECT_EQ(TreeText(streamed), TreeText(whole));
+
+        ASSERT_EQ(streamed.GetSize(), acquisition ? 1 : 5);
+        std::set<const Bitmap*> pictures;
+        for (const auto& e : streamed) {
+            // each epoch holds every object once, as one copy of the menu does
+            EXPECT_EQ(e->graphics.items.size(), objects);
+            for (const auto& o : e->graphics.items) pictures.insert(o->bitmap.get());
+        }
+        EXPECT_EQ(pictures.size(), objects);
+        EXPECT_EQ(streamed.GetAt(0)->GetSize(), acquisition ? 5 : 1);
+        if (acquisition)
+            EXPECT_EQ(streamed.GetAt(0)->GetAt(1)->compositionState, kStateAcquisitionPoint);
+    }
+}
+
+TEST(RepeatedMenu, OtherBytesOrAnotherPaletteAreDecodedAgain) {
+    test::CTempDir dir;
+    const std::vector<uint8_t> once = SmallMenuStream(dir.Str() + "/pics");
+    // The second copy's pictures differ: another menu with the same ids.
+    std::vector<uint8_t> two = once;
+    const std::vector<uint8_t> other = SmallMenuStream(dir.Str() + "/pics2", 5);
+    two.insert(two.end(), other.begin(), other.end());
+    CIgObject ig;
+    ASSERT_TRUE(ig.BuildFromBytes(two, false, nullptr));
+    ASSERT_EQ(ig.GetSize(), 2);
+    const auto& a = ig.GetAt(0)->graphics.items;
+    const auto& b = ig.GetAt(1)->graphics.items;
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) EXPECT_NE(a[i]->bitmap, b[i]->bitmap) << i;
+
+    // Same object bytes, palette entries changed in the second copy's PDS.
+    CGsData data = ReadWhole(Repeated(once, 2, false));
+    auto& pds = data.epochs.at(1)->items.at(0)->pdsList;
+    ASSERT_TRUE(pds && !pds->IsEmpty());
+    for (auto& p : pds->items)
+        for (auto& entry : p->entries) entry.y = static_cast<uint8_t>(entry.y ^ 0x40);
+    CIgObject recoloured;
+    recoloured.BuildFromStream(data);
+    ASSERT_EQ(recoloured.GetSize(), 2);
+    EXPECT_NE(recoloured.GetAt(0)->graphics.items.at(0)->bitmap,
+              recoloured.GetAt(1)->graphics.items.at(0)->bitmap);
+}
+
+TEST(RepeatedMenu, ReadErrorLeavesAnEmptyTreeAndSegmentBytesFollowTheHeaders) {
+    test::CTempDir dir;
+    std::vector<uint8_t> marked = Repeated(SmallMenuStream(dir.Str() + "/pics"), 2, false);
+    const int64_t segments = StreamSegmentBytes(marked, false);
+    CGsData data = ReadWhole(marked);
+    int64_t expected = 0;
+    for (const auto& e : data.epochs)
+        for (const auto& ds : e->items)
+            for (const CSegmentBase* s : ds->StreamOrder())
+                expected += kSegmentHeaderSize + s->segmentLength;
+    EXPECT_EQ(segments, expected);
+
+    // An unknown segment type in the second copy's first record (the two
+    // copies are the same length).
+    marked.at(marked.size() / 2 + 10) = 0x42;
+    CIgObject ig;
+    SStreamError error;
+    EXPECT_FALSE(ig.BuildFromBytes(marked, false, &error));
+    EXPECT_GE(error.offset, 0);
+    EXPECT_FALSE(error.text.empty());
+    EXPECT_EQ(ig.GetSize(), 0);
+}
+
+}  // namespace
+}  // namespace tessel
