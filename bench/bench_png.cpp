@@ -116,7 +116,7 @@ void Encode(benchmark::State& state, const std::vector<Bitmap>* set, SPngOptions
 
 void Decode(benchmark::State& state, const std::vector<Bitmap>* set, SPngOptions options) {
     const auto files = EncodeAll(*set, options);
-    if (files.empty()) {
+    if (files.empty() || files.front().empty()) {
         state.SkipWithError("no pictures");
         return;
     }
@@ -194,11 +194,14 @@ const bool kRegistered = [] {
         }
     for (const auto& [kind, set] : {std::pair{"Menu", &MenuPictures},
                                     std::pair{"Dithered", &Dithered}, std::pair{"Photo", &Photo}})
-        benchmark::RegisterBenchmark((std::string("BM_Decode") + kind).c_str(),
-                                     [set](benchmark::State& st) {
-                                         Decode(st, &set(),
-                                                tessel::DefaultPngOptions(set().front().Format()));
-                                     })
+        benchmark::RegisterBenchmark(
+            (std::string("BM_Decode") + kind).c_str(),
+            [set](benchmark::State& st) {
+                const auto& pictures = set();
+                Decode(st, &pictures,
+                       tessel::DefaultPngOptions(pictures.empty() ? tessel::EPixelFormat::Rgb24
+                                                                  : pictures.front().Format()));
+            })
             ->Unit(benchmark::kMillisecond)
             ->MinTime(0.2);
     return true;
