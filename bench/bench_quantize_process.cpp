@@ -7,9 +7,6 @@
 // is as fast as the plain program).
 //
 // Usage: bench_quantize_process [runs] [folder] [tessel program]
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,8 +20,7 @@
 #include "authoring/synthetic_photo.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
-
-extern char** environ;
+#include "process_run.h"
 
 namespace {
 
@@ -34,22 +30,8 @@ using tessel::Bitmap;
 // Wall time of one run of a program in seconds, its output to /dev/null;
 // negative when it fails.
 double RunSeconds(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    const auto end = std::chrono::steady_clock::now();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return std::chrono::duration<double>(end - start).count();
+    const tessel::bench::SRun run = tessel::bench::RunProcess(args);
+    return run.ok ? run.seconds : -1;
 }
 
 bool WritePpm(const std::string& path, const Bitmap& rgb) {
