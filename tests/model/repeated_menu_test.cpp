@@ -92,8 +92,9 @@ TEST(RepeatedMenu, RepeatsShareTheirPicturesInBothForms) {
         }
         EXPECT_EQ(pictures.size(), objects);
         EXPECT_EQ(streamed.GetAt(0)->GetSize(), acquisition ? 5 : 1);
-        if (acquisition)
+        if (acquisition) {
             EXPECT_EQ(streamed.GetAt(0)->GetAt(1)->compositionState, kStateAcquisitionPoint);
+        }
     }
 }
 
