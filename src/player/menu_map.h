@@ -65,4 +65,35 @@ bool MapPicturesAvailable();
 bool RenderDot(const std::string& dot, const std::string& format, std::vector<uint8_t>& out,
                std::string& error);
 
+// A node of a laid-out map: its name in the DOT text, the page and button
+// it stands for (-1, -1 for an exit or the start point), and its box in the
+// picture's pixels from the top-left corner.
+struct SMapNodeBox {
+    std::string name;
+    int page = -1;
+    int button = -1;
+    double left = 0, top = 0, width = 0, height = 0;
+};
+
+// A map laid out once and rendered as PNG, with where its nodes lie.
+struct SMapPicture {
+    std::vector<uint8_t> png;
+    int width = 0, height = 0;
+    std::vector<SMapNodeBox> nodes;
+};
+
+// The DOT text laid out with the dot layout, rendered as PNG and as
+// Graphviz's "plain" text, whose node boxes are scaled to the picture; false
+// with a reason. Calls from several threads take turns.
+bool RenderMapPicture(const std::string& dot, SMapPicture& picture, std::string& error);
+
+// The page and button of a map node name ("p3_b12"); false for others.
+bool ParseMapNodeName(const std::string& name, int& page, int& button);
+
+// The nodes of Graphviz's "plain" output, boxes scaled to a picture of the
+// given size whose graph is surrounded by pad points; false when the text
+// has no graph line.
+bool ParsePlainLayout(const std::string& plain, int pictureWidth, int pictureHeight, double pad,
+                      std::vector<SMapNodeBox>& nodes);
+
 }  // namespace tessel

@@ -219,7 +219,7 @@ void CMenuPlayer::ShowPage(const CPage* page, int buttonId, SMenuStep& step) {
     }
 }
 
-void CMenuPlayer::Select(CBdButton* button, SMenuStep& step) {
+void CMenuPlayer::Select(CBdButton* button, SMenuStep& step, bool autoAction) {
     if (button == selected_) return;
     if (selected_) states_[selected_] = kNormal;
     selected_ = button;
@@ -227,7 +227,7 @@ void CMenuPlayer::Select(CBdButton* button, SMenuStep& step) {
     WriteReg(true, kPsrSelectedButton, button ? static_cast<uint32_t>(button->id) : 0xFFFF, step);
     if (!button) return;
     states_[button] = kSelected;
-    if (button->autoAction && !ended_) {
+    if (autoAction && button->autoAction && !ended_) {
         step.autoActivated = button->id;
         Activate(*button, step);
     }
@@ -399,21 +399,10 @@ void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
                             continue;
                         }
                         if (b[8] & 0x40) step.stateChanges.push_back("out effects skipped");
-                        if (target != page_) {
-                            ShowPage(target, buttonFlag ? buttonId : -1, step);
-                            continue;
-                        }
+                        ShowButtonPage(target, buttonFlag ? buttonId : -1, step);
+                        continue;
                     }
-                    if (buttonFlag) {
-                        CBdButton* t = FindButton(buttonId);
-                        if (t && IsEnabled(*t)) {
-                            // Selected by command: no auto action.
-                            const bool autoAction = t->autoAction;
-                            t->autoAction = false;
-                            Select(t, step);
-                            t->autoAction = autoAction;
-                        }
-                    }
+                    if (buttonFlag) ShowButtonPage(nullptr, buttonId, step);
                     continue;
                 }
                 case 4:
@@ -435,6 +424,34 @@ void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
         step.note = "an unknown command ends the run";
         return;
     }
+}
+
+void CMenuPlayer::ShowButtonPage(const CPage* target, int buttonId, SMenuStep& step) {
+    if (target && target != page_) {
+        ShowPage(target, buttonId, step);
+        return;
+    }
+    // Selected by command: no auto action.
+    CBdButton* t = buttonId >= 0 ? FindButton(buttonId) : nullptr;
+    if (t && IsEnabled(*t)) Select(t, step, false);
+}
+
+SMenuStep CMenuPlayer::Show(int pageId, int buttonId) {
+    SMenuStep step;
+    step.key = "show";
+    if (ended_) {
+        step.note = "the walk has left the menu";
+    } else {
+        const CPage* target = nullptr;
+        for (const auto& p : composition_)
+            if (p->id == pageId) target = p.get();
+        if (target)
+            ShowButtonPage(target, buttonId, step);
+        else
+            step.note = StrFormat("no page %d", pageId);
+    }
+    Finish(step);
+    return step;
 }
 
 SMenuStep CMenuPlayer::Press(EMenuKey key) {

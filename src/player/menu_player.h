@@ -95,6 +95,11 @@ public:
     SMenuStep Start();
     // One key; a walk that reached an exit ignores further keys.
     SMenuStep Press(EMenuKey key);
+    // The page and button as a SetButtonPage command shows them: another
+    // page shows with the button selected when it is enabled (else as the
+    // page starts); on the current page an enabled button is selected
+    // without its auto action. The step's key is "show".
+    SMenuStep Show(int pageId, int buttonId);
 
     const CPage* Page() const { return page_; }
     int PageId() const;
@@ -115,7 +120,9 @@ public:
 
 private:
     void ShowPage(const CPage* page, int buttonId, SMenuStep& step);
-    void Select(CBdButton* button, SMenuStep& step);
+    void Select(CBdButton* button, SMenuStep& step, bool autoAction = true);
+    // The page (null: the current one) and button of a SetButtonPage.
+    void ShowButtonPage(const CPage* target, int buttonId, SMenuStep& step);
     void Activate(CBdButton& button, SMenuStep& step);
     // Runs the commands; true when the menu was left or changed its page.
     void Run(const CBdButton& button, SMenuStep& step);

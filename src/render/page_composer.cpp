@@ -297,7 +297,7 @@ SButtonHit CPageComposer::HitTest(int x, int y) const {
     for (int b = 0; b < page_->GetSize(); ++b) {
         const CBog& bog = *page_->items[static_cast<size_t>(b)];
         if (bog.GetSize() == 0) continue;
-        const CBdButton* button = bog.ShownButton();
+        const CBdButton* button = buttonView_.shown ? buttonView_.shown(bog) : bog.ShownButton();
         if (!button) continue;
         int l, t, r, btm;
         button->GetRect(l, t, r, btm);

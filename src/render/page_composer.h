@@ -148,7 +148,8 @@ public:
     // over it, optionally the safe-area frames.
     Bitmap ViewPicture(bool safeAreas) const;
 
-    // Point in frame pixels (relative to the scaled frame's corner).
+    // Point in frame pixels (relative to the scaled frame's corner); the
+    // buttons are those drawn (the button view's when it has one).
     SButtonHit HitTest(int x, int y) const;
     // Applies the selection rules of a click on a hit and recomposes as they
     // say.

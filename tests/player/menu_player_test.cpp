@@ -135,6 +135,32 @@ TEST_F(SWalkFixture, StartAndNeighbourMoves) {
     EXPECT_EQ(player.Press(EMenuKey::Left).button, 3);
 }
 
+TEST_F(SWalkFixture, ShownAsASetButtonPageWouldShow) {
+    CMenuPlayer player(*m.ds);
+    player.Start();
+    // On the current page: selected without its auto action, which the
+    // model keeps.
+    b3->autoAction = true;
+    SMenuStep s = player.Show(0, 3);
+    EXPECT_EQ(s.key, "show");
+    EXPECT_EQ(s.button, 3);
+    EXPECT_FALSE(s.activated);
+    EXPECT_TRUE(b3->autoAction);
+    EXPECT_EQ(player.Show(0, 4).button, 3) << "a disabled button is not selected";
+    s = player.Show(1, 11);
+    EXPECT_TRUE(s.pageChanged);
+    EXPECT_EQ(s.page, 1);
+    EXPECT_EQ(s.button, 11);
+    EXPECT_EQ(player.Register(true, kPsrPage), 1u);
+    EXPECT_EQ(player.Show(7, 0).note, "no page 7");
+    EXPECT_EQ(player.PageId(), 1);
+    player.Show(0, -1);
+    EXPECT_EQ(player.SelectedId(), 0) << "the page's default selection";
+    player.Press(EMenuKey::Enter);
+    ASSERT_TRUE(player.Ended());
+    EXPECT_EQ(player.Show(1, 10).note, "the walk has left the menu");
+}
+
 TEST_F(SWalkFixture, ActivationsPagesButtonsAndExits) {
     CMenuPlayer player(*m.ds);
     player.Start();
