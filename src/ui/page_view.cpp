@@ -1,9 +1,12 @@
 #include "ui/page_view.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStringList>
 
+#include "model/ic_data.h"
 #include "model/page.h"
 #include "ui/explorer_tree.h"
 
@@ -19,21 +22,73 @@ QImage WrapArgb(const tessel::Bitmap& bitmap) {
                   static_cast<qsizetype>(bitmap.Stride()), QImage::Format_ARGB32);
 }
 
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+const tessel::CIcData* CompositionOf(const tessel::CPage* page) {
+    return page ? dynamic_cast<const tessel::CIcData*>(page->parent) : nullptr;
+}
+
+tessel::CBdButton* ButtonById(const tessel::CPage* page, int id) {
+    if (page)
+        for (tessel::CBdButton* b : page->AllButtons())
+            if (b->id == id) return b;
+    return nullptr;
+}
+
 }  // namespace
+
+QString WalkStatusText(const tessel::SMenuStep& step, const tessel::CMenuPlayer& player) {
+    if (const auto& exit = player.Exit())
+        return QString("Left the menu for %1 (%2); Home starts it again")
+            .arg(Text(exit->target), Text(exit->command));
+    QStringList parts;
+    const tessel::CPage* page = player.Page();
+    const tessel::CBdButton* selected = player.Selected();
+    QString where =
+        page ? QString("Page %1 (id %2)").arg(Text(page->name)).arg(page->id) : QString("No page");
+    where += selected ? QString(", button %1 (id %2)").arg(Text(selected->name)).arg(selected->id)
+                      : QString(", no button selected");
+    parts << where;
+    if (!player.MenuVisible()) parts << "the menu is hidden";
+    if (step.activated) {
+        if (step.commands.empty())
+            parts << "activated: no commands";
+        else
+            parts << QString("activated: %1 command(s), the last %2")
+                         .arg(step.commands.size())
+                         .arg(Text(step.commands.back()));
+    }
+    if (step.pageChanged && step.key != "start") parts << "page changed";
+    for (const std::string& change : step.buttonChanges) parts << Text(change);
+    if (!step.note.empty()) parts << Text(step.note);
+    return parts.join("; ");
+}
 
 CTlPageView::CTlPageView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFrameShape(QFrame::NoFrame);
+    flashTimer_.setSingleShot(true);
+    connect(&flashTimer_, &QTimer::timeout, this, [this] {
+        flash_ = nullptr;
+        Recompose();
+    });
     RebuildPicture();
 }
 
 void CTlPageView::SetPage(tessel::CPage* page) {
+    tessel::CPage* before = composer_.Page();
+    PlayerFollows(page, nullptr);
     composer_.SetPage(page);
     Recompose();
+    EmitPageChange(before);
 }
 
 void CTlPageView::SetState(int state) {
+    if (state < 0 || state > 2) return;
+    ResetPlayer();
     composer_.SetState(state);
     Recompose();
 }
@@ -66,26 +121,167 @@ void CTlPageView::Redraw() {
 }
 
 bool CTlPageView::SelectFromTree(tessel::CBdButton& button) {
+    tessel::CPage* page = tessel::PageOfButton(button);
+    if (page && page == composer_.Page()) PlayerFollows(page, &button);
     if (!composer_.SelectFromTree(button)) return false;
     Redraw();
     return true;
 }
 
 void CTlPageView::ShowPage(tessel::CPage& page) {
+    tessel::CPage* before = composer_.Page();
+    PlayerFollows(&page, nullptr);
     composer_.ShowPage(page);
     Redraw();
+    EmitPageChange(before);
 }
 
 bool CTlPageView::ShowPageOf(tessel::CBog& bog) {
-    if (!composer_.ShowPageOf(bog)) return false;
+    tessel::CPage* before = composer_.Page();
+    tessel::CPage* page = tessel::PageOfBog(bog);
+    if (!page || page == before) return false;
+    PlayerFollows(page, nullptr);
+    composer_.ShowPageOf(bog);
     Redraw();
+    EmitPageChange(before);
     return true;
 }
 
 bool CTlPageView::ShowButton(tessel::CBdButton& button) {
-    if (!composer_.ShowButton(button)) return false;
+    tessel::CPage* before = composer_.Page();
+    tessel::CPage* page = tessel::PageOfButton(button);
+    if (!page || page == before) return false;
+    PlayerFollows(page, &button);
+    composer_.ShowButton(button);
     Redraw();
+    EmitPageChange(before);
     return true;
+}
+
+void CTlPageView::EmitPageChange(tessel::CPage* before) {
+    if (composer_.Page() != before) emit pageShown(composer_.Page());
+}
+
+bool CTlPageView::PlayerShowsPage() const {
+    return player_ && player_->Page() == composer_.Page();
+}
+
+int CTlPageView::ShownState(const tessel::CBdButton& button) const {
+    if (!PlayerShowsPage()) return composer_.State();
+    if (&button == flash_) return tessel::CMenuPlayer::kActivated;
+    return player_->ButtonState(button);
+}
+
+bool CTlPageView::StartPlayer() {
+    const tessel::CIcData* composition = CompositionOf(composer_.Page());
+    if (!composition) return false;
+    player_ = std::make_unique<tessel::CMenuPlayer>(*composition);
+    playerComposition_ = composition;
+    // Pages the player does not show draw as without it.
+    composer_.SetButtonView({[this](const tessel::CBog& bog) -> const tessel::CBdButton* {
+                                 if (!PlayerShowsPage()) return bog.ShownButton();
+                                 return player_->MenuVisible() ? player_->EnabledButton(bog)
+                                                               : nullptr;
+                             },
+                             [this](const tessel::CBdButton& b) { return ShownState(b); }});
+    return true;
+}
+
+void CTlPageView::ResetPlayer(bool tell) {
+    if (!player_) return;
+    player_.reset();
+    playerComposition_ = nullptr;
+    flash_ = nullptr;
+    flashTimer_.stop();
+    composer_.SetButtonView({});
+    if (tell) SetWalkStatus({});
+}
+
+void CTlPageView::StopWalk() {
+    if (!player_) return;
+    ResetPlayer();
+    Recompose();
+}
+
+void CTlPageView::PlayerFollows(tessel::CPage* page, const tessel::CBdButton* button) {
+    if (!player_) return;
+    if (!page || CompositionOf(page) != playerComposition_ || player_->Ended()) {
+        ResetPlayer();
+        return;
+    }
+    const tessel::SMenuStep step = player_->Show(page->id, button ? button->id : -1);
+    SetWalkStatus(WalkStatusText(step, *player_));
+}
+
+void CTlPageView::PressMenuKey(tessel::EMenuKey key) {
+    tessel::CPage* page = composer_.Page();
+    if (!page) return;
+    if (!player_) {
+        if (!StartPlayer()) return;
+        player_->Start();
+        // The walk goes on from what the view shows: its page and the
+        // focused button.
+        const tessel::SButtonHit focus = composer_.Focus();
+        const tessel::CBdButton* focused = nullptr;
+        if (focus.bog >= 0 && focus.bog < page->GetSize()) {
+            const tessel::CBog& bog = *page->GetAt(focus.bog);
+            if (focus.button >= 0 && focus.button < bog.GetSize() && bog.GetAt(focus.button)->used)
+                focused = bog.GetAt(focus.button);
+        }
+        if (page != player_->Page() || (focused && focused != player_->Selected()))
+            player_->Show(page->id, focused ? focused->id : -1);
+    }
+    tessel::CBdButton* before = player_->Selected();
+    const tessel::CPage* beforePage = player_->Page();
+    const tessel::SMenuStep step = player_->Press(key);
+    tessel::CBdButton* activated = nullptr;
+    if (step.activated)
+        activated = step.autoActivated >= 0 ? ButtonById(beforePage, step.autoActivated) : before;
+    FollowPlayer(step, activated);
+}
+
+void CTlPageView::RestartWalk() {
+    if (!composer_.Page()) return;
+    // The new start's status replaces the old one.
+    ResetPlayer(false);
+    if (!StartPlayer()) {
+        SetWalkStatus({});
+        return;
+    }
+    FollowPlayer(player_->Start(), nullptr);
+}
+
+void CTlPageView::FollowPlayer(const tessel::SMenuStep& step, tessel::CBdButton* activated) {
+    tessel::CPage* before = composer_.Page();
+    auto* page = const_cast<tessel::CPage*>(player_->Page());
+    flashTimer_.stop();
+    flash_ = nullptr;
+    if (page && page != before) composer_.ShowPage(*page);
+    tessel::CBdButton* selected = player_->Selected();
+    if (page) {
+        // An activation the player is done with shows for a moment.
+        if (activated && tessel::PageOfButton(*activated) == page &&
+            player_->ButtonState(*activated) != tessel::CMenuPlayer::kActivated) {
+            flash_ = activated;
+            flashTimer_.start(kActivationFlashMs);
+        }
+        if (!selected || !composer_.SelectFromTree(*selected)) {
+            tessel::ClearButtonMarks(*page);
+            composer_.SetFocus(-1, -1);
+            composer_.Recompose();
+        }
+    }
+    Redraw();
+    NotifySelection(selected);
+    SetWalkStatus(WalkStatusText(step, *player_));
+    EmitPageChange(before);
+    emit walkStepped(selected, activated);
+}
+
+void CTlPageView::SetWalkStatus(const QString& status) {
+    if (status == walkStatus_) return;
+    walkStatus_ = status;
+    emit walkStatusChanged(status);
 }
 
 QImage CTlPageView::FrameImage() const {
@@ -147,12 +343,50 @@ void CTlPageView::mousePressEvent(QMouseEvent* event) {
                                     : mods & Qt::ControlModifier ? tessel::EClickKind::Ctrl
                                                                  : tessel::EClickKind::Plain;
     const tessel::SClickOutcome outcome = composer_.Click(hit, kind);
-    if (outcome.recomposed) RebuildPicture();
+    if (outcome.notify && PlayerShowsPage()) {
+        // The walk goes on from the clicked button.
+        PlayerFollows(composer_.Page(), outcome.notify);
+        composer_.Recompose();
+    }
+    if (outcome.recomposed || outcome.notify) RebuildPicture();
     if (outcome.notify) {
         NotifySelection(outcome.notify);
         emit buttonClicked(outcome.notify);
     }
     viewport()->update();
+}
+
+void CTlPageView::keyPressEvent(QKeyEvent* event) {
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (!composer_.Page() || !plain) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+        case Qt::Key_Up:
+            PressMenuKey(tessel::EMenuKey::Up);
+            break;
+        case Qt::Key_Down:
+            PressMenuKey(tessel::EMenuKey::Down);
+            break;
+        case Qt::Key_Left:
+            PressMenuKey(tessel::EMenuKey::Left);
+            break;
+        case Qt::Key_Right:
+            PressMenuKey(tessel::EMenuKey::Right);
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            PressMenuKey(tessel::EMenuKey::Enter);
+            break;
+        case Qt::Key_Home:
+            RestartWalk();
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+    }
+    event->accept();
 }
 
 void CTlPageView::NotifySelection(tessel::CBdButton* button) {

@@ -1,21 +1,31 @@
 // The page preview: the composed page over the background frame with the
 // safe-area frames, centred in a larger window and scrolled in a smaller
-// one; a click selects a button here and in the explorer tree.
+// one; a click selects a button here and in the explorer tree. The keys
+// walk the menu as a player does.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QTimer>
 #include <cstdint>
+#include <memory>
 
 #include "model/bog.h"
+#include "model/page.h"  // complete for the signals' meta types
 #include "platform/bitmap.h"
+#include "player/menu_player.h"
 #include "render/page_composer.h"
 
 class CFileView;
 
 namespace tessel {
-class CPage;
+class CIcData;
 }
+
+// What the player says after a step: the page and selected button, the
+// commands an activation ran and what they changed, or where it left the
+// menu.
+QString WalkStatusText(const tessel::SMenuStep& step, const tessel::CMenuPlayer& player);
 
 class CTlPageView : public QAbstractScrollArea {
     Q_OBJECT
@@ -65,13 +75,39 @@ public:
     // selection handling.
     virtual void NotifySelection(tessel::CBdButton* button);
 
+    // The walk: the arrow keys, Enter and Home (or these calls) drive a menu
+    // player over the shown page's composition, which then says which
+    // button each group shows and in which state. The first key starts the
+    // player on the shown page and focused button; Home starts it afresh on
+    // the first page. A state chosen for all buttons (SetState) or a page of
+    // another composition ends the walk.
+    void PressMenuKey(tessel::EMenuKey key);
+    void RestartWalk();
+    void StopWalk();
+    bool Walking() const { return player_ != nullptr; }
+    const tessel::CMenuPlayer* Player() const { return player_.get(); }
+    const QString& WalkStatus() const { return walkStatus_; }
+    // How long an activated button shows its Activated state before the
+    // player's state returns.
+    static constexpr int kActivationFlashMs = 250;
+    // The state a button is drawn in.
+    int ShownState(const tessel::CBdButton& button) const;
+
 signals:
     // A click chose a button (after the page view and the tree followed).
     void buttonClicked(tessel::CBdButton* button);
+    // A step of the walk (after the view and the tree followed): the
+    // selected button and the one whose commands ran (null for none).
+    void walkStepped(tessel::CBdButton* selected, tessel::CBdButton* activated);
+    // The player's status; empty when the walk ends.
+    void walkStatusChanged(const QString& status);
+    // Another page is shown (null for none).
+    void pageShown(tessel::CPage* page);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -79,9 +115,28 @@ private:
     QPoint CentringOffset() const;
     void UpdateScrollBars();
     void RebuildPicture();
+    // Starts the player for the shown page's composition; false when the
+    // page is in none.
+    bool StartPlayer();
+    // Ends the walk without recomposing; tells of the empty status.
+    void ResetPlayer(bool tell = true);
+    // The player walks and shows the view's page.
+    bool PlayerShowsPage() const;
+    // A page or button shown from outside: the player follows when it walks
+    // the same composition, else the walk ends.
+    void PlayerFollows(tessel::CPage* page, const tessel::CBdButton* button);
+    // Shows the player's page and selection after a step, then tells.
+    void FollowPlayer(const tessel::SMenuStep& step, tessel::CBdButton* activated);
+    void SetWalkStatus(const QString& status);
+    void EmitPageChange(tessel::CPage* before);
 
     tessel::CPageComposer composer_;
     CFileView* explorer_ = nullptr;
     tessel::Bitmap picture_;  // the view picture, rebuilt when it changes
     QImage pictureImage_;     // shares picture_'s pixels
+    std::unique_ptr<tessel::CMenuPlayer> player_;
+    const tessel::CIcData* playerComposition_ = nullptr;
+    const tessel::CBdButton* flash_ = nullptr;  // drawn Activated until the timer ends
+    QTimer flashTimer_;
+    QString walkStatus_;
 };
