@@ -2,6 +2,8 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <algorithm>
+#include <iterator>
 
 int ButtonStateOfName(const QString& name) {
     static const char* const kNames[] = {"normal", "selected", "activated"};
@@ -25,7 +27,13 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         "show-page", "After opening the folder, show the disc's first page in the page view.");
     const QCommandLineOption stateOption(
         "state", "Button state to show: normal, selected or activated.", "state");
+    const QCommandLineOption keysOption(
+        "keys",
+        "After --show-page, walk the menu with these keys: up, down, left, right, enter, home, "
+        "separated by commas.",
+        "keys");
     parser.addOption(grabOption);
+    parser.addOption(keysOption);
     parser.addOption(showPageOption);
     parser.addOption(stateOption);
     parser.addPositionalArgument("folder", "BDMV folder to open at start-up.", "[BDMV-folder]");
@@ -57,6 +65,22 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         if (options.state < 0) {
             error = QString("Unknown button state '%1' (normal, selected or activated).")
                         .arg(parser.value(stateOption));
+            return false;
+        }
+    }
+    if (parser.isSet(keysOption)) {
+        static const char* const kKeys[] = {"up", "down", "left", "right", "enter", "home"};
+        for (const QString& key : parser.value(keysOption).split(',')) {
+            const QString k = key.trimmed().toLower();
+            if (std::find(std::begin(kKeys), std::end(kKeys), k) == std::end(kKeys)) {
+                error = QString("--keys: '%1' is not one of up, down, left, right, enter, home.")
+                            .arg(key.trimmed());
+                return false;
+            }
+            options.keys << k;
+        }
+        if (!options.showPage) {
+            error = "--keys needs --show-page.";
             return false;
         }
     }

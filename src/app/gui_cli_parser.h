@@ -1,5 +1,6 @@
 // The command line of the desktop application, parsed in one place:
 //   tessel-gui [BDMV-folder] [--grab FILE] [--show-page] [--state STATE]
+//              [--keys KEY,...]
 #pragma once
 
 #include <QString>
@@ -10,6 +11,7 @@ struct SGuiOptions {
     QString grabFile;       // the main window saved as PNG once shown and idle, then quit
     bool showPage = false;  // after the start-up open, show the first page of the disc
     int state = -1;         // button state to start with (0 Normal, 1 Selected, 2 Activated)
+    QStringList keys;       // walked in the page view after the first page: up, ..., enter, home
     bool help = false;
     bool version = false;
 };

@@ -22,12 +22,14 @@
 #include "app/folder_dialog.h"
 #include "app/tessel_app.h"
 #include "disc/rip.h"
+#include "model/ic_data.h"
 #include "model/ig_object.h"
 #include "model/page.h"
 #include "platform/messages.h"
 #include "render/page_composer.h"
 #include "ui/command_wnd.h"
 #include "ui/explorer_tree.h"
+#include "ui/menu_map_wnd.h"
 #include "ui/page_view.h"
 #include "ui/progress_window.h"
 #include "ui/properties_wnd.h"
@@ -71,6 +73,7 @@ CMainFrame::CMainFrame(CTesselApp& app, QWidget* parent) : QMainWindow(parent), 
     CreateMenus();
     CreateToolBars();
     CreateStatusBar();
+    ConnectWalk();
     resize(1400, 880);
     UpdateCommandStates();
     UpdateTitle();
@@ -121,6 +124,8 @@ void CMainFrame::CreateActions() {
          "Shows or hides the Properties View\nToggle Properties View"},
         {ECommand::ButtonCommand, commandDock_, "Button Command",
          "Shows or hides the button command\nToggle button command"},
+        {ECommand::MenuMapView, menuMapDock_, "Menu Map",
+         "Shows or hides the map of the shown menu\nToggle Menu Map"},
     };
     for (const SToggle& t : toggles) {
         QAction* toggle = t.dock->toggleViewAction();
@@ -187,6 +192,7 @@ void CMainFrame::CreateMenus() {
     view->addAction(Action(ECommand::IgView));
     view->addAction(Action(ECommand::PropertiesView));
     view->addAction(Action(ECommand::ButtonCommand));
+    view->addAction(Action(ECommand::MenuMapView));
     view->addAction(Action(ECommand::StatusBar));
     view->addSeparator();
     view->addAction(Action(ECommand::Normal));
@@ -248,6 +254,10 @@ void CMainFrame::CreateStatusBar() {
         if (text.isEmpty()) bar->showMessage("Ready");
     });
     bar->showMessage("Ready");
+    walkPane_ = new QLabel(bar);
+    walkPane_->setContentsMargins(6, 0, 6, 0);
+    walkPane_->setToolTip("The menu walk: arrow keys, Enter and Home in the page view");
+    bar->addPermanentWidget(walkPane_, 1);
     versionPane_ = new QLabel(QString("%1, V %2").arg(CTesselApp::kCompany, CTesselApp::Version()));
     versionPane_->setContentsMargins(6, 0, 6, 0);
     bar->addPermanentWidget(versionPane_);
@@ -257,6 +267,7 @@ void CMainFrame::CreatePanes() {
     explorer_ = new CFileView(this);
     properties_ = new CPropertiesWnd(this);
     commands_ = new CCmdWnd(this);
+    menuMap_ = new CMenuMapWnd(this);
     explorer_->SetPanes(pageView_, properties_, commands_);
     pageView_->SetExplorer(explorer_);
 
@@ -272,10 +283,12 @@ void CMainFrame::CreatePanes() {
     explorerDock_ = makeDock("IG View", "IGView", explorer_);
     propertiesDock_ = makeDock("Properties", "Properties", properties_);
     commandDock_ = makeDock("Button Command", "ButtonCommand", commands_);
+    menuMapDock_ = makeDock("Menu Map", "MenuMap", menuMap_);
     addDockWidget(Qt::LeftDockWidgetArea, explorerDock_);
     splitDockWidget(explorerDock_, propertiesDock_, Qt::Vertical);
     addDockWidget(Qt::BottomDockWidgetArea, commandDock_);
-    resizeDocks({explorerDock_}, {340}, Qt::Horizontal);
+    addDockWidget(Qt::RightDockWidgetArea, menuMapDock_);
+    resizeDocks({explorerDock_, menuMapDock_}, {340, 320}, Qt::Horizontal);
     resizeDocks({explorerDock_, propertiesDock_}, {380, 300}, Qt::Vertical);
     resizeDocks({commandDock_}, {140}, Qt::Vertical);
 }
@@ -283,6 +296,8 @@ void CMainFrame::CreatePanes() {
 void CMainFrame::ClearPanes() {
     if (explorer_) explorer_->FillTree(nullptr);
     if (pageView_) pageView_->SetPage(nullptr);
+    // Waits for a map still reading the old clips.
+    if (menuMap_) menuMap_->ShowComposition(nullptr);
     if (properties_) properties_->ShowNode(nullptr);
     if (commands_) commands_->ShowButton(nullptr);
     discShown_ = false;
@@ -393,6 +408,59 @@ void CMainFrame::UpdateCommandStates() {
     const bool hasClips = !app_.Disc().clips.empty();
     Action(ECommand::RipImage)->setEnabled(hasClips);
     Action(ECommand::ImportImage)->setEnabled(hasClips);
+}
+
+void CMainFrame::ConnectWalk() {
+    // The map follows the shown page's composition and marks the button the
+    // view selects.
+    connect(pageView_, &CTlPageView::pageShown, this, [this](tessel::CPage* page) {
+        menuMap_->ShowComposition(page ? dynamic_cast<const tessel::CIcData*>(page->parent)
+                                       : nullptr);
+    });
+    auto mark = [this](tessel::CBdButton* button) {
+        tessel::CPage* page = button ? tessel::PageOfButton(*button) : nullptr;
+        menuMap_->MarkButton(page ? page->id : -1, page ? button->id : -1);
+    };
+    connect(pageView_, &CTlPageView::buttonClicked, this, mark);
+    connect(pageView_, &CTlPageView::walkStepped, this,
+            [this, mark](tessel::CBdButton* selected, tessel::CBdButton* activated) {
+                // The commands that ran, else those of the selection.
+                commands_->ShowButton(activated ? activated : selected);
+                if (selected) properties_->ShowNode(selected);
+                mark(selected);
+            });
+    connect(pageView_, &CTlPageView::walkStatusChanged, walkPane_, &QLabel::setText);
+    connect(menuMap_, &CMenuMapWnd::buttonChosen, this, &CMainFrame::ShowMapButton);
+}
+
+void CMainFrame::ShowMapButton(const tessel::CIcData* composition, int pageId, int buttonId) {
+    if (!composition) return;
+    tessel::CBdButton* button = nullptr;
+    for (const auto& page : *composition)
+        if (page->id == pageId)
+            for (tessel::CBdButton* b : page->AllButtons())
+                if (b->id == buttonId) button = b;
+    if (!button) return;
+    pageView_->ShowButton(*button);
+    if (QTreeWidgetItem* node = explorer_->FindNode(button)) {
+        // The tree's handling marks it in the view and lists its commands.
+        explorer_->SelectNode(button);
+        explorer_->HandleSelection(node);
+    } else {
+        pageView_->SelectFromTree(*button);
+        commands_->ShowButton(button);
+        properties_->ShowNode(button);
+    }
+}
+
+void CMainFrame::WalkKeys(const QStringList& keys) {
+    for (const QString& key : keys) {
+        tessel::EMenuKey k;
+        if (key == "home")
+            pageView_->RestartWalk();
+        else if (tessel::ParseMenuKey(key.toStdString(), k))
+            pageView_->PressMenuKey(k);
+    }
 }
 
 void CMainFrame::UpdateTitle() {

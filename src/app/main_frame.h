@@ -1,5 +1,5 @@
 // The main window: menus, the "Standard" toolbar, the BDMV band, the status
-// bar, the three docking panes around the page view, and the commands.
+// bar, the four docking panes around the page view, and the commands.
 #pragma once
 
 #include <QLineEdit>
@@ -13,12 +13,14 @@ class CTlPageView;
 class CFileView;
 class CPropertiesWnd;
 class CCmdWnd;
+class CMenuMapWnd;
 class QActionGroup;
 class QComboBox;
 class QDockWidget;
 class QLabel;
 
 namespace tessel {
+class CIcData;
 class CPage;
 class CTlDisc;
 }  // namespace tessel
@@ -46,6 +48,7 @@ enum class ECommand {
     IgView,
     PropertiesView,
     ButtonCommand,
+    MenuMapView,
     StatusBar,
     Normal,
     Selected,
@@ -84,6 +87,12 @@ public:
     // applied to the page view.
     void ApplyStartupView();
     void UpdateCommandStates();
+    // A button of a composition chosen on the map: its page shown, its node
+    // selected in the tree with what follows a selection there.
+    void ShowMapButton(const tessel::CIcData* composition, int pageId, int buttonId);
+    // Keys walked in the page view: "up", "down", "left", "right", "enter",
+    // "home"; others are skipped.
+    void WalkKeys(const QStringList& keys);
 
     void SaveLayout() const;
     void RestoreLayout();
@@ -94,6 +103,7 @@ public:
     CFileView* Explorer() const { return explorer_; }
     CPropertiesWnd* Properties() const { return properties_; }
     CCmdWnd* Commands() const { return commands_; }
+    CMenuMapWnd* MenuMap() const { return menuMap_; }
     QComboBox* ZoomBox() const { return zoomBox_; }
     CColourButton* ColourButton() const { return colourButton_; }
     CBdmvBrowseEdit* FolderEdit() const { return folderEdit_; }
@@ -101,6 +111,9 @@ public:
     QDockWidget* ExplorerDock() const { return explorerDock_; }
     QDockWidget* PropertiesDock() const { return propertiesDock_; }
     QDockWidget* CommandDock() const { return commandDock_; }
+    QDockWidget* MenuMapDock() const { return menuMapDock_; }
+    // The status bar's pane of the menu walk (what the player says).
+    QLabel* WalkPane() const { return walkPane_; }
     QToolBar* StandardToolBar() const { return standardBar_; }
     QToolBar* BdmvBand() const { return bdmvBand_; }
 
@@ -116,6 +129,7 @@ private:
     void ShowAbout();
     void OpenWebSite();
     void UpdateTitle();
+    void ConnectWalk();
 
     CTesselApp& app_;
     QMap<ECommand, QAction*> actions_;
@@ -124,15 +138,18 @@ private:
     CFileView* explorer_ = nullptr;
     CPropertiesWnd* properties_ = nullptr;
     CCmdWnd* commands_ = nullptr;
+    CMenuMapWnd* menuMap_ = nullptr;
     QDockWidget* explorerDock_ = nullptr;
     QDockWidget* propertiesDock_ = nullptr;
     QDockWidget* commandDock_ = nullptr;
+    QDockWidget* menuMapDock_ = nullptr;
     QToolBar* standardBar_ = nullptr;
     QToolBar* bdmvBand_ = nullptr;
     QComboBox* zoomBox_ = nullptr;
     CColourButton* colourButton_ = nullptr;
     CBdmvBrowseEdit* folderEdit_ = nullptr;
     QLabel* versionPane_ = nullptr;
+    QLabel* walkPane_ = nullptr;
     bool discShown_ = false;  // the tree shows the disc of the last open
 };
 

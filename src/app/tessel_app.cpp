@@ -9,6 +9,7 @@
 
 #include "app/main_frame.h"
 #include "render/page_composer.h"
+#include "ui/menu_map_wnd.h"
 #include "ui/progress_window.h"
 
 #ifndef TESSEL_VERSION
@@ -42,7 +43,7 @@ void CTesselApp::InitInstance(const SGuiOptions& options) {
 
     if (!options.folder.isEmpty()) {
         frame_->OpenFolder(options.folder);
-        if (options.showPage) frame_->ShowFirstPage();
+        if (options.showPage && frame_->ShowFirstPage()) frame_->WalkKeys(options.keys);
     }
     if (options.state >= 0) frame_->SetState(options.state);
 
@@ -58,9 +59,11 @@ void CTesselApp::InitInstance(const SGuiOptions& options) {
 void CTesselApp::GrabWhenIdle(const QString& file, int attempt) {
     // Shown and exposed, and every event posted until now handled.
     QWindow* window = frame_ ? frame_->windowHandle() : nullptr;
-    const bool ready =
+    // The menu map too, when one is being made (for longer).
+    const bool shown =
         frame_ && frame_->isVisible() && frame_->isEnabled() && window && window->isExposed();
-    if (!ready && attempt < 250) {
+    const bool mapping = frame_ && frame_->MenuMap()->Busy();
+    if ((!shown && attempt < 250) || (mapping && attempt < 3000)) {
         QTimer::singleShot(20, frame_.get(),
                            [this, file, attempt] { GrabWhenIdle(file, attempt + 1); });
         return;

@@ -51,9 +51,10 @@ private slots:
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&File")), (QStringList{"&Open...", "-", "E&xit"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Tool")),
                  (QStringList{"Rip image...", "Import new image..."}));
-        QCOMPARE(MenuTexts(MenuNamed(*frame_, "&View")),
-                 (QStringList{"IG View", "Properties View", "Button Command", "&Status Bar", "-",
-                              "Normal", "Selected", "Activated", "-", "Show all display sets"}));
+        QCOMPARE(
+            MenuTexts(MenuNamed(*frame_, "&View")),
+            (QStringList{"IG View", "Properties View", "Button Command", "Menu Map", "&Status Bar",
+                         "-", "Normal", "Selected", "Activated", "-", "Show all display sets"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Help")),
                  (QStringList{"&About Tessel...", "&WebSite"}));
         QCOMPARE(frame_->Action(ECommand::Open)->shortcut(), QKeySequence("Ctrl+O"));
