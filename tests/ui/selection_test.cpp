@@ -19,23 +19,7 @@ namespace {
 
 // Two pages of two groups of two buttons (48 x 24 pictures); group k's
 // buttons at x = 120 + 88 k, button j at y = 240 + 48 j.
-struct SPanes {
-    SPanes() : scanned(Options()) {
-        tree.SetPanes(&view, &properties, &commands);
-        view.SetExplorer(&tree);
-        view.resize(1000, 700);
-        view.SetZoomIndex(2);
-        tree.FillTree(&scanned.disc);
-    }
-    static authoring::SDiscOptions Options() {
-        authoring::SDiscOptions o;
-        o.clips = {uitest::Clip(1, {0x1400})};
-        return o;
-    }
-    CPage* Page(int p) const {
-        return scanned.disc.clips[0]->igObjects[0]->GetAt(0)->GetAt(0)->GetAt(p);
-    }
-    CBdButton* Button(int p, int g, int b) const { return Page(p)->GetAt(g)->GetAt(b); }
+struct SPanes : uitest::SPanes {
     void Select(const CNamedObject* object) {
         QTreeWidgetItem* node = tree.FindNode(object);
         QVERIFY(node);
@@ -51,12 +35,6 @@ struct SPanes {
         const double zoom = view.Composer().Zoom();
         return view.FrameOrigin() + QPoint(qRound(left * zoom) + 3, qRound(top * zoom) + 3);
     }
-
-    uitest::CScannedDisc scanned;
-    CFileView tree;
-    CTlPageView view;
-    CPropertiesWnd properties;
-    CCmdWnd commands;
 };
 
 CNavCmd Command(uint8_t op, uint8_t value) {

@@ -11,6 +11,11 @@
 
 #include "authoring/sample_disc.h"
 #include "disc/disc_scan.h"
+#include "model/ig_object.h"
+#include "ui/command_wnd.h"
+#include "ui/explorer_tree.h"
+#include "ui/page_view.h"
+#include "ui/properties_wnd.h"
 
 namespace uitest {
 
@@ -54,6 +59,34 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+// The panes over a generated disc of one clip with PID 0x1400 (the small
+// menu of Clip): tree, page view at zoom index 2, properties and commands.
+struct SPanes {
+    SPanes() : scanned(Options()) {
+        tree.SetPanes(&view, &properties, &commands);
+        view.SetExplorer(&tree);
+        view.resize(1000, 700);
+        view.SetZoomIndex(2);
+        tree.FillTree(&scanned.disc);
+    }
+    static tessel::authoring::SDiscOptions Options() {
+        tessel::authoring::SDiscOptions o;
+        o.clips = {Clip(1, {0x1400})};
+        return o;
+    }
+    tessel::CDisplaySet* Composition() const {
+        return scanned.disc.clips[0]->igObjects[0]->GetAt(0)->GetAt(0);
+    }
+    tessel::CPage* Page(int p) const { return Composition()->GetAt(p); }
+    tessel::CBdButton* Button(int p, int g, int b) const { return Page(p)->GetAt(g)->GetAt(b); }
+
+    CScannedDisc scanned;
+    ::CFileView tree;
+    ::CTlPageView view;
+    ::CPropertiesWnd properties;
+    ::CCmdWnd commands;
 };
 
 // Clip by number, or null.

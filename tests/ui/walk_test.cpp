@@ -43,33 +43,10 @@ CNavCmd SetGpr(int reg, uint32_t value) {
 // Two pages of two groups of two buttons; each group's first button is
 // enabled, left and right cross the groups, up and down stay in a group
 // (and so go nowhere). Every button jumps to title id + 1.
-struct SWalk {
-    SWalk() : scanned(Options()) {
-        tree.SetPanes(&view, &properties, &commands);
-        view.SetExplorer(&tree);
-        view.resize(1000, 700);
-        view.SetZoomIndex(2);
-        tree.FillTree(&scanned.disc);
-    }
-    static authoring::SDiscOptions Options() {
-        authoring::SDiscOptions o;
-        o.clips = {uitest::Clip(1, {0x1400})};
-        return o;
-    }
-    CDisplaySet* Composition() const {
-        return scanned.disc.clips[0]->igObjects[0]->GetAt(0)->GetAt(0);
-    }
-    CPage* Page(int p) const { return Composition()->GetAt(p); }
-    CBdButton* Button(int p, int g, int b) const { return Page(p)->GetAt(g)->GetAt(b); }
+struct SWalk : uitest::SPanes {
     CBdButton* TreeButton() const {
         return dynamic_cast<CBdButton*>(CFileView::ObjectOf(tree.Tree()->currentItem()));
     }
-
-    uitest::CScannedDisc scanned;
-    CFileView tree;
-    CTlPageView view;
-    CPropertiesWnd properties;
-    CCmdWnd commands;
 };
 
 }  // namespace
