@@ -124,8 +124,8 @@ void CMainFrame::CreateActions() {
          "Shows or hides the Properties View\nToggle Properties View"},
         {ECommand::ButtonCommand, commandDock_, "Button Command",
          "Shows or hides the button command\nToggle button command"},
-        {ECommand::MenuMapView, menuMapDock_, "Menu Map",
-         "Shows or hides the map of the shown menu\nToggle Menu Map"},
+        {ECommand::MenuMapView, menuMapDock_, "Menu map",
+         "Shows or hides the map of the shown menu\nToggle Menu map"},
     };
     for (const SToggle& t : toggles) {
         QAction* toggle = t.dock->toggleViewAction();
@@ -283,7 +283,7 @@ void CMainFrame::CreatePanes() {
     explorerDock_ = makeDock("IG View", "IGView", explorer_);
     propertiesDock_ = makeDock("Properties", "Properties", properties_);
     commandDock_ = makeDock("Button Command", "ButtonCommand", commands_);
-    menuMapDock_ = makeDock("Menu Map", "MenuMap", menuMap_);
+    menuMapDock_ = makeDock("Menu map", "MenuMap", menuMap_);
     addDockWidget(Qt::LeftDockWidgetArea, explorerDock_);
     splitDockWidget(explorerDock_, propertiesDock_, Qt::Vertical);
     addDockWidget(Qt::BottomDockWidgetArea, commandDock_);

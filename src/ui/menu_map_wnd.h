@@ -1,4 +1,4 @@
-// The "Menu Map" pane: the map of a composition (every state its keys reach
+// The "Menu map" pane: the map of a composition (every state its keys reach
 // from the start, laid out and drawn by Graphviz) in a scroll area, fitted
 // to the pane or zoomed; the map is made on a worker thread. A click on a
 // button's node asks for that page and button.

@@ -53,7 +53,7 @@ private slots:
                  (QStringList{"Rip image...", "Import new image..."}));
         QCOMPARE(
             MenuTexts(MenuNamed(*frame_, "&View")),
-            (QStringList{"IG View", "Properties View", "Button Command", "Menu Map", "&Status Bar",
+            (QStringList{"IG View", "Properties View", "Button Command", "Menu map", "&Status Bar",
                          "-", "Normal", "Selected", "Activated", "-", "Show all display sets"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Help")),
                  (QStringList{"&About Tessel...", "&WebSite"}));
