@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* kWrongFormat = "Wrong M2ts format ! ";
 constexpr const char* kNoIg = "has no IG(menu) ! ";
+constexpr const char* kNoPg = "has no PG stream (subtitles)";
 
 }  // namespace
 
@@ -38,8 +39,9 @@ namespace {
 
 // Opens the clip and maps each IG PID of its program map to an output made
 // by open (in PMT order). Returns 0, or 2 after the failure has been shown.
-int MapIgTracks(CReadFile& file, const std::string& path, CTrackInfoMap& map,
-                const std::function<std::unique_ptr<COutputFile>(int pid)>& open) {
+int MapGraphicsTracks(CReadFile& file, const std::string& path, CTrackInfoMap& map,
+                      const std::function<std::unique_ptr<COutputFile>(int pid)>& open,
+                      uint8_t streamType = kStreamTypeIg) {
     std::string error;
     if (!file.Open(path, error)) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), error.substr(0, 260).c_str()));
@@ -51,16 +53,19 @@ int MapIgTracks(CReadFile& file, const std::string& path, CTrackInfoMap& map,
         return 2;
     }
     for (const ESI& es : pmt->streams) {
-        if (es.streamType != kStreamTypeIg) continue;
+        if (es.streamType != streamType) continue;
         std::unique_ptr<COutputFile> output = open(es.elementaryPid);
         if (!output) return 2;
         auto info = std::make_unique<STrackInfo>();
         info->streamType = es.streamType;
-        info->main = std::make_unique<SIgTrackFile>(std::move(output));
+        auto track = std::make_unique<SGsTrackFile>(std::move(output));
+        track->tag = streamType == kStreamTypePg ? "PG" : "IG";
+        info->main = std::move(track);
         AddTrack(map, es.elementaryPid, std::move(info));
     }
     if (map.Empty()) {
-        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), kNoIg));
+        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(),
+                              streamType == kStreamTypePg ? kNoPg : kNoIg));
         return 2;
     }
     file.Seek(0);
@@ -69,17 +74,20 @@ int MapIgTracks(CReadFile& file, const std::string& path, CTrackInfoMap& map,
 
 }  // namespace
 
-int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
-                   std::string* fullPath) {
+int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressWnd* progress,
+                         std::vector<SIgStream>& streams, std::string* fullPath) {
     streams.clear();
     CReadFile file;
     CTrackInfoMap map;
     std::vector<CMemoryFile*> outputs;
-    const int mapped = MapIgTracks(file, path, map, [&](int) {
-        auto memory = std::make_unique<CMemoryFile>();
-        outputs.push_back(memory.get());
-        return memory;
-    });
+    const int mapped = MapGraphicsTracks(
+        file, path, map,
+        [&](int) {
+            auto memory = std::make_unique<CMemoryFile>();
+            outputs.push_back(memory.get());
+            return memory;
+        },
+        streamType);
     if (fullPath) *fullPath = file.Path();
     if (mapped != 0) return mapped;
     const int demuxed = Demux(file, map, progress);
@@ -87,6 +95,11 @@ int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<
     for (size_t i = 0; i < map.Count(); ++i)
         streams.push_back({map.pids[i], map.tracks[i]->main->pesCount, outputs[i]->Take()});
     return 0;
+}
+
+int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
+                   std::string* fullPath) {
+    return DemuxGraphicsStreams(path, kStreamTypeIg, progress, streams, fullPath);
 }
 
 int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
@@ -99,7 +112,7 @@ int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
         map = CTrackInfoMap();  // closes the outputs
         for (const std::string& p : created) DeleteFile(p);
     };
-    int result = MapIgTracks(file, path, map, [&](int pid) -> std::unique_ptr<COutputFile> {
+    int result = MapGraphicsTracks(file, path, map, [&](int pid) -> std::unique_ptr<COutputFile> {
         auto disk = std::make_unique<CDiskFile>();
         const std::string out = StrFormat("%s%d.ig", folder.c_str(), pid);
         std::string error;

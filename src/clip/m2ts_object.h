@@ -14,7 +14,7 @@ namespace tessel {
 class CClpiObject;
 class CProgressWnd;
 
-// One IG PID of a clip's transport stream, demultiplexed into the marked form.
+// One graphics PID of a clip's transport stream, demultiplexed into the marked form.
 struct SIgStream {
     int pid = 0;
     uint32_t pesCount = 0;
@@ -27,6 +27,12 @@ struct SIgStream {
 // the file's full path when given.
 int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
                    std::string* fullPath = nullptr);
+
+// The same pass over the PIDs of another graphics stream type (0x90 for
+// presentation graphics: the streams come out in the .sup form, records
+// tagged "PG").
+int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressWnd* progress,
+                         std::vector<SIgStream>& streams, std::string* fullPath = nullptr);
 
 // One IG PID demultiplexed into a file of its own.
 struct SIgStreamFile {

@@ -201,13 +201,25 @@ bool Records(const SMuxTrack& t, uint64_t base, std::vector<SPes>& out) {
 bool MuxM2ts(const std::string& path, const std::vector<SMuxTrack>& tracks,
              const SMuxOptions& options, SMuxResult& result, std::string& error) {
     std::vector<SPes> units;
-    for (const auto& t : tracks)
+    // Where each unit goes in the multiplex: its DTS, never before the unit
+    // ahead of it in its own track (each track keeps its order).
+    std::vector<uint64_t> at;
+    for (const auto& t : tracks) {
+        const size_t first = units.size();
         if (!Records(t, options.timeBase, units)) {
             error = "malformed graphics records for PID " + std::to_string(t.pid);
             return false;
         }
-    std::stable_sort(units.begin(), units.end(),
-                     [](const SPes& a, const SPes& b) { return a.dts < b.dts; });
+        for (size_t i = first; i < units.size(); ++i)
+            at.push_back(i > first ? std::max(at.back(), units[i].dts) : units[i].dts);
+    }
+    std::vector<size_t> order(units.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return at[a] < at[b]; });
+    std::vector<SPes> sorted;
+    sorted.reserve(units.size());
+    for (size_t i : order) sorted.push_back(units[i]);
+    units = std::move(sorted);
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         error = std::strerror(errno);
