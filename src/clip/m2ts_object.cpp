@@ -37,7 +37,7 @@ void CTlM2tsObject::Clear() {
 
 namespace {
 
-// Opens the clip and maps each IG PID of its program map to an output made
+// Opens the clip and maps each PID of the stream type in its program map to an output made
 // by open (in PMT order). Returns 0, or 2 after the failure has been shown.
 int MapGraphicsTracks(CReadFile& file, const std::string& path, CTrackInfoMap& map,
                       const std::function<std::unique_ptr<COutputFile>(int pid)>& open,
@@ -52,17 +52,7 @@ int MapGraphicsTracks(CReadFile& file, const std::string& path, CTrackInfoMap& m
         ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), kWrongFormat));
         return 2;
     }
-    for (const ESI& es : pmt->streams) {
-        if (es.streamType != streamType) continue;
-        std::unique_ptr<COutputFile> output = open(es.elementaryPid);
-        if (!output) return 2;
-        auto info = std::make_unique<STrackInfo>();
-        info->streamType = es.streamType;
-        auto track = std::make_unique<SGsTrackFile>(std::move(output));
-        track->tag = streamType == kStreamTypePg ? "PG" : "IG";
-        info->main = std::move(track);
-        AddTrack(map, es.elementaryPid, std::move(info));
-    }
+    if (!AddGraphicsTracks(*pmt, streamType, map, open)) return 2;
     if (map.Empty()) {
         ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(),
                               streamType == kStreamTypePg ? kNoPg : kNoIg));

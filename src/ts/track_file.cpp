@@ -207,16 +207,28 @@ bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info) {
     return true;
 }
 
-void AddIgTracks(const CEsiFolder& pmt, CTrackInfoMap& map, std::vector<CMemoryFile*>& outputs) {
+bool AddGraphicsTracks(const CEsiFolder& pmt, uint8_t streamType, CTrackInfoMap& map,
+                       const std::function<std::unique_ptr<COutputFile>(int pid)>& open) {
     for (const ESI& es : pmt.streams) {
-        if (es.streamType != kStreamTypeIg) continue;
+        if (es.streamType != streamType) continue;
+        std::unique_ptr<COutputFile> output = open(es.elementaryPid);
+        if (!output) return false;
         auto info = std::make_unique<STrackInfo>();
         info->streamType = es.streamType;
-        auto memory = std::make_unique<CMemoryFile>();
-        outputs.push_back(memory.get());
-        info->main = std::make_unique<SIgTrackFile>(std::move(memory));
+        auto track = std::make_unique<SGsTrackFile>(std::move(output));
+        track->tag = streamType == kStreamTypePg ? "PG" : "IG";
+        info->main = std::move(track);
         AddTrack(map, es.elementaryPid, std::move(info));
     }
+    return true;
+}
+
+void AddIgTracks(const CEsiFolder& pmt, CTrackInfoMap& map, std::vector<CMemoryFile*>& outputs) {
+    AddGraphicsTracks(pmt, kStreamTypeIg, map, [&](int) {
+        auto memory = std::make_unique<CMemoryFile>();
+        outputs.push_back(memory.get());
+        return memory;
+    });
 }
 
 }  // namespace tessel
