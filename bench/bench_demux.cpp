@@ -94,7 +94,7 @@ bool EnsureStream(const std::string& path) {
     std::vector<uint8_t> pmt = {0, 0x02, 0xB0, 0,    0,    1, 0xC1, 0,    0,    0xF0, 0x01, 0xF0,
                                 0, 0x1B, 0xF0, 0x11, 0xF0, 0, 0x91, 0xF4, 0x00, 0xF0, 0};
     pmt[3] = static_cast<uint8_t>(pmt.size() - 4 + 4);
-    pmt.insert(pmt.end(), {0, 0, 0, 0});  // CRC (not checked)
+    pmt.resize(pmt.size() + 4, 0);  // CRC (not checked)
     std::vector<uint8_t> filler(184, 0x00);
     size_t written = 0;
     uint64_t pts = 54000000;
