@@ -1,6 +1,7 @@
 #include "database/bdmv_layout.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "platform/disc_image.h"
@@ -16,8 +17,21 @@ bool BuildClipPath(std::string& folder, int clip, const char* sub, const char* e
                    std::string& path) {
     NormalizeFolder(folder);
     if (folder.empty() || clip < 0 || clip > kMaxClipNumber) return false;
-    path = StrFormat("%s%s%c%05d.%s", folder.c_str(), sub, kPathSeparator, clip, ext);
+    path =
+        FindPathNoCase(StrFormat("%s%s%c%05d.%s", folder.c_str(), sub, kPathSeparator, clip, ext));
     return true;
+}
+
+// Why a folder has no playlist, in words.
+std::string NoPlaylistReason(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+    if (!PathExists(path)) return SystemErrorText(ENOENT);
+    if (!IsFolder(path)) return "a file, not a BDMV folder";
+    std::string playlists = FindPathNoCase(folder + kPlaylistFolder);
+    if (!IsFolder(playlists)) return StrFormat("no %s folder in it", kPlaylistFolder);
+    NormalizeFolder(playlists);
+    return StrFormat("no nnnnn.mpls file in %s", playlists.c_str());
 }
 
 }  // namespace
@@ -33,7 +47,9 @@ bool GetM2tsPath(std::string& folder, int clip, std::string& path) {
 bool GetMplsPattern(std::string& folder, std::string& pattern) {
     NormalizeFolder(folder);
     if (folder.empty()) return false;
-    pattern = StrFormat("%s%s%c*.%s", folder.c_str(), kPlaylistFolder, kPathSeparator, "mpls");
+    std::string playlists = FindPathNoCase(folder + kPlaylistFolder);
+    NormalizeFolder(playlists);
+    pattern = playlists + "*.mpls";
     return true;
 }
 
@@ -74,7 +90,8 @@ bool CBDDisc::ReadPlaylists(const std::string& folderIn) {
             if (e.title.size() == 5 && AtoI(e.title) >= 0) paths.push_back(e.path);
     }
     if (paths.empty()) {
-        ShowMessage("has no corresponding mpls file! ");
+        ShowMessage(StrFormat("%s: has no corresponding mpls file! (%s)", folder.c_str(),
+                              NoPlaylistReason(folder).c_str()));
         return false;
     }
     std::sort(paths.begin(), paths.end(),

@@ -482,6 +482,18 @@ const SClpiStream* CClpiObject::FindStream(uint8_t codingType) const {
     return nullptr;
 }
 
+std::string ClpiFormatFault(std::span<const uint8_t> data) {
+    if (data.size() < 8)
+        return StrFormat("%zu bytes, too short for a clip information file", data.size());
+    std::string magic(reinterpret_cast<const char*>(data.data()), 4);
+    for (char& c : magic)
+        if (c < 0x20 || c > 0x7E) c = '?';
+    if (magic != "HDMV")
+        return StrFormat("type indicator \"%s\"%s, not \"HDMV\"", magic.c_str(),
+                         magic == "MPLS" ? " (a playlist)" : "");
+    return StrFormat("damaged or cut short (%zu bytes)", data.size());
+}
+
 std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path) {
     std::vector<uint8_t> data;
     std::string error;
@@ -492,7 +504,8 @@ std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path) {
     auto clpi = std::make_unique<CClpiObject>();
     clpi->name = FileTitle(path);
     if (clpi->ParseClpi(data) < 1) {
-        ShowMessage(StrFormat("%s: invalid file format. ", FileName(path).c_str()));
+        ShowMessage(StrFormat("%s: invalid file format. (%s)", path.c_str(),
+                              ClpiFormatFault(data).c_str()));
         return nullptr;
     }
     const bool numbered = clpi->name.size() == 5 && AtoI(clpi->name) >= 0;

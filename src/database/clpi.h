@@ -163,8 +163,10 @@ public:
 // Reads and parses a clip information file, then builds its track list and
 // timing. The name is the file's title; the clip number is the title's when
 // it is five digits, else -1. Null after the failure has been shown:
-// "<path>: <system error text>" when the file cannot be read, "<file name>:
-// invalid file format. " when it does not parse.
+// "<path>: <system error text>" when the file cannot be read, "<path>:
+// invalid file format. (<why>)" when it does not parse.
 std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path);
+// Why bytes that do not parse are no clip information file, in words.
+std::string ClpiFormatFault(std::span<const uint8_t> data);
 
 }  // namespace tessel

@@ -57,7 +57,8 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         {
             CReadFile probe;
             if (!probe.Open(m2tsPath, error)) {
-                ShowMessage(StrFormat("File missing: %05d.m2ts ! ", n));
+                ShowMessage(StrFormat("File missing: %05d.m2ts ! (%s: %s)", n, m2tsPath.c_str(),
+                                      error.c_str()));
                 return 2;
             }
         }

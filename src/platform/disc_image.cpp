@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "platform/files.h"
@@ -184,23 +185,48 @@ bool IsDiscImageName(const std::string& path) {
     return e == "iso" || e == "img" || e == "udf";
 }
 
+namespace {
+
+// The file starts with the volume recognition sequence of a UDF file system
+// (an NSR descriptor among the first sectors after the 32 KiB system area).
+bool HasUdfRecognition(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    constexpr int kSector = 2048;
+    for (int sector = 16; sector < 32 && in; ++sector) {
+        char head[6] = {};
+        in.seekg(int64_t{sector} * kSector);
+        if (!in.read(head, sizeof head)) return false;
+        const std::string id(head + 1, 5);
+        if (id == "NSR02" || id == "NSR03") return true;
+        if (id != "BEA01" && id != "CD001" && id != "BOOT2" && id != "CDW02" && id != "TEA01")
+            return false;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool ResolveDiscFolder(const std::string& input, std::string& bdmvFolder, std::string& error) {
     bdmvFolder = input;
     std::string inner;
     if (!IsFolder(input) && PathExists(input) && !FindDiscImage(input, inner)) {
+        // Without its recognition sequence libudfread is not asked (it would
+        // print its own complaint).
+        if (!HasUdfRecognition(input)) {
+            error = input + (IsDiscImageName(input)
+                                 ? ": not a readable UDF disc image (no UDF file system found, "
+                                   "or it is damaged)"
+                                 : ": a file, not a BDMV folder or a disc image");
+            return false;
+        }
         if (!MountDiscImage(input, error)) return false;
         bdmvFolder = JoinPath(input, "BDMV");
         return true;
     }
     // The disc's root given instead of its BDMV folder.
     if (IsFolder(input) && !EqualsNoCase(FileName(Absolute(input)), "BDMV")) {
-        for (const char* name : {"BDMV", "bdmv", "Bdmv"}) {
-            const std::string candidate = JoinPath(input, name);
-            if (IsFolder(candidate)) {
-                bdmvFolder = candidate;
-                break;
-            }
-        }
+        const std::string candidate = FindPathNoCase(JoinPath(input, "BDMV"));
+        if (IsFolder(candidate)) bdmvFolder = candidate;
     }
     return true;
 }

@@ -93,6 +93,39 @@ bool PathExists(const std::string& path) {
     return !path.empty() && fs::exists(path, ec);
 }
 
+std::string FindPathNoCase(const std::string& path) {
+    std::string inner;
+    if (path.empty() || PathExists(path) || FindDiscImage(path, inner)) return path;
+    const fs::path given(path);
+    fs::path found = given.root_path();
+    bool matched = true;
+    std::error_code ec;
+    for (const fs::path& part : given.relative_path()) {
+        const fs::path exact = found / part;
+        if (!matched || fs::exists(exact, ec) || part == "." || part == "..") {
+            found = exact;
+            continue;
+        }
+        matched = false;
+        fs::directory_iterator it(found.empty() ? fs::path(".") : found, ec), end;
+        for (; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (EqualsNoCase(name, part.string())) {
+                found /= name;
+                matched = true;
+                break;
+            }
+        }
+        if (!matched) found = exact;
+    }
+    std::string out = found.string();
+    // A folder keeps its trailing separator.
+    if (!path.empty() && path.back() == kPathSeparator &&
+        (out.empty() || out.back() != kPathSeparator))
+        out.push_back(kPathSeparator);
+    return matched ? out : path;
+}
+
 bool IsFolder(const std::string& path) {
     std::string inner;
     if (auto image = FindDiscImage(path, inner)) return image->IsFolder(inner);
@@ -100,25 +133,45 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && fs::is_directory(path, ec);
 }
 
-bool CreateFolder(const std::string& path) {
+namespace {
+
+// Creates the folder (with its parents when tree); the system's reason when
+// it does not exist afterwards.
+bool MakeFolder(const std::string& path, bool tree, std::string& reason) {
+    if (IsFolder(path)) return true;
     std::error_code ec;
     std::string p = path;
     while (p.size() > 1 && p.back() == kPathSeparator) p.pop_back();
-    fs::create_directory(p, ec);
-    return IsFolder(p);
+    if (tree)
+        fs::create_directories(p, ec);
+    else
+        fs::create_directory(p, ec);
+    if (IsFolder(p)) return true;
+    reason = ec ? ec.message() : PathExists(p) ? SystemErrorText(EEXIST) : SystemErrorText(ENOENT);
+    return false;
+}
+
+bool MakeOrReport(const std::string& folder, bool tree) {
+    std::string reason;
+    if (MakeFolder(folder, tree, reason)) return true;
+    ShowMessage(
+        StrFormat("Failed to create the folder:\r\n%s (%s)", folder.c_str(), reason.c_str()));
+    return false;
+}
+
+}  // namespace
+
+bool CreateFolder(const std::string& path) {
+    std::string reason;
+    return MakeFolder(path, false, reason);
 }
 
 bool MakeFolderOrReport(const std::string& folder) {
-    if (IsFolder(folder) || CreateFolder(folder)) return true;
-    ShowMessage(StrFormat("Failed to create the folder:\r\n%s", folder.c_str()));
-    return false;
+    return MakeOrReport(folder, false);
 }
 
 bool MakeFolderTreeOrReport(const std::string& folder) {
-    std::error_code ec;
-    if (IsFolder(folder) || (fs::create_directories(folder, ec), IsFolder(folder))) return true;
-    ShowMessage(StrFormat("Failed to create the folder:\r\n%s", folder.c_str()));
-    return false;
+    return MakeOrReport(folder, true);
 }
 
 bool DeleteFile(const std::string& path) {

@@ -21,11 +21,15 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::str
 bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error);
 
 bool PathExists(const std::string& path);
+// The path as it exists when its names are compared without regard to case
+// (copies of discs made on systems that ignore case): each name that does not
+// exist is looked up in its folder. The path unchanged when nothing matches.
+std::string FindPathNoCase(const std::string& path);
 bool IsFolder(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool CreateFolder(const std::string& path);
 // A folder that exists, or is made (one level); otherwise shows
-// "Failed to create the folder:\r\n<folder>" and returns false.
+// "Failed to create the folder:\r\n<folder> (<reason>)" and returns false.
 bool MakeFolderOrReport(const std::string& folder);
 // A folder with every missing parent made; otherwise shows the same message
 // and returns false.

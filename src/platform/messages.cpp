@@ -10,12 +10,27 @@ CStderrMessageSink g_stderrSink;
 std::atomic<IMessageSink*> g_sink{&g_stderrSink};
 }  // namespace
 
+std::string OneLine(const std::string& text) {
+    std::string line;
+    line.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') {
+            line.push_back(text[i]);
+            continue;
+        }
+        // A line break of a message box (\n, \r\n, \n\r) becomes one space.
+        while (i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r')) ++i;
+        if (!line.empty() && line.back() != ' ') line.push_back(' ');
+    }
+    return line;
+}
+
 void CStderrMessageSink::ShowMessage(const std::string& text) {
-    std::fprintf(stderr, "tessel: %s\n", text.c_str());
+    std::fprintf(stderr, "tessel: %s\n", OneLine(text).c_str());
 }
 
 EAnswer CStderrMessageSink::Ask(const std::string& text) {
-    std::fprintf(stderr, "tessel: %s\n", text.c_str());
+    std::fprintf(stderr, "tessel: %s\n", OneLine(text).c_str());
     return EAnswer::Cancel;
 }
 

@@ -26,6 +26,10 @@ public:
 };
 
 // Prints "tessel: <text>" to stderr and answers every question with Cancel.
+// A message box's text as one line: its line breaks become spaces.
+std::string OneLine(const std::string& text);
+
+// Each message as one line on stderr, after "tessel: ".
 class CStderrMessageSink : public IMessageSink {
 public:
     void ShowMessage(const std::string& text) override;

@@ -102,11 +102,30 @@ TEST_F(ReadPlaylistsTest, LettersInTheTitlePassButANegativeNumberDoesNot) {
 TEST_F(ReadPlaylistsTest, NoPlaylistGivesTheMessage) {
     Write("1234.mpls", Mpls("00001"));
     EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
-    EXPECT_EQ(messages.messages, std::vector<std::string>{"has no corresponding mpls file! "});
-    messages.messages.clear();
-    CBDDisc other;
-    EXPECT_FALSE(other.ReadPlaylists((tmp.Path() / "missing" / "BDMV").string()));
-    EXPECT_EQ(messages.messages, std::vector<std::string>{"has no corresponding mpls file! "});
+    const std::string folder = Bdmv().string() + "/";
+    EXPECT_EQ(messages.messages,
+              std::vector<std::string>{folder +
+                                       ": has no corresponding mpls file! (no nnnnn.mpls file in " +
+                                       folder + "PLAYLIST/)"});
+    // Each reason: a missing folder, a file, a folder without PLAYLIST.
+    const std::string missing = (tmp.Path() / "missing" / "BDMV").string();
+    const std::string file = (tmp.Path() / "file").string();
+    std::ofstream(file) << "x";
+    const std::string bare = (tmp.Path() / "bare").string();
+    fs::create_directories(bare);
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, "No such file or directory"},
+        {file, "a file, not a BDMV folder"},
+        {bare, "no PLAYLIST folder in it"},
+    };
+    for (const auto& [path, reason] : cases) {
+        messages.messages.clear();
+        CBDDisc other;
+        EXPECT_FALSE(other.ReadPlaylists(path));
+        EXPECT_EQ(
+            messages.messages,
+            std::vector<std::string>{path + "/: has no corresponding mpls file! (" + reason + ")"});
+    }
 }
 
 TEST_F(ReadPlaylistsTest, ParseErrorNamesTheFileAndKeepsEarlierPlaylists) {

@@ -206,7 +206,8 @@ TEST(ClpiFile, LoadNamesTheClipAndShowsEachFailure) {
     EXPECT_TRUE(messages.messages.empty());
 
     EXPECT_FALSE(LoadClipInfo(dir.Str() + "/bad.clpi"));
-    EXPECT_EQ(messages.Last(), "bad.clpi: invalid file format. ");
+    EXPECT_EQ(messages.Last().rfind(dir.Str() + "/bad.clpi: invalid file format. (", 0), 0u)
+        << messages.Last();
     EXPECT_FALSE(LoadClipInfo(dir.Str() + "/00001.clpi"));
     EXPECT_EQ(messages.Last(), dir.Str() + "/00001.clpi: " + SystemErrorText(ENOENT));
     EXPECT_EQ(messages.messages.size(), 2u);

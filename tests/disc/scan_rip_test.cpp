@@ -341,8 +341,9 @@ TEST_F(GeneratedDisc, RipFolderFailures) {
     {
         CMessageCapture messages;
         EXPECT_FALSE(RipToFolder(*disc_, out.Str() + "/gone"));
-        EXPECT_EQ(messages.messages, std::vector<std::string>{"Failed to create the folder:\r\n" +
-                                                              out.Str() + "/gone/Film/"});
+        EXPECT_EQ(messages.messages,
+                  std::vector<std::string>{"Failed to create the folder:\r\n" + out.Str() +
+                                           "/gone/Film/ (No such file or directory)"});
         EXPECT_FALSE(fs::exists(out.Path() / "gone"));
     }
     // A file where the second clip's folder must go; the first clip is ripped.
@@ -351,8 +352,9 @@ TEST_F(GeneratedDisc, RipFolderFailures) {
     {
         CMessageCapture messages(EAnswer::Yes);
         EXPECT_FALSE(RipToFolder(*disc_, out.Str()));
-        EXPECT_EQ(messages.messages, std::vector<std::string>{"Failed to create the folder:\r\n" +
-                                                              out.Str() + "/Film/00003/"});
+        EXPECT_EQ(messages.messages,
+                  std::vector<std::string>{"Failed to create the folder:\r\n" + out.Str() +
+                                           "/Film/00003/ (File exists)"});
         EXPECT_TRUE(fs::exists(out.Path() / "Film/00001/5120/Epoch#1/0001.png"));
         EXPECT_FALSE(fs::exists(out.Path() / "Film/tessel.rip"));
     }
@@ -430,10 +432,18 @@ TEST(ScanFailures, EachSituationGivesItsMessageAndTwo) {
     const SRow rows[] = {
         {"missing m2ts of an IG clip",
          [](const SSmallDisc& d) { fs::remove(d.At("STREAM/00012.m2ts")); },
-         [](const SSmallDisc&) { return std::string("File missing: 00012.m2ts ! "); }, ""},
+         [](const SSmallDisc& d) {
+             return "File missing: 00012.m2ts ! (" + d.At("STREAM/00012.m2ts").string() +
+                    ": No such file or directory)";
+         },
+         ""},
         {"clip information cut short",
          [](const SSmallDisc& d) { fs::resize_file(d.At("CLIPINF/00002.clpi"), 30); },
-         [](const SSmallDisc&) { return std::string("00002.clpi: invalid file format. "); }, ""},
+         [](const SSmallDisc& d) {
+             return d.At("CLIPINF/00002.clpi").string() +
+                    ": invalid file format. (damaged or cut short (30 bytes))";
+         },
+         ""},
         {"clip information missing",
          [](const SSmallDisc& d) { fs::remove(d.At("CLIPINF/00002.clpi")); }, nullptr,
          "No such file or directory"},
@@ -459,7 +469,11 @@ TEST(ScanFailures, EachSituationGivesItsMessageAndTwo) {
              fs::remove(d.At("PLAYLIST/00000.mpls"));
              fs::remove(d.At("PLAYLIST/00001.mpls"));
          },
-         [](const SSmallDisc&) { return std::string("has no corresponding mpls file! "); }, ""},
+         [](const SSmallDisc& d) {
+             return d.bdmv + "/: has no corresponding mpls file! (no nnnnn.mpls file in " + d.bdmv +
+                    "/PLAYLIST/)";
+         },
+         ""},
     };
     for (const SRow& row : rows) {
         SCOPED_TRACE(row.what);
