@@ -1,7 +1,8 @@
-// `tessel subs <stream.sup|clip.m2ts> <out-folder> [--format bdn|json]
+// `tessel subs <stream.sup|clip.m2ts|BDMV> <out-folder> [--format bdn|json]
 // [--pid P]`: every picture of a subtitle stream as PNG with its times, and
 // the index subtitle tools read (BDN XML) or the same facts as JSON. A clip
-// gives each of its PG PIDs (or the one asked for), named <clip>_<pid>.
+// gives each of its PG PIDs (or the one asked for), named <clip>_<pid>; a
+// disc (BDMV folder, disc root or image) every clip with PG streams.
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -9,14 +10,13 @@
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "clip/m2ts_object.h"
-#include "codec/display_set.h"
-#include "codec/ics.h"
+#include "disc/disc_subs.h"
+#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
 #include "platform/messages.h"
 #include "platform/text.h"
-#include "subtitle/pg_events.h"
-#include "ts/esi.h"
+#include "subtitle/pg_stream.h"
 
 namespace tessel::cli {
 namespace {
@@ -61,17 +61,9 @@ ordered_json EventsJson(const SPgEvents& events, const std::vector<std::string>&
             {"notes", events.notes}};
 }
 
-// Pictures and index of one PG stream as read; source names it in messages.
-int WriteSubs(const CEpochList& epochs, const SStreamInfo& info, const std::string& source,
-              const std::string& stem, const SSubsOptions& o) {
-    if (info.interactive) {
-        ShowMessage(
-            StrFormat("%s: an Interactive Graphics stream, not subtitles (see tessel render)",
-                      source.c_str()));
-        return kExitFailed;
-    }
-    SPgEvents events;
-    BuildPgEvents(epochs, events);
+// Pictures and index of one PG stream's events.
+int WriteSubs(const SPgEvents& events, const std::string& source, const std::string& stem,
+              const SSubsOptions& o) {
     for (const std::string& note : events.notes) ShowMessage(source + ": " + note);
     std::string folder = o.output;
     if (!MakeFolderTreeOrReport(folder)) return kExitFailed;
@@ -98,41 +90,54 @@ int WriteSubs(const CEpochList& epochs, const SStreamInfo& info, const std::stri
     return kExitOk;
 }
 
-// Every PG PID of a clip (or the one asked for), each its own stream.
-int RunClip(const SSubsOptions& o) {
+// Every PG PID of a clip (or the one asked for), each its own stream named
+// <clip>_<pid>. found tells whether the clip had the PID asked for.
+int WriteClip(const std::string& path, const std::string& clip, int wanted, const SSubsOptions& o,
+              bool& found) {
+    std::vector<std::unique_ptr<CPgStreamObject>> streams;
+    int result;
+    {
+        CTerminalProgress progress;
+        result = ReadClipSubtitles(path, -1, &progress, streams);
+    }
+    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+    for (const auto& s : streams) {
+        if (wanted >= 0 && s->pid != wanted) continue;
+        found = true;
+        const int written =
+            WriteSubs(s->events, StrFormat("%s: PG stream 0x%04X", path.c_str(), s->pid),
+                      StrFormat("%s_%d", clip.c_str(), s->pid), o);
+        if (written != kExitOk) return written;
+    }
+    return kExitOk;
+}
+
+// A clip's transport stream, or every clip of a disc with PG streams.
+int RunClips(const SSubsOptions& o, bool disc) {
     int wanted = -1;
     if (!o.pid.empty() && !ParsePid(o.pid, wanted)) {
         ShowMessage(StrFormat("--pid %s: not a PID", o.pid.c_str()));
         return kExitFailed;
     }
-    std::vector<SIgStream> streams;
-    std::string fullPath;
-    int result;
-    {
-        CTerminalProgress progress;
-        result = DemuxGraphicsStreams(o.input, kStreamTypePg, &progress, streams, &fullPath);
-    }
-    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
-    const std::string clip = std::filesystem::path(o.input).stem().string();
-    bool found = false;
-    for (const SIgStream& s : streams) {
-        if (wanted >= 0 && s.pid != wanted) continue;
-        found = true;
-        const std::string source = StrFormat("%s: PG stream 0x%04X", fullPath.c_str(), s.pid);
-        CMemorySource bytes(s.marked);
-        CEpochList epochs;
-        SStreamInfo info;
-        if (!ReadStream(epochs, bytes, false, &info)) {
-            ShowMessage(StrFormat("%s: %s (at byte %lld)", source.c_str(), info.error.text.c_str(),
-                                  static_cast<long long>(info.error.offset)));
+    std::vector<SSubtitleClip> clips;
+    if (!disc) {
+        clips.push_back({0, o.input});
+    } else {
+        if (FindSubtitleClips(o.input, clips) != 0) return kExitFailed;
+        if (clips.empty()) {
+            ShowMessage(StrFormat("%s: no clip has a PG stream (subtitles)", o.input.c_str()));
             return kExitFailed;
         }
-        const int written =
-            WriteSubs(epochs, info, source, StrFormat("%s_%d", clip.c_str(), s.pid), o);
+    }
+    bool found = false;
+    for (const SSubtitleClip& clip : clips) {
+        const std::string stem = disc ? StrFormat("%05d", clip.number)
+                                      : std::filesystem::path(clip.m2tsPath).stem().string();
+        const int written = WriteClip(clip.m2tsPath, stem, wanted, o, found);
         if (written != kExitOk) return written;
     }
-    if (!found) {
-        ShowMessage(StrFormat("%s: no PG stream with PID 0x%04X", fullPath.c_str(), wanted));
+    if (wanted >= 0 && !found) {
+        ShowMessage(StrFormat("%s: no PG stream with PID 0x%04X", o.input.c_str(), wanted));
         return kExitFailed;
     }
     return kExitOk;
@@ -144,31 +149,38 @@ int Run(const SSubsOptions& o) {
         return kExitFailed;
     }
     const std::string extension = ToLower(FileExtension(o.input));
-    if (extension == "m2ts" || extension == "mts") return RunClip(o);
+    if (extension == "m2ts" || extension == "mts") return RunClips(o, false);
+    if (IsFolder(o.input) || IsDiscImageName(o.input)) return RunClips(o, true);
     if (!o.pid.empty()) {
-        ShowMessage("--pid: only for a clip's transport stream (.m2ts)");
+        ShowMessage("--pid: only for a clip's transport stream (.m2ts) or a disc");
         return kExitFailed;
     }
-    CEpochList epochs;
-    SStreamInfo info;
-    if (!ReadStreamFile(o.input, epochs, o.bare, &info)) {
-        ShowMessage(StrFormat("%s: %s (at byte %lld)", o.input.c_str(), info.error.text.c_str(),
-                              static_cast<long long>(info.error.offset)));
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(o.input, bytes, error)) {
+        ShowMessage(StrFormat("%s: %s", o.input.c_str(), error.c_str()));
         return kExitFailed;
     }
-    return WriteSubs(epochs, info, o.input, std::filesystem::path(o.input).stem().string(), o);
+    CPgStreamObject stream;
+    if (!stream.Build(bytes, o.bare, o.input, error)) {
+        ShowMessage(error);
+        return kExitFailed;
+    }
+    return WriteSubs(stream.events, o.input, std::filesystem::path(o.input).stem().string(), o);
 }
 
 const CommandRegistration kRegistration(
     "subs", "Subtitle pictures of a PG stream as PNG with their times (BDN XML or JSON)",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SSubsOptions>();
-        sub.add_option("input", o->input, "PG stream file (.sup) or clip (.m2ts)")->required();
+        sub.add_option("input", o->input,
+                       "PG stream file (.sup), clip (.m2ts) or disc (BDMV folder, root or image)")
+            ->required();
         sub.add_option("out-folder", o->output, "Folder for the pictures and the index")
             ->required();
         sub.add_option("--format", o->format, "Index format: bdn (XML) or json");
         sub.add_flag("--bare", o->bare, "The stream has no record heads");
-        sub.add_option("--pid", o->pid, "Only this PG PID of a clip (e.g. 0x1200)");
+        sub.add_option("--pid", o->pid, "Only this PG PID of a clip or disc (e.g. 0x1200)");
         return [=] { return Run(*o); };
     });
 

@@ -32,6 +32,7 @@ CTlM2tsObject::~CTlM2tsObject() {
 
 void CTlM2tsObject::Clear() {
     igObjects.clear();
+    pgStreams.clear();
     clipInfo.reset();
 }
 

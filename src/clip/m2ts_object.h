@@ -8,6 +8,7 @@
 
 #include "model/ig_object.h"
 #include "platform/byte_buffer.h"
+#include "subtitle/pg_stream.h"
 
 namespace tessel {
 
@@ -48,13 +49,22 @@ struct SIgStreamFile {
 int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
                            CProgressWnd* progress, std::vector<SIgStreamFile>& files);
 
+// Every PG PID of a clip (only wanted when it is >= 0) demultiplexed and read
+// into events, in PMT order, each stream named "PG <pid>". 0, 1 when
+// cancelled, or 2 after the failure has been shown (the file, the PID and the
+// byte offset named); a wanted PID the clip lacks is a failure.
+int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progress,
+                      std::vector<std::unique_ptr<CPgStreamObject>>& streams,
+                      std::string* fullPath = nullptr);
+
 class CTlM2tsObject : public CNamedObject {
 public:
     CTlM2tsObject();
     ~CTlM2tsObject() override;
 
     const char* ClassName() const override { return "CTlM2tsObject"; }
-    // Destroys the IG objects and the clip information; id and name stay.
+    // Destroys the IG objects, PG streams and the clip information; id and
+    // name stay.
     void Clear() override;
 
     // Demuxes every IG PID of the clip's PMT and builds one IG object per PID.
@@ -74,9 +84,13 @@ public:
     // The pictures RipImages writes: every object with a decoded bitmap held
     // directly in an epoch's graphics folder.
     int CountPictures() const;
+    // Reads the clip's PG streams into pgStreams (see ReadClipSubtitles);
+    // their parent is the clip.
+    int ReadSubtitles(const std::string& path, CProgressWnd* progress);
 
     std::unique_ptr<CClpiObject> clipInfo;
     std::vector<std::unique_ptr<CIgObject>> igObjects;
+    std::vector<std::unique_ptr<CPgStreamObject>> pgStreams;
 };
 
 }  // namespace tessel

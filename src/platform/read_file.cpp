@@ -26,6 +26,24 @@ ssize_t ReadOnce(int fd, void* out, size_t size, int64_t at) {
     }
 }
 
+// A path below a disc image file that is not mounted yet (the system says
+// ENOTDIR of it): the image is mounted and the path's image given. Null,
+// with error set when the image does not open, for any other path.
+std::shared_ptr<CDiscImage> MountImageAbove(const std::string& path, std::string& inner,
+                                            std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (fs::path p = fs::path(path).parent_path(); !p.empty() && p != p.parent_path();
+         p = p.parent_path()) {
+        if (!fs::is_regular_file(p, ec)) continue;
+        if (!IsDiscImageName(p.string())) return nullptr;
+        std::string bdmv;
+        if (!ResolveDiscFolder(p.string(), bdmv, error)) return nullptr;
+        return FindDiscImage(path, inner);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 AlignedBytes MakeAlignedBytes(size_t size) {
@@ -44,7 +62,12 @@ bool CReadFile::Open(const std::string& path, std::string& error) {
     if (auto image = FindDiscImage(path, inner)) return OpenInImage(*image, inner, path, error);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = SystemErrorText(errno);
+        const int code = errno;
+        error.clear();
+        if (code == ENOTDIR)
+            if (auto image = MountImageAbove(path, inner, error))
+                return OpenInImage(*image, inner, path, error);
+        if (error.empty()) error = SystemErrorText(code);
         return false;
     }
     struct stat st {};

@@ -31,7 +31,10 @@ public:
     CReadFile(const CReadFile&) = delete;
     CReadFile& operator=(const CReadFile&) = delete;
 
-    // Opens the file; on failure returns false and sets error to the system's text.
+    // Opens the file; on failure returns false and sets error to the system's
+    // text. A path below a disc image file (film.iso/BDMV/STREAM/00001.m2ts)
+    // mounts the image and opens the file inside it; an image that does not
+    // open gives its own reason.
     bool Open(const std::string& path, std::string& error);
     // Serves the reads from memory that the caller keeps alive while the
     // file is open (no file system involved); Path() gives name.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "authoring/udf_image.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -22,13 +23,12 @@ bool Have(const char* tool) {
 // The sample disc copied under root/, and an image of root/ made from it.
 struct SImageFixture : ::testing::Test {
     void SetUp() override {
-        if (!Have("genisoimage")) GTEST_SKIP() << "genisoimage is not installed";
+        if (!authoring::HaveGenisoimage()) GTEST_SKIP() << "genisoimage is not installed";
         root = work.Path() / "demo";
         fs::copy(test::SourceDir() / "samples" / "demo", root, fs::copy_options::recursive);
         image = work.Path() / "demo.iso";
-        const std::string cmd = "genisoimage -quiet -udf -o '" + image.string() + "' '" +
-                                root.string() + "' >/dev/null 2>&1";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::string error;
+        ASSERT_TRUE(authoring::MakeUdfImage(root.string(), image.string(), error)) << error;
     }
 
     test::CTempDir work;
@@ -76,6 +76,23 @@ TEST_F(SImageFixture, ScanRipAndRenderLikeTheFolder) {
     const test::SRunResult fromRoot = test::RunCli({"scan", root.string(), "--json"});
     EXPECT_EQ(fromRoot.exitCode, 0) << fromRoot.err;
     EXPECT_EQ(fromRoot.out, test::RunCli({"scan", bdmv, "--json"}).out);
+}
+
+// A clip named by its path below the image is read from inside it.
+TEST_F(SImageFixture, ClipPathBelowTheImage) {
+    const fs::path a = work.Path() / "demuxA", b = work.Path() / "demuxB";
+    const auto fromFolder =
+        test::RunCli({"demux", (root / "BDMV/STREAM/00002.m2ts").string(), a.string()});
+    ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.err;
+    const auto fromImage =
+        test::RunCli({"demux", (image / "BDMV/STREAM/00002.m2ts").string(), b.string()});
+    ASSERT_EQ(fromImage.exitCode, 0) << fromImage.err;
+    EXPECT_FALSE(Listing(a).empty());
+    EXPECT_EQ(Listing(b), Listing(a));
+    const auto missing =
+        test::RunCli({"demux", (image / "BDMV/STREAM/09999.m2ts").string(), b.string()});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("09999.m2ts"), std::string::npos) << missing.err;
 }
 
 TEST_F(SImageFixture, DamagedImagesAndPlainFilesNameThePath) {

@@ -1,11 +1,15 @@
 // tessel subs on a clip: each PG PID of its transport stream gives the same
-// pictures as the .sup it was muxed from, at times moved by one offset.
+// pictures as the .sup it was muxed from, at times moved by one offset; on a
+// disc, every clip with PG streams, from its folder, root or image alike.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "authoring/m2ts_muxer.h"
+#include "authoring/sample_disc.h"
+#include "authoring/udf_image.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
 #include "support/test_support.h"
@@ -81,6 +85,83 @@ TEST(CliSubsClip, PgPidsOfAClipMatchTheirSupFile) {
     const auto none = test::RunCli({"subs", noPg, dir.Str() + "/none"});
     EXPECT_NE(none.exitCode, 0);
     EXPECT_NE(none.err.find("has no PG stream (subtitles)"), std::string::npos) << none.err;
+}
+
+// The index files of a folder with their event counts.
+std::map<std::string, size_t> Indexes(const fs::path& folder) {
+    std::map<std::string, size_t> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".json")
+            out[e.path().filename().string()] = ReadJson(e.path())["events"].size();
+    return out;
+}
+
+TEST(CliSubsDisc, EveryClipWithPgStreams) {
+    TESSEL_REQUIRE_CORPUS();
+    test::CTempDir dir;
+    std::vector<uint8_t> libpgs, sintel;
+    std::string error;
+    ASSERT_TRUE(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), libpgs, error));
+    ASSERT_TRUE(ReadWholeFile((test::CorpusDir() / "pg/sintel.sup").string(), sintel, error));
+    authoring::SDiscOptions o;
+    authoring::SClipSpec film;
+    film.number = 1;
+    film.igPids = {0x1400};
+    film.menu.pages = 1;
+    film.pgStreams = {{0x1200, libpgs}};
+    authoring::SClipSpec menuOnly;
+    menuOnly.number = 2;
+    menuOnly.igPids = {0x1400};
+    authoring::SClipSpec subtitles;
+    subtitles.number = 3;
+    subtitles.presentationGraphicsOnly = true;
+    subtitles.pgStreams = {{0x1200, sintel}, {0x1201, libpgs}};
+    o.clips = {film, menuOnly, subtitles};
+    const fs::path root = dir.Path() / "Film";
+    ASSERT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
+
+    const auto count = [&](const std::string& sup) {
+        const auto r = test::RunCli({"subs", (test::CorpusDir() / "pg" / sup).string(),
+                                     (dir.Path() / "sup").string(), "--format", "json"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return ReadJson(dir.Path() / "sup" / (fs::path(sup).stem().string() + ".json"))["events"]
+            .size();
+    };
+    const std::map<std::string, size_t> expected = {{"00001_4608.json", count("libpgs-test.sup")},
+                                                    {"00003_4608.json", count("sintel.sup")},
+                                                    {"00003_4609.json", count("libpgs-test.sup")}};
+    const auto all = test::RunCli(
+        {"subs", (root / "BDMV").string(), (dir.Path() / "all").string(), "--format", "json"});
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(Indexes(dir.Path() / "all"), expected);
+    EXPECT_TRUE(fs::exists(dir.Path() / "all/00003_4608_0001.png"));
+
+    // The disc root and an image of the disc give the same files.
+    const auto fromRoot =
+        test::RunCli({"subs", root.string(), (dir.Path() / "root").string(), "--format", "json"});
+    ASSERT_EQ(fromRoot.exitCode, 0) << fromRoot.err;
+    EXPECT_EQ(Indexes(dir.Path() / "root"), expected);
+    if (authoring::HaveGenisoimage()) {
+        const std::string image = (dir.Path() / "film.iso").string();
+        ASSERT_TRUE(authoring::MakeUdfImage(root.string(), image, error)) << error;
+        const auto fromImage =
+            test::RunCli({"subs", image, (dir.Path() / "image").string(), "--format", "json"});
+        ASSERT_EQ(fromImage.exitCode, 0) << fromImage.err;
+        EXPECT_EQ(Indexes(dir.Path() / "image"), expected);
+        EXPECT_EQ(ReadJson(dir.Path() / "image/00003_4608.json")["events"],
+                  ReadJson(dir.Path() / "all/00003_4608.json")["events"]);
+    }
+
+    // --pid picks that PID in every clip; one no clip has fails.
+    const auto one = test::RunCli({"subs", (root / "BDMV").string(), (dir.Path() / "one").string(),
+                                   "--format", "json", "--pid", "0x1201"});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(Indexes(dir.Path() / "one"),
+              (std::map<std::string, size_t>{{"00003_4609.json", expected.at("00003_4609.json")}}));
+    const auto missing = test::RunCli(
+        {"subs", (root / "BDMV").string(), (dir.Path() / "none").string(), "--pid", "0x1300"});
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_NE(missing.err.find("no PG stream with PID 0x1300"), std::string::npos) << missing.err;
 }
 
 }  // namespace

@@ -451,7 +451,11 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
             tracks.push_back(std::move(t));
             info.streams.push_back({pid, 0x91, kLanguages[i % 6]});
         }
-        if (clip.presentationGraphicsOnly || clip.igPids.empty()) {
+        for (const auto& [pid, marked] : clip.pgStreams) {
+            tracks.push_back({pid, 0x90, marked});
+            info.streams.push_back({pid, 0x90, "eng"});
+        }
+        if (clip.pgStreams.empty() && (clip.presentationGraphicsOnly || clip.igPids.empty())) {
             tracks.push_back({0x1200, 0x90, {}});
             info.streams.push_back({0x1200, 0x90, "eng"});
         }

@@ -61,6 +61,10 @@ struct SClipSpec {
     SMenuOptions menu;
     // Ready-made marked streams by PID, used instead of authoring a menu.
     std::map<uint16_t, std::vector<uint8_t>> streams;
+    // Marked PG streams by PID (0x1200 and up), muxed and listed in the clip
+    // information after the IG streams; instead of the empty PG stream a clip
+    // without IG gets.
+    std::map<uint16_t, std::vector<uint8_t>> pgStreams;
     // Every graphics stream sent this many times, as a menu multiplexed with
     // the video is at each entry point (see RepeatStream).
     int repeats = 1;

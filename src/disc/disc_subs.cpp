@@ -1,0 +1,62 @@
+#include "disc/disc_subs.h"
+
+#include <algorithm>
+
+#include "clip/m2ts_object.h"
+#include "database/bdmv_layout.h"
+#include "database/clpi.h"
+#include "disc/disc_scan.h"
+#include "platform/disc_image.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/progress.h"
+#include "ts/esi.h"
+
+namespace tessel {
+
+int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips) {
+    clips.clear();
+    std::string folder, error;
+    if (!ResolveDiscFolder(disc, folder, error)) {
+        ShowMessage(error);
+        return 2;
+    }
+    NormalizeFolder(folder);
+    std::vector<int> numbers;
+    {
+        CBDDisc bd;
+        if (!bd.ReadPlaylists(folder)) return 2;
+        for (const auto& mpls : *bd.playlists) mpls->ClipReferences(numbers);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    for (int n : numbers) {
+        std::string clpiPath, m2tsPath;
+        if (!GetClpiPath(folder, n, clpiPath)) continue;
+        std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath);
+        if (!clpi) return 2;
+        if (!clpi->FindStream(kStreamTypePg)) continue;
+        GetM2tsPath(folder, n, m2tsPath);
+        clips.push_back({n, m2tsPath});
+    }
+    return 0;
+}
+
+int ReadDiscSubtitles(CTlDisc& disc, CProgressWnd* progress) {
+    SProgressReport caption;
+    caption.kind = SProgressReport::kCaption;
+    caption.caption = "Reading subtitles";
+    ReportProgress(progress, caption);
+    for (const auto& clip : disc.clips) {
+        if (!clip->clipInfo || !clip->clipInfo->FindStream(kStreamTypePg)) continue;
+        SProgressReport text;
+        text.kind = SProgressReport::kText;
+        text.text = clip->clipInfo->streamPath;
+        ReportProgress(progress, text);
+        const int result = clip->ReadSubtitles(clip->clipInfo->streamPath, progress);
+        if (result != 0) return result;
+    }
+    return 0;
+}
+
+}  // namespace tessel

@@ -1,0 +1,59 @@
+#include "subtitle/pg_stream.h"
+
+#include "codec/display_set.h"
+#include "platform/text.h"
+
+namespace tessel {
+
+const CPgStreamObject& CPgEventObject::Stream() const {
+    return *static_cast<const CPgStreamObject*>(parent);
+}
+
+const SVideoDescriptor& CPgEventObject::Video() const {
+    return Stream().events.video;
+}
+
+void CPgStreamObject::Clear() {
+    CNamedPtrArray<CPgEventObject>::Clear();
+    events = SPgEvents();
+}
+
+bool CPgStreamObject::Build(std::span<const uint8_t> stream, bool bare, const std::string& source,
+                            std::string& error) {
+    Clear();
+    CMemorySource bytes(stream);
+    CEpochList epochs;
+    SStreamInfo info;
+    if (!ReadStream(epochs, bytes, bare, &info)) {
+        error = StrFormat("%s: %s (at byte %lld)", source.c_str(), info.error.text.c_str(),
+                          static_cast<long long>(info.error.offset));
+        return false;
+    }
+    if (info.interactive) {
+        error = source + ": an Interactive Graphics stream, not subtitles";
+        return false;
+    }
+    BuildPgEvents(epochs, events);
+    for (size_t i = 0; i < events.events.size(); ++i) {
+        auto node = std::make_unique<CPgEventObject>();
+        node->event_ = &events.events[i];
+        node->id = static_cast<int32_t>(i + 1);
+        node->name = EventTimes(events.events[i]);
+        Append(std::move(node));
+    }
+    return true;
+}
+
+std::string ClockTime(uint64_t pts) {
+    const uint64_t ms = pts / 90;
+    return StrFormat("%02llu:%02llu:%02llu.%03llu", static_cast<unsigned long long>(ms / 3600000),
+                     static_cast<unsigned long long>(ms / 60000 % 60),
+                     static_cast<unsigned long long>(ms / 1000 % 60),
+                     static_cast<unsigned long long>(ms % 1000));
+}
+
+std::string EventTimes(const SPgEvent& event) {
+    return ClockTime(event.startPts) + " \u2013 " + ClockTime(event.endPts);
+}
+
+}  // namespace tessel

@@ -1,0 +1,51 @@
+// A PG (subtitle) stream as nodes of the disc tree: the stream with its
+// events, and one node per event, so that both front ends show and write
+// the same events.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "model/named_object.h"
+#include "subtitle/pg_events.h"
+
+namespace tessel {
+
+class CPgStreamObject;
+
+// One event of its stream (the parent); named by its times.
+class CPgEventObject : public CNamedObject {
+public:
+    const char* ClassName() const override { return "CPgEventObject"; }
+    const SPgEvent& Event() const { return *event_; }
+    // The stream's video (frame size and rate).
+    const SVideoDescriptor& Video() const;
+    const CPgStreamObject& Stream() const;
+
+private:
+    friend class CPgStreamObject;
+    const SPgEvent* event_ = nullptr;
+};
+
+class CPgStreamObject : public CNamedPtrArray<CPgEventObject> {
+public:
+    const char* ClassName() const override { return "CPgStreamObject"; }
+    void Clear() override;
+
+    // Reads a PG stream (marked form, or bare) and builds its events, one
+    // child per event named "<start> – <end>". False with error "<source>:
+    // <why> (at byte N)"; an Interactive Graphics stream is refused.
+    bool Build(std::span<const uint8_t> stream, bool bare, const std::string& source,
+               std::string& error);
+
+    int pid = 0;
+    SPgEvents events;
+};
+
+// "HH:MM:SS.mmm" of a 90 kHz time.
+std::string ClockTime(uint64_t pts);
+// "<start> – <end>" of an event in clock time.
+std::string EventTimes(const SPgEvent& event);
+
+}  // namespace tessel
