@@ -104,3 +104,13 @@ CFolderDialog::CFolderDialog(QWidget* parent, const QString& startFolder)
     : QFileDialog(parent, "Select the output folder") {
     SetUpFolderDialog(*this, startFolder);
 }
+
+CDiscImageDialog::CDiscImageDialog(QWidget* parent, const QString& startFolder)
+    : QFileDialog(parent, "Select a disc image") {
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setOption(QFileDialog::ReadOnly, true);
+    setFileMode(QFileDialog::ExistingFile);
+    setAcceptMode(QFileDialog::AcceptOpen);
+    setNameFilters({kFilter, "All files (*)"});
+    if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir()) setDirectory(startFolder);
+}

@@ -1,4 +1,4 @@
-// Folder dialogs of the Open and Rip commands.
+// Folder dialogs of the Open and Rip commands, and the disc image dialog.
 #pragma once
 
 #include <QFileDialog>
@@ -45,6 +45,15 @@ class CFolderDialog : public QFileDialog {
     Q_OBJECT
 public:
     CFolderDialog(QWidget* parent, const QString& startFolder);
+};
+
+// The Open disc image command's file dialog: an existing disc image file
+// (*.iso *.img *.udf), or any file.
+class CDiscImageDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    static constexpr const char* kFilter = "Disc images (*.iso *.img *.udf)";
+    CDiscImageDialog(QWidget* parent, const QString& startFolder);
 };
 
 // A folder path with '/' separators and a trailing '/'.

@@ -32,7 +32,13 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         "After --show-page, walk the menu with these keys: up, down, left, right, enter, home, "
         "separated by commas.",
         "keys");
+    const QCommandLineOption subtitleOption(
+        "show-subtitle",
+        "After opening the folder, select the n-th event (from 1) of the disc's first PG "
+        "stream and show its picture.",
+        "n");
     parser.addOption(grabOption);
+    parser.addOption(subtitleOption);
     parser.addOption(keysOption);
     parser.addOption(showPageOption);
     parser.addOption(stateOption);
@@ -81,6 +87,19 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         }
         if (!options.showPage) {
             error = "--keys needs --show-page.";
+            return false;
+        }
+    }
+    if (parser.isSet(subtitleOption)) {
+        bool ok = false;
+        options.subtitle = parser.value(subtitleOption).toInt(&ok);
+        if (!ok || options.subtitle < 1) {
+            error = QString("--show-subtitle: '%1' is not an event number (1 or more).")
+                        .arg(parser.value(subtitleOption));
+            return false;
+        }
+        if (options.folder.isEmpty()) {
+            error = "--show-subtitle needs a BDMV folder.";
             return false;
         }
     }

@@ -1,6 +1,6 @@
 // The command line of the desktop application, parsed in one place:
 //   tessel-gui [BDMV-folder] [--grab FILE] [--show-page] [--state STATE]
-//              [--keys KEY,...]
+//              [--keys KEY,...] [--show-subtitle N]
 #pragma once
 
 #include <QString>
@@ -12,6 +12,7 @@ struct SGuiOptions {
     bool showPage = false;  // after the start-up open, show the first page of the disc
     int state = -1;         // button state to start with (0 Normal, 1 Selected, 2 Activated)
     QStringList keys;       // walked in the page view after the first page: up, ..., enter, home
+    int subtitle = 0;       // the event (from 1) of the first PG stream shown after the open
     bool help = false;
     bool version = false;
 };

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #include "app/colour_button.h"
 #include "app/folder_dialog.h"
 #include "app/tessel_app.h"
+#include "disc/disc_subs.h"
 #include "disc/rip.h"
 #include "model/ic_data.h"
 #include "model/ig_object.h"
@@ -98,6 +100,10 @@ void CMainFrame::CreateActions() {
     a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     a->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     connect(a, &QAction::triggered, this, &CMainFrame::OpenDisc);
+
+    a = AddCommand(ECommand::OpenImage, "Open disc image...",
+                   "Open a disc image (ISO, IMG or UDF file)\nOpen disc image");
+    connect(a, &QAction::triggered, this, &CMainFrame::OpenDiscImage);
 
     a = AddCommand(ECommand::Exit, "E&xit", "Quit the application\nExit");
     connect(a, &QAction::triggered, this, &QWidget::close);
@@ -180,6 +186,7 @@ void CMainFrame::CreateActions() {
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction(Action(ECommand::Open));
+    file->addAction(Action(ECommand::OpenImage));
     file->addSeparator();
     file->addAction(Action(ECommand::Exit));
 
@@ -309,19 +316,31 @@ void CMainFrame::OpenDisc() {
     OpenFolder(dialog.SelectedFolder());
 }
 
+void CMainFrame::OpenDiscImage() {
+    CDiscImageDialog dialog(this, app_.SourceFolder());
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (!chosen.isEmpty()) OpenFolder(chosen.front());
+}
+
 int CMainFrame::OpenFolder(const QString& folder) {
-    const QString path = WithTrailingSlash(QFileInfo(folder).absoluteFilePath());
+    // A disc image is opened as its file; a folder gets its separator.
+    const QFileInfo info(folder);
+    const bool image = info.isFile();
+    const QString path = image ? QDir::fromNativeSeparators(info.absoluteFilePath())
+                               : WithTrailingSlash(info.absoluteFilePath());
     // The scan empties the clip list first, whatever its outcome; the panes
     // let go of the old clips before it starts.
     ClearPanes();
     tessel::CTlDisc& disc = app_.Disc();
     const std::string corePath = CorePath(path);
     const int result = RunWithProgress(this, [&disc, corePath](tessel::CProgressWnd* progress) {
-        return tessel::ScanDisc(disc, corePath, progress);
+        const int scanned = tessel::ScanDisc(disc, corePath, progress);
+        return scanned != 0 ? scanned : tessel::ReadDiscSubtitles(disc, progress);
     });
     if (result == 0) {
         app_.SetCurrentFolder(path);
-        app_.SetSourceFolder(path);
+        app_.SetSourceFolder(image ? WithTrailingSlash(info.absolutePath()) : path);
         explorer_->FillTree(&disc);
         discShown_ = true;
         pageView_->SetPage(nullptr);
@@ -390,6 +409,19 @@ bool CMainFrame::ShowFirstPage() {
     properties_->ShowNode(page);
     pageView_->SetPage(page);
     return true;
+}
+
+bool CMainFrame::ShowSubtitle(int index) {
+    for (const auto& clip : app_.Disc().clips) {
+        if (clip->pgStreams.empty()) continue;
+        const tessel::CPgEventObject* event = clip->pgStreams.front()->GetAt(index);
+        QTreeWidgetItem* node = explorer_->FindNode(event);
+        if (!node) return false;
+        explorer_->SelectNode(event);
+        explorer_->HandleSelection(node);
+        return true;
+    }
+    return false;
 }
 
 void CMainFrame::SetShowAllDisplaySets(bool on) {

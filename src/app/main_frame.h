@@ -42,6 +42,7 @@ private:
 
 enum class ECommand {
     Open,
+    OpenImage,
     Exit,
     RipImage,
     ImportImage,
@@ -68,8 +69,10 @@ public:
 
     // The Open command: the BDMV folder dialog, then the scan.
     void OpenDisc();
-    // The scan of a folder and what follows it, without the dialog; the
-    // scan's result (0 success, 1 cancelled, 2 failure).
+    // The Open disc image command: the image file dialog, then the scan.
+    void OpenDiscImage();
+    // The scan of a folder (or a disc image) and what follows it, without the
+    // dialog; the scan's result (0 success, 1 cancelled, 2 failure).
     int OpenFolder(const QString& folder);
     // The Rip image command.
     void RipImage();
@@ -82,6 +85,9 @@ public:
     // Shows the disc's first page in the page view and selects it in the
     // tree; false when the disc has none.
     bool ShowFirstPage();
+    // Selects the event (from 0) of the disc's first PG stream in the tree,
+    // with what follows a selection there; false when there is none.
+    bool ShowSubtitle(int index);
     void SetShowAllDisplaySets(bool on);
     // The start-up step: the zoom box's item and the background colour
     // applied to the page view.

@@ -44,6 +44,7 @@ void CTesselApp::InitInstance(const SGuiOptions& options) {
     if (!options.folder.isEmpty()) {
         frame_->OpenFolder(options.folder);
         if (options.showPage && frame_->ShowFirstPage()) frame_->WalkKeys(options.keys);
+        if (options.subtitle > 0) frame_->ShowSubtitle(options.subtitle - 1);
     }
     if (options.state >= 0) frame_->SetState(options.state);
 

@@ -212,12 +212,25 @@ CPage* PageOfButton(const CBdButton& button, int* bogIndex, int* index) {
 
 void CPageComposer::AdoptPage(CPage* page) {
     page_ = page;
+    picture_ = Bitmap();
     int width, height;
     if (page && PageVideoSize(*page, width, height)) SetFrameSize(width, height);
 }
 
 void CPageComposer::SetPage(CPage* page) {
     AdoptPage(page);
+}
+
+void CPageComposer::ShowPicture(const Bitmap& picture, int x, int y, int frameWidth,
+                                int frameHeight) {
+    page_ = nullptr;
+    focus_ = {};
+    SetFrameSize(frameWidth, frameHeight);
+    picture_ = picture.Format() == EPixelFormat::Argb32 ? picture
+                                                        : picture.ConvertTo(EPixelFormat::Argb32);
+    pictureX_ = x;
+    pictureY_ = y;
+    Recompose();
 }
 
 void CPageComposer::SetState(int state) {
@@ -248,6 +261,12 @@ int CPageComposer::ScaledHeight() const {
 
 void CPageComposer::Recompose() {
     pageBitmap_ = Bitmap();
+    if (!page_ && !picture_.IsEmpty()) {
+        // The picture on a clear frame, clipped to it.
+        pageBitmap_ = Bitmap(frameWidth_, frameHeight_, EPixelFormat::Argb32);
+        if (!pageBitmap_.IsEmpty()) DrawImage(pageBitmap_, picture_, pictureX_, pictureY_);
+        return;
+    }
     if (!page_) return;
     int width, height;
     PageVideoSize(*page_, width, height);

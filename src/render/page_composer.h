@@ -132,6 +132,13 @@ public:
     void SetFocus(int bog, int button) { focus_ = {bog, button}; }
     SButtonHit Focus() const { return focus_; }
 
+    // A picture shown on the frame instead of a page, placed at (x, y) of a
+    // video of frameWidth x frameHeight, as a player shows a subtitle: the
+    // page is let go and the frame takes the video size. A page set later
+    // replaces the picture.
+    void ShowPicture(const Bitmap& picture, int x, int y, int frameWidth, int frameHeight);
+    bool ShowsPicture() const { return !picture_.IsEmpty(); }
+
     // Frame size in video pixels and scaled by the zoom: the video size of
     // the shown page's composition, 1920 x 1080 before any page gives one.
     void SetFrameSize(int width, int height);
@@ -183,6 +190,9 @@ private:
     int frameWidth_ = kDefaultFrameWidth;
     int frameHeight_ = kDefaultFrameHeight;
     Bitmap pageBitmap_;
+    Bitmap picture_;  // shown without a page
+    int pictureX_ = 0;
+    int pictureY_ = 0;
 };
 
 // Marks of the page's buttons (the used flag): clear all; count the marked.

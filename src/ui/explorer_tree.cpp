@@ -11,6 +11,7 @@
 #include "model/ig_object.h"
 #include "model/page.h"
 #include "render/page_composer.h"
+#include "subtitle/pg_stream.h"
 #include "ui/command_wnd.h"
 #include "ui/page_view.h"
 #include "ui/properties_wnd.h"
@@ -253,14 +254,20 @@ void CFileView::FillTree(CTlDisc* disc) {
         for (const auto& clip : disc->clips) {
             QTreeWidgetItem* clipNode =
                 AddNode(discNode, clip.get(), QString::asprintf("%05d.m2ts", clip->id), kImageClip);
-            if (clip->igObjects.size() == 1) {
+            if (clip->igObjects.size() == 1)
                 AddIgContents(clipNode, *clip->igObjects.front());
-                continue;
+            else
+                for (const auto& ig : clip->igObjects)
+                    AddIgContents(AddNode(clipNode, ig.get(), QString::fromStdString(ig->name),
+                                          kImageIgObject),
+                                  *ig);
+            // Each subtitle stream with its events by their times.
+            for (const auto& pg : clip->pgStreams) {
+                QTreeWidgetItem* pgNode =
+                    AddNode(clipNode, pg.get(), QString::fromStdString(pg->name), kImageIgObject);
+                for (const auto& event : *pg)
+                    AddNode(pgNode, event.get(), QString::fromStdString(event->name), kImagePage);
             }
-            for (const auto& ig : clip->igObjects)
-                AddIgContents(
-                    AddNode(clipNode, ig.get(), QString::fromStdString(ig->name), kImageIgObject),
-                    *ig);
         }
         discNode->setExpanded(true);
     }
@@ -295,6 +302,10 @@ void CFileView::HandleSelection(QTreeWidgetItem* item) {
         return;
     }
     CWaitCursor wait;
+    if (auto* event = dynamic_cast<CPgEventObject*>(object)) {
+        if (view_) view_->ShowSubtitle(*event);
+        if (commands_) commands_->ShowButton(nullptr);
+    }
     if (auto* button = dynamic_cast<CBdButton*>(object)) {
         if (view_) {
             view_->SelectFromTree(*button);

@@ -1,5 +1,6 @@
 // The "IG View" pane: the open disc as a tree of clips, IG objects, pages,
-// button overlap groups and buttons. Every node points at its model object
+// button overlap groups and buttons, and each clip's PG streams with their
+// events. Every node points at its model object
 // (Qt::UserRole); the tree owns none of them.
 #pragma once
 

@@ -5,6 +5,7 @@
 #include "model/ig_object.h"
 #include "model/page.h"
 #include "platform/text.h"
+#include "subtitle/pg_stream.h"
 #include "ui/property_text.h"
 
 using namespace tessel;
@@ -64,6 +65,10 @@ std::unique_ptr<CNodeProperty> CNodeProperty::Create(const CNamedObject* node) {
     if (auto* bog = dynamic_cast<const CBog*>(node)) return std::make_unique<CBogProperty>(*bog);
     if (auto* button = dynamic_cast<const CBdButton*>(node))
         return std::make_unique<CButtonProperty>(*button);
+    if (auto* stream = dynamic_cast<const CPgStreamObject*>(node))
+        return std::make_unique<CPgStreamProperty>(*stream);
+    if (auto* event = dynamic_cast<const CPgEventObject*>(node))
+        return std::make_unique<CPgEventProperty>(*event);
     return nullptr;
 }
 
@@ -163,4 +168,35 @@ void CButtonProperty::Fill(CPropertyList& list) const {
         if (s != CBdButton::kNormal)
             list.AddNumber(kStates[s], "Sound", ui::ShownSoundId(state.soundId));
     }
+}
+
+CPgStreamProperty::CPgStreamProperty(const CPgStreamObject& stream)
+    : CNodeProperty(stream), stream_(stream) {}
+
+void CPgStreamProperty::Fill(CPropertyList& list) const {
+    CNodeProperty::Fill(list);
+    list.Add(kBasic, "PID", StrFormat("0x%04X", stream_.pid));
+    list.Add(kBasic, "Video Mode", VideoDescriptorText(stream_.events.video));
+    list.AddNumber(kBasic, "Event(s)", stream_.GetSize());
+    for (const std::string& note : stream_.events.notes) list.Add("Notes", "Note", note);
+}
+
+CPgEventProperty::CPgEventProperty(const CPgEventObject& event)
+    : CNodeProperty(event), event_(event) {}
+
+void CPgEventProperty::Fill(CPropertyList& list) const {
+    CNodeProperty::Fill(list);
+    const SPgEvent& e = event_.Event();
+    auto time = [](uint64_t pts) {
+        return StrFormat("%s (%llu)", ClockTime(pts).c_str(), static_cast<unsigned long long>(pts));
+    };
+    list.Add(kBasic, "Start PTS", time(e.startPts));
+    list.Add(kBasic, "End PTS", time(e.endPts));
+    list.AddCheck(kBasic, "End Given", e.endGiven);
+    list.AddCheck(kBasic, "Forced", e.forced);
+    list.AddCheck(kBasic, "Palette Update", e.paletteUpdate);
+    list.Add(kBasic, "Size", StrFormat("%d x %d", e.picture.Width(), e.picture.Height()));
+    list.Add(kBasic, "Position", StrFormat("(%d, %d)", e.x, e.y));
+    list.AddNumber(kBasic, "Display Set", e.displaySet);
+    list.AddNumber(kBasic, "Composition Number", e.compositionNumber);
 }

@@ -15,6 +15,8 @@ class CIgObject;
 class CPage;
 class CBog;
 class CBdButton;
+class CPgStreamObject;
+class CPgEventObject;
 }  // namespace tessel
 
 // One row: a label and its read-only value, text or check box, under a group.
@@ -52,7 +54,8 @@ public:
     virtual void Fill(CPropertyList& list) const;
 
     // The group object for a node's class (disc, clip, IG object, page, BOG,
-    // button, tested in that order); null for any other class or no node.
+    // button, PG stream, PG event, tested in that order); null for any other
+    // class or no node.
     static std::unique_ptr<CNodeProperty> Create(const tessel::CNamedObject* node);
 
 protected:
@@ -111,4 +114,22 @@ public:
 
 private:
     const tessel::CBdButton& button_;
+};
+
+class CPgStreamProperty : public CNodeProperty {
+public:
+    explicit CPgStreamProperty(const tessel::CPgStreamObject& stream);
+    void Fill(CPropertyList& list) const override;
+
+private:
+    const tessel::CPgStreamObject& stream_;
+};
+
+class CPgEventProperty : public CNodeProperty {
+public:
+    explicit CPgEventProperty(const tessel::CPgEventObject& event);
+    void Fill(CPropertyList& list) const override;
+
+private:
+    const tessel::CPgEventObject& event_;
 };

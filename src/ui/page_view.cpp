@@ -8,6 +8,7 @@
 
 #include "model/ic_data.h"
 #include "model/page.h"
+#include "subtitle/pg_stream.h"
 #include "ui/explorer_tree.h"
 
 namespace {
@@ -156,6 +157,18 @@ bool CTlPageView::ShowButton(tessel::CBdButton& button) {
     Redraw();
     EmitPageChange(before);
     return true;
+}
+
+void CTlPageView::ShowSubtitle(const tessel::CPgEventObject& event) {
+    tessel::CPage* before = composer_.Page();
+    ResetPlayer();
+    const tessel::SPgEvent& e = event.Event();
+    const tessel::SVideoDescriptor& video = event.Video();
+    composer_.ShowPicture(e.picture, e.x, e.y,
+                          video.width ? video.width : tessel::CPageComposer::kDefaultFrameWidth,
+                          video.height ? video.height : tessel::CPageComposer::kDefaultFrameHeight);
+    Redraw();
+    EmitPageChange(before);
 }
 
 void CTlPageView::EmitPageChange(tessel::CPage* before) {

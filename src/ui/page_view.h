@@ -20,7 +20,8 @@ class CFileView;
 
 namespace tessel {
 class CIcData;
-}
+class CPgEventObject;
+}  // namespace tessel
 
 // What the player says after a step: the page and selected button, the
 // commands an activation ran and what they changed, or where it left the
@@ -59,6 +60,10 @@ public:
     void ShowPage(tessel::CPage& page);
     bool ShowPageOf(tessel::CBog& bog);
     bool ShowButton(tessel::CBdButton& button);
+
+    // A subtitle event's picture at its place on the video frame, as a
+    // player shows it, instead of a page; the walk ends.
+    void ShowSubtitle(const tessel::CPgEventObject& event);
 
     tessel::CPageComposer& Composer() { return composer_; }
     const tessel::CPageComposer& Composer() const { return composer_; }

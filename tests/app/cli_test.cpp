@@ -30,6 +30,8 @@ private slots:
         QCOMPARE(o.grabFile, QString("out.png"));
         QCOMPARE(o.state, 2);
         QVERIFY(o.showPage);
+        QVERIFY(ParseGuiCommandLine({"tessel-gui", "disc.iso", "--show-subtitle", "3"}, o, error));
+        QCOMPARE(o.subtitle, 3);
     }
 
     void BadCommandLines_data() {
@@ -39,6 +41,10 @@ private slots:
         QTest::newRow("two folders") << QStringList{"tessel-gui", "a/BDMV", "b/BDMV"};
         QTest::newRow("bad state") << QStringList{"tessel-gui", "a/BDMV", "--state", "pressed"};
         QTest::newRow("page without folder") << QStringList{"tessel-gui", "--show-page"};
+        QTest::newRow("subtitle without folder")
+            << QStringList{"tessel-gui", "--show-subtitle", "1"};
+        QTest::newRow("subtitle zero")
+            << QStringList{"tessel-gui", "a/BDMV", "--show-subtitle", "0"};
     }
     void BadCommandLines() {
         QFETCH(QStringList, args);

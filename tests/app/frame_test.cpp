@@ -48,7 +48,8 @@ private slots:
         QStringList titles;
         for (const QAction* a : frame_->menuBar()->actions()) titles << a->text();
         QCOMPARE(titles, (QStringList{"&File", "&Tool", "&View", "&Help"}));
-        QCOMPARE(MenuTexts(MenuNamed(*frame_, "&File")), (QStringList{"&Open...", "-", "E&xit"}));
+        QCOMPARE(MenuTexts(MenuNamed(*frame_, "&File")),
+                 (QStringList{"&Open...", "Open disc image...", "-", "E&xit"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Tool")),
                  (QStringList{"Rip image...", "Import new image..."}));
         QCOMPARE(

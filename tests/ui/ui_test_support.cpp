@@ -1,5 +1,6 @@
 #include "ui_test_support.h"
 
+#include "disc/disc_subs.h"
 #include "platform/messages.h"
 
 namespace uitest {
@@ -81,6 +82,7 @@ CScannedDisc::CScannedDisc(const tessel::authoring::SDiscOptions& options) {
     if (!tessel::authoring::WriteSampleDisc(root, o, nullptr, error)) return;
     CQuietSink quiet(error);
     result = tessel::ScanDisc(disc, root + "/BDMV/", nullptr);
+    if (result == 0) result = tessel::ReadDiscSubtitles(disc, nullptr);
     ok = result == 0;
 }
 

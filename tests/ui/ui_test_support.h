@@ -61,10 +61,10 @@ private:
     QTemporaryDir dir_;
 };
 
-// The panes over a generated disc of one clip with PID 0x1400 (the small
-// menu of Clip): tree, page view at zoom index 2, properties and commands.
+// The panes over a generated disc (by default one clip with PID 0x1400, the
+// small menu of Clip): tree, page view at zoom index 2, properties and commands.
 struct SPanes {
-    SPanes() : scanned(Options()) {
+    explicit SPanes(const tessel::authoring::SDiscOptions& options = Options()) : scanned(options) {
         tree.SetPanes(&view, &properties, &commands);
         view.SetExplorer(&tree);
         view.resize(1000, 700);
