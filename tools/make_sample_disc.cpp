@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "authoring/sample_disc.h"
+#include "platform/files.h"
 
 using namespace tessel::authoring;
 
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
                  "Repeated menus as Acquisition Points of one epoch (else each its own epoch)");
     app.add_flag("--graphics-first", graphicsFirst,
                  "Graphics at the start of each clip, the filler after them");
+    std::string pg;
+    app.add_option("--pg", pg,
+                   "A PG stream file (.sup, marked form) muxed into the first clip as PID 0x1200");
     CLI11_PARSE(app, argc, argv);
 
     SDiscOptions options = DemoDiscOptions();
@@ -59,6 +63,14 @@ int main(int argc, char** argv) {
         options.graphicsFirst = graphicsFirst;
     }
     std::string error;
+    if (!pg.empty()) {
+        std::vector<uint8_t> marked;
+        if (!tessel::ReadWholeFile(pg, marked, error)) {
+            std::fprintf(stderr, "make_sample_disc: %s: %s\n", pg.c_str(), error.c_str());
+            return 2;
+        }
+        options.clips.front().pgStreams[0x1200] = std::move(marked);
+    }
     if (!WriteSampleDisc(root, options, nullptr, error)) {
         std::fprintf(stderr, "make_sample_disc: %s\n", error.c_str());
         return 2;
