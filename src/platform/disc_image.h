@@ -31,6 +31,10 @@ public:
 
     // Opens a UDF image; null with a reason that names the image otherwise.
     static std::shared_ptr<CDiscImage> Open(const std::string& path, std::string& error);
+    // Opens the image held in memory (name is what errors call it); its
+    // extents are offsets in the bytes. Not mounted.
+    static std::shared_ptr<CDiscImage> OpenMemory(std::vector<uint8_t> bytes,
+                                                  const std::string& name, std::string& error);
 
     // The image file's absolute path, and the volume identifier.
     const std::string& Path() const { return path_; }
@@ -55,6 +59,9 @@ private:
     std::string path_;
     std::string volumeId_;
     int64_t imageSize_ = 0;
+    // The block input of an image in memory; released after the library's
+    // state, which reads through it.
+    std::shared_ptr<void> memory_;
     std::mutex mutex_;  // the library keeps one state per image
 };
 

@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,29 @@ SRunResult RunCli(const std::vector<std::string>& args) {
     r.out = Slurp(tmp.Path() / "out");
     r.err = Slurp(tmp.Path() / "err");
     return r;
+}
+
+int64_t PeakMemoryGrowth(const std::function<void()>& work) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        work();
+        getrusage(RUSAGE_SELF, &after);
+        const int64_t growth = (int64_t{after.ru_maxrss} - before.ru_maxrss) * 1024;
+        (void)!write(fds[1], &growth, sizeof growth);
+        _exit(0);
+    }
+    close(fds[1]);
+    int64_t growth = -1;
+    if (read(fds[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? growth : -1;
 }
 
 }  // namespace tessel::test

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,11 @@ struct SRunResult {
     std::string err;
 };
 SRunResult RunCli(const std::vector<std::string>& args);
+
+// Growth of the resident set's high-water mark while work runs, in bytes,
+// measured in a forked child so that earlier tests do not hide it; -1 when
+// the child fails.
+int64_t PeakMemoryGrowth(const std::function<void()>& work);
 
 }  // namespace tessel::test
 
