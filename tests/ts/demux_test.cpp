@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/files.h"
@@ -380,6 +381,45 @@ TEST(Demux, TruncatedLastPacketIsIgnored) {
     auto records = Records(run.out);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].segment[0], 0x18);
+}
+
+TEST(Demux, TracksAndTheirBuffersStayWithinTheClipSize) {
+    // Worst cases for the output against the clip: every packet a PES of one
+    // byte (a record head per packet), and every packet full of payload.
+    for (const size_t payload : {size_t{1}, size_t{2000}}) {
+        SCOPED_TRACE(payload);
+        CTsMuxer mux = StreamWithVideo(900000);
+        for (int i = 0; i < 400; ++i)
+            mux.AddPes(kIg, 900000 + 3000 * i, std::nullopt,
+                       std::vector<uint8_t>(payload, static_cast<uint8_t>(i)));
+        CTempDir dir;
+        CReadFile file;
+        std::string error;
+        const std::string path = mux.Save(dir.Str() + "/t.m2ts");
+        ASSERT_TRUE(file.Open(path, error)) << error;
+        const int64_t clip = FileLength(path);
+        CTrackInfoMap map;
+        auto info = std::make_unique<STrackInfo>();
+        info->streamType = kStreamTypeIg;
+        auto mem = std::make_unique<CMemoryFile>();
+        CMemoryFile* out = mem.get();
+        info->main = std::make_unique<SIgTrackFile>(std::move(mem));
+        STrackFile* track = info->main.get();
+        ASSERT_TRUE(AddTrack(map, kIg, std::move(info)));
+        ASSERT_EQ(Demux(file, map, nullptr), 0);
+        const int64_t written = out->Length();
+        EXPECT_GT(written, 400 * static_cast<int64_t>(std::min<size_t>(payload, 184)));
+        // A source packet gives at most its 184 payload bytes and one record
+        // head (13 bytes) to one track.
+        EXPECT_LE(written, clip + clip / 16);
+        if (payload > 1) {
+            EXPECT_LE(written, clip);
+        }
+        // The staging buffer grows with the track, not to its capacity.
+        EXPECT_LE(track->allocated,
+                  std::max<size_t>(STrackFile::kFirstAllocation, 2 * static_cast<size_t>(written)));
+        EXPECT_LT(track->allocated, STrackFile::kDefaultCapacity);
+    }
 }
 
 TEST(Demux, GarbageFileYieldsNothing) {
