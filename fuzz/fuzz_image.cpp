@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   "the loader bounds the pixels");
     // The quantiser's work grows with the pixels; large pictures only show
     // that they load.
-    if (int64_t{image.Width()} * image.Height() > (int64_t{1} << 20)) return 0;
+    if (int64_t{image.Width()} * image.Height() > (int64_t{1} << 16)) return 0;
     EIndexedPath path{};
     const Bitmap indexed = ToIndexed(image, &path);
     if (!indexed.IsEmpty()) {

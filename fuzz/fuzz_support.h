@@ -46,7 +46,7 @@ namespace tessel::fuzz {
 // tree only below a cap: the decode and encode work grows with the pixels,
 // not with the input, and large objects take the same code paths as small
 // ones (their bounds have their own tests).
-constexpr int64_t kModelPixelCap = int64_t{1} << 18;
+constexpr int64_t kModelPixelCap = int64_t{1} << 16;
 
 inline int64_t DeclaredPixels(const CEpochList& epochs) {
     int64_t pixels = 0;

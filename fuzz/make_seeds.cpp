@@ -7,7 +7,9 @@
 //   make_seeds <out> [--corpus DIR] [--sample DIR]
 //
 // A corpus or sample folder that is absent is skipped.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -48,6 +50,17 @@ void Put(const std::string& harness, const std::string& name, const Bytes& b) {
     std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     ++gCount;
+    // A menu of the page composition also seeds the player, with keys after
+    // it (the player harness's input form): moves, Enter, a page shown, a
+    // register written and a fresh start.
+    if (harness == "page") {
+        static const uint8_t kKeys[] = {1, 3, 4, 0, 2, 4, 5 | 2 << 3, 4, 6 | 3 << 3, 1, 4, 7, 3, 4};
+        const size_t n = 4 + static_cast<size_t>(gCount) % (std::size(kKeys) - 3);
+        Bytes withKeys = b;
+        withKeys.insert(withKeys.end(), kKeys, kKeys + n);
+        withKeys.push_back(static_cast<uint8_t>(n));
+        Put("player", name, withKeys);
+    }
 }
 
 std::vector<fs::path> Files(const fs::path& root, const std::string& ext) {
@@ -108,6 +121,76 @@ void ArchiveOf(const std::string& name, const Bytes& marked) {
     CArchive ar;
     set.Serialize(ar);
     if (ar.Buffer().size() <= 4 * kMaxSeed) Put("archive", name + ".arc", ar.Buffer());
+}
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+// A UDF image made small for the fuzzer: the empty blocks between the volume
+// descriptors and the partition dropped and the partition moved down over
+// them (its descriptors' starting block changed; the tag checksum does not
+// cover it), the anchor left only at the last block, where readers look when
+// block 256 has none. Blocks inside the partition are numbered from its
+// start, so its files stay where they were. Unchanged when the image is not
+// laid out so.
+Bytes CompactUdf(Bytes image) {
+    constexpr size_t kBlock = 2048;
+    const size_t blocks = image.size() / kBlock;
+    auto block = [&](size_t b) { return image.data() + b * kBlock; };
+    auto tag = [&](size_t b) { return block(b)[0] | block(b)[1] << 8; };
+    if (blocks < 258 || tag(blocks - 1) != 2 || tag(256) != 2) return image;
+    size_t keep = 0;  // blocks kept before the partition
+    for (size_t b = 0; b < 256; ++b)
+        if (std::any_of(block(b), block(b) + kBlock, [](uint8_t c) { return c != 0; }))
+            keep = b + 1;
+    std::vector<size_t> descriptors;  // partition descriptors (main and reserve)
+    uint32_t start = 0;
+    for (size_t b = 16; b < keep; ++b)
+        if (tag(b) == 5) {
+            descriptors.push_back(b);
+            start = Le32(block(b) + 188);
+        }
+    if (descriptors.empty() || start <= 256 || start >= blocks) return image;
+    for (size_t b : descriptors) {
+        uint8_t* at = block(b) + 188;
+        for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(keep >> (8 * i));
+    }
+    Bytes out(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(keep * kBlock));
+    out.insert(out.end(), image.begin() + static_cast<std::ptrdiff_t>(start * kBlock),
+               image.begin() + static_cast<std::ptrdiff_t>(blocks * kBlock));
+    return out;
+}
+
+// A UDF image of a disc folder (genisoimage), its transport streams cut to a
+// few packets first.
+void DiscImage(const std::string& name, const fs::path& disc, const fs::path& scratch) {
+    static const bool have = std::system("command -v genisoimage >/dev/null 2>&1") == 0;
+    if (!have) {
+        std::fprintf(stderr, "make_seeds: no genisoimage; no disc image seed of %s\n",
+                     name.c_str());
+        return;
+    }
+    std::error_code ec;
+    const fs::path copy = scratch / ("image_" + name);
+    fs::remove_all(copy, ec);
+    fs::create_directories(copy);
+    fs::copy(disc, copy / "BDMV", fs::copy_options::recursive, ec);
+    if (ec) {
+        std::fprintf(stderr, "make_seeds: %s: %s\n", disc.string().c_str(), ec.message().c_str());
+        return;
+    }
+    for (const auto& p : Files(copy, ".m2ts"))
+        fs::resize_file(p, std::min<uintmax_t>(fs::file_size(p), 4 * 192), ec);
+    const fs::path iso = scratch / (name + ".iso");
+    // Paths of the scratch folder only: no quoting needed beyond the quotes.
+    const std::string cmd = "genisoimage -quiet -udf -no-pad -V TESSEL -o '" + iso.string() +
+                            "' '" + copy.string() + "' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) {
+        std::fprintf(stderr, "make_seeds: genisoimage failed on %s\n", copy.string().c_str());
+        return;
+    }
+    Put("disc_image", name + ".iso", CompactUdf(Read(iso)));
 }
 
 void Generated(const fs::path& scratch) {
@@ -171,6 +254,7 @@ void Generated(const fs::path& scratch) {
             if (b.size() > kMaxSeed) b.resize(kMaxSeed / 192 * 192);
             Put("m2ts", "gen_" + Flat(root, p), b);
         }
+        DiscImage("gen", root / "BDMV", scratch);
     }
     // Pictures in every format the loader takes.
     const int w = 12, h = 9;
@@ -279,6 +363,11 @@ void FromSample(const fs::path& sample) {
     }
 }
 
+void SampleImage(const fs::path& sample, const fs::path& scratch) {
+    std::error_code ec;
+    if (fs::is_directory(sample / "BDMV", ec)) DiscImage("sample", sample / "BDMV", scratch);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,7 +389,10 @@ int main(int argc, char** argv) {
     fs::create_directories(scratch);
     Generated(scratch);
     if (!corpus.empty()) FromCorpus(corpus);
-    if (!sample.empty()) FromSample(sample);
+    if (!sample.empty()) {
+        FromSample(sample);
+        SampleImage(sample, scratch);
+    }
     fs::remove_all(scratch, ec);
     std::printf("make_seeds: %d seed files in %s\n", gCount, gOut.string().c_str());
     return 0;

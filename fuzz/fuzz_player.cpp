@@ -1,0 +1,98 @@
+// The menu player over fuzzed menus, as `tessel walk` and `tessel map` use
+// it: the tree of a marked-form stream, then for each composition with a
+// page a walk by the keys the input's tail gives, and its map explored to a
+// small state bound.
+//
+// Input: <marked stream> <key bytes> <n>, where the last byte n gives the
+// number of key bytes before it (n % 33). Each key byte: low three bits the
+// action (0-3 arrows, 4 Enter, 5 Show of a page and button, 6 a register
+// write, 7 a fresh Start), the high bits its operand.
+#include <algorithm>
+#include <string>
+
+#include "codec/display_set.h"
+#include "fuzz_support.h"
+#include "model/epoch.h"
+#include "model/ig_object.h"
+#include "model/page.h"
+#include "player/menu_map.h"
+#include "player/menu_player.h"
+
+namespace {
+
+using namespace tessel;
+
+constexpr size_t kMaxKeys = 32;
+constexpr int kStateBound = 16;
+constexpr int kMaxCompositions = 2;
+
+void CheckStep(const CMenuPlayer& player, const SMenuStep& step) {
+    fuzz::Require(step.page == player.PageId(), "a step names the page it left the player on");
+    fuzz::Require(step.button == player.SelectedId(), "a step names the button it left selected");
+    fuzz::Require(!player.Selected() || player.IsEnabled(*player.Selected()),
+                  "the selected button is enabled");
+    if (step.exit) fuzz::Require(player.Ended(), "a step with an exit ends the walk");
+}
+
+void Walk(const CIcData& composition, const uint8_t* keys, size_t count) {
+    CMenuPlayer player(composition);
+    CheckStep(player, player.Start());
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t k = keys[i];
+        const int operand = k >> 3;
+        switch (k & 7) {
+            case 5: {
+                // A page and button of the composition (or a missing one).
+                const int pages = composition.GetSize();
+                const int page =
+                    operand & 1 || !pages ? 0xFF : composition.GetAt((operand >> 1) % pages)->id;
+                CheckStep(player, player.Show(page, operand >> 2));
+                break;
+            }
+            case 6:
+                // The selected-button and page registers, and GPRs the
+                // commands read.
+                if (operand & 1)
+                    player.SetRegister(true, operand & 2 ? kPsrSelectedButton : kPsrPage,
+                                       static_cast<uint32_t>(operand >> 2));
+                else
+                    player.SetRegister(false, (operand >> 1) & 7, static_cast<uint32_t>(operand));
+                break;
+            case 7:
+                CheckStep(player, player.Start());
+                break;
+            default:
+                CheckStep(player, player.Press(static_cast<EMenuKey>(std::min(k & 7, 4))));
+                break;
+        }
+    }
+    (void)player.StateKey();
+
+    const SMenuMap map = ExploreMenu(composition, kStateBound);
+    fuzz::Require(map.statesExplored <= kStateBound, "the map stops at its state bound");
+    const std::string dot = MapToDot(map);
+    (void)dot;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Quiet();
+    if (size == 0) return 0;
+    const size_t keyCount = std::min<size_t>(data[size - 1] % (kMaxKeys + 1), size - 1);
+    const size_t streamSize = size - 1 - keyCount;
+    const uint8_t* keys = data + streamSize;
+    CMemorySource source({data, streamSize});
+    CGsData gs;
+    if (!gs.Read(source, false) || fuzz::DeclaredPixels(gs.epochs) > fuzz::kModelPixelCap) return 0;
+    CIgObject ig;
+    ig.BuildFromStream(gs);
+    int walked = 0;
+    for (const auto& epoch : ig)
+        for (const auto& ds : *epoch) {
+            if (ds->GetSize() == 0) continue;
+            if (++walked > kMaxCompositions) return 0;
+            Walk(*ds, keys, keyCount);
+        }
+    return 0;
+}
