@@ -1,6 +1,9 @@
 // Image files: every format the loader takes (PNG through libpng; BMP, JPEG,
 // GIF and the other stb formats), then the quantiser that `tessel quantize`
 // and the menu writer run on a loaded picture.
+#include <stb/stb_image.h>
+
+#include <climits>
 #include <string>
 
 #include "codec/colour.h"
@@ -10,6 +13,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tessel;
     fuzz::Quiet();
+    // The loader takes up to Bitmap::kMaxPixels (64 Mi) when the file's size
+    // allows it; decoding that many pixels is the same code as decoding a
+    // few, so only heads declaring at most 2^20 are decoded here (the refusal
+    // of larger ones has its own tests).
+    int w = 0, h = 0, comp = 0;
+    if (size <= INT32_MAX && stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &comp) &&
+        int64_t{w} * h > (int64_t{1} << 20))
+        return 0;
     Bitmap image;
     std::string error;
     if (!DecodeImage({data, size}, image, error)) {
