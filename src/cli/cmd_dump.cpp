@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "cli/stream_targets.h"
 #include "codec/display_set.h"
 #include "platform/messages.h"
 #include "platform/text.h"
@@ -31,6 +32,10 @@ int Run(const std::string& path, bool bare) {
     const bool ok = ReadStreamFile(path, epochs, bare, &info);
     int number = 0;
     for (const auto& e : epochs) PrintEpoch(*e, ++number);
+    if (ok && epochs.empty()) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
+        return kExitFailed;
+    }
     if (ok) return kExitOk;
     if (info.error.offset < 0) {
         ShowMessage(info.error.text);
@@ -52,8 +57,9 @@ const CommandRegistration kRegistration(
     [](CLI::App& sub) -> std::function<int()> {
         auto path = std::make_shared<std::string>();
         auto bare = std::make_shared<bool>(false);
-        sub.add_option("stream", *path, "Stream file (.sup, .ig, .pg; marked form)")->required();
-        sub.add_flag("--bare", *bare, "The file holds segments without record heads");
+        sub.add_option("stream", *path, "Stream file (.sup, .ig, .pg), or - for standard input")
+            ->required();
+        AddStreamForm(sub, *path, *bare, "The file holds segments without record heads");
         return [path, bare] { return Run(*path, *bare); };
     });
 

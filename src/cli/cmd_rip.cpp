@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "disc/disc_scan.h"
 #include "disc/rip.h"
@@ -37,12 +38,20 @@ private:
     bool yes_;
 };
 
-int Run(const std::string& folder, const std::string& out, bool yes) {
+int Run(const std::string& folder, const std::string& out, bool yes, int clip,
+        const std::string& pidText) {
+    SScanOptions options;
+    options.clip = clip;
+    if (!pidText.empty() && !ParsePid(pidText, options.pid)) {
+        ShowMessage(
+            StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", pidText.c_str()));
+        return kExitFailed;
+    }
     CTlDisc disc;
     int result;
     {
         CTerminalProgress progress;
-        result = ScanDisc(disc, folder, &progress);
+        result = ScanDisc(disc, folder, &progress, options);
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
     // The output folder stands for the one a user picks in a folder dialog:
@@ -51,15 +60,33 @@ int Run(const std::string& folder, const std::string& out, bool yes) {
     CRipQuestions questions(yes);
     IMessageSink* previous = SetMessageSink(&questions);
     bool ok, cancelled;
+    std::vector<std::string> finished;
     {
         CTerminalProgress progress;
-        ok = RipToFolder(disc, out, &progress);
+        ok = RipToFolder(disc, out, &progress, &finished);
         cancelled = progress.Cancelled();
     }
     SetMessageSink(previous);
-    if (!ok) return cancelled ? kExitCancelled : kExitFailed;
     std::string discFolder = RipDiscFolder(disc, out);
     if (!disc.name.empty()) discFolder.pop_back();  // shown without its separator
+    if (!ok && cancelled && !finished.empty()) {
+        std::string names;
+        for (const std::string& n : finished) names += (names.empty() ? "" : " ") + n;
+        ShowMessage(
+            StrFormat("%s: rip cancelled; the finished clip(s) %s are kept, the "
+                      "unfinished clip was removed",
+                      discFolder.c_str(), names.c_str()));
+    } else if (!ok && cancelled) {
+        ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
+                              discFolder.c_str()));
+    }
+    if (!ok) return cancelled ? kExitCancelled : kExitFailed;
+    if (CountRippedImages(disc) == 0) {
+        // A menu without pictures is nothing to rip: said, not called a success.
+        ShowMessage(StrFormat("%s: the menus of this disc hold no picture; no image was written",
+                              folder.c_str()));
+        return kExitFailed;
+    }
     Out("The images have been successfully extracted! ");
     Out(StrFormat("%d image(s) in %s", CountRippedImages(disc), discFolder.c_str()));
     return kExitOk;
@@ -75,7 +102,11 @@ const CommandRegistration kRegistration(
         sub.add_option("out-folder", *out, "Output folder (the disc folder is made inside)")
             ->required();
         sub.add_flag("--yes", *yes, "Reuse an existing disc folder without asking");
-        return [=] { return Run(*folder, *out, *yes); };
+        auto clip = std::make_shared<int>(-1);
+        auto pid = std::make_shared<std::string>();
+        sub.add_option("--clip", *clip, "Only this clip number");
+        sub.add_option("--pid", *pid, "Only IG streams on this PID (decimal or 0x hex)");
+        return [=] { return Run(*folder, *out, *yes, *clip, *pid); };
     });
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "codec/display_set.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -153,18 +155,31 @@ std::vector<CSegmentBase*> CDsData::StreamOrder() const {
     return arrival_;
 }
 
+namespace {
+
+// The end of the stream: between display sets, or inside one that has no END
+// segment (a cut stream), which is an error at the display set's start.
+int EndOfStream(const CDsData& container, SStreamError* error, int64_t offset) {
+    if (container.SegmentCount() == 0) return kReadEndOfStream;
+    SetStreamError(error, offset, "display set cut off by the end of the stream (no END segment)");
+    return kReadError;
+}
+
+}  // namespace
+
 int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamError* error) {
     container.Clear();
+    const int64_t setStart = source.Position();
     for (;;) {
         const int64_t recordStart = source.Position();
         if (bare) {
             uint8_t probe;
-            if (source.Read(&probe, 1) == 0) return kReadEndOfStream;
+            if (source.Read(&probe, 1) == 0) return EndOfStream(container, error, setStart);
             source.Seek(recordStart);
         } else {
             char marker[2];
             const size_t n = source.Read(marker, 2);
-            if (n == 0) return kReadEndOfStream;
+            if (n == 0) return EndOfStream(container, error, setStart);
             if (n < 2) {
                 SetStreamError(error, recordStart, "truncated record marker");
                 return kReadError;
@@ -204,6 +219,31 @@ int CDisplaySetReader::Next(std::unique_ptr<CDsData>& ds, bool& newEpoch, SStrea
     started_ = true;
     ended_ = !(ds->pcs && !ds->pcs->objects.empty()) && !(ds->icsList && !ds->icsList->IsEmpty());
     return kReadOk;
+}
+
+bool StreamLooksBare(std::span<const uint8_t> head) {
+    if (head.empty()) return false;
+    const uint8_t t = head[0];
+    const bool segment = t == kSegmentPds || t == kSegmentOds || t == kSegmentPcs ||
+                         t == kSegmentWds || t == kSegmentIcs || t == kSegmentEnd;
+    const bool marked = head.size() >= 2 &&
+                        (std::toupper(head[0]) == 'P' || std::toupper(head[0]) == 'I') &&
+                        std::toupper(head[1]) == 'G';
+    return segment && !marked;
+}
+
+bool StreamFileLooksBare(const std::string& path) {
+    if (path == kStandardInput) {
+        std::vector<uint8_t> data;
+        std::string error;
+        return ReadWholeFile(path, data, error) && StreamLooksBare(data);
+    }
+    uint8_t head[2] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return StreamLooksBare({head, n});
 }
 
 int64_t StreamSegmentBytes(std::span<const uint8_t> stream, bool bare) {

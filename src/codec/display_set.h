@@ -118,6 +118,13 @@ private:
     bool ended_ = false;
 };
 
+// Whether a stream's first bytes are a bare segment (a segment type) rather
+// than a record head ("PG"/"IG"); false for anything else, which the reader
+// then reports.
+bool StreamLooksBare(std::span<const uint8_t> head);
+// The same for a stream file's first bytes; false when it cannot be read.
+bool StreamFileLooksBare(const std::string& path);
+
 // Bytes of the segments (headers included) of a stream held in memory,
 // counted from its record or segment headers without reading the segments;
 // stops at the first header that does not fit.

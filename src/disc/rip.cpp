@@ -1,6 +1,7 @@
 #include "disc/rip.h"
 
 #include <ctime>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -24,7 +25,9 @@ std::string RipDiscFolder(const CTlDisc& disc, const std::string& outputFolder) 
     return discFolder;
 }
 
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress) {
+bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress,
+                 std::vector<std::string>* finished) {
+    if (finished) finished->clear();
     const std::string discFolder = RipDiscFolder(disc, outputFolder);
     if (IsFolder(discFolder)) {
         if (AskYesNoCancel("The folder already exists, overwrite it? ") != EAnswer::Yes)
@@ -48,8 +51,22 @@ bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* p
         report.text = clip->name;
         if (!ReportProgress(progress, report)) return false;
         const std::string clipFolder = discFolder + clip->name + kPathSeparator;
-        if (!MakeFolderOrReport(clipFolder) || !clip->RipImages(clipFolder, progress, done, total))
+        if (!MakeFolderOrReport(clipFolder)) return false;
+        const int through = done + clip->CountPictures();
+        if (!clip->RipImages(clipFolder, progress, done, total)) {
+            // A cancelled clip leaves no half of its pictures behind; one
+            // cancelled after its last picture is whole.
+            if (progress && progress->Cancelled()) {
+                if (done == through) {
+                    if (finished) finished->push_back(clip->name);
+                } else {
+                    std::error_code ec;
+                    std::filesystem::remove_all(clipFolder, ec);
+                }
+            }
             return false;
+        }
+        if (finished) finished->push_back(clip->name);
     }
     uint8_t marker[CTlDisc::kRipMarkerSize] = {};
     PutLe(marker + 4, static_cast<uint64_t>(start), 8);

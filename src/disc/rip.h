@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "disc/disc_scan.h"
 
@@ -20,7 +21,10 @@ std::string RipDiscFolder(const CTlDisc& disc, const std::string& outputFolder);
 // folder, or (without a message, and without the marker) when the user
 // cancelled through progress: progress->Cancelled() tells a cancel from a
 // failure. Pictures written before a stop stay on disk.
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress = nullptr);
+// finished, when given, receives the clips written whole. A rip cancelled
+// during a clip removes that clip's folder; the finished clips stay.
+bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress = nullptr,
+                 std::vector<std::string>* finished = nullptr);
 
 // The pictures the last rip of the disc wrote: the objects with a bitmap
 // whose write succeeded.

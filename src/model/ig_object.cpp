@@ -120,7 +120,7 @@ bool CIgObject::BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStre
     // The first epoch's display sets wait until one of them gives the video
     // descriptor (its frame rate numbers their frames), as a whole read would.
     std::vector<std::unique_ptr<CDsData>> waiting;
-    bool haveVideo = false, firstEpoch = true;
+    bool haveVideo = false, firstEpoch = true, ok = true;
     CEpoch* epoch = nullptr;
     auto build = [&](const CDsData& ds) {
         BuildDisplaySet(*AddDisplaySet(*epoch), ds, video.frameRate, dropped, &budget, &decoded);
@@ -135,9 +135,9 @@ bool CIgObject::BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStre
         const int result = reader.Next(ds, newEpoch, error);
         if (result == kReadEndOfStream) break;
         if (result == kReadError) {
-            Clear();
-            nextEpoch = 0;
-            return false;
+            // The display sets read before the break are kept.
+            ok = false;
+            break;
         }
         if (newEpoch) {
             if (epoch) {
@@ -159,8 +159,9 @@ bool CIgObject::BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStre
     if (epoch) {
         flushWaiting();
         epoch->ResolveRefs();
+        if (epoch->IsEmpty()) RemoveAt(GetSize() - 1);
     }
-    return true;
+    return ok;
 }
 
 void CIgObject::TakeEpochs(CIgObject& other) {
@@ -176,23 +177,20 @@ bool CIgObject::LoadStream(const std::string& path, bool bare) {
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadWholeFile(path, bytes, error)) {
-        ShowMessage(error);
+        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
         return false;
     }
-    CMemorySource source(bytes);
-    CGsData data;
-    SStreamError streamError;
-    if (!data.Read(source, bare, &streamError)) {
-        ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), streamError.text.c_str(),
-                              static_cast<long long>(streamError.offset)));
-        return false;
-    }
-    if (data.epochs.empty()) {
+    SStreamError streamError, dropped;
+    if (!BuildFromBytes(bytes, bare, &streamError, &dropped)) {
+        // A stream that breaks after some display sets keeps them.
+        ShowMessage(StrFormat("%s: %s (at byte %lld)%s", path.c_str(), streamError.text.c_str(),
+                              static_cast<long long>(streamError.offset),
+                              IsEmpty() ? "" : "; the display sets before it are kept"));
+        if (IsEmpty()) return false;
+    } else if (IsEmpty()) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
         return false;
     }
-    SStreamError dropped;
-    BuildFromStream(data, &dropped);
     if (dropped.offset >= 0)
         ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), dropped.text.c_str(),
                               static_cast<long long>(dropped.offset)));

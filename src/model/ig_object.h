@@ -43,8 +43,8 @@ public:
     // The same from a whole stream held in memory, read and built one display
     // set at a time (each one's segments let go once built), so that the
     // memory grows with the tree and not with the stream's repetitions. False
-    // with the reader's error when the stream does not read (the tree is
-    // then empty).
+    // with the reader's error where the stream breaks or is cut off; the tree
+    // keeps the display sets read before it.
     bool BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStreamError* error,
                         SStreamError* dropped = nullptr);
     // Moves every epoch of other here; other ends empty.

@@ -87,6 +87,7 @@ void STrackFile::WriteOut(const uint8_t* data, size_t size) {
 void STrackFile::Append(std::initializer_list<std::span<const uint8_t>> parts) {
     size_t size = 0;
     for (auto p : parts) size += p.size();
+    appended += static_cast<int64_t>(size);
     if (used + size > capacity && used > 0) {
         WriteOut(buffer.get(), used);
         used = 0;
@@ -161,8 +162,9 @@ void SGsTrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHead
                              : (haveLastPts_ ? lastPts_ : static_cast<uint64_t>(referenceTime));
     lastPts_ = pts;
     haveLastPts_ = true;
-    const int64_t base = mapOffset - referenceTime;
-    if (firstRecord) {
+    // Times are rebased to the map's offset unless the clip's own are kept.
+    const int64_t base = keepTime ? 0 : mapOffset - referenceTime;
+    if (firstRecord && !keepTime) {
         const uint64_t first = header->HasDts() ? header->dts.value : pts;
         const int64_t t = static_cast<int64_t>(first) + base;
         timeShift = t < kMinFirstTime ? kMinFirstTime - t : 0;
@@ -175,6 +177,7 @@ void SGsTrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHead
         recordHead[i] = i < tag.size() ? static_cast<uint8_t>(tag[i]) : 0;
     PutU32(recordHead + 2, Low32(ptsOut));
     PutU32(recordHead + 6, Low32(dtsOut));
+    recordOffset = appended;
     AppendPesBytes(data, size, recordHead);
 }
 

@@ -98,6 +98,7 @@ struct STrackFile {
 
     uint32_t pesCount = 0;
     uint32_t firstPts = 0;
+    int64_t appended = 0;  // bytes of the track so far
     std::unique_ptr<uint8_t[]> buffer;
     size_t capacity = 0;
     size_t allocated = 0;
@@ -125,7 +126,13 @@ struct SGsTrackFile : STrackFile {
     void WritePayload(const uint8_t* data, size_t size, const SPesHeader* header,
                       int64_t referenceTime, int64_t mapOffset) override;
 
+    // Payload bytes the last PES packet lacks when the clip ends inside it
+    // (0 when it is complete or its length is not given).
+    int64_t CutPesBytes() const { return pesOpen && pesLeft_ > 0 ? pesLeft_ : 0; }
+
     std::string tag;
+    bool keepTime = false;     // records carry the clip's own PTS and DTS
+    int64_t recordOffset = 0;  // where the last record starts in the track
     int64_t timeShift = 0;
     uint8_t recordHead[kRecordHeadSize] = {};
     bool firstRecord = true;

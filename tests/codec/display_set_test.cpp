@@ -109,7 +109,7 @@ TEST(ReadStream, HowMarkedStreamsEnd) {
     const int64_t at = static_cast<int64_t>(one.size());
     const SCase cases[] = {
         {"ends before a marker", {}, true, {2}, -1},
-        {"unfinished display set is dropped", unfinished, true, {2}, -1},
+        {"a display set without END is an error at its start", unfinished, false, {2}, at},
         {"one byte of a marker", {'P'}, false, {2}, at},
         {"ends inside a record head", {'P', 'G', 0, 0}, false, {2}, at},
         {"ends inside a segment", Bytes(unfinished.begin(), unfinished.end() - 1), false, {2}, at},
@@ -159,7 +159,11 @@ TEST(ReadStream, HowBareStreamsEnd) {
 
     Bytes unfinished = stream;
     test::Append(unfinished, test::Segment(0x16, test::PcsPayload(2, 1)));
-    EXPECT_TRUE(Read(unfinished, true).ok);
+    const SRead cut = Read(unfinished, true);
+    EXPECT_FALSE(cut.ok);
+    EXPECT_EQ(cut.info.error.offset, static_cast<int64_t>(stream.size()));
+    EXPECT_EQ(cut.info.error.text, "display set cut off by the end of the stream (no END segment)");
+    EXPECT_EQ(EpochSizes(cut.epochs), std::vector<int>{2});
     for (size_t cut : {1, 2}) {
         Bytes partial = stream;
         partial.insert(partial.end(), cut, 0x14);

@@ -279,8 +279,23 @@ TEST_F(GeneratedDisc, CancelledRipStopsSilentlyWithoutMarker) {
     EXPECT_FALSE(RipToFolder(*disc_, out.Str(), &progress));
     EXPECT_TRUE(progress.Cancelled());
     EXPECT_TRUE(messages.messages.empty());
-    // The picture that reached half way was the last one written.
+    // The picture that reached half way was the last one written: the first
+    // clip's last, so that clip is whole and stays.
     EXPECT_EQ(PngCount(out.Path()), 24);
+    // Cancelled inside a clip, the clip's folder goes; the finished ones stay.
+    CTempDir inside;
+    CRipProgress early;
+    early.cancelAt = 25;
+    std::vector<std::string> finished;
+    EXPECT_FALSE(RipToFolder(*disc_, inside.Str(), &early, &finished));
+    EXPECT_EQ(PngCount(inside.Path()), 0);
+    EXPECT_TRUE(finished.empty());
+    CTempDir late;
+    CRipProgress second;
+    second.cancelAt = 75;
+    EXPECT_FALSE(RipToFolder(*disc_, late.Str(), &second, &finished));
+    EXPECT_EQ(PngCount(late.Path()), 24);
+    EXPECT_EQ(finished, std::vector<std::string>{disc_->clips.front()->name});
     EXPECT_FALSE(fs::exists(out.Path() / "Film/tessel.rip"));
     // A window cancelled before the rip stops it before the first picture.
     CTempDir again;
