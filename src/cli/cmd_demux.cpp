@@ -1,5 +1,6 @@
-// `tessel demux <file.m2ts> <out-folder>`: every IG PID of a clip's transport
-// stream as a marked-form stream file `<pid>.ig`.
+// `tessel demux <file.m2ts> <out-folder> [--pg | --all-graphics] [--keep-time]`:
+// every IG PID of a clip's transport stream as a marked-form stream file
+// `<pid>.ig` (PG PIDs as `<pid>.sup`).
 #include <vector>
 
 #include "cli/command.h"
@@ -12,33 +13,70 @@
 namespace tessel::cli {
 namespace {
 
-int Run(const std::string& path, std::string folder) {
+struct SDemuxOptions {
+    std::string path;
+    std::string folder;
+    bool pg = false;
+    bool all = false;
+    bool keepTime = false;
+};
+
+int Run(const SDemuxOptions& o) {
+    std::string folder = o.folder;
     if (!MakeFolderOrReport(folder)) return kExitFailed;
     NormalizeFolder(folder);
+    SDemuxChoice choice;
+    choice.ig = !o.pg || o.all;
+    choice.pg = o.pg || o.all;
+    choice.keepTime = o.keepTime;
     std::vector<SIgStreamFile> files;
     int result;
     {
         CTerminalProgress progress;
-        result = DemuxIgStreamsToFolder(path, folder, &progress, files);
+        result = DemuxGraphicsToFolder(o.path, folder, choice, &progress, files);
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
-    for (const SIgStreamFile& f : files)
-        if (f.path.empty())
+    bool cut = false;
+    for (const SIgStreamFile& f : files) {
+        if (f.path.empty()) {
             Out(StrFormat("PID 0x%04X: no payload, no file written", f.pid));
-        else
-            Out(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
-                          f.pesCount, static_cast<long long>(f.bytes)));
-    return kExitOk;
+            continue;
+        }
+        Out(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
+                      f.pesCount, static_cast<long long>(f.bytes)));
+        if (f.cutBytes > 0) {
+            // The file keeps what the clip holds; its last record is short.
+            ShowMessage(
+                StrFormat("%s: PID 0x%04X: the last PES packet is cut off by the end of the "
+                          "clip (%lld bytes missing); its record at byte %lld of %s is "
+                          "incomplete",
+                          o.path.c_str(), f.pid, static_cast<long long>(f.cutBytes),
+                          static_cast<long long>(f.cutRecordOffset), f.path.c_str()));
+            cut = true;
+        }
+    }
+    return cut ? kExitFailed : kExitOk;
 }
 
 const CommandRegistration kDemux(
     "demux", "Write each IG stream of a clip's transport stream as <pid>.ig (marked form)",
     [](CLI::App& sub) -> std::function<int()> {
-        auto path = std::make_shared<std::string>();
-        auto folder = std::make_shared<std::string>();
-        sub.add_option("file", *path, "Clip transport stream (.m2ts)")->required();
-        sub.add_option("out-folder", *folder, "Folder for the <pid>.ig files")->required();
-        return [path, folder] { return Run(*path, *folder); };
+        auto o = std::make_shared<SDemuxOptions>();
+        sub.add_option("file", o->path, "Clip transport stream (.m2ts)")->required();
+        sub.add_option("out-folder", o->folder, "Folder for the <pid>.ig files")->required();
+        auto* pg = sub.add_flag("--pg", o->pg, "PG (subtitle) PIDs instead, as <pid>.sup");
+        auto* all = sub.add_flag("--all-graphics", o->all, "IG and PG PIDs");
+        pg->excludes(all);
+        sub.add_flag("--keep-time", o->keepTime,
+                     "Keep the clip's own PTS and DTS (by default they are rebased)");
+        sub.footer(
+            "Time stamps: by default each record's PTS and DTS are rebased, counted from the "
+            "clip's first time stamp and moved up to at least 1.456 s (131070 at 90 kHz) "
+            "when earlier; --keep-time writes the transport stream's own values.\n\n"
+            "Example:\n  tessel demux BDMV/STREAM/00001.m2ts out --all-graphics\n\n"
+            "Exit status: 0 done, 1 cancelled (Ctrl-C), 2 failed (a PES packet cut off by the "
+            "end of the clip counts as failed; the files are kept).");
+        return [o] { return Run(*o); };
     });
 
 }  // namespace

@@ -110,7 +110,7 @@ const CommandRegistration kRegistration(
                        MapPicturesAvailable() ? "json, dot, svg or png" : "json or dot");
         sub.add_option("-o,--output", o->output, "File to write (default: standard output)");
         sub.add_option("--bound", o->bound, "Most states to explore");
-        sub.add_flag("--bare", o->target.bare, "The stream file has no record heads");
+        AddStreamForm(sub, o->target.input, o->target.bare, "The stream file has no record heads");
         return [=] { return Run(*o); };
     });
 

@@ -5,9 +5,15 @@
 
 #include "cli/command.h"
 #include "cli/menu_json.h"
+#include "cli/stream_targets.h"
+#include "cli/terminal_progress.h"
 #include "codec/display_set.h"
+#include "database/clpi.h"
+#include "disc/disc_scan.h"
 #include "model/ic_data.h"
 #include "model/ig_object.h"
+#include "platform/disc_image.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
@@ -16,10 +22,49 @@ namespace {
 
 using nlohmann::ordered_json;
 
-int Run(const std::string& path, bool json, bool bare) {
+// The IG stream of a disc's clip (the first IG clip and PID, or those asked
+// for), demultiplexed into memory; path becomes "<clip path>:<pid>".
+int DiscStream(const std::string& folder, int clip, const std::string& pidText, std::string& path,
+               std::vector<uint8_t>& bytes) {
+    SScanOptions options;
+    options.clip = clip;
+    if (!pidText.empty() && !ParsePid(pidText, options.pid)) {
+        ShowMessage(
+            StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", pidText.c_str()));
+        return kExitFailed;
+    }
+    CTlDisc disc;
+    CTerminalProgress progress;
+    const int scanned = ScanDisc(disc, folder, &progress, options);
+    if (scanned != 0) return scanned == 1 ? kExitCancelled : kExitFailed;
+    const CTlM2tsObject& target = *disc.clips.front();
+    const int pid = target.igObjects.front()->id;
+    const std::string m2ts = target.clipInfo ? target.clipInfo->streamPath : std::string();
+    std::vector<SIgStream> streams;
+    const int demuxed = DemuxIgStreams(m2ts, &progress, streams);
+    if (demuxed != 0) return demuxed == 1 ? kExitCancelled : kExitFailed;
+    for (SIgStream& s : streams)
+        if (s.pid == pid) bytes.assign(s.marked.data(), s.marked.data() + s.marked.size());
+    path = StrFormat("%s:0x%04X", m2ts.c_str(), pid);
+    return kExitOk;
+}
+
+int Run(std::string path, bool json, bool bare, int clip, const std::string& pid) {
     CGsData data;
     SStreamInfo info;
-    const bool ok = ReadStreamFile(path, data.epochs, bare, &info);
+    bool ok;
+    if (IsFolder(path) || IsDiscImageName(path)) {
+        std::vector<uint8_t> bytes;
+        if (const int rc = DiscStream(path, clip, pid, path, bytes); rc != kExitOk) return rc;
+        CMemorySource source(bytes);
+        ok = ReadStream(data.epochs, source, false, &info);
+    } else {
+        if (clip >= 0 || !pid.empty()) {
+            ShowMessage(StrFormat("%s: --clip and --pid need a BDMV folder", path.c_str()));
+            return kExitFailed;
+        }
+        ok = ReadStreamFile(path, data.epochs, bare, &info);
+    }
     if (!ok && info.error.offset < 0) {
         ShowMessage(info.error.text);
         return kExitFailed;
@@ -28,7 +73,7 @@ int Run(const std::string& path, bool json, bool bare) {
     // The model of what was read: frame numbers, graphic objects, palettes.
     CIgObject ig;
     ig.BuildFromStream(data);
-    bool failed = false;
+    bool failed = false, printed = false;
     ordered_json all = ordered_json::array();
     for (size_t e = 0; e < data.epochs.size(); ++e) {
         const CEpoch* epoch = ig.GetAt(static_cast<int>(e));
@@ -48,6 +93,7 @@ int Run(const std::string& path, bool json, bool bare) {
             }
             const SCompositionHead head{first.video, first.compositionNumber,
                                         first.compositionState};
+            printed = true;
             if (!json) {
                 PrintComposition(epochNo, dsNo, head, *ic);
                 continue;
@@ -63,6 +109,12 @@ int Run(const std::string& path, bool json, bool bare) {
         }
     }
     if (json) Out(all.dump(1));
+    if (ok && !printed && !failed) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(),
+                              data.epochs.empty() ? "no display set in the stream"
+                                                  : "no interactive composition in the stream"));
+        return kExitFailed;
+    }
     if (!ok) {
         ShowMessage(StrFormat("%s: %s at byte offset %lld", path.c_str(), info.error.text.c_str(),
                               static_cast<long long>(info.error.offset)));
@@ -77,10 +129,17 @@ const CommandRegistration kRegistration(
         auto path = std::make_shared<std::string>();
         auto json = std::make_shared<bool>(false);
         auto bare = std::make_shared<bool>(false);
-        sub.add_option("stream", *path, "IG stream file (marked form unless --bare)")->required();
+        sub.add_option("stream", *path,
+                       "IG stream file, - for standard input, or a BDMV folder (its first IG "
+                       "stream, or --clip/--pid)")
+            ->required();
+        auto clip = std::make_shared<int>(-1);
+        auto pid = std::make_shared<std::string>();
+        sub.add_option("--clip", *clip, "The clip of a BDMV folder");
+        sub.add_option("--pid", *pid, "The IG PID of a BDMV folder's clip (decimal or 0x hex)");
         sub.add_flag("--json", *json, "Print JSON: one object per interactive composition");
-        sub.add_flag("--bare", *bare, "The file holds segments without record heads");
-        return [path, json, bare] { return Run(*path, *json, *bare); };
+        AddStreamForm(sub, *path, *bare, "The file holds segments without record heads");
+        return [=] { return Run(*path, *json, *bare, *clip, *pid); };
     });
 
 }  // namespace

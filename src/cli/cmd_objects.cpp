@@ -1,6 +1,7 @@
 // `tessel objects <stream> <out-folder>`: every graphic object of a stream as
 // PNG, one folder per epoch, files "%04d.png" of object id + 1.
 #include "cli/command.h"
+#include "cli/stream_targets.h"
 #include "model/ig_object.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -33,7 +34,7 @@ const CommandRegistration kRegistration(
         auto bare = std::make_shared<bool>(false);
         sub.add_option("stream", *stream, "Graphics stream file (.sup, .ig, .pg)")->required();
         sub.add_option("out-folder", *folder, "Folder to write the epoch folders into")->required();
-        sub.add_flag("--bare", *bare, "The stream has no record heads");
+        AddStreamForm(sub, *stream, *bare, "The stream has no record heads");
         return [=] { return Run(*stream, *folder, *bare); };
     });
 

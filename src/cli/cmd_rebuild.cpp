@@ -1,6 +1,7 @@
 // `tessel rebuild <in-stream> <out-stream> [--mui]`: loads a stream into the
 // menu tree and saves it again through the checks and the segment writer.
 #include "cli/command.h"
+#include "cli/stream_targets.h"
 #include "model/ig_object.h"
 #include "platform/messages.h"
 
@@ -31,7 +32,7 @@ const CommandRegistration kRegistration(
         sub.add_option("in-stream", *in, "Graphics stream file")->required();
         sub.add_option("out-stream", *out, "Stream file to write")->required();
         sub.add_flag("--mui", *mui, "Also write the .mui index companion");
-        sub.add_flag("--bare", *bare, "Read and write without record heads");
+        AddStreamForm(sub, *in, *bare, "Read and write without record heads");
         return [=] { return Run(*in, *out, *mui, *bare); };
     });
 

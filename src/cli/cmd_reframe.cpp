@@ -1,6 +1,7 @@
 // `tessel reframe <in> <out> [--recompose] [--bare]`: reads a graphics stream
 // and writes it back display set by display set through the segment writers.
 #include "cli/command.h"
+#include "cli/stream_targets.h"
 #include "codec/display_set.h"
 #include "model/ic_data.h"
 #include "platform/files.h"
@@ -60,7 +61,7 @@ const CommandRegistration kRegistration(
         sub.add_option("out-stream", *out, "Stream file to write")->required();
         sub.add_flag("--recompose", *recompose,
                      "Rebuild each display set's ICS from its parsed composition");
-        sub.add_flag("--bare", *bare, "Both files hold segments without record heads");
+        AddStreamForm(sub, *in, *bare, "Both files hold segments without record heads");
         return [in, out, recompose, bare] { return Run(*in, *out, *recompose, *bare); };
     });
 

@@ -162,7 +162,7 @@ const CommandRegistration kRegistration(
         sub.add_flag("--safe-areas", o->safeAreas, "Draw the 90 % and 80 % safe-area frames");
         sub.add_option("--zoom", o->zoom, "Scale of the frame, in (0, 4]");
         sub.add_option("--bg", o->background, "Background colour RRGGBB behind the page");
-        sub.add_flag("--bare", o->bare, "The stream file has no record heads");
+        AddStreamForm(sub, o->input, o->bare, "The stream file has no record heads");
         sub.add_flag("--all", o->all,
                      "Every page in every state: <out>/<clip>/<pid>/page<ID>-<state>.png");
         return [=] { return Run(*o); };

@@ -1,9 +1,16 @@
 // `tessel scan <BDMV-folder> [--json]`: every clip with an IG menu, decoded.
+#include <algorithm>
+#include <cmath>
+
 #include "cli/command.h"
 #include "cli/menu_json.h"
+#include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "database/clpi.h"
 #include "disc/disc_scan.h"
+#include "model/display_set_runs.h"
+#include "model/epoch.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace tessel::cli {
@@ -21,10 +28,42 @@ void PrintPages(const CIcData& ic, const std::string& in) {
                 int l, t, r, bottom;
                 const bool sized = b->GetRect(l, t, r, bottom);
                 if (!sized) l = b->x, t = b->y, r = b->x, bottom = b->y;
-                Out(StrFormat("%s    %s: (%d, %d)-(%d, %d), %d command(s)", in.c_str(),
-                              b->name.c_str(), l, t, r, bottom, b->commands.GetSize()));
+                Out(StrFormat("%s    %s (id %d): (%d, %d)-(%d, %d), %d command(s)", in.c_str(),
+                              b->name.c_str(), b->id, l, t, r, bottom, b->commands.GetSize()));
             }
         }
+    }
+}
+
+// "HH:MM:SS.mmm (90 kHz ticks)" of a display set's frame at the stream's rate.
+std::string FrameTime(int frame, int frameRate) {
+    const double fps = FrameRateValue(frameRate);
+    const uint64_t ticks =
+        fps > 0 ? static_cast<uint64_t>(std::floor(std::max(0, frame) * 90000.0 / fps + 0.5)) : 0;
+    const uint64_t ms = ticks / 90;
+    return StrFormat(
+        "%02llu:%02llu:%02llu.%03llu (%llu)", static_cast<unsigned long long>(ms / 3600000),
+        static_cast<unsigned long long>(ms / 60000 % 60),
+        static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000),
+        static_cast<unsigned long long>(ticks));
+}
+
+// An epoch's display sets; identical neighbours (a menu repeated at every
+// entry point) print once with their count and time range.
+void PrintEpoch(CEpoch& epoch, int frameRate, const std::string& label, const std::string& in) {
+    for (const SDisplaySetRun& run : IdenticalDisplaySetRuns(epoch)) {
+        CDisplaySet& first = *epoch.GetAt(run.first);
+        if (run.count == 1) {
+            Out(StrFormat("%s%s %s (frame %d, %s)", in.c_str(), label.c_str(), first.name.c_str(),
+                          first.frameNumber, FrameTime(first.frameNumber, frameRate).c_str()));
+        } else {
+            const CDisplaySet& last = *epoch.GetAt(run.first + run.count - 1);
+            Out(StrFormat("%s%s DisplaySet#%d-#%d: %d identical, %s-%s", in.c_str(), label.c_str(),
+                          run.first + 1, run.first + run.count, run.count,
+                          FrameTime(first.frameNumber, frameRate).c_str(),
+                          FrameTime(last.frameNumber, frameRate).c_str()));
+        }
+        PrintPages(first, in + "  ");
     }
 }
 
@@ -36,7 +75,7 @@ void PrintDisc(const CTlDisc& disc) {
         for (const auto& ig : clip->igObjects) {
             std::string in = "    ";
             if (!direct) {
-                Out(StrFormat("    %s (%s, %d epoch(s))", ig->name.c_str(),
+                Out(StrFormat("    PID 0x%04X (%s, %d epoch(s))", ig->id,
                               VideoDescriptorText(ig->video).c_str(), ig->GetSize()));
                 in = "      ";
             }
@@ -45,47 +84,81 @@ void PrintDisc(const CTlDisc& disc) {
                 PrintPages(*ig->GetAt(0)->GetAt(0), in);
                 continue;
             }
-            for (const auto& epoch : *ig)
-                for (const auto& ds : *epoch) {
-                    Out(StrFormat("%s%s %s (frame %d)", in.c_str(), epoch->name.c_str(),
-                                  ds->name.c_str(), ds->frameNumber));
-                    PrintPages(*ds, in + "  ");
+            for (const SDisplaySetRun& run : IdenticalEpochRuns(*ig)) {
+                CEpoch& epoch = *ig->GetAt(run.first);
+                std::string label = epoch.name;
+                if (run.count > 1) {
+                    const CEpoch& last = *ig->GetAt(run.first + run.count - 1);
+                    const int lastFrame =
+                        last.IsEmpty() ? 0 : last.GetAt(last.GetSize() - 1)->frameNumber;
+                    const int firstFrame = epoch.IsEmpty() ? 0 : epoch.GetAt(0)->frameNumber;
+                    Out(StrFormat("%sEpoch#%d-#%d: %d identical, %s-%s", in.c_str(), run.first + 1,
+                                  run.first + run.count, run.count,
+                                  FrameTime(firstFrame, ig->video.frameRate).c_str(),
+                                  FrameTime(lastFrame, ig->video.frameRate).c_str()));
+                    label = StrFormat("Epoch#%d-#%d", run.first + 1, run.first + run.count);
                 }
+                PrintEpoch(epoch, ig->video.frameRate, label, in);
+            }
         }
     }
 }
 
-ordered_json DiscJson(const CTlDisc& disc) {
+// The epochs of a stream; collapsed, each run of identical epochs (and of
+// identical display sets within an epoch) is its first with a repeat count.
+ordered_json EpochsJson(CIgObject& ig, bool collapse) {
+    ordered_json epochs = ordered_json::array();
+    std::vector<SDisplaySetRun> epochRuns;
+    if (collapse)
+        epochRuns = IdenticalEpochRuns(ig);
+    else
+        for (int i = 0; i < ig.GetSize(); ++i) epochRuns.push_back({i, 1});
+    for (const SDisplaySetRun& er : epochRuns) {
+        CEpoch& epoch = *ig.GetAt(er.first);
+        const int e = er.first + 1;
+        std::vector<SDisplaySetRun> runs;
+        if (collapse)
+            runs = IdenticalDisplaySetRuns(epoch);
+        else
+            for (int i = 0; i < epoch.GetSize(); ++i) runs.push_back({i, 1});
+        ordered_json sets = ordered_json::array();
+        for (const SDisplaySetRun& run : runs) {
+            const CDisplaySet& ds = *epoch.GetAt(run.first);
+            if (ds.IsEmpty()) continue;
+            const SCompositionHead head{ig.video, 0, ds.compositionState};
+            ordered_json j = CompositionJson(e, run.first + 1, head, ds);
+            j["frame_number"] = ds.frameNumber;
+            if (collapse) {
+                j["repeat_count"] = run.count;
+                j["last_frame_number"] = epoch.GetAt(run.first + run.count - 1)->frameNumber;
+            }
+            sets.push_back(std::move(j));
+        }
+        ordered_json j = {{"name", epoch.name},
+                          {"graphics", EpochGraphicsJson(epoch)},
+                          {"palettes", EpochPalettesJson(epoch)},
+                          {"display_sets", sets}};
+        if (collapse) {
+            j["repeat_count"] = er.count;
+            j["last_epoch"] = ig.GetAt(er.first + er.count - 1)->name;
+        }
+        epochs.push_back(std::move(j));
+    }
+    return epochs;
+}
+
+ordered_json DiscJson(const CTlDisc& disc, bool collapse) {
     ordered_json clips = ordered_json::array();
     for (const auto& clip : disc.clips) {
         ordered_json igs = ordered_json::array();
         for (const auto& ig : clip->igObjects) {
-            ordered_json epochs = ordered_json::array();
-            int e = 0;
-            for (const auto& epoch : *ig) {
-                ++e;
-                ordered_json sets = ordered_json::array();
-                int d = 0;
-                for (const auto& ds : *epoch) {
-                    ++d;
-                    if (ds->IsEmpty()) continue;
-                    const SCompositionHead head{ig->video, 0, ds->compositionState};
-                    ordered_json j = CompositionJson(e, d, head, *ds);
-                    j["frame_number"] = ds->frameNumber;
-                    sets.push_back(std::move(j));
-                }
-                epochs.push_back({{"name", epoch->name},
-                                  {"graphics", EpochGraphicsJson(*epoch)},
-                                  {"palettes", EpochPalettesJson(*epoch)},
-                                  {"display_sets", sets}});
-            }
             igs.push_back({{"pid", ig->id},
                            {"name", ig->name},
                            {"video",
                             {{"width", ig->video.width},
                              {"height", ig->video.height},
                              {"frame_rate", ig->video.frameRate}}},
-                           {"epochs", epochs}});
+                           {"epochs", EpochsJson(*ig, collapse)}});
         }
         const int type = clip->clipInfo ? clip->clipInfo->clipInfo.applicationType : 0;
         clips.push_back({{"clip", clip->id}, {"application_type", type}, {"igs", igs}});
@@ -93,29 +166,59 @@ ordered_json DiscJson(const CTlDisc& disc) {
     return {{"disc", disc.name}, {"clips", clips}};
 }
 
-int Run(const std::string& folder, bool json) {
+struct SScanCommand {
+    std::string folder;
+    bool json = false;
+    int clip = -1;
+    std::string pid;
+    bool keepGoing = false;
+    bool collapse = false;
+};
+
+int Run(const SScanCommand& o) {
+    SScanOptions options;
+    options.clip = o.clip;
+    if (!o.pid.empty() && !ParsePid(o.pid, options.pid)) {
+        ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
+        return kExitFailed;
+    }
+    std::vector<int> failed;
+    options.keepGoing = o.keepGoing;
+    options.failed = &failed;
     CTlDisc disc;
     int result;
     {
         CTerminalProgress progress;
-        result = ScanDisc(disc, folder, &progress);
+        result = ScanDisc(disc, o.folder, &progress, options);
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
-    if (json)
-        Out(DiscJson(disc).dump(1));
+    if (o.json)
+        Out(DiscJson(disc, o.collapse).dump(1));
     else
         PrintDisc(disc);
-    return kExitOk;
+    if (failed.empty()) return kExitOk;
+    std::string list;
+    for (int n : failed) list += StrFormat("%s%05d", list.empty() ? "" : " ", n);
+    ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out: %s",
+                          o.folder.c_str(), failed.size(), list.c_str()));
+    return kExitFailed;
 }
 
 const CommandRegistration kRegistration(
     "scan", "Find every clip with an IG menu in a BDMV folder and show its menu tree",
     [](CLI::App& sub) -> std::function<int()> {
-        auto folder = std::make_shared<std::string>();
-        auto json = std::make_shared<bool>(false);
-        sub.add_option("folder", *folder, "BDMV folder")->required();
-        sub.add_flag("--json", *json, "Print JSON");
-        return [=] { return Run(*folder, *json); };
+        auto o = std::make_shared<SScanCommand>();
+        sub.add_option("folder", o->folder, "BDMV folder, the disc's root, or a disc image")
+            ->required();
+        sub.add_flag("--json", o->json, "Print JSON");
+        sub.add_flag("--collapse", o->collapse,
+                     "JSON: each run of identical epochs or display sets once, with "
+                     "repeat_count (text output always shows them once)");
+        sub.add_option("--clip", o->clip, "Only this clip number (e.g. 1 for 00001.m2ts)");
+        sub.add_option("--pid", o->pid, "Only IG streams on this PID (decimal or 0x hex)");
+        sub.add_flag("--keep-going", o->keepGoing,
+                     "Go on past a missing or unreadable clip (each is reported; exit status 2)");
+        return [o] { return Run(*o); };
     });
 
 }  // namespace

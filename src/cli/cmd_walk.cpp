@@ -189,7 +189,7 @@ const CommandRegistration kRegistration(
         sub.add_flag("--json", o->json, "The steps as JSON");
         sub.add_option("--render-steps", o->renderFolder,
                        "Folder for a picture of the page after each step");
-        sub.add_flag("--bare", o->target.bare, "The stream file has no record heads");
+        AddStreamForm(sub, o->target.input, o->target.bare, "The stream file has no record heads");
         return [=] { return Run(*o); };
     });
 

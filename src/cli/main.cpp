@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "platform/text.h"
 
 namespace tessel::cli {
 
@@ -31,9 +32,41 @@ void Out(const std::string& line) {
 
 }  // namespace tessel::cli
 
+namespace {
+
+// One example per command for its help.
+const char* Example(const std::string& name) {
+    static const std::pair<const char*, const char*> kExamples[] = {
+        {"clipinfo", "tessel clipinfo BDMV/CLIPINF/00001.clpi --json"},
+        {"dump", "tessel dump 5120.ig"},
+        {"map", "tessel map BDMV map.svg --format svg"},
+        {"menu", "tessel menu 5120.ig --json"},
+        {"objects", "tessel objects 5120.ig pictures"},
+        {"playlists", "tessel playlists BDMV"},
+        {"quantize", "tessel quantize photo.png photo-256.png"},
+        {"rebuild", "tessel rebuild 5120.ig checked.ig --mui"},
+        {"reframe", "tessel reframe 5120.ig again.ig"},
+        {"render", "tessel render BDMV page.png --state selected"},
+        {"rip", "tessel rip BDMV out --yes"},
+        {"scan", "tessel scan BDMV --clip 1 --json"},
+        {"subs", "tessel subs movie.sup out --format bdn"},
+        {"walk", "tessel walk BDMV --keys right,enter"},
+    };
+    for (const auto& [command, example] : kExamples)
+        if (name == command) return example;
+    return nullptr;
+}
+
+constexpr const char* kExitStatus =
+    "Exit status: 0 done, 1 cancelled (Ctrl-C, or a question answered Cancel), 2 failed "
+    "(bad input or options; the reason is on stderr).";
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace tessel::cli;
-    CLI::App app{"tessel: inspect Blu-ray Interactive Graphics menus and rip their pictures"};
+    CLI::App app{"tessel: inspect Blu-ray Interactive Graphics menus and rip their pictures",
+                 "tessel"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "tessel 0.1.0");
     std::function<int()> action;
@@ -42,13 +75,33 @@ int main(int argc, char** argv) {
         auto& e = Registry()[i];
         CLI::App* sub = app.add_subcommand(e.name, e.description);
         actions[i] = e.setup(*sub);
+        if (sub->get_footer().empty()) {
+            const char* example = Example(e.name);
+            sub->footer(example ? std::string("Example:\n  ") + example + "\n\n" + kExitStatus
+                                : std::string(kExitStatus));
+        }
         sub->callback([&action, &actions, i] { action = actions[i]; });
     }
+    app.footer(kExitStatus);  // after the commands, which would inherit it
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        const int rc = app.exit(e);
-        return rc == 0 ? kExitOk : kExitFailed;
+        // Errors name what was not understood, after the program's name.
+        std::string text = e.what();
+        if (argc > 1 && argv[1][0] != '-') {
+            bool known = false;
+            for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+                known = known || sub->get_name() == argv[1];
+            if (!known) text = tessel::StrFormat("unknown command \"%s\"", argv[1]);
+        }
+        std::fprintf(stderr, "tessel: %s (see tessel --help)\n", text.c_str());
+        return kExitFailed;
     }
     std::fflush(stdout);
     const int rc = action ? action() : kExitFailed;

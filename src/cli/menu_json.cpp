@@ -124,12 +124,18 @@ void PrintSequence(const CEffectSequenceObject& seq, const std::string& in) {
     }
 }
 
+// A button reference as its id and, when it resolves, its label.
+std::string ButtonRef(const CRef<CBdButton>& ref) {
+    if (ref.ptr) return StrFormat("%d (%s)", ref.id, ref.ptr->name.c_str());
+    return StrFormat("%d", ref.id);
+}
+
 void PrintButton(const CBdButton& b, const std::string& in) {
     Out(StrFormat("%s%s: id %d at %d,%d numeric select %d auto action %d", in.c_str(),
                   b.name.c_str(), b.id, b.x, b.y, b.numericSelectValue, b.autoAction ? 1 : 0));
-    Out(StrFormat("%s Neighbors: upper %d lower %d left %d right %d", in.c_str(),
-                  b.neighbors.upper.id, b.neighbors.lower.id, b.neighbors.left.id,
-                  b.neighbors.right.id));
+    Out(StrFormat("%s Neighbors: upper %s lower %s left %s right %s", in.c_str(),
+                  ButtonRef(b.neighbors.upper).c_str(), ButtonRef(b.neighbors.lower).c_str(),
+                  ButtonRef(b.neighbors.left).c_str(), ButtonRef(b.neighbors.right).c_str()));
     const CButtonStateInfo* s = b.states;
     Out(StrFormat("%s Normal: objects %d-%d repeat %d", in.c_str(), s[0].start.id, s[0].end.id,
                   s[0].repeat ? 1 : 0));
@@ -178,13 +184,14 @@ void PrintComposition(int epoch, int displaySet, const SCompositionHead& head, c
     for (const auto& p : ic) {
         Out(StrFormat(" %s: id %d version %d uo mask %s frame rate code %d", p->name.c_str(), p->id,
                       p->version, HexBytes(p->uoMask, 8).c_str(), p->frameRateCode));
-        Out(StrFormat("  Default selected %d, default activated %d, palette %d",
-                      p->defaultSelected.id, p->defaultActivated.id, p->palette.id));
+        Out(StrFormat("  Default selected %s, default activated %s, palette %d",
+                      ButtonRef(p->defaultSelected).c_str(), ButtonRef(p->defaultActivated).c_str(),
+                      p->palette.id));
         PrintSequence(p->inEffects, "  ");
         PrintSequence(p->outEffects, "  ");
         for (const auto& g : *p) {
-            Out(StrFormat("  %s: default valid button %d, %d button(s)", g->name.c_str(),
-                          g->defaultValid.id, g->GetSize()));
+            Out(StrFormat("  %s: default valid button %s, %d button(s)", g->name.c_str(),
+                          ButtonRef(g->defaultValid).c_str(), g->GetSize()));
             for (const auto& b : *g) PrintButton(*b, "   ");
         }
     }

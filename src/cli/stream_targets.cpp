@@ -11,6 +11,19 @@
 
 namespace tessel::cli {
 
+void AddStreamForm(CLI::App& sub, const std::string& path, bool& bare, const char* bareHelp) {
+    auto marked = std::make_shared<bool>(false);
+    CLI::Option* bareFlag = sub.add_flag("--bare", bare, bareHelp);
+    CLI::Option* markedFlag = sub.add_flag("--marked", *marked,
+                                           "The stream has record heads (\"PG\"/\"IG\"); the "
+                                           "default is to tell from its first bytes");
+    bareFlag->excludes(markedFlag);
+    sub.parse_complete_callback([&path, &bare, marked] {
+        if (!bare && !*marked && !IsFolder(path) && !IsDiscImageName(path))
+            bare = StreamFileLooksBare(path);
+    });
+}
+
 bool ParsePid(const std::string& text, int& pid) {
     if (text.empty()) return false;
     char* end = nullptr;

@@ -2,6 +2,7 @@
 // (narrowed by --clip and --pid), or one graphics stream file.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ struct SLoadedTargets {
 // Reads the input and picks the streams. False after the reason has been
 // shown; exitCode then holds the command's exit status.
 bool LoadTargets(const STargetRequest& request, SLoadedTargets& loaded, int& exitCode);
+
+// --bare and --marked for a command that reads the stream file at path:
+// without either, bare is set from the file's first bytes once the command
+// line is parsed. path and bare must outlive the command.
+void AddStreamForm(CLI::App& sub, const std::string& path, bool& bare, const char* bareHelp);
 
 // PID text in decimal or 0x hex, 0 to 8191.
 bool ParsePid(const std::string& text, int& pid);

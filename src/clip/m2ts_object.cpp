@@ -40,9 +40,10 @@ namespace {
 
 // Opens the clip and maps each PID of the stream type in its program map to an output made
 // by open (in PMT order). Returns 0, or 2 after the failure has been shown.
-int MapGraphicsTracks(CReadFile& file, const std::string& path, CTrackInfoMap& map,
-                      const std::function<std::unique_ptr<COutputFile>(int pid)>& open,
-                      uint8_t streamType = kStreamTypeIg) {
+int MapGraphicsTracks(
+    CReadFile& file, const std::string& path, CTrackInfoMap& map,
+    const std::function<std::unique_ptr<COutputFile>(int pid, uint8_t type)>& open,
+    uint8_t streamType = kStreamTypeIg, uint8_t secondType = 0) {
     std::string error;
     if (!file.Open(path, error)) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), error.substr(0, 260).c_str()));
@@ -53,10 +54,13 @@ int MapGraphicsTracks(CReadFile& file, const std::string& path, CTrackInfoMap& m
         ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), kWrongFormat));
         return 2;
     }
-    if (!AddGraphicsTracks(*pmt, streamType, map, open)) return 2;
+    for (const uint8_t type : {streamType, secondType})
+        if (type && !AddGraphicsTracks(*pmt, type, map, [&](int pid) { return open(pid, type); }))
+            return 2;
     if (map.Empty()) {
-        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(),
-                              streamType == kStreamTypePg ? kNoPg : kNoIg));
+        ShowMessage(StrFormat("%s:\n\r%s%s", file.Path().c_str(),
+                              streamType == kStreamTypePg ? kNoPg : kNoIg,
+                              secondType == kStreamTypePg ? "and no PG stream (subtitles)" : ""));
         return 2;
     }
     file.Seek(0);
@@ -73,7 +77,7 @@ int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressW
     std::vector<CMemoryFile*> outputs;
     const int mapped = MapGraphicsTracks(
         file, path, map,
-        [&](int) {
+        [&](int, uint8_t) {
             auto memory = std::make_unique<CMemoryFile>();
             outputs.push_back(memory.get());
             return memory;
@@ -95,6 +99,12 @@ int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<
 
 int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
                            CProgressWnd* progress, std::vector<SIgStreamFile>& files) {
+    return DemuxGraphicsToFolder(path, folder, SDemuxChoice(), progress, files);
+}
+
+int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
+                          const SDemuxChoice& choice, CProgressWnd* progress,
+                          std::vector<SIgStreamFile>& files) {
     files.clear();
     CReadFile file;
     CTrackInfoMap map;
@@ -103,9 +113,13 @@ int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
         map = CTrackInfoMap();  // closes the outputs
         for (const std::string& p : created) DeleteFile(p);
     };
-    int result = MapGraphicsTracks(file, path, map, [&](int pid) -> std::unique_ptr<COutputFile> {
+    // The program map lists IG before PG when both are asked for.
+    const uint8_t first = choice.ig ? kStreamTypeIg : kStreamTypePg;
+    const uint8_t second = choice.ig && choice.pg ? kStreamTypePg : 0;
+    auto open = [&](int pid, uint8_t type) -> std::unique_ptr<COutputFile> {
         auto disk = std::make_unique<CDiskFile>();
-        const std::string out = StrFormat("%s%d.ig", folder.c_str(), pid);
+        const std::string out =
+            StrFormat("%s%d.%s", folder.c_str(), pid, type == kStreamTypePg ? "sup" : "ig");
         std::string error;
         if (!disk->Open(out, error)) {
             ShowMessage(StrFormat("%s: %s", out.c_str(), error.c_str()));
@@ -113,7 +127,10 @@ int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
         }
         created.push_back(out);
         return disk;
-    });
+    };
+    int result = MapGraphicsTracks(file, path, map, open, first, second);
+    if (result == 0 && choice.keepTime)
+        for (auto& t : map.tracks) static_cast<SGsTrackFile&>(*t->main).keepTime = true;
     if (result == 0) result = Demux(file, map, progress);
     for (size_t i = 0; result == 0 && i < map.Count(); ++i) {
         STrackFile& track = *map.tracks[i]->main;
@@ -126,8 +143,10 @@ int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
             break;
         }
         // A PID without packets leaves no file (the track removes it).
+        const auto& gs = static_cast<const SGsTrackFile&>(track);
         files.push_back({map.pids[i], track.pesCount, disk->Length(),
-                         disk->Length() ? disk->Path() : std::string()});
+                         disk->Length() ? disk->Path() : std::string(), gs.CutPesBytes(),
+                         gs.recordOffset});
     }
     if (result != 0) {
         files.clear();
@@ -150,10 +169,13 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
         SStreamError streamError, dropped;
         if (!ig->BuildFromBytes(bytes, false, &streamError, &dropped)) {
             // Not left silent: the user learns which stream failed and where.
-            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)", fileName.c_str(),
+            // A stream that breaks after some display sets keeps them.
+            const bool kept = !ig->IsEmpty();
+            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)%s", fileName.c_str(),
                                   stream.pid, streamError.text.c_str(),
-                                  static_cast<long long>(streamError.offset)));
-            return 2;
+                                  static_cast<long long>(streamError.offset),
+                                  kept ? "; the display sets before it are kept" : ""));
+            if (!kept) return 2;
         }
         // The menu is kept without the objects it could not hold; the user
         // learns of the first.

@@ -41,6 +41,10 @@ struct SIgStreamFile {
     uint32_t pesCount = 0;
     int64_t bytes = 0;
     std::string path;  // empty when the PID carried nothing (no file is left)
+    // The clip ends inside the last PES packet: the bytes it lacks, and where
+    // its record starts in the file.
+    int64_t cutBytes = 0;
+    int64_t cutRecordOffset = 0;
 };
 
 // The same pass writing each IG PID straight into folder (with its
@@ -48,6 +52,19 @@ struct SIgStreamFile {
 // must exist. On failure or cancel the files of this pass are removed.
 int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
                            CProgressWnd* progress, std::vector<SIgStreamFile>& files);
+
+// Which graphics PIDs a demux into files writes, and their times.
+struct SDemuxChoice {
+    bool ig = true;
+    bool pg = false;  // PG PIDs as "<pid>.sup" (marked form, records tagged "PG")
+    // Records carry the clip's own PTS and DTS; by default they are rebased
+    // so that the first record's time is the map's offset (at least
+    // SGsTrackFile::kMinFirstTime).
+    bool keepTime = false;
+};
+int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
+                          const SDemuxChoice& choice, CProgressWnd* progress,
+                          std::vector<SIgStreamFile>& files);
 
 // Every PG PID of a clip (only wanted when it is >= 0) demultiplexed and read
 // into events, in PMT order, each stream named "PG <pid>". 0, 1 when

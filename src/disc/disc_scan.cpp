@@ -27,7 +27,18 @@ void Report(CProgressWnd* progress, int kind, int position, const std::string& t
 }  // namespace
 
 int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress) {
+    return ScanDisc(disc, folderArg, progress, SScanOptions());
+}
+
+int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress,
+             const SScanOptions& options) {
     disc.Clear();
+    if (options.failed) options.failed->clear();
+    // A clip that cannot be read: the scan stops, or goes on without it.
+    auto fail = [&](int n) {
+        if (options.failed) options.failed->push_back(n);
+        return options.keepGoing;
+    };
     // A disc image or the disc's root folder stands for its BDMV folder.
     std::string folder, error;
     if (!ResolveDiscFolder(folderArg, folder, error)) {
@@ -46,10 +57,14 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
     Report(progress, SProgressReport::kPosition, 0, "");
 
     for (int n : clipNumbers) {
+        if (options.clip >= 0 && n != options.clip) continue;
         std::string clpiPath, m2tsPath;
         if (!GetClpiPath(folder, n, clpiPath)) continue;
         std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath);
-        if (!clpi) return 2;
+        if (!clpi) {
+            if (fail(n)) continue;
+            return 2;
+        }
         const uint8_t type = clpi->clipInfo.applicationType;
         if (type != 1 && type != 5) continue;
         if (!clpi->FindStream(0x91)) continue;
@@ -59,6 +74,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
             if (!probe.Open(m2tsPath, error)) {
                 ShowMessage(StrFormat("File missing: %05d.m2ts ! (%s: %s)", n, m2tsPath.c_str(),
                                       error.c_str()));
+                if (fail(n)) continue;
                 return 2;
             }
         }
@@ -66,7 +82,13 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         clip->id = n;
         Report(progress, SProgressReport::kText, 0, m2tsPath);
         const int result = clip->ParseClip(m2tsPath, progress);
+        if (result == 2 && fail(n)) continue;
         if (result != 0) return result;
+        if (options.pid >= 0) {
+            auto& igs = clip->igObjects;
+            std::erase_if(igs, [&](const auto& ig) { return ig->id != options.pid; });
+            if (igs.empty()) continue;
+        }
         clpi->streamPath = m2tsPath;
         clpi->clipNumber = n;
         clip->clipInfo = std::move(clpi);
@@ -77,6 +99,12 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
     if (!disc.clips.empty()) {
         if (!discName.empty() && !EqualsNoCase(discName, disc.name)) disc.name = discName;
         return 0;
+    }
+    if (options.clip >= 0 || options.pid >= 0) {
+        std::string what = options.clip >= 0 ? StrFormat("clip %05d", options.clip) : "a clip";
+        if (options.pid >= 0) what += StrFormat(" with an IG stream on PID 0x%04X", options.pid);
+        ShowMessage(StrFormat("%s: no IG %s", folder.c_str(), what.c_str()));
+        return 2;
     }
     ShowMessage(StrFormat("\"%s\": has no IG Menu.", discName.c_str()));
     return 2;

@@ -30,4 +30,16 @@ public:
 // stream, and parses each. 0 success, 1 cancelled, 2 failure (message shown).
 int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress);
 
+// Narrowing and leniency of a scan.
+struct SScanOptions {
+    int clip = -1;  // only this clip number
+    int pid = -1;   // only IG streams on this PID (clips without one are left out)
+    // A clip that is missing or fails to read is reported and left out; the
+    // scan goes on (by default it stops there). failed gets the clip numbers.
+    bool keepGoing = false;
+    std::vector<int>* failed = nullptr;
+};
+int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress,
+             const SScanOptions& options);
+
 }  // namespace tessel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <tuple>
 
 namespace tessel {
@@ -50,6 +52,59 @@ struct SShownMenu {
 bool SameDisplaySet(CDisplaySet& a, CDisplaySet& b) {
     if (&a == &b) return true;
     return SShownMenu(a) == SShownMenu(b);
+}
+
+namespace {
+
+// An epoch as what it shows: each display set's composition, and the
+// pictures (not the objects, which each epoch holds anew) its pages use.
+struct SEpochMenu {
+    std::vector<std::vector<uint8_t>> bytes;
+    std::vector<std::tuple<int32_t, const Bitmap*>> pictures;
+
+    explicit SEpochMenu(CEpoch& epoch) {
+        for (const auto& ds : epoch.items) {
+            bytes.push_back(CompositionBytes(*ds));
+            for (const auto& [id, object] : ObjectUses(*ds))
+                pictures.emplace_back(id, object ? object->bitmap.get() : nullptr);
+        }
+    }
+    bool operator==(const SEpochMenu& o) const {
+        if (bytes != o.bytes || pictures.size() != o.pictures.size()) return false;
+        for (size_t i = 0; i < pictures.size(); ++i) {
+            const auto& [id, a] = pictures[i];
+            const auto& [otherId, b] = o.pictures[i];
+            if (id != otherId || !SamePicture(a, b)) return false;
+        }
+        return true;
+    }
+
+    // One shared picture, or two with the same pixels.
+    static bool SamePicture(const Bitmap* a, const Bitmap* b) {
+        if (a == b) return true;
+        if (!a || !b || a->Width() != b->Width() || a->Height() != b->Height() ||
+            a->Format() != b->Format() || a->Stride() != b->Stride())
+            return false;
+        return std::memcmp(a->Data(), b->Data(), a->Stride() * static_cast<size_t>(a->Height())) ==
+               0;
+    }
+};
+
+}  // namespace
+
+std::vector<SDisplaySetRun> IdenticalEpochRuns(CIgObject& ig) {
+    std::vector<SDisplaySetRun> runs;
+    std::unique_ptr<SEpochMenu> last;
+    for (int i = 0; i < ig.GetSize(); ++i) {
+        auto menu = std::make_unique<SEpochMenu>(*ig.GetAt(i));
+        if (last && *last == *menu) {
+            ++runs.back().count;
+            continue;
+        }
+        runs.push_back({i, 1});
+        last = std::move(menu);
+    }
+    return runs;
 }
 
 std::vector<SDisplaySetRun> IdenticalDisplaySetRuns(CEpoch& epoch) {

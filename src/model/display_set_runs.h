@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/epoch.h"
+#include "model/ig_object.h"
 
 namespace tessel {
 
@@ -21,5 +22,10 @@ bool SameDisplaySet(CDisplaySet& a, CDisplaySet& b);
 // The epoch's display sets as runs of identical neighbours, in order; every
 // display set lies in exactly one run.
 std::vector<SDisplaySetRun> IdenticalDisplaySetRuns(CEpoch& epoch);
+
+// The same for the epochs of a stream: neighbours whose display sets write
+// the same compositions and show the same pictures (a repeated object shares
+// its decoded picture) form one run.
+std::vector<SDisplaySetRun> IdenticalEpochRuns(CIgObject& ig);
 
 }  // namespace tessel

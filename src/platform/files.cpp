@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "platform/disc_image.h"
 #include "platform/messages.h"
@@ -29,8 +30,36 @@ std::string SystemErrorText(int error) {
     return std::strerror(error);
 }
 
+namespace {
+
+// Standard input, read once: "-" may be read again (a probe, then the read).
+bool ReadStandardInput(std::vector<uint8_t>& data, std::string& error) {
+    static std::mutex mutex;
+    static std::vector<uint8_t> bytes;
+    static bool read = false;
+    static int readError = 0;
+    std::lock_guard lock(mutex);
+    if (!read) {
+        read = true;
+        uint8_t chunk[65536];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        if (std::ferror(stdin)) readError = errno ? errno : EIO;
+    }
+    if (readError) {
+        error = SystemErrorText(readError);
+        return false;
+    }
+    data = bytes;
+    return true;
+}
+
+}  // namespace
+
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
     data.clear();
+    if (path == kStandardInput) return ReadStandardInput(data, error);
     std::string inner;
     if (auto image = FindDiscImage(path, inner)) {
         if (image->IsFolder(inner)) {

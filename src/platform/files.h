@@ -14,8 +14,12 @@ constexpr char kPathSeparator = '/';
 void NormalizeFolder(std::string& folder);
 std::string JoinPath(std::string folder, const std::string& name);
 
-// Reads a whole file. On failure returns false and sets error to the system's
-// text for the failure (as strerror gives it).
+// The name that stands for standard input where a whole file is read.
+constexpr const char* kStandardInput = "-";
+
+// Reads a whole file ("-": standard input, which may be read more than once).
+// On failure returns false and sets error to the system's text for the
+// failure (as strerror gives it).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
 // Writes a whole file; on failure removes what was written and returns false.
 bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error);

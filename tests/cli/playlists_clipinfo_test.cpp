@@ -70,7 +70,7 @@ TEST(CliPlaylists, BadFoldersFailWithAMessage) {
     std::ofstream(tmp.Path() / "PLAYLIST" / "00000.mpls") << "MPLS0200";
     const auto r = test::RunCli({"playlists", tmp.Str()});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, "tessel: Stream parse error:\n" +
+    EXPECT_EQ(r.err, "tessel: Stream parse error: " +
                          (tmp.Path() / "PLAYLIST" / "00000.mpls").string() + "\n");
 }
 

@@ -65,11 +65,15 @@ std::string Quote(const std::string& s) {
 }  // namespace
 
 SRunResult RunCli(const std::vector<std::string>& args) {
+    return RunCliWithInput(args, "/dev/null");
+}
+
+SRunResult RunCliWithInput(const std::vector<std::string>& args, const std::string& input) {
     CTempDir tmp;
     std::string cmd = Quote(TESSEL_CLI_PATH);
     for (const auto& a : args) cmd += " " + Quote(a);
     cmd += " >" + Quote((tmp.Path() / "out").string()) + " 2>" +
-           Quote((tmp.Path() / "err").string()) + " </dev/null";
+           Quote((tmp.Path() / "err").string()) + " <" + Quote(input);
     SRunResult r;
     const int status = std::system(cmd.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -57,6 +57,8 @@ struct SRunResult {
     std::string err;
 };
 SRunResult RunCli(const std::vector<std::string>& args);
+// The same with standard input read from the file input.
+SRunResult RunCliWithInput(const std::vector<std::string>& args, const std::string& input);
 
 // Growth of the resident set's high-water mark while work runs, in bytes,
 // measured in a forked child so that earlier tests do not hide it; -1 when
