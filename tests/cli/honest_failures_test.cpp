@@ -345,6 +345,42 @@ TEST(HonestFailures, DemuxWritesPgPidsAsSupAndKeepsTimesWhenAsked) {
     EXPECT_TRUE(Has(help.out, "rebased")) << help.out;
 }
 
+TEST(HonestFailures, ScanNarrowsAndKeepsGoingWhenAsked) {
+    CTempDir dir;
+    authoring::SClipSpec two = IgClip(2);
+    two.igPids = {0x1400, 0x1401};
+    const std::string bdmv = MakeDisc(dir.Path() / "Film", {IgClip(1), two, IgClip(3)});
+    auto r = RunCli({"scan", bdmv, "--clip", "2", "--pid", "0x1401"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(Has(r.out, "00001.m2ts") || Has(r.out, "00003.m2ts")) << r.out;
+    EXPECT_TRUE(Has(r.out, "00002.m2ts")) << r.out;
+    r = RunCli({"scan", bdmv, "--pid", "5121", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j["clips"].size(), 1u);
+    EXPECT_EQ(j["clips"][0]["igs"][0]["pid"], 0x1401);
+    r = RunCli({"scan", bdmv, "--clip", "7"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(Has(r.err, ": no IG clip 00007")) << r.err;
+    // menu of a disc: the clip and PID asked for, as its demuxed stream reads.
+    r = RunCli({"menu", bdmv, "--clip", "2", "--pid", "0x1401"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(RunCli({"demux", bdmv + "/STREAM/00002.m2ts", dir.Str()}).exitCode, 0);
+    EXPECT_EQ(r.out, RunCli({"menu", (dir.Path() / "5121.ig").string()}).out);
+
+    // A missing clip stops the scan unless --keep-going, which lists the
+    // rest, names the clip and still fails.
+    fs::remove(fs::path(bdmv) / "STREAM/00002.m2ts");
+    r = RunCli({"scan", bdmv});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    r = RunCli({"scan", bdmv, "--keep-going"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(Has(r.out, "00001.m2ts") && Has(r.out, "00003.m2ts")) << r.out;
+    EXPECT_TRUE(Has(r.err, "File missing: 00002.m2ts ! (" + bdmv + "/STREAM/00002.m2ts")) << r.err;
+    EXPECT_TRUE(Has(r.err, "1 clip(s) could not be read and are left out: 00002")) << r.err;
+}
+
 TEST(HonestFailures, RepeatedMenusPrintOnceAndCollapseOnRequest) {
     CTempDir dir;
     for (const bool points : {false, true}) {
