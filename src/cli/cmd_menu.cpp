@@ -27,12 +27,7 @@ using nlohmann::ordered_json;
 int DiscStream(const std::string& folder, int clip, const std::string& pidText, std::string& path,
                std::vector<uint8_t>& bytes) {
     SScanOptions options;
-    options.clip = clip;
-    if (!pidText.empty() && !ParsePid(pidText, options.pid)) {
-        ShowMessage(
-            StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", pidText.c_str()));
-        return kExitFailed;
-    }
+    if (!NarrowScan(clip, pidText, options)) return kExitFailed;
     CTlDisc disc;
     CTerminalProgress progress;
     const int scanned = ScanDisc(disc, folder, &progress, options);

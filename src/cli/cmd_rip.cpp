@@ -41,12 +41,7 @@ private:
 int Run(const std::string& folder, const std::string& out, bool yes, int clip,
         const std::string& pidText) {
     SScanOptions options;
-    options.clip = clip;
-    if (!pidText.empty() && !ParsePid(pidText, options.pid)) {
-        ShowMessage(
-            StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", pidText.c_str()));
-        return kExitFailed;
-    }
+    if (!NarrowScan(clip, pidText, options)) return kExitFailed;
     CTlDisc disc;
     int result;
     {

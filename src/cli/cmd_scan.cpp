@@ -177,11 +177,7 @@ struct SScanCommand {
 
 int Run(const SScanCommand& o) {
     SScanOptions options;
-    options.clip = o.clip;
-    if (!o.pid.empty() && !ParsePid(o.pid, options.pid)) {
-        ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
-        return kExitFailed;
-    }
+    if (!NarrowScan(o.clip, o.pid, options)) return kExitFailed;
     std::vector<int> failed;
     options.keepGoing = o.keepGoing;
     options.failed = &failed;

@@ -33,6 +33,13 @@ bool ParsePid(const std::string& text, int& pid) {
     return true;
 }
 
+bool NarrowScan(int clip, const std::string& pidText, SScanOptions& options) {
+    options.clip = clip;
+    if (pidText.empty() || ParsePid(pidText, options.pid)) return true;
+    ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", pidText.c_str()));
+    return false;
+}
+
 bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode) {
     exitCode = kExitFailed;
     int pid = -1;

@@ -41,6 +41,9 @@ bool LoadTargets(const STargetRequest& request, SLoadedTargets& loaded, int& exi
 // line is parsed. path and bare must outlive the command.
 void AddStreamForm(CLI::App& sub, const std::string& path, bool& bare, const char* bareHelp);
 
+// The scan options of --clip and --pid; false after a bad PID was named.
+bool NarrowScan(int clip, const std::string& pidText, SScanOptions& options);
+
 // PID text in decimal or 0x hex, 0 to 8191.
 bool ParsePid(const std::string& text, int& pid);
 
