@@ -3,9 +3,6 @@
 // objects of an epoch stay within the decoder's object buffer. Peak memory is
 // measured in a forked child through its own resident-set high-water mark.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <functional>
 
@@ -74,31 +71,6 @@ SBuilt Build(const Bytes& stream) {
     return out;
 }
 
-// Growth of the resident set's high-water mark while work runs, in bytes,
-// measured in a forked child so that earlier tests do not hide it.
-int64_t PeakGrowth(const std::function<void()>& work) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        rusage before{}, after{};
-        getrusage(RUSAGE_SELF, &before);
-        work();
-        getrusage(RUSAGE_SELF, &after);
-        const int64_t growth = (int64_t{after.ru_maxrss} - before.ru_maxrss) * 1024;
-        (void)!write(fds[1], &growth, sizeof growth);
-        _exit(0);
-    }
-    close(fds[1]);
-    int64_t growth = -1;
-    if (read(fds[0], &growth, sizeof growth) != sizeof growth) growth = -1;
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? growth : -1;
-}
-
 constexpr int64_t kPeakLimit = int64_t{64} << 20;
 
 TEST(ObjectBuffer, FortyHeadsWithoutLinesAllocateNothing) {
@@ -113,7 +85,7 @@ TEST(ObjectBuffer, FortyHeadsWithoutLinesAllocateNothing) {
     EXPECT_NE(built.why.find("graphic object 0"), std::string::npos) << built.why;
     EXPECT_NE(built.why.find("too short"), std::string::npos) << built.why;
 
-    const int64_t peak = PeakGrowth([&] { Build(stream); });
+    const int64_t peak = test::PeakMemoryGrowth([&] { Build(stream); });
     ASSERT_GE(peak, 0);
     EXPECT_LT(peak, kPeakLimit);
 }
@@ -128,7 +100,7 @@ TEST(ObjectBuffer, EpochStopsAtTheObjectBuffer) {
     EXPECT_NE(built.why.find("graphic object 1"), std::string::npos) << built.why;
     EXPECT_NE(built.why.find("object buffer"), std::string::npos) << built.why;
 
-    const int64_t peak = PeakGrowth([&] { Build(stream); });
+    const int64_t peak = test::PeakMemoryGrowth([&] { Build(stream); });
     ASSERT_GE(peak, 0);
     EXPECT_LT(peak, kPeakLimit);
 
