@@ -181,6 +181,7 @@ CBdButton* CMenuPlayer::FirstEnabled() const {
 SMenuStep CMenuPlayer::Start() {
     SMenuStep step;
     step.key = "start";
+    stepCommands_ = 0;
     ended_.reset();
     visible_ = true;
     const CPage* first = composition_.GetSize() > 0 ? composition_.GetAt(0) : nullptr;
@@ -236,8 +237,17 @@ void CMenuPlayer::Select(CBdButton* button, SMenuStep& step, bool autoAction) {
 void CMenuPlayer::Activate(CBdButton& button, SMenuStep& step) {
     states_[&button] = kActivated;
     step.activated = true;
+    if (depth_ >= kActivationDepth) {
+        step.note = StrFormat(
+            "cut after %d activations within one another: the buttons' "
+            "commands and auto actions loop",
+            kActivationDepth);
+        return;
+    }
     const CPage* before = page_;
+    ++depth_;
     Run(button, step);
+    --depth_;
     // Back to Selected unless the commands moved on.
     if (!ended_ && page_ == before && selected_ == &button) states_[&button] = kSelected;
 }
@@ -301,13 +311,12 @@ void CMenuPlayer::Disable(CBdButton& button, SMenuStep& step) {
 void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
     const std::vector<CNavCmd>& list = button.commands.records;
     int pc = 0;
-    int executed = 0;
     auto exitTo = [&](std::string command, std::string target) {
         ended_ = SMenuExit{std::move(command), std::move(target)};
         step.exit = ended_;
     };
     while (pc >= 0 && pc < static_cast<int>(list.size()) && !ended_) {
-        if (++executed > kCommandBound) {
+        if (++stepCommands_ > kCommandBound) {
             step.note = StrFormat("cut after %d commands: the commands of %s loop", kCommandBound,
                                   ButtonText(button).c_str());
             return;
@@ -439,6 +448,7 @@ void CMenuPlayer::ShowButtonPage(const CPage* target, int buttonId, SMenuStep& s
 SMenuStep CMenuPlayer::Show(int pageId, int buttonId) {
     SMenuStep step;
     step.key = "show";
+    stepCommands_ = 0;
     if (ended_) {
         step.note = "the walk has left the menu";
     } else {
@@ -457,6 +467,7 @@ SMenuStep CMenuPlayer::Show(int pageId, int buttonId) {
 SMenuStep CMenuPlayer::Press(EMenuKey key) {
     SMenuStep step;
     step.key = MenuKeyName(key);
+    stepCommands_ = 0;
     if (ended_) {
         step.note = "the walk has left the menu";
     } else if (!visible_) {

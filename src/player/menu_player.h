@@ -77,8 +77,12 @@ struct SMenuStep {
 // One composition walked as a player does.
 class CMenuPlayer {
 public:
-    // Commands one activation may run before the run is cut as a loop.
+    // Commands one step (a key, the start or a show) may run, in all its
+    // activations, before the run is cut as a loop.
     static constexpr int kCommandBound = 10000;
+    // Activations one step may nest (a command shows a page whose button
+    // activates as it is selected, and so on) before the chain is cut.
+    static constexpr int kActivationDepth = 64;
     enum EButtonState { kNormal = 0, kSelected = 1, kActivated = 2 };
 
     explicit CMenuPlayer(const CIcData& composition);
@@ -149,6 +153,9 @@ private:
     std::optional<SMenuExit> ended_;
     bool visible_ = true;
     uint32_t random_ = 1;
+    // Commands run and activations open in the current step.
+    int stepCommands_ = 0;
+    int depth_ = 0;
 };
 
 }  // namespace tessel

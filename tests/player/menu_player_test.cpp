@@ -259,6 +259,35 @@ TEST(MenuPlayer, AutoActionLoopsAndNoDefaultSelection) {
     EXPECT_EQ(s.exit->target, "Title 4");
 }
 
+TEST(MenuPlayer, PagesShowingEachOthersAutoActionButtonsAreCutNotRecursedForever) {
+    // Each page's only button activates as it is selected and shows the
+    // other page twice: every show recurses (and doubles the work) until
+    // the chain of activations or the step's commands are cut.
+    SMenuModel m;
+    CPage* pages[2] = {m.page, m.ds->AddNewPage()};
+    for (int p = 0; p < 2; ++p) {
+        pages[p]->id = static_cast<uint16_t>(p);
+        CBog* g = pages[p]->AddNewBog();
+        CBdButton* b = m.Button(*g, 0, 0, m.Object(4, 4, 1));
+        b->id = p;
+        g->defaultValid = {b, p};
+        Link(b, nullptr, nullptr, nullptr, nullptr);
+        b->autoAction = true;
+        b->commands.records = {SetButtonPage(1 - p, 1 - p), SetButtonPage(1 - p, 1 - p)};
+        pages[p]->defaultSelected = {b, p};
+    }
+    CMenuPlayer player(*m.ds);
+    const SMenuStep s = player.Start();
+    EXPECT_NE(s.note.find("cut after"), std::string::npos) << s.note;
+    EXPECT_LE(s.commands.size(), static_cast<size_t>(CMenuPlayer::kCommandBound));
+    EXPECT_FALSE(player.Ended());
+    // The next key is walked afresh, within the same bounds.
+    const SMenuStep next = player.Press(EMenuKey::Enter);
+    EXPECT_LE(next.commands.size(), static_cast<size_t>(CMenuPlayer::kCommandBound));
+    const SMenuMap map = ExploreMenu(*m.ds, 16);
+    EXPECT_EQ(map.pages.size(), 2u);
+}
+
 TEST_F(SWalkFixture, MapHasEveryButtonAndTheReachableArrows) {
     const SMenuMap map = ExploreMenu(*m.ds);
     EXPECT_FALSE(map.boundReached);
