@@ -51,31 +51,19 @@ tessel::authoring::SClipSpec Clip(int pages, int bogs, int buttons, int w, int h
     return c;
 }
 
-// Writes the disc once; a marker file tells that it is complete. A child
-// process writes it: a program started later inherits the peak resident
-// size of the process that starts it, which must stay small.
+// Writes the disc once, in a child process (see EnsureFolderInChild).
 bool EnsureDisc(const fs::path& root, const tessel::authoring::SClipSpec& clip, uint64_t fillerMiB,
                 bool graphicsFirst) {
-    if (fs::exists(root / "complete")) return true;
-    std::fprintf(stderr, "writing %s ...\n", root.c_str());
-    const pid_t pid = fork();
-    if (pid < 0) return false;
-    if (pid > 0) {
-        int status = 0;
-        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    fs::remove_all(root);
-    tessel::authoring::SDiscOptions options;
-    options.clips = {clip};
-    options.fillerMiB = fillerMiB;
-    options.graphicsFirst = graphicsFirst;
-    std::string error;
-    if (!tessel::authoring::WriteSampleDisc(root.string(), options, nullptr, error)) {
+    return tessel::bench::EnsureFolderInChild(root, [&] {
+        tessel::authoring::SDiscOptions options;
+        options.clips = {clip};
+        options.fillerMiB = fillerMiB;
+        options.graphicsFirst = graphicsFirst;
+        std::string error;
+        if (tessel::authoring::WriteSampleDisc(root.string(), options, nullptr, error)) return true;
         std::fprintf(stderr, "%s: %s\n", root.c_str(), error.c_str());
-        _exit(1);
-    }
-    std::FILE* f = std::fopen((root / "complete").c_str(), "w");
-    _exit(f && std::fclose(f) == 0 ? 0 : 1);
+        return false;
+    });
 }
 
 std::string ClipFile(const fs::path& root) {

@@ -36,37 +36,28 @@ struct SBest {
     }
 };
 
-// The disc and its image, written once by a child process (a program
-// started later inherits its peak resident size); a marker tells that both
-// are complete.
+// The disc and its image, written once in a child process (see
+// EnsureFolderInChild).
 bool EnsureDiscAndImage(const fs::path& folder) {
-    if (fs::exists(folder / "complete")) return true;
-    std::fprintf(stderr, "writing %s ...\n", folder.c_str());
-    const pid_t pid = fork();
-    if (pid < 0) return false;
-    if (pid > 0) {
-        int status = 0;
-        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    fs::remove_all(folder);
-    tessel::authoring::SDiscOptions options;
-    tessel::authoring::SClipSpec clip;
-    clip.igPids = {0x1400};
-    clip.menu.pages = 3;
-    clip.menu.bogsPerPage = 3;
-    clip.menu.buttonsPerBog = 1;
-    options.clips = {clip};
-    options.fillerMiB = 1040;
-    options.graphicsFirst = true;
-    std::string error;
-    if (!tessel::authoring::WriteSampleDisc((folder / "disc").string(), options, nullptr, error) ||
-        !tessel::authoring::MakeUdfImage((folder / "disc").string(), (folder / "disc.iso").string(),
-                                         error)) {
+    return tessel::bench::EnsureFolderInChild(folder, [&] {
+        tessel::authoring::SDiscOptions options;
+        tessel::authoring::SClipSpec clip;
+        clip.igPids = {0x1400};
+        clip.menu.pages = 3;
+        clip.menu.bogsPerPage = 3;
+        clip.menu.buttonsPerBog = 1;
+        options.clips = {clip};
+        options.fillerMiB = 1040;
+        options.graphicsFirst = true;
+        std::string error;
+        if (tessel::authoring::WriteSampleDisc((folder / "disc").string(), options, nullptr,
+                                               error) &&
+            tessel::authoring::MakeUdfImage((folder / "disc").string(),
+                                            (folder / "disc.iso").string(), error))
+            return true;
         std::fprintf(stderr, "%s: %s\n", folder.c_str(), error.c_str());
-        _exit(1);
-    }
-    std::FILE* f = std::fopen((folder / "complete").c_str(), "w");
-    _exit(f && std::fclose(f) == 0 ? 0 : 1);
+        return false;
+    });
 }
 
 size_t CountEvents(const fs::path& json) {

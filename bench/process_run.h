@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +48,26 @@ inline SRun RunProcess(const std::vector<std::string>& args) {
     run.peakKiB = usage.ru_maxrss;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
+}
+
+// Makes folder once with write (which fills it and returns false after
+// saying why) in a child process, as a program started later inherits the
+// peak resident size of the process that starts it; a marker file inside
+// tells that the folder is complete.
+inline bool EnsureFolderInChild(const std::filesystem::path& folder,
+                                const std::function<bool()>& write) {
+    if (std::filesystem::exists(folder / "complete")) return true;
+    std::fprintf(stderr, "writing %s ...\n", folder.c_str());
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid > 0) {
+        int status = 0;
+        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    std::filesystem::remove_all(folder);
+    if (!write()) _exit(1);
+    std::FILE* f = std::fopen((folder / "complete").c_str(), "w");
+    _exit(f && std::fclose(f) == 0 ? 0 : 1);
 }
 
 }  // namespace tessel::bench

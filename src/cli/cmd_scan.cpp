@@ -40,12 +40,7 @@ std::string FrameTime(int frame, int frameRate) {
     const double fps = FrameRateValue(frameRate);
     const uint64_t ticks =
         fps > 0 ? static_cast<uint64_t>(std::floor(std::max(0, frame) * 90000.0 / fps + 0.5)) : 0;
-    const uint64_t ms = ticks / 90;
-    return StrFormat(
-        "%02llu:%02llu:%02llu.%03llu (%llu)", static_cast<unsigned long long>(ms / 3600000),
-        static_cast<unsigned long long>(ms / 60000 % 60),
-        static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000),
-        static_cast<unsigned long long>(ticks));
+    return StrFormat("%s (%llu)", ClockTime(ticks).c_str(), static_cast<unsigned long long>(ticks));
 }
 
 // An epoch's display sets; identical neighbours (a menu repeated at every

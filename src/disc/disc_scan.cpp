@@ -26,6 +26,22 @@ void Report(CProgressWnd* progress, int kind, int position, const std::string& t
 
 }  // namespace
 
+int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers) {
+    numbers.clear();
+    // A disc image or the disc's root folder stands for its BDMV folder.
+    std::string error;
+    if (!ResolveDiscFolder(disc, folder, error)) {
+        ShowMessage(error);
+        return 2;
+    }
+    NormalizeFolder(folder);
+    CBDDisc bd;
+    if (!bd.ReadPlaylists(folder)) return 2;
+    for (const auto& mpls : *bd.playlists) mpls->ClipReferences(numbers);
+    std::sort(numbers.begin(), numbers.end());
+    return 0;
+}
+
 int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress) {
     return ScanDisc(disc, folderArg, progress, SScanOptions());
 }
@@ -39,20 +55,9 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         if (options.failed) options.failed->push_back(n);
         return options.keepGoing;
     };
-    // A disc image or the disc's root folder stands for its BDMV folder.
-    std::string folder, error;
-    if (!ResolveDiscFolder(folderArg, folder, error)) {
-        ShowMessage(error);
-        return 2;
-    }
-    NormalizeFolder(folder);
+    std::string folder;
     std::vector<int> clipNumbers;
-    {
-        CBDDisc bd;
-        if (!bd.ReadPlaylists(folder)) return 2;
-        for (const auto& mpls : *bd.playlists) mpls->ClipReferences(clipNumbers);
-    }
-    std::sort(clipNumbers.begin(), clipNumbers.end());
+    if (DiscClipNumbers(folderArg, folder, clipNumbers) != 0) return 2;
     Report(progress, SProgressReport::kCaption, 0, "Parsing m2ts");
     Report(progress, SProgressReport::kPosition, 0, "");
 
@@ -71,6 +76,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         GetM2tsPath(folder, n, m2tsPath);
         {
             CReadFile probe;
+            std::string error;
             if (!probe.Open(m2tsPath, error)) {
                 ShowMessage(StrFormat("File missing: %05d.m2ts ! (%s: %s)", n, m2tsPath.c_str(),
                                       error.c_str()));

@@ -30,6 +30,11 @@ public:
 // stream, and parses each. 0 success, 1 cancelled, 2 failure (message shown).
 int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress);
 
+// The clip numbers the playlists of a disc (its BDMV folder, root or image)
+// reference, sorted (a clip named twice is listed twice); folder receives the
+// BDMV folder with its separator. 0, or 2 after the failure was shown.
+int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers);
+
 // Narrowing and leniency of a scan.
 struct SScanOptions {
     int clip = -1;  // only this clip number

@@ -6,9 +6,7 @@
 #include "database/bdmv_layout.h"
 #include "database/clpi.h"
 #include "disc/disc_scan.h"
-#include "platform/disc_image.h"
 #include "platform/files.h"
-#include "platform/messages.h"
 #include "platform/progress.h"
 #include "ts/esi.h"
 
@@ -16,19 +14,9 @@ namespace tessel {
 
 int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips) {
     clips.clear();
-    std::string folder, error;
-    if (!ResolveDiscFolder(disc, folder, error)) {
-        ShowMessage(error);
-        return 2;
-    }
-    NormalizeFolder(folder);
+    std::string folder;
     std::vector<int> numbers;
-    {
-        CBDDisc bd;
-        if (!bd.ReadPlaylists(folder)) return 2;
-        for (const auto& mpls : *bd.playlists) mpls->ClipReferences(numbers);
-    }
-    std::sort(numbers.begin(), numbers.end());
+    if (DiscClipNumbers(disc, folder, numbers) != 0) return 2;
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (int n : numbers) {
         std::string clpiPath, m2tsPath;

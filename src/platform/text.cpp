@@ -49,4 +49,12 @@ int AtoI(const std::string& s) {
     return std::atoi(s.c_str());
 }
 
+std::string ClockTime(uint64_t pts) {
+    const uint64_t ms = pts / 90;
+    return StrFormat("%02llu:%02llu:%02llu.%03llu", static_cast<unsigned long long>(ms / 3600000),
+                     static_cast<unsigned long long>(ms / 60000 % 60),
+                     static_cast<unsigned long long>(ms / 1000 % 60),
+                     static_cast<unsigned long long>(ms % 1000));
+}
+
 }  // namespace tessel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 
 namespace tessel {
@@ -10,6 +11,8 @@ std::string StrFormat(const char* fmt, ...) __attribute__((format(printf, 1, 2))
 std::string StrFormatV(const char* fmt, va_list args);
 
 bool EqualsNoCase(const std::string& a, const std::string& b);
+// "HH:MM:SS.mmm" of a 90 kHz time.
+std::string ClockTime(uint64_t pts);
 int CompareNoCase(const std::string& a, const std::string& b);
 std::string ToLower(std::string s);
 std::string ToUpper(std::string s);

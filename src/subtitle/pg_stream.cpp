@@ -44,14 +44,6 @@ bool CPgStreamObject::Build(std::span<const uint8_t> stream, bool bare, const st
     return true;
 }
 
-std::string ClockTime(uint64_t pts) {
-    const uint64_t ms = pts / 90;
-    return StrFormat("%02llu:%02llu:%02llu.%03llu", static_cast<unsigned long long>(ms / 3600000),
-                     static_cast<unsigned long long>(ms / 60000 % 60),
-                     static_cast<unsigned long long>(ms / 1000 % 60),
-                     static_cast<unsigned long long>(ms % 1000));
-}
-
 std::string EventTimes(const SPgEvent& event) {
     return ClockTime(event.startPts) + " \u2013 " + ClockTime(event.endPts);
 }

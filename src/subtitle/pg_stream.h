@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/named_object.h"
+#include "platform/text.h"
 #include "subtitle/pg_events.h"
 
 namespace tessel {
@@ -43,8 +44,6 @@ public:
     SPgEvents events;
 };
 
-// "HH:MM:SS.mmm" of a 90 kHz time.
-std::string ClockTime(uint64_t pts);
 // "<start> – <end>" of an event in clock time.
 std::string EventTimes(const SPgEvent& event);
 

@@ -10,16 +10,7 @@
 #include "ui_test_support.h"
 
 using namespace tessel;
-
-namespace {
-
-QStringList ChildLabels(const QTreeWidgetItem* item) {
-    QStringList labels;
-    for (int i = 0; i < item->childCount(); ++i) labels << item->child(i)->text(0);
-    return labels;
-}
-
-}  // namespace
+using uitest::ChildLabels;
 
 class SubtitleTest : public QObject {
     Q_OBJECT

@@ -8,14 +8,9 @@
 #include "ui_test_support.h"
 
 using namespace tessel;
+using uitest::ChildLabels;
 
 namespace {
-
-QStringList ChildLabels(const QTreeWidgetItem* item) {
-    QStringList labels;
-    for (int i = 0; i < item->childCount(); ++i) labels << item->child(i)->text(0);
-    return labels;
-}
 
 // Every node's object pointer names the object whose label it shows.
 void CheckPointers(const QTreeWidgetItem* item) {

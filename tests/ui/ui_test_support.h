@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QTreeWidgetItem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -91,5 +93,12 @@ struct SPanes {
 
 // Clip by number, or null.
 tessel::CTlM2tsObject* FindClip(tessel::CTlDisc& disc, int number);
+
+// The labels of a tree node's children, in order.
+inline QStringList ChildLabels(const QTreeWidgetItem* item) {
+    QStringList labels;
+    for (int i = 0; i < item->childCount(); ++i) labels << item->child(i)->text(0);
+    return labels;
+}
 
 }  // namespace uitest
