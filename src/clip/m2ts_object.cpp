@@ -43,7 +43,8 @@ namespace {
 int MapGraphicsTracks(
     CReadFile& file, const std::string& path, CTrackInfoMap& map,
     const std::function<std::unique_ptr<COutputFile>(int pid, uint8_t type)>& open,
-    uint8_t streamType = kStreamTypeIg, uint8_t secondType = 0) {
+    uint8_t streamType = kStreamTypeIg, uint8_t secondType = 0,
+    size_t capacity = STrackFile::kDefaultCapacity) {
     std::string error;
     if (!file.Open(path, error)) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), error.substr(0, 260).c_str()));
@@ -55,7 +56,8 @@ int MapGraphicsTracks(
         return 2;
     }
     for (const uint8_t type : {streamType, secondType})
-        if (type && !AddGraphicsTracks(*pmt, type, map, [&](int pid) { return open(pid, type); }))
+        if (type && !AddGraphicsTracks(
+                        *pmt, type, map, [&](int pid) { return open(pid, type); }, capacity))
             return 2;
     if (map.Empty()) {
         ShowMessage(StrFormat("%s:\n\r%s%s", file.Path().c_str(),
@@ -155,36 +157,69 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
     return result;
 }
 
+namespace {
+
+// A track output that builds the IG tree as the demux writes the stream, so
+// that the stream itself is never held.
+class CBuildingOutput : public COutputFile {
+public:
+    CBuildingOutput() : builder(*ig, false) {}
+    bool Write(const uint8_t* data, size_t size) override {
+        builder.Feed({data, size});
+        return true;
+    }
+    int64_t Length() const override { return builder.BytesFed(); }
+
+    std::unique_ptr<CIgObject> ig = std::make_unique<CIgObject>();
+    CIgStreamBuilder builder;
+};
+
+// Room the track gathers before the tree is built from it: small enough to
+// be read again while the processor's cache still holds it.
+constexpr size_t kBuildingTrackCapacity = 256 * 1024;
+
+}  // namespace
+
 int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
-    std::vector<SIgStream> streams;
-    std::string fileName;
-    const int demuxed = DemuxIgStreams(path, progress, streams, &fileName);
+    CReadFile file;
+    CTrackInfoMap map;
+    std::vector<CBuildingOutput*> outputs;
+    const int mapped = MapGraphicsTracks(
+        file, path, map,
+        [&](int, uint8_t) {
+            auto output = std::make_unique<CBuildingOutput>();
+            outputs.push_back(output.get());
+            return output;
+        },
+        kStreamTypeIg, 0, kBuildingTrackCapacity);
+    const std::string fileName = file.Path();
+    if (mapped != 0) return mapped;
+    const int demuxed = Demux(file, map, progress);
     if (demuxed != 0) return demuxed;
 
     std::vector<std::unique_ptr<CIgObject>> built;
-    for (SIgStream& stream : streams) {
-        // The stream is read from memory and then let go of.
-        const CByteBuffer bytes = std::move(stream.marked);
-        auto ig = std::make_unique<CIgObject>();
-        SStreamError streamError, dropped;
-        if (!ig->BuildFromBytes(bytes, false, &streamError, &dropped)) {
+    for (size_t i = 0; i < map.Count(); ++i) {
+        const int pid = map.pids[i];
+        CBuildingOutput& output = *outputs[i];
+        if (!output.builder.Finish()) {
             // Not left silent: the user learns which stream failed and where.
             // A stream that breaks after some display sets keeps them.
-            const bool kept = !ig->IsEmpty();
+            const bool kept = !output.ig->IsEmpty();
             ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)%s", fileName.c_str(),
-                                  stream.pid, streamError.text.c_str(),
-                                  static_cast<long long>(streamError.offset),
+                                  pid, output.builder.Error().text.c_str(),
+                                  static_cast<long long>(output.builder.Error().offset),
                                   kept ? "; the display sets before it are kept" : ""));
             if (!kept) return 2;
         }
         // The menu is kept without the objects it could not hold; the user
         // learns of the first.
+        const SStreamError& dropped = output.builder.Dropped();
         if (dropped.offset >= 0)
-            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)", fileName.c_str(),
-                                  stream.pid, dropped.text.c_str(),
-                                  static_cast<long long>(dropped.offset)));
-        ig->name = StrFormat("%d", stream.pid);
-        ig->id = stream.pid;
+            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)", fileName.c_str(), pid,
+                                  dropped.text.c_str(), static_cast<long long>(dropped.offset)));
+        std::unique_ptr<CIgObject> ig = std::move(output.ig);
+        ig->name = StrFormat("%d", pid);
+        ig->id = pid;
         ig->parent = this;
         built.push_back(std::move(ig));
     }

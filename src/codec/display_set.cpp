@@ -260,6 +260,24 @@ int64_t StreamSegmentBytes(std::span<const uint8_t> stream, bool bare) {
     return total;
 }
 
+size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& scanned) {
+    const size_t head = bare ? 0 : size_t{kRecordHeadSize};
+    constexpr size_t kHeader = kSegmentHeaderSize;
+    size_t p = std::min(scanned, stream.size()), whole = 0;
+    while (stream.size() - p >= head + kHeader) {
+        const uint8_t* record = stream.data() + p;
+        if (!bare && !((std::toupper(record[0]) == 'P' || std::toupper(record[0]) == 'I') &&
+                       std::toupper(record[1]) == 'G'))
+            break;
+        const size_t segment = kHeader + (size_t{record[head + 1]} << 8 | record[head + 2]);
+        if (stream.size() - p - head < segment) break;
+        p += head + segment;
+        if (record[head] == kSegmentEnd) whole = p;
+    }
+    scanned = p;
+    return whole;
+}
+
 int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, SStreamError* error,
               std::unique_ptr<CDsData>* failed) {
     CDisplaySetReader reader(source, bare);

@@ -129,6 +129,14 @@ bool StreamFileLooksBare(const std::string& path);
 // counted from its record or segment headers without reading the segments;
 // stops at the first header that does not fit.
 int64_t StreamSegmentBytes(std::span<const uint8_t> stream, bool bare);
+// Bytes of the whole display sets at the start of a stream held in memory:
+// up to the end of the last END segment whose record is all there, judged by
+// the record and segment headers alone; stops at a record that is not
+// marked (the reader then reports it). The headers are read from scanned,
+// a record boundary at or after the last such END, which then moves to the
+// first record not all there, so that a stream growing piece by piece is
+// read once.
+size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& scanned);
 
 // Reads the display sets of one epoch into an empty epoch. A display set in
 // Epoch Start state after the first one is left for the next epoch (the

@@ -75,6 +75,7 @@ size_t CMemorySource::Read(void* out, size_t n) {
 }
 
 bool CMemorySource::Seek(int64_t pos) {
+    pos -= base_;
     if (pos < 0 || static_cast<uint64_t>(pos) > data_.size()) return false;
     pos_ = static_cast<size_t>(pos);
     return true;

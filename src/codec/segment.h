@@ -117,17 +117,26 @@ public:
     virtual bool Seek(int64_t pos) = 0;
 };
 
-// A byte source over memory the caller keeps alive.
+// A byte source over memory the caller keeps alive. Positions count from
+// base: the memory may be a window of a longer stream, which Reset moves on.
 class CMemorySource : public IByteSource {
 public:
-    explicit CMemorySource(std::span<const uint8_t> data) : data_(data) {}
+    explicit CMemorySource(std::span<const uint8_t> data, int64_t base = 0)
+        : data_(data), base_(base) {}
     size_t Read(void* out, size_t n) override;
-    int64_t Position() const override { return static_cast<int64_t>(pos_); }
+    int64_t Position() const override { return base_ + static_cast<int64_t>(pos_); }
     bool Seek(int64_t pos) override;
     size_t Size() const { return data_.size(); }
+    // Reads data next, its first byte at position base.
+    void Reset(std::span<const uint8_t> data, int64_t base) {
+        data_ = data;
+        base_ = base;
+        pos_ = 0;
+    }
 
 private:
     std::span<const uint8_t> data_;
+    int64_t base_ = 0;
     size_t pos_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "model/ig_object.h"
 
+#include <algorithm>
 #include <set>
 
 #include <cstdio>
@@ -109,59 +110,113 @@ int CIgObject::BuildFromStream(const CGsData& data, SStreamError* dropped) {
 
 bool CIgObject::BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStreamError* error,
                                SStreamError* dropped) {
-    Clear();
-    nextEpoch = 0;
-    video = SVideoDescriptor();
-    int64_t budget =
-        kIgObjectBufferBytes + kObjectPixelsPerStreamByte * StreamSegmentBytes(stream, bare);
-    CDecodedObjects decoded;
-    CMemorySource source(stream);
-    CDisplaySetReader reader(source, bare);
-    // The first epoch's display sets wait until one of them gives the video
-    // descriptor (its frame rate numbers their frames), as a whole read would.
-    std::vector<std::unique_ptr<CDsData>> waiting;
-    bool haveVideo = false, firstEpoch = true, ok = true;
-    CEpoch* epoch = nullptr;
-    auto build = [&](const CDsData& ds) {
-        BuildDisplaySet(*AddDisplaySet(*epoch), ds, video.frameRate, dropped, &budget, &decoded);
-    };
-    auto flushWaiting = [&] {
-        for (const auto& ds : waiting) build(*ds);
-        waiting.clear();
-    };
-    for (;;) {
+    CIgStreamBuilder builder(*this, bare, StreamSegmentBytes(stream, bare));
+    const bool ok = builder.Finish(stream);
+    if (!ok && error) *error = builder.Error();
+    if (dropped && builder.Dropped().offset >= 0) *dropped = builder.Dropped();
+    return ok;
+}
+
+CIgStreamBuilder::CIgStreamBuilder(CIgObject& target, bool bare, int64_t streamSegmentBytes)
+    : ig_(target),
+      bare_(bare),
+      growBudget_(streamSegmentBytes < 0),
+      budget_(kIgObjectBufferBytes +
+              kObjectPixelsPerStreamByte * std::max<int64_t>(streamSegmentBytes, 0)),
+      source_({}),
+      reader_(source_, bare) {
+    ig_.Clear();
+    ig_.nextEpoch = 0;
+    ig_.video = SVideoDescriptor();
+}
+
+CIgStreamBuilder::~CIgStreamBuilder() = default;
+
+void CIgStreamBuilder::BuildOne(const CDsData& ds) {
+    BuildDisplaySet(*AddDisplaySet(*epoch_), ds, ig_.video.frameRate, &dropped_, &budget_,
+                    &decoded_);
+}
+
+void CIgStreamBuilder::FlushWaiting() {
+    for (const auto& ds : waiting_) BuildOne(*ds);
+    waiting_.clear();
+}
+
+// Reads and builds the display sets of bytes, which begin at base_.
+void CIgStreamBuilder::Build(std::span<const uint8_t> bytes) {
+    if (growBudget_) budget_ += kObjectPixelsPerStreamByte * StreamSegmentBytes(bytes, bare_);
+    source_.Reset(bytes, base_);
+    while (ok_) {
         std::unique_ptr<CDsData> ds;
         bool newEpoch = false;
-        const int result = reader.Next(ds, newEpoch, error);
+        const int result = reader_.Next(ds, newEpoch, &error_);
         if (result == kReadEndOfStream) break;
         if (result == kReadError) {
             // The display sets read before the break are kept.
-            ok = false;
+            ok_ = false;
             break;
         }
         if (newEpoch) {
-            if (epoch) {
-                firstEpoch = false;
-                flushWaiting();
-                epoch->ResolveRefs();
+            if (epoch_) {
+                firstEpoch_ = false;
+                FlushWaiting();
+                epoch_->ResolveRefs();
             }
-            epoch = AddNewEpoch();
-            epoch->Clear();
+            epoch_ = ig_.AddNewEpoch();
+            epoch_->Clear();
         }
-        if (firstEpoch && !haveVideo) {
-            waiting.push_back(std::move(ds));
-            haveVideo = StreamVideoDescriptor(waiting, video);
-            if (haveVideo) flushWaiting();
+        if (firstEpoch_ && !haveVideo_) {
+            waiting_.push_back(std::move(ds));
+            haveVideo_ = StreamVideoDescriptor(waiting_, ig_.video);
+            if (haveVideo_) FlushWaiting();
             continue;
         }
-        build(*ds);
+        BuildOne(*ds);
     }
-    if (epoch) {
-        flushWaiting();
-        epoch->ResolveRefs();
-        if (epoch->IsEmpty()) RemoveAt(GetSize() - 1);
+    base_ += static_cast<int64_t>(bytes.size());
+}
+
+bool CIgStreamBuilder::Feed(std::span<const uint8_t> bytes) {
+    if (!ok_ || finished_) return ok_;
+    fed_ += static_cast<int64_t>(bytes.size());
+    if (pending_.empty()) {
+        // Whole display sets are read where they lie; only the rest is kept.
+        size_t scanned = 0;
+        const size_t whole = WholeDisplaySetBytes(bytes, bare_, scanned);
+        if (whole) Build(bytes.first(whole));
+        pending_.assign(bytes.begin() + static_cast<ptrdiff_t>(whole), bytes.end());
+        scanned_ = scanned - whole;
+        return ok_;
     }
-    return ok;
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+    const size_t whole = WholeDisplaySetBytes(pending_, bare_, scanned_);
+    if (whole) {
+        Build(std::span<const uint8_t>(pending_).first(whole));
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(whole));
+        scanned_ -= whole;
+    }
+    return ok_;
+}
+
+bool CIgStreamBuilder::Finish(std::span<const uint8_t> last) {
+    if (finished_) return ok_;
+    finished_ = true;
+    if (ok_) {
+        fed_ += static_cast<int64_t>(last.size());
+        if (pending_.empty()) {
+            Build(last);
+        } else {
+            pending_.insert(pending_.end(), last.begin(), last.end());
+            Build(pending_);
+        }
+    }
+    pending_ = {};
+    if (epoch_) {
+        FlushWaiting();
+        epoch_->ResolveRefs();
+        if (epoch_->IsEmpty()) ig_.RemoveAt(ig_.GetSize() - 1);
+    }
+    return ok_;
 }
 
 void CIgObject::TakeEpochs(CIgObject& other) {

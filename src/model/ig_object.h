@@ -110,4 +110,55 @@ CPage* FirstPage(const CIgObject& ig);
 CPage* FindPage(const CIgObject& ig, int pageId);
 std::vector<CPage*> PagesById(const CIgObject& ig);
 
+// Builds an IG object's tree from its stream as the bytes arrive (a demux
+// handing over the stream piece by piece): each display set is built once
+// its END segment is in and its bytes are let go, so that only an unfinished
+// display set is ever held. The same tree and errors as BuildFromBytes.
+class CIgStreamBuilder {
+public:
+    // Clears target. With the segment bytes of the whole stream (known when
+    // it is held in memory) the object budget is BuildFromBytes'; without
+    // (-1), it grows by kObjectPixelsPerStreamByte for each byte read.
+    CIgStreamBuilder(CIgObject& target, bool bare, int64_t streamSegmentBytes = -1);
+    ~CIgStreamBuilder();
+    CIgStreamBuilder(const CIgStreamBuilder&) = delete;
+    CIgStreamBuilder& operator=(const CIgStreamBuilder&) = delete;
+
+    // Builds the display sets the bytes complete; false once the stream has
+    // broken (Error() says where), after which bytes are ignored.
+    bool Feed(std::span<const uint8_t> bytes);
+    // Builds the rest (with last, the stream's final bytes, read in place):
+    // a display set without END is an error. Closes the last epoch. False
+    // with Error() when the stream broke anywhere.
+    bool Finish(std::span<const uint8_t> last = {});
+
+    int64_t BytesFed() const { return fed_; }
+    const SStreamError& Error() const { return error_; }
+    // The first graphic object left out (offset -1 when none was).
+    const SStreamError& Dropped() const { return dropped_; }
+
+private:
+    void Build(std::span<const uint8_t> bytes);
+    void BuildOne(const CDsData& ds);
+    void FlushWaiting();
+
+    CIgObject& ig_;
+    bool bare_;
+    bool growBudget_;
+    int64_t budget_;
+    CDecodedObjects decoded_;
+    CMemorySource source_;
+    CDisplaySetReader reader_;
+    std::vector<uint8_t> pending_;  // bytes after the last whole display set
+    size_t scanned_ = 0;            // headers of pending_ read up to here
+    int64_t base_ = 0;              // stream offset of pending_'s first byte
+    int64_t fed_ = 0;
+    // The first epoch's display sets wait until one of them gives the video
+    // descriptor (its frame rate numbers their frames), as a whole read would.
+    std::vector<std::unique_ptr<CDsData>> waiting_;
+    bool haveVideo_ = false, firstEpoch_ = true, ok_ = true, finished_ = false;
+    CEpoch* epoch_ = nullptr;
+    SStreamError error_, dropped_;
+};
+
 }  // namespace tessel

@@ -211,14 +211,15 @@ bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info) {
 }
 
 bool AddGraphicsTracks(const CEsiFolder& pmt, uint8_t streamType, CTrackInfoMap& map,
-                       const std::function<std::unique_ptr<COutputFile>(int pid)>& open) {
+                       const std::function<std::unique_ptr<COutputFile>(int pid)>& open,
+                       size_t capacity) {
     for (const ESI& es : pmt.streams) {
         if (es.streamType != streamType) continue;
         std::unique_ptr<COutputFile> output = open(es.elementaryPid);
         if (!output) return false;
         auto info = std::make_unique<STrackInfo>();
         info->streamType = es.streamType;
-        auto track = std::make_unique<SGsTrackFile>(std::move(output));
+        auto track = std::make_unique<SGsTrackFile>(std::move(output), capacity);
         track->tag = streamType == kStreamTypePg ? "PG" : "IG";
         info->main = std::move(track);
         AddTrack(map, es.elementaryPid, std::move(info));

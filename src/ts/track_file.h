@@ -183,10 +183,11 @@ bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info);
 class CEsiFolder;
 // Adds a marked-form track (records tagged "PG" for presentation graphics,
 // else "IG") for every stream of the type in the PMT, in PMT order, written
-// into the output open makes for its PID. False, adding no more, when open
-// gives none.
+// into the output open makes for its PID, through a buffer of capacity
+// bytes. False, adding no more, when open gives none.
 bool AddGraphicsTracks(const CEsiFolder& pmt, uint8_t streamType, CTrackInfoMap& map,
-                       const std::function<std::unique_ptr<COutputFile>(int pid)>& open);
+                       const std::function<std::unique_ptr<COutputFile>(int pid)>& open,
+                       size_t capacity = STrackFile::kDefaultCapacity);
 // Adds a marked-form track written into a new memory file for every IG
 // stream of the PMT, in PMT order; outputs receives the memory files.
 void AddIgTracks(const CEsiFolder& pmt, CTrackInfoMap& map, std::vector<CMemoryFile*>& outputs);

@@ -150,5 +150,44 @@ TEST(RepeatedMenu, ReadErrorKeepsTheCopyBeforeItAndSegmentBytesFollowTheHeaders)
     EXPECT_EQ(ig.GetSize(), 1);
 }
 
+// A stream handed over piece by piece, as the demux does: the same tree, and
+// the same error at the same stream offset, as the whole stream read at once.
+TEST(RepeatedMenu, StreamFedInPiecesBuildsTheTreeOfTheWholeRead) {
+    test::CTempDir dir;
+    const std::vector<uint8_t> clean = Repeated(SmallMenuStream(dir.Str() + "/pics"), 3, false);
+    std::vector<uint8_t> damaged = clean;
+    damaged.at(damaged.size() / 3 * 2 + 10) = 0x42;  // an unknown segment type
+    const std::vector<uint8_t> cut(clean.begin(), clean.end() - 40);
+    std::vector<uint8_t> badMarker = clean;  // the second copy's first record (equal copies)
+    badMarker.at(clean.size() / 3) = 'X';
+    size_t scanned = 0;
+    const size_t firstCopy = WholeDisplaySetBytes(clean, false, scanned);
+    ASSERT_EQ(firstCopy, clean.size());
+    ASSERT_EQ(scanned, clean.size());
+
+    for (const std::vector<uint8_t>* stream :
+         std::vector<const std::vector<uint8_t>*>{&clean, &damaged, &cut, &badMarker}) {
+        CIgObject whole;
+        SStreamError wholeError, wholeDropped;
+        const bool wholeOk = whole.BuildFromBytes(*stream, false, &wholeError, &wholeDropped);
+        EXPECT_EQ(wholeOk, stream == &clean);
+        for (const size_t piece : {size_t{1}, size_t{13}, size_t{4096}, stream->size()}) {
+            SCOPED_TRACE(StrFormat("stream of %zu bytes in pieces of %zu", stream->size(), piece));
+            CIgObject fed;
+            CIgStreamBuilder builder(fed, false);
+            for (size_t at = 0; at < stream->size(); at += piece)
+                builder.Feed(std::span(*stream).subspan(at, std::min(piece, stream->size() - at)));
+            EXPECT_EQ(builder.Finish(), wholeOk);
+            EXPECT_EQ(builder.BytesFed(), static_cast<int64_t>(stream->size()));
+            EXPECT_EQ(TreeText(fed), TreeText(whole));
+            if (!wholeOk) {
+                EXPECT_EQ(builder.Error().offset, wholeError.offset);
+                EXPECT_EQ(builder.Error().text, wholeError.text);
+            }
+            EXPECT_EQ(builder.Dropped().offset, wholeDropped.offset);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tessel
