@@ -16,6 +16,8 @@ namespace {
 
 constexpr uint16_t kPrimaryVideoPid = 0x1011;
 
+}  // namespace
+
 const char* VideoFormatText(int v) {
     switch (v) {
         case 1:
@@ -108,6 +110,8 @@ const char* CharacterCodeText(int v) {
             return nullptr;
     }
 }
+
+namespace {
 
 std::string Named(const char* text, const char* what, int value) {
     return text ? std::string(text) : StrFormat("%s %d", what, value);

@@ -65,6 +65,8 @@ void CDisplaySet::CopyAll(const CNamedObject& other) {
     frameNumber = o->frameNumber;
     explicitPts = o->explicitPts;
     compositionState = o->compositionState;
+    streamPts = o->streamPts;
+    streamDts = o->streamDts;
 }
 
 void CDisplaySet::Serialize(CArchive& ar) {
@@ -223,10 +225,14 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
     }
     ds.compositionState = container.compositionState;
     uint64_t t = 0;
-    if (container.pcs)
-        t = container.pcs->pts;
-    else if (container.icsList && !container.icsList->IsEmpty())
-        t = container.icsList->GetAt(0)->pts;
+    const CSegmentBase* head = container.pcs.get();
+    if (!head && container.icsList && !container.icsList->IsEmpty())
+        head = container.icsList->GetAt(0);
+    if (head) {
+        t = head->pts;
+        ds.streamPts = head->pts;
+        ds.streamDts = head->dts;
+    }
     if (container.icsList && composition && ds.streamModel == 1)
         ds.explicitPts = kMinPresentation;
     else

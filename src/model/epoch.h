@@ -30,6 +30,10 @@ public:
     // Presentation time to write (90 kHz); 0 derives it from the frame number.
     uint32_t explicitPts = 0;
     uint8_t compositionState = kStateEpochStart;
+    // The composition's PTS and DTS as read from a stream (90 kHz); -1 when
+    // the display set was not read from one.
+    int64_t streamPts = -1;
+    int64_t streamDts = -1;
 };
 
 class CEpoch : public CNamedPtrArray<CDisplaySet> {
