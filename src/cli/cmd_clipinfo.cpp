@@ -1,51 +1,47 @@
 // `tessel clipinfo <file.clpi> [--json]`: a clip information file, its tracks and timing.
-#include <nlohmann/json.hpp>
-
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "database/clpi.h"
 #include "platform/text.h"
 
 namespace tessel::cli {
 namespace {
 
-nlohmann::json Json(const CClpiObject& clpi) {
-    nlohmann::json stc = nlohmann::json::array();
+Json ClipInfoJson(const CClpiObject& clpi) {
+    Json stc = Json::array();
     for (const auto& s : clpi.sequenceInfo.stcSequences)
         stc.push_back({{"pcr_pid", s.pcrPid},
                        {"spn_stc_start", s.spnStcStart},
                        {"start", s.startPts},
-                       {"end", s.endPts}});
-    nlohmann::json streams = nlohmann::json::array();
-    for (const auto& s : clpi.programInfo.streams) {
-        const auto& ci = s.codingInfo;
-        streams.push_back(
-            {{"pid", s.pid},
-             {"coding_type", ci.codingType},
-             {"coding_name", CodingTypeName(ci.codingType)},
-             {"language", CodingTypeHasLanguage(ci.codingType) ? nlohmann::json(ci.language)
-                                                               : nlohmann::json(nullptr)}});
-    }
-    nlohmann::json tracks = nlohmann::json::array();
+                       {"end", s.endPts},
+                       {"start_45khz", s.startPts},
+                       {"end_45khz", s.endPts}});
+    Json streams = Json::array();
+    for (const auto& s : clpi.programInfo.streams) streams.push_back(ClipStreamJson(s));
+    Json tracks = Json::array();
     for (const auto& t : clpi.tracks.tracks) tracks.push_back(t->Describe());
-    return {{"application_type", clpi.clipInfo.applicationType},
-            {"application_type_text", ApplicationTypeText(clpi.clipInfo.applicationType)},
-            {"clip_stream_type", clpi.clipInfo.clipStreamType},
-            {"ts_recording_rate", clpi.clipInfo.tsRecordingRate},
-            {"num_source_packets", clpi.clipInfo.numberOfSourcePackets},
-            {"stc_sequences", stc},
-            {"streams", streams},
-            {"tracks", tracks},
-            {"duration", clpi.timing.duration},
-            {"frame_duration_27mhz", clpi.timing.frameDuration27M}};
+    const auto& ci = clpi.clipInfo;
+    Json j = {{"name", clpi.name}, {"application_type", ci.applicationType}};
+    j["application_type_name"] = ApplicationTypeText(ci.applicationType);
+    j["application_type_text"] = ApplicationTypeText(ci.applicationType);
+    j["clip_stream_type"] = ci.clipStreamType;
+    j["ts_recording_rate"] = ci.tsRecordingRate;
+    j["ts_recording_rate_bits_per_second"] = uint64_t{ci.tsRecordingRate} * 8;
+    j["num_source_packets"] = ci.numberOfSourcePackets;
+    j["stc_sequences"] = std::move(stc);
+    j["streams"] = std::move(streams);
+    j["tracks"] = std::move(tracks);
+    j["start_90khz"] = clpi.timing.start;
+    j["end_90khz"] = clpi.timing.end;
+    j["duration"] = clpi.timing.duration;
+    j["duration_90khz"] = clpi.timing.duration;
+    j["frame_duration_27mhz"] = clpi.timing.frameDuration27M;
+    return j;
 }
 
-// Seconds of a 90 kHz count as h:mm:ss.mmm.
+// "HH:MM:SS.mmm (ticks)" of a 90 kHz count.
 std::string TimeText(uint64_t ticks) {
-    const uint64_t ms = ticks / 90;
-    return StrFormat("%llu:%02llu:%02llu.%03llu", static_cast<unsigned long long>(ms / 3600000),
-                     static_cast<unsigned long long>(ms / 60000 % 60),
-                     static_cast<unsigned long long>(ms / 1000 % 60),
-                     static_cast<unsigned long long>(ms % 1000));
+    return StrFormat("%s (%llu)", ClockTime(ticks).c_str(), static_cast<unsigned long long>(ticks));
 }
 
 void PrintText(const CClpiObject& clpi) {
@@ -57,8 +53,9 @@ void PrintText(const CClpiObject& clpi) {
     Out(StrFormat("Recording rate: %llu bit/s", ci.tsRecordingRate * 8ull));
     Out(StrFormat("Source packets: %u", ci.numberOfSourcePackets));
     for (const auto& s : clpi.sequenceInfo.stcSequences)
-        Out(StrFormat("STC sequence: PCR PID 0x%04X, SPN %u, start %u, end %u (45 kHz)", s.pcrPid,
-                      s.spnStcStart, s.startPts, s.endPts));
+        Out(StrFormat("STC sequence: PCR PID 0x%04X, SPN %u, start %s, end %s (45 kHz %u, %u)",
+                      s.pcrPid, s.spnStcStart, ClockTime(uint64_t{s.startPts} * 2).c_str(),
+                      ClockTime(uint64_t{s.endPts} * 2).c_str(), s.startPts, s.endPts));
     if (!clpi.sequenceInfo.stcSequences.empty())
         Out(StrFormat("Start %s, end %s, duration %s", TimeText(clpi.timing.start).c_str(),
                       TimeText(clpi.timing.end).c_str(),
@@ -76,7 +73,7 @@ int Run(const std::string& path, bool json) {
     if (!loaded) return kExitFailed;
     const CClpiObject& clpi = *loaded;
     if (json)
-        Out(Json(clpi).dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+        PrintJson(ClipInfoJson(clpi));
     else
         PrintText(clpi);
     return kExitOk;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/terminal_progress.h"
 #include "clip/m2ts_object.h"
 #include "platform/files.h"
@@ -19,6 +20,7 @@ struct SDemuxOptions {
     bool pg = false;
     bool all = false;
     bool keepTime = false;
+    bool json = false;
 };
 
 int Run(const SDemuxOptions& o) {
@@ -37,13 +39,25 @@ int Run(const SDemuxOptions& o) {
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
     bool cut = false;
+    Json tracks = Json::array();
     for (const SIgStreamFile& f : files) {
-        if (f.path.empty()) {
+        if (o.json) {
+            // The file's extension tells the stream kind; a PID without payload has neither.
+            const bool pg = EqualsNoCase(FileExtension(f.path), "sup");
+            Json t = {{"pid", f.pid}};
+            t["kind"] = f.path.empty() ? Json(nullptr) : Json(pg ? "PG" : "IG");
+            t["file"] = f.path.empty() ? Json(nullptr) : Json(f.path);
+            t["bytes"] = f.bytes;
+            t["packets"] = f.pesCount;
+            t["cut_pes_bytes"] = f.cutBytes;
+            t["cut_record_offset"] = f.cutBytes > 0 ? Json(f.cutRecordOffset) : Json(nullptr);
+            tracks.push_back(std::move(t));
+        } else if (f.path.empty()) {
             Out(StrFormat("PID 0x%04X: no payload, no file written", f.pid));
-            continue;
+        } else {
+            Out(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
+                          f.pesCount, static_cast<long long>(f.bytes)));
         }
-        Out(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
-                      f.pesCount, static_cast<long long>(f.bytes)));
         if (f.cutBytes > 0) {
             // The file keeps what the clip holds; its last record is short.
             ShowMessage(
@@ -54,6 +68,17 @@ int Run(const SDemuxOptions& o) {
                           static_cast<long long>(f.cutRecordOffset), f.path.c_str()));
             cut = true;
         }
+    }
+    if (o.json) {
+        Json out = {{"file", o.path}, {"folder", folder}};
+        out["time_stamps"] = o.keepTime ? "kept" : "rebased";
+        out["time_stamps_note"] =
+            o.keepTime ? "the clip's own PTS and DTS"
+                       : "counted from the clip's first time stamp and moved up to at least "
+                         "131070 (1.456 s at 90 kHz)";
+        out["min_first_time_90khz"] = o.keepTime ? Json(nullptr) : Json(131070);
+        out["tracks"] = std::move(tracks);
+        PrintJson(out);
     }
     return cut ? kExitFailed : kExitOk;
 }
@@ -69,6 +94,7 @@ const CommandRegistration kDemux(
         pg->excludes(all);
         sub.add_flag("--keep-time", o->keepTime,
                      "Keep the clip's own PTS and DTS (by default they are rebased)");
+        sub.add_flag("--json", o->json, "Print JSON: the tracks written and the time stamps' form");
         sub.footer(
             "Time stamps: by default each record's PTS and DTS are rebased, counted from the "
             "clip's first time stamp and moved up to at least 1.456 s (131070 at 90 kHz) "

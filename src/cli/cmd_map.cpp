@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/stream_targets.h"
 #include "model/epoch.h"
 #include "platform/files.h"
@@ -86,8 +87,7 @@ int Run(const SMapOptions& o) {
     if (map.boundReached)
         ShowMessage(StrFormat("%s: the map stops at the bound of %d states", o.target.input.c_str(),
                               map.stateBound));
-    if (o.format == "json")
-        return Emit(o.output, MapJson(map).dump(2) + "\n") ? kExitOk : kExitFailed;
+    if (o.format == "json") return Emit(o.output, JsonText(MapJson(map))) ? kExitOk : kExitFailed;
     const std::string dot = MapToDot(map);
     if (o.format == "dot") return Emit(o.output, dot) ? kExitOk : kExitFailed;
     std::vector<uint8_t> bytes;

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/menu_json.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
@@ -86,15 +87,21 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
                 failed = true;
                 continue;
             }
+            // A bare stream carries no time stamps.
             const SCompositionHead head{first.video, first.compositionNumber,
-                                        first.compositionState};
+                                        first.compositionState, bare ? -1 : first.pts,
+                                        bare ? -1 : first.dts};
             printed = true;
             if (!json) {
                 PrintComposition(epochNo, dsNo, head, *ic);
                 continue;
             }
-            ordered_json j = CompositionJson(epochNo, dsNo, head, *ic);
+            // The model's display set has its buttons resolved against the
+            // epoch's objects, which give their sizes.
             const CDisplaySet* set = epoch ? epoch->GetAt(d) : nullptr;
+            const bool resolved = set && set->GetSize() == ic->GetSize();
+            ordered_json j = CompositionJson(epochNo, dsNo, head,
+                                             resolved ? static_cast<const CIcData&>(*set) : *ic);
             j["frame_number"] = set ? set->frameNumber : 0;
             if (epoch) {
                 j["graphics"] = EpochGraphicsJson(*epoch);
@@ -103,7 +110,7 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
             all.push_back(std::move(j));
         }
     }
-    if (json) Out(all.dump(1));
+    if (json) PrintJson(all);
     if (ok && !printed && !failed) {
         ShowMessage(StrFormat("%s: %s", path.c_str(),
                               data.epochs.empty() ? "no display set in the stream"

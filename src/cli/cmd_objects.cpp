@@ -1,7 +1,12 @@
-// `tessel objects <stream> <out-folder>`: every graphic object of a stream as
-// PNG, one folder per epoch, files "%04d.png" of object id + 1.
+// `tessel objects <stream> <out-folder> [--json]`: every graphic object of a
+// stream as PNG, one folder per epoch, files "%04d.png" of object id + 1.
+#include <map>
+
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/stream_targets.h"
+#include "codec/display_set.h"
+#include "codec/ods.h"
 #include "model/ig_object.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -10,7 +15,53 @@
 namespace tessel::cli {
 namespace {
 
-int Run(const std::string& stream, std::string folder, bool bare) {
+// The object versions of each epoch as the stream carries them (the last ODS
+// of an id wins); empty when the stream cannot be read again (standard input).
+std::vector<std::map<int, int>> ObjectVersions(const std::string& stream, bool bare) {
+    std::vector<std::map<int, int>> versions;
+    CEpochList epochs;
+    if (stream == "-" || !ReadStreamFile(stream, epochs, bare)) return versions;
+    for (const auto& epoch : epochs) {
+        std::map<int, int>& ids = versions.emplace_back();
+        for (const auto& ds : epoch->items)
+            if (ds->odsList)
+                for (const auto& ods : *ds->odsList) ids[ods->objectId] = ods->objectVersion;
+    }
+    return versions;
+}
+
+Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& folder, bool bare,
+                 int written) {
+    const std::vector<std::map<int, int>> versions = ObjectVersions(stream, bare);
+    Json epochs = Json::array();
+    int objects = 0;
+    for (size_t e = 0; e < ig.items.size(); ++e) {
+        const CEpoch& epoch = *ig.items[e];
+        const std::string epochFolder = folder + epoch.name + kPathSeparator;
+        Json files = Json::array();
+        for (const auto& o : epoch.graphics.items) {
+            ++objects;
+            Json j = {{"id", o->id}};
+            const auto* ids = e < versions.size() ? &versions[e] : nullptr;
+            const auto v = ids ? ids->find(o->id) : std::map<int, int>::const_iterator();
+            j["version"] = ids && v != ids->end() ? Json(v->second) : Json(nullptr);
+            j["width"] = o->width;
+            j["height"] = o->height;
+            const bool saved = o->HasPicture() && o->saveStatus == 0;
+            j["file"] =
+                saved ? Json(epochFolder + StrFormat("%04d.png", o->id + 1)) : Json(nullptr);
+            files.push_back(std::move(j));
+        }
+        epochs.push_back({{"epoch", epoch.name}, {"folder", epochFolder}, {"objects", files}});
+    }
+    return {{"stream", stream},
+            {"folder", folder},
+            {"objects", objects},
+            {"images_written", written},
+            {"epochs", epochs}};
+}
+
+int Run(const std::string& stream, std::string folder, bool bare, bool json) {
     CIgObject ig;
     if (!ig.LoadStream(stream, bare)) return kExitFailed;
     int written = 0;
@@ -18,7 +69,10 @@ int Run(const std::string& stream, std::string folder, bool bare) {
     NormalizeFolder(folder);
     int objects = 0;
     for (const auto& epoch : ig.items) objects += static_cast<int>(epoch->graphics.items.size());
-    Out(StrFormat("%d image(s) written to %s", written, folder.c_str()));
+    if (json)
+        PrintJson(ObjectsJson(ig, stream, folder, bare, written));
+    else
+        Out(StrFormat("%d image(s) written to %s", written, folder.c_str()));
     if (written < objects) {
         ShowMessage(StrFormat("%d graphic object(s) could not be written", objects - written));
         return kExitFailed;
@@ -32,10 +86,12 @@ const CommandRegistration kRegistration(
         auto stream = std::make_shared<std::string>();
         auto folder = std::make_shared<std::string>();
         auto bare = std::make_shared<bool>(false);
+        auto json = std::make_shared<bool>(false);
         sub.add_option("stream", *stream, "Graphics stream file (.sup, .ig, .pg)")->required();
         sub.add_option("out-folder", *folder, "Folder to write the epoch folders into")->required();
+        sub.add_flag("--json", *json, "Print JSON: each epoch's objects and the files written");
         AddStreamForm(sub, *stream, *bare, "The stream has no record heads");
-        return [=] { return Run(*stream, *folder, *bare); };
+        return [=] { return Run(*stream, *folder, *bare, *json); };
     });
 
 }  // namespace

@@ -1,10 +1,11 @@
 // `tessel playlists <BDMV-folder> [--json]`: playlists and the clips they name.
 #include <algorithm>
 #include <cerrno>
-#include <nlohmann/json.hpp>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "database/bdmv_layout.h"
+#include "database/mpls.h"
 #include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -12,6 +13,67 @@
 
 namespace tessel::cli {
 namespace {
+
+const char* PlaybackTypeName(int type) {
+    switch (type) {
+        case 1:
+            return "Sequential";
+        case 2:
+            return "Random";
+        case 3:
+            return "Shuffle";
+        default:
+            return "Reserved";
+    }
+}
+
+Json PlayItemJson(const SPlayItem& item) {
+    Json angles = Json::array();
+    for (const SAngleClipEntry& a : item.angles) angles.push_back(a.clipInformationFileName);
+    return {{"clip", item.clipInformationFileName},
+            {"codec", item.clipCodecIdentifier},
+            {"in_time_45khz", item.inTime},
+            {"out_time_45khz", item.outTime},
+            {"duration_45khz", item.outTime >= item.inTime ? item.outTime - item.inTime : 0},
+            {"connection_condition", item.connectionCondition},
+            {"ref_to_stc_id", item.refToStcId},
+            {"angles", angles}};
+}
+
+Json SubPathsJson(const std::vector<SSubPath>& paths) {
+    Json out = Json::array();
+    for (const SSubPath& p : paths) {
+        Json items = Json::array();
+        for (const SSubPlayItem& i : p.subPlayItems)
+            items.push_back({{"clip", i.clipInformationFileName},
+                             {"codec", i.clipCodecIdentifier},
+                             {"in_time_45khz", i.inTime},
+                             {"out_time_45khz", i.outTime},
+                             {"sync_play_item_id", i.syncPlayItemId},
+                             {"sync_start_pts_45khz", i.syncStartPtsOfPlayItem}});
+        out.push_back({{"sub_path_type", p.subPathType},
+                       {"repeat", p.isRepeatSubPath},
+                       {"sub_play_items", items}});
+    }
+    return out;
+}
+
+Json MarksJson(const std::vector<SPlayListMark>& marks) {
+    Json out = Json::array();
+    for (const SPlayListMark& m : marks) {
+        Json j;
+        PutNamed(j, "mark_type", m.markType,
+                 m.markType == 1   ? "Entry mark"
+                 : m.markType == 2 ? "Link point"
+                                   : "Reserved");
+        j["play_item"] = m.refToPlayItemId;
+        j["time_stamp_45khz"] = m.markTimeStamp;
+        j["entry_es_pid"] = m.entryEsPid;
+        j["duration_45khz"] = m.duration;
+        out.push_back(std::move(j));
+    }
+    return out;
+}
 
 std::string ClipList(const std::vector<int>& clips) {
     std::string s;
@@ -35,13 +97,27 @@ int Run(const std::string& folderArg, bool json) {
     if (!disc.ReadPlaylists(folder)) return kExitFailed;
 
     std::vector<int> all;
-    nlohmann::json playlists = nlohmann::json::array();
+    Json playlists = Json::array();
     std::vector<std::string> lines;
     for (const auto& mpls : *disc.playlists) {
         std::vector<int> clips;
         mpls->ClipReferences(clips);
         all.insert(all.end(), clips.begin(), clips.end());
-        playlists.push_back({{"name", mpls->name}, {"clips", clips}});
+        Json items = Json::array();
+        uint64_t duration = 0;
+        for (const SPlayItem& item : mpls->playItems) {
+            items.push_back(PlayItemJson(item));
+            if (item.outTime >= item.inTime) duration += item.outTime - item.inTime;
+        }
+        Json j = {{"name", mpls->name}, {"clips", clips}};
+        PutNamed(j, "playback_type", mpls->appInfo.playlistPlaybackType,
+                 PlaybackTypeName(mpls->appInfo.playlistPlaybackType));
+        j["duration_45khz"] = duration;
+        j["play_items"] = std::move(items);
+        j["sub_paths"] = SubPathsJson(mpls->subPaths);
+        j["ext_sub_paths"] = SubPathsJson(mpls->extSubPaths);
+        j["marks"] = MarksJson(mpls->marks);
+        playlists.push_back(std::move(j));
         lines.push_back(mpls->name + ":" + ClipList(clips));
     }
     std::sort(all.begin(), all.end());
@@ -49,8 +125,7 @@ int Run(const std::string& folderArg, bool json) {
 
     const std::string discName = DiscNameOfFolder(folder);
     if (json) {
-        nlohmann::json out = {{"disc", discName}, {"playlists", playlists}, {"clips", all}};
-        Out(out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+        PrintJson({{"disc", discName}, {"playlists", playlists}, {"clips", all}});
         return kExitOk;
     }
     Out("Disc: " + discName);

@@ -1,6 +1,7 @@
 // `tessel quantize <in-image> <out.png> [--opacity X]`: an image as an 8-bit
 // palette PNG, the way an attached picture becomes a graphic object.
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "codec/colour.h"
 #include "model/palette.h"
 #include "platform/files.h"
@@ -25,7 +26,7 @@ const char* PathText(EIndexedPath path) {
     return "none (already 8-bit indexed)";
 }
 
-int Run(const std::string& in, const std::string& out, double opacity) {
+int Run(const std::string& in, const std::string& out, double opacity, bool json) {
     Bitmap image;
     std::string error;
     if (!LoadImage(in, image, error)) {
@@ -62,6 +63,19 @@ int Run(const std::string& in, const std::string& out, double opacity) {
         ShowMessage(out + ": " + error);
         return kExitFailed;
     }
+    if (json) {
+        Json j = {{"input", in},
+                  {"output", out},
+                  {"width", indexed.Width()},
+                  {"height", indexed.Height()}};
+        PutNamed(j, "path", static_cast<int>(path), PathText(path));
+        j["exact"] = path != EIndexedPath::Quantized;
+        j["colours"] = count;
+        j["palette_entries"] = argb.entries.size();
+        j["transparent_index"] = palette.transparentIndex;
+        PrintJson(j);
+        return kExitOk;
+    }
     Out(StrFormat("Path: %s", PathText(path)));
     Out(StrFormat("Colours: %d", count));
     Out(StrFormat("Palette entries: %zu", argb.entries.size()));
@@ -75,12 +89,14 @@ const CommandRegistration kRegistration(
         auto in = std::make_shared<std::string>();
         auto out = std::make_shared<std::string>();
         auto opacity = std::make_shared<double>(0.0);
+        auto json = std::make_shared<bool>(false);
+        sub.add_flag("--json", *json, "Print JSON: sizes, colours and how they were kept");
         sub.add_option("in-image", *in, "Input image (PNG, BMP, JPEG, GIF)")->required();
         sub.add_option("out", *out, "Output PNG")->required();
         sub.add_option("--opacity", *opacity,
                        "Opacity of the transparent index, 0..1, when the palette has no alpha")
             ->check(CLI::Range(0.0, 1.0));
-        return [in, out, opacity] { return Run(*in, *out, *opacity); };
+        return [in, out, opacity, json] { return Run(*in, *out, *opacity, *json); };
     });
 
 }  // namespace

@@ -1,6 +1,10 @@
-// `tessel rebuild <in-stream> <out-stream> [--mui]`: loads a stream into the
-// menu tree and saves it again through the checks and the segment writer.
+// `tessel rebuild <in-stream> <out-stream> [--mui] [--json]`: loads a stream
+// into the menu tree and saves it again through the checks and the segment
+// writer.
+#include <vector>
+
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/stream_targets.h"
 #include "model/ig_object.h"
 #include "platform/messages.h"
@@ -8,17 +12,45 @@
 namespace tessel::cli {
 namespace {
 
-class CStdoutLog : public ILogSink {
+// The check log on stdout, or kept for the JSON.
+class CCheckLog : public ILogSink {
 public:
-    void Log(const std::string& line) override { Out(line); }
+    explicit CCheckLog(bool keep) : keep_(keep) {}
+    void Log(const std::string& line) override {
+        if (keep_)
+            lines.push_back(line);
+        else
+            Out(line);
+    }
+    std::vector<std::string> lines;
+
+private:
+    bool keep_;
 };
 
-int Run(const std::string& in, const std::string& out, bool mui, bool bare) {
+int Run(const std::string& in, const std::string& out, bool mui, bool bare, bool json) {
     CIgObject ig;
     if (!ig.LoadStream(in, bare)) return kExitFailed;
-    CStdoutLog log;
-    if (!ig.SaveStream(out, mui, &log, bare)) return kExitFailed;
-    Out("Saved " + out + (mui ? " and " + out + ".mui" : std::string()));
+    CCheckLog log(json);
+    const bool saved = ig.SaveStream(out, mui, &log, bare);
+    if (json) {
+        int displaySets = 0, objects = 0;
+        for (const auto& epoch : ig.items) {
+            displaySets += epoch->GetSize();
+            objects += static_cast<int>(epoch->graphics.items.size());
+        }
+        Json j = {{"input", in}, {"output", out}};
+        j["mui"] = mui ? Json(out + ".mui") : Json(nullptr);
+        j["form"] = bare ? "bare" : "marked";
+        j["saved"] = saved;
+        j["epochs"] = ig.GetSize();
+        j["display_sets"] = displaySets;
+        j["graphic_objects"] = objects;
+        j["checks"] = log.lines;
+        PrintJson(j);
+    }
+    if (!saved) return kExitFailed;
+    if (!json) Out("Saved " + out + (mui ? " and " + out + ".mui" : std::string()));
     return kExitOk;
 }
 
@@ -29,11 +61,13 @@ const CommandRegistration kRegistration(
         auto out = std::make_shared<std::string>();
         auto mui = std::make_shared<bool>(false);
         auto bare = std::make_shared<bool>(false);
+        auto json = std::make_shared<bool>(false);
+        sub.add_flag("--json", *json, "Print JSON: what was read, checked and written");
         sub.add_option("in-stream", *in, "Graphics stream file")->required();
         sub.add_option("out-stream", *out, "Stream file to write")->required();
         sub.add_flag("--mui", *mui, "Also write the .mui index companion");
         AddStreamForm(sub, *in, *bare, "Read and write without record heads");
-        return [=] { return Run(*in, *out, *mui, *bare); };
+        return [=] { return Run(*in, *out, *mui, *bare, *json); };
     });
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "disc/disc_scan.h"
@@ -38,8 +39,41 @@ private:
     bool yes_;
 };
 
+// What a rip wrote: each clip's IG streams and epochs with their pictures.
+Json RipJson(const CTlDisc& disc, const std::string& discFolder) {
+    Json clips = Json::array();
+    for (const auto& clip : disc.clips) {
+        const std::string clipFolder = discFolder + clip->name + kPathSeparator;
+        Json igs = Json::array();
+        int clipPictures = 0;
+        for (const auto& ig : clip->igObjects) {
+            const std::string igFolder = clipFolder + ig->name + kPathSeparator;
+            Json epochs = Json::array();
+            for (const auto& epoch : *ig) {
+                int pictures = 0;
+                for (const auto& o : epoch->graphics.items)
+                    pictures += o->HasPicture() && o->saveStatus == 0;
+                clipPictures += pictures;
+                epochs.push_back({{"epoch", epoch->name},
+                                  {"folder", igFolder + epoch->name + kPathSeparator},
+                                  {"pictures", pictures}});
+            }
+            igs.push_back({{"pid", ig->id}, {"folder", igFolder}, {"epochs", epochs}});
+        }
+        clips.push_back({{"clip", clip->id},
+                         {"name", clip->name},
+                         {"folder", clipFolder},
+                         {"pictures", clipPictures},
+                         {"igs", igs}});
+    }
+    return {{"disc", disc.name},
+            {"folder", discFolder},
+            {"images", CountRippedImages(disc)},
+            {"clips", clips}};
+}
+
 int Run(const std::string& folder, const std::string& out, bool yes, int clip,
-        const std::string& pidText) {
+        const std::string& pidText, bool json) {
     SScanOptions options;
     if (!NarrowScan(clip, pidText, options)) return kExitFailed;
     CTlDisc disc;
@@ -62,7 +96,8 @@ int Run(const std::string& folder, const std::string& out, bool yes, int clip,
         cancelled = progress.Cancelled();
     }
     SetMessageSink(previous);
-    std::string discFolder = RipDiscFolder(disc, out);
+    const std::string discPath = RipDiscFolder(disc, out);
+    std::string discFolder = discPath;
     if (!disc.name.empty()) discFolder.pop_back();  // shown without its separator
     if (!ok && cancelled && !finished.empty()) {
         std::string names;
@@ -82,6 +117,10 @@ int Run(const std::string& folder, const std::string& out, bool yes, int clip,
                               folder.c_str()));
         return kExitFailed;
     }
+    if (json) {
+        PrintJson(RipJson(disc, discPath));
+        return kExitOk;
+    }
     Out("The images have been successfully extracted! ");
     Out(StrFormat("%d image(s) in %s", CountRippedImages(disc), discFolder.c_str()));
     return kExitOk;
@@ -97,11 +136,13 @@ const CommandRegistration kRegistration(
         sub.add_option("out-folder", *out, "Output folder (the disc folder is made inside)")
             ->required();
         sub.add_flag("--yes", *yes, "Reuse an existing disc folder without asking");
+        auto json = std::make_shared<bool>(false);
+        sub.add_flag("--json", *json, "Print JSON: the clips, streams and pictures written");
         auto clip = std::make_shared<int>(-1);
         auto pid = std::make_shared<std::string>();
         sub.add_option("--clip", *clip, "Only this clip number");
         sub.add_option("--pid", *pid, "Only IG streams on this PID (decimal or 0x hex)");
-        return [=] { return Run(*folder, *out, *yes, *clip, *pid); };
+        return [=] { return Run(*folder, *out, *yes, *clip, *pid, *json); };
     });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/menu_json.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
@@ -120,7 +121,8 @@ ordered_json EpochsJson(CIgObject& ig, bool collapse) {
         for (const SDisplaySetRun& run : runs) {
             const CDisplaySet& ds = *epoch.GetAt(run.first);
             if (ds.IsEmpty()) continue;
-            const SCompositionHead head{ig.video, 0, ds.compositionState};
+            const SCompositionHead head{ig.video, 0, ds.compositionState, ds.streamPts,
+                                        ds.streamDts};
             ordered_json j = CompositionJson(e, run.first + 1, head, ds);
             j["frame_number"] = ds.frameNumber;
             if (collapse) {
@@ -149,14 +151,21 @@ ordered_json DiscJson(const CTlDisc& disc, bool collapse) {
         for (const auto& ig : clip->igObjects) {
             igs.push_back({{"pid", ig->id},
                            {"name", ig->name},
-                           {"video",
-                            {{"width", ig->video.width},
-                             {"height", ig->video.height},
-                             {"frame_rate", ig->video.frameRate}}},
+                           {"video", VideoJson(ig->video)},
                            {"epochs", EpochsJson(*ig, collapse)}});
         }
         const int type = clip->clipInfo ? clip->clipInfo->clipInfo.applicationType : 0;
-        clips.push_back({{"clip", clip->id}, {"application_type", type}, {"igs", igs}});
+        ordered_json j = {{"clip", clip->id}};
+        PutNamed(j, "application_type", type, ApplicationTypeText(type));
+        // The streams are demultiplexed as tessel demux does by default.
+        j["time_stamps"] = "rebased";
+        ordered_json streams = ordered_json::array();
+        if (clip->clipInfo)
+            for (const auto& s : clip->clipInfo->programInfo.streams)
+                streams.push_back(ClipStreamJson(s));
+        j["streams"] = std::move(streams);
+        j["igs"] = std::move(igs);
+        clips.push_back(std::move(j));
     }
     return {{"disc", disc.name}, {"clips", clips}};
 }
@@ -184,7 +193,7 @@ int Run(const SScanCommand& o) {
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
     if (o.json)
-        Out(DiscJson(disc, o.collapse).dump(1));
+        PrintJson(DiscJson(disc, o.collapse));
     else
         PrintDisc(disc);
     if (failed.empty()) return kExitOk;

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "clip/m2ts_object.h"
@@ -52,13 +53,9 @@ ordered_json EventsJson(const SPgEvents& events, const std::vector<std::string>&
                         {"height", e.picture.Height()},
                         {"file", names[i]}});
     }
-    return {{"video",
-             {{"width", events.video.width},
-              {"height", events.video.height},
-              {"frame_rate", {{"code", rate}, {"name", FrameRateName(rate)}}},
-              {"format", BdnVideoFormat(events.video)}}},
-            {"events", list},
-            {"notes", events.notes}};
+    ordered_json video = VideoJson(events.video);
+    video["format"] = BdnVideoFormat(events.video);
+    return {{"video", video}, {"events", list}, {"notes", events.notes}};
 }
 
 // Pictures and index of one PG stream's events.
@@ -79,7 +76,7 @@ int WriteSubs(const SPgEvents& events, const std::string& source, const std::str
     }
     const std::string index = folder + stem + (o.format == "bdn" ? ".xml" : ".json");
     const std::string text =
-        o.format == "bdn" ? BdnXml(events, stem, names) : EventsJson(events, names).dump(2) + "\n";
+        o.format == "bdn" ? BdnXml(events, stem, names) : JsonText(EventsJson(events, names));
     std::string error;
     if (!WriteWholeFile(index, reinterpret_cast<const uint8_t*>(text.data()), text.size(), error)) {
         ShowMessage(StrFormat("%s: %s", index.c_str(), error.c_str()));

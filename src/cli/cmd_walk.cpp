@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "cli/stream_targets.h"
 #include "model/epoch.h"
 #include "platform/files.h"
@@ -166,7 +167,7 @@ int Run(const SWalkOptions& o) {
         out["start_step"] = StepJson(steps[0]);
         out["gprs_read_before_written"] = readFirst;
         if (!pictures.empty()) out["pictures"] = pictures;
-        Out(out.dump(2));
+        PrintJson(out);
     } else if (!readFirst.empty()) {
         std::string names;
         for (int n : readFirst) names += StrFormat("%sGPR%d", names.empty() ? "" : ", ", n);

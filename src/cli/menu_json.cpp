@@ -1,6 +1,7 @@
 #include "cli/menu_json.h"
 
 #include "cli/command.h"
+#include "cli/json_out.h"
 #include "navcmd/navcmd.h"
 #include "platform/text.h"
 
@@ -14,6 +15,11 @@ std::string HexBytes(const uint8_t* b, size_t n) {
     std::string s;
     for (size_t i = 0; i < n; ++i) s += StrFormat("%02X", b[i]);
     return s;
+}
+
+// "HH:MM:SS.mmm (ticks)" of a 90 kHz value.
+std::string Clock(uint64_t ticks) {
+    return StrFormat("%s (%llu)", ClockTime(ticks).c_str(), static_cast<unsigned long long>(ticks));
 }
 
 // ---- JSON
@@ -48,8 +54,10 @@ ordered_json SequenceJson(const CEffectSequenceObject& seq) {
     for (const auto& e : seq) {
         ordered_json objects = ordered_json::array();
         for (const auto& o : *e) objects.push_back(ObjectJson(*o));
-        effects.push_back(
-            {{"duration", e->duration}, {"palette", e->palette.id}, {"objects", objects}});
+        effects.push_back({{"duration", e->duration},
+                           {"duration_90khz", e->duration},
+                           {"palette", e->palette.id},
+                           {"objects", objects}});
     }
     return {{"windows", windows}, {"effects", effects}};
 }
@@ -62,12 +70,22 @@ ordered_json ButtonJson(const CBdButton& b) {
         commands.push_back({{"hex", HexCommand(c)}, {"text", text}});
     }
     const CButtonStateInfo* s = b.states;
+    // The size of the first state object (the Normal state's, as a rule);
+    // zero when the button has none.
+    int left, top, right, bottom;
+    const bool sized = b.GetRect(left, top, right, bottom);
+    if (!sized) left = right = b.x, top = bottom = b.y;
     return {
         {"id", b.id},
+        {"label", b.name},
         {"numeric_select_value", b.numericSelectValue},
         {"auto_action", b.autoAction},
         {"x", b.x},
         {"y", b.y},
+        {"width", right - left},
+        {"height", bottom - top},
+        {"rect", {{"left", left}, {"top", top}, {"right", right}, {"bottom", bottom}}},
+        {"sized", sized},
         {"neighbors",
          {{"upper", b.neighbors.upper.id},
           {"lower", b.neighbors.lower.id},
@@ -110,8 +128,8 @@ void PrintSequence(const CEffectSequenceObject& seq, const std::string& in) {
         Out(StrFormat("%s %s: id %d at %d,%d size %dx%d", in.c_str(), w->name.c_str(), w->id,
                       w->left, w->top, w->right - w->left, w->bottom - w->top));
     for (const auto& e : seq) {
-        Out(StrFormat("%s %s: duration %u palette %d", in.c_str(), e->name.c_str(), e->duration,
-                      e->palette.id));
+        Out(StrFormat("%s %s: duration %s palette %d", in.c_str(), e->name.c_str(),
+                      Clock(e->duration).c_str(), e->palette.id));
         for (const auto& o : *e) {
             std::string line = StrFormat("%s  %s: object %d window %d at %d,%d", in.c_str(),
                                          o->name.c_str(), o->object.id, o->window.id, o->x, o->y);
@@ -156,31 +174,34 @@ ordered_json CompositionJson(int epoch, int displaySet, const SCompositionHead& 
                              const CIcData& ic) {
     ordered_json pages = ordered_json::array();
     for (const auto& p : ic) pages.push_back(PageJson(*p));
-    return {{"epoch", epoch},
-            {"display_set", displaySet},
-            {"video",
-             {{"width", head.video.width},
-              {"height", head.video.height},
-              {"frame_rate", head.video.frameRate}}},
-            {"composition_number", head.compositionNumber},
-            {"composition_state", head.compositionState},
-            {"stream_model", ic.streamModel},
-            {"ui_model", ic.uiModel},
-            {"composition_time_out_pts", ic.compositionTimeOutPts},
-            {"selection_time_out_pts", ic.selectionTimeOutPts},
-            {"user_time_out_duration", ic.userTimeOutDuration},
-            {"pages", pages}};
+    ordered_json j = {
+        {"epoch", epoch}, {"display_set", displaySet}, {"video", VideoJson(head.video)}};
+    j["pts_90khz"] = head.pts >= 0 ? ordered_json(head.pts) : ordered_json(nullptr);
+    j["dts_90khz"] = head.dts >= 0 ? ordered_json(head.dts) : ordered_json(nullptr);
+    j["composition_number"] = head.compositionNumber;
+    PutNamed(j, "composition_state", head.compositionState,
+             CompositionStateName(head.compositionState));
+    PutNamed(j, "stream_model", ic.streamModel, StreamModelName(ic.streamModel));
+    PutNamed(j, "ui_model", ic.uiModel, UiModelName(ic.uiModel));
+    j["composition_time_out_pts"] = ic.compositionTimeOutPts;
+    j["composition_time_out_90khz"] = ic.compositionTimeOutPts;
+    j["selection_time_out_pts"] = ic.selectionTimeOutPts;
+    j["selection_time_out_90khz"] = ic.selectionTimeOutPts;
+    j["user_time_out_duration"] = ic.userTimeOutDuration;
+    j["user_time_out_duration_90khz"] = ic.userTimeOutDuration;
+    j["pages"] = std::move(pages);
+    return j;
 }
 
 void PrintComposition(int epoch, int displaySet, const SCompositionHead& head, const CIcData& ic) {
     Out(StrFormat("Epoch#%d DisplaySet#%d: %s, composition %d, %s", epoch, displaySet,
                   VideoDescriptorText(head.video).c_str(), head.compositionNumber,
                   CompositionStateName(head.compositionState)));
-    Out(StrFormat(
-        " StreamModel: %d UIModel: %d CompositionTimeOut: %llu SelectionTimeOut: %llu UserTimeOut: "
-        "%u",
-        ic.streamModel, ic.uiModel, static_cast<unsigned long long>(ic.compositionTimeOutPts),
-        static_cast<unsigned long long>(ic.selectionTimeOutPts), ic.userTimeOutDuration));
+    Out(
+        StrFormat(" StreamModel: %d UIModel: %d CompositionTimeOut: %s SelectionTimeOut: %s "
+                  "UserTimeOut: %s",
+                  ic.streamModel, ic.uiModel, Clock(ic.compositionTimeOutPts).c_str(),
+                  Clock(ic.selectionTimeOutPts).c_str(), Clock(ic.userTimeOutDuration).c_str()));
     for (const auto& p : ic) {
         Out(StrFormat(" %s: id %d version %d uo mask %s frame rate code %d", p->name.c_str(), p->id,
                       p->version, HexBytes(p->uoMask, 8).c_str(), p->frameRateCode));

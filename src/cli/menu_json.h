@@ -15,10 +15,14 @@ struct SCompositionHead {
     SVideoDescriptor video;
     int compositionNumber = 0;
     int compositionState = 0;
+    // The composition's time stamps (90 kHz), -1 when unknown.
+    int64_t pts = -1;
+    int64_t dts = -1;
 };
 
 // One display set's composition: "epoch", "display_set", "video", the
-// composition fields and "pages" (ids as the stream holds them).
+// composition fields, "pts_90khz"/"dts_90khz" and "pages" (ids as the
+// stream holds them).
 nlohmann::ordered_json CompositionJson(int epoch, int displaySet, const SCompositionHead& head,
                                        const CIcData& ic);
 // The graphic objects ("id", "width", "height") and palettes ("id",

@@ -1,0 +1,70 @@
+#include "cli/json_out.h"
+
+#include <cstdio>
+
+#include "database/clpi.h"
+
+namespace tessel::cli {
+
+std::string JsonText(const Json& value) {
+    return value.dump(kJsonIndent, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void PrintJson(const Json& value) {
+    const std::string text = JsonText(value);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void PutNamed(Json& object, const std::string& key, int code, const std::string& name) {
+    object[key] = code;
+    object[key + "_name"] = name;
+}
+
+Json VideoJson(const SVideoDescriptor& video) {
+    Json j = {{"width", video.width}, {"height", video.height}};
+    PutNamed(j, "frame_rate", video.frameRate, FrameRateName(video.frameRate));
+    return j;
+}
+
+const char* StreamModelName(int model) {
+    return model ? "Not multiplexed" : "Multiplexed";
+}
+
+const char* UiModelName(int model) {
+    return model ? "Pop-up" : "Always-on";
+}
+
+namespace {
+
+// A decoded attribute code and its name ("Reserved" for codes without one).
+void PutAttribute(Json& j, const char* key, int code, const char* name) {
+    PutNamed(j, key, code, name ? name : "Reserved");
+}
+
+}  // namespace
+
+Json ClipStreamJson(const SClpiStream& s) {
+    const auto& ci = s.codingInfo;
+    Json j = {
+        {"pid", s.pid},
+        {"coding_type", ci.codingType},
+        {"coding_name", CodingTypeName(ci.codingType)},
+        {"coding_type_name", CodingTypeName(ci.codingType)},
+        {"language", CodingTypeHasLanguage(ci.codingType) ? Json(ci.language) : Json(nullptr)}};
+    if (IsVideoCodingType(ci.codingType)) {
+        PutAttribute(j, "video_format", ci.videoFormat, VideoFormatText(ci.videoFormat));
+        PutAttribute(j, "frame_rate", ci.frameRate, FrameRateText(ci.frameRate));
+        PutAttribute(j, "aspect_ratio", ci.aspectRatio, AspectText(ci.aspectRatio));
+    } else if (IsAudioCodingType(ci.codingType)) {
+        PutAttribute(j, "audio_presentation_type", ci.audioPresentationType,
+                     AudioPresentationText(ci.audioPresentationType));
+        PutAttribute(j, "sampling_frequency", ci.samplingFrequency,
+                     SamplingText(ci.samplingFrequency));
+    } else if (ci.codingType == 0x92) {
+        PutAttribute(j, "character_code", ci.characterCode, CharacterCodeText(ci.characterCode));
+    }
+    j["attributes"] = AttributeText(ci);
+    return j;
+}
+
+}  // namespace tessel::cli
