@@ -10,16 +10,24 @@
 #include "fuzz_support.h"
 #include "platform/image_io.h"
 
+TESSEL_FUZZ_MAX_LEN(4096)
+
+namespace {
+
+constexpr int64_t kPixelCap = int64_t{1} << 12;
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tessel;
     fuzz::Quiet();
     // The loader takes up to Bitmap::kMaxPixels (64 Mi) when the file's size
     // allows it; decoding that many pixels is the same code as decoding a
-    // few, so only heads declaring at most 2^20 are decoded here (the refusal
-    // of larger ones has its own tests).
+    // few, so only heads declaring at most 2^16 (what the quantiser below
+    // takes) are decoded here (the refusal of larger ones has its own tests).
     int w = 0, h = 0, comp = 0;
     if (size <= INT32_MAX && stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &comp) &&
-        int64_t{w} * h > (int64_t{1} << 20))
+        int64_t{w} * h > kPixelCap)
         return 0;
     Bitmap image;
     std::string error;
@@ -31,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   "the loader bounds the pixels");
     // The quantiser's work grows with the pixels; large pictures only show
     // that they load.
-    if (int64_t{image.Width()} * image.Height() > (int64_t{1} << 16)) return 0;
+    if (int64_t{image.Width()} * image.Height() > kPixelCap) return 0;
     EIndexedPath path{};
     const Bitmap indexed = ToIndexed(image, &path);
     if (!indexed.IsEmpty()) {

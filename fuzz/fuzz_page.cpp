@@ -9,6 +9,8 @@
 #include "model/page.h"
 #include "render/page_composer.h"
 
+TESSEL_FUZZ_MAX_LEN(8192)
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tessel;
     fuzz::Quiet();
@@ -31,8 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             composer.SetState(state);
             composer.SetFirstObject(state != 1);
             composer.Recompose();
-            const Bitmap view = composer.ViewPicture(state == 0);
-            (void)view;
+            // The view's scaling is the same for every state: once a page.
+            if (state == 0) {
+                const Bitmap view = composer.ViewPicture(true);
+                (void)view;
+            }
         }
         const int w = composer.ScaledWidth(), h = composer.ScaledHeight();
         const int points[][2] = {{w / 2, h / 2}, {w / 3, h / 4}, {0, 0}, {w - 1, h - 1}};

@@ -23,43 +23,24 @@ public:
     void Log(const std::string&) override {}
 };
 
-void DumpAll(const CDsData& ds, std::string& text) {
-    for (const CSegmentBase* s : ds.StreamOrder()) s->Dump(text, " ");
-}
+// The dumps of a segment type take the same few paths for every segment:
+// the first few of each type per input cover them, and the formatting of all
+// the others would be most of the run's time.
+constexpr int kDumpsPerType = 3;
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::Quiet();
-    const bool bare = TESSEL_FUZZ_BARE != 0;
-    CMemorySource source({data, size});
-    CGsData gs;
-    SStreamInfo info;
-    const bool ok = ReadStream(gs.epochs, source, bare, &info);
-    std::string text;
-    if (!ok) {
-        fuzz::Require(info.error.offset >= 0 && info.error.offset <= static_cast<int64_t>(size),
-                      "a read error names an offset inside the stream");
-        if (info.failedDisplaySet) DumpAll(*info.failedDisplaySet, text);
+class CDumper {
+public:
+    void Dump(const CDsData& ds) {
+        for (const CSegmentBase* s : ds.StreamOrder())
+            if (m_done[s->segmentType]++ < kDumpsPerType) s->Dump(m_text, " ");
     }
-    for (const auto& epoch : gs.epochs)
-        for (const auto& ds : epoch->items) {
-            DumpAll(*ds, text);
-            if (auto composition = ReadComposition(*ds)) {
-                const int n = composition->Write(nullptr, 0);
-                std::string body(static_cast<size_t>(n > 0 ? n : 0), '\0');
-                if (n > 0) composition->Write(reinterpret_cast<uint8_t*>(body.data()), 0);
-            }
-            for (bool streamOrder : {true, false}) {
-                CMemorySink sink;
-                WriteDsData(*ds, sink, nullptr, bare, streamOrder);
-            }
-        }
-    gs.interactive = info.interactive;
-    if (info.hasVideo) gs.video = info.video;
 
-    // The tree with every object decoded, within the memory bounds.
-    if (fuzz::DeclaredPixels(gs.epochs) > fuzz::kModelPixelCap) return 0;
+private:
+    std::string m_text;
+    int m_done[256] = {};
+};
+
+void BuildAndWrite(const CGsData& gs, size_t size, bool bare) {
     CIgObject ig;
     SStreamError dropped;
     ig.BuildFromStream(gs, &dropped);
@@ -75,12 +56,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         total <= kIgObjectBufferBytes + kObjectPixelsPerStreamByte * static_cast<int64_t>(size),
         "the stream's objects stay within its size bound");
     fuzz::Require(dropped.offset < static_cast<int64_t>(size), "a dropped object lies inside");
-
-    // Write-back from the tree (rebuild), then from recomposed segments
-    // (reframe --recompose).
     CNullLog log;
     CMemorySink out, companion;
     ig.WriteStream(out, &companion, &log, bare);
+}
+
+}  // namespace
+
+TESSEL_FUZZ_MAX_LEN(8192)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Quiet();
+    const bool bare = TESSEL_FUZZ_BARE != 0;
+    CMemorySource source({data, size});
+    CGsData gs;
+    SStreamInfo info;
+    const bool ok = ReadStream(gs.epochs, source, bare, &info);
+    CDumper dumper;
+    if (!ok) {
+        fuzz::Require(info.error.offset >= 0 && info.error.offset <= static_cast<int64_t>(size),
+                      "a read error names an offset inside the stream");
+        if (info.failedDisplaySet) dumper.Dump(*info.failedDisplaySet);
+    }
+    for (const auto& epoch : gs.epochs)
+        for (const auto& ds : epoch->items) {
+            dumper.Dump(*ds);
+            for (bool streamOrder : {true, false}) {
+                CMemorySink sink;
+                WriteDsData(*ds, sink, nullptr, bare, streamOrder);
+            }
+        }
+    gs.interactive = info.interactive;
+    if (info.hasVideo) gs.video = info.video;
+
+    // The tree with every object decoded and written back (rebuild), within
+    // the memory bounds, then the compositions read, written and split into
+    // segments again (reframe --recompose).
+    if (fuzz::DeclaredPixels(gs.epochs) <= fuzz::kModelPixelCap) BuildAndWrite(gs, size, bare);
     for (const auto& epoch : gs.epochs)
         for (const auto& ds : epoch->items)
             if (RecomposeIcs(*ds)) {

@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/messages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 namespace tessel::fuzz {
 
@@ -32,11 +35,37 @@ inline void Quiet() {
 // A property every input must keep; aborts (a finding) when it does not.
 inline void Require(bool holds, const char* what) {
     if (holds) return;
-    std::fprintf(stderr, "property broken: %s\n", what);
+    // To the descriptor: a harness may point stdio's stderr elsewhere.
+    dprintf(2, "property broken: %s\n", what);
     std::abort();
 }
 
+// Gives libFuzzer a -max_len of `bytes` unless its command line has one.
+// Without it the fuzzer makes inputs as large as the largest seed or corpus
+// file, and the harnesses whose work grows with the segments, buttons and
+// objects of a stream ran at a sixth of the rate with no more coverage.
+inline int DefaultMaxLen(int* argc, char*** argv, size_t bytes) {
+    for (int i = 1; i < *argc; ++i)
+        if (std::strncmp((*argv)[i], "-max_len=", 9) == 0) return 0;
+    static std::string flag;
+    static std::vector<char*> args;
+    flag = "-max_len=" + std::to_string(bytes);
+    args.assign(*argv, *argv + *argc);
+    args.insert(args.begin() + 1, flag.data());
+    args.push_back(nullptr);
+    *argc += 1;
+    *argv = args.data();
+    return 0;
+}
+
 }  // namespace tessel::fuzz
+
+// Defines the libFuzzer initialisation hook of a harness with its default
+// input size (the replay driver has its own --max-len).
+#define TESSEL_FUZZ_MAX_LEN(bytes)                                 \
+    extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) { \
+        return tessel::fuzz::DefaultMaxLen(argc, argv, bytes);     \
+    }
 
 #include "codec/display_set.h"
 
