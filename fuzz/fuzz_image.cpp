@@ -14,6 +14,8 @@ TESSEL_FUZZ_MAX_LEN(4096)
 
 namespace {
 
+// The quantiser's work is mostly its colour histogram and box splits, the
+// same for every picture; the pixels it maps add to it.
 constexpr int64_t kPixelCap = int64_t{1} << 12;
 
 }  // namespace
@@ -23,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Quiet();
     // The loader takes up to Bitmap::kMaxPixels (64 Mi) when the file's size
     // allows it; decoding that many pixels is the same code as decoding a
-    // few, so only heads declaring at most 2^16 (what the quantiser below
-    // takes) are decoded here (the refusal of larger ones has its own tests).
+    // few, so only heads declaring at most kPixelCap are decoded here (the
+    // refusal of larger ones has its own tests).
     int w = 0, h = 0, comp = 0;
     if (size <= INT32_MAX && stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &comp) &&
         int64_t{w} * h > kPixelCap)
