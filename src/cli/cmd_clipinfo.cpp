@@ -24,7 +24,8 @@ Json ClipInfoJson(const CClpiObject& clpi) {
     Json j = {{"name", clpi.name}, {"application_type", ci.applicationType}};
     j["application_type_name"] = ApplicationTypeText(ci.applicationType);
     j["application_type_text"] = ApplicationTypeText(ci.applicationType);
-    j["clip_stream_type"] = ci.clipStreamType;
+    PutNamed(j, "clip_stream_type", ci.clipStreamType,
+             ci.clipStreamType == 1 ? "AV clip" : "Reserved");
     j["ts_recording_rate"] = ci.tsRecordingRate;
     j["ts_recording_rate_bits_per_second"] = uint64_t{ci.tsRecordingRate} * 8;
     j["num_source_packets"] = ci.numberOfSourcePackets;
@@ -53,9 +54,11 @@ void PrintText(const CClpiObject& clpi) {
     Out(StrFormat("Recording rate: %llu bit/s", ci.tsRecordingRate * 8ull));
     Out(StrFormat("Source packets: %u", ci.numberOfSourcePackets));
     for (const auto& s : clpi.sequenceInfo.stcSequences)
-        Out(StrFormat("STC sequence: PCR PID 0x%04X, SPN %u, start %s, end %s (45 kHz %u, %u)",
-                      s.pcrPid, s.spnStcStart, ClockTime(uint64_t{s.startPts} * 2).c_str(),
-                      ClockTime(uint64_t{s.endPts} * 2).c_str(), s.startPts, s.endPts));
+        Out(
+            StrFormat("STC sequence: PCR PID 0x%04X, SPN %u, start %s, end %s (stored at 45 kHz: "
+                      "%u, %u)",
+                      s.pcrPid, s.spnStcStart, TimeText(uint64_t{s.startPts} * 2).c_str(),
+                      TimeText(uint64_t{s.endPts} * 2).c_str(), s.startPts, s.endPts));
     if (!clpi.sequenceInfo.stcSequences.empty())
         Out(StrFormat("Start %s, end %s, duration %s", TimeText(clpi.timing.start).c_str(),
                       TimeText(clpi.timing.end).c_str(),

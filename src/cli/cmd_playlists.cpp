@@ -27,6 +27,31 @@ const char* PlaybackTypeName(int type) {
     }
 }
 
+const char* SubPathTypeName(int type) {
+    static const char* const kNames[] = {"Primary audio of a browsable slideshow",
+                                         "Interactive graphics menu",
+                                         "Text subtitle",
+                                         "Out-of-mux synchronous elementary streams",
+                                         "Out-of-mux asynchronous picture-in-picture",
+                                         "In-mux synchronous picture-in-picture",
+                                         "Stereoscopic video",
+                                         "Stereoscopic interactive graphics menu"};
+    return type >= 2 && type <= 9 ? kNames[type - 2] : "Reserved";
+}
+
+const char* ConnectionName(int condition) {
+    switch (condition) {
+        case 1:
+            return "Not seamless";
+        case 5:
+            return "Seamless with a clean break";
+        case 6:
+            return "Seamless";
+        default:
+            return "Reserved";
+    }
+}
+
 Json PlayItemJson(const SPlayItem& item) {
     Json angles = Json::array();
     for (const SAngleClipEntry& a : item.angles) angles.push_back(a.clipInformationFileName);
@@ -36,6 +61,7 @@ Json PlayItemJson(const SPlayItem& item) {
             {"out_time_45khz", item.outTime},
             {"duration_45khz", item.outTime >= item.inTime ? item.outTime - item.inTime : 0},
             {"connection_condition", item.connectionCondition},
+            {"connection_condition_name", ConnectionName(item.connectionCondition)},
             {"ref_to_stc_id", item.refToStcId},
             {"angles", angles}};
 }
@@ -52,6 +78,7 @@ Json SubPathsJson(const std::vector<SSubPath>& paths) {
                              {"sync_play_item_id", i.syncPlayItemId},
                              {"sync_start_pts_45khz", i.syncStartPtsOfPlayItem}});
         out.push_back({{"sub_path_type", p.subPathType},
+                       {"sub_path_type_name", SubPathTypeName(p.subPathType)},
                        {"repeat", p.isRepeatSubPath},
                        {"sub_play_items", items}});
     }
