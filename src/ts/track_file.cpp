@@ -101,7 +101,8 @@ void STrackFile::Append(std::initializer_list<std::span<const uint8_t>> parts) {
         // packets never costs a whole buffer per track.
         const size_t want =
             std::min(capacity, std::max({used + size, 2 * allocated, kFirstAllocation}));
-        auto grown = std::make_unique_for_overwrite<uint8_t[]>(want);
+        AlignedBytes grown = MakeAlignedBytes(want);
+        if (!grown) throw std::bad_alloc();
         if (used) std::memcpy(grown.get(), buffer.get(), used);
         buffer = std::move(grown);
         allocated = want;

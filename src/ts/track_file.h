@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/byte_buffer.h"
+#include "platform/read_file.h"
 
 namespace tessel {
 
@@ -99,7 +100,7 @@ struct STrackFile {
     uint32_t pesCount = 0;
     uint32_t firstPts = 0;
     int64_t appended = 0;  // bytes of the track so far
-    std::unique_ptr<uint8_t[]> buffer;
+    AlignedBytes buffer;   // page-aligned: the kernel copies from it fastest
     size_t capacity = 0;
     size_t allocated = 0;
     size_t used = 0;
