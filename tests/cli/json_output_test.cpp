@@ -12,6 +12,7 @@
 #include "model/ig_object.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/authored_menu.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -19,25 +20,7 @@ namespace {
 
 using nlohmann::json;
 
-// A two-epoch menu with 96 x 32 buttons, saved as a marked stream.
-struct SAuthored {
-    SAuthored() {
-        authoring::SMenuOptions options;
-        options.epochs = 2;
-        options.buttonWidth = 96;
-        options.buttonHeight = 32;
-        std::string error;
-        EXPECT_TRUE(authoring::AuthorMenu(options, (dir.Path() / "pictures").string(), ig, error))
-            << error;
-        EXPECT_TRUE(authoring::MenuStream(ig, bytes, error)) << error;
-        stream = (dir.Path() / "menu.ig").string();
-        EXPECT_TRUE(WriteWholeFile(stream, bytes.data(), bytes.size(), error)) << error;
-    }
-    test::CTempDir dir;
-    CIgObject ig;
-    std::vector<uint8_t> bytes;
-    std::string stream;
-};
+using test::SAuthored;
 
 json Parse(const test::SRunResult& r) {
     json j = json::parse(r.out, nullptr, false);

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/image_io.h"
 #include "platform/text.h"
+#include "support/authored_menu.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -17,26 +18,7 @@ namespace {
 
 using nlohmann::json;
 
-// A two-epoch menu (2 pages x 2 groups x 2 buttons, 3 pictures per button)
-// saved as a marked stream; the authored tree stays in ig.
-struct SAuthored {
-    SAuthored() {
-        authoring::SMenuOptions options;
-        options.epochs = 2;
-        options.buttonWidth = 96;
-        options.buttonHeight = 32;
-        std::string error;
-        EXPECT_TRUE(authoring::AuthorMenu(options, (dir.Path() / "pictures").string(), ig, error))
-            << error;
-        std::vector<uint8_t> marked;
-        EXPECT_TRUE(authoring::MenuStream(ig, marked, error)) << error;
-        stream = (dir.Path() / "menu.ig").string();
-        EXPECT_TRUE(WriteWholeFile(stream, marked.data(), marked.size(), error)) << error;
-    }
-    test::CTempDir dir;
-    CIgObject ig;
-    std::string stream;
-};
+using test::SAuthored;
 
 TEST(ObjectsCommand, OnePngPerObjectInEpochFolders) {
     SAuthored a;
