@@ -77,25 +77,29 @@ int Run(const std::string& folder, const std::string& out, bool yes, int clip,
     SScanOptions options;
     if (!NarrowScan(clip, pidText, options)) return kExitFailed;
     CTlDisc disc;
-    int result;
-    {
-        CTerminalProgress progress;
-        result = ScanDisc(disc, folder, &progress, options);
-    }
-    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
-    // The output folder stands for the one a user picks in a folder dialog:
-    // it is made when missing; the disc folder below it follows the rip rules.
-    if (!MakeFolderOrReport(out)) return kExitFailed;
-    CRipQuestions questions(yes);
-    IMessageSink* previous = SetMessageSink(&questions);
     bool ok, cancelled;
     std::vector<std::string> finished;
     {
+        // One progress for the scan and the pictures: Ctrl-C between the two
+        // cancels too.
         CTerminalProgress progress;
+        const int result = ScanDisc(disc, folder, &progress, options);
+        if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+        if (progress.Cancelled()) {
+            ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
+                                  out.c_str()));
+            return kExitCancelled;
+        }
+        // The output folder stands for the one a user picks in a folder
+        // dialog: it is made when missing; the disc folder below it follows
+        // the rip rules.
+        if (!MakeFolderOrReport(out)) return kExitFailed;
+        CRipQuestions questions(yes);
+        IMessageSink* previous = SetMessageSink(&questions);
         ok = RipToFolder(disc, out, &progress, &finished);
         cancelled = progress.Cancelled();
+        SetMessageSink(previous);
     }
-    SetMessageSink(previous);
     const std::string discPath = RipDiscFolder(disc, out);
     std::string discFolder = discPath;
     if (!disc.name.empty()) discFolder.pop_back();  // shown without its separator
