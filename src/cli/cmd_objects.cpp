@@ -5,6 +5,7 @@
 #include "cli/command.h"
 #include "cli/json_out.h"
 #include "cli/stream_targets.h"
+#include "cli/terminal_progress.h"
 #include "codec/display_set.h"
 #include "codec/ods.h"
 #include "model/ig_object.h"
@@ -63,9 +64,33 @@ Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& fo
 
 int Run(const std::string& stream, std::string folder, bool bare, bool json) {
     CIgObject ig;
-    if (!ig.LoadStream(stream, bare)) return kExitFailed;
     int written = 0;
-    if (!MakeFolderOrReport(folder) || !SaveIgImages(ig, folder, &written)) return kExitFailed;
+    {
+        // Ctrl-C while the stream loads writes nothing; while the pictures
+        // are written, the unfinished epoch's files go again.
+        CTerminalProgress progress;
+        if (!ig.LoadStream(stream, bare)) return kExitFailed;
+        if (progress.Cancelled()) {
+            ShowMessage(StrFormat("%s: cancelled; nothing was written", folder.c_str()));
+            return kExitCancelled;
+        }
+        if (!MakeFolderOrReport(folder)) return kExitFailed;
+        std::vector<std::string> finished;
+        const bool saved = SaveIgImages(ig, folder, &written, &progress, &finished);
+        if (!saved && progress.Cancelled()) {
+            std::string names;
+            for (const std::string& n : finished) names += (names.empty() ? "" : " ") + n;
+            ShowMessage(finished.empty()
+                            ? StrFormat("%s: cancelled before an epoch was finished; its files "
+                                        "were removed",
+                                        folder.c_str())
+                            : StrFormat("%s: cancelled; the finished epoch(s) %s are kept (%d "
+                                        "image(s)), the unfinished epoch's files were removed",
+                                        folder.c_str(), names.c_str(), written));
+            return kExitCancelled;
+        }
+        if (!saved) return kExitFailed;
+    }
     NormalizeFolder(folder);
     int objects = 0;
     for (const auto& epoch : ig.items) objects += static_cast<int>(epoch->graphics.items.size());

@@ -1,6 +1,7 @@
 #include "model/ig_object.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include <cstdio>
@@ -340,16 +341,38 @@ int SaveEpochImages(CEpoch& epoch, const std::string& folder) {
     return written;
 }
 
-bool SaveIgImages(CIgObject& ig, std::string folder, int* written) {
+bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd* progress,
+                  std::vector<std::string>* finished) {
     NormalizeFolder(folder);
-    int files = 0;
+    int files = 0, total = 0, done = 0;
+    for (const auto& epoch : ig.items)
+        for (const auto& o : epoch->graphics.items) total += o->HasPicture();
+    SProgressReport position;
+    position.kind = SProgressReport::kPosition;
     for (const auto& epoch : ig.items) {
         const std::string epochFolder = folder + epoch->name + kPathSeparator;
         if (!MakeFolderOrReport(epochFolder)) return false;
-        files += SaveEpochImages(*epoch, epochFolder);
+        std::vector<std::string> made;  // files of this epoch written so far
+        for (const auto& o : epoch->graphics.items) {
+            if (progress && progress->Cancelled()) {
+                std::error_code ec;
+                for (const std::string& file : made) std::filesystem::remove(file, ec);
+                std::filesystem::remove(epochFolder, ec);  // only when empty
+                if (written) *written = files;
+                return false;
+            }
+            if (!o->HasPicture()) continue;
+            if (o->SavePicture(epochFolder))
+                made.push_back(epochFolder + StrFormat("%04d.png", o->id + 1));
+            ++done;
+            position.position = static_cast<int>(done * int64_t{100} / std::max(total, 1));
+            ReportProgress(progress, position);
+        }
+        files += static_cast<int>(made.size());
+        if (finished) finished->push_back(epoch->name);
     }
     if (written) *written = files;
-    return true;
+    return true;  // cancelled after the last picture: everything is whole
 }
 
 std::vector<CPage*> PagesById(const CIgObject& ig) {
