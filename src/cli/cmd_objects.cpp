@@ -49,8 +49,7 @@ Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& fo
             j["width"] = o->width;
             j["height"] = o->height;
             const bool saved = o->HasPicture() && o->saveStatus == 0;
-            j["file"] =
-                saved ? Json(epochFolder + StrFormat("%04d.png", o->id + 1)) : Json(nullptr);
+            j["file"] = saved ? Json(epochFolder + o->PictureFileName()) : Json(nullptr);
             files.push_back(std::move(j));
         }
         epochs.push_back({{"epoch", epoch.name}, {"folder", epochFolder}, {"objects", files}});

@@ -147,8 +147,12 @@ std::string ResolveFromArchive(const CArchive& ar, const std::string& stored) {
 bool CGraphicObject::SavePicture(const std::string& folder) {
     if (!HasPicture()) return false;
     std::string error;
-    saveStatus = SavePng(JoinPath(folder, StrFormat("%04d.png", id + 1)), *bitmap, error) ? 0 : 1;
+    saveStatus = SavePng(JoinPath(folder, PictureFileName()), *bitmap, error) ? 0 : 1;
     return saveStatus == 0;
+}
+
+std::string CGraphicObject::PictureFileName() const {
+    return StrFormat("%04d.png", id + 1);
 }
 
 }  // namespace tessel

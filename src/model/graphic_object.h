@@ -41,6 +41,8 @@ public:
     // saveStatus. False without a bitmap (nothing written) or when the
     // write failed.
     bool SavePicture(const std::string& folder);
+    // The file name SavePicture writes: "%04d.png" of id + 1.
+    std::string PictureFileName() const;
 
     std::string imageFile;
     std::unique_ptr<CErgbPalette> palette;

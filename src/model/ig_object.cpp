@@ -362,8 +362,7 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd*
                 return false;
             }
             if (!o->HasPicture()) continue;
-            if (o->SavePicture(epochFolder))
-                made.push_back(epochFolder + StrFormat("%04d.png", o->id + 1));
+            if (o->SavePicture(epochFolder)) made.push_back(epochFolder + o->PictureFileName());
             ++done;
             position.position = static_cast<int>(done * int64_t{100} / std::max(total, 1));
             ReportProgress(progress, position);
