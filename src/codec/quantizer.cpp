@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 
 namespace tessel {
 
@@ -59,7 +61,11 @@ struct CQuantizer::SBox {
     long colourCount = 0;
 };
 
-CQuantizer::CQuantizer() : hist_(static_cast<size_t>(kElems0) * kElems1 * kElems2, 0) {}
+// One bit per non-empty cell, a 32-bit word per blue-green row.
+static_assert(kElems2 == 32);
+CQuantizer::CQuantizer()
+    : hist_(static_cast<size_t>(kElems0) * kElems1 * kElems2, 0),
+      occupied_(static_cast<size_t>(kElems0) * kElems1, 0) {}
 
 uint16_t CQuantizer::Cell(int blue, int green, int red) const {
     return hist_[CellIndex(blue, green, red)];
@@ -70,27 +76,39 @@ void CQuantizer::Count(const Bitmap& rgb24) {
     for (int y = 0; y < rgb24.Height(); ++y) {
         const uint8_t* p = rgb24.Row(y);
         for (int x = 0; x < rgb24.Width(); ++x, p += 3) {
-            uint16_t& cell = hist_[CellIndex(p[0] >> kShift0, p[1] >> kShift1, p[2] >> kShift2)];
+            const size_t index = CellIndex(p[0] >> kShift0, p[1] >> kShift1, p[2] >> kShift2);
+            uint16_t& cell = hist_[index];
+            if (cell == 0) occupied_[index >> 5] |= 1u << (index & 31);
             if (cell != 0xFFFF) ++cell;
         }
     }
 }
+
+namespace {
+
+// The box's red range as a mask over a row of the occupancy bits.
+uint32_t RedRange(int c2min, int c2max) {
+    const uint32_t upto = c2max >= 31 ? ~0u : (1u << (c2max + 1)) - 1;
+    return upto & ~((1u << c2min) - 1);
+}
+
+}  // namespace
 
 // Shrinks the box to its non-empty cells, then its volume and cell count.
 void CQuantizer::UpdateBox(SBox& box) const {
     int min0 = box.c0max, max0 = box.c0min, min1 = box.c1max, max1 = box.c1min;
     int min2 = box.c2max, max2 = box.c2min;
     long count = 0;
+    const uint32_t range = RedRange(box.c2min, box.c2max);
     for (int c0 = box.c0min; c0 <= box.c0max; ++c0)
         for (int c1 = box.c1min; c1 <= box.c1max; ++c1) {
-            const uint16_t* h = &hist_[CellIndex(c0, c1, box.c2min)];
-            for (int c2 = box.c2min; c2 <= box.c2max; ++c2)
-                if (*h++ != 0) {
-                    ++count;
-                    min0 = std::min(min0, c0), max0 = std::max(max0, c0);
-                    min1 = std::min(min1, c1), max1 = std::max(max1, c1);
-                    min2 = std::min(min2, c2), max2 = std::max(max2, c2);
-                }
+            const uint32_t row = occupied_[static_cast<size_t>(c0 * kElems1 + c1)] & range;
+            if (row == 0) continue;
+            count += std::popcount(row);
+            min0 = std::min(min0, c0), max0 = std::max(max0, c0);
+            min1 = std::min(min1, c1), max1 = std::max(max1, c1);
+            min2 = std::min(min2, std::countr_zero(row));
+            max2 = std::max(max2, 31 - std::countl_zero(row));
         }
     if (count > 0) {
         box.c0min = min0, box.c0max = max0, box.c1min = min1, box.c1max = max1;
@@ -106,12 +124,13 @@ void CQuantizer::UpdateBox(SBox& box) const {
 // Count-weighted mean of the cell centres, rounded to nearest.
 SQuantColour CQuantizer::BoxColour(const SBox& box) const {
     int64_t total = 0, t0 = 0, t1 = 0, t2 = 0;
+    const uint32_t range = RedRange(box.c2min, box.c2max);
     for (int c0 = box.c0min; c0 <= box.c0max; ++c0)
         for (int c1 = box.c1min; c1 <= box.c1max; ++c1) {
-            const uint16_t* h = &hist_[CellIndex(c0, c1, box.c2min)];
-            for (int c2 = box.c2min; c2 <= box.c2max; ++c2) {
-                const int64_t n = *h++;
-                if (n == 0) continue;
+            uint32_t row = occupied_[static_cast<size_t>(c0 * kElems1 + c1)] & range;
+            for (; row != 0; row &= row - 1) {
+                const int c2 = std::countr_zero(row);
+                const int64_t n = hist_[CellIndex(c0, c1, c2)];
                 total += n;
                 t0 += ((c0 << kShift0) + ((1 << kShift0) >> 1)) * n;
                 t1 += ((c1 << kShift1) + ((1 << kShift1) >> 1)) * n;
@@ -197,31 +216,32 @@ void CQuantizer::FillInverse(int c0, int c1, int c2) {
     const int centre1 = (minc1 + maxc1) >> 1;
     const int centre2 = (minc2 + maxc2) >> 1;
 
+    // Distances stay below (2 * 255)^2 + (3 * 255)^2 + 255^2, well within 32 bits.
     // Candidates: colours whose least distance to the block does not exceed
     // the smallest greatest distance of any colour.
     const int n = static_cast<int>(colours_.size());
-    std::array<int64_t, 256> minDist{};
-    int64_t minMaxDist = 0x7FFFFFFF;
-    auto axis = [](int x, int lo, int hi, int centre, int scale, int64_t& mind, int64_t& maxd) {
-        int64_t t;
+    std::array<int32_t, 256> minDist{};
+    int32_t minMaxDist = 0x7FFFFFFF;
+    auto axis = [](int x, int lo, int hi, int centre, int scale, int32_t& mind, int32_t& maxd) {
+        int32_t t;
         if (x < lo) {
-            t = int64_t{x - lo} * scale;
+            t = int32_t{x - lo} * scale;
             mind += t * t;
-            t = int64_t{x - hi} * scale;
+            t = int32_t{x - hi} * scale;
             maxd += t * t;
         } else if (x > hi) {
-            t = int64_t{x - hi} * scale;
+            t = int32_t{x - hi} * scale;
             mind += t * t;
-            t = int64_t{x - lo} * scale;
+            t = int32_t{x - lo} * scale;
             maxd += t * t;
         } else {
-            t = int64_t{x <= centre ? x - hi : x - lo} * scale;
+            t = int32_t{x <= centre ? x - hi : x - lo} * scale;
             maxd += t * t;
         }
     };
     for (int i = 0; i < n; ++i) {
         const SQuantColour& c = colours_[static_cast<size_t>(i)];
-        int64_t mind = 0, maxd = 0;
+        int32_t mind = 0, maxd = 0;
         axis(c.blue, minc0, maxc0, centre0, kScale0, mind, maxd);
         axis(c.green, minc1, maxc1, centre1, kScale1, mind, maxd);
         axis(c.red, minc2, maxc2, centre2, kScale2, mind, maxd);
@@ -231,28 +251,28 @@ void CQuantizer::FillInverse(int c0, int c1, int c2) {
 
     // Nearest candidate for every cell centre, incrementally; the first
     // candidate wins ties.
-    constexpr int64_t kStep0 = (1 << kShift0) * kScale0;
-    constexpr int64_t kStep1 = (1 << kShift1) * kScale1;
-    constexpr int64_t kStep2 = (1 << kShift2) * kScale2;
-    std::array<int64_t, kBoxCells> bestDist;
+    constexpr int32_t kStep0 = (1 << kShift0) * kScale0;
+    constexpr int32_t kStep1 = (1 << kShift1) * kScale1;
+    constexpr int32_t kStep2 = (1 << kShift2) * kScale2;
+    std::array<int32_t, kBoxCells> bestDist;
     std::array<uint8_t, kBoxCells> best{};
     bestDist.fill(0x7FFFFFFF);
     for (int i = 0; i < n; ++i) {
         if (minDist[static_cast<size_t>(i)] > minMaxDist) continue;
         const SQuantColour& c = colours_[static_cast<size_t>(i)];
-        int64_t inc0 = int64_t{minc0 - c.blue} * kScale0;
-        int64_t inc1 = int64_t{minc1 - c.green} * kScale1;
-        int64_t inc2 = int64_t{minc2 - c.red} * kScale2;
-        int64_t dist0 = inc0 * inc0 + inc1 * inc1 + inc2 * inc2;
+        int32_t inc0 = int32_t{minc0 - c.blue} * kScale0;
+        int32_t inc1 = int32_t{minc1 - c.green} * kScale1;
+        int32_t inc2 = int32_t{minc2 - c.red} * kScale2;
+        int32_t dist0 = inc0 * inc0 + inc1 * inc1 + inc2 * inc2;
         inc0 = inc0 * (2 * kStep0) + kStep0 * kStep0;
         inc1 = inc1 * (2 * kStep1) + kStep1 * kStep1;
         inc2 = inc2 * (2 * kStep2) + kStep2 * kStep2;
         size_t k = 0;
-        int64_t xx0 = inc0;
+        int32_t xx0 = inc0;
         for (int i0 = 0; i0 < kBoxElems0; ++i0) {
-            int64_t dist1 = dist0, xx1 = inc1;
+            int32_t dist1 = dist0, xx1 = inc1;
             for (int i1 = 0; i1 < kBoxElems1; ++i1) {
-                int64_t dist2 = dist1, xx2 = inc2;
+                int32_t dist2 = dist1, xx2 = inc2;
                 for (int i2 = 0; i2 < kBoxElems2; ++i2, ++k) {
                     if (dist2 < bestDist[k]) {
                         bestDist[k] = dist2;
@@ -289,7 +309,8 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
     const size_t width = static_cast<size_t>(rgb24.Width());
     if (!alpha.empty() && alpha.size() < width * static_cast<size_t>(rgb24.Height())) return false;
     // The histogram becomes the cache of nearest colours (index + 1, 0 unset).
-    std::fill(hist_.begin(), hist_.end(), 0);
+    std::memset(hist_.data(), 0, hist_.size() * sizeof(hist_[0]));
+    std::memset(occupied_.data(), 0, occupied_.size() * sizeof(occupied_[0]));
     const SErrorLimit& limit = ErrorLimit();
     // Errors below the previous row, one entry per column plus one either side.
     std::vector<int> errors((width + 2) * 3, 0);

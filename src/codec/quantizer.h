@@ -56,7 +56,8 @@ private:
     SQuantColour BoxColour(const SBox& box) const;
     void FillInverse(int c0, int c1, int c2);
 
-    std::vector<uint16_t> hist_;  // counts, later the nearest-colour cache (index + 1)
+    std::vector<uint16_t> hist_;      // counts, later the nearest-colour cache (index + 1)
+    std::vector<uint32_t> occupied_;  // non-empty cells of each blue-green row, as bits
     std::vector<SQuantColour> colours_;
 };
 
