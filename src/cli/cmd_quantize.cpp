@@ -35,10 +35,14 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
     }
     EIndexedPath path = EIndexedPath::None;
     Bitmap indexed;
+    // Dithered indices hardly compress better at higher levels
+    // (bench/README.md); they are deflated while the mapping goes on.
+    CIndexedPngWriter writer(image.Width(), image.Height(), 1);
     if (image.Format() == EPixelFormat::Indexed8) {
         indexed = image;
     } else {
-        indexed = ToIndexed(image, &path);
+        indexed = ToIndexed(image, &path,
+                            [&writer](const Bitmap& rows, int n) { writer.TakeRows(rows, n); });
         if (indexed.IsEmpty()) {
             ShowMessage(
                 StrFormat("%s: the image cannot be converted to 8-bit indexed form", in.c_str()));
@@ -54,11 +58,8 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         if (q.index < argb.entries.size())
             argb.entries[q.index] = MakeArgb(q.alpha, q.red, q.green, q.blue);
     argb.flags |= kPaletteHasAlpha;
-    // Dithered indices hardly compress better at higher levels (bench/README.md).
-    SPngOptions fast = DefaultPngOptions(indexed.Format());
-    fast.level = 1;
     std::vector<uint8_t> png;
-    if (!EncodePng(indexed, png, error, fast) ||
+    if (!writer.Finish(indexed, png, error) ||
         !WriteWholeFile(out, png.data(), png.size(), error)) {
         ShowMessage(out + ": " + error);
         return kExitFailed;

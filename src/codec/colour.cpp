@@ -160,7 +160,7 @@ Bitmap ExpandIndexed(const Bitmap& image) {
 
 // Quantises to at most 255 colours; with alpha the transparent pixels take
 // one more entry.
-Bitmap QuantizeGeneral(const Bitmap& image) {
+Bitmap QuantizeGeneral(const Bitmap& image, const QuantRowsDone& rowsDone) {
     Bitmap converted;
     const Bitmap* rgb = &image;
     std::vector<uint8_t> alpha;
@@ -184,7 +184,8 @@ Bitmap QuantizeGeneral(const Bitmap& image) {
         rgb = &converted;
     }
     Bitmap out;
-    const std::vector<SQuantColour> colours = QuantizeImage(*rgb, alpha, out);
+    const std::vector<SQuantColour> colours =
+        QuantizeImage(*rgb, alpha, out, CQuantizer::kMaxColours, rowsDone);
     if (colours.empty()) return {};
     const size_t m = colours.size();
     SPalette palette;
@@ -216,7 +217,7 @@ Bitmap QuantizeGeneral(const Bitmap& image) {
 
 }  // namespace
 
-Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path) {
+Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path, const QuantRowsDone& rowsDone) {
     if (path) *path = EIndexedPath::None;
     if (image.IsEmpty() || image.Format() == EPixelFormat::Indexed8) return {};
     Bitmap out;
@@ -230,9 +231,11 @@ Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path) {
             out = MapExact(image, exact);
             taken = EIndexedPath::Exact;
         } else {
-            out = QuantizeGeneral(image);
+            out = QuantizeGeneral(image, rowsDone);
+            taken = EIndexedPath::Quantized;
         }
     }
+    if (rowsDone && !out.IsEmpty() && taken != EIndexedPath::Quantized) rowsDone(out, out.Height());
     if (path && !out.IsEmpty()) *path = taken;
     return out;
 }

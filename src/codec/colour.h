@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "codec/quantizer.h"
 #include "platform/bitmap.h"
 
 namespace tessel {
@@ -65,8 +66,10 @@ enum class EIndexedPath {
 };
 
 // A new 8-bit indexed image with its palette; empty when the image already
-// is 8-bit indexed or cannot be converted.
-Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path = nullptr);
+// is 8-bit indexed or cannot be converted. rowsDone hears of the indices as
+// rows become final (while dithering, or all at once), before the palette.
+Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path = nullptr,
+                 const QuantRowsDone& rowsDone = {});
 
 // The distinct colours of a 32-bit image in scan order, plus transparent
 // black when a pixel has alpha 0. False at a 256th colour or below 2 entries.

@@ -301,7 +301,7 @@ void CQuantizer::FillInverse(int c0, int c1, int c2) {
 }
 
 bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_t transparentIndex,
-                     Bitmap& out) {
+                     Bitmap& out, const QuantRowsDone& rowsDone) {
     if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24 || colours_.empty() ||
         out.Format() != EPixelFormat::Indexed8 || out.Width() != rgb24.Width() ||
         out.Height() != rgb24.Height())
@@ -375,19 +375,22 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
         err[0] = prev0;
         err[1] = prev1;
         err[2] = prev2;
+        if (rowsDone && ((y + 1) % 16 == 0 || y + 1 == rgb24.Height())) rowsDone(out, y + 1);
     }
     return true;
 }
 
 std::vector<SQuantColour> QuantizeImage(const Bitmap& rgb24, std::span<const uint8_t> alpha,
-                                        Bitmap& out, int maxColours) {
+                                        Bitmap& out, int maxColours,
+                                        const QuantRowsDone& rowsDone) {
     if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24) return {};
     CQuantizer q;
     q.Count(rgb24);
     std::vector<SQuantColour> colours = q.SelectColours(maxColours);
     Bitmap indexed(rgb24.Width(), rgb24.Height(), EPixelFormat::Indexed8);
     if (indexed.IsEmpty() ||
-        !q.Map(rgb24, alpha, static_cast<uint8_t>(std::min<size_t>(colours.size(), 255)), indexed))
+        !q.Map(rgb24, alpha, static_cast<uint8_t>(std::min<size_t>(colours.size(), 255)), indexed,
+               rowsDone))
         return {};
     out = std::move(indexed);
     return colours;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct SQuantColour {
     uint8_t red = 0;
     bool operator==(const SQuantColour&) const = default;
 };
+
+// Called as the mapping pass goes: rows 0..rows-1 of out are final.
+using QuantRowsDone = std::function<void(const Bitmap& out, int rows)>;
 
 // Pixels whose alpha is below this are transparent to the mapping pass.
 constexpr uint8_t kQuantTransparentAlpha = 5;
@@ -44,8 +48,9 @@ public:
     // alpha (one value per pixel, row by row), pixels below
     // kQuantTransparentAlpha get transparentIndex and neither take nor spread
     // error. Returns false when the sizes do not fit or no colours were chosen.
+    // rowsDone, when set, hears of every 16 rows and of the last.
     bool Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_t transparentIndex,
-             Bitmap& out);
+             Bitmap& out, const QuantRowsDone& rowsDone = {});
 
     // Histogram cell count (for tests).
     uint16_t Cell(int blue, int green, int red) const;
@@ -65,7 +70,8 @@ private:
 // transparent index is the number of colours. out receives an 8-bit indexed
 // bitmap without palette. Empty result for an unsuitable source.
 std::vector<SQuantColour> QuantizeImage(const Bitmap& rgb24, std::span<const uint8_t> alpha,
-                                        Bitmap& out, int maxColours = CQuantizer::kMaxColours);
+                                        Bitmap& out, int maxColours = CQuantizer::kMaxColours,
+                                        const QuantRowsDone& rowsDone = {});
 
 // The error limit of the mapping pass, for errors -255..255.
 int QuantErrorLimit(int error);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/large_buffer.h"
+
 namespace tessel {
 
 enum class EPixelFormat : uint8_t {
@@ -95,7 +97,7 @@ private:
     int height_ = 0;
     EPixelFormat format_ = EPixelFormat::Argb32;
     size_t stride_ = 0;
-    std::vector<uint8_t> data_;
+    LargeBytes data_;
     SPalette palette_;
 };
 

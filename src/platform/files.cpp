@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fnmatch.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -82,11 +83,25 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::str
         error = SystemErrorText(errno);
         return false;
     }
+    // A regular file is read straight into a buffer of its size; what a
+    // growing file or a pipe gives beyond that is appended in pieces.
+    bool bad = false;
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        try {
+            data.resize(static_cast<size_t>(st.st_size));
+        } catch (const std::bad_alloc&) {
+            std::fclose(f);
+            error = SystemErrorText(ENOMEM);
+            return false;
+        }
+        data.resize(std::fread(data.data(), 1, data.size(), f));
+    }
     uint8_t chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    while (!std::ferror(f) && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
         data.insert(data.end(), chunk, chunk + n);
-    const bool bad = std::ferror(f) != 0;
+    bad = std::ferror(f) != 0;
     const int err = errno;
     std::fclose(f);
     if (bad) {

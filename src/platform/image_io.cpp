@@ -3,12 +3,16 @@
 #include <libdeflate.h>
 #include <png.h>
 #include <stb/stb_image.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "platform/files.h"
 
@@ -110,6 +114,29 @@ void PutChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data
     PutBe32(out, libdeflate_crc32(0, out.data() + start, out.size() - start));
 }
 
+// Signature, header, palette, the deflated rows and the end, as one file.
+void AssemblePalettePng(size_t width, size_t height, const std::vector<png_color>& plte,
+                        const std::vector<png_byte>& trns, const uint8_t* z, size_t zsize,
+                        std::vector<uint8_t>& out) {
+    out.clear();
+    out.reserve(zsize + plte.size() * 4 + 64);
+    out.insert(out.end(), kPngSignature, kPngSignature + sizeof kPngSignature);
+    uint8_t ihdr[13] = {};
+    for (int i = 0; i < 4; ++i) {
+        ihdr[i] = static_cast<uint8_t>(width >> (24 - 8 * i));
+        ihdr[4 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
+    }
+    ihdr[8] = 8;
+    ihdr[9] = PNG_COLOR_TYPE_PALETTE;
+    PutChunk(out, "IHDR", ihdr, sizeof ihdr);
+    std::vector<uint8_t> rgb;
+    for (const png_color& e : plte) rgb.insert(rgb.end(), {e.red, e.green, e.blue});
+    PutChunk(out, "PLTE", rgb.data(), rgb.size());
+    if (!trns.empty()) PutChunk(out, "tRNS", trns.data(), trns.size());
+    PutChunk(out, "IDAT", z, zsize);
+    PutChunk(out, "IEND", nullptr, 0);
+}
+
 // An 8-bit indexed bitmap as palette PNG, rows unfiltered. False only when
 // memory runs out.
 bool EncodeIndexed8(const Bitmap& image, const std::vector<png_color>& plte,
@@ -128,23 +155,7 @@ bool EncodeIndexed8(const Bitmap& image, const std::vector<png_color>& plte,
         const size_t zsize =
             libdeflate_zlib_compress(c, raw.data(), raw.size(), z.data(), z.size());
         if (zsize == 0 || zsize > 0x7FFFFFFF) return false;
-        out.clear();
-        out.reserve(zsize + plte.size() * 4 + 64);
-        out.insert(out.end(), kPngSignature, kPngSignature + sizeof kPngSignature);
-        uint8_t ihdr[13] = {};
-        for (int i = 0; i < 4; ++i) {
-            ihdr[i] = static_cast<uint8_t>(width >> (24 - 8 * i));
-            ihdr[4 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
-        }
-        ihdr[8] = 8;
-        ihdr[9] = PNG_COLOR_TYPE_PALETTE;
-        PutChunk(out, "IHDR", ihdr, sizeof ihdr);
-        std::vector<uint8_t> rgb;
-        for (const png_color& e : plte) rgb.insert(rgb.end(), {e.red, e.green, e.blue});
-        PutChunk(out, "PLTE", rgb.data(), rgb.size());
-        if (!trns.empty()) PutChunk(out, "tRNS", trns.data(), trns.size());
-        PutChunk(out, "IDAT", z.data(), zsize);
-        PutChunk(out, "IEND", nullptr, 0);
+        AssemblePalettePng(width, height, plte, trns, z.data(), zsize, out);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -191,7 +202,8 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
     uint32_t width = 0, height = 0;
     int colourType = -1;
     std::span<const uint8_t> plte, trns;
-    std::vector<uint8_t> idat;
+    std::vector<std::span<const uint8_t>> idat;  // the IDAT bodies, in order
+    size_t idatSize = 0;
     bool first = true, inIdat = false, idatDone = false, ended = false;
     while (!ended) {
         if (end - p < 12) return false;
@@ -217,7 +229,8 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
                 width > Bitmap::kMaxSide || height > Bitmap::kMaxSide)
                 return false;
         } else if (isIdat) {
-            idat.insert(idat.end(), body, body + length);
+            if (length > 0) idat.emplace_back(body, length);
+            idatSize += length;
         } else if (std::memcmp(type, "PLTE", 4) == 0) {
             if (!idat.empty() || !plte.empty() || length == 0 || length % 3 || length > 768)
                 return false;
@@ -237,19 +250,31 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
         return false;
     const size_t bpp = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
     const size_t rowBytes = size_t{width} * bpp;
-    std::vector<uint8_t> raw;
-    try {
-        raw.resize((rowBytes + 1) * height);
-    } catch (const std::bad_alloc&) {
-        return false;
+    // The deflate stream in one piece: the chunk itself when there is one,
+    // else the bodies joined. Neither buffer needs clearing first.
+    CLargeArray joined;
+    const uint8_t* stream = idat.front().data();
+    if (idat.size() > 1) {
+        joined = CLargeArray(idatSize);
+        if (!joined) return false;
+        size_t at = 0;
+        for (const std::span<const uint8_t>& part : idat) {
+            std::memcpy(joined.get() + at, part.data(), part.size());
+            at += part.size();
+        }
+        stream = joined.get();
     }
+    const size_t rawSize = (rowBytes + 1) * height;
+    const CLargeArray raw(rawSize);
+    if (!raw) return false;
     libdeflate_decompressor* d = Decompressor();
     size_t in = 0, out = 0;
     if (!d ||
-        libdeflate_zlib_decompress_ex(d, idat.data(), idat.size(), raw.data(), raw.size(), &in,
-                                      &out) != LIBDEFLATE_SUCCESS ||
-        in != idat.size() || out != raw.size())
+        libdeflate_zlib_decompress_ex(d, stream, idatSize, raw.get(), rawSize, &in, &out) !=
+            LIBDEFLATE_SUCCESS ||
+        in != idatSize || out != rawSize)
         return false;
+    joined.reset();
     Bitmap result(static_cast<int>(width), static_cast<int>(height),
                   colourType == 2   ? EPixelFormat::Rgb24
                   : colourType == 6 ? EPixelFormat::Argb32
@@ -258,7 +283,7 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
     const std::vector<uint8_t> zeros(rowBytes, 0);
     const uint8_t* prev = zeros.data();
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* row = raw.data() + y * (rowBytes + 1);
+        uint8_t* row = raw.get() + y * (rowBytes + 1);
         if (!Unfilter(row[0], row + 1, prev, rowBytes, bpp)) return false;
         const uint8_t* src = row + 1;
         uint8_t* dst = result.Row(static_cast<int>(y));
@@ -399,6 +424,23 @@ uint8_t LargestIndex(const Bitmap& image) {
     return largest;
 }
 
+// PLTE and tRNS of an indexed bitmap. The palette covers every index in
+// use, so the file stays valid; trailing opaque entries leave tRNS.
+void PaletteChunks(const Bitmap& image, std::vector<png_color>& plte, std::vector<png_byte>& trns) {
+    const int depth = BitsPerPixel(image.Format());
+    size_t count = std::min<size_t>(image.Palette().entries.size(), size_t{1} << depth);
+    count = std::max<size_t>(count, size_t{LargestIndex(image)} + 1);
+    plte.clear();
+    trns.clear();
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t c =
+            i < image.Palette().entries.size() ? image.Palette().entries[i] : 0xFF000000u;
+        plte.push_back({ArgbRed(c), ArgbGreen(c), ArgbBlue(c)});
+        trns.push_back(ArgbAlpha(c));
+    }
+    while (!trns.empty() && trns.back() == 255) trns.pop_back();
+}
+
 int PngFilterMask(SPngOptions::EFilter filter) {
     switch (filter) {
         case SPngOptions::EFilter::None:
@@ -427,16 +469,7 @@ bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::stri
     if (IsIndexed(image.Format())) {
         colourType = PNG_COLOR_TYPE_PALETTE;
         depth = BitsPerPixel(image.Format());
-        // The palette covers every index in use, so the file stays valid.
-        size_t count = std::min<size_t>(image.Palette().entries.size(), size_t{1} << depth);
-        count = std::max<size_t>(count, size_t{LargestIndex(image)} + 1);
-        for (size_t i = 0; i < count; ++i) {
-            const uint32_t c =
-                i < image.Palette().entries.size() ? image.Palette().entries[i] : 0xFF000000u;
-            s->plte.push_back({ArgbRed(c), ArgbGreen(c), ArgbBlue(c)});
-            s->trns.push_back(ArgbAlpha(c));
-        }
-        while (!s->trns.empty() && s->trns.back() == 255) s->trns.pop_back();
+        PaletteChunks(image, s->plte, s->trns);
     } else if (image.Format() == EPixelFormat::Argb32) {
         colourType = PNG_COLOR_TYPE_RGB_ALPHA;
     }
@@ -590,6 +623,143 @@ bool SavePng(const std::string& path, const Bitmap& image, std::string& error) {
     std::string why;
     if (!EncodePng(image, png, why) || !WriteWholeFile(path, png.data(), png.size(), why)) {
         error = path + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+// The rows, with their filter bytes, and the deflate of the worker thread.
+struct CIndexedPngWriter::SState {
+    size_t width = 0, height = 0;
+    int level = 1;
+    CLargeArray raw;  // (width + 1) x height, filter bytes 0
+    LargeBytes z;
+    size_t zsize = 0;
+    bool failed = false;  // out of memory, or zlib refused
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t ready = 0;  // rows copied in
+    bool stop = false;
+    bool done = false;  // the worker has ended
+    std::thread worker;
+
+    // Deflates row by row as rows come in; one deflate call per row, so the
+    // output does not depend on how the rows were handed over.
+    void Run() {
+        z_stream zs{};
+        bool ok = deflateInit2(&zs, level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        if (ok) {
+            try {
+                z.resize(deflateBound(&zs, static_cast<uLong>((width + 1) * height)));
+            } catch (const std::bad_alloc&) {
+                ok = false;
+            }
+        }
+        zs.next_out = z.data();
+        zs.avail_out = static_cast<uInt>(z.size());
+        for (size_t row = 0; ok && row < height;) {
+            size_t available;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ready > row || stop; });
+                if (ready <= row) break;  // stopped
+                available = ready;
+            }
+            for (; ok && row < available; ++row) {
+                zs.next_in = raw.get() + row * (width + 1);
+                zs.avail_in = static_cast<uInt>(width + 1);
+                ok = deflate(&zs, Z_NO_FLUSH) == Z_OK && zs.avail_in == 0;
+            }
+            if (ok && row == height) {
+                ok = deflate(&zs, Z_FINISH) == Z_STREAM_END;
+                zsize = zs.total_out;
+            }
+        }
+        deflateEnd(&zs);
+        std::lock_guard lock(mutex);
+        if (!ok || zsize == 0) failed = true;
+        done = true;
+        changed.notify_all();
+    }
+};
+
+CIndexedPngWriter::CIndexedPngWriter(int width, int height, int level)
+    : state_(std::make_unique<SState>()) {
+    SState& s = *state_;
+    s.level = std::clamp(level, 0, 9);
+    if (width <= 0 || height <= 0 || int64_t{width} * height > Bitmap::kMaxPixels) {
+        s.failed = s.done = true;
+        return;
+    }
+    s.width = static_cast<size_t>(width);
+    s.height = static_cast<size_t>(height);
+    s.raw = CLargeArray((s.width + 1) * s.height);
+    if (!s.raw) {
+        s.failed = s.done = true;
+        return;
+    }
+    s.worker = std::thread([&s] { s.Run(); });
+}
+
+CIndexedPngWriter::~CIndexedPngWriter() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stop = true;
+    }
+    state_->changed.notify_all();
+    if (state_->worker.joinable()) state_->worker.join();
+}
+
+void CIndexedPngWriter::TakeRows(const Bitmap& image, int rows) {
+    SState& s = *state_;
+    if (image.Format() != EPixelFormat::Indexed8 || static_cast<size_t>(image.Width()) != s.width ||
+        static_cast<size_t>(image.Height()) != s.height)
+        return;
+    const size_t upto = std::min(static_cast<size_t>(std::max(rows, 0)), s.height);
+    size_t row;
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.done) return;
+        row = s.ready;
+    }
+    if (row >= upto) return;
+    for (size_t y = row; y < upto; ++y) {
+        uint8_t* out = s.raw.get() + y * (s.width + 1);
+        out[0] = 0;
+        std::memcpy(out + 1, image.Row(static_cast<int>(y)), s.width);
+    }
+    {
+        std::lock_guard lock(s.mutex);
+        s.ready = upto;
+    }
+    s.changed.notify_all();
+}
+
+bool CIndexedPngWriter::Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error) {
+    SState& s = *state_;
+    png.clear();
+    if (image.Format() != EPixelFormat::Indexed8 || static_cast<size_t>(image.Width()) != s.width ||
+        static_cast<size_t>(image.Height()) != s.height) {
+        error = "the image does not match the picture being written";
+        return false;
+    }
+    TakeRows(image, image.Height());
+    {
+        std::unique_lock lock(s.mutex);
+        s.changed.wait(lock, [&] { return s.done; });
+    }
+    if (s.worker.joinable()) s.worker.join();
+    if (s.failed) {
+        error = "out of memory";
+        return false;
+    }
+    try {
+        std::vector<png_color> plte;
+        std::vector<png_byte> trns;
+        PaletteChunks(image, plte, trns);
+        AssemblePalettePng(s.width, s.height, plte, trns, s.z.data(), s.zsize, png);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,5 +41,28 @@ bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& erro
                const SPngOptions& options);
 // The settings EncodePng and SavePng use for a pixel format.
 SPngOptions DefaultPngOptions(EPixelFormat format);
+
+// An 8-bit palette PNG deflated while its rows are still being made: rows
+// handed over top to bottom are compressed (zlib at the given level, rows
+// unfiltered) on a thread of the writer's own, and the file is put together
+// once the palette is known. The file is the same whatever the timing.
+class CIndexedPngWriter {
+public:
+    CIndexedPngWriter(int width, int height, int level = 1);
+    ~CIndexedPngWriter();  // stops the deflate if the file was not finished
+    CIndexedPngWriter(const CIndexedPngWriter&) = delete;
+    CIndexedPngWriter& operator=(const CIndexedPngWriter&) = delete;
+
+    // Rows 0..rows-1 of image, an 8-bit indexed bitmap of the writer's size,
+    // are final; the ones not taken yet are copied.
+    void TakeRows(const Bitmap& image, int rows);
+    // Takes the rest of image's rows, waits for the deflate and gives the file
+    // with image's palette, PLTE and tRNS as EncodePng writes them.
+    bool Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
+
+private:
+    struct SState;
+    std::unique_ptr<SState> state_;
+};
 
 }  // namespace tessel

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "codec/colour.h"
@@ -134,6 +135,36 @@ TEST(Quantizer, BitExactHashes) {
         EXPECT_EQ(colours.size(), c.colours) << c.w << "x" << c.h;
         EXPECT_EQ(Hash(colours, out), c.hash) << c.w << "x" << c.h;
     }
+}
+
+// Rows reported as done are final: a copy taken at each report equals the
+// finished picture; reports grow to the last row; the exact path reports once.
+TEST(Quantizer, ReportedRowsAreFinal) {
+    const Bitmap img = PhotoLike(90, 53, 2);
+    Bitmap seen(img.Width(), img.Height(), EPixelFormat::Indexed8);
+    std::vector<int> reports;
+    const auto copy = [&](const Bitmap& rows, int n) {
+        const int from = reports.empty() ? 0 : reports.back();
+        for (int y = from; y < n; ++y)
+            std::memcpy(seen.Row(y), rows.Row(y), static_cast<size_t>(rows.Width()));
+        reports.push_back(n);
+    };
+    EIndexedPath path;
+    const Bitmap out = ToIndexed(img, &path, copy);
+    ASSERT_EQ(path, EIndexedPath::Quantized);
+    EXPECT_EQ(reports, (std::vector<int>{16, 32, 48, 53}));
+    for (int y = 0; y < out.Height(); ++y)
+        ASSERT_EQ(0, std::memcmp(seen.Row(y), out.Row(y), static_cast<size_t>(out.Width())))
+            << "row " << y;
+
+    Bitmap two(5, 4, EPixelFormat::Argb32);
+    two.Fill(0xFF102030u);
+    two.SetPixel(1, 1, 0xFF405060u);
+    reports.clear();
+    seen = Bitmap(5, 4, EPixelFormat::Indexed8);
+    ASSERT_FALSE(ToIndexed(two, &path, copy).IsEmpty());
+    EXPECT_EQ(path, EIndexedPath::Exact);
+    EXPECT_EQ(reports, std::vector<int>{4});
 }
 
 TEST(Quantizer, AtMost255ColoursAndEveryIndexInRange) {

@@ -95,3 +95,66 @@ TEST(PngFastPath, DamagedFilesAreRefused) {
 
 }  // namespace
 }  // namespace tessel
+
+namespace tessel {
+namespace {
+
+// The palette writer: rows handed over in any pieces (or not at all before
+// Finish) give the same file, which reads back as EncodePng's does.
+TEST(IndexedPngWriter, SameFileWhateverThePiecesAndReadsBack) {
+    Bitmap img = Noisy(301, 77, EPixelFormat::Indexed8, 3);
+    SPalette palette;
+    for (int i = 0; i < 200; ++i)
+        palette.entries.push_back(MakeArgb(i == 5 ? 0 : 255, static_cast<uint8_t>(i), 1, 2));
+    img.SetPalette(palette);
+    std::vector<uint8_t> reference;
+    std::string error;
+    {
+        CIndexedPngWriter writer(img.Width(), img.Height());
+        ASSERT_TRUE(writer.Finish(img, reference, error)) << error;
+    }
+    for (int step : {1, 16, 50, 77}) {
+        CIndexedPngWriter writer(img.Width(), img.Height());
+        for (int rows = step; rows < img.Height(); rows += step) writer.TakeRows(img, rows);
+        writer.TakeRows(img, 3);  // rows already taken are not taken again
+        std::vector<uint8_t> png;
+        ASSERT_TRUE(writer.Finish(img, png, error)) << error;
+        EXPECT_EQ(png, reference) << step;
+    }
+    Bitmap back;
+    ASSERT_TRUE(DecodeImage(reference, back, error)) << error;
+    ExpectSamePixels(img, back);
+    std::vector<uint8_t> encoded;
+    ASSERT_TRUE(EncodePng(img, encoded, error)) << error;
+    Bitmap viaEncode;
+    ASSERT_TRUE(DecodeImage(encoded, viaEncode, error)) << error;
+    EXPECT_EQ(back.Palette().entries, viaEncode.Palette().entries);
+    EXPECT_EQ(back.Palette().flags, viaEncode.Palette().flags);
+}
+
+TEST(IndexedPngWriter, RefusesOtherPicturesAndStopsWhenLeft) {
+    const Bitmap img = Noisy(40, 30, EPixelFormat::Indexed8, 4);
+    std::string error;
+    std::vector<uint8_t> png;
+    {
+        CIndexedPngWriter writer(41, 30);
+        writer.TakeRows(img, 30);  // ignored: not the writer's size
+        EXPECT_FALSE(writer.Finish(img, png, error));
+        EXPECT_TRUE(png.empty());
+        EXPECT_FALSE(error.empty());
+    }
+    {
+        CIndexedPngWriter writer(40, 30);
+        EXPECT_FALSE(writer.Finish(Noisy(40, 30, EPixelFormat::Rgb24, 4), png, error));
+    }
+    {
+        CIndexedPngWriter writer(0, 30);
+        EXPECT_FALSE(writer.Finish(img, png, error));
+    }
+    // Left half way: the destructor stops the deflate instead of waiting.
+    CIndexedPngWriter writer(40, 30);
+    writer.TakeRows(img, 12);
+}
+
+}  // namespace
+}  // namespace tessel
