@@ -312,6 +312,12 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
     std::memset(hist_.data(), 0, hist_.size() * sizeof(hist_[0]));
     std::memset(occupied_.data(), 0, occupied_.size() * sizeof(occupied_[0]));
     const SErrorLimit& limit = ErrorLimit();
+    // Locals, which the byte stores of the output cannot alias: the cache and
+    // the colours as ints, blue green red.
+    uint16_t* const cache = hist_.data();
+    std::array<std::array<int, 4>, 256> palette{};
+    for (size_t i = 0; i < colours_.size() && i < palette.size(); ++i)
+        palette[i] = {colours_[i].blue, colours_[i].green, colours_[i].red, 0};
     // Errors below the previous row, one entry per column plus one either side.
     std::vector<int> errors((width + 2) * 3, 0);
     bool oddRow = false;
@@ -349,14 +355,14 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
                 cur1 = std::clamp(cur1, 0, 255);
                 cur2 = std::clamp(cur2, 0, 255);
                 const size_t cell = CellIndex(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
-                if (hist_[cell] == 0)
+                if (cache[cell] == 0)
                     FillInverse(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
-                const int index = hist_[cell] - 1;
+                const int index = cache[cell] - 1;
                 outRow[x] = static_cast<uint8_t>(index);
-                const SQuantColour& c = colours_[static_cast<size_t>(index)];
-                cur0 -= c.blue;
-                cur1 -= c.green;
-                cur2 -= c.red;
+                const std::array<int, 4>& c = palette[static_cast<size_t>(index)];
+                cur0 -= c[0];
+                cur1 -= c[1];
+                cur2 -= c[2];
             }
             // 3/16 behind below, 5/16 below, 1/16 ahead below, 7/16 ahead.
             err[0] = prev0 + cur0 * 3;

@@ -12,8 +12,11 @@ using Bytes = std::vector<uint8_t>;
 
 // Segment header (type, 16-bit length) and payload.
 inline Bytes Segment(uint8_t type, const Bytes& payload) {
-    Bytes b = {type, static_cast<uint8_t>(payload.size() >> 8),
-               static_cast<uint8_t>(payload.size())};
+    Bytes b;
+    b.reserve(3 + payload.size());
+    b.push_back(type);
+    b.push_back(static_cast<uint8_t>(payload.size() >> 8));
+    b.push_back(static_cast<uint8_t>(payload.size()));
     b.insert(b.end(), payload.begin(), payload.end());
     return b;
 }

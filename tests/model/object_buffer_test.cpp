@@ -30,6 +30,7 @@ Bytes OdsPayload(uint16_t id, int width, int height, size_t codedBytes) {
                static_cast<uint8_t>(width),
                static_cast<uint8_t>(height >> 8),
                static_cast<uint8_t>(height)};
+    b.reserve(b.size() + codedBytes);  // (also keeps GCC 12's bounds warning quiet)
     b.resize(b.size() + codedBytes, 0x00);
     return b;
 }

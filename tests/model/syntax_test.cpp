@@ -142,7 +142,9 @@ TEST(EffectSequenceSyntax, WindowDurationFloorAndCropping) {
 
 TEST(EffectSequenceSyntax, SurplusItemsAreDropped) {
     // Three windows, one effect with three composition objects.
-    std::vector<uint8_t> b = {3};
+    std::vector<uint8_t> b;
+    b.reserve(64);
+    b.push_back(3);
     for (int i = 0; i < 3; ++i) b.insert(b.end(), {uint8_t(i), 0, 0, 0, 0, 0, 10, 0, 10});
     b.insert(b.end(), {1, 0, 0, 0, 0xFF, 3});
     for (int i = 0; i < 3; ++i) b.insert(b.end(), {0, uint8_t(i), 0, 0, 0, 0, 0, 0});
