@@ -22,6 +22,8 @@ constexpr int kBoxElems0 = 1 << kBoxLog0, kBoxElems1 = 1 << kBoxLog1, kBoxElems2
 constexpr int kBoxShift0 = kShift0 + kBoxLog0, kBoxShift1 = kShift1 + kBoxLog1,
               kBoxShift2 = kShift2 + kBoxLog2;
 constexpr int kBoxCells = kBoxElems0 * kBoxElems1 * kBoxElems2;
+// Below this many pixels the mapping fills the cache cell by cell.
+constexpr size_t kSparsePixels = 16384;
 
 constexpr size_t CellIndex(int c0, int c1, int c2) {
     return (static_cast<size_t>(c0) * kElems1 + static_cast<size_t>(c1)) * kElems2 +
@@ -300,6 +302,24 @@ void CQuantizer::FillInverse(int c0, int c1, int c2) {
         }
 }
 
+// Nearest colour to one cell's centre, the first winning ties: what the
+// block fill gives that cell (its candidates always hold the nearest).
+int CQuantizer::NearestOfCell(int c0, int c1, int c2) const {
+    const int x0 = (c0 << kShift0) + ((1 << kShift0) >> 1);
+    const int x1 = (c1 << kShift1) + ((1 << kShift1) >> 1);
+    const int x2 = (c2 << kShift2) + ((1 << kShift2) >> 1);
+    int32_t best = 0x7FFFFFFF;
+    int index = 0;
+    for (size_t i = 0; i < colours_.size(); ++i) {
+        const SQuantColour& c = colours_[i];
+        const int32_t d0 = (x0 - c.blue) * kScale0, d1 = (x1 - c.green) * kScale1,
+                      d2 = (x2 - c.red) * kScale2;
+        const int32_t dist = d0 * d0 + d1 * d1 + d2 * d2;
+        if (dist < best) best = dist, index = static_cast<int>(i);
+    }
+    return index;
+}
+
 bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_t transparentIndex,
                      Bitmap& out, const QuantRowsDone& rowsDone) {
     if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24 || colours_.empty() ||
@@ -315,6 +335,9 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
     // Locals, which the byte stores of the output cannot alias: the cache and
     // the colours as ints, blue green red.
     uint16_t* const cache = hist_.data();
+    // A small picture touches few cells of each block it reaches: filling
+    // just the cell is cheaper than filling the block.
+    const bool sparse = width * static_cast<size_t>(rgb24.Height()) < kSparsePixels;
     std::array<std::array<int, 4>, 256> palette{};
     for (size_t i = 0; i < colours_.size() && i < palette.size(); ++i)
         palette[i] = {colours_[i].blue, colours_[i].green, colours_[i].red, 0};
@@ -355,8 +378,13 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
                 cur1 = std::clamp(cur1, 0, 255);
                 cur2 = std::clamp(cur2, 0, 255);
                 const size_t cell = CellIndex(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
-                if (cache[cell] == 0)
-                    FillInverse(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
+                if (cache[cell] == 0) {
+                    if (sparse)
+                        cache[cell] = static_cast<uint16_t>(
+                            NearestOfCell(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2) + 1);
+                    else
+                        FillInverse(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
+                }
                 const int index = cache[cell] - 1;
                 outRow[x] = static_cast<uint8_t>(index);
                 const std::array<int, 4>& c = palette[static_cast<size_t>(index)];
