@@ -232,7 +232,6 @@ Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path, const QuantRowsDone& r
             taken = EIndexedPath::Exact;
         } else {
             out = QuantizeGeneral(image, rowsDone);
-            taken = EIndexedPath::Quantized;
         }
     }
     if (rowsDone && !out.IsEmpty() && taken != EIndexedPath::Quantized) rowsDone(out, out.Height());

@@ -332,12 +332,12 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
     std::memset(hist_.data(), 0, hist_.size() * sizeof(hist_[0]));
     std::memset(occupied_.data(), 0, occupied_.size() * sizeof(occupied_[0]));
     const SErrorLimit& limit = ErrorLimit();
-    // Locals, which the byte stores of the output cannot alias: the cache and
-    // the colours as ints, blue green red.
-    uint16_t* const cache = hist_.data();
     // A small picture touches few cells of each block it reaches: filling
     // just the cell is cheaper than filling the block.
     const bool sparse = width * static_cast<size_t>(rgb24.Height()) < kSparsePixels;
+    // Locals, which the byte stores of the output cannot alias: the cache and
+    // the colours as ints, blue green red.
+    uint16_t* const cache = hist_.data();
     std::array<std::array<int, 4>, 256> palette{};
     for (size_t i = 0; i < colours_.size() && i < palette.size(); ++i)
         palette[i] = {colours_[i].blue, colours_[i].green, colours_[i].red, 0};

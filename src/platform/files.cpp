@@ -85,7 +85,6 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::str
     }
     // A regular file is read straight into a buffer of its size; what a
     // growing file or a pipe gives beyond that is appended in pieces.
-    bool bad = false;
     struct stat st {};
     if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         try {
@@ -101,7 +100,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::str
     size_t n;
     while (!std::ferror(f) && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
         data.insert(data.end(), chunk, chunk + n);
-    bad = std::ferror(f) != 0;
+    const bool bad = std::ferror(f) != 0;
     const int err = errno;
     std::fclose(f);
     if (bad) {

@@ -252,10 +252,10 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
     const size_t rowBytes = size_t{width} * bpp;
     // The deflate stream in one piece: the chunk itself when there is one,
     // else the bodies joined. Neither buffer needs clearing first.
-    CLargeArray joined;
+    AlignedBytes joined;
     const uint8_t* stream = idat.front().data();
     if (idat.size() > 1) {
-        joined = CLargeArray(idatSize);
+        joined = MakeLargeBytes(idatSize);
         if (!joined) return false;
         size_t at = 0;
         for (const std::span<const uint8_t>& part : idat) {
@@ -265,7 +265,7 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
         stream = joined.get();
     }
     const size_t rawSize = (rowBytes + 1) * height;
-    const CLargeArray raw(rawSize);
+    const AlignedBytes raw = MakeLargeBytes(rawSize);
     if (!raw) return false;
     libdeflate_decompressor* d = Decompressor();
     size_t in = 0, out = 0;
@@ -632,7 +632,7 @@ bool SavePng(const std::string& path, const Bitmap& image, std::string& error) {
 struct CIndexedPngWriter::SState {
     size_t width = 0, height = 0;
     int level = 1;
-    CLargeArray raw;  // (width + 1) x height, filter bytes 0
+    AlignedBytes raw;  // (width + 1) x height, filter bytes 0
     LargeBytes z;
     size_t zsize = 0;
     bool failed = false;  // out of memory, or zlib refused
@@ -693,7 +693,7 @@ CIndexedPngWriter::CIndexedPngWriter(int width, int height, int level)
     }
     s.width = static_cast<size_t>(width);
     s.height = static_cast<size_t>(height);
-    s.raw = CLargeArray((s.width + 1) * s.height);
+    s.raw = MakeLargeBytes((s.width + 1) * s.height);
     if (!s.raw) {
         s.failed = s.done = true;
         return;

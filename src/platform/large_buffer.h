@@ -1,7 +1,7 @@
 // Storage for buffers of many megabytes (pictures, decoded streams): aligned
 // to 2 MiB and offered to the kernel's transparent huge pages, so that
 // filling one costs a page fault per 2 MiB instead of one per 4 KiB. Smaller
-// requests are ordinary allocations.
+// requests are ordinary allocations. Either kind is released by std::free.
 #pragma once
 
 #include <sys/mman.h>
@@ -15,24 +15,27 @@
 
 namespace tessel {
 
+// Aligned or large storage, released by std::free.
+struct SFreeAligned {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
+using AlignedBytes = std::unique_ptr<uint8_t[], SFreeAligned>;
+
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kLargeBufferMinimum = size_t{4} << 20;
 
 // bytes of storage (uninitialised); null when memory runs out.
 inline void* AllocateLarge(size_t bytes) {
-    if (bytes < kLargeBufferMinimum) return ::operator new(bytes, std::nothrow);
+    if (bytes < kLargeBufferMinimum) return std::malloc(bytes ? bytes : 1);
     const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     void* p = std::aligned_alloc(kHugePage, rounded);
     if (p) ::madvise(p, rounded, MADV_HUGEPAGE);  // a hint: refused is fine
     return p;
 }
 
-inline void FreeLarge(void* p, size_t bytes) {
-    if (!p) return;
-    if (bytes < kLargeBufferMinimum)
-        ::operator delete(p);
-    else
-        std::free(p);
+// size bytes of large storage, uninitialised; null when memory runs out.
+inline AlignedBytes MakeLargeBytes(size_t size) {
+    return AlignedBytes(static_cast<uint8_t*>(AllocateLarge(size)));
 }
 
 template <class T>
@@ -47,7 +50,7 @@ struct CLargeAllocator {
         if (!p) throw std::bad_alloc();
         return static_cast<T*>(p);
     }
-    void deallocate(T* p, size_t n) { FreeLarge(p, n * sizeof(T)); }
+    void deallocate(T* p, size_t) { std::free(p); }
     template <class U>
     bool operator==(const CLargeAllocator<U>&) const {
         return true;
@@ -55,42 +58,5 @@ struct CLargeAllocator {
 };
 
 using LargeBytes = std::vector<uint8_t, CLargeAllocator<uint8_t>>;
-
-// An uninitialised array of bytes in large storage.
-class CLargeArray {
-public:
-    CLargeArray() = default;
-    explicit CLargeArray(size_t size) : data_(static_cast<uint8_t*>(AllocateLarge(size))) {
-        if (data_) size_ = size;
-    }
-    ~CLargeArray() { FreeLarge(data_, size_); }
-    CLargeArray(CLargeArray&& other) noexcept : data_(other.data_), size_(other.size_) {
-        other.data_ = nullptr;
-        other.size_ = 0;
-    }
-    CLargeArray& operator=(CLargeArray&& other) noexcept {
-        if (this != &other) {
-            FreeLarge(data_, size_);
-            data_ = other.data_;
-            size_ = other.size_;
-            other.data_ = nullptr;
-            other.size_ = 0;
-        }
-        return *this;
-    }
-
-    explicit operator bool() const { return data_ != nullptr; }
-    uint8_t* get() const { return data_; }
-    size_t size() const { return size_; }
-    void reset() {
-        FreeLarge(data_, size_);
-        data_ = nullptr;
-        size_ = 0;
-    }
-
-private:
-    uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-};
 
 }  // namespace tessel

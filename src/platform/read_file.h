@@ -10,16 +10,13 @@
 #include <vector>
 
 #include "platform/disc_image.h"
+#include "platform/large_buffer.h"
 
 namespace tessel {
 
 // Storage for large reads, aligned to a memory page: the kernel copies from
 // the page cache into such a buffer several times faster than into one a few
 // bytes off a page boundary.
-struct SFreeAligned {
-    void operator()(uint8_t* p) const { std::free(p); }
-};
-using AlignedBytes = std::unique_ptr<uint8_t[], SFreeAligned>;
 constexpr size_t kReadAlignment = 4096;
 // size bytes (rounded up to whole pages), uninitialised; null when memory runs out.
 AlignedBytes MakeAlignedBytes(size_t size);
