@@ -202,8 +202,10 @@ const std::vector<SQuantColour>& CQuantizer::SelectColours(int maxColours) {
     return colours_;
 }
 
-// Fills the nearest-colour cache for the 4x8x4 block holding cell c0/c1/c2.
-void CQuantizer::FillInverse(int c0, int c1, int c2) {
+// Fills the nearest-colour cache for the 4x8x4 block holding cell c0/c1/c2
+// with the entries of the nearest colours.
+void CQuantizer::FillInverse(int c0, int c1, int c2, const uint32_t* entries,
+                             uint32_t* cache) const {
     c0 >>= kBoxLog0;
     c1 >>= kBoxLog1;
     c2 >>= kBoxLog2;
@@ -297,8 +299,8 @@ void CQuantizer::FillInverse(int c0, int c1, int c2) {
     size_t k = 0;
     for (int i0 = 0; i0 < kBoxElems0; ++i0)
         for (int i1 = 0; i1 < kBoxElems1; ++i1) {
-            uint16_t* cell = &hist_[CellIndex(c0 + i0, c1 + i1, c2)];
-            for (int i2 = 0; i2 < kBoxElems2; ++i2) *cell++ = static_cast<uint16_t>(best[k++] + 1);
+            uint32_t* cell = cache + CellIndex(c0 + i0, c1 + i1, c2);
+            for (int i2 = 0; i2 < kBoxElems2; ++i2) *cell++ = entries[best[k++]];
         }
 }
 
@@ -328,19 +330,22 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
         return false;
     const size_t width = static_cast<size_t>(rgb24.Width());
     if (!alpha.empty() && alpha.size() < width * static_cast<size_t>(rgb24.Height())) return false;
-    // The histogram becomes the cache of nearest colours (index + 1, 0 unset).
-    std::memset(hist_.data(), 0, hist_.size() * sizeof(hist_[0]));
-    std::memset(occupied_.data(), 0, occupied_.size() * sizeof(occupied_[0]));
     const SErrorLimit& limit = ErrorLimit();
     // A small picture touches few cells of each block it reaches: filling
     // just the cell is cheaper than filling the block.
     const bool sparse = width * static_cast<size_t>(rgb24.Height()) < kSparsePixels;
-    // Locals, which the byte stores of the output cannot alias: the cache and
-    // the colours as ints, blue green red.
-    uint16_t* const cache = hist_.data();
-    std::array<std::array<int, 4>, 256> palette{};
-    for (size_t i = 0; i < colours_.size() && i < palette.size(); ++i)
-        palette[i] = {colours_[i].blue, colours_[i].green, colours_[i].red, 0};
+    // The cache as the mapping reads it: per cell the colour's index + 1 in
+    // the top byte over its blue, green and red, so one load gives both the
+    // index and the colour whose error is spread (0: not filled yet; with 256
+    // colours the last one's index wraps to 0, and when it is black its cells
+    // are filled again whenever reached, with the same result). A local,
+    // which the byte stores of the output cannot alias.
+    std::vector<uint32_t> entries(hist_.size(), 0);
+    uint32_t* const cache = entries.data();
+    std::array<uint32_t, 256> packed{};
+    for (size_t i = 0; i < colours_.size() && i < packed.size(); ++i)
+        packed[i] = (static_cast<uint32_t>(i) + 1) << 24 | uint32_t{colours_[i].red} << 16 |
+                    uint32_t{colours_[i].green} << 8 | colours_[i].blue;
     // Errors below the previous row, one entry per column plus one either side.
     std::vector<int> errors((width + 2) * 3, 0);
     bool oddRow = false;
@@ -379,18 +384,18 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
                 cur2 = std::clamp(cur2, 0, 255);
                 const size_t cell = CellIndex(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
                 if (cache[cell] == 0) {
-                    if (sparse)
-                        cache[cell] = static_cast<uint16_t>(
-                            NearestOfCell(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2) + 1);
-                    else
-                        FillInverse(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
+                    const int c0 = cur0 >> kShift0, c1 = cur1 >> kShift1, c2 = cur2 >> kShift2;
+                    if (sparse) {
+                        cache[cell] = packed[static_cast<size_t>(NearestOfCell(c0, c1, c2))];
+                    } else {
+                        FillInverse(c0, c1, c2, packed.data(), cache);
+                    }
                 }
-                const int index = cache[cell] - 1;
-                outRow[x] = static_cast<uint8_t>(index);
-                const std::array<int, 4>& c = palette[static_cast<size_t>(index)];
-                cur0 -= c[0];
-                cur1 -= c[1];
-                cur2 -= c[2];
+                const uint32_t entry = cache[cell];
+                outRow[x] = static_cast<uint8_t>((entry >> 24) - 1);
+                cur0 -= static_cast<int>(entry & 0xFF);
+                cur1 -= static_cast<int>((entry >> 8) & 0xFF);
+                cur2 -= static_cast<int>((entry >> 16) & 0xFF);
             }
             // 3/16 behind below, 5/16 below, 1/16 ahead below, 7/16 ahead.
             err[0] = prev0 + cur0 * 3;

@@ -59,10 +59,10 @@ private:
     struct SBox;
     void UpdateBox(SBox& box) const;
     SQuantColour BoxColour(const SBox& box) const;
-    void FillInverse(int c0, int c1, int c2);
+    void FillInverse(int c0, int c1, int c2, const uint32_t* entries, uint32_t* cache) const;
     int NearestOfCell(int c0, int c1, int c2) const;
 
-    std::vector<uint16_t> hist_;      // counts, later the nearest-colour cache (index + 1)
+    std::vector<uint16_t> hist_;      // counts
     std::vector<uint32_t> occupied_;  // non-empty cells of each blue-green row, as bits
     std::vector<SQuantColour> colours_;
 };
