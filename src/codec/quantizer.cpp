@@ -426,7 +426,8 @@ std::vector<SQuantColour> QuantizeImage(const Bitmap& rgb24, std::span<const uin
     CQuantizer q;
     q.Count(rgb24);
     std::vector<SQuantColour> colours = q.SelectColours(maxColours);
-    Bitmap indexed(rgb24.Width(), rgb24.Height(), EPixelFormat::Indexed8);
+    // Map sets every pixel.
+    Bitmap indexed(rgb24.Width(), rgb24.Height(), EPixelFormat::Indexed8, Bitmap::SUninitialised{});
     if (indexed.IsEmpty() ||
         !q.Map(rgb24, alpha, static_cast<uint8_t>(std::min<size_t>(colours.size(), 255)), indexed,
                rowsDone))

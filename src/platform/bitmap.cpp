@@ -28,20 +28,42 @@ bool IsIndexed(EPixelFormat format) {
 }
 
 Bitmap::Bitmap(int width, int height, EPixelFormat format) : format_(format) {
+    Allocate(width, height, 0, true);
+}
+
+Bitmap::Bitmap(int width, int height, EPixelFormat format, SUninitialised, size_t room)
+    : format_(format) {
+    if (!Allocate(width, height, room, false)) return;
+    const size_t used =
+        (static_cast<size_t>(width) * static_cast<size_t>(BitsPerPixel(format)) + 7) / 8;
+    if (used < stride_)
+        for (int y = 0; y < height; ++y) std::fill(Row(y) + used, Row(y) + stride_, uint8_t{0});
+}
+
+bool Bitmap::Allocate(int width, int height, size_t room, bool clear) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide ||
         int64_t{width} * height > kMaxPixels)
-        return;
-    const size_t rowBits = static_cast<size_t>(width) * static_cast<size_t>(BitsPerPixel(format));
+        return false;
+    const size_t rowBits = static_cast<size_t>(width) * static_cast<size_t>(BitsPerPixel(format_));
     const size_t stride = (rowBits + 31) / 32 * 4;
+    const size_t size = stride * static_cast<size_t>(height);
     try {
-        data_.assign(stride * static_cast<size_t>(height), 0);
+        if (clear)
+            data_.assign(size, 0);
+        else
+            data_.resize(std::max(size, room));  // uninitialised
     } catch (const std::bad_alloc&) {
         data_.clear();
-        return;
+        return false;
     }
     width_ = width;
     height_ = height;
     stride_ = stride;
+    return true;
+}
+
+void Bitmap::TrimStorage() {
+    data_.resize(stride_ * static_cast<size_t>(height_));
 }
 
 uint8_t Bitmap::GetIndex(int x, int y) const {
@@ -237,9 +259,8 @@ bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int
     // nothing drawn are remembered for the vertical pass.
     std::vector<float> tmp(static_cast<size_t>(src.Height()) * vw * 4, 0.0f);
     std::vector<uint8_t> rowUsed(static_cast<size_t>(src.Height()), 0);
-    std::vector<uint32_t> converted(src.Format() == EPixelFormat::Argb32
-                                        ? 0
-                                        : static_cast<size_t>(src.Width()));
+    std::vector<uint32_t> converted(
+        src.Format() == EPixelFormat::Argb32 ? 0 : static_cast<size_t>(src.Width()));
     for (int sy = 0; sy < src.Height(); ++sy) {
         const uint32_t* pixels;
         if (converted.empty()) {

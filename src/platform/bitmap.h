@@ -48,7 +48,7 @@ constexpr uint8_t ArgbBlue(uint32_t c) {
 }
 
 // A bitmap value: pixels in rows of Stride() bytes (a multiple of 4), zero
-// when created. An empty bitmap (IsEmpty) results from a zero or too large
+// when created (unless asked otherwise). An empty bitmap (IsEmpty) results from a zero or too large
 // size, or a failed allocation.
 class Bitmap {
 public:
@@ -58,6 +58,14 @@ public:
 
     Bitmap() = default;
     Bitmap(int width, int height, EPixelFormat format);
+    // For a writer that sets every pixel: the pixels are left uninitialised
+    // (the bytes past each row's pixels are zero), in storage of at least
+    // room bytes from Data(), which the writer may use as scratch space
+    // until TrimStorage.
+    struct SUninitialised {};
+    Bitmap(int width, int height, EPixelFormat format, SUninitialised, size_t room = 0);
+    // Ends the scratch space: the storage is the rows again.
+    void TrimStorage();
 
     bool IsEmpty() const { return data_.empty(); }
     int Width() const { return width_; }
@@ -93,6 +101,8 @@ public:
     Bitmap ConvertTo(EPixelFormat format) const;
 
 private:
+    bool Allocate(int width, int height, size_t room, bool clear);
+
     int width_ = 0;
     int height_ = 0;
     EPixelFormat format_ = EPixelFormat::Argb32;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <type_traits>
 
 #include "platform/disc_image.h"
 #include "platform/messages.h"
@@ -58,16 +59,32 @@ bool ReadStandardInput(std::vector<uint8_t>& data, std::string& error) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
+namespace {
+
+// Either kind of byte vector; the other sources read into a plain vector.
+template <class Bytes>
+bool ReadWholeFileInto(const std::string& path, Bytes& data, std::string& error) {
     data.clear();
-    if (path == kStandardInput) return ReadStandardInput(data, error);
+    constexpr bool kPlain = std::is_same_v<Bytes, std::vector<uint8_t>>;
+    auto fromVector = [&data](auto read) {
+        if constexpr (kPlain) {
+            return read(data);
+        } else {
+            std::vector<uint8_t> bytes;
+            if (!read(bytes)) return false;
+            data.assign(bytes.begin(), bytes.end());
+            return true;
+        }
+    };
+    if (path == kStandardInput)
+        return fromVector([&](std::vector<uint8_t>& d) { return ReadStandardInput(d, error); });
     std::string inner;
     if (auto image = FindDiscImage(path, inner)) {
         if (image->IsFolder(inner)) {
             error = SystemErrorText(EISDIR);
             return false;
         }
-        if (!image->ReadFile(inner, data)) {
+        if (!fromVector([&](std::vector<uint8_t>& d) { return image->ReadFile(inner, d); })) {
             error = SystemErrorText(image->IsFile(inner) ? EIO : ENOENT);
             return false;
         }
@@ -88,7 +105,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::str
     struct stat st {};
     if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         try {
-            data.resize(static_cast<size_t>(st.st_size));
+            data.resize(static_cast<size_t>(st.st_size));  // LargeBytes: not cleared
         } catch (const std::bad_alloc&) {
             std::fclose(f);
             error = SystemErrorText(ENOMEM);
@@ -109,6 +126,16 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::str
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
+    return ReadWholeFileInto(path, data, error);
+}
+
+bool ReadWholeFile(const std::string& path, LargeBytes& data, std::string& error) {
+    return ReadWholeFileInto(path, data, error);
 }
 
 bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error) {

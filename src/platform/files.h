@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/large_buffer.h"
+
 namespace tessel {
 
 // The native path separator, appended to folder paths before names.
@@ -21,6 +23,8 @@ constexpr const char* kStandardInput = "-";
 // On failure returns false and sets error to the system's text for the
 // failure (as strerror gives it).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
+// The same into large storage, which is not cleared before the read.
+bool ReadWholeFile(const std::string& path, LargeBytes& data, std::string& error);
 // Writes a whole file; on failure removes what was written and returns false.
 bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error);
 

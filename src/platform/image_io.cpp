@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/files.h"
@@ -168,35 +169,75 @@ uint8_t Paeth(int a, int b, int c) {
     return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
 }
 
-// Undoes one row's filter in place; prev is the row above, unfiltered (zero
-// for the first row). False at an unknown filter type.
-bool Unfilter(int type, uint8_t* cur, const uint8_t* prev, size_t n, size_t bpp) {
+// Undoes one row's filter from in into out; prev is the row above,
+// unfiltered (zero for the first row). False at an unknown filter type.
+bool Unfilter(int type, const uint8_t* in, uint8_t* out, const uint8_t* prev, size_t n,
+              size_t bpp) {
     switch (type) {
         case 0:
+            std::memcpy(out, in, n);
             return true;
         case 1:
-            for (size_t i = bpp; i < n; ++i) cur[i] = static_cast<uint8_t>(cur[i] + cur[i - bpp]);
+            std::memcpy(out, in, bpp);
+            for (size_t i = bpp; i < n; ++i) out[i] = static_cast<uint8_t>(in[i] + out[i - bpp]);
             return true;
         case 2:
-            for (size_t i = 0; i < n; ++i) cur[i] = static_cast<uint8_t>(cur[i] + prev[i]);
+            for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(in[i] + prev[i]);
             return true;
         case 3:
-            for (size_t i = 0; i < bpp; ++i) cur[i] = static_cast<uint8_t>(cur[i] + (prev[i] >> 1));
+            for (size_t i = 0; i < bpp; ++i) out[i] = static_cast<uint8_t>(in[i] + (prev[i] >> 1));
             for (size_t i = bpp; i < n; ++i)
-                cur[i] = static_cast<uint8_t>(cur[i] + ((cur[i - bpp] + prev[i]) >> 1));
+                out[i] = static_cast<uint8_t>(in[i] + ((out[i - bpp] + prev[i]) >> 1));
             return true;
         case 4:
-            for (size_t i = 0; i < bpp; ++i) cur[i] = static_cast<uint8_t>(cur[i] + prev[i]);
+            for (size_t i = 0; i < bpp; ++i) out[i] = static_cast<uint8_t>(in[i] + prev[i]);
             for (size_t i = bpp; i < n; ++i)
-                cur[i] = static_cast<uint8_t>(cur[i] + Paeth(cur[i - bpp], prev[i], prev[i - bpp]));
+                out[i] = static_cast<uint8_t>(in[i] + Paeth(out[i - bpp], prev[i], prev[i - bpp]));
             return true;
         default:
             return false;
     }
 }
 
+// The IDAT bodies of a file joined where the first one lies, over the chunk
+// framing between them; Undo puts the file back as it was.
+class CJoinInPlace {
+public:
+    // parts: the bodies in file order, each 12 bytes (CRC, length, type)
+    // after the one before.
+    explicit CJoinInPlace(const std::vector<std::span<const uint8_t>>& parts) : parts_(parts) {
+        uint8_t* at = Mutable(parts.front().data()) + parts.front().size();
+        for (size_t i = 1; i < parts.size(); ++i) {
+            uint8_t* const frame = Mutable(parts[i].data()) - kFrame;
+            frames_.insert(frames_.end(), frame, frame + kFrame);
+            std::memmove(at, parts[i].data(), parts[i].size());
+            at += parts[i].size();
+        }
+    }
+    void Undo() {
+        size_t joined = 0;
+        for (const auto& part : parts_) joined += part.size();
+        for (size_t i = parts_.size(); i-- > 1;) {
+            joined -= parts_[i].size();
+            uint8_t* const home = Mutable(parts_[i].data());
+            std::memmove(home, parts_.front().data() + joined, parts_[i].size());
+            std::memcpy(home - kFrame, frames_.data() + (i - 1) * kFrame, kFrame);
+        }
+    }
+
+private:
+    static constexpr size_t kFrame = 12;
+    // The caller handed the file over as writable.
+    static uint8_t* Mutable(const uint8_t* p) { return const_cast<uint8_t*>(p); }
+
+    const std::vector<std::span<const uint8_t>>& parts_;
+    std::vector<uint8_t> frames_;
+};
+
 // The fast read; false (image untouched) for anything it leaves to libpng.
-bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
+// writable: the data's bytes may be moved while reading (they are as they
+// were when it returns false).
+bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable) {
     const uint8_t* p = data.data() + sizeof kPngSignature;
     const uint8_t* const end = data.data() + data.size();
     uint32_t width = 0, height = 0;
@@ -250,11 +291,18 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
         return false;
     const size_t bpp = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
     const size_t rowBytes = size_t{width} * bpp;
+    const EPixelFormat format = colourType == 2   ? EPixelFormat::Rgb24
+                                : colourType == 6 ? EPixelFormat::Argb32
+                                                  : EPixelFormat::Indexed8;
     // The deflate stream in one piece: the chunk itself when there is one,
-    // else the bodies joined. Neither buffer needs clearing first.
+    // else the bodies joined, in the file's own buffer when it may be written
+    // (and put back if this reader gives up), or in a copy.
     AlignedBytes joined;
+    std::optional<CJoinInPlace> inFile;
     const uint8_t* stream = idat.front().data();
-    if (idat.size() > 1) {
+    if (idat.size() > 1 && writable) {
+        inFile.emplace(idat);
+    } else if (idat.size() > 1) {
         joined = MakeLargeBytes(idatSize);
         if (!joined) return false;
         size_t at = 0;
@@ -264,32 +312,46 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
         }
         stream = joined.get();
     }
+    auto giveUp = [&inFile] {
+        if (inFile) inFile->Undo();
+        return false;
+    };
+    // The rows are inflated into the bitmap's own storage when each fits
+    // where its inflated form (with the filter byte in front) began: every
+    // row is then unfiltered and moved down in place. Neither buffer needs
+    // clearing first.
     const size_t rawSize = (rowBytes + 1) * height;
-    const AlignedBytes raw = MakeLargeBytes(rawSize);
-    if (!raw) return false;
+    const size_t stride = (rowBytes + 3) / 4 * 4;
+    const bool inPlace = stride <= rowBytes + 1;
+    Bitmap result(static_cast<int>(width), static_cast<int>(height), format,
+                  Bitmap::SUninitialised{}, inPlace ? rawSize : 0);
+    AlignedBytes separate;
+    if (!inPlace) separate = MakeLargeBytes(rawSize);
+    uint8_t* const raw = inPlace ? result.Data() : separate.get();
+    if (result.IsEmpty() || !raw || result.Stride() != stride) return giveUp();
     libdeflate_decompressor* d = Decompressor();
     size_t in = 0, out = 0;
     if (!d ||
-        libdeflate_zlib_decompress_ex(d, stream, idatSize, raw.get(), rawSize, &in, &out) !=
+        libdeflate_zlib_decompress_ex(d, stream, idatSize, raw, rawSize, &in, &out) !=
             LIBDEFLATE_SUCCESS ||
         in != idatSize || out != rawSize)
-        return false;
+        return giveUp();
+    inFile.reset();
     joined.reset();
-    Bitmap result(static_cast<int>(width), static_cast<int>(height),
-                  colourType == 2   ? EPixelFormat::Rgb24
-                  : colourType == 6 ? EPixelFormat::Argb32
-                                    : EPixelFormat::Indexed8);
-    if (result.IsEmpty()) return false;
-    const std::vector<uint8_t> zeros(rowBytes, 0);
-    const uint8_t* prev = zeros.data();
+    // Two rows of scratch: the one being unfiltered and the one above it, in
+    // the file's byte order.
+    std::vector<uint8_t> scratch(2 * rowBytes, 0);
+    uint8_t* cur = scratch.data();
+    uint8_t* prev = cur + rowBytes;
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* row = raw.get() + y * (rowBytes + 1);
-        if (!Unfilter(row[0], row + 1, prev, rowBytes, bpp)) return false;
-        const uint8_t* src = row + 1;
+        const uint8_t* const row = raw + y * (rowBytes + 1);
+        if (!Unfilter(row[0], row + 1, cur, prev, rowBytes, bpp)) return false;
+        // At or before row: no byte not yet read is written.
         uint8_t* dst = result.Row(static_cast<int>(y));
         if (bpp == 1) {
-            std::memcpy(dst, src, rowBytes);
+            std::memcpy(dst, cur, rowBytes);
         } else {
+            const uint8_t* src = cur;
             for (uint32_t x = 0; x < width; ++x, src += bpp, dst += bpp) {
                 dst[0] = src[2];
                 dst[1] = src[1];
@@ -297,8 +359,11 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
                 if (bpp == 4) dst[3] = src[3];
             }
         }
-        prev = row + 1;
+        std::fill(result.Row(static_cast<int>(y)) + rowBytes,
+                  result.Row(static_cast<int>(y)) + stride, uint8_t{0});
+        std::swap(cur, prev);
     }
+    result.TrimStorage();
     if (colourType == 3) {
         SPalette palette;
         if (!trns.empty()) palette.flags |= kPaletteHasAlpha;
@@ -311,8 +376,8 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image) {
     return true;
 }
 
-bool DecodePng(std::span<const uint8_t> data, Bitmap& image, std::string& error) {
-    if (DecodePngFast(data, image)) return true;
+bool DecodePng(std::span<const uint8_t> data, Bitmap& image, std::string& error, bool writable) {
+    if (DecodePngFast(data, image, writable)) return true;
     auto state = std::make_unique<SPngRead>();
     SPngRead* const s = state.get();
     s->data = data;
@@ -583,21 +648,30 @@ SPngOptions DefaultPngOptions(EPixelFormat format) {
     return o;
 }
 
-bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& error) {
+namespace {
+
+bool DecodeImageImpl(std::span<const uint8_t> data, Bitmap& image, std::string& error,
+                     bool writable) {
     if (data.size() >= sizeof kPngSignature &&
         std::memcmp(data.data(), kPngSignature, sizeof kPngSignature) == 0)
-        return DecodePng(data, image, error);
+        return DecodePng(data, image, error, writable);
     return DecodeOther(data, image, error);
 }
 
+}  // namespace
+
+bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& error) {
+    return DecodeImageImpl(data, image, error, false);
+}
+
 bool LoadImage(const std::string& path, Bitmap& image, std::string& error) {
-    std::vector<uint8_t> data;
+    LargeBytes data;  // ours: the reader may join the IDAT bodies in it
     std::string why;
     if (!ReadWholeFile(path, data, why)) {
         error = path + ": " + why;
         return false;
     }
-    if (!DecodeImage(data, image, why)) {
+    if (!DecodeImageImpl(data, image, why, true)) {
         error = path + ": " + why;
         return false;
     }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace tessel {
@@ -38,6 +39,8 @@ inline AlignedBytes MakeLargeBytes(size_t size) {
     return AlignedBytes(static_cast<uint8_t*>(AllocateLarge(size)));
 }
 
+// Elements made without a value are left uninitialised (resize(n) does not
+// clear); assign(n, value) and the other value-taking calls set them.
 template <class T>
 struct CLargeAllocator {
     using value_type = T;
@@ -51,6 +54,14 @@ struct CLargeAllocator {
         return static_cast<T*>(p);
     }
     void deallocate(T* p, size_t) { std::free(p); }
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+    }
     template <class U>
     bool operator==(const CLargeAllocator<U>&) const {
         return true;
