@@ -168,7 +168,7 @@ std::shared_ptr<CDiscImage> FindDiscImage(const std::string& path, std::string& 
     const std::string abs = Absolute(path);
     for (const auto& [root, image] : m.byPath) {
         if (abs == root) {
-            inner = "/";
+            inner.assign(1, '/');
             return image;
         }
         if (abs.size() > root.size() && abs.compare(0, root.size(), root) == 0 &&

@@ -71,9 +71,11 @@ SRunResult RunCli(const std::vector<std::string>& args) {
 SRunResult RunCliWithInput(const std::vector<std::string>& args, const std::string& input) {
     CTempDir tmp;
     std::string cmd = Quote(TESSEL_CLI_PATH);
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((tmp.Path() / "out").string()) + " 2>" +
-           Quote((tmp.Path() / "err").string()) + " <" + Quote(input);
+    // Appended piece by piece: GCC 12 warns (-Wrestrict) about chains of +.
+    for (const auto& a : args) cmd.append(" ").append(Quote(a));
+    cmd.append(" >").append(Quote((tmp.Path() / "out").string()));
+    cmd.append(" 2>").append(Quote((tmp.Path() / "err").string()));
+    cmd.append(" <").append(Quote(input));
     SRunResult r;
     const int status = std::system(cmd.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

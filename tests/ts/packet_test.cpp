@@ -137,7 +137,8 @@ TEST(AdaptationField, AllOptionalParts) {
     auto dts = test::TimeStampBytes(5, 0x1ABCDEF01);
     std::vector<uint8_t> ext = {0xE0, 0x80 | 0x12, 0x34, 0xC0 | 0x3F, 0xFF, 0xFF};
     ext.insert(ext.end(), dts.begin(), dts.end());
-    ext.insert(ext.end(), {0x11, 0x22});
+    ext.push_back(0x11);
+    ext.push_back(0x22);
     af.push_back(static_cast<uint8_t>(ext.size()));
     af.insert(af.end(), ext.begin(), ext.end());
     CTsMuxer mux;

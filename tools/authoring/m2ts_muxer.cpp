@@ -77,7 +77,7 @@ public:
             }
             o += adapt;
         }
-        if (size) std::memcpy(t + o, payload, size);
+        if (payload && size) std::memcpy(t + o, payload, size);
         if (std::fwrite(p, 1, 192, f_) != 192) failed_ = true;
         ++packets_;
         clock27_ += kAtsPerPacket;
@@ -165,8 +165,10 @@ std::vector<uint8_t> Pmt(const std::vector<SMuxTrack>& tracks, const SMuxOptions
                               'M',
                               'V'};
     auto stream = [&](uint8_t type, uint16_t pid) {
-        s.insert(s.end(), {type, static_cast<uint8_t>(0xE0 | (pid >> 8)), static_cast<uint8_t>(pid),
-                           0xF0, 0x00});
+        // One byte at a time: GCC 12 warns (-Warray-bounds) about inserting a list.
+        for (const uint8_t b : {type, static_cast<uint8_t>(0xE0 | (pid >> 8)),
+                                static_cast<uint8_t>(pid), uint8_t{0xF0}, uint8_t{0x00}})
+            s.push_back(b);
     };
     if (o.fillerBytes) stream(0x1B, o.fillerPid);
     for (const auto& t : tracks) stream(t.streamType, t.pid);
