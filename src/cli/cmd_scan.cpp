@@ -196,7 +196,7 @@ int Run(const SScanCommand& o) {
         PrintJson(DiscJson(disc, o.collapse));
     else
         PrintDisc(disc);
-    if (failed.empty()) return kExitOk;
+    if (failed.empty()) return EndWithoutTeardown(kExitOk);
     std::string list;
     for (int n : failed) list += StrFormat("%s%05d", list.empty() ? "" : " ", n);
     ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out: %s",

@@ -22,4 +22,11 @@ struct CommandRegistration {
 // Prints a line to stdout.
 void Out(const std::string& line);
 
+// Ends the process with code once its output is complete, without taking
+// down what the command built (a disc's model of thousands of objects takes
+// longer to free than the system takes to reclaim it). For commands that
+// have written and closed every file. Sanitizer builds return code instead,
+// so that their leak checks still see everything freed.
+int EndWithoutTeardown(int code);
+
 }  // namespace tessel::cli

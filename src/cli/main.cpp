@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <vector>
 
@@ -28,6 +30,17 @@ CommandRegistration::CommandRegistration(const char* name, const char* descripti
 void Out(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
+}
+
+int EndWithoutTeardown(int code) {
+#if defined(__SANITIZE_ADDRESS__)
+    return code;
+#else
+    std::cout.flush();
+    std::cerr.flush();
+    if (std::fflush(nullptr) != 0) return kExitFailed;  // stdout could not be written
+    std::_Exit(code);
+#endif
 }
 
 }  // namespace tessel::cli

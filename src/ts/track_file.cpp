@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <system_error>
 
 #include "platform/files.h"
 #include "ts/esi.h"
@@ -36,20 +37,88 @@ bool CDiskFile::Open(const std::string& path, std::string& error) {
     return true;
 }
 
-bool CDiskFile::Write(const uint8_t* data, size_t size) {
-    if (fd_ < 0) return false;
+bool CDiskFile::WriteNow(const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd_, data, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            if (!error_) error_ = n < 0 ? errno : ENOSPC;
+            const int e = n < 0 ? errno : ENOSPC;
+            std::lock_guard lock(mutex_);
+            if (!error_) error_ = e;
             return false;
         }
         data += n;
         size -= static_cast<size_t>(n);
+        std::lock_guard lock(mutex_);
         length_ += n;
     }
     return true;
+}
+
+bool CDiskFile::Write(const uint8_t* data, size_t size) {
+    Wait();
+    if (fd_ < 0 || Error()) return false;
+    return WriteNow(data, size);
+}
+
+bool CDiskFile::WriteBehind(const uint8_t* data, size_t size) {
+    Wait();
+    if (fd_ < 0 || Error()) return false;
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] {
+                std::unique_lock lock(mutex_);
+                for (;;) {
+                    changed_.wait(lock, [this] { return stop_ || pending_; });
+                    if (!pending_) return;  // stopped with nothing left
+                    const uint8_t* data = pending_;
+                    const size_t size = pendingSize_;
+                    lock.unlock();
+                    WriteNow(data, size);
+                    lock.lock();
+                    pending_ = nullptr;
+                    changed_.notify_all();
+                }
+            });
+        } catch (const std::system_error&) {
+            return WriteNow(data, size);  // no thread to be had: written here
+        }
+    }
+    {
+        std::lock_guard lock(mutex_);
+        pending_ = data;
+        pendingSize_ = size;
+    }
+    changed_.notify_all();
+    return true;
+}
+
+void CDiskFile::Wait() const {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !pending_; });
+}
+
+void CDiskFile::Stop() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+    stop_ = false;
+}
+
+int64_t CDiskFile::Length() const {
+    Wait();
+    std::lock_guard lock(mutex_);
+    return length_;
+}
+
+int CDiskFile::Error() const {
+    Wait();
+    std::lock_guard lock(mutex_);
+    return error_;
 }
 
 void CDiskFile::Close() {
@@ -57,6 +126,8 @@ void CDiskFile::Close() {
 }
 
 bool CDiskFile::Finish() {
+    Wait();
+    Stop();
     if (fd_ >= 0 && ::close(fd_) != 0 && !error_) error_ = errno;
     fd_ = -1;
     return error_ == 0;
@@ -66,7 +137,6 @@ STrackFile::STrackFile(std::unique_ptr<COutputFile> out, size_t cap)
     : capacity(cap), output(std::move(out)) {}
 
 STrackFile::~STrackFile() {
-    buffer.reset();
     if (!output) return;
     const bool empty = output->Length() == 0;
     const std::string path = output->Path();
@@ -89,7 +159,16 @@ void STrackFile::Append(std::initializer_list<std::span<const uint8_t>> parts) {
     for (auto p : parts) size += p.size();
     appended += static_cast<int64_t>(size);
     if (used + size > capacity && used > 0) {
-        WriteOut(buffer.get(), used);
+        // A full buffer is written behind while the spare fills, where the
+        // output can; the spare is made when first needed.
+        if (output && output->WritesBehind() && allocated == capacity && !spare)
+            spare = MakeAlignedBytes(capacity);
+        if (output && spare) {
+            if (!output->WriteBehind(buffer.get(), used)) writeFailed = true;
+            std::swap(buffer, spare);
+        } else {
+            WriteOut(buffer.get(), used);
+        }
         used = 0;
     }
     if (size > capacity) {  // larger than the whole buffer: straight through

@@ -1,13 +1,16 @@
 // Per-PID elementary outputs of a demux pass, and the map of tracked PIDs.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/byte_buffer.h"
@@ -23,6 +26,11 @@ public:
     virtual ~COutputFile() = default;
     // Appends bytes; false when they could not be written.
     virtual bool Write(const uint8_t* data, size_t size) = 0;
+    // Whether WriteBehind returns before the bytes are written.
+    virtual bool WritesBehind() const { return false; }
+    // Appends bytes that stay unchanged until the next call of any member
+    // has returned; false when they or earlier ones could not be written.
+    virtual bool WriteBehind(const uint8_t* data, size_t size) { return Write(data, size); }
     virtual int64_t Length() const = 0;
     // The file's path; empty for a memory file.
     virtual std::string Path() const { return {}; }
@@ -42,31 +50,47 @@ private:
 
 // Writes go straight to the descriptor: the track's buffer already gathers
 // them into large pieces.
+// A file on disk. Bytes handed over by WriteBehind are written by a thread
+// of the file's own while the caller fills its next buffer; every other
+// member waits for them first.
 class CDiskFile : public COutputFile {
 public:
     ~CDiskFile() override;
     // Creates or truncates the file; on failure sets error to the system's text.
     bool Open(const std::string& path, std::string& error);
     bool Write(const uint8_t* data, size_t size) override;
-    int64_t Length() const override { return length_; }
+    bool WritesBehind() const override { return true; }
+    bool WriteBehind(const uint8_t* data, size_t size) override;
+    int64_t Length() const override;
     std::string Path() const override { return path_; }
     void Close() override;
     // Closes the file; false when it or an earlier write failed.
     bool Finish();
     // errno of the first failure, 0 without one.
-    int Error() const { return error_; }
+    int Error() const;
 
 private:
+    bool WriteNow(const uint8_t* data, size_t size);
+    // Waits until the bytes handed to the thread are written.
+    void Wait() const;
+    void Stop();
+
     int fd_ = -1;
     std::string path_;
     int64_t length_ = 0;
     int error_ = 0;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    const uint8_t* pending_ = nullptr;  // bytes the thread is to write
+    size_t pendingSize_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
 };
 
 // The elementary output of one PID: payload bytes staged in a buffer and
 // written to the output file in large pieces.
 struct STrackFile {
-    static constexpr size_t kDefaultCapacity = 4153344;  // 21,632 source packets
+    static constexpr size_t kDefaultCapacity = 1044480;  // 5,440 source packets
 
     explicit STrackFile(std::unique_ptr<COutputFile> output, size_t capacity = kDefaultCapacity);
     // Frees the buffer (unflushed bytes are lost); an output that holds no
@@ -101,6 +125,7 @@ struct STrackFile {
     uint32_t firstPts = 0;
     int64_t appended = 0;  // bytes of the track so far
     AlignedBytes buffer;   // page-aligned: the kernel copies from it fastest
+    AlignedBytes spare;    // of capacity bytes: filled while buffer is written behind
     size_t capacity = 0;
     size_t allocated = 0;
     size_t used = 0;

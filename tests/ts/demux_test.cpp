@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 #include "platform/files.h"
@@ -260,12 +264,12 @@ TEST(Demux, ReadPiecesAcrossLargeBlocksDoNotChangeTheOutput) {
     CTsMuxer mux = StreamWithVideo(0);
     for (int i = 0; i < 24; ++i) {
         mux.AddPes(kIg, 300000 + i * 9000, std::nullopt, test::Segment(0x15, 500 + i * 11));
-        mux.AddFiller(kVideo, 300 + i);
+        mux.AddFiller(kVideo, 600 + i);
     }
     ASSERT_GT(mux.Count(), 2 * kDemuxPieceSize / 192);
     const auto whole = RunDemux(mux).out;
     EXPECT_EQ(Records(whole).size(), 24u);
-    for (size_t block : {3000 * 192u, 2048 * 192u, 2049 * 192u})
+    for (size_t block : {kDemuxPieceSize + 1000 * 192, kDemuxPieceSize, kDemuxPieceSize + 192})
         EXPECT_EQ(RunDemux(mux, {kIg}, nullptr, block).out, whole) << block;
 }
 
@@ -403,7 +407,8 @@ TEST(Demux, TracksAndTheirBuffersStayWithinTheClipSize) {
         info->streamType = kStreamTypeIg;
         auto mem = std::make_unique<CMemoryFile>();
         CMemoryFile* out = mem.get();
-        info->main = std::make_unique<SIgTrackFile>(std::move(mem));
+        constexpr size_t kCapacity = size_t{4} << 20;
+        info->main = std::make_unique<SIgTrackFile>(std::move(mem), kCapacity);
         STrackFile* track = info->main.get();
         ASSERT_TRUE(AddTrack(map, kIg, std::move(info)));
         ASSERT_EQ(Demux(file, map, nullptr), 0);
@@ -418,7 +423,7 @@ TEST(Demux, TracksAndTheirBuffersStayWithinTheClipSize) {
         // The staging buffer grows with the track, not to its capacity.
         EXPECT_LE(track->allocated,
                   std::max<size_t>(STrackFile::kFirstAllocation, 2 * static_cast<size_t>(written)));
-        EXPECT_LT(track->allocated, STrackFile::kDefaultCapacity);
+        EXPECT_LT(track->allocated, kCapacity);
     }
 }
 
@@ -460,6 +465,55 @@ TEST(TrackFile, DiskOutputWithoutBytesIsDeleted) {
     auto c = std::make_unique<CDiskFile>();
     EXPECT_FALSE(c->Open(dir.Str() + "/no/such/folder.ig", error));
     EXPECT_FALSE(error.empty());
+}
+
+// A disk track writes full buffers behind while the other fills: the file
+// holds every byte in order whatever the sizes of the pieces, and a write
+// that fails (past a file size limit) is reported by the track, not lost.
+TEST(TrackFile, BuffersWrittenBehindKeepOrderAndFailures) {
+    CTempDir dir;
+    const std::string path = dir.Str() + "/behind.ig";
+    std::vector<uint8_t> expected;
+    std::string error;
+    {
+        auto out = std::make_unique<CDiskFile>();
+        ASSERT_TRUE(out->Open(path, error)) << error;
+        STrackFile track(std::move(out), 1000);
+        uint8_t next = 0;
+        for (size_t n = 1; expected.size() < 100000; n = n % 1500 + 37) {
+            std::vector<uint8_t> piece(n);
+            for (uint8_t& b : piece) b = next++;
+            track.WritePayload(piece.data(), piece.size(), nullptr, 0, 0);
+            expected.insert(expected.end(), piece.begin(), piece.end());
+        }
+        track.Flush();
+        EXPECT_FALSE(track.WriteFailed());
+        EXPECT_EQ(track.Output()->Length(), static_cast<int64_t>(expected.size()));
+    }
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(ReadWholeFile(path, written, error)) << error;
+    EXPECT_EQ(written, expected);
+
+    // A file size limit makes the writes past 2000 bytes fail (EFBIG).
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 2000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool failed = false;
+    {
+        auto limited = std::make_unique<CDiskFile>();
+        ASSERT_TRUE(limited->Open(dir.Str() + "/limited.ig", error)) << error;
+        STrackFile track(std::move(limited), 1000);
+        const std::vector<uint8_t> piece(700, 1);
+        for (int i = 0; i < 8; ++i) track.WritePayload(piece.data(), piece.size(), nullptr, 0, 0);
+        track.Flush();
+        failed = track.WriteFailed();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_TRUE(failed);
 }
 
 TEST(TrackFile, UnflushedBytesAreLostAndFirstPtsSkipsZero) {
