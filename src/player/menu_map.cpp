@@ -64,6 +64,7 @@ SMenuMap ExploreMenu(const CIcData& composition, int stateBound,
         map.pages.push_back(std::move(p));
     }
     CMenuPlayer first(composition);
+    first.RecordSteps(false);  // only where each key leads is kept
     for (const SRegisterWrite& w : presets) first.SetRegister(w.psr, w.number, w.value);
     first.Start();
     map.start = PlaceOf(first);

@@ -283,11 +283,11 @@ void CMenuPlayer::Enable(CBdButton& button, SMenuStep& step) {
     if (!bog) return;
     CBdButton*& slot = enabled_[bog];
     if (slot == &button) return;
-    if (slot) step.buttonChanges.push_back(ButtonText(*slot) + ": disabled");
+    if (slot && record_) step.buttonChanges.push_back(ButtonText(*slot) + ": disabled");
     const bool wasSelected = slot && slot == selected_;
     if (slot) states_[slot] = kNormal;
     slot = &button;
-    step.buttonChanges.push_back(ButtonText(button) + ": enabled");
+    if (record_) step.buttonChanges.push_back(ButtonText(button) + ": enabled");
     // The group's new button takes over the selection of the one it replaces.
     if (wasSelected) {
         selected_ = nullptr;
@@ -300,7 +300,7 @@ void CMenuPlayer::Disable(CBdButton& button, SMenuStep& step) {
     if (!bog || EnabledButton(*bog) != &button) return;
     enabled_.erase(bog);
     states_[&button] = kNormal;
-    step.buttonChanges.push_back(ButtonText(button) + ": disabled");
+    if (record_) step.buttonChanges.push_back(ButtonText(button) + ": disabled");
     if (selected_ == &button) {
         selected_ = nullptr;
         Select(FirstEnabled(), step);
@@ -323,9 +323,11 @@ void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
         }
         const uint8_t* b = list[static_cast<size_t>(pc)].bytes;
         std::string text;
-        if (!DecodeCommand(list[static_cast<size_t>(pc)], text))
-            text = HexCommand(list[static_cast<size_t>(pc)]) + " (not a command)";
-        step.commands.push_back(text);
+        if (record_) {
+            if (!DecodeCommand(list[static_cast<size_t>(pc)], text))
+                text = HexCommand(list[static_cast<size_t>(pc)]) + " (not a command)";
+            step.commands.push_back(text);
+        }
         const int group = (b[0] >> 3) & 3, sub = b[0] & 7;
         const bool dstImm = (b[1] & 0x80) != 0, srcImm = (b[1] & 0x40) != 0;
         const int branch = b[1] & 0x0F;
@@ -426,7 +428,7 @@ void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
                     step.stateChanges.push_back("PopUpMenuOff: the menu is hidden");
                     continue;
                 default:
-                    step.stateChanges.push_back(text);
+                    if (record_) step.stateChanges.push_back(text);
                     continue;
             }
         }

@@ -91,6 +91,10 @@ public:
     // set); they survive Start.
     void SetRegister(bool psr, int number, uint32_t value);
     uint32_t Register(bool psr, int number) const;
+    // Whether steps list the commands run and the buttons and states they
+    // changed (on by default); a caller that needs only where a step leads
+    // (the map's exploration) saves the texts.
+    void RecordSteps(bool record) { record_ = record; }
     // Registers read by commands before anything wrote them (GPR numbers).
     const std::vector<int>& GprsReadBeforeWritten() const { return readFirst_; }
 
@@ -141,6 +145,7 @@ private:
 
     const CIcData& composition_;
     const CPage* page_ = nullptr;
+    bool record_ = true;
     CBdButton* selected_ = nullptr;
     // Enabled button of each group of the current page, by group pointer.
     std::map<const CBog*, CBdButton*> enabled_;
