@@ -160,18 +160,33 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
 namespace {
 
 // A track output that builds the IG tree as the demux writes the stream, so
-// that the stream itself is never held.
+// that the stream itself is never held. Full track buffers are built on a
+// thread of their own while the demux fills the next; the builder is the
+// caller's again after Wait.
 class CBuildingOutput : public COutputFile {
 public:
     CBuildingOutput() : builder(*ig, false) {}
     bool Write(const uint8_t* data, size_t size) override {
+        behind_.Wait();
         builder.Feed({data, size});
         return true;
     }
-    int64_t Length() const override { return builder.BytesFed(); }
+    bool WritesBehind() const override { return true; }
+    bool WriteBehind(const uint8_t* data, size_t size) override {
+        if (!behind_.Post(data, size)) builder.Feed({data, size});
+        return true;
+    }
+    int64_t Length() const override {
+        behind_.Wait();
+        return builder.BytesFed();
+    }
+    void Wait() { behind_.Wait(); }
 
     std::unique_ptr<CIgObject> ig = std::make_unique<CIgObject>();
     CIgStreamBuilder builder;
+
+private:
+    CBehindThread behind_{[this](const uint8_t* data, size_t size) { builder.Feed({data, size}); }};
 };
 
 // Room the track gathers before the tree is built from it: small enough to
@@ -195,6 +210,7 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
     const std::string fileName = file.Path();
     if (mapped != 0) return mapped;
     const int demuxed = Demux(file, map, progress);
+    for (CBuildingOutput* output : outputs) output->Wait();
     if (demuxed != 0) return demuxed;
 
     std::vector<std::unique_ptr<CIgObject>> built;

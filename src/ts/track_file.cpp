@@ -56,32 +56,47 @@ bool CDiskFile::WriteNow(const uint8_t* data, size_t size) {
 }
 
 bool CDiskFile::Write(const uint8_t* data, size_t size) {
-    Wait();
+    behind_.Wait();
     if (fd_ < 0 || Error()) return false;
     return WriteNow(data, size);
 }
 
 bool CDiskFile::WriteBehind(const uint8_t* data, size_t size) {
-    Wait();
+    behind_.Wait();
     if (fd_ < 0 || Error()) return false;
+    return behind_.Post(data, size) || WriteNow(data, size);
+}
+
+int64_t CDiskFile::Length() const {
+    behind_.Wait();
+    std::lock_guard lock(mutex_);
+    return length_;
+}
+
+int CDiskFile::Error() const {
+    behind_.Wait();
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+void CDiskFile::Close() {
+    Finish();
+}
+
+bool CDiskFile::Finish() {
+    behind_.Stop();
+    if (fd_ >= 0 && ::close(fd_) != 0 && !error_) error_ = errno;
+    fd_ = -1;
+    return error_ == 0;
+}
+
+bool CBehindThread::Post(const uint8_t* data, size_t size) {
+    Wait();
     if (!thread_.joinable()) {
         try {
-            thread_ = std::thread([this] {
-                std::unique_lock lock(mutex_);
-                for (;;) {
-                    changed_.wait(lock, [this] { return stop_ || pending_; });
-                    if (!pending_) return;  // stopped with nothing left
-                    const uint8_t* data = pending_;
-                    const size_t size = pendingSize_;
-                    lock.unlock();
-                    WriteNow(data, size);
-                    lock.lock();
-                    pending_ = nullptr;
-                    changed_.notify_all();
-                }
-            });
+            thread_ = std::thread([this] { Run(); });
         } catch (const std::system_error&) {
-            return WriteNow(data, size);  // no thread to be had: written here
+            return false;
         }
     }
     {
@@ -93,12 +108,39 @@ bool CDiskFile::WriteBehind(const uint8_t* data, size_t size) {
     return true;
 }
 
-void CDiskFile::Wait() const {
+void CBehindThread::Run() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !pending_; });
+    for (;;) {
+        changed_.wait(lock, [this] { return stop_ || pending_; });
+        if (!pending_) return;  // stopped with nothing left
+        const uint8_t* data = pending_;
+        const size_t size = pendingSize_;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            work_(data, size);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        if (failure && !failure_) failure_ = failure;
+        pending_ = nullptr;
+        changed_.notify_all();
+    }
 }
 
-void CDiskFile::Stop() {
+void CBehindThread::Wait() const {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !pending_; });
+    if (failure_) {
+        std::exception_ptr failure = failure_;
+        failure_ = nullptr;
+        lock.unlock();
+        std::rethrow_exception(failure);
+    }
+}
+
+void CBehindThread::Stop() {
     if (!thread_.joinable()) return;
     {
         std::lock_guard lock(mutex_);
@@ -107,30 +149,6 @@ void CDiskFile::Stop() {
     changed_.notify_all();
     thread_.join();
     stop_ = false;
-}
-
-int64_t CDiskFile::Length() const {
-    Wait();
-    std::lock_guard lock(mutex_);
-    return length_;
-}
-
-int CDiskFile::Error() const {
-    Wait();
-    std::lock_guard lock(mutex_);
-    return error_;
-}
-
-void CDiskFile::Close() {
-    Finish();
-}
-
-bool CDiskFile::Finish() {
-    Wait();
-    Stop();
-    if (fd_ >= 0 && ::close(fd_) != 0 && !error_) error_ = errno;
-    fd_ = -1;
-    return error_ == 0;
 }
 
 STrackFile::STrackFile(std::unique_ptr<COutputFile> out, size_t cap)

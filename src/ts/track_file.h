@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -50,6 +51,38 @@ private:
 
 // Writes go straight to the descriptor: the track's buffer already gathers
 // them into large pieces.
+// A thread that does the work of WriteBehind: each piece handed over is
+// given to the work function there while the caller goes on; one piece at a
+// time. An exception the work throws comes out of the next Wait.
+class CBehindThread {
+public:
+    using Work = std::function<void(const uint8_t* data, size_t size)>;
+    explicit CBehindThread(Work work) : work_(std::move(work)) {}
+    ~CBehindThread() { Stop(); }
+    CBehindThread(const CBehindThread&) = delete;
+    CBehindThread& operator=(const CBehindThread&) = delete;
+
+    // Waits for the piece before, then hands this one over; false when no
+    // thread could be started (the caller does the work itself).
+    bool Post(const uint8_t* data, size_t size);
+    // Waits until the pieces handed over are done.
+    void Wait() const;
+    // Waits, then ends the thread.
+    void Stop();
+
+private:
+    void Run();
+
+    Work work_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    const uint8_t* pending_ = nullptr;
+    size_t pendingSize_ = 0;
+    bool stop_ = false;
+    mutable std::exception_ptr failure_;
+    std::thread thread_;
+};
+
 // A file on disk. Bytes handed over by WriteBehind are written by a thread
 // of the file's own while the caller fills its next buffer; every other
 // member waits for them first.
@@ -71,20 +104,13 @@ public:
 
 private:
     bool WriteNow(const uint8_t* data, size_t size);
-    // Waits until the bytes handed to the thread are written.
-    void Wait() const;
-    void Stop();
 
     int fd_ = -1;
     std::string path_;
+    mutable std::mutex mutex_;  // length_ and error_, written by the thread too
     int64_t length_ = 0;
     int error_ = 0;
-    mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
-    const uint8_t* pending_ = nullptr;  // bytes the thread is to write
-    size_t pendingSize_ = 0;
-    bool stop_ = false;
-    std::thread thread_;
+    CBehindThread behind_{[this](const uint8_t* data, size_t size) { WriteNow(data, size); }};
 };
 
 // The elementary output of one PID: payload bytes staged in a buffer and

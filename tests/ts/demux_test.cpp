@@ -516,6 +516,25 @@ TEST(TrackFile, BuffersWrittenBehindKeepOrderAndFailures) {
     EXPECT_TRUE(failed);
 }
 
+// The thread behind a track does the pieces in order, one at a time, and an
+// exception of its work comes out of the caller's next wait, once.
+TEST(TrackFile, WorkBehindKeepsOrderAndHandsOnItsFailure) {
+    std::vector<uint8_t> seen;
+    CBehindThread behind([&seen](const uint8_t* data, size_t size) {
+        if (size == 0) throw std::bad_alloc();
+        seen.insert(seen.end(), data, data + size);
+    });
+    const std::vector<uint8_t> a{1, 2, 3}, b{4, 5};
+    ASSERT_TRUE(behind.Post(a.data(), a.size()));
+    ASSERT_TRUE(behind.Post(b.data(), b.size()));
+    behind.Wait();
+    EXPECT_EQ(seen, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+    ASSERT_TRUE(behind.Post(a.data(), 0));
+    EXPECT_THROW(behind.Wait(), std::bad_alloc);
+    EXPECT_NO_THROW(behind.Wait());
+    behind.Stop();
+}
+
 TEST(TrackFile, UnflushedBytesAreLostAndFirstPtsSkipsZero) {
     auto mem = std::make_unique<CMemoryFile>();
     CMemoryFile* out = mem.get();
