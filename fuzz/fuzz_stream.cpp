@@ -72,6 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CGsData gs;
     SStreamInfo info;
     const bool ok = ReadStream(gs.epochs, source, bare, &info);
+    gs.interactive = info.interactive;
+    if (info.hasVideo) gs.video = info.video;
+    // The tree with every object decoded and written back (rebuild), within
+    // the memory bounds, while the segments still hold the offsets they were
+    // read from (writing them back moves those to the written stream's).
+    if (fuzz::DeclaredPixels(gs.epochs) <= fuzz::kModelPixelCap) BuildAndWrite(gs, size, bare);
     CDumper dumper;
     if (!ok) {
         fuzz::Require(info.error.offset >= 0 && info.error.offset <= static_cast<int64_t>(size),
@@ -86,13 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 WriteDsData(*ds, sink, nullptr, bare, streamOrder);
             }
         }
-    gs.interactive = info.interactive;
-    if (info.hasVideo) gs.video = info.video;
-
-    // The tree with every object decoded and written back (rebuild), within
-    // the memory bounds, then the compositions read, written and split into
-    // segments again (reframe --recompose).
-    if (fuzz::DeclaredPixels(gs.epochs) <= fuzz::kModelPixelCap) BuildAndWrite(gs, size, bare);
+    // The compositions read, written and split into segments again (reframe
+    // --recompose).
     for (const auto& epoch : gs.epochs)
         for (const auto& ds : epoch->items)
             if (RecomposeIcs(*ds)) {

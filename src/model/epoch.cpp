@@ -300,7 +300,7 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
         }
         SObjectHead head;
         const char* why = "";
-        if (data.empty() || !ReadObjectHead(data, head, &why)) {
+        if (!ReadObjectHead(data, head, &why)) {
             drop(*ods, why);
             continue;
         }

@@ -132,3 +132,25 @@ TEST(ObjectBuffer, LoadStreamNamesTheFileAndOffset) {
 
 }  // namespace
 }  // namespace tessel
+
+namespace tessel {
+namespace {
+
+// Found by the bare-stream harness: an ODS of no bytes is left out with a
+// reason (it had none) at the offset it was read from.
+TEST(ObjectBuffer, ObjectWithoutDataIsLeftOutWithItsReason) {
+    const std::vector<uint8_t> data = {0x16, 0, 0, 0x15, 0, 0, 0x80, 0, 0, 0x80, 0, 0, 0, 0};
+    CMemorySource source({data.data(), data.size()});
+    CGsData gs;
+    SStreamInfo info;
+    EXPECT_FALSE(ReadStream(gs.epochs, source, true, &info));  // cut in its last header
+    EXPECT_EQ(info.error.offset, 12);
+    CIgObject ig;
+    SStreamError dropped;
+    ig.BuildFromStream(gs, &dropped);
+    EXPECT_EQ(dropped.offset, 3);
+    EXPECT_EQ(dropped.text, "graphic object 0 left out: the object data has no head");
+}
+
+}  // namespace
+}  // namespace tessel
