@@ -156,10 +156,16 @@ STrackFile::STrackFile(std::unique_ptr<COutputFile> out, size_t cap)
 
 STrackFile::~STrackFile() {
     if (!output) return;
-    const bool empty = output->Length() == 0;
-    const std::string path = output->Path();
-    output->Close();
-    if (empty && !path.empty()) DeleteFile(path);
+    // Work done behind the track may still hand on a failure (out of memory)
+    // that nobody waited for: it ends here, with the track.
+    try {
+        const bool empty = output->Length() == 0;
+        const std::string path = output->Path();
+        output->Close();
+        if (empty && !path.empty()) DeleteFile(path);
+    } catch (const std::exception&) {
+        output->Close();
+    }
 }
 
 void STrackFile::NotePesStart(uint32_t pts, bool /*priority*/) {

@@ -535,6 +535,36 @@ TEST(TrackFile, WorkBehindKeepsOrderAndHandsOnItsFailure) {
     behind.Stop();
 }
 
+// A track whose output fails behind it (out of memory in the work) and is
+// destroyed before anyone waited: the failure ends with the track.
+TEST(TrackFile, FailureBehindUnwaitedEndsWithTheTrack) {
+    class CFailingOutput : public COutputFile {
+    public:
+        bool Write(const uint8_t*, size_t) override { return true; }
+        bool WritesBehind() const override { return true; }
+        bool WriteBehind(const uint8_t* data, size_t size) override {
+            return behind_.Post(data, size);
+        }
+        int64_t Length() const override {
+            behind_.Wait();
+            return 1;
+        }
+
+    private:
+        CBehindThread behind_{[](const uint8_t*, size_t) { throw std::bad_alloc(); }};
+    };
+    const std::vector<uint8_t> piece(60, 1);
+    {
+        STrackFile track(std::make_unique<CFailingOutput>(), 100);
+        // the second piece sends the first behind, where it fails
+        for (int i = 0; i < 2; ++i) track.WritePayload(piece.data(), piece.size(), nullptr, 0, 0);
+    }
+    STrackFile track(std::make_unique<CFailingOutput>(), 100);
+    for (int i = 0; i < 2; ++i) track.WritePayload(piece.data(), piece.size(), nullptr, 0, 0);
+    // the next hand-over hears of it
+    EXPECT_THROW(track.WritePayload(piece.data(), piece.size(), nullptr, 0, 0), std::bad_alloc);
+}
+
 TEST(TrackFile, UnflushedBytesAreLostAndFirstPtsSkipsZero) {
     auto mem = std::make_unique<CMemoryFile>();
     CMemoryFile* out = mem.get();
