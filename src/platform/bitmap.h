@@ -48,8 +48,8 @@ constexpr uint8_t ArgbBlue(uint32_t c) {
 }
 
 // A bitmap value: pixels in rows of Stride() bytes (a multiple of 4), zero
-// when created (unless asked otherwise). An empty bitmap (IsEmpty) results from a zero or too large
-// size, or a failed allocation.
+// when created (unless asked otherwise). An empty bitmap (IsEmpty) results
+// from a zero or too large size, or a failed allocation.
 class Bitmap {
 public:
     // Largest side and pixel count accepted.

@@ -56,14 +56,12 @@ bool CDiskFile::WriteNow(const uint8_t* data, size_t size) {
 }
 
 bool CDiskFile::Write(const uint8_t* data, size_t size) {
-    behind_.Wait();
-    if (fd_ < 0 || Error()) return false;
+    if (fd_ < 0 || Error()) return false;  // Error waits for the bytes behind
     return WriteNow(data, size);
 }
 
 bool CDiskFile::WriteBehind(const uint8_t* data, size_t size) {
-    behind_.Wait();
-    if (fd_ < 0 || Error()) return false;
+    if (fd_ < 0 || Error()) return false;  // Error waits for the bytes behind
     return behind_.Post(data, size) || WriteNow(data, size);
 }
 
