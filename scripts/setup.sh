@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (as root), or names them.
 set -eu
-pkgs="cmake ninja-build g++ make pkg-config libpng-dev libdeflate-dev libgtest-dev libgmock-dev \
+pkgs="cmake ninja-build g++ make pkg-config libpng-dev libdeflate-dev libisal-dev libgtest-dev libgmock-dev \
 libbenchmark-dev libcli11-dev nlohmann-json3-dev libstb-dev libudfread-dev libgraphviz-dev graphviz \
 genisoimage udftools python3-jsonschema"
 # The desktop application (Qt 6 Widgets; its tests run offscreen, no display).

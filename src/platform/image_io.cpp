@@ -1,11 +1,13 @@
 #include "platform/image_io.h"
 
+#include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
 #include <png.h>
 #include <stb/stb_image.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "platform/files.h"
@@ -96,16 +99,106 @@ libdeflate_compressor* Compressor(int level) {
     return cache.c;
 }
 
-libdeflate_decompressor* Decompressor() {
-    struct SCache {
-        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-        ~SCache() {
-            if (d) libdeflate_free_decompressor(d);
+// Pictures inflated at least this large are inflated on a second thread.
+constexpr size_t kInflateBehindBytes = 1 << 20;
+// The fast reader tells its rows in groups of this many.
+constexpr uint32_t kRowsTold = 16;
+
+// Inflates a zlib stream into a buffer of the exact inflated size, in
+// pieces, on a thread of its own when asked to: the bytes it has written are
+// published after each piece.
+class CInflater {
+public:
+    // Deflate refers back at most this far into what it has written, which
+    // must stay as written until the stream has ended.
+    static constexpr size_t kWindow = 32768;
+
+    CInflater(std::span<const uint8_t> stream, uint8_t* out, size_t size, bool behind)
+        : stream_(stream), out_(out), size_(size) {
+        if (behind) {
+            try {
+                thread_ = std::thread([this] { Run(); });
+                return;
+            } catch (const std::system_error&) {
+            }
         }
-    };
-    thread_local SCache cache;
-    return cache.d;
-}
+        Run();
+    }
+    ~CInflater() { Stop(); }
+    CInflater(const CInflater&) = delete;
+    CInflater& operator=(const CInflater&) = delete;
+
+    // Waits until the first n bytes are final; false when the stream failed
+    // or ended before them.
+    bool WaitFor(size_t n) {
+        for (;;) {
+            const uint64_t v = state_.load(std::memory_order_acquire);
+            if ((v & kBytes) >= n) return true;
+            if (v & kEnded) return false;
+            state_.wait(v, std::memory_order_acquire);
+        }
+    }
+    // Ends the inflating where it is and waits for the thread.
+    void Stop() {
+        stop_.store(true, std::memory_order_relaxed);
+        if (thread_.joinable()) thread_.join();
+    }
+    // Waits for the end: true when the stream filled the buffer exactly, with
+    // nothing after it and its checksum right.
+    bool Finish() {
+        if (thread_.joinable()) thread_.join();
+        const uint64_t v = state_.load(std::memory_order_acquire);
+        return (v & kEnded) && !(v & kFailed);
+    }
+
+private:
+    static constexpr uint64_t kEnded = uint64_t{1} << 63, kFailed = uint64_t{1} << 62;
+    static constexpr uint64_t kBytes = kFailed - 1;
+    static constexpr size_t kPiece = 128 * 1024;
+
+    void Run() {
+        const bool ok = Inflate();
+        state_.store(
+            kEnded | (ok ? 0 : kFailed) | (state_.load(std::memory_order_relaxed) & kBytes),
+            std::memory_order_release);
+        state_.notify_all();
+    }
+    bool Inflate() {
+        if (stream_.size() > UINT32_MAX) return false;
+        auto s = std::make_unique<inflate_state>();
+        isal_inflate_init(s.get());
+        s->crc_flag = ISAL_ZLIB;  // header parsed, Adler-32 checked
+        s->next_in = const_cast<uint8_t*>(stream_.data());
+        s->avail_in = static_cast<uint32_t>(stream_.size());
+        size_t done = 0;
+        while (s->block_state != ISAL_BLOCK_FINISH) {
+            if (stop_.load(std::memory_order_relaxed)) return false;
+            const size_t piece = std::min(kPiece, size_ - done);
+            const uint32_t availIn = s->avail_in;
+            s->next_out = out_ + done;
+            s->avail_out = static_cast<uint32_t>(piece);
+            // Errors are negative; a dictionary is not for PNG.
+            if (isal_inflate(s.get()) != ISAL_DECOMP_OK) return false;
+            const size_t wrote = piece - s->avail_out;
+            // No step forward: more data than room, or the stream cut short.
+            if (wrote == 0 && s->avail_in == availIn && s->block_state != ISAL_BLOCK_FINISH)
+                return false;
+            done += wrote;
+            state_.store(done, std::memory_order_release);
+            state_.notify_all();
+        }
+        // Bytes left after the stream, including those read ahead into its
+        // bit buffer.
+        return done == size_ && s->avail_in == 0 && s->read_in_length < 8;
+    }
+
+    std::span<const uint8_t> stream_;
+    uint8_t* const out_;
+    const size_t size_;
+    std::atomic<uint64_t> state_{0};  // bytes written, with kEnded and kFailed
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 void PutChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data, size_t size) {
     PutBe32(out, static_cast<uint32_t>(size));
@@ -199,6 +292,51 @@ bool Unfilter(int type, const uint8_t* in, uint8_t* out, const uint8_t* prev, si
     }
 }
 
+// Undoes one row's filter for 8-bit RGB (kBpp 3) or RGBA (4) pixels, from
+// in (file order) straight into dst in the bitmap's blue-green-red(-alpha)
+// order; up is the row above as the bitmap holds it (zeros for the first).
+// Each channel's left neighbour stays in a register, so a row costs a few
+// dependent steps per pixel. dst may lie at or before in: each pixel is read
+// before it is written. False at an unknown filter type.
+template <size_t kBpp>
+bool UnfilterToBitmap(int type, const uint8_t* in, uint8_t* dst, const uint8_t* up, size_t width) {
+    // The bitmap's offset of each file channel.
+    constexpr size_t kAt[4] = {2, 1, 0, 3};
+    int a[kBpp] = {}, c[kBpp] = {};  // left, and above left
+    auto each = [&](auto f) {
+        for (size_t x = 0; x < width; ++x, in += kBpp, dst += kBpp, up += kBpp) {
+            int v[kBpp];
+            for (size_t k = 0; k < kBpp; ++k) v[k] = f(k, in[k], up[kAt[k]]);
+            for (size_t k = 0; k < kBpp; ++k) dst[kAt[k]] = static_cast<uint8_t>(v[k]);
+        }
+    };
+    switch (type) {
+        case 0:
+            each([](size_t, int x, int) { return x; });
+            return true;
+        case 1:
+            each([&a](size_t k, int x, int) { return a[k] = (x + a[k]) & 0xFF; });
+            return true;
+        case 2:
+            each([](size_t, int x, int b) { return (x + b) & 0xFF; });
+            return true;
+        case 3:
+            each([&a](size_t k, int x, int b) { return a[k] = (x + ((a[k] + b) >> 1)) & 0xFF; });
+            return true;
+        case 4:
+            each([&a, &c](size_t k, int x, int b) {
+                const int p = a[k] + b - c[k];
+                const int pa = std::abs(p - a[k]), pb = std::abs(p - b), pc = std::abs(p - c[k]);
+                const int pred = pa <= pb && pa <= pc ? a[k] : pb <= pc ? b : c[k];
+                c[k] = b;
+                return a[k] = (x + pred) & 0xFF;
+            });
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The IDAT bodies of a file joined where the first one lies, over the chunk
 // framing between them; Undo puts the file back as it was.
 class CJoinInPlace {
@@ -237,7 +375,8 @@ private:
 // The fast read; false (image untouched) for anything it leaves to libpng.
 // writable: the data's bytes may be moved while reading (they are as they
 // were when it returns false).
-bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable) {
+bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable,
+                   const ImageRowsDone& rowsDone) {
     const uint8_t* p = data.data() + sizeof kPngSignature;
     const uint8_t* const end = data.data() + data.size();
     uint32_t width = 0, height = 0;
@@ -329,40 +468,52 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable) 
     if (!inPlace) separate = MakeLargeBytes(rawSize);
     uint8_t* const raw = inPlace ? result.Data() : separate.get();
     if (result.IsEmpty() || !raw || result.Stride() != stride) return giveUp();
-    libdeflate_decompressor* d = Decompressor();
-    size_t in = 0, out = 0;
-    if (!d ||
-        libdeflate_zlib_decompress_ex(d, stream, idatSize, raw, rawSize, &in, &out) !=
-            LIBDEFLATE_SUCCESS ||
-        in != idatSize || out != rawSize)
+    // A large picture is inflated on a second thread while this one
+    // unfilters the rows already there; in place, each row waits until the
+    // inflater has gone a window past it, so nothing it may still read back
+    // has been overwritten.
+    const bool behind = rawSize >= kInflateBehindBytes;
+    CInflater inflater({stream, idatSize}, raw, rawSize, behind);
+    const size_t lag = inPlace ? CInflater::kWindow : 0;
+    int told = 0;  // rows reported final
+    auto fail = [&] {
+        inflater.Stop();  // it reads the stream that giveUp puts back
+        if (told > 0) rowsDone(result, 0);
         return giveUp();
-    inFile.reset();
-    joined.reset();
-    // Two rows of scratch: the one being unfiltered and the one above it, in
-    // the file's byte order.
+    };
+    // Palette rows are unfiltered into two rows of scratch (the one being
+    // unfiltered and the one above it) and copied; RGB(A) rows go straight
+    // into the bitmap, the row above read from it.
     std::vector<uint8_t> scratch(2 * rowBytes, 0);
     uint8_t* cur = scratch.data();
     uint8_t* prev = cur + rowBytes;
     for (uint32_t y = 0; y < height; ++y) {
+        const size_t rowEnd = (y + 1) * (rowBytes + 1);
+        if (!inflater.WaitFor(std::min(rowEnd + lag, rawSize)) ||
+            (rowEnd + lag > rawSize && !inflater.Finish()))
+            return fail();
         const uint8_t* const row = raw + y * (rowBytes + 1);
-        if (!Unfilter(row[0], row + 1, cur, prev, rowBytes, bpp)) return false;
         // At or before row: no byte not yet read is written.
-        uint8_t* dst = result.Row(static_cast<int>(y));
-        if (bpp == 1) {
-            std::memcpy(dst, cur, rowBytes);
+        uint8_t* const dst = result.Row(static_cast<int>(y));
+        const uint8_t* const up = y == 0 ? prev : result.Row(static_cast<int>(y) - 1);
+        bool known;
+        if (bpp == 3) {
+            known = UnfilterToBitmap<3>(row[0], row + 1, dst, up, width);
+        } else if (bpp == 4) {
+            known = UnfilterToBitmap<4>(row[0], row + 1, dst, up, width);
         } else {
-            const uint8_t* src = cur;
-            for (uint32_t x = 0; x < width; ++x, src += bpp, dst += bpp) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
-                if (bpp == 4) dst[3] = src[3];
-            }
+            known = Unfilter(row[0], row + 1, cur, prev, rowBytes, bpp);
+            if (known) std::memcpy(dst, cur, rowBytes);
+            std::swap(cur, prev);
         }
-        std::fill(result.Row(static_cast<int>(y)) + rowBytes,
-                  result.Row(static_cast<int>(y)) + stride, uint8_t{0});
-        std::swap(cur, prev);
+        if (!known) return fail();
+        std::fill(dst + rowBytes, dst + stride, uint8_t{0});
+        if (rowsDone && (y + 1) % kRowsTold == 0) rowsDone(result, told = static_cast<int>(y) + 1);
     }
+    if (!inflater.Finish()) return fail();
+    inFile.reset();
+    joined.reset();
+    if (rowsDone && told != static_cast<int>(height)) rowsDone(result, static_cast<int>(height));
     result.TrimStorage();
     if (colourType == 3) {
         SPalette palette;
@@ -376,8 +527,9 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable) 
     return true;
 }
 
-bool DecodePng(std::span<const uint8_t> data, Bitmap& image, std::string& error, bool writable) {
-    if (DecodePngFast(data, image, writable)) return true;
+bool DecodePng(std::span<const uint8_t> data, Bitmap& image, std::string& error, bool writable,
+               const ImageRowsDone& rowsDone) {
+    if (DecodePngFast(data, image, writable, rowsDone)) return true;
     auto state = std::make_unique<SPngRead>();
     SPngRead* const s = state.get();
     s->data = data;
@@ -651,11 +803,22 @@ SPngOptions DefaultPngOptions(EPixelFormat format) {
 namespace {
 
 bool DecodeImageImpl(std::span<const uint8_t> data, Bitmap& image, std::string& error,
-                     bool writable) {
-    if (data.size() >= sizeof kPngSignature &&
-        std::memcmp(data.data(), kPngSignature, sizeof kPngSignature) == 0)
-        return DecodePng(data, image, error, writable);
-    return DecodeOther(data, image, error);
+                     bool writable, const ImageRowsDone& rowsDone = {}) {
+    // The fast PNG reader tells rows as it goes; every other way, all rows
+    // at the end.
+    bool toldAll = false;
+    ImageRowsDone told;
+    if (rowsDone)
+        told = [&](const Bitmap& b, int rows) {
+            toldAll = rows == b.Height();
+            rowsDone(b, rows);
+        };
+    const bool ok = data.size() >= sizeof kPngSignature &&
+                            std::memcmp(data.data(), kPngSignature, sizeof kPngSignature) == 0
+                        ? DecodePng(data, image, error, writable, told)
+                        : DecodeOther(data, image, error);
+    if (ok && rowsDone && !toldAll) rowsDone(image, image.Height());
+    return ok;
 }
 
 }  // namespace
@@ -664,14 +827,15 @@ bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& erro
     return DecodeImageImpl(data, image, error, false);
 }
 
-bool LoadImage(const std::string& path, Bitmap& image, std::string& error) {
+bool LoadImage(const std::string& path, Bitmap& image, std::string& error,
+               const ImageRowsDone& rowsDone) {
     LargeBytes data;  // ours: the reader may join the IDAT bodies in it
     std::string why;
     if (!ReadWholeFile(path, data, why)) {
         error = path + ": " + why;
         return false;
     }
-    if (!DecodeImageImpl(data, image, why, true)) {
+    if (!DecodeImageImpl(data, image, why, true, rowsDone)) {
         error = path + ": " + why;
         return false;
     }
@@ -709,7 +873,7 @@ struct CIndexedPngWriter::SState {
     AlignedBytes raw;  // (width + 1) x height, filter bytes 0
     LargeBytes z;
     size_t zsize = 0;
-    bool failed = false;  // out of memory, or zlib refused
+    bool failed = false;  // out of memory, or the deflate refused
     std::mutex mutex;
     std::condition_variable changed;
     size_t ready = 0;  // rows copied in
@@ -720,17 +884,33 @@ struct CIndexedPngWriter::SState {
     // Deflates row by row as rows come in; one deflate call per row, so the
     // output does not depend on how the rows were handed over.
     void Run() {
-        z_stream zs{};
-        bool ok = deflateInit2(&zs, level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-        if (ok) {
-            try {
-                z.resize(deflateBound(&zs, static_cast<uLong>((width + 1) * height)));
-            } catch (const std::bad_alloc&) {
-                ok = false;
-            }
+        bool ok = true;
+        static constexpr uint32_t kLevelBuffer[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
+                                                    ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
+        std::unique_ptr<isal_zstream> zs;
+        std::vector<uint8_t> levelBuffer;
+        const size_t rawSize = (width + 1) * height;
+        // Nine bits a byte at worst, and the frame; pages not written to
+        // are never touched.
+        const size_t bound = rawSize + rawSize / 8 + 65536;
+        try {
+            zs = std::make_unique<isal_zstream>();
+            levelBuffer.resize(kLevelBuffer[level]);
+            z.resize(bound);
+        } catch (const std::bad_alloc&) {
+            ok = false;
         }
-        zs.next_out = z.data();
-        zs.avail_out = static_cast<uInt>(z.size());
+        if (ok && bound > UINT32_MAX) ok = false;
+        if (ok) {
+            isal_deflate_init(zs.get());
+            zs->level = static_cast<uint32_t>(level);
+            zs->level_buf = levelBuffer.empty() ? nullptr : levelBuffer.data();
+            zs->level_buf_size = static_cast<uint32_t>(levelBuffer.size());
+            zs->gzip_flag = IGZIP_ZLIB;
+            zs->flush = NO_FLUSH;
+            zs->next_out = z.data();
+            zs->avail_out = static_cast<uint32_t>(z.size());
+        }
         for (size_t row = 0; ok && row < height;) {
             size_t available;
             {
@@ -740,16 +920,16 @@ struct CIndexedPngWriter::SState {
                 available = ready;
             }
             for (; ok && row < available; ++row) {
-                zs.next_in = raw.get() + row * (width + 1);
-                zs.avail_in = static_cast<uInt>(width + 1);
-                ok = deflate(&zs, Z_NO_FLUSH) == Z_OK && zs.avail_in == 0;
+                zs->next_in = raw.get() + row * (width + 1);
+                zs->avail_in = static_cast<uint32_t>(width + 1);
+                zs->end_of_stream = row + 1 == height;
+                ok = isal_deflate(zs.get()) == COMP_OK && zs->avail_in == 0;
             }
             if (ok && row == height) {
-                ok = deflate(&zs, Z_FINISH) == Z_STREAM_END;
-                zsize = zs.total_out;
+                ok = zs->internal_state.state == ZSTATE_END;
+                zsize = zs->total_out;
             }
         }
-        deflateEnd(&zs);
         std::lock_guard lock(mutex);
         if (!ok || zsize == 0) failed = true;
         done = true;
@@ -760,7 +940,7 @@ struct CIndexedPngWriter::SState {
 CIndexedPngWriter::CIndexedPngWriter(int width, int height, int level)
     : state_(std::make_unique<SState>()) {
     SState& s = *state_;
-    s.level = std::clamp(level, 0, 9);
+    s.level = std::clamp(level, 0, 3);
     if (width <= 0 || height <= 0 || int64_t{width} * height > Bitmap::kMaxPixels) {
         s.failed = s.done = true;
         return;

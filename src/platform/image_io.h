@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,7 +17,12 @@ namespace tessel {
 // it carries tRNS); other PNGs as 24-bit RGB, or 32-bit ARGB when they carry
 // alpha; BMP, JPEG and GIF (first frame) as 24-bit RGB or 32-bit ARGB.
 // On failure returns false with a reason in error ("<path>: ...").
-bool LoadImage(const std::string& path, Bitmap& image, std::string& error);
+// rowsDone, when set, hears on the loading thread as rows 0..rows-1 of the
+// bitmap being filled become final, and last of all its rows; rows 0 means
+// the decoding started over and what was told before is void.
+using ImageRowsDone = std::function<void(const Bitmap& image, int rows)>;
+bool LoadImage(const std::string& path, Bitmap& image, std::string& error,
+               const ImageRowsDone& rowsDone = {});
 bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& error);
 
 // Saves a bitmap as PNG: indexed bitmaps as palette PNG (alpha in tRNS when
@@ -43,12 +49,12 @@ bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& erro
 SPngOptions DefaultPngOptions(EPixelFormat format);
 
 // An 8-bit palette PNG deflated while its rows are still being made: rows
-// handed over top to bottom are compressed (zlib at the given level, rows
-// unfiltered) on a thread of the writer's own, and the file is put together
+// handed over top to bottom are compressed (ISA-L's deflate at the given
+// level, 0..3, rows unfiltered) on a thread of the writer's own, and the file is put together
 // once the palette is known. The file is the same whatever the timing.
 class CIndexedPngWriter {
 public:
-    CIndexedPngWriter(int width, int height, int level = 1);
+    CIndexedPngWriter(int width, int height, int level = 2);
     ~CIndexedPngWriter();  // stops the deflate if the file was not finished
     CIndexedPngWriter(const CIndexedPngWriter&) = delete;
     CIndexedPngWriter& operator=(const CIndexedPngWriter&) = delete;

@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -187,6 +188,67 @@ TEST(PngFastPath, SplitDataReadsTheSameFromFileAndMemory) {
                     ExpectSamePixels(fromMemory, fromFile);
                 else
                     EXPECT_EQ(fileError, path + ": " + memoryError) << c.w << " " << piece;
+            }
+        }
+    }
+}
+
+// Pictures large enough to be inflated on a second thread while the rows
+// already there are unfiltered read as libpng reads them, and are told row
+// by row as they become final; damage gives libpng's verdict, and rows told
+// before the fast reader gave up are called void.
+TEST(PngFastPath, LargePicturesReadWhileInflating) {
+    test::CTempDir tmp;
+    const std::string path = (tmp.Path() / "large.png").string();
+    for (EPixelFormat format : {EPixelFormat::Rgb24, EPixelFormat::Argb32}) {
+        const Bitmap img = Noisy(1031, 400, format, 21);  // over 1 MiB inflated
+        SPngOptions o;
+        o.level = 6;
+        o.filter = SPngOptions::EFilter::Adaptive;
+        std::vector<uint8_t> png;
+        std::string error;
+        ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
+        const size_t bytes =
+            static_cast<size_t>(img.Width()) * (format == EPixelFormat::Rgb24 ? 3 : 4);
+        for (const std::optional<ptrdiff_t> damage :
+             {std::optional<ptrdiff_t>{}, std::optional<ptrdiff_t>{200000},
+              std::optional<ptrdiff_t>{-2}}) {
+            const std::vector<uint8_t> file = SplitIdat(png, 65536, damage);
+            ASSERT_TRUE(WriteWholeFile(path, file.data(), file.size(), error)) << error;
+            std::vector<int> told;
+            int rowsNotFinal = 0;
+            Bitmap fromFile, fromMemory;
+            std::string fileError, memoryError;
+            const bool fromFileOk =
+                LoadImage(path, fromFile, fileError, [&](const Bitmap& b, int rows) {
+                    if (!told.empty() && rows > 0 && told.back() > 0)
+                        for (int y = told.back(); y < rows && !damage; ++y)
+                            rowsNotFinal += std::memcmp(b.Row(y), img.Row(y), bytes) != 0;
+                    told.push_back(rows);
+                });
+            const bool fromMemoryOk = DecodeImage(file, fromMemory, memoryError);
+            ASSERT_EQ(fromFileOk, fromMemoryOk) << fileError << memoryError;
+            if (!damage) {
+                ASSERT_TRUE(fromFileOk) << fileError;
+                ExpectSamePixels(img, fromFile);
+                EXPECT_EQ(rowsNotFinal, 0);
+                ASSERT_GT(told.size(), 2u);
+                EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+                EXPECT_EQ(told.back(), img.Height());
+                continue;
+            }
+            if (fromFileOk)
+                ExpectSamePixels(fromMemory, fromFile);
+            else
+                EXPECT_EQ(fileError, path + ": " + memoryError);
+            // Given up after telling rows: they are void before anything else.
+            const auto restart = std::find(told.begin(), told.end(), 0);
+            if (!told.empty() && told.front() != img.Height()) {
+                ASSERT_NE(restart, told.end());
+                if (fromFileOk)
+                    EXPECT_EQ(told.back(), img.Height());
+                else
+                    EXPECT_EQ(restart + 1, told.end());
             }
         }
     }
