@@ -29,7 +29,10 @@ const char* PathText(EIndexedPath path) {
 int Run(const std::string& in, const std::string& out, double opacity, bool json) {
     Bitmap image;
     std::string error;
-    if (!LoadImage(in, image, error)) {
+    // A photo's colours are counted while its rows are decoded.
+    CIndexedConverter converter;
+    if (!LoadImage(in, image, error,
+                   [&converter](const Bitmap& rows, int n) { converter.Rows(rows, n); })) {
         ShowMessage(error);
         return kExitFailed;
     }
@@ -37,12 +40,12 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
     Bitmap indexed;
     // Dithered indices hardly compress better at higher levels
     // (bench/README.md); they are deflated while the mapping goes on.
-    CIndexedPngWriter writer(image.Width(), image.Height(), 1);
+    CIndexedPngWriter writer(image.Width(), image.Height(), 2);
     if (image.Format() == EPixelFormat::Indexed8) {
         indexed = image;
     } else {
-        indexed = ToIndexed(image, &path,
-                            [&writer](const Bitmap& rows, int n) { writer.TakeRows(rows, n); });
+        indexed = converter.Convert(
+            image, &path, [&writer](const Bitmap& rows, int n) { writer.TakeRows(rows, n); });
         if (indexed.IsEmpty()) {
             ShowMessage(
                 StrFormat("%s: the image cannot be converted to 8-bit indexed form", in.c_str()));

@@ -160,7 +160,7 @@ Bitmap ExpandIndexed(const Bitmap& image) {
 
 // Quantises to at most 255 colours; with alpha the transparent pixels take
 // one more entry.
-Bitmap QuantizeGeneral(const Bitmap& image, const QuantRowsDone& rowsDone) {
+Bitmap QuantizeGeneral(const Bitmap& image, const QuantRowsDone& rowsDone, CQuantizer* counted) {
     Bitmap converted;
     const Bitmap* rgb = &image;
     std::vector<uint8_t> alpha;
@@ -185,7 +185,9 @@ Bitmap QuantizeGeneral(const Bitmap& image, const QuantRowsDone& rowsDone) {
     }
     Bitmap out;
     const std::vector<SQuantColour> colours =
-        QuantizeImage(*rgb, alpha, out, CQuantizer::kMaxColours, rowsDone);
+        counted && rgb == &image
+            ? QuantizeCounted(*counted, *rgb, alpha, out, CQuantizer::kMaxColours, rowsDone)
+            : QuantizeImage(*rgb, alpha, out, CQuantizer::kMaxColours, rowsDone);
     if (colours.empty()) return {};
     const size_t m = colours.size();
     SPalette palette;
@@ -215,9 +217,8 @@ Bitmap QuantizeGeneral(const Bitmap& image, const QuantRowsDone& rowsDone) {
     return out;
 }
 
-}  // namespace
-
-Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path, const QuantRowsDone& rowsDone) {
+Bitmap ToIndexedImpl(const Bitmap& image, EIndexedPath* path, const QuantRowsDone& rowsDone,
+                     CQuantizer* counted) {
     if (path) *path = EIndexedPath::None;
     if (image.IsEmpty() || image.Format() == EPixelFormat::Indexed8) return {};
     Bitmap out;
@@ -231,12 +232,43 @@ Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path, const QuantRowsDone& r
             out = MapExact(image, exact);
             taken = EIndexedPath::Exact;
         } else {
-            out = QuantizeGeneral(image, rowsDone);
+            out = QuantizeGeneral(image, rowsDone, counted);
         }
     }
     if (rowsDone && !out.IsEmpty() && taken != EIndexedPath::Quantized) rowsDone(out, out.Height());
     if (path && !out.IsEmpty()) *path = taken;
     return out;
+}
+
+}  // namespace
+
+Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path, const QuantRowsDone& rowsDone) {
+    return ToIndexedImpl(image, path, rowsDone, nullptr);
+}
+
+void CIndexedConverter::Rows(const Bitmap& image, int rows) {
+    if (rows == 0) {  // started over
+        counted_ = CQuantizer();
+        width_ = rows_ = 0;
+        void_ = false;
+        return;
+    }
+    if (void_) return;
+    if (image.Format() != EPixelFormat::Rgb24 || (rows_ > 0 && image.Width() != width_) ||
+        rows < rows_) {
+        void_ = true;
+        return;
+    }
+    counted_.Count(image, rows_, rows);
+    width_ = image.Width();
+    rows_ = rows;
+}
+
+Bitmap CIndexedConverter::Convert(const Bitmap& image, EIndexedPath* path,
+                                  const QuantRowsDone& rowsDone) {
+    const bool whole = !void_ && image.Format() == EPixelFormat::Rgb24 && image.Width() == width_ &&
+                       image.Height() == rows_;
+    return ToIndexedImpl(image, path, rowsDone, whole ? &counted_ : nullptr);
 }
 
 }  // namespace tessel

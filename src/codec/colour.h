@@ -71,6 +71,22 @@ enum class EIndexedPath {
 Bitmap ToIndexed(const Bitmap& image, EIndexedPath* path = nullptr,
                  const QuantRowsDone& rowsDone = {});
 
+// ToIndexed for a picture being loaded: Rows, told by the loader (LoadImage's
+// rowsDone), counts a 24-bit picture's colours while its rows are decoded,
+// and Convert then quantises it without counting again. Any other picture,
+// or one not told in full, converts exactly as ToIndexed does.
+class CIndexedConverter {
+public:
+    void Rows(const Bitmap& image, int rows);
+    Bitmap Convert(const Bitmap& image, EIndexedPath* path = nullptr,
+                   const QuantRowsDone& rowsDone = {});
+
+private:
+    CQuantizer counted_;
+    int width_ = 0, rows_ = 0;  // of the 24-bit picture counted so far
+    bool void_ = false;         // counting does not apply
+};
+
 // The distinct colours of a 32-bit image in scan order, plus transparent
 // black when a pixel has alpha 0. False at a 256th colour or below 2 entries.
 bool ExactPalette(const Bitmap& argb, SPalette& palette);

@@ -74,8 +74,12 @@ uint16_t CQuantizer::Cell(int blue, int green, int red) const {
 }
 
 void CQuantizer::Count(const Bitmap& rgb24) {
+    Count(rgb24, 0, rgb24.Height());
+}
+
+void CQuantizer::Count(const Bitmap& rgb24, int first, int end) {
     if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24) return;
-    for (int y = 0; y < rgb24.Height(); ++y) {
+    for (int y = std::max(first, 0); y < std::min(end, rgb24.Height()); ++y) {
         const uint8_t* p = rgb24.Row(y);
         for (int x = 0; x < rgb24.Width(); ++x, p += 3) {
             const size_t index = CellIndex(p[0] >> kShift0, p[1] >> kShift1, p[2] >> kShift2);
@@ -253,43 +257,39 @@ void CQuantizer::FillInverse(int c0, int c1, int c2, const uint32_t* entries,
         minMaxDist = std::min(minMaxDist, maxd);
     }
 
-    // Nearest candidate for every cell centre, incrementally; the first
-    // candidate wins ties.
-    constexpr int32_t kStep0 = (1 << kShift0) * kScale0;
-    constexpr int32_t kStep1 = (1 << kShift1) * kScale1;
-    constexpr int32_t kStep2 = (1 << kShift2) * kScale2;
-    std::array<int32_t, kBoxCells> bestDist;
-    std::array<uint8_t, kBoxCells> best{};
+    // Nearest candidate for every cell centre; the first candidate wins
+    // ties. Per candidate the squared distances along blue, and along green
+    // and red together, are summed over the block's cells in rows of
+    // kElems12, which vectorise.
+    constexpr int kElems12 = kBoxElems1 * kBoxElems2;
+    alignas(32) std::array<int32_t, kBoxCells> bestDist;
+    alignas(32) std::array<int32_t, kBoxCells> best{};
     bestDist.fill(0x7FFFFFFF);
     for (int i = 0; i < n; ++i) {
         if (minDist[static_cast<size_t>(i)] > minMaxDist) continue;
         const SQuantColour& c = colours_[static_cast<size_t>(i)];
-        int32_t inc0 = int32_t{minc0 - c.blue} * kScale0;
-        int32_t inc1 = int32_t{minc1 - c.green} * kScale1;
-        int32_t inc2 = int32_t{minc2 - c.red} * kScale2;
-        int32_t dist0 = inc0 * inc0 + inc1 * inc1 + inc2 * inc2;
-        inc0 = inc0 * (2 * kStep0) + kStep0 * kStep0;
-        inc1 = inc1 * (2 * kStep1) + kStep1 * kStep1;
-        inc2 = inc2 * (2 * kStep2) + kStep2 * kStep2;
-        size_t k = 0;
-        int32_t xx0 = inc0;
+        std::array<int32_t, kBoxElems0> d0;
+        alignas(32) std::array<int32_t, kElems12> d12;
         for (int i0 = 0; i0 < kBoxElems0; ++i0) {
-            int32_t dist1 = dist0, xx1 = inc1;
-            for (int i1 = 0; i1 < kBoxElems1; ++i1) {
-                int32_t dist2 = dist1, xx2 = inc2;
-                for (int i2 = 0; i2 < kBoxElems2; ++i2, ++k) {
-                    if (dist2 < bestDist[k]) {
-                        bestDist[k] = dist2;
-                        best[k] = static_cast<uint8_t>(i);
-                    }
-                    dist2 += xx2;
-                    xx2 += 2 * kStep2 * kStep2;
-                }
-                dist1 += xx1;
-                xx1 += 2 * kStep1 * kStep1;
+            const int32_t t = (minc0 + (i0 << kShift0) - c.blue) * kScale0;
+            d0[static_cast<size_t>(i0)] = t * t;
+        }
+        for (int i1 = 0; i1 < kBoxElems1; ++i1) {
+            const int32_t t1 = (minc1 + (i1 << kShift1) - c.green) * kScale1;
+            for (int i2 = 0; i2 < kBoxElems2; ++i2) {
+                const int32_t t2 = (minc2 + (i2 << kShift2) - c.red) * kScale2;
+                d12[static_cast<size_t>(i1 * kBoxElems2 + i2)] = t1 * t1 + t2 * t2;
             }
-            dist0 += xx0;
-            xx0 += 2 * kStep0 * kStep0;
+        }
+        for (size_t i0 = 0; i0 < kBoxElems0; ++i0) {
+            int32_t* const bd = bestDist.data() + i0 * kElems12;
+            int32_t* const bi = best.data() + i0 * kElems12;
+            for (size_t k = 0; k < kElems12; ++k) {
+                const int32_t d = d0[i0] + d12[k];
+                const bool nearer = d < bd[k];
+                bd[k] = nearer ? d : bd[k];
+                bi[k] = nearer ? i : bi[k];
+            }
         }
     }
 
@@ -300,7 +300,8 @@ void CQuantizer::FillInverse(int c0, int c1, int c2, const uint32_t* entries,
     for (int i0 = 0; i0 < kBoxElems0; ++i0)
         for (int i1 = 0; i1 < kBoxElems1; ++i1) {
             uint32_t* cell = cache + CellIndex(c0 + i0, c1 + i1, c2);
-            for (int i2 = 0; i2 < kBoxElems2; ++i2) *cell++ = entries[best[k++]];
+            for (int i2 = 0; i2 < kBoxElems2; ++i2)
+                *cell++ = entries[static_cast<size_t>(best[k++])];
         }
 }
 
@@ -322,6 +323,81 @@ int CQuantizer::NearestOfCell(int c0, int c1, int c2) const {
     return index;
 }
 
+namespace {
+
+// What one row of the mapping pass reads besides its pixels.
+struct SMapRowContext {
+    uint32_t* cache;  // per cell: index + 1 << 24 | red << 16 | green << 8 | blue, 0 unfilled
+    const SErrorLimit* limit;
+    uint8_t transparentIndex;
+    // Fills the cell (and, for a large picture, its block) and gives its entry.
+    uint32_t (*fill)(void* owner, int c0, int c1, int c2);
+    void* owner;
+};
+
+// One row in direction kDir. err points at the entry of the column before
+// the first one taken: on entry the row above's errors, on return this row's.
+// The chain of dependent steps from one pixel to the next is kept short: the
+// arithmetic is 64-bit (no sign extension before the limit's lookup), and the
+// clamp to 0..255, which a photo's pixels seldom need, is a branch off it.
+template <int kDir, bool kAlpha>
+void MapRow(const SMapRowContext& ctx, const uint8_t* in, uint8_t* out, const uint8_t* alpha,
+            int* err, size_t width) {
+    constexpr ptrdiff_t kDir3 = kDir * 3;
+    // Locals, which the byte stores of the output cannot alias.
+    uint32_t* const cache = ctx.cache;
+    const int* const limit = ctx.limit->table.data() + 255;
+    const uint8_t transparentIndex = ctx.transparentIndex;
+    ptrdiff_t x = kDir > 0 ? 0 : static_cast<ptrdiff_t>(width) - 1;
+    ptrdiff_t cur0 = 0, cur1 = 0, cur2 = 0;  // seven times the error carried ahead
+    ptrdiff_t below0 = 0, below1 = 0, below2 = 0;
+    ptrdiff_t prev0 = 0, prev1 = 0, prev2 = 0;
+    for (size_t n = 0; n < width; ++n, x += kDir, err += kDir3) {
+        ptrdiff_t e0 = 0, e1 = 0, e2 = 0;
+        if (kAlpha && alpha[x] < kQuantTransparentAlpha) {
+            out[x] = transparentIndex;
+        } else {
+            const uint8_t* p = in + 3 * x;
+            ptrdiff_t v0 = limit[(cur0 + err[kDir3 + 0] + 8) >> 4] + p[0];
+            ptrdiff_t v1 = limit[(cur1 + err[kDir3 + 1] + 8) >> 4] + p[1];
+            ptrdiff_t v2 = limit[(cur2 + err[kDir3 + 2] + 8) >> 4] + p[2];
+            if ((v0 | v1 | v2) & ~ptrdiff_t{255}) [[unlikely]] {
+                v0 = std::clamp<ptrdiff_t>(v0, 0, 255);
+                v1 = std::clamp<ptrdiff_t>(v1, 0, 255);
+                v2 = std::clamp<ptrdiff_t>(v2, 0, 255);
+            }
+            const size_t cell = static_cast<size_t>((v0 >> kShift0) << (kBits1 + kBits2) |
+                                                    (v1 >> kShift1) << kBits2 | (v2 >> kShift2));
+            uint32_t entry = cache[cell];
+            if (entry == 0) [[unlikely]]
+                entry = ctx.fill(ctx.owner, static_cast<int>(v0 >> kShift0),
+                                 static_cast<int>(v1 >> kShift1), static_cast<int>(v2 >> kShift2));
+            out[x] = static_cast<uint8_t>((entry >> 24) - 1);
+            e0 = v0 - ptrdiff_t{entry & 0xFF};
+            e1 = v1 - ptrdiff_t{(entry >> 8) & 0xFF};
+            e2 = v2 - ptrdiff_t{(entry >> 16) & 0xFF};
+        }
+        // 3/16 behind below, 5/16 below, 1/16 ahead below, 7/16 ahead.
+        err[0] = static_cast<int>(prev0 + e0 * 3);
+        prev0 = below0 + e0 * 5;
+        below0 = e0;
+        cur0 = e0 * 7;
+        err[1] = static_cast<int>(prev1 + e1 * 3);
+        prev1 = below1 + e1 * 5;
+        below1 = e1;
+        cur1 = e1 * 7;
+        err[2] = static_cast<int>(prev2 + e2 * 3);
+        prev2 = below2 + e2 * 5;
+        below2 = e2;
+        cur2 = e2 * 7;
+    }
+    err[0] = static_cast<int>(prev0);
+    err[1] = static_cast<int>(prev1);
+    err[2] = static_cast<int>(prev2);
+}
+
+}  // namespace
+
 bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_t transparentIndex,
                      Bitmap& out, const QuantRowsDone& rowsDone) {
     if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24 || colours_.empty() ||
@@ -330,10 +406,6 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
         return false;
     const size_t width = static_cast<size_t>(rgb24.Width());
     if (!alpha.empty() && alpha.size() < width * static_cast<size_t>(rgb24.Height())) return false;
-    const SErrorLimit& limit = ErrorLimit();
-    // A small picture touches few cells of each block it reaches: filling
-    // just the cell is cheaper than filling the block.
-    const bool sparse = width * static_cast<size_t>(rgb24.Height()) < kSparsePixels;
     // The cache as the mapping reads it: per cell the colour's index + 1 in
     // the top byte over its blue, green and red, so one load gives both the
     // index and the colour whose error is spread (0: not filled yet; with 256
@@ -341,79 +413,46 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
     // are filled again whenever reached, with the same result). A local,
     // which the byte stores of the output cannot alias.
     std::vector<uint32_t> entries(hist_.size(), 0);
-    uint32_t* const cache = entries.data();
-    std::array<uint32_t, 256> packed{};
-    for (size_t i = 0; i < colours_.size() && i < packed.size(); ++i)
-        packed[i] = (static_cast<uint32_t>(i) + 1) << 24 | uint32_t{colours_[i].red} << 16 |
-                    uint32_t{colours_[i].green} << 8 | colours_[i].blue;
+    struct SFill {
+        const CQuantizer* self;
+        uint32_t* cache;
+        std::array<uint32_t, 256> packed{};
+        // A small picture touches few cells of each block it reaches: filling
+        // just the cell is cheaper than filling the block.
+        bool sparse;
+    } fill{this, entries.data(), {}, width * static_cast<size_t>(rgb24.Height()) < kSparsePixels};
+    for (size_t i = 0; i < colours_.size() && i < fill.packed.size(); ++i)
+        fill.packed[i] = (static_cast<uint32_t>(i) + 1) << 24 | uint32_t{colours_[i].red} << 16 |
+                         uint32_t{colours_[i].green} << 8 | colours_[i].blue;
+    const SMapRowContext ctx{
+        entries.data(), &ErrorLimit(), transparentIndex,
+        [](void* owner, int c0, int c1, int c2) {
+            SFill& f = *static_cast<SFill*>(owner);
+            uint32_t& cell = f.cache[CellIndex(c0, c1, c2)];
+            if (f.sparse)
+                cell = f.packed[static_cast<size_t>(f.self->NearestOfCell(c0, c1, c2))];
+            else
+                f.self->FillInverse(c0, c1, c2, f.packed.data(), f.cache);
+            return cell;
+        },
+        &fill};
     // Errors below the previous row, one entry per column plus one either side.
     std::vector<int> errors((width + 2) * 3, 0);
-    bool oddRow = false;
     for (int y = 0; y < rgb24.Height(); ++y) {
         const uint8_t* in = rgb24.Row(y);
         uint8_t* outRow = out.Row(y);
         const uint8_t* rowAlpha =
             alpha.empty() ? nullptr : alpha.data() + width * static_cast<size_t>(y);
-        ptrdiff_t x, dir;
-        int* err;  // the entry of the column before the current one
-        if (oddRow) {
-            x = static_cast<ptrdiff_t>(width) - 1;
-            dir = -1;
-            err = errors.data() + (width + 1) * 3;
-        } else {
-            x = 0;
-            dir = 1;
-            err = errors.data();
-        }
-        oddRow = !oddRow;
-        const ptrdiff_t dir3 = dir * 3;
-        int cur0 = 0, cur1 = 0, cur2 = 0;
-        int below0 = 0, below1 = 0, below2 = 0;
-        int prev0 = 0, prev1 = 0, prev2 = 0;
-        for (size_t n = 0; n < width; ++n, x += dir, err += dir3) {
-            if (rowAlpha && rowAlpha[x] < kQuantTransparentAlpha) {
-                outRow[x] = transparentIndex;
-                cur0 = cur1 = cur2 = 0;
-            } else {
-                const uint8_t* p = in + 3 * x;
-                cur0 = limit[(cur0 + err[dir3 + 0] + 8) >> 4] + p[0];
-                cur1 = limit[(cur1 + err[dir3 + 1] + 8) >> 4] + p[1];
-                cur2 = limit[(cur2 + err[dir3 + 2] + 8) >> 4] + p[2];
-                cur0 = std::clamp(cur0, 0, 255);
-                cur1 = std::clamp(cur1, 0, 255);
-                cur2 = std::clamp(cur2, 0, 255);
-                const size_t cell = CellIndex(cur0 >> kShift0, cur1 >> kShift1, cur2 >> kShift2);
-                if (cache[cell] == 0) {
-                    const int c0 = cur0 >> kShift0, c1 = cur1 >> kShift1, c2 = cur2 >> kShift2;
-                    if (sparse) {
-                        cache[cell] = packed[static_cast<size_t>(NearestOfCell(c0, c1, c2))];
-                    } else {
-                        FillInverse(c0, c1, c2, packed.data(), cache);
-                    }
-                }
-                const uint32_t entry = cache[cell];
-                outRow[x] = static_cast<uint8_t>((entry >> 24) - 1);
-                cur0 -= static_cast<int>(entry & 0xFF);
-                cur1 -= static_cast<int>((entry >> 8) & 0xFF);
-                cur2 -= static_cast<int>((entry >> 16) & 0xFF);
-            }
-            // 3/16 behind below, 5/16 below, 1/16 ahead below, 7/16 ahead.
-            err[0] = prev0 + cur0 * 3;
-            prev0 = below0 + cur0 * 5;
-            below0 = cur0;
-            cur0 *= 7;
-            err[1] = prev1 + cur1 * 3;
-            prev1 = below1 + cur1 * 5;
-            below1 = cur1;
-            cur1 *= 7;
-            err[2] = prev2 + cur2 * 3;
-            prev2 = below2 + cur2 * 5;
-            below2 = cur2;
-            cur2 *= 7;
-        }
-        err[0] = prev0;
-        err[1] = prev1;
-        err[2] = prev2;
+        const bool odd = (y & 1) != 0;
+        int* const err = odd ? errors.data() + (width + 1) * 3 : errors.data();
+        if (rowAlpha && odd)
+            MapRow<-1, true>(ctx, in, outRow, rowAlpha, err, width);
+        else if (rowAlpha)
+            MapRow<1, true>(ctx, in, outRow, rowAlpha, err, width);
+        else if (odd)
+            MapRow<-1, false>(ctx, in, outRow, rowAlpha, err, width);
+        else
+            MapRow<1, false>(ctx, in, outRow, rowAlpha, err, width);
         if (rowsDone && ((y + 1) % 16 == 0 || y + 1 == rgb24.Height())) rowsDone(out, y + 1);
     }
     return true;
@@ -425,6 +464,13 @@ std::vector<SQuantColour> QuantizeImage(const Bitmap& rgb24, std::span<const uin
     if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24) return {};
     CQuantizer q;
     q.Count(rgb24);
+    return QuantizeCounted(q, rgb24, alpha, out, maxColours, rowsDone);
+}
+
+std::vector<SQuantColour> QuantizeCounted(CQuantizer& q, const Bitmap& rgb24,
+                                          std::span<const uint8_t> alpha, Bitmap& out,
+                                          int maxColours, const QuantRowsDone& rowsDone) {
+    if (rgb24.IsEmpty() || rgb24.Format() != EPixelFormat::Rgb24) return {};
     std::vector<SQuantColour> colours = q.SelectColours(maxColours);
     // Map sets every pixel.
     Bitmap indexed(rgb24.Width(), rgb24.Height(), EPixelFormat::Indexed8, Bitmap::SUninitialised{});

@@ -38,8 +38,10 @@ public:
 
     CQuantizer();
 
-    // Histogram pass over a 24-bit RGB bitmap; counts stop at 65535.
+    // Histogram pass over a 24-bit RGB bitmap, or over its rows first..end-1;
+    // counts stop at 65535.
     void Count(const Bitmap& rgb24);
+    void Count(const Bitmap& rgb24, int first, int end);
     // Median cut into at most maxColours boxes (1..256); the colours in box
     // order, which is the palette order.
     const std::vector<SQuantColour>& SelectColours(int maxColours = kMaxColours);
@@ -73,6 +75,12 @@ private:
 std::vector<SQuantColour> QuantizeImage(const Bitmap& rgb24, std::span<const uint8_t> alpha,
                                         Bitmap& out, int maxColours = CQuantizer::kMaxColours,
                                         const QuantRowsDone& rowsDone = {});
+
+// The same with the colours of rgb24 already counted into q.
+std::vector<SQuantColour> QuantizeCounted(CQuantizer& q, const Bitmap& rgb24,
+                                          std::span<const uint8_t> alpha, Bitmap& out,
+                                          int maxColours = CQuantizer::kMaxColours,
+                                          const QuantRowsDone& rowsDone = {});
 
 // The error limit of the mapping pass, for errors -255..255.
 int QuantErrorLimit(int error);

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "codec/colour.h"
 #include "codec/ods.h"
 #include "codec/pds.h"
 #include "codec/quantizer.h"
 #include "model/palette.h"
+#include "platform/image_io.h"
+#include "support/test_support.h"
 
 namespace tessel {
 namespace {
@@ -296,6 +299,62 @@ TEST(Colour, ToIndexedExpandsPackedIndices) {
     EXPECT_TRUE(ToIndexed(Bitmap(4, 4, EPixelFormat::Indexed8), &path).IsEmpty());
     EXPECT_EQ(path, EIndexedPath::None);
     EXPECT_TRUE(ToIndexed(Bitmap(0, 4, EPixelFormat::Argb32)).IsEmpty());
+}
+
+// Colours counted while a photo is being loaded give what ToIndexed gives,
+// whether the loader went through, started over or told only part.
+TEST(Colour, ConverterCountsWhileLoading) {
+    Bitmap photo(700, 520, EPixelFormat::Rgb24);  // over 1 MiB inflated
+    uint32_t seed = 7;
+    for (int y = 0; y < photo.Height(); ++y)
+        for (int x = 0; x < photo.Width() * 3; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            photo.Row(y)[x] = static_cast<uint8_t>(x / 5 + y / 3 + (seed >> 28));
+        }
+    test::CTempDir tmp;
+    const std::string path = (tmp.Path() / "photo.png").string();
+    std::string error;
+    ASSERT_TRUE(SavePng(path, photo, error)) << error;
+    EIndexedPath path1 = EIndexedPath::None, path2 = EIndexedPath::None;
+    const Bitmap reference = ToIndexed(photo, &path2);
+    ASSERT_EQ(path2, EIndexedPath::Quantized);
+    auto same = [&reference](const Bitmap& b) {
+        ASSERT_EQ(b.Format(), EPixelFormat::Indexed8);
+        EXPECT_EQ(b.Palette().entries, reference.Palette().entries);
+        for (int y = 0; y < b.Height(); ++y)
+            ASSERT_EQ(0, std::memcmp(b.Row(y), reference.Row(y), static_cast<size_t>(b.Width())))
+                << "row " << y;
+    };
+    {
+        CIndexedConverter converter;
+        Bitmap loaded;
+        int calls = 0;
+        ASSERT_TRUE(LoadImage(path, loaded, error, [&](const Bitmap& b, int rows) {
+            ++calls;
+            converter.Rows(b, rows);
+        })) << error;
+        EXPECT_GT(calls, 2);
+        same(converter.Convert(loaded, &path1));
+        EXPECT_EQ(path1, EIndexedPath::Quantized);
+    }
+    {
+        CIndexedConverter converter;  // told some rows, then started over
+        converter.Rows(photo, 100);
+        converter.Rows(photo, 0);
+        converter.Rows(photo, 48);
+        converter.Rows(photo, photo.Height());
+        same(converter.Convert(photo));
+    }
+    {
+        CIndexedConverter converter;  // told only part: counted again in full
+        converter.Rows(photo, 64);
+        same(converter.Convert(photo));
+    }
+    {
+        CIndexedConverter converter;  // told another picture's rows
+        converter.Rows(photo.ConvertTo(EPixelFormat::Argb32), photo.Height());
+        same(converter.Convert(photo));
+    }
 }
 
 TEST(Colour, PaletteFromImage) {
