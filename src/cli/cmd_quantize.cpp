@@ -78,13 +78,13 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         j["palette_entries"] = argb.entries.size();
         j["transparent_index"] = palette.transparentIndex;
         PrintJson(j);
-        return kExitOk;
+        return EndWithoutTeardown(kExitOk);
     }
     Out(StrFormat("Path: %s", PathText(path)));
     Out(StrFormat("Colours: %d", count));
     Out(StrFormat("Palette entries: %zu", argb.entries.size()));
     Out(StrFormat("Transparent index: %d", palette.transparentIndex));
-    return kExitOk;
+    return EndWithoutTeardown(kExitOk);
 }
 
 const CommandRegistration kRegistration(

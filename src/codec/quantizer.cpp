@@ -51,6 +51,24 @@ const SErrorLimit& ErrorLimit() {
     return table;
 }
 
+// The limit of the sixteenths of error the mapping pass sums before its
+// rounding shift, x = 7 * ahead + below + 8 for a pixel's errors of at most
+// 255 each way (16 * 255 + 8 either side): the shift and the lookup in one.
+struct SSumLimit {
+    static constexpr int kReach = 16 * 255 + 8;
+    std::array<int16_t, 2 * kReach + 1> table{};
+    SSumLimit() {
+        for (int x = -kReach; x <= kReach; ++x)
+            table[static_cast<size_t>(x + kReach)] = static_cast<int16_t>(ErrorLimit()[x >> 4]);
+    }
+    const int16_t* Centre() const { return table.data() + kReach; }
+};
+
+const SSumLimit& SumLimit() {
+    static const SSumLimit table;
+    return table;
+}
+
 }  // namespace
 
 int QuantErrorLimit(int error) {
@@ -328,7 +346,7 @@ namespace {
 // What one row of the mapping pass reads besides its pixels.
 struct SMapRowContext {
     uint32_t* cache;  // per cell: index + 1 << 24 | red << 16 | green << 8 | blue, 0 unfilled
-    const SErrorLimit* limit;
+    const int16_t* limit;  // SSumLimit's, by the sum before the shift
     uint8_t transparentIndex;
     // Fills the cell (and, for a large picture, its block) and gives its entry.
     uint32_t (*fill)(void* owner, int c0, int c1, int c2);
@@ -338,15 +356,16 @@ struct SMapRowContext {
 // One row in direction kDir. err points at the entry of the column before
 // the first one taken: on entry the row above's errors, on return this row's.
 // The chain of dependent steps from one pixel to the next is kept short: the
-// arithmetic is 64-bit (no sign extension before the limit's lookup), and the
-// clamp to 0..255, which a photo's pixels seldom need, is a branch off it.
+// arithmetic is 64-bit (no sign extension before a lookup), one lookup gives
+// the rounded and limited error, and the clamp to 0..255, which a photo's
+// pixels seldom need, is a branch off it.
 template <int kDir, bool kAlpha>
 void MapRow(const SMapRowContext& ctx, const uint8_t* in, uint8_t* out, const uint8_t* alpha,
             int* err, size_t width) {
     constexpr ptrdiff_t kDir3 = kDir * 3;
     // Locals, which the byte stores of the output cannot alias.
     uint32_t* const cache = ctx.cache;
-    const int* const limit = ctx.limit->table.data() + 255;
+    const int16_t* const limit = ctx.limit;
     const uint8_t transparentIndex = ctx.transparentIndex;
     ptrdiff_t x = kDir > 0 ? 0 : static_cast<ptrdiff_t>(width) - 1;
     ptrdiff_t cur0 = 0, cur1 = 0, cur2 = 0;  // seven times the error carried ahead
@@ -358,9 +377,9 @@ void MapRow(const SMapRowContext& ctx, const uint8_t* in, uint8_t* out, const ui
             out[x] = transparentIndex;
         } else {
             const uint8_t* p = in + 3 * x;
-            ptrdiff_t v0 = limit[(cur0 + err[kDir3 + 0] + 8) >> 4] + p[0];
-            ptrdiff_t v1 = limit[(cur1 + err[kDir3 + 1] + 8) >> 4] + p[1];
-            ptrdiff_t v2 = limit[(cur2 + err[kDir3 + 2] + 8) >> 4] + p[2];
+            ptrdiff_t v0 = limit[cur0 + err[kDir3 + 0] + 8] + p[0];
+            ptrdiff_t v1 = limit[cur1 + err[kDir3 + 1] + 8] + p[1];
+            ptrdiff_t v2 = limit[cur2 + err[kDir3 + 2] + 8] + p[2];
             if ((v0 | v1 | v2) & ~ptrdiff_t{255}) [[unlikely]] {
                 v0 = std::clamp<ptrdiff_t>(v0, 0, 255);
                 v1 = std::clamp<ptrdiff_t>(v1, 0, 255);
@@ -425,7 +444,7 @@ bool CQuantizer::Map(const Bitmap& rgb24, std::span<const uint8_t> alpha, uint8_
         fill.packed[i] = (static_cast<uint32_t>(i) + 1) << 24 | uint32_t{colours_[i].red} << 16 |
                          uint32_t{colours_[i].green} << 8 | colours_[i].blue;
     const SMapRowContext ctx{
-        entries.data(), &ErrorLimit(), transparentIndex,
+        entries.data(), SumLimit().Centre(), transparentIndex,
         [](void* owner, int c0, int c1, int c2) {
             SFill& f = *static_cast<SFill*>(owner);
             uint32_t& cell = f.cache[CellIndex(c0, c1, c2)];

@@ -104,17 +104,18 @@ constexpr size_t kInflateBehindBytes = 1 << 20;
 // The fast reader tells its rows in groups of this many.
 constexpr uint32_t kRowsTold = 16;
 
-// Inflates a zlib stream into a buffer of the exact inflated size, in
-// pieces, on a thread of its own when asked to: the bytes it has written are
-// published after each piece.
+// Inflates a zlib stream, given in parts (the IDAT bodies), into a buffer of
+// the exact inflated size, in pieces, on a thread of its own when asked to:
+// the bytes it has written are published after each piece.
 class CInflater {
 public:
     // Deflate refers back at most this far into what it has written, which
     // must stay as written until the stream has ended.
     static constexpr size_t kWindow = 32768;
 
-    CInflater(std::span<const uint8_t> stream, uint8_t* out, size_t size, bool behind)
-        : stream_(stream), out_(out), size_(size) {
+    CInflater(const std::vector<std::span<const uint8_t>>& parts, uint8_t* out, size_t size,
+              bool behind)
+        : parts_(parts), out_(out), size_(size) {
         if (behind) {
             try {
                 thread_ = std::thread([this] { Run(); });
@@ -154,27 +155,49 @@ public:
 private:
     static constexpr uint64_t kEnded = uint64_t{1} << 63, kFailed = uint64_t{1} << 62;
     static constexpr uint64_t kBytes = kFailed - 1;
-    static constexpr size_t kPiece = 128 * 1024;
+    static constexpr size_t kPiece = 128 * 1024;  // output between publications
+    static constexpr size_t kRun = 256 * 1024;    // input gathered from small parts
 
     void Run() {
-        const bool ok = Inflate();
+        bool ok = false;
+        try {
+            ok = Inflate();
+        } catch (const std::bad_alloc&) {  // the reader gives up; libpng may manage
+        }
         state_.store(
             kEnded | (ok ? 0 : kFailed) | (state_.load(std::memory_order_relaxed) & kBytes),
             std::memory_order_release);
         state_.notify_all();
     }
     bool Inflate() {
-        if (stream_.size() > UINT32_MAX) return false;
         auto s = std::make_unique<inflate_state>();
         isal_inflate_init(s.get());
         s->crc_flag = ISAL_ZLIB;  // header parsed, Adler-32 checked
-        s->next_in = const_cast<uint8_t*>(stream_.data());
-        s->avail_in = static_cast<uint32_t>(stream_.size());
-        size_t done = 0;
+        // Small parts (libpng writes 8 KiB chunks) are gathered into runs:
+        // the inflater is slower at every end of its input.
+        std::vector<uint8_t> run;
+        size_t part = 0, done = 0;  // part: the next one to give
+        auto next = [&] {
+            if (parts_[part].size() >= kRun) {
+                s->next_in = const_cast<uint8_t*>(parts_[part].data());
+                s->avail_in = static_cast<uint32_t>(parts_[part].size());  // below 2^31
+                ++part;
+                return;
+            }
+            run.clear();
+            for (; part < parts_.size() && run.size() + parts_[part].size() <= kRun; ++part)
+                run.insert(run.end(), parts_[part].begin(), parts_[part].end());
+            s->next_in = run.data();
+            s->avail_in = static_cast<uint32_t>(run.size());
+        };
+        if (parts_.empty()) return false;
+        run.reserve(kRun);
+        next();
         while (s->block_state != ISAL_BLOCK_FINISH) {
             if (stop_.load(std::memory_order_relaxed)) return false;
-            const size_t piece = std::min(kPiece, size_ - done);
+            if (s->avail_in == 0 && part < parts_.size()) next();
             const uint32_t availIn = s->avail_in;
+            const size_t piece = std::min(kPiece, size_ - done);
             s->next_out = out_ + done;
             s->avail_out = static_cast<uint32_t>(piece);
             // Errors are negative; a dictionary is not for PNG.
@@ -187,12 +210,12 @@ private:
             state_.store(done, std::memory_order_release);
             state_.notify_all();
         }
-        // Bytes left after the stream, including those read ahead into its
+        // Nothing after the stream, counting what was read ahead into its
         // bit buffer.
-        return done == size_ && s->avail_in == 0 && s->read_in_length < 8;
+        return done == size_ && part == parts_.size() && s->avail_in == 0 && s->read_in_length < 8;
     }
 
-    std::span<const uint8_t> stream_;
+    const std::vector<std::span<const uint8_t>>& parts_;
     uint8_t* const out_;
     const size_t size_;
     std::atomic<uint64_t> state_{0};  // bytes written, with kEnded and kFailed
@@ -337,53 +360,14 @@ bool UnfilterToBitmap(int type, const uint8_t* in, uint8_t* dst, const uint8_t* 
     }
 }
 
-// The IDAT bodies of a file joined where the first one lies, over the chunk
-// framing between them; Undo puts the file back as it was.
-class CJoinInPlace {
-public:
-    // parts: the bodies in file order, each 12 bytes (CRC, length, type)
-    // after the one before.
-    explicit CJoinInPlace(const std::vector<std::span<const uint8_t>>& parts) : parts_(parts) {
-        uint8_t* at = Mutable(parts.front().data()) + parts.front().size();
-        for (size_t i = 1; i < parts.size(); ++i) {
-            uint8_t* const frame = Mutable(parts[i].data()) - kFrame;
-            frames_.insert(frames_.end(), frame, frame + kFrame);
-            std::memmove(at, parts[i].data(), parts[i].size());
-            at += parts[i].size();
-        }
-    }
-    void Undo() {
-        size_t joined = 0;
-        for (const auto& part : parts_) joined += part.size();
-        for (size_t i = parts_.size(); i-- > 1;) {
-            joined -= parts_[i].size();
-            uint8_t* const home = Mutable(parts_[i].data());
-            std::memmove(home, parts_.front().data() + joined, parts_[i].size());
-            std::memcpy(home - kFrame, frames_.data() + (i - 1) * kFrame, kFrame);
-        }
-    }
-
-private:
-    static constexpr size_t kFrame = 12;
-    // The caller handed the file over as writable.
-    static uint8_t* Mutable(const uint8_t* p) { return const_cast<uint8_t*>(p); }
-
-    const std::vector<std::span<const uint8_t>>& parts_;
-    std::vector<uint8_t> frames_;
-};
-
 // The fast read; false (image untouched) for anything it leaves to libpng.
-// writable: the data's bytes may be moved while reading (they are as they
-// were when it returns false).
-bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable,
-                   const ImageRowsDone& rowsDone) {
+bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, const ImageRowsDone& rowsDone) {
     const uint8_t* p = data.data() + sizeof kPngSignature;
     const uint8_t* const end = data.data() + data.size();
     uint32_t width = 0, height = 0;
     int colourType = -1;
     std::span<const uint8_t> plte, trns;
     std::vector<std::span<const uint8_t>> idat;  // the IDAT bodies, in order
-    size_t idatSize = 0;
     bool first = true, inIdat = false, idatDone = false, ended = false;
     while (!ended) {
         if (end - p < 12) return false;
@@ -410,7 +394,6 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable,
                 return false;
         } else if (isIdat) {
             if (length > 0) idat.emplace_back(body, length);
-            idatSize += length;
         } else if (std::memcmp(type, "PLTE", 4) == 0) {
             if (!idat.empty() || !plte.empty() || length == 0 || length % 3 || length > 768)
                 return false;
@@ -433,28 +416,6 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable,
     const EPixelFormat format = colourType == 2   ? EPixelFormat::Rgb24
                                 : colourType == 6 ? EPixelFormat::Argb32
                                                   : EPixelFormat::Indexed8;
-    // The deflate stream in one piece: the chunk itself when there is one,
-    // else the bodies joined, in the file's own buffer when it may be written
-    // (and put back if this reader gives up), or in a copy.
-    AlignedBytes joined;
-    std::optional<CJoinInPlace> inFile;
-    const uint8_t* stream = idat.front().data();
-    if (idat.size() > 1 && writable) {
-        inFile.emplace(idat);
-    } else if (idat.size() > 1) {
-        joined = MakeLargeBytes(idatSize);
-        if (!joined) return false;
-        size_t at = 0;
-        for (const std::span<const uint8_t>& part : idat) {
-            std::memcpy(joined.get() + at, part.data(), part.size());
-            at += part.size();
-        }
-        stream = joined.get();
-    }
-    auto giveUp = [&inFile] {
-        if (inFile) inFile->Undo();
-        return false;
-    };
     // The rows are inflated into the bitmap's own storage when each fits
     // where its inflated form (with the filter byte in front) began: every
     // row is then unfiltered and moved down in place. Neither buffer needs
@@ -467,19 +428,19 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable,
     AlignedBytes separate;
     if (!inPlace) separate = MakeLargeBytes(rawSize);
     uint8_t* const raw = inPlace ? result.Data() : separate.get();
-    if (result.IsEmpty() || !raw || result.Stride() != stride) return giveUp();
+    if (result.IsEmpty() || !raw || result.Stride() != stride) return false;
     // A large picture is inflated on a second thread while this one
     // unfilters the rows already there; in place, each row waits until the
     // inflater has gone a window past it, so nothing it may still read back
     // has been overwritten.
     const bool behind = rawSize >= kInflateBehindBytes;
-    CInflater inflater({stream, idatSize}, raw, rawSize, behind);
+    CInflater inflater(idat, raw, rawSize, behind);
     const size_t lag = inPlace ? CInflater::kWindow : 0;
     int told = 0;  // rows reported final
     auto fail = [&] {
-        inflater.Stop();  // it reads the stream that giveUp puts back
+        inflater.Stop();
         if (told > 0) rowsDone(result, 0);
-        return giveUp();
+        return false;
     };
     // Palette rows are unfiltered into two rows of scratch (the one being
     // unfiltered and the one above it) and copied; RGB(A) rows go straight
@@ -511,8 +472,6 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable,
         if (rowsDone && (y + 1) % kRowsTold == 0) rowsDone(result, told = static_cast<int>(y) + 1);
     }
     if (!inflater.Finish()) return fail();
-    inFile.reset();
-    joined.reset();
     if (rowsDone && told != static_cast<int>(height)) rowsDone(result, static_cast<int>(height));
     result.TrimStorage();
     if (colourType == 3) {
@@ -527,9 +486,9 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, bool writable,
     return true;
 }
 
-bool DecodePng(std::span<const uint8_t> data, Bitmap& image, std::string& error, bool writable,
+bool DecodePng(std::span<const uint8_t> data, Bitmap& image, std::string& error,
                const ImageRowsDone& rowsDone) {
-    if (DecodePngFast(data, image, writable, rowsDone)) return true;
+    if (DecodePngFast(data, image, rowsDone)) return true;
     auto state = std::make_unique<SPngRead>();
     SPngRead* const s = state.get();
     s->data = data;
@@ -803,7 +762,7 @@ SPngOptions DefaultPngOptions(EPixelFormat format) {
 namespace {
 
 bool DecodeImageImpl(std::span<const uint8_t> data, Bitmap& image, std::string& error,
-                     bool writable, const ImageRowsDone& rowsDone = {}) {
+                     const ImageRowsDone& rowsDone = {}) {
     // The fast PNG reader tells rows as it goes; every other way, all rows
     // at the end.
     bool toldAll = false;
@@ -815,7 +774,7 @@ bool DecodeImageImpl(std::span<const uint8_t> data, Bitmap& image, std::string& 
         };
     const bool ok = data.size() >= sizeof kPngSignature &&
                             std::memcmp(data.data(), kPngSignature, sizeof kPngSignature) == 0
-                        ? DecodePng(data, image, error, writable, told)
+                        ? DecodePng(data, image, error, told)
                         : DecodeOther(data, image, error);
     if (ok && rowsDone && !toldAll) rowsDone(image, image.Height());
     return ok;
@@ -824,18 +783,18 @@ bool DecodeImageImpl(std::span<const uint8_t> data, Bitmap& image, std::string& 
 }  // namespace
 
 bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& error) {
-    return DecodeImageImpl(data, image, error, false);
+    return DecodeImageImpl(data, image, error);
 }
 
 bool LoadImage(const std::string& path, Bitmap& image, std::string& error,
                const ImageRowsDone& rowsDone) {
-    LargeBytes data;  // ours: the reader may join the IDAT bodies in it
+    LargeBytes data;  // read without being cleared first
     std::string why;
     if (!ReadWholeFile(path, data, why)) {
         error = path + ": " + why;
         return false;
     }
-    if (!DecodeImageImpl(data, image, why, true, rowsDone)) {
+    if (!DecodeImageImpl(data, image, why, rowsDone)) {
         error = path + ": " + why;
         return false;
     }

@@ -142,11 +142,11 @@ std::vector<uint8_t> SplitIdat(const std::vector<uint8_t>& png, size_t piece,
     return out;
 }
 
-// A file read from disc may have its IDAT bodies joined in its own buffer:
-// it reads as the same bytes in memory do, whether the rows fit in place or
-// not, and when the fast reader gives up the file it hands on to libpng is
-// intact: a broken zlib head or check value gives the error (or, where
-// libpng does not read the check value, the pixels) the untouched bytes give.
+// Data split over many IDAT chunks, however small, reads from a file as the
+// same bytes in memory do, whether the rows fit in place or not, and when
+// the fast reader gives up libpng gets the file as it was: a broken zlib
+// head or check value gives the error (or, where libpng does not read the
+// check value, the pixels) the untouched bytes give.
 TEST(PngFastPath, SplitDataReadsTheSameFromFileAndMemory) {
     test::CTempDir tmp;
     const std::string path = (tmp.Path() / "split.png").string();
