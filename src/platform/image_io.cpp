@@ -368,6 +368,7 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, const ImageRows
     int colourType = -1;
     std::span<const uint8_t> plte, trns;
     std::vector<std::span<const uint8_t>> idat;  // the IDAT bodies, in order
+    std::vector<const uint8_t*> idatTypes;       // their chunks' CRCs are checked later
     bool first = true, inIdat = false, idatDone = false, ended = false;
     while (!ended) {
         if (end - p < 12) return false;
@@ -375,9 +376,12 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, const ImageRows
         if (length > 0x7FFFFFFF || static_cast<size_t>(end - p - 12) < length) return false;
         const uint8_t* type = p + 4;
         const uint8_t* body = p + 8;
-        if (libdeflate_crc32(0, type, length + 4) != ReadBe32(body + length)) return false;
         p = body + length + 4;
         const bool isIdat = std::memcmp(type, "IDAT", 4) == 0;
+        if (isIdat)
+            idatTypes.push_back(type);
+        else if (libdeflate_crc32(0, type, length + 4) != ReadBe32(body + length))
+            return false;
         if (first != (std::memcmp(type, "IHDR", 4) == 0)) return false;
         if (isIdat && idatDone) return false;
         if (inIdat && !isIdat) idatDone = true;
@@ -442,6 +446,11 @@ bool DecodePngFast(std::span<const uint8_t> data, Bitmap& image, const ImageRows
         if (told > 0) rowsDone(result, 0);
         return false;
     };
+    // The image data's CRCs, while a large picture inflates.
+    for (const uint8_t* type : idatTypes) {
+        const uint32_t length = ReadBe32(type - 4);
+        if (libdeflate_crc32(0, type, length + 4) != ReadBe32(type + 4 + length)) return fail();
+    }
     // Palette rows are unfiltered into two rows of scratch (the one being
     // unfiltered and the one above it) and copied; RGB(A) rows go straight
     // into the bitmap, the row above read from it.
