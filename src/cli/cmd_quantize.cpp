@@ -61,7 +61,7 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         if (q.index < argb.entries.size())
             argb.entries[q.index] = MakeArgb(q.alpha, q.red, q.green, q.blue);
     argb.flags |= kPaletteHasAlpha;
-    std::vector<uint8_t> png;
+    std::span<const uint8_t> png;
     if (!writer.Finish(indexed, png, error) ||
         !WriteWholeFile(out, png.data(), png.size(), error)) {
         ShowMessage(out + ": " + error);

@@ -76,6 +76,10 @@ uint32_t ReadBe32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
 
+void PutBe32(uint8_t* out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
 void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
     out.insert(out.end(), {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
                            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
@@ -611,10 +615,12 @@ uint8_t LargestIndex(const Bitmap& image) {
 
 // PLTE and tRNS of an indexed bitmap. The palette covers every index in
 // use, so the file stays valid; trailing opaque entries leave tRNS.
-void PaletteChunks(const Bitmap& image, std::vector<png_color>& plte, std::vector<png_byte>& trns) {
+// largest: the image's largest index when already known.
+void PaletteChunks(const Bitmap& image, std::vector<png_color>& plte, std::vector<png_byte>& trns,
+                   std::optional<uint8_t> largest = {}) {
     const int depth = BitsPerPixel(image.Format());
     size_t count = std::min<size_t>(image.Palette().entries.size(), size_t{1} << depth);
-    count = std::max<size_t>(count, size_t{LargestIndex(image)} + 1);
+    count = std::max<size_t>(count, size_t{largest ? *largest : LargestIndex(image)} + 1);
     plte.clear();
     trns.clear();
     for (size_t i = 0; i < count; ++i) {
@@ -839,8 +845,15 @@ struct CIndexedPngWriter::SState {
     size_t width = 0, height = 0;
     int level = 1;
     AlignedBytes raw;  // (width + 1) x height, filter bytes 0
-    LargeBytes z;
+    // The file as it is put together: room for the signature and the chunks
+    // before the image data, the IDAT chunk's length and type, the deflated
+    // rows, then room for its CRC and IEND.
+    static constexpr size_t kHead = 8 + 25 + (12 + 768) + (12 + 256) + 8;
+    static constexpr size_t kTail = 4 + 12;
+    LargeBytes file;
     size_t zsize = 0;
+    uint32_t zcrc = 0;    // of "IDAT" and the deflated rows
+    uint8_t largest = 0;  // the largest index in the rows
     bool failed = false;  // out of memory, or the deflate refused
     std::mutex mutex;
     std::condition_variable changed;
@@ -864,7 +877,7 @@ struct CIndexedPngWriter::SState {
         try {
             zs = std::make_unique<isal_zstream>();
             levelBuffer.resize(kLevelBuffer[level]);
-            z.resize(bound);
+            file.resize(kHead + bound + kTail);
         } catch (const std::bad_alloc&) {
             ok = false;
         }
@@ -876,8 +889,8 @@ struct CIndexedPngWriter::SState {
             zs->level_buf_size = static_cast<uint32_t>(levelBuffer.size());
             zs->gzip_flag = IGZIP_ZLIB;
             zs->flush = NO_FLUSH;
-            zs->next_out = z.data();
-            zs->avail_out = static_cast<uint32_t>(z.size());
+            zs->next_out = file.data() + kHead;
+            zs->avail_out = static_cast<uint32_t>(bound);
         }
         for (size_t row = 0; ok && row < height;) {
             size_t available;
@@ -888,6 +901,8 @@ struct CIndexedPngWriter::SState {
                 available = ready;
             }
             for (; ok && row < available; ++row) {
+                const uint8_t* const in = raw.get() + row * (width + 1);
+                for (size_t x = 1; x <= width; ++x) largest = std::max(largest, in[x]);
                 zs->next_in = raw.get() + row * (width + 1);
                 zs->avail_in = static_cast<uint32_t>(width + 1);
                 zs->end_of_stream = row + 1 == height;
@@ -896,6 +911,8 @@ struct CIndexedPngWriter::SState {
             if (ok && row == height) {
                 ok = zs->internal_state.state == ZSTATE_END;
                 zsize = zs->total_out;
+                std::memcpy(file.data() + kHead - 4, "IDAT", 4);
+                zcrc = libdeflate_crc32(0, file.data() + kHead - 4, zsize + 4);
             }
         }
         std::lock_guard lock(mutex);
@@ -957,9 +974,10 @@ void CIndexedPngWriter::TakeRows(const Bitmap& image, int rows) {
     s.changed.notify_all();
 }
 
-bool CIndexedPngWriter::Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error) {
+bool CIndexedPngWriter::Finish(const Bitmap& image, std::span<const uint8_t>& png,
+                               std::string& error) {
     SState& s = *state_;
-    png.clear();
+    png = {};
     if (image.Format() != EPixelFormat::Indexed8 || static_cast<size_t>(image.Width()) != s.width ||
         static_cast<size_t>(image.Height()) != s.height) {
         error = "the image does not match the picture being written";
@@ -976,14 +994,37 @@ bool CIndexedPngWriter::Finish(const Bitmap& image, std::vector<uint8_t>& png, s
         return false;
     }
     try {
+        // The chunks before the image data, as AssemblePalettePng writes
+        // them, put in front of it; then its CRC and IEND after it.
         std::vector<png_color> plte;
         std::vector<png_byte> trns;
-        PaletteChunks(image, plte, trns);
-        AssemblePalettePng(s.width, s.height, plte, trns, s.z.data(), s.zsize, png);
+        PaletteChunks(image, plte, trns, s.largest);
+        std::vector<uint8_t> head;
+        AssemblePalettePng(s.width, s.height, plte, trns, nullptr, 0, head);
+        head.resize(head.size() - 12 - 12);  // an empty IDAT and IEND
+        uint8_t* const idat = s.file.data() + SState::kHead - 8;
+        PutBe32(idat, static_cast<uint32_t>(s.zsize));
+        uint8_t* const start = idat - head.size();
+        std::memcpy(start, head.data(), head.size());
+        uint8_t* tail = idat + 8 + s.zsize;
+        PutBe32(tail, s.zcrc);
+        const std::vector<uint8_t> iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+        std::memcpy(tail + 4, iend.data(), iend.size());
+        png = {start, static_cast<size_t>(tail + 4 + iend.size() - start)};
     } catch (const std::bad_alloc&) {
         error = "out of memory";
         return false;
     }
+    return true;
+}
+
+bool CIndexedPngWriter::Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error) {
+    std::span<const uint8_t> file;
+    if (!Finish(image, file, error)) {
+        png.clear();
+        return false;
+    }
+    png.assign(file.begin(), file.end());
     return true;
 }
 

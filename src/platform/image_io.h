@@ -63,7 +63,10 @@ public:
     // are final; the ones not taken yet are copied.
     void TakeRows(const Bitmap& image, int rows);
     // Takes the rest of image's rows, waits for the deflate and gives the file
-    // with image's palette, PLTE and tRNS as EncodePng writes them.
+    // with image's palette, PLTE and tRNS as EncodePng writes them: in the
+    // writer's own storage (put together around the deflated rows, valid
+    // while the writer lives), or copied.
+    bool Finish(const Bitmap& image, std::span<const uint8_t>& png, std::string& error);
     bool Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
 
 private:
