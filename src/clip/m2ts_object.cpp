@@ -1,8 +1,11 @@
 #include "clip/m2ts_object.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 #include "database/clpi.h"
 #include "platform/files.h"
@@ -35,6 +38,15 @@ void CTlM2tsObject::Clear() {
     pgStreams.clear();
     clipInfo.reset();
 }
+
+namespace {
+
+// Pictures of a rip are shared among threads from this many, on at most
+// this many threads (the cores there are).
+constexpr size_t kRipParallelFrom = 8;
+constexpr unsigned kRipThreads = 4;
+
+}  // namespace
 
 namespace {
 
@@ -257,28 +269,77 @@ bool CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress) {
     return RipImages(std::move(clipFolder), progress, done, CountPictures());
 }
 
+namespace {
+
+// Writes the pictures of one epoch into folder, counting on done and
+// reporting each; false once cancelled. Encoding is most of a rip and each
+// picture is encoded and written on its own, so from a few pictures the
+// machine's cores share them while this thread reports.
+bool SavePictures(const std::vector<CGraphicObject*>& objects, const std::string& folder,
+                  CProgressWnd* progress, int& done, int total) {
+    SProgressReport position;
+    position.kind = SProgressReport::kPosition;
+    auto report = [&] {
+        ++done;
+        position.position =
+            total > 0 ? static_cast<int>(std::min<int64_t>(100, done * int64_t{100} / total)) : 100;
+        return ReportProgress(progress, position);
+    };
+    // A failed write stays in the object's status; the rip goes on.
+    std::vector<std::jthread> helpers;
+    std::atomic<size_t> next{0}, finished{0};
+    std::atomic<bool> stop{false};
+    auto take = [&] {
+        const size_t i = stop.load(std::memory_order_relaxed)
+                             ? objects.size()
+                             : next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= objects.size()) return false;
+        objects[i]->SavePicture(folder);
+        finished.fetch_add(1, std::memory_order_release);
+        finished.notify_one();
+        return true;
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    if (objects.size() >= kRipParallelFrom)
+        for (unsigned k = 1; k < std::min(cores, kRipThreads); ++k) try {
+                helpers.emplace_back([&take] {
+                    while (take()) {
+                    }
+                });
+            } catch (const std::system_error&) {
+                break;  // the threads there are do the work
+            }
+    // This thread takes pictures too, and reports between them.
+    bool cancelled = false;
+    size_t told = 0;
+    while (!cancelled && told < objects.size()) {
+        const bool took = take();
+        const size_t now = finished.load(std::memory_order_acquire);
+        for (; told < now && !cancelled; ++told) cancelled = !report();
+        if (!took && !cancelled && told < objects.size())
+            finished.wait(now, std::memory_order_acquire);  // the helpers' last pictures
+    }
+    stop = true;
+    helpers.clear();  // joined; pictures they finished after a cancel are not counted
+    return !cancelled;
+}
+
+}  // namespace
+
 bool CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress, int& done,
                               int total) {
     NormalizeFolder(clipFolder);
-    SProgressReport position;
-    position.kind = SProgressReport::kPosition;
+    std::vector<CGraphicObject*> objects;
     for (const auto& ig : igObjects) {
         const std::string igFolder = clipFolder + ig->name + kPathSeparator;
         if (!MakeFolderOrReport(igFolder)) return false;
         for (const auto& epoch : *ig) {
             const std::string epochFolder = igFolder + epoch->name + kPathSeparator;
             if (!MakeFolderOrReport(epochFolder)) return false;
-            for (const auto& o : epoch->graphics.items) {
-                if (!o->HasPicture()) continue;
-                // A failed write stays in the object's status; the rip goes on.
-                o->SavePicture(epochFolder);
-                ++done;
-                position.position =
-                    total > 0
-                        ? static_cast<int>(std::min<int64_t>(100, done * int64_t{100} / total))
-                        : 100;
-                if (!ReportProgress(progress, position)) return false;
-            }
+            objects.clear();
+            for (const auto& o : epoch->graphics.items)
+                if (o->HasPicture()) objects.push_back(o.get());
+            if (!SavePictures(objects, epochFolder, progress, done, total)) return false;
         }
     }
     return !(progress && progress->Cancelled());

@@ -326,6 +326,53 @@ TEST(ClipRip, ReportsEachPictureAndStopsSilentlyWhenCancelled) {
     EXPECT_TRUE(messages.messages.empty());
 }
 
+// An epoch of many pictures is shared among threads: the files are those
+// a picture-by-picture save writes, every picture is reported once in order,
+// and a cancel stops the rip at the picture it was asked at.
+TEST(ClipRip, ManyPicturesSharedAmongThreads) {
+    CTempDir dir;
+    SMenuOptions o = SmallMenu(3);
+    o.pages = 4;
+    o.bogsPerPage = 3;
+    const std::string path =
+        Mux(dir.Str() + "/00001.m2ts", {{0x1400, 0x91, MenuBytes(o, dir.Str() + "/pics")}});
+    CTlM2tsObject clip;
+    clip.id = 1;
+    CMessageCapture messages;
+    ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
+    const int total = clip.CountPictures();
+    ASSERT_GE(total, 40);
+    fs::create_directory(dir.Path() / "all");
+    fs::create_directory(dir.Path() / "part");
+    CPositions progress;
+    ASSERT_TRUE(clip.RipImages(dir.Str() + "/all", &progress));
+    ASSERT_EQ(progress.positions.size(), static_cast<size_t>(total));
+    for (size_t i = 0; i < progress.positions.size(); ++i)
+        EXPECT_EQ(progress.positions[i], static_cast<int>((i + 1) * 100 / total)) << i;
+    const fs::path epoch = dir.Path() / "all/5120/Epoch#1";
+    const std::vector<std::string> names = PngNames(epoch);
+    ASSERT_EQ(names.size(), static_cast<size_t>(total));
+    for (const auto& e : *clip.igObjects[0])
+        for (const auto& object : e->graphics.items) {
+            if (!object->HasPicture()) continue;
+            EXPECT_EQ(object->saveStatus, 0);
+            std::vector<uint8_t> expected, written;
+            std::string error;
+            ASSERT_TRUE(EncodePng(*object->bitmap, expected, error)) << error;
+            ASSERT_TRUE(ReadWholeFile((epoch / object->PictureFileName()).string(), written, error))
+                << error;
+            EXPECT_EQ(written, expected) << object->PictureFileName();
+        }
+    CPositions cancelling;
+    cancelling.cancelAt = 50;
+    EXPECT_FALSE(clip.RipImages(dir.Str() + "/part", &cancelling));
+    ASSERT_FALSE(cancelling.positions.empty());
+    EXPECT_GE(cancelling.positions.back(), 50);
+    EXPECT_LT(cancelling.positions.size(), static_cast<size_t>(total));
+    EXPECT_LT(PngNames(dir.Path() / "part/5120/Epoch#1").size(), static_cast<size_t>(total));
+    EXPECT_TRUE(messages.messages.empty());
+}
+
 TEST(ClipRip, FolderThatCannotBeMadeStopsWithItsMessage) {
     CTempDir dir;
     SMenuOptions o = SmallMenu();
