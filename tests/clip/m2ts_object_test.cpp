@@ -326,6 +326,15 @@ TEST(ClipRip, ReportsEachPictureAndStopsSilentlyWhenCancelled) {
     EXPECT_TRUE(messages.messages.empty());
 }
 
+// Clip 1 with the menu o on PID 0x1400, parsed without a message.
+void ParseMenuClip(const CTempDir& dir, const SMenuOptions& o, CTlM2tsObject& clip) {
+    const std::string path =
+        Mux(dir.Str() + "/00001.m2ts", {{0x1400, 0x91, MenuBytes(o, dir.Str() + "/pics")}});
+    clip.id = 1;
+    CMessageCapture messages;
+    ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
+}
+
 // An epoch of many pictures is shared among threads: the files are those
 // a picture-by-picture save writes, every picture is reported once in order,
 // and a cancel stops the rip at the picture it was asked at.
@@ -334,12 +343,9 @@ TEST(ClipRip, ManyPicturesSharedAmongThreads) {
     SMenuOptions o = SmallMenu(3);
     o.pages = 4;
     o.bogsPerPage = 3;
-    const std::string path =
-        Mux(dir.Str() + "/00001.m2ts", {{0x1400, 0x91, MenuBytes(o, dir.Str() + "/pics")}});
     CTlM2tsObject clip;
-    clip.id = 1;
+    ParseMenuClip(dir, o, clip);
     CMessageCapture messages;
-    ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
     const int total = clip.CountPictures();
     ASSERT_GE(total, 40);
     fs::create_directory(dir.Path() / "all");
@@ -377,14 +383,8 @@ TEST(ClipRip, FolderThatCannotBeMadeStopsWithItsMessage) {
     CTempDir dir;
     SMenuOptions o = SmallMenu();
     o.epochs = 2;
-    const std::string path =
-        Mux(dir.Str() + "/00001.m2ts", {{0x1400, 0x91, MenuBytes(o, dir.Str() + "/pics")}});
     CTlM2tsObject clip;
-    clip.id = 1;
-    {
-        CMessageCapture messages;
-        ASSERT_EQ(clip.ParseClip(path, nullptr), 0) << messages.Last();
-    }
+    ParseMenuClip(dir, o, clip);
     ASSERT_EQ(clip.igObjects[0]->GetSize(), 2);
     struct {
         std::string blocker;  // a file where a folder must go
