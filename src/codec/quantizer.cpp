@@ -53,15 +53,16 @@ const SErrorLimit& ErrorLimit() {
 
 // The limit of the sixteenths of error the mapping pass sums before its
 // rounding shift, x = 7 * ahead + below + 8 for a pixel's errors of at most
-// 255 each way (16 * 255 + 8 either side): the shift and the lookup in one.
+// 255 each way (-16 * 255 + 8 to 16 * 255 + 8): the shift and the lookup in
+// one.
 struct SSumLimit {
-    static constexpr int kReach = 16 * 255 + 8;
-    std::array<int16_t, 2 * kReach + 1> table{};
+    static constexpr int kBelow = 16 * 255 - 8, kAbove = 16 * 255 + 8;
+    std::array<int16_t, kBelow + kAbove + 1> table{};
     SSumLimit() {
-        for (int x = -kReach; x <= kReach; ++x)
-            table[static_cast<size_t>(x + kReach)] = static_cast<int16_t>(ErrorLimit()[x >> 4]);
+        for (int x = -kBelow; x <= kAbove; ++x)
+            table[static_cast<size_t>(x + kBelow)] = static_cast<int16_t>(ErrorLimit()[x >> 4]);
     }
-    const int16_t* Centre() const { return table.data() + kReach; }
+    const int16_t* Centre() const { return table.data() + kBelow; }
 };
 
 const SSumLimit& SumLimit() {
@@ -345,7 +346,7 @@ namespace {
 
 // What one row of the mapping pass reads besides its pixels.
 struct SMapRowContext {
-    uint32_t* cache;  // per cell: index + 1 << 24 | red << 16 | green << 8 | blue, 0 unfilled
+    uint32_t* cache;       // per cell: index + 1 << 24 | red << 16 | green << 8 | blue, 0 unfilled
     const int16_t* limit;  // SSumLimit's, by the sum before the shift
     uint8_t transparentIndex;
     // Fills the cell (and, for a large picture, its block) and gives its entry.
