@@ -41,15 +41,6 @@ void CTlM2tsObject::Clear() {
 
 namespace {
 
-// Pictures of a rip are shared among threads from this many, on at most
-// this many threads (the cores there are).
-constexpr size_t kRipParallelFrom = 8;
-constexpr unsigned kRipThreads = 4;
-
-}  // namespace
-
-namespace {
-
 // Opens the clip and maps each PID of the stream type in its program map to an output made
 // by open (in PMT order). Returns 0, or 2 after the failure has been shown.
 int MapGraphicsTracks(
@@ -270,6 +261,11 @@ bool CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress) {
 }
 
 namespace {
+
+// Pictures of a rip are shared among threads from this many, on at most
+// this many threads (the cores there are).
+constexpr size_t kRipParallelFrom = 8;
+constexpr unsigned kRipThreads = 4;
 
 // Writes the pictures of one epoch into folder, counting on done and
 // reporting each; false once cancelled. Encoding is most of a rip and each

@@ -352,9 +352,7 @@ bool UnfilterToBitmap(int type, const uint8_t* in, uint8_t* dst, const uint8_t* 
             return true;
         case 4:
             each([&a, &c](size_t k, int x, int b) {
-                const int p = a[k] + b - c[k];
-                const int pa = std::abs(p - a[k]), pb = std::abs(p - b), pc = std::abs(p - c[k]);
-                const int pred = pa <= pb && pa <= pc ? a[k] : pb <= pc ? b : c[k];
+                const int pred = Paeth(a[k], b, c[k]);
                 c[k] = b;
                 return a[k] = (x + pred) & 0xFF;
             });
@@ -901,9 +899,9 @@ struct CIndexedPngWriter::SState {
                 available = ready;
             }
             for (; ok && row < available; ++row) {
-                const uint8_t* const in = raw.get() + row * (width + 1);
+                uint8_t* const in = raw.get() + row * (width + 1);
                 for (size_t x = 1; x <= width; ++x) largest = std::max(largest, in[x]);
-                zs->next_in = raw.get() + row * (width + 1);
+                zs->next_in = in;
                 zs->avail_in = static_cast<uint32_t>(width + 1);
                 zs->end_of_stream = row + 1 == height;
                 ok = isal_deflate(zs.get()) == COMP_OK && zs->avail_in == 0;
@@ -994,23 +992,24 @@ bool CIndexedPngWriter::Finish(const Bitmap& image, std::span<const uint8_t>& pn
         return false;
     }
     try {
-        // The chunks before the image data, as AssemblePalettePng writes
-        // them, put in front of it; then its CRC and IEND after it.
         std::vector<png_color> plte;
         std::vector<png_byte> trns;
         PaletteChunks(image, plte, trns, s.largest);
-        std::vector<uint8_t> head;
-        AssemblePalettePng(s.width, s.height, plte, trns, nullptr, 0, head);
-        head.resize(head.size() - 12 - 12);  // an empty IDAT and IEND
+        // The file AssemblePalettePng writes without image data, around the
+        // deflated rows: its chunks before the empty IDAT chunk (12 bytes)
+        // in front of them, the IDAT CRC and its IEND chunk after them.
+        std::vector<uint8_t> empty;
+        AssemblePalettePng(s.width, s.height, plte, trns, nullptr, 0, empty);
+        constexpr size_t kChunk = 12;
+        const size_t before = empty.size() - 2 * kChunk;
         uint8_t* const idat = s.file.data() + SState::kHead - 8;
         PutBe32(idat, static_cast<uint32_t>(s.zsize));
-        uint8_t* const start = idat - head.size();
-        std::memcpy(start, head.data(), head.size());
-        uint8_t* tail = idat + 8 + s.zsize;
+        uint8_t* const start = idat - before;
+        std::memcpy(start, empty.data(), before);
+        uint8_t* const tail = idat + 8 + s.zsize;
         PutBe32(tail, s.zcrc);
-        const std::vector<uint8_t> iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-        std::memcpy(tail + 4, iend.data(), iend.size());
-        png = {start, static_cast<size_t>(tail + 4 + iend.size() - start)};
+        std::memcpy(tail + 4, empty.data() + before + kChunk, kChunk);
+        png = {start, static_cast<size_t>(tail + 4 + kChunk - start)};
     } catch (const std::bad_alloc&) {
         error = "out of memory";
         return false;
