@@ -10,7 +10,7 @@
 #include "cli/stream_targets.h"
 #include "model/ig_object.h"
 #include "platform/files.h"
-#include "platform/image_io.h"
+#include "platform/frame_png.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 #include "render/page_composer.h"
@@ -55,13 +55,16 @@ Bitmap Draw(CPageComposer& composer, CPage& page, int state) {
     return composer.ViewPicture(false);
 }
 
-bool Save(const Bitmap& picture, const std::string& path, bool safeAreas, int zoomW, int zoomH) {
-    Bitmap out = picture;
+// Draws the safe areas into the picture when asked.
+bool Save(Bitmap& out, const std::string& path, bool safeAreas, int zoomW, int zoomH) {
     if (safeAreas) DrawSafeAreas(out, 0, 0, zoomW, zoomH);
     std::string error;
-    if (out.IsEmpty() || !SavePng(path, out, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(),
-                              out.IsEmpty() ? "the picture is too large" : error.c_str()));
+    if (out.IsEmpty()) {
+        ShowMessage(StrFormat("%s: the picture is too large", path.c_str()));
+        return false;
+    }
+    if (!SaveFramePng(path, out, error)) {
+        ShowMessage(error);
         return false;
     }
     return true;
@@ -102,7 +105,7 @@ int Run(const SRenderOptions& o) {
                                     : StrFormat("%s: the stream has no page", o.input.c_str()));
             return kExitFailed;
         }
-        const Bitmap picture = Draw(composer, *page, state);
+        Bitmap picture = Draw(composer, *page, state);
         if (!Save(picture, o.output, o.safeAreas, composer.ScaledWidth(), composer.ScaledHeight()))
             return kExitFailed;
         Out(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
@@ -133,7 +136,7 @@ int Run(const SRenderOptions& o) {
     for (const SJob& job : jobs) {
         if (!MakeFolderTreeOrReport(job.folder)) return kExitFailed;
         for (int s = 0; s < 3; ++s) {
-            const Bitmap picture = Draw(composer, *job.page, s);
+            Bitmap picture = Draw(composer, *job.page, s);
             const std::string path =
                 job.folder + StrFormat("page%d-%s.png", job.page->id, kStateNames[s]);
             if (!Save(picture, path, o.safeAreas, composer.ScaledWidth(), composer.ScaledHeight()))

@@ -234,6 +234,21 @@ bool DrawImage(Bitmap& dst, const Bitmap& src, int x, int y) {
     const int sx0 = std::max(0, -x), sy0 = std::max(0, -y);
     const int sx1 = static_cast<int>(std::min<int64_t>(src.Width(), int64_t{dst.Width()} - x));
     const int sy1 = static_cast<int>(std::min<int64_t>(src.Height(), int64_t{dst.Height()} - y));
+    if (src.Format() == EPixelFormat::Argb32 && dst.Format() == EPixelFormat::Argb32) {
+        // Row by row: transparent pixels skipped, opaque ones copied.
+        for (int sy = sy0; sy < sy1; ++sy) {
+            const auto* in = reinterpret_cast<const uint32_t*>(src.Row(sy));
+            auto* out = reinterpret_cast<uint32_t*>(dst.Row(y + sy)) + x;
+            for (int sx = sx0; sx < sx1; ++sx) {
+                const uint32_t c = in[sx], a = c >> 24;
+                if (a == 255)
+                    out[sx] = c;
+                else if (a != 0)
+                    out[sx] = BlendOver(c, out[sx], false);
+            }
+        }
+        return true;
+    }
     for (int sy = sy0; sy < sy1; ++sy)
         for (int sx = sx0; sx < sx1; ++sx) {
             const int dx = x + sx, dy = y + sy;

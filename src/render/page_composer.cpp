@@ -123,14 +123,18 @@ bool PageVideoSize(const CPage& page, int& width, int& height) {
     return true;
 }
 
+void ArgbPaletteOf(const CErgbPalette& source, SPalette& palette) {
+    palette.flags = kPaletteHasAlpha;
+    palette.entries.assign(256, 0);
+    for (const ERGBQUAD& q : source.records)
+        palette.entries[q.index] = MakeArgb(q.alpha, q.red, q.green, q.blue);
+    palette.entries[255] = 0;
+}
+
 bool PagePalette(const CPage& page, SPalette& palette) {
     const auto* source = dynamic_cast<const CErgbPalette*>(page.palette.ptr);
     if (!source) return false;
-    palette.flags = kPaletteHasAlpha;
-    palette.entries.assign(256, 0);
-    for (const ERGBQUAD& q : source->records)
-        palette.entries[q.index] = MakeArgb(q.alpha, q.red, q.green, q.blue);
-    palette.entries[255] = 0;
+    ArgbPaletteOf(*source, palette);
     return true;
 }
 

@@ -16,6 +16,7 @@ namespace tessel {
 
 class CBdButton;
 class CBog;
+class CErgbPalette;
 class CGraphicObject;
 class CPage;
 
@@ -68,6 +69,8 @@ bool PageVideoSize(const CPage& page, int& width, int& height);
 // The page's palette as ARGB entries (entries the palette does not name, and
 // index 255, transparent); false when the page has no palette.
 bool PagePalette(const CPage& page, SPalette& palette);
+// A palette of the model as ARGB entries, the same way.
+void ArgbPaletteOf(const CErgbPalette& source, SPalette& palette);
 
 // Draws a graphic object unscaled at (x, y): its decoded indices through the
 // palette when given (else through the bitmap's own), a picture of another

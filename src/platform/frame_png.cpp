@@ -1,0 +1,220 @@
+#include "platform/frame_png.h"
+
+#include <isa-l/igzip_lib.h>
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "platform/files.h"
+#include "platform/image_io.h"
+
+namespace tessel {
+
+const uint8_t kPngFileSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+namespace {
+
+void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
+    out.insert(out.end(), {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                           static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+}
+
+// A pixel of a 24- or 32-bit row as ARGB (24-bit ones opaque).
+inline uint32_t PixelAt(const uint8_t* row, int x, bool rgb24) {
+    if (!rgb24) {
+        uint32_t c;
+        std::memcpy(&c, row + static_cast<size_t>(x) * 4, 4);
+        return c;
+    }
+    const uint8_t* p = row + static_cast<size_t>(x) * 3;
+    return 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+
+// The frame's rows as palette indices behind filter byte 0, and the colours
+// in the order they first appear; false when there are more than 256.
+bool IndexColours(const Bitmap& frame, std::vector<uint8_t>& raw, std::vector<uint32_t>& colours) {
+    constexpr uint32_t kSlots = 1024;  // open addressing, at most a quarter full
+    std::array<uint32_t, kSlots> keys{};
+    std::array<int16_t, kSlots> index;
+    index.fill(-1);
+    const bool rgb24 = frame.Format() == EPixelFormat::Rgb24;
+    const size_t w = static_cast<size_t>(frame.Width());
+    const size_t rowBytes = w * (rgb24 ? 3 : 4);
+    raw.resize((w + 1) * static_cast<size_t>(frame.Height()));
+    colours.clear();
+    for (int y = 0; y < frame.Height(); ++y) {
+        uint8_t* out = raw.data() + static_cast<size_t>(y) * (w + 1);
+        out[0] = 0;
+        const uint8_t* row = frame.Row(y);
+        if (y > 0 && std::memcmp(row, frame.Row(y - 1), rowBytes) == 0) {
+            std::memcpy(out + 1, out - w, w);  // the row above's indices
+            continue;
+        }
+        uint32_t last = ~PixelAt(row, 0, rgb24);
+        uint8_t lastIndex = 0;
+        for (size_t x = 0; x < w; ++x) {
+            const uint32_t c = PixelAt(row, static_cast<int>(x), rgb24);
+            if (c != last) {
+                uint32_t slot = (c * 0x9E3779B1u) >> 22;
+                while (index[slot] >= 0 && keys[slot] != c) slot = (slot + 1) & (kSlots - 1);
+                if (index[slot] < 0) {
+                    if (colours.size() == 256) return false;
+                    keys[slot] = c;
+                    index[slot] = static_cast<int16_t>(colours.size());
+                    colours.push_back(c);
+                }
+                last = c;
+                lastIndex = static_cast<uint8_t>(index[slot]);
+            }
+            out[1 + x] = lastIndex;
+        }
+    }
+    return true;
+}
+
+void Header(std::vector<uint8_t>& out, int width, int height, uint8_t colourType) {
+    out.insert(out.end(), kPngFileSignature, kPngFileSignature + 8);
+    std::vector<uint8_t> ihdr;
+    PutBe32(ihdr, static_cast<uint32_t>(width));
+    PutBe32(ihdr, static_cast<uint32_t>(height));
+    ihdr.insert(ihdr.end(), {8, colourType, 0, 0, 0});
+    AppendPngChunk(out, "IHDR", ihdr);
+}
+
+void PaletteChunks(std::vector<uint8_t>& out, const std::vector<uint32_t>& colours) {
+    std::vector<uint8_t> plte, trns;
+    for (uint32_t c : colours) {
+        plte.insert(plte.end(), {ArgbRed(c), ArgbGreen(c), ArgbBlue(c)});
+        trns.push_back(ArgbAlpha(c));
+    }
+    while (!trns.empty() && trns.back() == 255) trns.pop_back();
+    AppendPngChunk(out, "PLTE", plte);
+    if (!trns.empty()) AppendPngChunk(out, "tRNS", trns);
+}
+
+bool EncodeFast(const Bitmap& frame, std::vector<uint8_t>& png) {
+    std::vector<uint8_t> raw, z;
+    std::vector<uint32_t> colours;
+    const int w = frame.Width(), h = frame.Height();
+    png.clear();
+    if (IndexColours(frame, raw, colours)) {
+        Header(png, w, h, 3);
+        PaletteChunks(png, colours);
+    } else {
+        const bool alpha = frame.Format() == EPixelFormat::Argb32 && !IsOpaque(frame, 0, 0, w, h);
+        raw.clear();
+        UpFilteredRows(frame, 0, 0, w, h, alpha, raw);
+        Header(png, w, h, alpha ? 6 : 2);
+    }
+    if (!DeflateZlib(raw, 1, z) || z.size() > 0x7FFFFFFF) return false;
+    AppendPngChunk(png, "IDAT", z);
+    AppendPngChunk(png, "IEND", {});
+    return true;
+}
+
+}  // namespace
+
+void AppendPngChunk(std::vector<uint8_t>& out, const char type[4], std::span<const uint8_t> data) {
+    PutBe32(out, static_cast<uint32_t>(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    PutBe32(out,
+            static_cast<uint32_t>(libdeflate_crc32(0, out.data() + start, out.size() - start)));
+}
+
+bool DeflateZlib(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out) {
+    static constexpr uint32_t kLevelBuffer[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
+                                                ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
+    level = std::clamp(level, 0, 3);
+    // Nine bits a byte at worst, block heads and the frame.
+    const size_t bound = data.size() + data.size() / 8 + 65536;
+    if (bound > UINT32_MAX) return false;
+    try {
+        thread_local std::vector<uint8_t> levelBuffer;
+        levelBuffer.resize(kLevelBuffer[level]);
+        const size_t at = out.size();
+        out.resize(at + bound);
+        isal_zstream zs;
+        isal_deflate_stateless_init(&zs);
+        zs.level = static_cast<uint32_t>(level);
+        zs.level_buf = levelBuffer.empty() ? nullptr : levelBuffer.data();
+        zs.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
+        zs.gzip_flag = IGZIP_ZLIB;
+        zs.flush = NO_FLUSH;
+        zs.end_of_stream = 1;
+        zs.next_in = const_cast<uint8_t*>(data.data());
+        zs.avail_in = static_cast<uint32_t>(data.size());
+        zs.next_out = out.data() + at;
+        zs.avail_out = static_cast<uint32_t>(bound);
+        const bool ok = isal_deflate_stateless(&zs) == COMP_OK && zs.avail_in == 0;
+        out.resize(ok ? at + zs.total_out : at);
+        return ok;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void UpFilteredRows(const Bitmap& picture, int x, int y, int w, int h, bool alpha,
+                    std::vector<uint8_t>& raw) {
+    const bool rgb24 = picture.Format() == EPixelFormat::Rgb24;
+    const size_t n = static_cast<size_t>(w) * (alpha ? 4 : 3);
+    std::vector<uint8_t> prev(n, 0), cur(n);
+    size_t at = raw.size();
+    raw.resize(at + (n + 1) * static_cast<size_t>(h));
+    for (int r = 0; r < h; ++r) {
+        const uint8_t* row = picture.Row(y + r);
+        uint8_t* c = cur.data();
+        for (int i = 0; i < w; ++i) {
+            const uint32_t p = PixelAt(row, x + i, rgb24);
+            *c++ = ArgbRed(p), *c++ = ArgbGreen(p), *c++ = ArgbBlue(p);
+            if (alpha) *c++ = ArgbAlpha(p);
+        }
+        uint8_t* out = raw.data() + at;
+        out[0] = 2;
+        for (size_t i = 0; i < n; ++i) out[1 + i] = static_cast<uint8_t>(cur[i] - prev[i]);
+        at += n + 1;
+        prev.swap(cur);
+    }
+}
+
+bool IsOpaque(const Bitmap& picture, int x, int y, int w, int h) {
+    if (picture.Format() != EPixelFormat::Argb32) return true;
+    for (int r = 0; r < h; ++r) {
+        const uint8_t* row = picture.Row(y + r) + static_cast<size_t>(x) * 4;
+        for (int i = 0; i < w; ++i)
+            if (row[static_cast<size_t>(i) * 4 + 3] != 255) return false;
+    }
+    return true;
+}
+
+bool EncodeFramePng(const Bitmap& frame, std::vector<uint8_t>& png, std::string& error) {
+    if (frame.IsEmpty()) {
+        error = "the image is empty";
+        return false;
+    }
+    if (frame.Format() != EPixelFormat::Argb32 && frame.Format() != EPixelFormat::Rgb24)
+        return EncodePng(frame, png, error);
+    try {
+        if (EncodeFast(frame, png)) return true;
+    } catch (const std::bad_alloc&) {
+    }
+    png.clear();
+    error = "out of memory";
+    return false;
+}
+
+bool SaveFramePng(const std::string& path, const Bitmap& frame, std::string& error) {
+    std::vector<uint8_t> png;
+    std::string why;
+    if (!EncodeFramePng(frame, png, why) || !WriteWholeFile(path, png.data(), png.size(), why)) {
+        error = path + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tessel

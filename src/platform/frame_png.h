@@ -1,0 +1,40 @@
+// Composed frames (24- or 32-bit pictures) as PNG, written fast: a frame of at
+// most 256 colours, as a menu over a plain background is, becomes an 8-bit
+// palette PNG; any other an RGB or RGBA PNG with Up-filtered rows. Both are
+// deflated in one pass by ISA-L. The pieces are shared with the animated
+// PNG writer.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/bitmap.h"
+
+namespace tessel {
+
+// A frame as PNG. Pictures of other formats take EncodePng's way. On
+// failure false with a reason.
+bool EncodeFramePng(const Bitmap& frame, std::vector<uint8_t>& png, std::string& error);
+// The same into a file; a failed save leaves no file and says
+// "<path>: <reason>".
+bool SaveFramePng(const std::string& path, const Bitmap& frame, std::string& error);
+
+// The PNG signature.
+extern const uint8_t kPngFileSignature[8];
+// Appends a chunk: length, type, data and the CRC of type and data.
+void AppendPngChunk(std::vector<uint8_t>& out, const char type[4], std::span<const uint8_t> data);
+// A zlib stream of data, deflated by ISA-L at level 0..3 (appended to out);
+// false when memory runs out.
+bool DeflateZlib(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out);
+
+// Rows (x, y, w, h) of a 24- or 32-bit picture as PNG rows, each behind
+// filter byte 2 (Up; the first row against zeros): RGB bytes, or RGBA with
+// alpha. Appended to raw.
+void UpFilteredRows(const Bitmap& picture, int x, int y, int w, int h, bool alpha,
+                    std::vector<uint8_t>& raw);
+// True when no pixel of a 32-bit picture's rectangle is translucent.
+bool IsOpaque(const Bitmap& picture, int x, int y, int w, int h);
+
+}  // namespace tessel
