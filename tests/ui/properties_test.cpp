@@ -210,8 +210,11 @@ void PropertiesTest::pageRows() {
                                  "Basic/UO Mask=0x0000000000000000",
                                  QString::asprintf("Basic/Bog(s)=%d", page->GetSize()),
                                  QString::asprintf("Basic/Button(s)=%d", buttons),
-                                 "Basic/In Effect(s)=0", "Basic/Out Effect(s)=0",
-                                 "Basic/Animation FrameRate Code=0"}));
+                                 QString::asprintf("Basic/In Effect(s)=%d",
+                                                   page->inEffects.GetSize()),
+                                 "Basic/Out Effect(s)=0",
+                                 QString::asprintf("Basic/Animation FrameRate Code=%d",
+                                                   page->frameRateCode)}));
             }
     // The movie menu's second page: two groups of two buttons, as generated.
     CPage* page = Page(1, 0, 1);

@@ -9,6 +9,7 @@
 #include "authoring/disc_files.h"
 #include "authoring/m2ts_muxer.h"
 #include "authoring/menu_art.h"
+#include "authoring/menu_motion.h"
 #include "codec/colour.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
@@ -178,22 +179,24 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
                     const int n = (p * o.bogsPerPage + k) * o.buttonsPerBog + j + o.seed + e;
                     const std::string label = kLabels[n % 10];
                     const uint32_t colour = kColours[(k + o.seed + p) % 8];
-                    for (EButtonLook look :
-                         {EButtonLook::Normal, EButtonLook::Selected, EButtonLook::Activated}) {
-                        // Over a background: flat steps, for a palette of
-                        // exact colours without dithering.
-                        SArgbImage button =
-                            DrawButton(w, h, colour, label, look, o.background ? 4 : 0);
-                        if (o.background) {
-                            SArgbImage cell =
-                                Crop(backgrounds[static_cast<size_t>(p)], ButtonX(o, k),
-                                     layout.top + j * layout.pitch, w, layout.pitch);
-                            Blend(cell, button, 0, layout.cellInset);
-                            button = std::move(cell);
+                    for (int s = 0; s < 3; ++s)
+                        for (double f : StateRun(o, p, k * o.buttonsPerBog + j, s)) {
+                            // Over a background: flat steps, for a palette of
+                            // exact colours without dithering.
+                            SArgbImage button =
+                                DrawButton(w, h, f == 1.0 ? colour : Shade(colour, f), label,
+                                           static_cast<EButtonLook>(s), o.background ? 4 : 0);
+                            if (o.background) {
+                                SArgbImage cell =
+                                    Crop(backgrounds[static_cast<size_t>(p)], ButtonX(o, k),
+                                         layout.top + j * layout.pitch, w, layout.pitch);
+                                Blend(cell, button, 0, layout.cellInset);
+                                button = std::move(cell);
+                            }
+                            set.pictures.push_back(std::move(button));
                         }
-                        set.pictures.push_back(std::move(button));
-                    }
                 }
+        const size_t buttonPictures = set.pictures.size();
         for (const SArgbImage& background : backgrounds)
             for (const SRect& t : layout.tiles)
                 set.pictures.push_back(Crop(background, t.x, t.y, t.width, t.height));
@@ -220,12 +223,17 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
         ds->compositionState = kStateEpochStart;
         ds->streamModel = 0;  // multiplexed with the movie
         ds->frameNumber = e * 240;
+        ds->uiModel = o.uiModel;
         size_t next = 0;
-        size_t nextTile = static_cast<size_t>(o.pages * o.bogsPerPage * o.buttonsPerBog * 3);
+        size_t nextTile = buttonPictures;
         for (int p = 0; p < o.pages; ++p) {
             CPage* page = ds->AddNewPage();
             page->id = p;
             page->palette.Set(palette);
+            if (p == 0 && o.animationFrames >= 2) page->frameRateCode = o.animationRate;
+            if (p == 0 && o.wipeIn && !layout.tiles.empty())  // the top band, 0.2 s a step
+                AddWipeIn(*page, *objects[nextTile], layout.tiles[0].width, layout.tiles[0].height,
+                          *palette, 4, 18000);
             std::vector<std::vector<CBdButton*>> grid;
             for (int k = 0; k < o.bogsPerPage; ++k) {
                 CBog* bog = page->AddNewBog();
@@ -240,10 +248,12 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
                                      : std::min(o.videoHeight - h, 240 + j * (h + 24)));
                     b->numericSelectValue = static_cast<uint16_t>(b->id + 1);
                     for (int s = 0; s < 3; ++s) {
+                        const size_t n = StateRun(o, p, b->id, s).size();
                         b->states[s].start.Set(objects[next]);
-                        b->states[s].end.Set(objects[next]);
+                        b->states[s].end.Set(objects[next + n - 1]);
+                        b->states[s].repeat = StateRepeats(o, p, b->id, s);
                         b->states[s].soundId = 0xFF;
-                        ++next;
+                        next += n;
                     }
                     b->commands.records.push_back(JumpTitle(b->id + 1));
                     grid.back().push_back(b);
@@ -503,6 +513,8 @@ SDiscOptions DemoDiscOptions() {
     movie.menu.buttonWidth = 200;
     movie.menu.buttonHeight = 56;
     movie.menu.background = true;
+    movie.menu.animationFrames = 4;
+    movie.menu.wipeIn = true;
     SClipSpec popup;
     popup.number = 2;
     popup.applicationType = 5;
@@ -514,6 +526,7 @@ SDiscOptions DemoDiscOptions() {
     popup.menu.buttonWidth = 180;
     popup.menu.buttonHeight = 48;
     popup.menu.background = true;
+    popup.menu.uiModel = 1;
     SClipSpec subtitles;
     subtitles.number = 3;
     subtitles.applicationType = 1;

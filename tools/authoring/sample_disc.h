@@ -29,6 +29,15 @@ struct SMenuOptions {
     // in the middle, and the rest of the frame is tiled into groups of one
     // button that cannot be selected, after the menu's groups.
     bool background = false;
+    // Motion on the first page of each epoch (authoring/menu_motion.h): with
+    // animationFrames of 2 or more its first button's Selected state lights
+    // up once and its second button's Normal state pulses, one picture every
+    // animationRate video frames; wipeIn (with a background) gives it
+    // in-effects that wipe the title band in.
+    int animationFrames = 0;
+    uint8_t animationRate = 3;
+    bool wipeIn = false;
+    uint8_t uiModel = 0;  // 1: a pop-up menu
 };
 
 // A menu authored into an IG object; its image files go to imageFolder.
