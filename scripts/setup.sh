@@ -3,7 +3,7 @@
 set -eu
 pkgs="cmake ninja-build g++ make pkg-config libpng-dev libdeflate-dev libisal-dev libgtest-dev libgmock-dev \
 libbenchmark-dev libcli11-dev nlohmann-json3-dev libstb-dev libudfread-dev libgraphviz-dev graphviz \
-genisoimage udftools python3-jsonschema libwebp-dev"
+genisoimage udftools python3-jsonschema libwebp-dev help2man"
 # The desktop application (Qt 6 Widgets; its tests run offscreen, no display).
 if [ "${TESSEL_GUI:-ON}" = "ON" ]; then pkgs="$pkgs qt6-base-dev"; fi
 missing=""

@@ -5,6 +5,8 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
+#include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "clip/m2ts_object.h"
 #include "platform/files.h"
@@ -21,9 +23,16 @@ struct SDemuxOptions {
     bool all = false;
     bool keepTime = false;
     bool json = false;
+    bool yes = false;
+    std::string pid;
 };
 
 int Run(const SDemuxOptions& o) {
+    int wanted = -1;
+    if (!o.pid.empty() && !ParsePid(o.pid, wanted)) return kExitFailed;  // checked by the parser
+    if (const int asked = ConfirmFolder(o.folder, o.yes, o.path == kStandardInput);
+        asked != kExitOk)
+        return asked;
     std::string folder = o.folder;
     if (!MakeFolderOrReport(folder)) return kExitFailed;
     NormalizeFolder(folder);
@@ -40,6 +49,17 @@ int Run(const SDemuxOptions& o) {
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
     bool cut = false;
     Json tracks = Json::array();
+    if (wanted >= 0) {
+        std::erase_if(files, [&](const SIgStreamFile& f) {
+            if (f.pid == wanted) return false;
+            if (!f.path.empty()) DeleteFile(f.path);  // only the PID asked for is kept
+            return true;
+        });
+        if (files.empty()) {
+            ShowMessage(StrFormat("%s: no graphics stream on PID 0x%04X", o.path.c_str(), wanted));
+            return kExitFailed;
+        }
+    }
     for (const SIgStreamFile& f : files) {
         if (o.json) {
             // The file's extension tells the stream kind; a PID without payload has neither.
@@ -53,10 +73,10 @@ int Run(const SDemuxOptions& o) {
             t["cut_record_offset"] = f.cutBytes > 0 ? Json(f.cutRecordOffset) : Json(nullptr);
             tracks.push_back(std::move(t));
         } else if (f.path.empty()) {
-            Out(StrFormat("PID 0x%04X: no payload, no file written", f.pid));
+            Note(StrFormat("PID 0x%04X: no payload, no file written", f.pid));
         } else {
-            Out(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
-                          f.pesCount, static_cast<long long>(f.bytes)));
+            Note(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
+                           f.pesCount, static_cast<long long>(f.bytes)));
         }
         if (f.cutBytes > 0) {
             // The file keeps what the clip holds; its last record is short.
@@ -71,6 +91,7 @@ int Run(const SDemuxOptions& o) {
     }
     if (o.json) {
         Json out = {{"file", o.path}, {"folder", folder}};
+        if (wanted >= 0) out["pid"] = wanted;
         out["time_stamps"] = o.keepTime ? "kept" : "rebased";
         out["time_stamps_note"] =
             o.keepTime ? "the clip's own PTS and DTS"
@@ -95,6 +116,8 @@ const CommandRegistration kDemux(
         sub.add_flag("--keep-time", o->keepTime,
                      "Keep the clip's own PTS and DTS (by default they are rebased)");
         sub.add_flag("--json", o->json, "Print JSON: the tracks written and the time stamps' form");
+        sub.add_option("--pid", o->pid, "Only this PID (decimal or 0x hex)");
+        AddYes(sub, o->yes);
         sub.footer(
             "Time stamps: by default each record's PTS and DTS are rebased, counted from the "
             "clip's first time stamp and moved up to at least 1.456 s (131070 at 90 kHz) "

@@ -1,4 +1,4 @@
-// `tessel map <BDMV-folder|stream> [--format json|dot|svg|png]`: every state
+// `tessel map <BDMV-folder|stream> [out-file] [--format json|dot|svg|png]`: every state
 // a menu reaches by keys from its start, as a map of pages, buttons and the
 // arrows between them.
 #include <cstdio>
@@ -6,6 +6,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "model/epoch.h"
 #include "platform/files.h"
@@ -20,8 +21,9 @@ using nlohmann::ordered_json;
 
 struct SMapOptions {
     STargetRequest target;
-    std::string format = "json";
+    std::string format;  // empty: by the output's extension
     std::string output;
+    std::string outFile;
     int bound = 100000;
 };
 
@@ -50,35 +52,28 @@ ordered_json MapJson(const SMenuMap& map) {
 }
 
 bool Emit(const std::string& output, const std::string& text) {
-    if (output.empty() || output == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return true;
-    }
-    std::string error;
-    if (!WriteWholeFile(output, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
-                        error)) {
-        ShowMessage(StrFormat("%s: %s", output.c_str(), error.c_str()));
-        return false;
-    }
-    return true;
+    return WriteOutput(output.empty() ? "-" : output, text);
 }
 
-int Run(const SMapOptions& o) {
-    const bool picture = o.format == "svg" || o.format == "png";
-    if (!picture && o.format != "json" && o.format != "dot") {
-        ShowMessage(StrFormat("--format %s: not one of %s", o.format.c_str(),
-                              MapPicturesAvailable() ? "json, dot, svg, png" : "json, dot"));
+int Run(SMapOptions o) {
+    if (!o.outFile.empty() && !o.output.empty() && o.outFile != o.output) {
+        ShowMessage(StrFormat("%s: an output file and --output %s; name one", o.outFile.c_str(),
+                              o.output.c_str()));
         return kExitFailed;
     }
-    if (picture && !MapPicturesAvailable()) {
+    if (o.output.empty()) o.output = o.outFile;
+    const bool pictures = MapPicturesAvailable();
+    std::vector<SOutputFormat> formats = {{"json", {"json"}}, {"dot", {"dot", "gv"}}};
+    if (pictures) formats.insert(formats.end(), {{"svg", {"svg"}}, {"png", {"png"}}});
+    if (!pictures && (o.format == "svg" || o.format == "png")) {
         ShowMessage(StrFormat("--format %s: this build has no Graphviz; use json or dot",
                               o.format.c_str()));
         return kExitFailed;
     }
-    if (o.format == "png" && o.output.empty()) {
-        ShowMessage("--format png needs --output FILE");
+    if (!ChooseFormat(o.output, o.format, formats, "json", {"svg", "png"})) return kExitFailed;
+    // A PNG is not shown on a terminal.
+    if (o.format == "png" && !ClaimStandardOutput(o.output.empty() ? "-" : o.output))
         return kExitFailed;
-    }
     SLoadedTargets loaded;
     int exitCode;
     const CDisplaySet* ds = LoadMenu(o.target, loaded, exitCode);
@@ -106,11 +101,19 @@ const CommandRegistration kRegistration(
         sub.add_option("input", o->target.input, "BDMV folder or graphics stream file")->required();
         sub.add_option("--clip", o->target.clip, "Clip number (default: the first IG clip)");
         sub.add_option("--pid", o->target.pid, "IG stream PID, decimal or 0x hex");
+        sub.add_option("out-file", o->outFile,
+                       "File to write; its extension (.json, .dot, .svg, .png) chooses the "
+                       "format; - or none: standard output");
         sub.add_option("--format", o->format,
-                       MapPicturesAvailable() ? "json, dot, svg or png" : "json or dot");
-        sub.add_option("-o,--output", o->output, "File to write (default: standard output)");
-        sub.add_option("--bound", o->bound, "Most states to explore");
+                       MapPicturesAvailable() ? "json, dot, svg or png (default: by the "
+                                                "output's extension, else json)"
+                                              : "json or dot (default: by the output's "
+                                                "extension, else json)");
+        sub.add_option("-o,--output", o->output, "File to write, as out-file");
+        sub.add_option("--bound", o->bound, "Most states to explore (1 or more)")
+            ->check(CLI::Range(1, 100000000));
         AddStreamForm(sub, o->target.input, o->target.bare, "The stream file has no record heads");
+        AddKeepGoing(sub, o->target.keepGoing);
         return [=] { return Run(*o); };
     });
 

@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "codec/display_set.h"
@@ -61,7 +62,9 @@ Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& fo
             {"epochs", epochs}};
 }
 
-int Run(const std::string& stream, std::string folder, bool bare, bool json) {
+int Run(const std::string& stream, std::string folder, bool bare, bool json, bool yes) {
+    if (const int asked = ConfirmFolder(folder, yes, stream == kStandardInput); asked != kExitOk)
+        return asked;
     CIgObject ig;
     int written = 0;
     {
@@ -96,7 +99,7 @@ int Run(const std::string& stream, std::string folder, bool bare, bool json) {
     if (json)
         PrintJson(ObjectsJson(ig, stream, folder, bare, written));
     else
-        Out(StrFormat("%d image(s) written to %s", written, folder.c_str()));
+        Note(StrFormat("%d image(s) written to %s", written, folder.c_str()));
     if (written < objects) {
         ShowMessage(StrFormat("%d graphic object(s) could not be written", objects - written));
         return kExitFailed;
@@ -111,11 +114,14 @@ const CommandRegistration kRegistration(
         auto folder = std::make_shared<std::string>();
         auto bare = std::make_shared<bool>(false);
         auto json = std::make_shared<bool>(false);
-        sub.add_option("stream", *stream, "Graphics stream file (.sup, .ig, .pg)")->required();
+        auto yes = std::make_shared<bool>(false);
+        sub.add_option("stream", *stream, "Graphics stream file (.sup, .ig, .pg; - for stdin)")
+            ->required();
         sub.add_option("out-folder", *folder, "Folder to write the epoch folders into")->required();
         sub.add_flag("--json", *json, "Print JSON: each epoch's objects and the files written");
         AddStreamForm(sub, *stream, *bare, "The stream has no record heads");
-        return [=] { return Run(*stream, *folder, *bare, *json); };
+        AddYes(sub, *yes);
+        return [=] { return Run(*stream, *folder, *bare, *json, *yes); };
     });
 
 }  // namespace

@@ -2,6 +2,7 @@
 // palette PNG, the way an attached picture becomes a graphic object.
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "codec/colour.h"
 #include "model/palette.h"
 #include "platform/files.h"
@@ -27,6 +28,14 @@ const char* PathText(EIndexedPath path) {
 }
 
 int Run(const std::string& in, const std::string& out, double opacity, bool json) {
+    std::string format;
+    if (!ChooseFormat(out, format, {{"png", {"png"}}}, "png", {"jpg", "jpeg", "webp"}) ||
+        !ClaimStandardOutput(out))
+        return kExitFailed;
+    if (json && out == "-") {
+        ShowMessage("-: --json and the picture cannot both go to standard output");
+        return kExitFailed;
+    }
     Bitmap image;
     std::string error;
     // A photo's colours are counted while its rows are decoded.
@@ -62,11 +71,11 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
             argb.entries[q.index] = MakeArgb(q.alpha, q.red, q.green, q.blue);
     argb.flags |= kPaletteHasAlpha;
     std::span<const uint8_t> png;
-    if (!writer.Finish(indexed, png, error) ||
-        !WriteWholeFile(out, png.data(), png.size(), error)) {
+    if (!writer.Finish(indexed, png, error)) {
         ShowMessage(out + ": " + error);
         return kExitFailed;
     }
+    if (!WriteOutput(out, png)) return kExitFailed;
     if (json) {
         Json j = {{"input", in},
                   {"output", out},
@@ -80,10 +89,10 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         PrintJson(j);
         return EndWithoutTeardown(kExitOk);
     }
-    Out(StrFormat("Path: %s", PathText(path)));
-    Out(StrFormat("Colours: %d", count));
-    Out(StrFormat("Palette entries: %zu", argb.entries.size()));
-    Out(StrFormat("Transparent index: %d", palette.transparentIndex));
+    Note(StrFormat("Path: %s", PathText(path)));
+    Note(StrFormat("Colours: %d", count));
+    Note(StrFormat("Palette entries: %zu", argb.entries.size()));
+    Note(StrFormat("Transparent index: %d", palette.transparentIndex));
     return EndWithoutTeardown(kExitOk);
 }
 
@@ -95,8 +104,9 @@ const CommandRegistration kRegistration(
         auto opacity = std::make_shared<double>(0.0);
         auto json = std::make_shared<bool>(false);
         sub.add_flag("--json", *json, "Print JSON: sizes, colours and how they were kept");
-        sub.add_option("in-image", *in, "Input image (PNG, BMP, JPEG, GIF)")->required();
-        sub.add_option("out", *out, "Output PNG")->required();
+        sub.add_option("in-image", *in, "Input image (PNG, BMP, JPEG, GIF; - for stdin)")
+            ->required();
+        sub.add_option("out", *out, "Output PNG (.png; - for standard output)")->required();
         sub.add_option("--opacity", *opacity,
                        "Opacity of the transparent index, 0..1, when the palette has no alpha")
             ->check(CLI::Range(0.0, 1.0));

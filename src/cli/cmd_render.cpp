@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "cli/command.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "model/ig_object.h"
 #include "platform/files.h"
@@ -34,6 +35,8 @@ struct SRenderOptions {
     std::string background = "008080";
     bool bare = false;
     bool all = false;
+    bool yes = false;
+    bool keepGoing = false;
 };
 
 bool ParseColour(const std::string& text, uint32_t& argb) {
@@ -59,15 +62,13 @@ Bitmap Draw(CPageComposer& composer, CPage& page, int state) {
 bool Save(Bitmap& out, const std::string& path, bool safeAreas, int zoomW, int zoomH) {
     if (safeAreas) DrawSafeAreas(out, 0, 0, zoomW, zoomH);
     std::string error;
-    if (out.IsEmpty()) {
-        ShowMessage(StrFormat("%s: the picture is too large", path.c_str()));
+    std::vector<uint8_t> png;
+    if (out.IsEmpty() || !EncodeFramePng(out, png, error)) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(),
+                              out.IsEmpty() ? "the picture is too large" : error.c_str()));
         return false;
     }
-    if (!SaveFramePng(path, out, error)) {
-        ShowMessage(error);
-        return false;
-    }
-    return true;
+    return WriteOutput(path, png);
 }
 
 int Run(const SRenderOptions& o) {
@@ -86,9 +87,24 @@ int Run(const SRenderOptions& o) {
         ShowMessage(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
         return kExitFailed;
     }
+    if (o.all) {
+        if (o.output == "-") {
+            ShowMessage("-: --all writes a folder of pictures, not one to standard output");
+            return kExitFailed;
+        }
+        if (const int asked = ConfirmFolder(o.output, o.yes, o.input == kStandardInput);
+            asked != kExitOk)
+            return asked;
+    } else {
+        std::string format;
+        if (!ChooseFormat(o.output, format, {{"png", {"png"}}}, "png", {"jpg", "jpeg", "webp"}) ||
+            !ClaimStandardOutput(o.output))
+            return kExitFailed;
+    }
     SLoadedTargets loaded;
     int exitCode;
-    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all}, loaded, exitCode)) return exitCode;
+    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all, o.keepGoing}, loaded, exitCode))
+        return exitCode;
     const std::vector<SStreamTarget>& targets = loaded.targets;
 
     CPageComposer composer;
@@ -108,8 +124,8 @@ int Run(const SRenderOptions& o) {
         Bitmap picture = Draw(composer, *page, state);
         if (!Save(picture, o.output, o.safeAreas, composer.ScaledWidth(), composer.ScaledHeight()))
             return kExitFailed;
-        Out(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
-                      picture.Width(), picture.Height()));
+        Note(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
+                       picture.Width(), picture.Height()));
         return kExitOk;
     }
 
@@ -146,7 +162,7 @@ int Run(const SRenderOptions& o) {
     }
     std::string folder = o.output;
     NormalizeFolder(folder);
-    Out(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
+    Note(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
     return kExitOk;
 }
 
@@ -155,7 +171,9 @@ const CommandRegistration kRegistration(
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SRenderOptions>();
         sub.add_option("input", o->input, "BDMV folder or graphics stream file")->required();
-        sub.add_option("output", o->output, "PNG file (with --all: output folder)")->required();
+        sub.add_option("output", o->output,
+                       "PNG file (.png; - for standard output); with --all the output folder")
+            ->required();
         sub.add_option("--clip", o->clip, "Clip number (default: the first IG clip)");
         sub.add_option("--pid", o->pid, "IG stream PID, decimal or 0x hex (default: the first)");
         sub.add_option("--page", o->page, "Page id of the stream (default: the first page)");
@@ -168,6 +186,8 @@ const CommandRegistration kRegistration(
         AddStreamForm(sub, o->input, o->bare, "The stream file has no record heads");
         sub.add_flag("--all", o->all,
                      "Every page in every state: <out>/<clip>/<pid>/page<ID>-<state>.png");
+        AddYes(sub, o->yes);
+        AddKeepGoing(sub, o->keepGoing);
         return [=] { return Run(*o); };
     });
 

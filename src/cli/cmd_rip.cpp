@@ -1,12 +1,10 @@
-// `tessel rip <BDMV-folder> <out-folder> [--yes]`: every graphic object of
+// `tessel rip <BDMV-folder> <out-folder> [--yes] [--keep-going]`: every graphic object of
 // every IG clip as PNG below out-folder/<disc name>/.
-#include <unistd.h>
-
-#include <cstdio>
-#include <iostream>
+#include <filesystem>
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "disc/disc_scan.h"
@@ -18,29 +16,15 @@
 namespace tessel::cli {
 namespace {
 
-// Answers the overwrite question: --yes, a prompt on a terminal, else No.
-class CRipQuestions : public CStderrMessageSink {
+// The overwrite question was asked before the scan; the disc folder is
+// replaced then, so a question from the rip itself is answered Yes.
+class CAnsweredQuestions : public CStderrMessageSink {
 public:
-    explicit CRipQuestions(bool yes) : yes_(yes) {}
-    EAnswer Ask(const std::string& text) override {
-        if (yes_) return EAnswer::Yes;
-        if (!::isatty(STDIN_FILENO)) {
-            ShowMessage(text + "(use --yes to reuse the folder)");
-            return EAnswer::No;
-        }
-        std::fprintf(stderr, "tessel: %s[y]es/[n]o/[c]ancel: ", text.c_str());
-        std::string answer;
-        if (!std::getline(std::cin, answer) || answer.empty()) return EAnswer::Cancel;
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(answer[0])));
-        return c == 'y' ? EAnswer::Yes : c == 'n' ? EAnswer::No : EAnswer::Cancel;
-    }
-
-private:
-    bool yes_;
+    EAnswer Ask(const std::string&) override { return EAnswer::Yes; }
 };
 
 // What a rip wrote: each clip's IG streams and epochs with their pictures.
-Json RipJson(const CTlDisc& disc, const std::string& discFolder) {
+Json RipJson(const CTlDisc& disc, const std::string& input, const std::string& discFolder) {
     Json clips = Json::array();
     for (const auto& clip : disc.clips) {
         const std::string clipFolder = discFolder + clip->name + kPathSeparator;
@@ -50,13 +34,16 @@ Json RipJson(const CTlDisc& disc, const std::string& discFolder) {
             const std::string igFolder = clipFolder + ig->name + kPathSeparator;
             Json epochs = Json::array();
             for (const auto& epoch : *ig) {
-                int pictures = 0;
+                const std::string epochFolder = igFolder + epoch->name + kPathSeparator;
+                Json files = Json::array();
                 for (const auto& o : epoch->graphics.items)
-                    pictures += o->HasPicture() && o->saveStatus == 0;
-                clipPictures += pictures;
+                    if (o->HasPicture() && o->saveStatus == 0)
+                        files.push_back(epochFolder + o->PictureFileName());
+                clipPictures += static_cast<int>(files.size());
                 epochs.push_back({{"epoch", epoch->name},
-                                  {"folder", igFolder + epoch->name + kPathSeparator},
-                                  {"pictures", pictures}});
+                                  {"folder", epochFolder},
+                                  {"pictures", files.size()},
+                                  {"files", files}});
             }
             igs.push_back({{"pid", ig->id}, {"folder", igFolder}, {"epochs", epochs}});
         }
@@ -67,23 +54,52 @@ Json RipJson(const CTlDisc& disc, const std::string& discFolder) {
                          {"igs", igs}});
     }
     return {{"disc", disc.name},
+            {"input", input},
             {"folder", discFolder},
+            {"marker", discFolder + CTlDisc::kRipMarker},
             {"images", CountRippedImages(disc)},
             {"clips", clips}};
 }
 
-int Run(const std::string& folder, const std::string& out, bool yes, int clip,
-        const std::string& pidText, bool json) {
+struct SRipOptions {
+    std::string folder;
+    std::string out;
+    bool yes = false;
+    int clip = -1;
+    std::string pid;
+    bool json = false;
+    bool keepGoing = false;
+};
+
+int Run(const SRipOptions& o) {
+    const std::string& folder = o.folder;
+    const std::string& out = o.out;
     SScanOptions options;
-    if (!NarrowScan(clip, pidText, options)) return kExitFailed;
+    if (!NarrowScan(o.clip, o.pid, options)) return kExitFailed;
+    std::vector<int> failed;
+    options.keepGoing = o.keepGoing;
+    options.failed = &failed;
+    // Asked before the clips are read; Yes replaces the disc folder once
+    // they have been.
+    const std::string planned = PlannedRipDiscFolder(folder, out);
+    if (!planned.empty()) {
+        const int asked = ConfirmFolder(planned, o.yes, false, true);
+        if (asked != kExitOk) return asked;
+    }
     CTlDisc disc;
+    Json leftOut;
     bool ok, cancelled;
     std::vector<std::string> finished;
     {
         // One progress for the scan and the pictures: Ctrl-C between the two
         // cancels too.
         CTerminalProgress progress;
-        const int result = ScanDisc(disc, folder, &progress, options);
+        int result;
+        {
+            CLeftOutReasons reasons(failed);
+            result = ScanDisc(disc, folder, &progress, options);
+            leftOut = reasons.List();
+        }
         if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
         if (progress.Cancelled()) {
             ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
@@ -94,7 +110,15 @@ int Run(const std::string& folder, const std::string& out, bool yes, int clip,
         // dialog: it is made when missing; the disc folder below it follows
         // the rip rules.
         if (!MakeFolderOrReport(out)) return kExitFailed;
-        CRipQuestions questions(yes);
+        const std::string discFolder = RipDiscFolder(disc, out);
+        std::error_code ec;
+        if (!disc.name.empty() && IsFolder(discFolder) &&
+            !std::filesystem::remove_all(discFolder, ec) && ec) {
+            ShowMessage(StrFormat("%s: the earlier rip could not be removed (%s)",
+                                  discFolder.c_str(), ec.message().c_str()));
+            return kExitFailed;
+        }
+        CAnsweredQuestions questions;
         IMessageSink* previous = SetMessageSink(&questions);
         ok = RipToFolder(disc, out, &progress, &finished);
         cancelled = progress.Cancelled();
@@ -121,32 +145,41 @@ int Run(const std::string& folder, const std::string& out, bool yes, int clip,
                               folder.c_str()));
         return kExitFailed;
     }
-    if (json) {
-        PrintJson(RipJson(disc, discPath));
-        return kExitOk;
+    if (o.json) {
+        Json j = RipJson(disc, folder, discPath);
+        j["left_out"] = std::move(leftOut);
+        PrintJson(j);
+    } else {
+        Note("The images have been successfully extracted! ");
+        Note(StrFormat("%d image(s) in %s", CountRippedImages(disc), discFolder.c_str()));
     }
-    Out("The images have been successfully extracted! ");
-    Out(StrFormat("%d image(s) in %s", CountRippedImages(disc), discFolder.c_str()));
-    return kExitOk;
+    if (failed.empty()) return kExitOk;
+    ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out", folder.c_str(),
+                          failed.size()));
+    return kExitFailed;
 }
 
 const CommandRegistration kRegistration(
     "rip", "Write the graphic objects of every IG clip as PNG files",
     [](CLI::App& sub) -> std::function<int()> {
-        auto folder = std::make_shared<std::string>();
-        auto out = std::make_shared<std::string>();
-        auto yes = std::make_shared<bool>(false);
-        sub.add_option("folder", *folder, "BDMV folder")->required();
-        sub.add_option("out-folder", *out, "Output folder (the disc folder is made inside)")
+        auto o = std::make_shared<SRipOptions>();
+        sub.add_option("folder", o->folder, "BDMV folder, disc root or disc image")->required();
+        sub.add_option("out-folder", o->out, "Output folder (the disc folder is made inside)")
             ->required();
-        sub.add_flag("--yes", *yes, "Reuse an existing disc folder without asking");
-        auto json = std::make_shared<bool>(false);
-        sub.add_flag("--json", *json, "Print JSON: the clips, streams and pictures written");
-        auto clip = std::make_shared<int>(-1);
-        auto pid = std::make_shared<std::string>();
-        sub.add_option("--clip", *clip, "Only this clip number");
-        sub.add_option("--pid", *pid, "Only IG streams on this PID (decimal or 0x hex)");
-        return [=] { return Run(*folder, *out, *yes, *clip, *pid, *json); };
+        AddYes(sub, o->yes);
+        sub.add_flag("--json", o->json, "Print JSON: the clips, streams and files written");
+        sub.add_option("--clip", o->clip, "Only this clip number");
+        sub.add_option("--pid", o->pid, "Only IG streams on this PID (decimal or 0x hex)");
+        sub.add_flag("--keep-going", o->keepGoing,
+                     "Leave out a clip that cannot be read and rip the others (exit 2)");
+        sub.footer(
+            "An existing disc folder is asked about first (\"y\" or --yes replaces it, so "
+            "nothing of an earlier rip stays; \"n\" fails; anything else cancels).\n\n"
+            "Example:\n  tessel rip BDMV out --yes\n\n"
+            "Exit status: 0 done, 1 cancelled (Ctrl-C, or the question answered Cancel), 2 "
+            "failed (bad input or options, the question answered No; the reason is on "
+            "stderr).");
+        return [o] { return Run(*o); };
     });
 
 }  // namespace

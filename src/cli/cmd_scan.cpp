@@ -187,14 +187,20 @@ int Run(const SScanCommand& o) {
     options.failed = &failed;
     CTlDisc disc;
     int result;
+    Json leftOut;
     {
+        CLeftOutReasons reasons(failed);
         CTerminalProgress progress;
         result = ScanDisc(disc, o.folder, &progress, options);
+        leftOut = reasons.List();
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
-    if (o.json)
-        PrintJson(DiscJson(disc, o.collapse));
-    else
+    if (o.json) {
+        Json j = DiscJson(disc, o.collapse);
+        j["input"] = o.folder;
+        j["left_out"] = std::move(leftOut);
+        PrintJson(j);
+    } else
         PrintDisc(disc);
     if (failed.empty()) return EndWithoutTeardown(kExitOk);
     std::string list;

@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "clip/m2ts_object.h"
@@ -30,6 +31,8 @@ struct SSubsOptions {
     std::string format = "bdn";
     std::string pid;
     bool bare = false;
+    bool yes = false;
+    std::string name;  // the files' stem for a stream on standard input
 };
 
 ordered_json EventsJson(const SPgEvents& events, const std::vector<std::string>& names) {
@@ -82,8 +85,8 @@ int WriteSubs(const SPgEvents& events, const std::string& source, const std::str
         ShowMessage(StrFormat("%s: %s", index.c_str(), error.c_str()));
         return kExitFailed;
     }
-    Out(StrFormat("%zu event(s): %zu picture(s) and %s", events.events.size(), events.events.size(),
-                  index.c_str()));
+    Note(StrFormat("%zu event(s): %zu picture(s) and %s", events.events.size(),
+                   events.events.size(), index.c_str()));
     return kExitOk;
 }
 
@@ -145,6 +148,13 @@ int Run(const SSubsOptions& o) {
         ShowMessage(StrFormat("--format %s: not one of bdn, json", o.format.c_str()));
         return kExitFailed;
     }
+    const bool standardInput = o.input == kStandardInput;
+    if (!o.name.empty() && !standardInput) {
+        ShowMessage("--name: only for a stream on standard input (-)");
+        return kExitFailed;
+    }
+    if (const int asked = ConfirmFolder(o.output, o.yes, standardInput); asked != kExitOk)
+        return asked;
     const std::string extension = ToLower(FileExtension(o.input));
     if (extension == "m2ts" || extension == "mts") return RunClips(o, false);
     if (IsFolder(o.input) || IsDiscImageName(o.input)) return RunClips(o, true);
@@ -163,7 +173,9 @@ int Run(const SSubsOptions& o) {
         ShowMessage(error);
         return kExitFailed;
     }
-    return WriteSubs(stream.events, o.input, std::filesystem::path(o.input).stem().string(), o);
+    const std::string stem = standardInput ? (o.name.empty() ? "stdin" : o.name)
+                                           : std::filesystem::path(o.input).stem().string();
+    return WriteSubs(stream.events, o.input, stem, o);
 }
 
 const CommandRegistration kRegistration(
@@ -171,13 +183,21 @@ const CommandRegistration kRegistration(
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SSubsOptions>();
         sub.add_option("input", o->input,
-                       "PG stream file (.sup), clip (.m2ts) or disc (BDMV folder, root or image)")
+                       "PG stream file (.sup; - for stdin), clip (.m2ts) or disc (BDMV folder, "
+                       "root or image)")
             ->required();
         sub.add_option("out-folder", o->output, "Folder for the pictures and the index")
             ->required();
         sub.add_option("--format", o->format, "Index format: bdn (XML) or json");
-        sub.add_flag("--bare", o->bare, "The stream has no record heads");
+        AddStreamForm(sub, o->input, o->bare, "The stream has no record heads");
         sub.add_option("--pid", o->pid, "Only this PG PID of a clip or disc (e.g. 0x1200)");
+        sub.add_option("--name", o->name,
+                       "Stem of the files for a stream on standard input (default: stdin)")
+            ->check([](const std::string& v) {
+                return v.empty() || v.find('/') != std::string::npos ? "a file name, no folder"
+                                                                     : "";
+            });
+        AddYes(sub, o->yes);
         return [=] { return Run(*o); };
     });
 

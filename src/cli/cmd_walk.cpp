@@ -191,6 +191,7 @@ const CommandRegistration kRegistration(
         sub.add_option("--render-steps", o->renderFolder,
                        "Folder for a picture of the page after each step");
         AddStreamForm(sub, o->target.input, o->target.bare, "The stream file has no record heads");
+        AddKeepGoing(sub, o->target.keepGoing);
         return [=] { return Run(*o); };
     });
 

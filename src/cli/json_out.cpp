@@ -67,4 +67,31 @@ Json ClipStreamJson(const SClpiStream& s) {
     return j;
 }
 
+CLeftOutReasons::CLeftOutReasons(const std::vector<int>& failed)
+    : failed_(failed), previous_(SetMessageSink(this)) {}
+
+CLeftOutReasons::~CLeftOutReasons() {
+    SetMessageSink(previous_);
+}
+
+void CLeftOutReasons::ShowMessage(const std::string& text) {
+    shown_.emplace_back(failed_.size(), OneLine(text));
+    previous_->ShowMessage(text);
+}
+
+EAnswer CLeftOutReasons::Ask(const std::string& text) {
+    return previous_->Ask(text);
+}
+
+Json CLeftOutReasons::List() const {
+    Json list = Json::array();
+    for (size_t i = 0; i < failed_.size(); ++i) {
+        std::string reason;
+        for (const auto& [count, text] : shown_)
+            if (count == i) reason = text;
+        list.push_back({{"clip", failed_[i]}, {"reason", reason}});
+    }
+    return list;
+}
+
 }  // namespace tessel::cli

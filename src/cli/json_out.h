@@ -9,6 +9,7 @@
 
 #include "codec/ics.h"
 #include "database/clpi_stream.h"
+#include "platform/messages.h"
 
 namespace tessel::cli {
 
@@ -38,5 +39,25 @@ Json ClipStreamJson(const SClpiStream& stream);
 const char* StreamModelName(int model);
 // "Always-on" (0) or "Pop-up" (1).
 const char* UiModelName(int model);
+
+// While it lives, the messages shown are shown as before and kept with the
+// number of clips a --keep-going scan had left out when each came, so that
+// each clip left out gets the reason shown just before it was.
+class CLeftOutReasons : public IMessageSink {
+public:
+    explicit CLeftOutReasons(const std::vector<int>& failed);
+    ~CLeftOutReasons() override;
+    CLeftOutReasons(const CLeftOutReasons&) = delete;
+    CLeftOutReasons& operator=(const CLeftOutReasons&) = delete;
+    void ShowMessage(const std::string& text) override;
+    EAnswer Ask(const std::string& text) override;
+    // [{"clip": n, "reason": text}] for each clip left out.
+    Json List() const;
+
+private:
+    const std::vector<int>& failed_;
+    IMessageSink* previous_;
+    std::vector<std::pair<size_t, std::string>> shown_;
+};
 
 }  // namespace tessel::cli

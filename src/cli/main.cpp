@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -5,6 +6,8 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/output_rules.h"
+#include "cli/stream_targets.h"
 #include "platform/text.h"
 
 namespace tessel::cli {
@@ -70,6 +73,22 @@ const char* Example(const std::string& name) {
     return nullptr;
 }
 
+// The checks of the options that several commands share, by name, so that
+// each command's value is refused the same way before it runs.
+void CheckSharedOptions(CLI::App& sub) {
+    if (CLI::Option* o = sub.get_option_no_throw("--clip")) o->check(CLI::Range(0, 99999));
+    if (CLI::Option* o = sub.get_option_no_throw("--page")) o->check(CLI::Range(0, 255));
+    if (CLI::Option* o = sub.get_option_no_throw("--pid"))
+        o->check(CLI::Validator(
+            [](std::string& text) {
+                int pid;
+                return tessel::cli::ParsePid(text, pid)
+                           ? std::string()
+                           : "not a PID (decimal or 0x hex, 0 to 8191): " + text;
+            },
+            "PID"));
+}
+
 constexpr const char* kExitStatus =
     "Exit status: 0 done, 1 cancelled (Ctrl-C, or a question answered Cancel), 2 failed "
     "(bad input or options; the reason is on stderr).";
@@ -84,10 +103,13 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "tessel 0.1.0");
     std::function<int()> action;
     std::vector<std::function<int()>> actions(Registry().size());
+    bool quiet = false;
     for (size_t i = 0; i < Registry().size(); ++i) {
         auto& e = Registry()[i];
         CLI::App* sub = app.add_subcommand(e.name, e.description);
         actions[i] = e.setup(*sub);
+        CheckSharedOptions(*sub);
+        sub->add_flag("-q,--quiet", quiet, "No progress and no summary lines (errors still show)");
         if (sub->get_footer().empty()) {
             const char* example = Example(e.name);
             sub->footer(example ? std::string("Example:\n  ") + example + "\n\n" + kExitStatus
@@ -105,17 +127,39 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        // Errors name what was not understood, after the program's name.
+        // Errors name what was not understood, after the program's name, and
+        // point at the help of the command they belong to.
         std::string text = e.what();
+        std::string help = "tessel --help";
         if (argc > 1 && argv[1][0] != '-') {
             bool known = false;
             for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
                 known = known || sub->get_name() == argv[1];
-            if (!known) text = tessel::StrFormat("unknown command \"%s\"", argv[1]);
+            if (known) {
+                help = tessel::StrFormat("tessel %s --help", argv[1]);
+                // An option the command does not have is named, before what
+                // the command misses.
+                const CLI::App* sub = app.get_subcommand(argv[1]);
+                for (int j = 2; j < argc; ++j) {
+                    const std::string arg = argv[j];
+                    if (arg == "--") break;
+                    if (arg.size() < 2 || arg[0] != '-' || std::isdigit(arg[1] & 0xFF)) continue;
+                    const std::string name = arg.substr(0, arg.find('='));
+                    if (name.size() > 2 && name[1] != '-') continue;  // -abc: flags together
+                    if (!sub->get_option_no_throw(name)) {
+                        text = name + ": unknown option";
+                        break;
+                    }
+                }
+            } else
+                text = tessel::StrFormat("unknown command \"%s\"", argv[1]);
+        } else if (argc > 1 && std::string(argv[1]) != "--help") {
+            text = tessel::StrFormat("%s: unknown option", argv[1]);
         }
-        std::fprintf(stderr, "tessel: %s (see tessel --help)\n", text.c_str());
+        std::fprintf(stderr, "tessel: %s (see %s)\n", text.c_str(), help.c_str());
         return kExitFailed;
     }
+    SetQuiet(quiet);
     std::fflush(stdout);
     const int rc = action ? action() : kExitFailed;
     std::fflush(stdout);

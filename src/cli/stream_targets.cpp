@@ -24,6 +24,11 @@ void AddStreamForm(CLI::App& sub, const std::string& path, bool& bare, const cha
     });
 }
 
+void AddKeepGoing(CLI::App& sub, bool& keepGoing) {
+    sub.add_flag("--keep-going", keepGoing,
+                 "Leave out a clip of a disc that cannot be read, with its reason, and go on");
+}
+
 bool ParsePid(const std::string& text, int& pid) {
     if (text.empty()) return false;
     char* end = nullptr;
@@ -57,9 +62,11 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
         return true;
     }
     int result;
+    SScanOptions options;
+    options.keepGoing = o.keepGoing;
     {
         CTerminalProgress progress;
-        result = ScanDisc(loaded.disc, o.input, &progress);
+        result = ScanDisc(loaded.disc, o.input, &progress, options);
     }
     if (result != 0) {
         exitCode = result == 1 ? kExitCancelled : kExitFailed;

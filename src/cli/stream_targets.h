@@ -12,11 +12,12 @@
 namespace tessel::cli {
 
 struct STargetRequest {
-    std::string input;  // BDMV folder or stream file
-    int clip = -1;      // clip number, -1 for any
-    std::string pid;    // decimal or 0x hex, empty for any
-    bool bare = false;  // stream file without record heads
-    bool all = false;   // every matching stream, else the first
+    std::string input;       // BDMV folder or stream file
+    int clip = -1;           // clip number, -1 for any
+    std::string pid;         // decimal or 0x hex, empty for any
+    bool bare = false;       // stream file without record heads
+    bool all = false;        // every matching stream, else the first
+    bool keepGoing = false;  // a clip that cannot be read is left out (reported)
 };
 
 // One IG stream: its clip number (-1 for a stream file) and IG object.
@@ -40,6 +41,9 @@ bool LoadTargets(const STargetRequest& request, SLoadedTargets& loaded, int& exi
 // without either, bare is set from the file's first bytes once the command
 // line is parsed. path and bare must outlive the command.
 void AddStreamForm(CLI::App& sub, const std::string& path, bool& bare, const char* bareHelp);
+
+// --keep-going for a command that reads the clips of a disc.
+void AddKeepGoing(CLI::App& sub, bool& keepGoing);
 
 // The scan options of --clip and --pid; false after a bad PID was named.
 bool NarrowScan(int clip, const std::string& pidText, SScanOptions& options);

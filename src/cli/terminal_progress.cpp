@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/output_rules.h"
 #include "platform/text.h"
 
 namespace tessel::cli {
@@ -19,7 +20,7 @@ extern "C" void OnInterrupt(int) {
 }
 }  // namespace
 
-CTerminalProgress::CTerminalProgress() : tty_(::isatty(STDERR_FILENO) != 0) {
+CTerminalProgress::CTerminalProgress() : tty_(!Quiet() && ::isatty(STDERR_FILENO) != 0) {
     g_interrupted = false;
     previous_ = std::signal(SIGINT, OnInterrupt);
 }

@@ -3,6 +3,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "database/bdmv_layout.h"
+#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/progress.h"
@@ -25,16 +27,22 @@ std::string RipDiscFolder(const CTlDisc& disc, const std::string& outputFolder) 
     return discFolder;
 }
 
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress,
-                 std::vector<std::string>* finished) {
-    if (finished) finished->clear();
-    const std::string discFolder = RipDiscFolder(disc, outputFolder);
-    if (IsFolder(discFolder)) {
-        if (AskYesNoCancel("The folder already exists, overwrite it? ") != EAnswer::Yes)
-            return false;
-    } else if (!MakeFolderOrReport(discFolder)) {
-        return false;
-    }
+std::string PlannedRipDiscFolder(const std::string& disc, const std::string& outputFolder) {
+    std::string folder, error;
+    if (!ResolveDiscFolder(disc, folder, error)) return {};
+    NormalizeFolder(folder);
+    const std::string name = DiscNameOfFolder(folder);
+    if (name.empty()) return {};
+    std::string discFolder = outputFolder;
+    NormalizeFolder(discFolder);
+    discFolder += name;
+    NormalizeFolder(discFolder);
+    return discFolder;
+}
+
+namespace {
+bool RipClips(CTlDisc& disc, const std::string& discFolder, CProgressWnd* progress,
+              std::vector<std::string>* finished) {
     const int64_t start = static_cast<int64_t>(std::time(nullptr));
     int total = 0;
     for (const auto& clip : disc.clips) total += clip->CountPictures();
@@ -75,6 +83,25 @@ bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* p
     // A marker that cannot be written does not fail the rip.
     WriteWholeFile(discFolder + CTlDisc::kRipMarker, marker, sizeof marker, error);
     return true;
+}
+}  // namespace
+
+bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress,
+                 std::vector<std::string>* finished) {
+    if (finished) finished->clear();
+    const std::string discFolder = RipDiscFolder(disc, outputFolder);
+    const bool existed = IsFolder(discFolder);
+    if (existed) {
+        if (AskYesNoCancel("The folder already exists, overwrite it? ") != EAnswer::Yes)
+            return false;
+    } else if (!MakeFolderOrReport(discFolder)) {
+        return false;
+    }
+    if (RipClips(disc, discFolder, progress, finished)) return true;
+    // A disc folder this rip made and left empty goes again.
+    std::error_code ec;
+    if (!existed) std::filesystem::remove(discFolder, ec);
+    return false;
 }
 
 int CountRippedImages(const CTlDisc& disc) {

@@ -14,6 +14,11 @@ class CProgressWnd;
 // its trailing separator (a separator is added to outputFolder when missing).
 std::string RipDiscFolder(const CTlDisc& disc, const std::string& outputFolder);
 
+// The disc folder a rip of disc (a BDMV folder, disc root or image) into
+// outputFolder will use, known before the scan: as RipDiscFolder gives it
+// after the scan. Empty when the disc does not resolve or has no name.
+std::string PlannedRipDiscFolder(const std::string& disc, const std::string& outputFolder);
+
 // Writes every clip's pictures below RipDiscFolder and then the marker file.
 // With progress, reports the caption "Ripping images", each clip's name as
 // text line, and after each picture the position as per cent of the disc's

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "authoring/udf_image.h"
 #include "support/test_support.h"
@@ -51,6 +52,13 @@ std::string Listing(const fs::path& folder) {
     return out;
 }
 
+// A JSON document without the input it names (the path given differs).
+std::string WithoutInput(const std::string& text) {
+    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    if (j.is_object()) j.erase("input");
+    return j.dump();
+}
+
 TEST_F(SImageFixture, ScanRipAndRenderLikeTheFolder) {
     const std::string bdmv = (root / "BDMV").string();
     for (const char* command : {"scan", "playlists"}) {
@@ -58,7 +66,7 @@ TEST_F(SImageFixture, ScanRipAndRenderLikeTheFolder) {
         const test::SRunResult fromImage = test::RunCli({command, image.string(), "--json"});
         ASSERT_EQ(fromFolder.exitCode, 0) << fromFolder.err;
         ASSERT_EQ(fromImage.exitCode, 0) << fromImage.err;
-        EXPECT_EQ(fromImage.out, fromFolder.out)
+        EXPECT_EQ(WithoutInput(fromImage.out), WithoutInput(fromFolder.out))
             << command << ": the disc is named after the image";
     }
     const fs::path a = work.Path() / "ripA", b = work.Path() / "ripB";
@@ -75,7 +83,7 @@ TEST_F(SImageFixture, ScanRipAndRenderLikeTheFolder) {
     // The disc's root folder stands for its BDMV folder.
     const test::SRunResult fromRoot = test::RunCli({"scan", root.string(), "--json"});
     EXPECT_EQ(fromRoot.exitCode, 0) << fromRoot.err;
-    EXPECT_EQ(fromRoot.out, test::RunCli({"scan", bdmv, "--json"}).out);
+    EXPECT_EQ(WithoutInput(fromRoot.out), WithoutInput(test::RunCli({"scan", bdmv, "--json"}).out));
 }
 
 // A clip named by its path below the image is read from inside it.
@@ -90,7 +98,7 @@ TEST_F(SImageFixture, ClipPathBelowTheImage) {
     EXPECT_FALSE(Listing(a).empty());
     EXPECT_EQ(Listing(b), Listing(a));
     const auto missing =
-        test::RunCli({"demux", (image / "BDMV/STREAM/09999.m2ts").string(), b.string()});
+        test::RunCli({"demux", (image / "BDMV/STREAM/09999.m2ts").string(), b.string(), "--yes"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_NE(missing.err.find("09999.m2ts"), std::string::npos) << missing.err;
 }

@@ -122,7 +122,7 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
 
     const auto count = [&](const std::string& sup) {
         const auto r = test::RunCli({"subs", (test::CorpusDir() / "pg" / sup).string(),
-                                     (dir.Path() / "sup").string(), "--format", "json"});
+                                     (dir.Path() / "sup").string(), "--format", "json", "--yes"});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return ReadJson(dir.Path() / "sup" / (fs::path(sup).stem().string() + ".json"))["events"]
             .size();
