@@ -176,12 +176,12 @@ void CheckOverlaps(const CPage& page, const CObjectIndex& objects, const SCheckP
                 continue;
             SCheckPlace here = at;
             here.button = areas[i].button->id;
-            AddFinding(out, "group-overlap", here,
-                       StrFormat("%s of %s overlaps %s of %s",
-                                 ButtonLabel(*areas[i].button).c_str(),
-                                 page.GetAt(areas[i].group)->name.c_str(),
-                                 ButtonLabel(*areas[j].button).c_str(),
-                                 page.GetAt(areas[j].group)->name.c_str()));
+            AddFinding(
+                out, "group-overlap", here,
+                StrFormat("%s of %s overlaps %s of %s", ButtonLabel(*areas[i].button).c_str(),
+                          page.GetAt(areas[i].group)->name.c_str(),
+                          ButtonLabel(*areas[j].button).c_str(),
+                          page.GetAt(areas[j].group)->name.c_str()));
         }
 }
 

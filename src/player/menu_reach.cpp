@@ -181,8 +181,9 @@ void CheckReachability(const CIcData& composition, const SCheckPlace& place, int
                 if (b->commands.GetSize() == 0) {
                     if (!reached && SelfOnly(*b))
                         AddFinding(out, "decoration", at,
-                                   label + ": no commands, no neighbour but itself, never "
-                                           "selected: a picture, not a button");
+                                   label +
+                                       ": no commands, no neighbour but itself, never "
+                                       "selected: a picture, not a button");
                     else
                         AddFinding(out, "empty-commands", at,
                                    label + ": a selectable button with no commands");

@@ -81,12 +81,12 @@ TEST(CliCheck, EveryCorpusMenuWithValidJson) {
     }
     // The README's table.
     std::string table;
-    for (const auto& [rule, count] : menusWith) table += "| `" + rule + "` | " +
-                                                        std::to_string(count) + " |\n";
+    for (const auto& [rule, count] : menusWith)
+        table += "| `" + rule + "` | " + std::to_string(count) + " |\n";
     std::printf("%zu corpus menus; menus with each finding:\n%s", menus.size(), table.c_str());
     std::string report;
-    const int valid = ValidateFolder(fs::path(TESSEL_SOURCE_DIR) / "docs/schema/check.schema.json",
-                                     json, report);
+    const int valid =
+        ValidateFolder(fs::path(TESSEL_SOURCE_DIR) / "docs/schema/check.schema.json", json, report);
     if (valid == 77) GTEST_SKIP() << "python3-jsonschema is not installed";
     EXPECT_EQ(valid, 0) << report;
 }

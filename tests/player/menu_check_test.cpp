@@ -6,7 +6,10 @@
 #include <functional>
 
 #include "authoring/sample_disc.h"
+#include "authoring/synthetic_photo.h"
+#include "codec/colour.h"
 #include "disc/disc_scan.h"
+#include "platform/image_io.h"
 #include "player/menu_reach.h"
 #include "support/test_support.h"
 
@@ -89,7 +92,8 @@ TEST_F(MenuCheck, EachBrokenMenuBreaksItsRule) {
         FMutate mutate;
     };
     const SCase cases[] = {
-        {"unreachable-button", ECheckSeverity::Warning, 1, 3, [](CIgObject& ig) { Isolate(ig, 3); }},
+        {"unreachable-button", ECheckSeverity::Warning, 1, 3,
+         [](CIgObject& ig) { Isolate(ig, 3); }},
         {"unreachable-page", ECheckSeverity::Warning, 2, -1, nullptr},
         {"decoration", ECheckSeverity::Info, 1, 3,
          [](CIgObject& ig) {
@@ -99,9 +103,13 @@ TEST_F(MenuCheck, EachBrokenMenuBreaksItsRule) {
              for (auto* n : b.neighbors.refs()) *n = {&b, b.id};
          }},
         {"missing-neighbour", ECheckSeverity::Error, 1, 0,
-         [](CIgObject& ig) { Button(ig, 0).neighbors.right = {nullptr, 77}; }},
+         [](CIgObject& ig) {
+             Button(ig, 0).neighbors.right = {nullptr, 77};
+         }},
         {"bad-default-button", ECheckSeverity::Error, 1, -1,
-         [](CIgObject& ig) { Page(ig).defaultSelected = {nullptr, 55}; }},
+         [](CIgObject& ig) {
+             Page(ig).defaultSelected = {nullptr, 55};
+         }},
         {"playlist-from-button", ECheckSeverity::Warning, 1, 1,
          [](CIgObject& ig) {
              Button(ig, 1).commands.records = {Command({0x22, 0x80, 0, 0, 0, 0, 0, 5})};
@@ -149,6 +157,42 @@ TEST_F(MenuCheck, EachBrokenMenuBreaksItsRule) {
         EXPECT_EQ(it->place.epoch, 0);
         EXPECT_EQ(it->place.displaySet, 0);
         EXPECT_FALSE(it->message.empty());
+    }
+}
+
+TEST_F(MenuCheck, ObjectsBeyondTheDecoderBuffers) {
+    // One group of three buttons whose nine states show a full-frame photo:
+    // 18.7 M decoded pixels, and a photo's run-length code takes about a
+    // byte a pixel.
+    test::CTempDir dir;
+    authoring::SMenuOptions o;
+    o.pages = 1;
+    o.bogsPerPage = 1;
+    o.buttonsPerBog = 3;
+    o.buttonWidth = 96;
+    o.buttonHeight = 32;
+    CIgObject authored;
+    std::string error;
+    ASSERT_TRUE(authoring::AuthorMenu(o, dir.Path().string(), authored, error)) << error;
+    const std::string photo = (dir.Path() / "photo.png").string();
+    ASSERT_TRUE(SavePng(photo, ToIndexed(authoring::SyntheticPhoto(1920, 1080)), error)) << error;
+    const CGraphicObjectList objects = authored.GetAt(0)->graphics.List();
+    for (int i = 0; i < 9; ++i) ASSERT_TRUE(objects[static_cast<size_t>(i)]->SetImageFile(photo));
+    for (CBdButton* b : authored.GetAt(0)->GetAt(0)->GetAt(0)->AllButtons()) b->x = b->y = 0;
+    std::vector<uint8_t> stream;
+    ASSERT_TRUE(authoring::MenuStream(authored, stream, error)) << error;
+    CIgObject ig;
+    ASSERT_TRUE(ig.BuildFromBytes(stream, false, nullptr));
+    std::vector<SCheckFinding> out;
+    CheckIgStream(ig, -1, -1, {{"object-buffer"}, ECheckSeverity::Info}, out);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_NE(out[0].message.find("18662400 bytes"), std::string::npos) << out[0].message;
+    EXPECT_NE(out[0].message.find("16 MiB object buffer"), std::string::npos) << out[0].message;
+    EXPECT_NE(out[1].message.find("1 MiB coded data buffer"), std::string::npos) << out[1].message;
+    for (const SCheckFinding& f : out) {
+        EXPECT_EQ(f.severity, ECheckSeverity::Error);
+        EXPECT_EQ(f.place.epoch, 0);
+        EXPECT_EQ(f.place.page, -1);
     }
 }
 
