@@ -87,6 +87,7 @@ void CEpoch::Clear() {
     CNamedPtrArray<CDisplaySet>::Clear();
     graphics.Clear();
     palettes.Clear();
+    objectDemand.clear();
     counter = 0;
 }
 
@@ -95,6 +96,7 @@ void CEpoch::CopyAll(const CNamedObject& other) {
     auto* o = dynamic_cast<const CEpoch*>(&other);
     if (!o) return;
     counter = o->counter;
+    objectDemand = o->objectDemand;
     graphics.CopyFrom(o->graphics);
     graphics.parent = this;
     palettes.CopyFrom(o->palettes);
@@ -305,6 +307,7 @@ void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCod
             continue;
         }
         const int64_t pixels = int64_t{head.width} * head.height;
+        epoch->objectDemand[objectId] = {pixels, static_cast<int64_t>(data.size())};
         // The palette the object decodes with is needed before the buffer
         // check: an object the epoch already holds in this form costs nothing.
         CPds fromEpoch;

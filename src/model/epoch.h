@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -55,6 +56,14 @@ public:
     uint16_t counter = 0;  // the next display set's number - 1
     CGoFolder graphics;
     CPoFolder palettes;
+    // What a stream's object definitions ask of the decoder, by object id
+    // (the latest definition; objects left out included): decoded pixels and
+    // coded bytes. Filled while a stream is read; never archived.
+    struct SObjectDemand {
+        int64_t pixels = 0;
+        int64_t codedBytes = 0;
+    };
+    std::map<int32_t, SObjectDemand> objectDemand;
 };
 
 // Frames per second of a frame rate code; 0 for codes without a rate.

@@ -17,7 +17,7 @@ except ImportError:
     sys.exit(77)
 
 COMMANDS = ["scan", "menu", "playlists", "clipinfo", "map", "walk", "subs", "dump", "demux",
-            "objects", "rip", "rebuild", "quantize"]
+            "objects", "rip", "rebuild", "quantize", "check"]
 
 
 class Runner:
@@ -87,6 +87,7 @@ def disc_cases(r, bdmv, label):
     r.run("menu", [bdmv, "--json"])
     r.run("walk", [bdmv, "--keys", "right,down,enter", "--json"])
     r.run("map", [bdmv])
+    r.run("check", [bdmv, "--json"], codes=(0, 2))
     rip = r.folder("rip")
     r.run("rip", [bdmv, rip, "--yes", "--json"])
     pngs = sorted(glob.glob(os.path.join(rip, "**", "*.png"), recursive=True))
@@ -114,6 +115,7 @@ def stream_cases(r, stream):
         r.run("subs", [stream, out, "--format", "json"], json_file=os.path.join(out, "*.json"))
         return
     r.run("menu", [stream, "--json"])
+    r.run("check", [stream, "--json"], codes=(0, 2))
     r.run("objects", [stream, r.folder("objects"), "--json"])
     r.run("rebuild", [stream, os.path.join(r.folder("rebuild"), "again.ig"), "--mui", "--json"])
 
