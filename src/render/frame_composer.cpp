@@ -126,7 +126,7 @@ void CFrameComposer::RecomposeAll() {
 // As the page composer does: the pictures drawn over transparency, that
 // layer then drawn over the background.
 void CFrameComposer::RecomposeRect(const SFrameRect& rect) {
-    if (frame_.IsEmpty() || rect.IsEmpty()) return;
+    if (frame_.IsEmpty() || layer_.IsEmpty() || rect.IsEmpty()) return;
     layer_.FillRect(rect.x, rect.y, rect.width, rect.height, 0);
     for (const SFrameItem& item : items_) Draw(item, rect);
     for (int y = rect.y; y < rect.y + rect.height; ++y) {
