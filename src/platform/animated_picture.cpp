@@ -70,7 +70,7 @@ std::vector<uint8_t> Be32s(std::initializer_list<uint32_t> values) {
 class CApngEncoder : public IAnimationEncoder {
 public:
     CApngEncoder(int width, int height) : width_(width), height_(height) {
-        file_.insert(file_.end(), kPngFileSignature, kPngFileSignature + 8);
+        file_.assign(kPngFileSignature, kPngFileSignature + 8);
         std::vector<uint8_t> ihdr =
             Be32s({static_cast<uint32_t>(width), static_cast<uint32_t>(height)});
         ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});

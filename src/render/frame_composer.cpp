@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "model/bog.h"
 #include "model/graphic_object.h"
+#include "model/page.h"
 #include "model/palette.h"
 #include "platform/image_io.h"
 #include "render/page_composer.h"
@@ -47,6 +49,27 @@ void JoinOverlapping(std::vector<SFrameRect>& rects) {
 }
 
 }  // namespace
+
+SFrameItem ButtonItem(const CPage& page, const CBdButton& button, const CGraphicObject* object) {
+    return {object, button.x, button.y, {}, dynamic_cast<const CErgbPalette*>(page.palette.ptr),
+            {}};
+}
+
+std::vector<SFrameItem> EffectItems(const CEffectObject& effect) {
+    std::vector<SFrameItem> items;
+    const auto* palette = dynamic_cast<const CErgbPalette*>(effect.palette.ptr);
+    for (const auto& co : effect.items) {
+        SFrameItem item{co->object.ptr, co->x, co->y, {}, palette, {}};
+        if (co->cropped)
+            item.crop = SFrameRect{co->cropLeft, co->cropTop, co->cropRight - co->cropLeft,
+                                   co->cropBottom - co->cropTop};
+        const CWindowObject* w = co->window.ptr;
+        if (!w) continue;
+        item.window = SFrameRect{w->left, w->top, w->right - w->left, w->bottom - w->top};
+        items.push_back(item);
+    }
+    return items;
+}
 
 CFrameComposer::CFrameComposer(int width, int height, uint32_t background)
     : background_(background | 0xFF000000u),
@@ -103,7 +126,7 @@ void CFrameComposer::RecomposeAll() {
 // As the page composer does: the pictures drawn over transparency, that
 // layer then drawn over the background.
 void CFrameComposer::RecomposeRect(const SFrameRect& rect) {
-    if (frame_.IsEmpty() || rect.IsEmpty()) return;
+    if (frame_.IsEmpty() || layer_.IsEmpty() || rect.IsEmpty()) return;
     layer_.FillRect(rect.x, rect.y, rect.width, rect.height, 0);
     for (const SFrameItem& item : items_) Draw(item, rect);
     for (int y = rect.y; y < rect.y + rect.height; ++y) {

@@ -42,6 +42,17 @@ struct SFrameItem {
     bool operator==(const SFrameItem&) const = default;
 };
 
+class CBdButton;
+class CEffectObject;
+class CPage;
+
+// A button's picture as the page composer draws it: object at the button's
+// position, through the page's palette.
+SFrameItem ButtonItem(const CPage& page, const CBdButton& button, const CGraphicObject* object);
+// An effect's composition objects: each at its position, cropped when its
+// crop flag says, through the effect's palette, clipped to its window.
+std::vector<SFrameItem> EffectItems(const CEffectObject& effect);
+
 class CFrameComposer {
 public:
     // A frame of width x height pixels in the opaque background colour

@@ -1,12 +1,14 @@
 // Generated menus with a background picture: the frame is tiled by the groups
 // without overlaps, the menu's buttons keep their ids, neighbours and
 // commands, the tiles cannot be reached, and the composed page is opaque but
-// for the cells of the buttons its groups do not show.
+// for the cells of the buttons its groups do not show; the first page's motion
+// (object runs, repeat flags, the wipe's in-effects) comes back from the stream.
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "authoring/sample_disc.h"
+#include "codec/segment.h"
 #include "model/ig_object.h"
 #include "render/page_composer.h"
 #include "support/test_support.h"
@@ -219,6 +221,61 @@ TEST(BackgroundMenu, ButtonsThatDoNotFitTheFrameAreRefused) {
     // Without a background the same buttons are authored (clamped to the frame).
     o.background = false;
     EXPECT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "r").string(), ig, error)) << error;
+}
+
+}  // namespace
+}  // namespace tessel
+
+namespace tessel {
+namespace {
+
+// The first page's motion survives the stream: runs of consecutive objects
+// with their repeat flags, the animation code and the wipe's cropped
+// in-effects over the title band.
+TEST(MenuMotion, RunsAndWipeInComeBackFromTheStream) {
+    test::CTempDir dir;
+    CIgObject authored;
+    std::string error;
+    SMenuOptions o = WideOptions();
+    o.animationFrames = 4;
+    o.wipeIn = true;
+    ASSERT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "p").string(), authored, error)) << error;
+    std::vector<uint8_t> marked;
+    ASSERT_TRUE(authoring::MenuStream(authored, marked, error)) << error;
+    CMemorySource source(marked);
+    CGsData data;
+    CIgObject ig;
+    ASSERT_TRUE(data.Read(source, false));
+    ASSERT_EQ(ig.BuildFromStream(data), 1);
+    const CPage& first = *PageOf(ig, 0);
+    EXPECT_EQ(first.frameRateCode, 3);
+    const std::vector<CBdButton*> buttons = first.AllButtons();
+    struct SRun {
+        int button, state, length;
+        bool repeat;
+    };
+    for (const SRun& r :
+         {SRun{0, 1, 4, false}, SRun{1, 0, 4, true}, SRun{0, 0, 1, false}, SRun{2, 1, 1, false}}) {
+        const CButtonStateInfo& s = buttons[static_cast<size_t>(r.button)]->states[r.state];
+        EXPECT_EQ(s.end.id - s.start.id + 1, r.length) << r.button << "/" << r.state;
+        EXPECT_EQ(s.repeat, r.repeat) << r.button << "/" << r.state;
+    }
+    const CEffectSequenceObject& in = first.inEffects;
+    ASSERT_EQ(in.GetSize(), 4);
+    ASSERT_EQ(in.windows.GetSize(), 1);
+    const CWindowObject& w = *in.windows.items[0];
+    EXPECT_EQ(w.right - w.left, o.videoWidth);
+    // The band is the first background tile's picture.
+    const CBdButton& band = *PageOf(ig, 0)->GetAt(o.bogsPerPage)->GetAt(0);
+    for (int i = 0; i < 4; ++i) {
+        const CCompositionObject& co = *in.items[static_cast<size_t>(i)]->items[0];
+        EXPECT_TRUE(co.cropped);
+        EXPECT_EQ(co.cropRight - co.cropLeft, o.videoWidth * (i + 1) / 4);
+        EXPECT_EQ(co.cropBottom - co.cropTop, w.bottom - w.top);
+        EXPECT_EQ(co.object.id, band.states[0].start.id);
+    }
+    EXPECT_EQ(PageOf(ig, 1)->inEffects.GetSize(), 0);
+    EXPECT_EQ(PageOf(ig, 1)->frameRateCode, 0);
 }
 
 }  // namespace

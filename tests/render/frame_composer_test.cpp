@@ -112,5 +112,31 @@ TEST_F(FrameComposer, CropsAndWindowsCutThePictures) {
     }
 }
 
+TEST_F(FrameComposer, ButtonsAndEffectsBecomeItems) {
+    EXPECT_EQ(ButtonItem(*m.page, *first, first->ShownObject(1, false)), Items(1)[0]);
+    CEffectSequenceObject& seq = m.page->inEffects;
+    CWindowObject* windows[2] = {seq.AddNewWindow(), seq.AddNewWindow()};
+    windows[0]->left = 5, windows[0]->top = 6, windows[0]->right = 50, windows[0]->bottom = 60;
+    windows[1]->left = 100, windows[1]->right = 400, windows[1]->bottom = 300;
+    CEffectObject* effect = seq.AddNewEffect();
+    effect->palette.Set(m.palette);
+    CGraphicObject* object = m.Object(30, 30, 2);
+    CCompositionObject* cropped = effect->AddNewObject();
+    cropped->object.Set(object);
+    cropped->window.Set(windows[0]);
+    cropped->x = 7, cropped->y = 8, cropped->cropped = 1;
+    cropped->cropLeft = 2, cropped->cropTop = 3, cropped->cropRight = 12, cropped->cropBottom = 23;
+    CCompositionObject* plain = effect->AddNewObject();
+    plain->object.Set(object);
+    plain->window.Set(windows[1]);
+    plain->x = 150;
+    EXPECT_EQ(EffectItems(*effect),
+              (std::vector<SFrameItem>{
+                  {object, 7, 8, SFrameRect{2, 3, 10, 20}, m.palette, SFrameRect{5, 6, 45, 54}},
+                  {object, 150, 0, {}, m.palette, SFrameRect{100, 0, 300, 300}}}));
+    plain->window.Set(nullptr);
+    EXPECT_EQ(EffectItems(*effect).size(), 1u) << "an object without its window is left out";
+}
+
 }  // namespace
 }  // namespace tessel

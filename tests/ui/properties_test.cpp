@@ -200,21 +200,20 @@ void PropertiesTest::pageRows() {
                 int buttons = 0;
                 for (const auto& bog : page->items) buttons += bog->GetSize();
                 pane_->ShowNode(page.get());
-                QCOMPARE(
-                    pane_->Rows(),
-                    (QStringList{"Basic/Name=" + Name(page.get()),
-                                 QString::asprintf("Basic/Version=%d", page->version),
-                                 QString::asprintf("Basic/Palette ID=%d", page->palette.ptr->id),
-                                 "Basic/Default Selected=" + RefName(page->defaultSelected),
-                                 "Basic/Default Activated=" + RefName(page->defaultActivated),
-                                 "Basic/UO Mask=0x0000000000000000",
-                                 QString::asprintf("Basic/Bog(s)=%d", page->GetSize()),
-                                 QString::asprintf("Basic/Button(s)=%d", buttons),
-                                 QString::asprintf("Basic/In Effect(s)=%d",
-                                                   page->inEffects.GetSize()),
-                                 "Basic/Out Effect(s)=0",
-                                 QString::asprintf("Basic/Animation FrameRate Code=%d",
-                                                   page->frameRateCode)}));
+                QCOMPARE(pane_->Rows(),
+                         (QStringList{
+                             "Basic/Name=" + Name(page.get()),
+                             QString::asprintf("Basic/Version=%d", page->version),
+                             QString::asprintf("Basic/Palette ID=%d", page->palette.ptr->id),
+                             "Basic/Default Selected=" + RefName(page->defaultSelected),
+                             "Basic/Default Activated=" + RefName(page->defaultActivated),
+                             "Basic/UO Mask=0x0000000000000000",
+                             QString::asprintf("Basic/Bog(s)=%d", page->GetSize()),
+                             QString::asprintf("Basic/Button(s)=%d", buttons),
+                             QString::asprintf("Basic/In Effect(s)=%d", page->inEffects.GetSize()),
+                             "Basic/Out Effect(s)=0",
+                             QString::asprintf("Basic/Animation FrameRate Code=%d",
+                                               page->frameRateCode)}));
             }
     // The movie menu's second page: two groups of two buttons, as generated.
     CPage* page = Page(1, 0, 1);
