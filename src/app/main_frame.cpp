@@ -33,6 +33,7 @@
 #include "ui/explorer_tree.h"
 #include "ui/menu_map_wnd.h"
 #include "ui/page_view.h"
+#include "ui/problems_wnd.h"
 #include "ui/progress_window.h"
 #include "ui/properties_wnd.h"
 
@@ -132,6 +133,8 @@ void CMainFrame::CreateActions() {
          "Shows or hides the button command\nToggle button command"},
         {ECommand::MenuMapView, menuMapDock_, "Menu map",
          "Shows or hides the map of the shown menu\nToggle Menu map"},
+        {ECommand::ProblemsView, problemsDock_, "Problems",
+         "Shows or hides the problems the check finds in the open disc\nToggle Problems"},
     };
     for (const SToggle& t : toggles) {
         QAction* toggle = t.dock->toggleViewAction();
@@ -200,6 +203,7 @@ void CMainFrame::CreateMenus() {
     view->addAction(Action(ECommand::PropertiesView));
     view->addAction(Action(ECommand::ButtonCommand));
     view->addAction(Action(ECommand::MenuMapView));
+    view->addAction(Action(ECommand::ProblemsView));
     view->addAction(Action(ECommand::StatusBar));
     view->addSeparator();
     view->addAction(Action(ECommand::Normal));
@@ -275,6 +279,7 @@ void CMainFrame::CreatePanes() {
     properties_ = new CPropertiesWnd(this);
     commands_ = new CCmdWnd(this);
     menuMap_ = new CMenuMapWnd(this);
+    problems_ = new CProblemsWnd(this);
     explorer_->SetPanes(pageView_, properties_, commands_);
     pageView_->SetExplorer(explorer_);
 
@@ -291,10 +296,13 @@ void CMainFrame::CreatePanes() {
     propertiesDock_ = makeDock("Properties", "Properties", properties_);
     commandDock_ = makeDock("Button Command", "ButtonCommand", commands_);
     menuMapDock_ = makeDock("Menu map", "MenuMap", menuMap_);
+    problemsDock_ = makeDock("Problems", "Problems", problems_);
     addDockWidget(Qt::LeftDockWidgetArea, explorerDock_);
     splitDockWidget(explorerDock_, propertiesDock_, Qt::Vertical);
     addDockWidget(Qt::BottomDockWidgetArea, commandDock_);
     addDockWidget(Qt::RightDockWidgetArea, menuMapDock_);
+    splitDockWidget(commandDock_, problemsDock_, Qt::Horizontal);
+    connect(problems_, &CProblemsWnd::problemChosen, this, &CMainFrame::ShowProblem);
     resizeDocks({explorerDock_, menuMapDock_}, {340, 320}, Qt::Horizontal);
     resizeDocks({explorerDock_, propertiesDock_}, {380, 300}, Qt::Vertical);
     resizeDocks({commandDock_}, {140}, Qt::Vertical);
@@ -307,6 +315,7 @@ void CMainFrame::ClearPanes() {
     if (menuMap_) menuMap_->ShowComposition(nullptr);
     if (properties_) properties_->ShowNode(nullptr);
     if (commands_) commands_->ShowButton(nullptr);
+    if (problems_) problems_->ShowFindings(nullptr, {});
     discShown_ = false;
 }
 
@@ -334,11 +343,17 @@ int CMainFrame::OpenFolder(const QString& folder) {
     ClearPanes();
     tessel::CTlDisc& disc = app_.Disc();
     const std::string corePath = CorePath(path);
-    const int result = RunWithProgress(this, [&disc, corePath](tessel::CProgressWnd* progress) {
-        const int scanned = tessel::ScanDisc(disc, corePath, progress);
-        return scanned != 0 ? scanned : tessel::ReadDiscSubtitles(disc, progress);
-    });
+    // The check's findings are worked out on the scan's thread too.
+    std::vector<tessel::SCheckFinding> findings;
+    const int result =
+        RunWithProgress(this, [&disc, &findings, corePath](tessel::CProgressWnd* progress) {
+            int r = tessel::ScanDisc(disc, corePath, progress);
+            if (r == 0) r = tessel::ReadDiscSubtitles(disc, progress);
+            if (r == 0) findings = CProblemsWnd::CheckDisc(disc);
+            return r;
+        });
     if (result == 0) {
+        problems_->ShowFindings(&disc, std::move(findings));
         app_.SetCurrentFolder(path);
         app_.SetSourceFolder(image ? WithTrailingSlash(info.absolutePath()) : path);
         explorer_->FillTree(&disc);
@@ -483,6 +498,18 @@ void CMainFrame::ShowMapButton(const tessel::CIcData* composition, int pageId, i
         commands_->ShowButton(button);
         properties_->ShowNode(button);
     }
+}
+
+void CMainFrame::ShowProblem(const tessel::CIcData* composition, int pageId, int buttonId) {
+    if (!composition) return;
+    if (buttonId >= 0) return ShowMapButton(composition, pageId, buttonId);
+    for (const auto& page : *composition)
+        if (page->id == pageId) {
+            pageView_->SetPage(page.get());
+            explorer_->SelectNode(page.get());
+            properties_->ShowNode(page.get());
+            return;
+        }
 }
 
 void CMainFrame::WalkKeys(const QStringList& keys) {

@@ -14,6 +14,7 @@ class CFileView;
 class CPropertiesWnd;
 class CCmdWnd;
 class CMenuMapWnd;
+class CProblemsWnd;
 class QActionGroup;
 class QComboBox;
 class QDockWidget;
@@ -57,6 +58,7 @@ enum class ECommand {
     About,
     WebSite,
     ShowAllDisplaySets,
+    ProblemsView,
 };
 
 class CMainFrame : public QMainWindow {
@@ -96,6 +98,9 @@ public:
     // A button of a composition chosen on the map: its page shown, its node
     // selected in the tree with what follows a selection there.
     void ShowMapButton(const tessel::CIcData* composition, int pageId, int buttonId);
+    // A finding chosen in the Problems pane: its button as ShowMapButton
+    // shows it, or without a button its page shown and selected in the tree.
+    void ShowProblem(const tessel::CIcData* composition, int pageId, int buttonId);
     // Keys walked in the page view: "up", "down", "left", "right", "enter",
     // "home"; others are skipped.
     void WalkKeys(const QStringList& keys);
@@ -110,6 +115,7 @@ public:
     CPropertiesWnd* Properties() const { return properties_; }
     CCmdWnd* Commands() const { return commands_; }
     CMenuMapWnd* MenuMap() const { return menuMap_; }
+    CProblemsWnd* Problems() const { return problems_; }
     QComboBox* ZoomBox() const { return zoomBox_; }
     CColourButton* ColourButton() const { return colourButton_; }
     CBdmvBrowseEdit* FolderEdit() const { return folderEdit_; }
@@ -118,6 +124,7 @@ public:
     QDockWidget* PropertiesDock() const { return propertiesDock_; }
     QDockWidget* CommandDock() const { return commandDock_; }
     QDockWidget* MenuMapDock() const { return menuMapDock_; }
+    QDockWidget* ProblemsDock() const { return problemsDock_; }
     // The status bar's pane of the menu walk (what the player says).
     QLabel* WalkPane() const { return walkPane_; }
     QToolBar* StandardToolBar() const { return standardBar_; }
@@ -145,10 +152,12 @@ private:
     CPropertiesWnd* properties_ = nullptr;
     CCmdWnd* commands_ = nullptr;
     CMenuMapWnd* menuMap_ = nullptr;
+    CProblemsWnd* problems_ = nullptr;
     QDockWidget* explorerDock_ = nullptr;
     QDockWidget* propertiesDock_ = nullptr;
     QDockWidget* commandDock_ = nullptr;
     QDockWidget* menuMapDock_ = nullptr;
+    QDockWidget* problemsDock_ = nullptr;
     QToolBar* standardBar_ = nullptr;
     QToolBar* bdmvBand_ = nullptr;
     QComboBox* zoomBox_ = nullptr;

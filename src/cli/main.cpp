@@ -53,6 +53,7 @@ namespace {
 // One example per command for its help.
 const char* Example(const std::string& name) {
     static const std::pair<const char*, const char*> kExamples[] = {
+        {"check", "tessel check BDMV --min-severity warning"},
         {"clipinfo", "tessel clipinfo BDMV/CLIPINF/00001.clpi --json"},
         {"dump", "tessel dump 5120.ig"},
         {"map", "tessel map BDMV map.svg --format svg"},

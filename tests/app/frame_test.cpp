@@ -52,10 +52,10 @@ private slots:
                  (QStringList{"&Open...", "Open disc image...", "-", "E&xit"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Tool")),
                  (QStringList{"Rip image...", "Import new image..."}));
-        QCOMPARE(
-            MenuTexts(MenuNamed(*frame_, "&View")),
-            (QStringList{"IG View", "Properties View", "Button Command", "Menu map", "&Status Bar",
-                         "-", "Normal", "Selected", "Activated", "-", "Show all display sets"}));
+        QCOMPARE(MenuTexts(MenuNamed(*frame_, "&View")),
+                 (QStringList{"IG View", "Properties View", "Button Command", "Menu map",
+                              "Problems", "&Status Bar", "-", "Normal", "Selected", "Activated",
+                              "-", "Show all display sets"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Help")),
                  (QStringList{"&About Tessel...", "&WebSite"}));
         QCOMPARE(frame_->Action(ECommand::Open)->shortcut(), QKeySequence("Ctrl+O"));
@@ -77,6 +77,9 @@ private slots:
         QTest::newRow("commands") << int(ECommand::ButtonCommand)
                                   << "Shows or hides the button command"
                                   << "Toggle button command";
+        QTest::newRow("problems") << int(ECommand::ProblemsView)
+                                  << "Shows or hides the problems the check finds in the open disc"
+                                  << "Toggle Problems";
         QTest::newRow("normal") << int(ECommand::Normal) << "Show button normal state"
                                 << "Normal State";
         QTest::newRow("selected") << int(ECommand::Selected) << "Show button selected state"
