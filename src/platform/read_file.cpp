@@ -101,7 +101,7 @@ bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, const s
         // Files without blocks of their own (data held in the file entry)
         // are small: read them whole.
         if (!image.ReadFile(inner, imageData_)) {
-            error = SystemErrorText(image.IsFolder(inner) ? EISDIR : ENOENT);
+            error = image.ReadFailure(inner);
             return false;
         }
         OpenMemory(imageData_, image.Path() + inner);
