@@ -16,11 +16,20 @@
 namespace tessel::cli {
 namespace {
 
-// The overwrite question was asked before the scan; the disc folder is
-// replaced then, so a question from the rip itself is answered Yes.
+// The overwrite question was asked before the scan (the disc folder is
+// replaced then) and is answered Yes when the rip asks; a disc folder
+// that could not be named before the scan takes --yes only.
 class CAnsweredQuestions : public CStderrMessageSink {
 public:
-    EAnswer Ask(const std::string&) override { return EAnswer::Yes; }
+    explicit CAnsweredQuestions(bool yes) : yes_(yes) {}
+    EAnswer Ask(const std::string& text) override {
+        if (yes_) return EAnswer::Yes;
+        ShowMessage(text + "(use --yes to overwrite)");
+        return EAnswer::No;
+    }
+
+private:
+    bool yes_;
 };
 
 // What a rip wrote: each clip's IG streams and epochs with their pictures.
@@ -112,13 +121,13 @@ int Run(const SRipOptions& o) {
         if (!MakeFolderOrReport(out)) return kExitFailed;
         const std::string discFolder = RipDiscFolder(disc, out);
         std::error_code ec;
-        if (!disc.name.empty() && IsFolder(discFolder) &&
+        if (discFolder == planned && IsFolder(discFolder) &&
             !std::filesystem::remove_all(discFolder, ec) && ec) {
             ShowMessage(StrFormat("%s: the earlier rip could not be removed (%s)",
                                   discFolder.c_str(), ec.message().c_str()));
             return kExitFailed;
         }
-        CAnsweredQuestions questions;
+        CAnsweredQuestions questions(o.yes || !planned.empty());
         IMessageSink* previous = SetMessageSink(&questions);
         ok = RipToFolder(disc, out, &progress, &finished);
         cancelled = progress.Cancelled();
