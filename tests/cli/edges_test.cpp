@@ -211,6 +211,12 @@ TEST_F(CliEdges, StandardInputStreams) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.out.empty()) << "--quiet: " << r.out;
     EXPECT_GT(CountFiles(out), 0u);
+    r = RunCliWithInput({"demux", "-", (dir.Path() / "d").string()}, Bdmv() + "/STREAM/00001.m2ts");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir.Path() / "d/5120.ig"));
+    r = RunCliWithInput({"render", "-", (dir.Path() / "p.png").string()}, Stream().string());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir.Path() / "p.png"));
     r = RunCliWithInput({"subs", "-", (dir.Path() / "s").string(), "--name", "a/b"},
                         Stream().string());
     EXPECT_EQ(r.exitCode, 2);
