@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "authoring/sample_disc.h"
+#include "platform/files.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -225,6 +226,34 @@ TEST_F(CliEdges, StandardInputStreams) {
                         "/dev/null");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(Has(r.err, "tessel: --name: only for a stream on standard input")) << r.err;
+}
+
+// subs --keep-going goes on past a disc's clip that cannot be read.
+TEST_F(CliEdges, SubsKeepsGoingPastABadClip) {
+    TESSEL_REQUIRE_CORPUS();
+    std::vector<uint8_t> pg;
+    std::string error;
+    ASSERT_TRUE(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), pg, error));
+    authoring::SDiscOptions o;
+    for (int n : {1, 2}) {
+        authoring::SClipSpec c;
+        c.number = n;
+        c.igPids = {0x1400};
+        c.menu.pages = 1;
+        c.pgStreams = {{0x1200, pg}};
+        o.clips.push_back(c);
+    }
+    const fs::path root = dir.Path() / "Subs";
+    ASSERT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
+    fs::resize_file(root / "BDMV/STREAM/00001.m2ts", 100);
+    const fs::path out = dir.Path() / "out";
+    auto r = RunCli({"subs", (root / "BDMV").string(), out.string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(fs::exists(out / "00002_4608.xml")) << "stops at the first bad clip";
+    r = RunCli({"subs", (root / "BDMV").string(), out.string(), "--keep-going", "--yes"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(Has(r.err, "clip(s) left out after a failure: 00001")) << r.err;
+    EXPECT_TRUE(fs::exists(out / "00002_4608.xml"));
 }
 
 // Option values are checked before anything runs, naming the option and
