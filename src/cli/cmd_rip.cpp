@@ -70,6 +70,21 @@ Json RipJson(const CTlDisc& disc, const std::string& input, const std::string& d
             {"clips", clips}};
 }
 
+// What a cancelled rip kept.
+void ReportCancel(const std::string& discFolder, const std::vector<std::string>& finished) {
+    if (finished.empty()) {
+        ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
+                              discFolder.c_str()));
+        return;
+    }
+    std::string names;
+    for (const std::string& n : finished) names += (names.empty() ? "" : " ") + n;
+    ShowMessage(
+        StrFormat("%s: rip cancelled; the finished clip(s) %s are kept, the "
+                  "unfinished clip was removed",
+                  discFolder.c_str(), names.c_str()));
+}
+
 struct SRipOptions {
     std::string folder;
     std::string out;
@@ -136,17 +151,7 @@ int Run(const SRipOptions& o) {
     const std::string discPath = RipDiscFolder(disc, out);
     std::string discFolder = discPath;
     if (!disc.name.empty()) discFolder.pop_back();  // shown without its separator
-    if (!ok && cancelled && !finished.empty()) {
-        std::string names;
-        for (const std::string& n : finished) names += (names.empty() ? "" : " ") + n;
-        ShowMessage(
-            StrFormat("%s: rip cancelled; the finished clip(s) %s are kept, the "
-                      "unfinished clip was removed",
-                      discFolder.c_str(), names.c_str()));
-    } else if (!ok && cancelled) {
-        ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
-                              discFolder.c_str()));
-    }
+    if (!ok && cancelled) ReportCancel(discFolder, finished);
     if (!ok) return cancelled ? kExitCancelled : kExitFailed;
     if (CountRippedImages(disc) == 0) {
         // A menu without pictures is nothing to rip: said, not called a success.
