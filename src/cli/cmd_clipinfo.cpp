@@ -19,7 +19,19 @@ Json ClipInfoJson(const CClpiObject& clpi) {
     Json streams = Json::array();
     for (const auto& s : clpi.programInfo.streams) streams.push_back(ClipStreamJson(s));
     Json tracks = Json::array();
-    for (const auto& t : clpi.tracks.tracks) tracks.push_back(t->Describe());
+    Json trackRecords = Json::array();
+    for (const auto& t : clpi.tracks.tracks) {
+        tracks.push_back(t->Describe());
+        const uint8_t type = t->codingInfo.codingInfo.codingType;
+        Json r = {{"file", t->clipNumber >= 0 ? Json(StrFormat("%05d.m2ts", t->clipNumber))
+                                              : Json(nullptr)},
+                  {"pid", t->pid}};
+        PutNamed(r, "coding", type, CodingTypeName(type));
+        r["language"] = t->GetLanguage();
+        r["attributes"] = AttributeText(t->codingInfo.codingInfo);
+        r["text"] = t->Describe();
+        trackRecords.push_back(std::move(r));
+    }
     const auto& ci = clpi.clipInfo;
     Json j = {{"name", clpi.name}, {"application_type", ci.applicationType}};
     j["application_type_name"] = ApplicationTypeText(ci.applicationType);
@@ -32,6 +44,7 @@ Json ClipInfoJson(const CClpiObject& clpi) {
     j["stc_sequences"] = std::move(stc);
     j["streams"] = std::move(streams);
     j["tracks"] = std::move(tracks);
+    j["track_records"] = std::move(trackRecords);
     j["start_90khz"] = clpi.timing.start;
     j["end_90khz"] = clpi.timing.end;
     j["duration"] = clpi.timing.duration;
@@ -75,9 +88,11 @@ int Run(const std::string& path, bool json) {
     const std::unique_ptr<CClpiObject> loaded = LoadClipInfo(path);
     if (!loaded) return kExitFailed;
     const CClpiObject& clpi = *loaded;
-    if (json)
-        PrintJson(ClipInfoJson(clpi));
-    else
+    if (json) {
+        Json j = ClipInfoJson(clpi);
+        j["input"] = path;
+        PrintJson(j);
+    } else
         PrintText(clpi);
     return kExitOk;
 }

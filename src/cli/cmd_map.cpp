@@ -28,11 +28,14 @@ struct SMapOptions {
 };
 
 ordered_json PlaceJson(const SMapPlace& p) {
-    if (p.exit) return {{"exit", p.exit->command}, {"target", p.exit->target}};
+    if (p.exit)
+        return {{"exit", p.exit->command}, {"kind", p.exit->Kind()}, {"target", p.exit->target}};
     return {{"page", p.page}, {"button", p.button}};
 }
 
-ordered_json MapJson(const SMenuMap& map) {
+// The map with the stream it was made from: the input, and for a disc the
+// clip and PID of the stream.
+ordered_json MapJson(const SMenuMap& map, const std::string& input, const SStreamTarget& stream) {
     ordered_json pages = ordered_json::array();
     for (const SMapPage& p : map.pages) {
         ordered_json buttons = ordered_json::array();
@@ -42,13 +45,17 @@ ordered_json MapJson(const SMenuMap& map) {
     ordered_json edges = ordered_json::array();
     for (const SMapEdge& e : map.edges)
         edges.push_back({{"from", PlaceJson(e.from)}, {"key", e.key}, {"to", PlaceJson(e.to)}});
-    return {{"pages", pages},
-            {"edges", edges},
-            {"start", PlaceJson(map.start)},
-            {"states_explored", map.statesExplored},
-            {"state_bound", map.stateBound},
-            {"bound_reached", map.boundReached},
-            {"gprs_read_before_written", map.gprsReadFirst}};
+    ordered_json j = {{"input", input}};
+    if (stream.clip >= 0) j.update({{"clip", stream.clip}, {"pid", stream.ig->id}});
+    ordered_json rest = {{"pages", pages},
+                         {"edges", edges},
+                         {"start", PlaceJson(map.start)},
+                         {"states_explored", map.statesExplored},
+                         {"state_bound", map.stateBound},
+                         {"bound_reached", map.boundReached},
+                         {"gprs_read_before_written", map.gprsReadFirst}};
+    j.update(rest);
+    return j;
 }
 
 bool Emit(const std::string& output, const std::string& text) {
@@ -82,7 +89,10 @@ int Run(SMapOptions o) {
     if (map.boundReached)
         ShowMessage(StrFormat("%s: the map stops at the bound of %d states", o.target.input.c_str(),
                               map.stateBound));
-    if (o.format == "json") return Emit(o.output, JsonText(MapJson(map))) ? kExitOk : kExitFailed;
+    if (o.format == "json")
+        return Emit(o.output, JsonText(MapJson(map, o.target.input, loaded.targets.front())))
+                   ? kExitOk
+                   : kExitFailed;
     const std::string dot = MapToDot(map);
     if (o.format == "dot") return Emit(o.output, dot) ? kExitOk : kExitFailed;
     std::vector<uint8_t> bytes;

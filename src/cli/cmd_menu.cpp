@@ -25,10 +25,11 @@ using nlohmann::ordered_json;
 
 // The IG stream of a disc's clip (the first IG clip and PID, or those asked
 // for), demultiplexed into memory; path becomes "<clip path>:<pid>".
-int DiscStream(const std::string& folder, int clip, const std::string& pidText, std::string& path,
-               std::vector<uint8_t>& bytes) {
+int DiscStream(const std::string& folder, int clip, const std::string& pidText, bool keepGoing,
+               std::string& path, std::vector<uint8_t>& bytes) {
     SScanOptions options;
     if (!NarrowScan(clip, pidText, options)) return kExitFailed;
+    options.keepGoing = keepGoing;
     CTlDisc disc;
     CTerminalProgress progress;
     const int scanned = ScanDisc(disc, folder, &progress, options);
@@ -45,13 +46,14 @@ int DiscStream(const std::string& folder, int clip, const std::string& pidText, 
     return kExitOk;
 }
 
-int Run(std::string path, bool json, bool bare, int clip, const std::string& pid) {
+int Run(std::string path, bool json, bool bare, int clip, const std::string& pid, bool keepGoing) {
     CGsData data;
     SStreamInfo info;
     bool ok;
     if (IsFolder(path) || IsDiscImageName(path)) {
         std::vector<uint8_t> bytes;
-        if (const int rc = DiscStream(path, clip, pid, path, bytes); rc != kExitOk) return rc;
+        if (const int rc = DiscStream(path, clip, pid, keepGoing, path, bytes); rc != kExitOk)
+            return rc;
         CMemorySource source(bytes);
         ok = ReadStream(data.epochs, source, false, &info);
     } else {
@@ -141,7 +143,9 @@ const CommandRegistration kRegistration(
         sub.add_option("--pid", *pid, "The IG PID of a BDMV folder's clip (decimal or 0x hex)");
         sub.add_flag("--json", *json, "Print JSON: one object per interactive composition");
         AddStreamForm(sub, *path, *bare, "The file holds segments without record heads");
-        return [=] { return Run(*path, *json, *bare, *clip, *pid); };
+        auto keepGoing = std::make_shared<bool>(false);
+        AddKeepGoing(sub, *keepGoing);
+        return [=] { return Run(*path, *json, *bare, *clip, *pid, *keepGoing); };
     });
 
 }  // namespace

@@ -101,7 +101,8 @@ int Run(const std::string& stream, std::string folder, bool bare, bool json, boo
     else
         Note(StrFormat("%d image(s) written to %s", written, folder.c_str()));
     if (written < objects) {
-        ShowMessage(StrFormat("%d graphic object(s) could not be written", objects - written));
+        ShowMessage(StrFormat("%s: %d graphic object(s) could not be written", folder.c_str(),
+                              objects - written));
         return kExitFailed;
     }
     return kExitOk;

@@ -152,7 +152,8 @@ int Run(const std::string& folderArg, bool json) {
 
     const std::string discName = DiscNameOfFolder(folder);
     if (json) {
-        PrintJson({{"disc", discName}, {"playlists", playlists}, {"clips", all}});
+        PrintJson(
+            {{"disc", discName}, {"input", folderArg}, {"playlists", playlists}, {"clips", all}});
         return kExitOk;
     }
     Out("Disc: " + discName);

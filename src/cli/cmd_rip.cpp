@@ -16,11 +16,20 @@
 namespace tessel::cli {
 namespace {
 
-// The overwrite question was asked before the scan; the disc folder is
-// replaced then, so a question from the rip itself is answered Yes.
+// The overwrite question was asked before the scan (the disc folder is
+// replaced then) and is answered Yes when the rip asks; a disc folder
+// that could not be named before the scan takes --yes only.
 class CAnsweredQuestions : public CStderrMessageSink {
 public:
-    EAnswer Ask(const std::string&) override { return EAnswer::Yes; }
+    explicit CAnsweredQuestions(bool yes) : yes_(yes) {}
+    EAnswer Ask(const std::string& text) override {
+        if (yes_) return EAnswer::Yes;
+        ShowMessage(text + "(use --yes to overwrite)");
+        return EAnswer::No;
+    }
+
+private:
+    bool yes_;
 };
 
 // What a rip wrote: each clip's IG streams and epochs with their pictures.
@@ -59,6 +68,21 @@ Json RipJson(const CTlDisc& disc, const std::string& input, const std::string& d
             {"marker", discFolder + CTlDisc::kRipMarker},
             {"images", CountRippedImages(disc)},
             {"clips", clips}};
+}
+
+// What a cancelled rip kept.
+void ReportCancel(const std::string& discFolder, const std::vector<std::string>& finished) {
+    if (finished.empty()) {
+        ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
+                              discFolder.c_str()));
+        return;
+    }
+    std::string names;
+    for (const std::string& n : finished) names += (names.empty() ? "" : " ") + n;
+    ShowMessage(
+        StrFormat("%s: rip cancelled; the finished clip(s) %s are kept, the "
+                  "unfinished clip was removed",
+                  discFolder.c_str(), names.c_str()));
 }
 
 struct SRipOptions {
@@ -112,13 +136,13 @@ int Run(const SRipOptions& o) {
         if (!MakeFolderOrReport(out)) return kExitFailed;
         const std::string discFolder = RipDiscFolder(disc, out);
         std::error_code ec;
-        if (!disc.name.empty() && IsFolder(discFolder) &&
+        if (discFolder == planned && IsFolder(discFolder) &&
             !std::filesystem::remove_all(discFolder, ec) && ec) {
             ShowMessage(StrFormat("%s: the earlier rip could not be removed (%s)",
                                   discFolder.c_str(), ec.message().c_str()));
             return kExitFailed;
         }
-        CAnsweredQuestions questions;
+        CAnsweredQuestions questions(o.yes || !planned.empty());
         IMessageSink* previous = SetMessageSink(&questions);
         ok = RipToFolder(disc, out, &progress, &finished);
         cancelled = progress.Cancelled();
@@ -127,17 +151,7 @@ int Run(const SRipOptions& o) {
     const std::string discPath = RipDiscFolder(disc, out);
     std::string discFolder = discPath;
     if (!disc.name.empty()) discFolder.pop_back();  // shown without its separator
-    if (!ok && cancelled && !finished.empty()) {
-        std::string names;
-        for (const std::string& n : finished) names += (names.empty() ? "" : " ") + n;
-        ShowMessage(
-            StrFormat("%s: rip cancelled; the finished clip(s) %s are kept, the "
-                      "unfinished clip was removed",
-                      discFolder.c_str(), names.c_str()));
-    } else if (!ok && cancelled) {
-        ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
-                              discFolder.c_str()));
-    }
+    if (!ok && cancelled) ReportCancel(discFolder, finished);
     if (!ok) return cancelled ? kExitCancelled : kExitFailed;
     if (CountRippedImages(disc) == 0) {
         // A menu without pictures is nothing to rip: said, not called a success.

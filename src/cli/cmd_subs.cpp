@@ -32,6 +32,7 @@ struct SSubsOptions {
     std::string pid;
     bool bare = false;
     bool yes = false;
+    bool keepGoing = false;
     std::string name;  // the files' stem for a stream on standard input
 };
 
@@ -130,11 +131,21 @@ int RunClips(const SSubsOptions& o, bool disc) {
         }
     }
     bool found = false;
+    std::string leftOut;
     for (const SSubtitleClip& clip : clips) {
         const std::string stem = disc ? StrFormat("%05d", clip.number)
                                       : std::filesystem::path(clip.m2tsPath).stem().string();
         const int written = WriteClip(clip.m2tsPath, stem, wanted, o, found);
+        if (written == kExitFailed && disc && o.keepGoing) {
+            leftOut += (leftOut.empty() ? "" : " ") + stem;
+            continue;
+        }
         if (written != kExitOk) return written;
+    }
+    if (!leftOut.empty()) {
+        ShowMessage(StrFormat("%s: clip(s) left out after a failure: %s", o.input.c_str(),
+                              leftOut.c_str()));
+        return kExitFailed;
     }
     if (wanted >= 0 && !found) {
         ShowMessage(StrFormat("%s: no PG stream with PID 0x%04X", o.input.c_str(), wanted));
@@ -198,6 +209,7 @@ const CommandRegistration kRegistration(
                                                                      : "";
             });
         AddYes(sub, o->yes);
+        AddKeepGoing(sub, o->keepGoing);
         return [=] { return Run(*o); };
     });
 

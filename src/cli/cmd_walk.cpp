@@ -69,16 +69,26 @@ bool ParseKeys(const std::string& text, std::vector<EMenuKey>& keys) {
 }
 
 ordered_json StepJson(const SMenuStep& s) {
-    ordered_json registers = ordered_json::array();
-    for (const SRegisterWrite& w : s.registers) registers.push_back(w.Text());
+    ordered_json registers = ordered_json::array(), writes = ordered_json::array();
+    for (const SRegisterWrite& w : s.registers) {
+        registers.push_back(w.Text());
+        writes.push_back({{"register", w.Name()}, {"value", w.value}});
+    }
+    ordered_json commands = ordered_json::array();
+    for (size_t i = 0; i < s.commands.size(); ++i)
+        commands.push_back(
+            {{"hex", i < s.commandHex.size() ? s.commandHex[i] : ""}, {"text", s.commands[i]}});
     return {{"key", s.key},
             {"page", s.page},
             {"button", s.button},
             {"activated", s.activated},
             {"commands", s.commands},
+            {"command_records", commands},
             {"exit", s.exit ? ordered_json(s.exit->command) : ordered_json(nullptr)},
             {"exit_target", s.exit ? ordered_json(s.exit->target) : ordered_json(nullptr)},
+            {"exit_kind", s.exit ? ordered_json(s.exit->Kind()) : ordered_json(nullptr)},
             {"registers", registers},
+            {"register_writes", writes},
             {"button_changes", s.buttonChanges},
             {"state_changes", s.stateChanges},
             {"note", s.note.empty() ? ordered_json(nullptr) : ordered_json(s.note)}};
@@ -160,6 +170,9 @@ int Run(const SWalkOptions& o) {
     std::vector<int> readFirst = player.GprsReadBeforeWritten();
     if (o.json) {
         ordered_json out;
+        out["input"] = o.target.input;
+        if (const SStreamTarget& t = loaded.targets.front(); t.clip >= 0)
+            out.update({{"clip", t.clip}, {"pid", t.ig->id}});
         out["start"] = {{"page", steps[0].page}, {"button", steps[0].button}};
         ordered_json list = ordered_json::array();
         for (size_t i = 1; i < steps.size(); ++i) list.push_back(StepJson(steps[i]));

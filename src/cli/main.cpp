@@ -110,7 +110,10 @@ int main(int argc, char** argv) {
         CLI::App* sub = app.add_subcommand(e.name, e.description);
         actions[i] = e.setup(*sub);
         CheckSharedOptions(*sub);
-        sub->add_flag("-q,--quiet", quiet, "No progress and no summary lines (errors still show)");
+        // A command that has its own --quiet keeps it.
+        if (!sub->get_option_no_throw("--quiet") && !sub->get_option_no_throw("-q"))
+            sub->add_flag("-q,--quiet", quiet,
+                          "No progress and no summary lines (errors still show)");
         if (sub->get_footer().empty()) {
             const char* example = Example(e.name);
             sub->footer(example ? std::string("Example:\n  ") + example + "\n\n" + kExitStatus

@@ -26,8 +26,6 @@ bool BuildClipPath(std::string& folder, int clip, const char* sub, const char* e
 std::string NoPlaylistReason(const std::string& folder) {
     std::string path = folder;
     while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
-    if (!PathExists(path)) return SystemErrorText(ENOENT);
-    if (!IsFolder(path)) return "a file, not a BDMV folder";
     std::string playlists = FindPathNoCase(folder + kPlaylistFolder);
     if (!IsFolder(playlists)) return StrFormat("no %s folder in it", kPlaylistFolder);
     NormalizeFolder(playlists);
@@ -90,8 +88,16 @@ bool CBDDisc::ReadPlaylists(const std::string& folderIn) {
             if (e.title.size() == 5 && AtoI(e.title) >= 0) paths.push_back(e.path);
     }
     if (paths.empty()) {
-        ShowMessage(StrFormat("%s: has no corresponding mpls file! (%s)", folder.c_str(),
-                              NoPlaylistReason(folder).c_str()));
+        // A folder that is not there is said to be missing, not to lack playlists.
+        std::string path = folder;
+        while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+        if (!IsFolder(path))
+            ShowMessage(
+                StrFormat("%s: %s", path.c_str(),
+                          PathExists(path) ? "a file, not a BDMV folder" : "no such folder"));
+        else
+            ShowMessage(StrFormat("%s: has no corresponding mpls file! (%s)", folder.c_str(),
+                                  NoPlaylistReason(folder).c_str()));
         return false;
     }
     std::sort(paths.begin(), paths.end(),

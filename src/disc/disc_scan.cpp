@@ -78,7 +78,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
             CReadFile probe;
             std::string error;
             if (!probe.Open(m2tsPath, error)) {
-                ShowMessage(StrFormat("File missing: %05d.m2ts ! (%s: %s)", n, m2tsPath.c_str(),
+                ShowMessage(StrFormat("%s: File missing: %05d.m2ts ! (%s)", m2tsPath.c_str(), n,
                                       error.c_str()));
                 if (fail(n)) continue;
                 return 2;

@@ -2,7 +2,11 @@
 
 #include <udfread/udfread.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -39,6 +43,53 @@ std::string Inner(const std::string& inner) {
     return inner;
 }
 
+// libudfread prints its errors on stderr. While one lives, what is written
+// there goes to a temporary file instead, to become a message's reason.
+// stderr is the process's: other threads' lines meanwhile are caught too.
+class CCaughtStderr {
+public:
+    CCaughtStderr() {
+        std::fflush(stderr);
+        file_ = std::tmpfile();
+        saved_ = file_ ? ::dup(STDERR_FILENO) : -1;
+        if (saved_ >= 0 && ::dup2(::fileno(file_), STDERR_FILENO) < 0) {
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+    ~CCaughtStderr() {
+        Release();
+        if (file_) std::fclose(file_);
+    }
+    CCaughtStderr(const CCaughtStderr&) = delete;
+    CCaughtStderr& operator=(const CCaughtStderr&) = delete;
+
+    // Restores stderr; the lines caught, without the library's prefixes,
+    // joined by "; ".
+    std::string Release() {
+        std::string text;
+        if (saved_ < 0) return text;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+        std::rewind(file_);
+        char line[512];
+        while (std::fgets(line, sizeof line, file_)) {
+            std::string l = line;
+            while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
+            for (const char* prefix : {"udfread ERROR: ", "udfread: "})
+                if (l.rfind(prefix, 0) == 0) l.erase(0, std::char_traits<char>::length(prefix));
+            if (!l.empty()) text += (text.empty() ? "" : "; ") + l;
+        }
+        return text;
+    }
+
+private:
+    std::FILE* file_ = nullptr;
+    int saved_ = -1;
+};
+
 }  // namespace
 
 CDiscImage::~CDiscImage() {
@@ -54,9 +105,13 @@ std::shared_ptr<CDiscImage> CDiscImage::Open(const std::string& path, std::strin
         return nullptr;
     }
     image->udf_ = udfread_init();
-    if (!image->udf_ || udfread_open(image->udf_, path.c_str()) < 0) {
-        error =
-            path + ": not a readable UDF disc image (no UDF file system found, or it is damaged)";
+    CCaughtStderr caught;
+    const bool opened = image->udf_ && udfread_open(image->udf_, path.c_str()) >= 0;
+    const std::string said = caught.Release();
+    if (!opened) {
+        error = path +
+                ": not a readable UDF disc image (no UDF file system found, or it is damaged" +
+                (said.empty() ? "" : ": " + said) + ")";
         return nullptr;
     }
     if (const char* id = udfread_get_volume_id(image->udf_)) image->volumeId_ = id;
@@ -145,6 +200,26 @@ bool CDiscImage::ReadFile(const std::string& inner, std::vector<uint8_t>& data) 
     udfread_file_close(f);
     if (!ok) data.clear();
     return ok;
+}
+
+std::string CDiscImage::ReadFailure(const std::string& inner) {
+    if (IsFolder(inner)) return SystemErrorText(EISDIR);
+    std::lock_guard lock(mutex_);
+    UDFFILE* f = udfread_file_open(udf_, Inner(inner).c_str());
+    if (!f) return SystemErrorText(ENOENT);
+    const int64_t size = udfread_file_size(f);
+    int64_t needs = 0;
+    for (int64_t b = 0; size > 0 && b < (size + kBlock - 1) / kBlock; ++b) {
+        const uint32_t lba = udfread_file_lba(f, static_cast<uint32_t>(b));
+        if (lba)
+            needs = std::max(needs, int64_t{lba} * kBlock + std::min(kBlock, size - b * kBlock));
+    }
+    udfread_file_close(f);
+    if (needs > imageSize_)
+        return StrFormat("the image ends at byte %lld; %s needs %lld (the image is cut short)",
+                         static_cast<long long>(imageSize_), FileName(inner).c_str(),
+                         static_cast<long long>(needs));
+    return SystemErrorText(EIO);
 }
 
 bool MountDiscImage(const std::string& path, std::string& error) {

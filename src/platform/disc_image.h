@@ -51,6 +51,9 @@ public:
     bool FileExtents(const std::string& inner, int64_t& size, std::vector<SImageExtent>& extents);
     // Reads the whole file.
     bool ReadFile(const std::string& inner, std::vector<uint8_t>& data);
+    // Why a file of the image cannot be read: a folder, missing, or cut off
+    // by the end of the image ("the image ends at byte N; <name> needs M").
+    std::string ReadFailure(const std::string& inner);
 
 private:
     CDiscImage() = default;

@@ -85,7 +85,7 @@ bool ReadWholeFileInto(const std::string& path, Bytes& data, std::string& error)
             return false;
         }
         if (!fromVector([&](std::vector<uint8_t>& d) { return image->ReadFile(inner, d); })) {
-            error = SystemErrorText(image->IsFile(inner) ? EIO : ENOENT);
+            error = image->ReadFailure(inner);
             return false;
         }
         return true;

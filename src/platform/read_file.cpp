@@ -58,6 +58,12 @@ CReadFile::~CReadFile() {
 
 bool CReadFile::Open(const std::string& path, std::string& error) {
     Close();
+    if (path == kStandardInput) {
+        // Standard input cannot seek: it is read whole, then from memory.
+        if (!ReadWholeFile(path, imageData_, error)) return false;
+        OpenMemory(imageData_, path);
+        return true;
+    }
     std::string inner;
     if (auto image = FindDiscImage(path, inner)) return OpenInImage(*image, inner, path, error);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -101,7 +107,7 @@ bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, const s
         // Files without blocks of their own (data held in the file entry)
         // are small: read them whole.
         if (!image.ReadFile(inner, imageData_)) {
-            error = SystemErrorText(image.IsFolder(inner) ? EISDIR : ENOENT);
+            error = image.ReadFailure(inner);
             return false;
         }
         OpenMemory(imageData_, image.Path() + inner);

@@ -120,7 +120,11 @@ bool ParseMenuKey(const std::string& text, EMenuKey& key) {
 }
 
 std::string SRegisterWrite::Text() const {
-    return StrFormat("%s%d=%u", psr ? "PSR" : "GPR", number, value);
+    return StrFormat("%s=%u", Name().c_str(), value);
+}
+
+std::string SRegisterWrite::Name() const {
+    return StrFormat("%s%d", psr ? "PSR" : "GPR", number);
 }
 
 CMenuPlayer::CMenuPlayer(const CIcData& composition)
@@ -327,6 +331,7 @@ void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
             if (!DecodeCommand(list[static_cast<size_t>(pc)], text))
                 text = HexCommand(list[static_cast<size_t>(pc)]) + " (not a command)";
             step.commands.push_back(text);
+            step.commandHex.push_back(HexCommand(list[static_cast<size_t>(pc)]));
         }
         const int group = (b[0] >> 3) & 3, sub = b[0] & 7;
         const bool dstImm = (b[1] & 0x80) != 0, srcImm = (b[1] & 0x40) != 0;

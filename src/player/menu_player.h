@@ -47,6 +47,8 @@ struct SMenuExit {
     std::string command;  // the statement with its operands' values: "JumpTitle 2"
     std::string target;   // what it names: "Title 2", "Playlist 00005 mark 3"
     bool operator==(const SMenuExit&) const = default;
+    // The statement's name: "JumpTitle", "PlayPL", ...
+    std::string Kind() const { return command.substr(0, command.find(' ')); }
 };
 
 // A register write of a command.
@@ -55,6 +57,7 @@ struct SRegisterWrite {
     int number = 0;
     uint32_t value = 0;
     std::string Text() const;  // "GPR5=3"
+    std::string Name() const;  // "GPR5"
 };
 
 // What one key (or the start) changed.
@@ -67,6 +70,7 @@ struct SMenuStep {
     bool pageChanged = false;
     bool selectionChanged = false;
     std::vector<std::string> commands;       // statements run, in order
+    std::vector<std::string> commandHex;     // their bytes in hex ("0x2181..."), alike
     std::vector<SRegisterWrite> registers;   // written, in order
     std::vector<std::string> buttonChanges;  // "Button#2 (id 1): enabled", ...
     std::vector<std::string> stateChanges;   // set-system commands recorded

@@ -117,6 +117,7 @@ TEST_F(SImageFixture, DamagedImagesAndPlainFilesNameThePath) {
         EXPECT_EQ(r.exitCode, 2) << p;
         EXPECT_NE(r.err.find(p.string()), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("UDF disc image"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("udfread"), std::string::npos) << "the library's own lines";
     }
     // An image cut after its file system: the files beyond the cut fail to
     // read, with the file named, rather than giving a partial disc.
@@ -131,6 +132,10 @@ TEST_F(SImageFixture, DamagedImagesAndPlainFilesNameThePath) {
         test::RunCli({"rip", half.string(), (work.Path() / "h").string(), "--yes"});
     EXPECT_EQ(r.exitCode, 2) << r.out;
     EXPECT_NE(r.err.find("half.iso"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": the image ends at byte " + std::to_string(fs::file_size(half)) + "; "),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Input/output error"), std::string::npos) << r.err;
 }
 
 // mkudffs writes UDF 2.50 only for BD-R media, with a virtual allocation

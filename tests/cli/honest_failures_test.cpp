@@ -247,8 +247,9 @@ TEST(HonestFailures, BadFoldersAndCommandsAreNamed) {
         std::vector<std::string> args;
         std::string message;
     } rows[] = {
-        {{"scan", "/nonexistent"},
-         "tessel: /nonexistent/: has no corresponding mpls file! (No such file or directory)\n"},
+        {{"scan", "/nonexistent"}, "tessel: /nonexistent: no such folder\n"},
+        {{"rip", "/nonexistent", (dir.Path() / "out").string()},
+         "tessel: /nonexistent: no such folder\n"},
         {{"scan", (dir.Path() / "empty").string()},
          "tessel: " + (dir.Path() / "empty").string() +
              "/: has no corresponding mpls file! (no PLAYLIST folder in it)\n"},
@@ -377,7 +378,8 @@ TEST(HonestFailures, ScanNarrowsAndKeepsGoingWhenAsked) {
     r = RunCli({"scan", bdmv, "--keep-going"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(Has(r.out, "00001.m2ts") && Has(r.out, "00003.m2ts")) << r.out;
-    EXPECT_TRUE(Has(r.err, "File missing: 00002.m2ts ! (" + bdmv + "/STREAM/00002.m2ts")) << r.err;
+    EXPECT_TRUE(Has(r.err, "tessel: " + bdmv + "/STREAM/00002.m2ts: File missing: 00002.m2ts ! ("))
+        << r.err;
     EXPECT_TRUE(Has(r.err, "1 clip(s) could not be read and are left out: 00002")) << r.err;
 }
 

@@ -114,17 +114,15 @@ TEST_F(ReadPlaylistsTest, NoPlaylistGivesTheMessage) {
     const std::string bare = (tmp.Path() / "bare").string();
     fs::create_directories(bare);
     const std::pair<std::string, std::string> cases[] = {
-        {missing, "No such file or directory"},
-        {file, "a file, not a BDMV folder"},
-        {bare, "no PLAYLIST folder in it"},
+        {missing, missing + ": no such folder"},
+        {file, file + ": a file, not a BDMV folder"},
+        {bare, bare + "/: has no corresponding mpls file! (no PLAYLIST folder in it)"},
     };
-    for (const auto& [path, reason] : cases) {
+    for (const auto& [path, message] : cases) {
         messages.messages.clear();
         CBDDisc other;
         EXPECT_FALSE(other.ReadPlaylists(path));
-        EXPECT_EQ(
-            messages.messages,
-            std::vector<std::string>{path + "/: has no corresponding mpls file! (" + reason + ")"});
+        EXPECT_EQ(messages.messages, std::vector<std::string>{message});
     }
 }
 

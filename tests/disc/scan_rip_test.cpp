@@ -290,6 +290,7 @@ TEST_F(GeneratedDisc, CancelledRipStopsSilentlyWithoutMarker) {
     EXPECT_FALSE(RipToFolder(*disc_, inside.Str(), &early, &finished));
     EXPECT_EQ(PngCount(inside.Path()), 0);
     EXPECT_TRUE(finished.empty());
+    EXPECT_FALSE(fs::exists(inside.Path() / "Film")) << "the disc folder it made goes again";
     CTempDir late;
     CRipProgress second;
     second.cancelAt = 75;
@@ -448,8 +449,8 @@ TEST(ScanFailures, EachSituationGivesItsMessageAndTwo) {
         {"missing m2ts of an IG clip",
          [](const SSmallDisc& d) { fs::remove(d.At("STREAM/00012.m2ts")); },
          [](const SSmallDisc& d) {
-             return "File missing: 00012.m2ts ! (" + d.At("STREAM/00012.m2ts").string() +
-                    ": No such file or directory)";
+             return d.At("STREAM/00012.m2ts").string() +
+                    ": File missing: 00012.m2ts ! (No such file or directory)";
          },
          ""},
         {"clip information cut short",
