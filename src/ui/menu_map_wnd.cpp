@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -262,13 +263,21 @@ void CMenuMapWnd::FollowMark(bool centre) {
     const QPointF at = MarkCentre();
     if (at.x() < 0) return;
     const QSize room = scroll_->viewport()->size();
-    // The canvas' new size reaches the scroll bars before they move.
-    canvas_->updateGeometry();
-    scroll_->widget()->resize(canvas_->size());
-    if (centre)
-        scroll_->ensureVisible(qRound(at.x()), qRound(at.y()), room.width() / 2, room.height() / 2);
-    else
-        scroll_->ensureVisible(qRound(at.x()), qRound(at.y()), room.width() / 4, room.height() / 4);
+    const QPoint shown = ScrollPosition();
+    const bool inView = QRectF(shown.x() + room.width() / 4.0, shown.y() + room.height() / 4.0,
+                               room.width() / 2.0, room.height() / 2.0)
+                            .contains(at);
+    if (!centre && inView) return;
+    auto place = [this] {
+        const QPointF mark = MarkCentre();
+        if (mark.x() < 0) return;
+        const QSize view = scroll_->viewport()->size();
+        scroll_->horizontalScrollBar()->setValue(qRound(mark.x() - view.width() / 2.0));
+        scroll_->verticalScrollBar()->setValue(qRound(mark.y() - view.height() / 2.0));
+    };
+    place();
+    // Again once the canvas' new size has reached the scroll bars.
+    QTimer::singleShot(0, this, place);
 }
 
 QPoint CMenuMapWnd::ScrollPosition() const {
@@ -310,7 +319,13 @@ void CMenuMapWnd::ApplyZoom() {
 }
 
 bool CMenuMapWnd::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == scroll_->viewport() && event->type() == QEvent::Resize && fit_) ApplyZoom();
+    if (watched == scroll_->viewport() && event->type() == QEvent::Resize) {
+        // Until the user zooms, the map keeps its readable zoom and its
+        // marked place in the middle as the pane takes its size.
+        ChooseZoom();
+        if (fit_ || !userZoomed_) ApplyZoom();
+        if (!userZoomed_) FollowMark(true);
+    }
     return QWidget::eventFilter(watched, event);
 }
 
