@@ -61,17 +61,27 @@ run: setup
 	@echo "  (it needs a display; without one: $(OFFSCREEN) $(GUI_BIN) $(SAMPLE) --grab window.png)"
 
 # Pictures of the desktop application for README.md: the main window on the
-# sample disc, and its first page in each button state. Each run starts from
-# fresh settings, so the pictures show the default layout.
+# sample disc (a page at Fit, a button selected, the map on it), the first
+# window on a 1366 x 768 screen, the page view and the map pane, and the
+# first page in each button state. Each run starts from fresh settings, so
+# the pictures show the default layout; the offscreen screen has the size
+# named (SCREEN=WxH).
+screen = printf '{"screens":[{"name":"s","x":0,"y":0,"width":%s,"height":%s,"logicalDpi":96}]}' \
+	$$(echo $(1) | cut -dx -f1) $$(echo $(1) | cut -dx -f2) > $(BUILD)/screen-$(1).json
 screenshots: setup
 	@$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS) --target tessel tessel-gui
 	mkdir -p $(SHOTS)
-	@set -e; shot() { cfg=$$(mktemp -d); XDG_CONFIG_HOME=$$cfg $(OFFSCREEN) $(GUI_BIN) "$$@" \
+	@$(call screen,1600x1000); $(call screen,1366x768)
+	@set -e; shot() { size=$$1; shift; cfg=$$(mktemp -d); XDG_CONFIG_HOME=$$cfg \
+		QT_QPA_PLATFORM=offscreen:configfile=$(BUILD)/screen-$$size.json $(GUI_BIN) "$$@" \
 		2>/dev/null || { rm -rf $$cfg; exit 1; }; rm -rf $$cfg; }; \
-	shot $(SAMPLE) --grab $(SHOTS)/main-window.png; \
+	shot 1600x1000 $(SAMPLE) --show-page --button 1 --grab $(SHOTS)/main-window.png; \
+	shot 1366x768 $(SAMPLE) --grab $(SHOTS)/first-window-1366x768.png; \
+	shot 1366x768 $(SAMPLE) --show-page --button 1 --grab $(SHOTS)/page-fit.png --grab-pane page; \
+	shot 1366x768 $(SAMPLE) --show-page --button 1 --grab $(SHOTS)/map-pane.png --grab-pane map; \
 	for s in normal selected activated; do \
-		shot $(SAMPLE) --show-page --state $$s --grab $(SHOTS)/page-$$s.png; \
+		shot 1600x1000 $(SAMPLE) --show-page --state $$s --zoom 50% --grab $(SHOTS)/page-$$s.png; \
 	done; $(BUILD)/tessel render $(SAMPLE) $(SHOTS)/render-page.png --state selected --zoom 0.5 \
 		--safe-areas >/dev/null; echo "Pictures: $$(ls $(SHOTS)/*.png | tr '\n' ' ')"
 

@@ -16,7 +16,14 @@ void SetUpFolderDialog(QFileDialog& dialog, const QString& startFolder) {
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir()) dialog.setDirectory(startFolder);
+    // A folder gone since starts at the nearest folder above it that is left.
+    QString start = QDir::cleanPath(startFolder);
+    while (!start.isEmpty() && !QFileInfo(start).isDir()) {
+        const QString up = QFileInfo(start).absolutePath();
+        if (up == start) break;
+        start = up;
+    }
+    if (!startFolder.isEmpty() && QFileInfo(start).isDir()) dialog.setDirectory(start);
 }
 
 }  // namespace

@@ -37,7 +37,18 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         "After opening the folder, select the n-th event (from 1) of the disc's first PG "
         "stream and show its picture.",
         "n");
+    const QCommandLineOption buttonOption(
+        "button", "After --show-page, select the button with this id as a click in the tree does.",
+        "id");
+    const QCommandLineOption zoomOption(
+        "zoom", "Zoom of the page view: 100%, 75%, 50%, 25%, 12.5% or fit (the default).", "zoom");
+    const QCommandLineOption paneOption(
+        "grab-pane", "With --grab, save only this pane: page, map, tree, properties or commands.",
+        "pane");
     parser.addOption(grabOption);
+    parser.addOption(paneOption);
+    parser.addOption(buttonOption);
+    parser.addOption(zoomOption);
     parser.addOption(subtitleOption);
     parser.addOption(keysOption);
     parser.addOption(showPageOption);
@@ -100,6 +111,33 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         }
         if (options.folder.isEmpty()) {
             error = "--show-subtitle needs a BDMV folder.";
+            return false;
+        }
+    }
+    if (parser.isSet(buttonOption)) {
+        bool ok = false;
+        options.button = parser.value(buttonOption).toInt(&ok);
+        if (!ok || options.button < 0 || !options.showPage) {
+            error = "--button needs a button id and --show-page.";
+            return false;
+        }
+    }
+    if (parser.isSet(zoomOption)) {
+        static const char* const kZooms[] = {"100%", "75%", "50%", "25%", "12.5%", "fit"};
+        const QString z = parser.value(zoomOption).toLower();
+        for (int i = 0; i < 6; ++i)
+            if (z == kZooms[i] || z + "%" == kZooms[i]) options.zoom = i;
+        if (options.zoom < 0) {
+            error = QString("--zoom: '%1' is not one of 100%, 75%, 50%, 25%, 12.5%, fit.")
+                        .arg(parser.value(zoomOption));
+            return false;
+        }
+    }
+    if (parser.isSet(paneOption)) {
+        static const QStringList kPanes = {"page", "map", "tree", "properties", "commands"};
+        options.grabPane = parser.value(paneOption).toLower();
+        if (!kPanes.contains(options.grabPane) || options.grabFile.isEmpty()) {
+            error = "--grab-pane needs --grab and one of page, map, tree, properties, commands.";
             return false;
         }
     }

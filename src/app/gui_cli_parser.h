@@ -1,6 +1,7 @@
 // The command line of the desktop application, parsed in one place:
 //   tessel-gui [BDMV-folder] [--grab FILE] [--show-page] [--state STATE]
-//              [--keys KEY,...] [--show-subtitle N]
+//              [--keys KEY,...] [--show-subtitle N] [--button ID] [--zoom Z]
+//              [--grab-pane PANE]
 #pragma once
 
 #include <QString>
@@ -13,6 +14,9 @@ struct SGuiOptions {
     int state = -1;         // button state to start with (0 Normal, 1 Selected, 2 Activated)
     QStringList keys;       // walked in the page view after the first page: up, ..., enter, home
     int subtitle = 0;       // the event (from 1) of the first PG stream shown after the open
+    int button = -1;        // after the first page: the button of this id selected as in the tree
+    int zoom = -1;          // zoom box index to start with (0 "100%" ... 5 "Fit")
+    QString grabPane;       // with --grab: only this pane (page, map, tree, properties, commands)
     bool help = false;
     bool version = false;
 };

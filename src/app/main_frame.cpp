@@ -21,9 +21,9 @@
 #include "app/app_icons.h"
 #include "app/colour_button.h"
 #include "app/folder_dialog.h"
+#include "app/rip_flow.h"
 #include "app/tessel_app.h"
 #include "disc/disc_subs.h"
-#include "disc/rip.h"
 #include "model/ic_data.h"
 #include "model/ig_object.h"
 #include "model/page.h"
@@ -39,7 +39,8 @@
 
 namespace {
 
-constexpr const char* kRipDone = "The images have been successfully extracted! ";
+// The zoom box's last item: the page fitted to the view.
+constexpr const char* kFitZoomText = "Fit";
 
 // A core path from a folder the user chose.
 std::string CorePath(const QString& folder) {
@@ -77,7 +78,7 @@ CMainFrame::CMainFrame(CTesselApp& app, QWidget* parent) : QMainWindow(parent), 
     CreateToolBars();
     CreateStatusBar();
     ConnectWalk();
-    resize(1400, 880);
+    FitToScreen();
     UpdateCommandStates();
     UpdateTitle();
 }
@@ -152,7 +153,7 @@ void CMainFrame::CreateActions() {
     connect(a, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
 
     stateGroup_ = new QActionGroup(this);
-    stateGroup_->setExclusive(true);
+    stateGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     const struct {
         ECommand command;
         const char* text;
@@ -228,7 +229,8 @@ void CMainFrame::CreateToolBars() {
     zoomBox_->setToolTip("Zoom");
     zoomBox_->setStatusTip("Set the zoom of the page view");
     for (const char* text : tessel::kZoomTexts) zoomBox_->addItem(text);
-    zoomBox_->setCurrentIndex(tessel::kDefaultZoomIndex);
+    zoomBox_->addItem(kFitZoomText);
+    zoomBox_->setCurrentIndex(CTlPageView::kFitZoomIndex);
     connect(zoomBox_, &QComboBox::activated, this, &CMainFrame::SetZoomIndex);
     standardBar_->addWidget(zoomBox_);
     standardBar_->addSeparator();
@@ -303,9 +305,6 @@ void CMainFrame::CreatePanes() {
     addDockWidget(Qt::RightDockWidgetArea, menuMapDock_);
     splitDockWidget(commandDock_, problemsDock_, Qt::Horizontal);
     connect(problems_, &CProblemsWnd::problemChosen, this, &CMainFrame::ShowProblem);
-    resizeDocks({explorerDock_, menuMapDock_}, {340, 320}, Qt::Horizontal);
-    resizeDocks({explorerDock_, propertiesDock_}, {380, 300}, Qt::Vertical);
-    resizeDocks({commandDock_}, {140}, Qt::Vertical);
 }
 
 void CMainFrame::ClearPanes() {
@@ -338,10 +337,10 @@ int CMainFrame::OpenFolder(const QString& folder) {
     const bool image = info.isFile();
     const QString path = image ? QDir::fromNativeSeparators(info.absoluteFilePath())
                                : WithTrailingSlash(info.absoluteFilePath());
-    // The scan empties the clip list first, whatever its outcome; the panes
-    // let go of the old clips before it starts.
-    ClearPanes();
-    tessel::CTlDisc& disc = app_.Disc();
+    // The scan fills a disc of its own: a failed or cancelled open keeps the
+    // disc shown before, its tree and its folder box.
+    auto scanned = std::make_unique<tessel::CTlDisc>();
+    tessel::CTlDisc& disc = *scanned;
     const std::string corePath = CorePath(path);
     // The check's findings are worked out on the scan's thread too.
     std::vector<tessel::SCheckFinding> findings;
@@ -353,10 +352,13 @@ int CMainFrame::OpenFolder(const QString& folder) {
             return r;
         });
     if (result == 0) {
-        problems_->ShowFindings(&disc, std::move(findings));
+        // The panes let go of the old clips before they are deleted.
+        ClearPanes();
+        app_.ReplaceDisc(std::move(scanned));
+        problems_->ShowFindings(&app_.Disc(), std::move(findings));
         app_.SetCurrentFolder(path);
         app_.SetSourceFolder(image ? WithTrailingSlash(info.absolutePath()) : path);
-        explorer_->FillTree(&disc);
+        explorer_->FillTree(&app_.Disc());
         discShown_ = true;
         pageView_->SetPage(nullptr);
         pageView_->Recompose();
@@ -377,14 +379,7 @@ void CMainFrame::RipImage() {
     if (chosen.isEmpty()) return;
     const QString folder = WithTrailingSlash(chosen.front());
     app_.SetOutputFolder(folder);
-    // Wait cursor, progress window and the main window disabled while the
-    // pictures are written; a cancelled rip says nothing more.
-    const std::string corePath = CorePath(folder);
-    const int result = RunWithProgress(this, [&disc, corePath](tessel::CProgressWnd* progress) {
-        if (tessel::RipToFolder(disc, corePath, progress)) return 0;
-        return progress->Cancelled() ? 1 : 2;
-    });
-    if (result == 0) tessel::ShowMessage(kRipDone);
+    RipDiscWithProgress(this, disc, folder);
 }
 
 void CMainFrame::ImportNewImage() {
@@ -396,15 +391,13 @@ void CMainFrame::ImportNewImage() {
 
 void CMainFrame::SetState(int state) {
     if (state < 0 || state > 2) return;
-    static constexpr ECommand kCommands[] = {ECommand::Normal, ECommand::Selected,
-                                             ECommand::Activated};
-    Action(kCommands[state])->setChecked(true);
     pageView_->SetState(state);
+    UpdateStateActions();
     pageView_->viewport()->update();
 }
 
 void CMainFrame::SetZoomIndex(int index) {
-    if (index < 0 || index >= static_cast<int>(tessel::kZoomFactors.size())) return;
+    if (index < 0 || index > CTlPageView::kFitZoomIndex) return;
     if (zoomBox_->currentIndex() != index) zoomBox_->setCurrentIndex(index);
     pageView_->SetZoomIndex(index);
 }
@@ -424,6 +417,18 @@ bool CMainFrame::ShowFirstPage() {
     properties_->ShowNode(page);
     pageView_->SetPage(page);
     return true;
+}
+
+bool CMainFrame::SelectButton(int id) {
+    tessel::CPage* page = pageView_->Page();
+    if (!page) return false;
+    for (tessel::CBdButton* button : page->AllButtons())
+        if (button->id == id) {
+            explorer_->SelectNode(button);
+            explorer_->HandleSelection(explorer_->FindNode(button));
+            return true;
+        }
+    return false;
 }
 
 bool CMainFrame::ShowSubtitle(int index) {
@@ -458,26 +463,46 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::ConnectWalk() {
-    // The map follows the shown page's composition and marks the button the
-    // view selects.
+    // The map follows the shown page's composition and marks the button
+    // selected anywhere: a click in the view, a walk step, the tree, the map.
     connect(pageView_, &CTlPageView::pageShown, this, [this](tessel::CPage* page) {
         menuMap_->ShowComposition(page ? dynamic_cast<const tessel::CIcData*>(page->parent)
                                        : nullptr);
+        if (page) menuMap_->MarkButton(page->id, -1);
     });
-    auto mark = [this](tessel::CBdButton* button) {
+    auto mark = [this](const tessel::CBdButton* button) {
         tessel::CPage* page = button ? tessel::PageOfButton(*button) : nullptr;
         menuMap_->MarkButton(page ? page->id : -1, page ? button->id : -1);
     };
-    connect(pageView_, &CTlPageView::buttonClicked, this, mark);
+    connect(pageView_, &CTlPageView::buttonClicked, this, [this, mark](tessel::CBdButton* button) {
+        properties_->ShowNode(button);
+        commands_->ShowButton(button);
+        mark(button);
+    });
     connect(pageView_, &CTlPageView::walkStepped, this,
             [this, mark](tessel::CBdButton* selected, tessel::CBdButton* activated) {
                 // The commands that ran, else those of the selection.
-                commands_->ShowButton(activated ? activated : selected);
+                commands_->ShowButton(activated ? activated : selected, activated != nullptr);
                 if (selected) properties_->ShowNode(selected);
                 mark(selected);
             });
-    connect(pageView_, &CTlPageView::walkStatusChanged, walkPane_, &QLabel::setText);
+    connect(explorer_, &CFileView::nodeSelected, this, [mark](tessel::CNamedObject* node) {
+        if (auto* button = dynamic_cast<tessel::CBdButton*>(node)) mark(button);
+    });
+    connect(pageView_, &CTlPageView::walkStatusChanged, this, [this](const QString& status) {
+        walkPane_->setText(status);
+        UpdateStateActions();
+    });
     connect(menuMap_, &CMenuMapWnd::buttonChosen, this, &CMainFrame::ShowMapButton);
+}
+
+void CMainFrame::UpdateStateActions() {
+    // A walk draws each button in the player's state: no one state is ticked.
+    static constexpr ECommand kCommands[] = {ECommand::Normal, ECommand::Selected,
+                                             ECommand::Activated};
+    const bool walking = pageView_->Walking();
+    for (int i = 0; i < 3; ++i)
+        Action(kCommands[i])->setChecked(!walking && pageView_->State() == i);
 }
 
 void CMainFrame::ShowMapButton(const tessel::CIcData* composition, int pageId, int buttonId) {
@@ -539,28 +564,4 @@ void CMainFrame::ShowAbout() {
 
 void CMainFrame::OpenWebSite() {
     QDesktopServices::openUrl(QUrl(kWebSite));
-}
-
-void CMainFrame::SaveLayout() const {
-    QSettings settings;
-    settings.beginGroup(CTesselApp::kGroupLayout);
-    settings.setValue("Geometry", saveGeometry());
-    settings.setValue("State", saveState());
-    settings.setValue("StatusBar", statusBar()->isVisible());
-}
-
-void CMainFrame::RestoreLayout() {
-    QSettings settings;
-    settings.beginGroup(CTesselApp::kGroupLayout);
-    const QByteArray geometry = settings.value("Geometry").toByteArray();
-    if (!geometry.isEmpty()) restoreGeometry(geometry);
-    const QByteArray state = settings.value("State").toByteArray();
-    if (!state.isEmpty()) restoreState(state);
-    const bool statusShown = settings.value("StatusBar", true).toBool();
-    Action(ECommand::StatusBar)->setChecked(statusShown);
-    statusBar()->setVisible(statusShown);
-}
-
-QImage CMainFrame::Grab() {
-    return grab().toImage();
 }

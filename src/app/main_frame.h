@@ -81,7 +81,7 @@ public:
     void ImportNewImage();
     // Button state of the page view (0 Normal, 1 Selected, 2 Activated).
     void SetState(int state);
-    // Zoom box index (0 "100%" ... 4 "12.5%").
+    // Zoom box index (0 "100%" ... 4 "12.5%", 5 "Fit").
     void SetZoomIndex(int index);
     void SetBackgroundColour(uint32_t colourValue);
     // Shows the disc's first page in the page view and selects it in the
@@ -108,6 +108,12 @@ public:
     void SaveLayout() const;
     void RestoreLayout();
     QImage Grab();
+    // A picture of one pane: "page", "map", "tree", "properties" or
+    // "commands" (the window for others).
+    QImage GrabPane(const QString& pane);
+    // Selects the button of this id on the shown page as a click in the tree
+    // does; false when the page has none.
+    bool SelectButton(int id);
 
     QAction* Action(ECommand command) const { return actions_.value(command); }
     CTlPageView* PageView() const { return pageView_; }
@@ -130,6 +136,9 @@ public:
     QToolBar* StandardToolBar() const { return standardBar_; }
     QToolBar* BdmvBand() const { return bdmvBand_; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QAction* AddCommand(ECommand command, const QString& text, const QString& prompt);
     void CreateActions();
@@ -137,12 +146,17 @@ private:
     void CreateToolBars();
     void CreateStatusBar();
     void CreatePanes();
+    // The first size: the screen's available area at most, the panes sized
+    // to it.
+    void FitToScreen();
     // Lets go of every model object the panes point to.
     void ClearPanes();
     void ShowAbout();
     void OpenWebSite();
     void UpdateTitle();
     void ConnectWalk();
+    // The state commands tick the view's state; none while a walk draws.
+    void UpdateStateActions();
 
     CTesselApp& app_;
     QMap<ECommand, QAction*> actions_;

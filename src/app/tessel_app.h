@@ -40,8 +40,10 @@ public:
     // The settings key and message sink, the settings, the main window, the
     // command line (a folder opened without the dialog), the zoom and colour
     // of the page view, then the window shown. With a grab file, the window
-    // is saved once shown and idle and the event loop told to quit.
-    void InitInstance(const SGuiOptions& options = {});
+    // is saved once shown and idle and the event loop told to quit; such a
+    // scripted run prints its messages to stderr and returns false (nothing
+    // shown) when the folder, page or subtitle asked for cannot be shown.
+    bool InitInstance(const SGuiOptions& options = {});
     // Saves the window layout and the settings, closes the window, deletes
     // the disc's clips and gives the message sink back.
     void ExitInstance();
@@ -49,7 +51,9 @@ public:
     void LoadSettings();
     void SaveSettings() const;
 
-    tessel::CTlDisc& Disc() { return disc_; }
+    tessel::CTlDisc& Disc() { return *disc_; }
+    // The disc of a successful scan in place of the one open (deleted).
+    void ReplaceDisc(std::unique_ptr<tessel::CTlDisc> disc);
     CMainFrame* MainFrame() const { return frame_.get(); }
 
     uint32_t BackgroundColour() const { return background_; }
@@ -66,9 +70,12 @@ public:
     int GrabResult() const { return grabResult_; }
 
 private:
-    void GrabWhenIdle(const QString& file, int attempt);
+    // The folder of the command line opened, with its page or subtitle;
+    // false after a message.
+    bool OpenAtStartup(const SGuiOptions& options);
+    void GrabWhenIdle(const QString& file, const QString& pane, int attempt);
 
-    tessel::CTlDisc disc_;
+    std::unique_ptr<tessel::CTlDisc> disc_;
     uint32_t background_;
     QString currentFolder_;
     QString sourceFolder_;

@@ -208,4 +208,19 @@ std::string CommandPaneLine(int number, const CNavCmd& cmd) {
     return StrFormat("%04d:  %s  (%s)", number, HexCommand(cmd).c_str(), text.c_str());
 }
 
+std::string GroupedHexCommand(const CNavCmd& cmd) {
+    std::string s;
+    for (size_t i = 0; i < sizeof cmd.bytes; ++i) {
+        if (i > 0 && i % 4 == 0) s += ' ';
+        s += StrFormat("%02X", cmd.bytes[i]);
+    }
+    return s;
+}
+
+std::string GroupedCommandLine(int number, const CNavCmd& cmd) {
+    std::string text;
+    DecodeCommand(cmd, text);
+    return StrFormat("%04d:  %s  (%s)", number, GroupedHexCommand(cmd).c_str(), text.c_str());
+}
+
 }  // namespace tessel

@@ -27,4 +27,11 @@ std::string FormatOperand(const uint8_t* operand, bool immediate, bool decimal);
 // The command pane line "%04d:  %s  (%s)"; number is 1-based.
 std::string CommandPaneLine(int number, const CNavCmd& cmd);
 
+// The 12 bytes as three groups of 8 hex digits: operation, destination,
+// source ("21810000 00000001 000000AB").
+std::string GroupedHexCommand(const CNavCmd& cmd);
+// The window's command line: "%04d:  " with the grouped bytes and the
+// statement in parentheses.
+std::string GroupedCommandLine(int number, const CNavCmd& cmd);
+
 }  // namespace tessel

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QLabel;
 class QListWidget;
 
 namespace tessel {
@@ -17,11 +18,17 @@ public:
     explicit CCmdWnd(QWidget* parent = nullptr);
 
     // Empties the list, then "%04d:  %s  (%s)" per command (number from 1,
-    // hexadecimal bytes, statement). Null leaves the list empty.
-    void ShowButton(const tessel::CBdButton* button);
+    // hexadecimal bytes, statement). Null leaves the list empty. The caption
+    // above says whose commands they are: a button's, or (ran) the ones an
+    // activation ran.
+    void ShowButton(const tessel::CBdButton* button, bool ran = false);
+    const tessel::CBdButton* Button() const { return button_; }
     QStringList Lines() const;
+    QString Caption() const;
     QListWidget* List() const { return list_; }
 
 private:
+    QLabel* caption_;
     QListWidget* list_;
+    const tessel::CBdButton* button_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -135,6 +136,11 @@ void DrawButton(QPainter& p) {
     p.drawLine(QPointF(4, 6.5), QPointF(12, 6.5));
 }
 
+// A stream's node as the command line names it: "PID 0x1400".
+QString StreamLabel(const char* kind, int pid) {
+    return QString("%1 0x%2").arg(kind, QString("%1").arg(pid, 4, 16, QChar('0')).toUpper());
+}
+
 }  // namespace
 
 CViewTree::CViewTree(QWidget* parent) : QTreeWidget(parent) {
@@ -161,6 +167,18 @@ CFileView::CFileView(QWidget* parent) : QWidget(parent), tree_(new CViewTree(thi
     connect(tree_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item, int) { HandleDoubleClick(item); });
     connect(tree_, &QWidget::customContextMenuRequested, this, &CFileView::OnContextMenu);
+    tree_->installEventFilter(this);
+}
+
+bool CFileView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tree_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && tree_->currentItem()) {
+            HandleDoubleClick(tree_->currentItem());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QPixmap CFileView::ImageStrip() {
@@ -258,13 +276,13 @@ void CFileView::FillTree(CTlDisc* disc) {
                 AddIgContents(clipNode, *clip->igObjects.front());
             else
                 for (const auto& ig : clip->igObjects)
-                    AddIgContents(AddNode(clipNode, ig.get(), QString::fromStdString(ig->name),
-                                          kImageIgObject),
-                                  *ig);
+                    AddIgContents(
+                        AddNode(clipNode, ig.get(), StreamLabel("PID", ig->id), kImageIgObject),
+                        *ig);
             // Each subtitle stream with its events by their times.
             for (const auto& pg : clip->pgStreams) {
                 QTreeWidgetItem* pgNode =
-                    AddNode(clipNode, pg.get(), QString::fromStdString(pg->name), kImageIgObject);
+                    AddNode(clipNode, pg.get(), StreamLabel("PG stream", pg->pid), kImageIgObject);
                 for (const auto& event : *pg)
                     AddNode(pgNode, event.get(), QString::fromStdString(event->name), kImagePage);
             }
@@ -299,9 +317,12 @@ void CFileView::HandleSelection(QTreeWidgetItem* item) {
     CNamedObject* object = ObjectOf(item);
     if (!object) {
         if (properties_) properties_->ShowNode(nullptr);
+        emit nodeSelected(nullptr);
         return;
     }
     CWaitCursor wait;
+    if (auto* page = dynamic_cast<CPage*>(object); page && view_ && view_->Page() != page)
+        view_->ShowPage(*page);
     if (auto* event = dynamic_cast<CPgEventObject*>(object)) {
         if (view_) view_->ShowSubtitle(*event);
         if (commands_) commands_->ShowButton(nullptr);
@@ -315,6 +336,7 @@ void CFileView::HandleSelection(QTreeWidgetItem* item) {
         if (commands_) commands_->ShowButton(button);
     }
     if (properties_) properties_->ShowNode(object);
+    emit nodeSelected(object);
 }
 
 void CFileView::HandleDoubleClick(QTreeWidgetItem* item) {

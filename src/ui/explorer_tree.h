@@ -9,6 +9,8 @@
 #include <QTreeWidget>
 #include <QWidget>
 
+#include "model/named_object.h"  // complete for the signal's meta type
+
 class CTlPageView;
 class CPropertiesWnd;
 class CCmdWnd;
@@ -63,8 +65,17 @@ public:
     static QIcon Image(int index);
 
     // The reactions to the tree, also for callers that drive it directly.
+    // A page selected (a click, the keys) is shown in the page view when
+    // another page is shown; Enter on a node does what a double-click does.
     void HandleSelection(QTreeWidgetItem* item);
     void HandleDoubleClick(QTreeWidgetItem* item);
+
+signals:
+    // A node's selection was handled (null for none).
+    void nodeSelected(tessel::CNamedObject* object);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, tessel::CNamedObject* object,

@@ -1,5 +1,6 @@
 #include "ui/menu_map_wnd.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -8,12 +9,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "model/ic_data.h"
+#include "player/map_decoration.h"
 
 namespace {
 
@@ -66,6 +70,7 @@ CMenuMapWnd::CMenuMapWnd(QWidget* parent)
     : QWidget(parent),
       message_(new QLabel(this)),
       fitButton_(new QToolButton(this)),
+      decorationBox_(new QCheckBox("Decoration", this)),
       scroll_(new QScrollArea(this)),
       canvas_(new CMapCanvas(*this)) {
     auto* layout = new QVBoxLayout(this);
@@ -80,12 +85,21 @@ CMenuMapWnd::CMenuMapWnd(QWidget* parent)
     fitButton_->setToolTip("Fit the map to the pane");
     fitButton_->setCheckable(true);
     fitButton_->setChecked(fit_);
-    connect(fitButton_, &QToolButton::toggled, this, &CMenuMapWnd::SetFit);
+    connect(fitButton_, &QToolButton::clicked, this, [this](bool on) {
+        userZoomed_ = true;
+        SetFit(on);
+    });
+    decorationBox_->setToolTip("Also map the buttons without commands that no key reaches");
+    connect(decorationBox_, &QCheckBox::toggled, this, &CMenuMapWnd::SetShowDecoration);
+    bar->addWidget(decorationBox_);
     auto addZoom = [&](const char* text, const char* tip, double factor) {
         auto* button = new QToolButton(this);
         button->setText(text);
         button->setToolTip(tip);
-        connect(button, &QToolButton::clicked, this, [this, factor] { SetZoom(zoom_ * factor); });
+        connect(button, &QToolButton::clicked, this, [this, factor] {
+            userZoomed_ = true;
+            SetZoom(zoom_ * factor);
+        });
         bar->addWidget(button);
     };
     addZoom("-", "Zoom out", 1 / kZoomStep);
@@ -140,11 +154,13 @@ void CMenuMapWnd::ShowComposition(const tessel::CIcData* composition) {
 void CMenuMapWnd::StartWorker() {
     const tessel::CIcData* composition = composition_;
     const int generation = generation_;
+    const bool decoration = showDecoration_;
     workerGeneration_ = generation;
-    worker_ = std::thread([this, composition, generation] {
+    worker_ = std::thread([this, composition, generation, decoration] {
         auto result = std::make_shared<SResult>();
         result->generation = generation;
-        const tessel::SMenuMap map = tessel::ExploreMenu(*composition, kStateBound);
+        tessel::SMenuMap map = tessel::ExploreMenu(*composition, kStateBound);
+        const int dropped = decoration ? 0 : tessel::DropDecorationButtons(map, *composition);
         int buttons = 0;
         for (const tessel::SMapPage& p : map.pages) buttons += static_cast<int>(p.buttons.size());
         result->summary = QString("%1 page(s), %2 button(s), %3 arrow(s), %4 state(s)")
@@ -154,6 +170,8 @@ void CMenuMapWnd::StartWorker() {
                               .arg(map.statesExplored);
         if (map.boundReached)
             result->summary += QString("; stopped at the bound of %1 states").arg(kStateBound);
+        if (dropped > 0)
+            result->summary += QString("; %1 decoration button(s) left out").arg(dropped);
         if (tessel::RenderMapPicture(tessel::MapToDot(map), result->picture, result->error)) {
             const auto& png = result->picture.png;
             result->image = QImage::fromData(png.data(), static_cast<int>(png.size()), "PNG");
@@ -180,7 +198,9 @@ void CMenuMapWnd::Deliver(std::shared_ptr<SResult> result) {
     } else {
         message_->setText(QString("No map: %1").arg(QString::fromStdString(result->error)));
     }
+    ChooseZoom();
     ApplyZoom();
+    FollowMark(true);
     emit mapReady();
 }
 
@@ -199,6 +219,73 @@ void CMenuMapWnd::MarkButton(int page, int button) {
     markPage_ = page;
     markButton_ = button;
     canvas_->update();
+    FollowMark(false);
+}
+
+void CMenuMapWnd::SetShowDecoration(bool on) {
+    if (decorationBox_->isChecked() != on) decorationBox_->setChecked(on);
+    if (on == showDecoration_) return;
+    showDecoration_ = on;
+    if (!composition_) return;
+    // The same composition mapped again, keeping the mark.
+    ++generation_;
+    picture_ = {};
+    image_ = {};
+    ApplyZoom();
+    message_->setText("Mapping the menu...");
+    if (!worker_.joinable()) StartWorker();
+}
+
+void CMenuMapWnd::ChooseZoom() {
+    if (userZoomed_ || image_.isNull()) return;
+    const QSize room = scroll_->viewport()->size();
+    const double whole = std::min({1.0, static_cast<double>(room.width()) / image_.width(),
+                                   static_cast<double>(room.height()) / image_.height()});
+    fit_ = whole >= kReadableZoom;
+    zoom_ = fit_ ? whole : kReadableZoom;
+    if (fitButton_->isChecked() != fit_) fitButton_->setChecked(fit_);
+}
+
+QPointF CMenuMapWnd::MarkCentre() const {
+    // The marked node, else the box around the marked page's nodes.
+    QRectF box;
+    for (const tessel::SMapNodeBox& n : picture_.nodes) {
+        if (n.page != markPage_ || markPage_ < 0) continue;
+        const QRectF r(n.left, n.top, n.width, n.height);
+        if (n.button == markButton_) return r.center() * zoom_;
+        box = box.isNull() ? r : box.united(r);
+    }
+    return box.isNull() ? QPointF(-1, -1) : box.center() * zoom_;
+}
+
+void CMenuMapWnd::FollowMark(bool centre) {
+    if (image_.isNull()) return;
+    const QPointF at = MarkCentre();
+    if (at.x() < 0) return;
+    const QSize room = scroll_->viewport()->size();
+    const QPoint shown = ScrollPosition();
+    const bool inView = QRectF(shown.x() + room.width() / 4.0, shown.y() + room.height() / 4.0,
+                               room.width() / 2.0, room.height() / 2.0)
+                            .contains(at);
+    if (!centre && inView) return;
+    auto place = [this] {
+        const QPointF mark = MarkCentre();
+        if (mark.x() < 0) return;
+        const QSize view = scroll_->viewport()->size();
+        scroll_->horizontalScrollBar()->setValue(qRound(mark.x() - view.width() / 2.0));
+        scroll_->verticalScrollBar()->setValue(qRound(mark.y() - view.height() / 2.0));
+    };
+    place();
+    // Again once the canvas' new size has reached the scroll bars.
+    QTimer::singleShot(0, this, place);
+}
+
+QPoint CMenuMapWnd::ScrollPosition() const {
+    return {scroll_->horizontalScrollBar()->value(), scroll_->verticalScrollBar()->value()};
+}
+
+QSize CMenuMapWnd::ViewportSize() const {
+    return scroll_->viewport()->size();
 }
 
 void CMenuMapWnd::SetZoom(double zoom) {
@@ -232,7 +319,13 @@ void CMenuMapWnd::ApplyZoom() {
 }
 
 bool CMenuMapWnd::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == scroll_->viewport() && event->type() == QEvent::Resize && fit_) ApplyZoom();
+    if (watched == scroll_->viewport() && event->type() == QEvent::Resize) {
+        // Until the user zooms, the map keeps its readable zoom and its
+        // marked place in the middle as the pane takes its size.
+        ChooseZoom();
+        if (fit_ || !userZoomed_) ApplyZoom();
+        if (!userZoomed_) FollowMark(true);
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -12,6 +12,7 @@
 #include "model/ic_data.h"  // complete for the signal's meta type
 #include "player/menu_map.h"
 
+class QCheckBox;
 class QLabel;
 class QScrollArea;
 class QToolButton;
@@ -37,14 +38,28 @@ public:
     // Runs the event loop until the map is shown; false on time-out.
     bool WaitForMap(int timeoutMs);
 
-    // The node drawn as the current place (page and button ids; -1: none).
+    // The node drawn as the current place (page and button ids; -1: none),
+    // scrolled into view; a page without a button brings that page's nodes
+    // into view.
     void MarkButton(int page, int button);
+    int MarkedPage() const { return markPage_; }
+    int MarkedButton() const { return markButton_; }
     // Zoom of the picture (1: Graphviz's pixels), which ends fitting; fit
-    // scales it down to the pane.
+    // scales it down to the pane. Until the user zooms, a new map is shown
+    // whole when that is readable (kReadableZoom or more), else at
+    // kReadableZoom centred on the marked place.
+    static constexpr double kReadableZoom = 0.8;
     void SetZoom(double zoom);
     double Zoom() const { return zoom_; }
     void SetFit(bool on);
     bool Fit() const { return fit_; }
+    // Buttons without commands that are their own neighbours, which no key
+    // reaches, are left out of the map unless asked for (a new map).
+    void SetShowDecoration(bool on);
+    bool ShowDecoration() const { return showDecoration_; }
+    // The scroll position of the map (for tests and pictures).
+    QPoint ScrollPosition() const;
+    QSize ViewportSize() const;
 
     const tessel::SMapPicture& Picture() const { return picture_; }
     const QImage& Image() const { return image_; }
@@ -73,10 +88,16 @@ private:
     void JoinWorker();
     void Deliver(std::shared_ptr<SResult> result);
     void ApplyZoom();
+    // The readable zoom of a newly shown map while the user has not zoomed.
+    void ChooseZoom();
+    // Brings the marked place into view (centred when it is out of view).
+    void FollowMark(bool centre);
+    QPointF MarkCentre() const;
     void Clicked(QPoint canvasPoint);
 
     QLabel* message_;
     QToolButton* fitButton_;
+    QCheckBox* decorationBox_;
     QScrollArea* scroll_;
     CMapCanvas* canvas_;
     const tessel::CIcData* composition_ = nullptr;
@@ -88,5 +109,7 @@ private:
     QImage image_;
     double zoom_ = 1.0;
     bool fit_ = true;
+    bool userZoomed_ = false;
+    bool showDecoration_ = false;
     int markPage_ = -1, markButton_ = -1;
 };

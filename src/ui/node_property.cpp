@@ -69,6 +69,10 @@ std::unique_ptr<CNodeProperty> CNodeProperty::Create(const CNamedObject* node) {
         return std::make_unique<CPgStreamProperty>(*stream);
     if (auto* event = dynamic_cast<const CPgEventObject*>(node))
         return std::make_unique<CPgEventProperty>(*event);
+    if (auto* epoch = dynamic_cast<const CEpoch*>(node))
+        return std::make_unique<CEpochProperty>(*epoch);
+    if (auto* ds = dynamic_cast<const CDisplaySet*>(node))
+        return std::make_unique<CDisplaySetProperty>(*ds);
     return nullptr;
 }
 
@@ -98,20 +102,30 @@ void CM2tsProperty::Fill(CPropertyList& list) const {
         list.Add(kBasic, "End PTS", ui::TimeCodeText(stc.endPts, rate));
     }
     list.AddNumber(kBasic, "Track(s)", info->tracks.GetSize());
+    // Its one stream has no node of its own.
+    if (clip_.igObjects.size() == 1)
+        CIgProperty::AddRows(list, *clip_.igObjects.front(), "IG Stream", "IG Stream");
 }
 
 CIgProperty::CIgProperty(const CIgObject& ig) : CNodeProperty(ig), ig_(ig) {}
 
 void CIgProperty::Fill(CPropertyList& list) const {
     CNodeProperty::Fill(list);
-    if (ig_.GetSize() != 1 || ig_.GetAt(0)->GetSize() != 1) return;
-    const CEpoch& epoch = *ig_.GetAt(0);
+    AddRows(list, ig_, kBasic, "Advanced");
+}
+
+void CIgProperty::AddRows(CPropertyList& list, const CIgObject& ig, const std::string& basic,
+                          const std::string& advanced) {
+    list.Add(basic, "PID", StrFormat("0x%04X", ig.id));
+    list.AddNumber(basic, "Epoch(s)", ig.GetSize());
+    if (ig.GetSize() != 1 || ig.GetAt(0)->GetSize() != 1) return;
+    const CEpoch& epoch = *ig.GetAt(0);
     const CDisplaySet& ds = *epoch.GetAt(0);
-    const char* group = "Advanced";
-    list.Add(group, "Video Mode", VideoDescriptorText(ig_.video));
-    list.AddNumber(group, "Page(s)", ds.GetSize());
-    list.AddNumber(group, "Graphic(s)", epoch.graphics.CountItems());
-    list.AddNumber(group, "Palette(s)", epoch.palettes.GetSize());
+    list.Add(advanced, "Video Mode", VideoDescriptorText(ig.video));
+    list.AddNumber(advanced, "Page(s)", ds.GetSize());
+    list.AddNumber(advanced, "Graphic(s)", epoch.graphics.CountItems());
+    list.AddNumber(advanced, "Palette(s)", epoch.palettes.GetSize());
+    list.Add(advanced, "User Interface", ui::UiModelText(ds.uiModel));
 }
 
 CPageProperty::CPageProperty(const CPage& page) : CNodeProperty(page), page_(page) {}
@@ -168,6 +182,29 @@ void CButtonProperty::Fill(CPropertyList& list) const {
         if (s != CBdButton::kNormal)
             list.AddNumber(kStates[s], "Sound", ui::ShownSoundId(state.soundId));
     }
+}
+
+CEpochProperty::CEpochProperty(const CEpoch& epoch) : CNodeProperty(epoch), epoch_(epoch) {}
+
+void CEpochProperty::Fill(CPropertyList& list) const {
+    CNodeProperty::Fill(list);
+    list.AddNumber(kBasic, "Display Set(s)", epoch_.GetSize());
+    list.AddNumber(kBasic, "Graphic(s)", epoch_.graphics.CountItems());
+    list.AddNumber(kBasic, "Palette(s)", epoch_.palettes.GetSize());
+}
+
+CDisplaySetProperty::CDisplaySetProperty(const CDisplaySet& ds) : CNodeProperty(ds), ds_(ds) {}
+
+void CDisplaySetProperty::Fill(CPropertyList& list) const {
+    CNodeProperty::Fill(list);
+    list.AddNumber(kBasic, "Frame", ds_.frameNumber);
+    if (ds_.streamPts >= 0)
+        list.Add(kBasic, "PTS",
+                 StrFormat("%s (%lld)", ClockTime(static_cast<uint64_t>(ds_.streamPts)).c_str(),
+                           static_cast<long long>(ds_.streamPts)));
+    list.Add(kBasic, "Composition State", ui::CompositionStateText(ds_.compositionState));
+    list.Add(kBasic, "User Interface", ui::UiModelText(ds_.uiModel));
+    list.AddNumber(kBasic, "Page(s)", ds_.GetSize());
 }
 
 CPgStreamProperty::CPgStreamProperty(const CPgStreamObject& stream)

@@ -17,6 +17,8 @@ class CBog;
 class CBdButton;
 class CPgStreamObject;
 class CPgEventObject;
+class CEpoch;
+class CDisplaySet;
 }  // namespace tessel
 
 // One row: a label and its read-only value, text or check box, under a group.
@@ -54,7 +56,7 @@ public:
     virtual void Fill(CPropertyList& list) const;
 
     // The group object for a node's class (disc, clip, IG object, page, BOG,
-    // button, PG stream, PG event, tested in that order); null for any other
+    // button, PG stream, PG event, epoch, display set, tested in that order); null for any other
     // class or no node.
     static std::unique_ptr<CNodeProperty> Create(const tessel::CNamedObject* node);
 
@@ -84,6 +86,12 @@ class CIgProperty : public CNodeProperty {
 public:
     explicit CIgProperty(const tessel::CIgObject& ig);
     void Fill(CPropertyList& list) const override;
+    // The stream's rows: "PID", "Epoch(s)" under basic; with one epoch of
+    // one display set "Video Mode", "Page(s)", "Graphic(s)", "Palette(s)"
+    // and "User Interface" under advanced. A clip with one stream shows them
+    // on its own node.
+    static void AddRows(CPropertyList& list, const tessel::CIgObject& ig, const std::string& basic,
+                        const std::string& advanced);
 
 private:
     const tessel::CIgObject& ig_;
@@ -114,6 +122,24 @@ public:
 
 private:
     const tessel::CBdButton& button_;
+};
+
+class CEpochProperty : public CNodeProperty {
+public:
+    explicit CEpochProperty(const tessel::CEpoch& epoch);
+    void Fill(CPropertyList& list) const override;
+
+private:
+    const tessel::CEpoch& epoch_;
+};
+
+class CDisplaySetProperty : public CNodeProperty {
+public:
+    explicit CDisplaySetProperty(const tessel::CDisplaySet& ds);
+    void Fill(CPropertyList& list) const override;
+
+private:
+    const tessel::CDisplaySet& ds_;
 };
 
 class CPgStreamProperty : public CNodeProperty {

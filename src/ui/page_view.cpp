@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 
 #include "model/ic_data.h"
 #include "model/page.h"
@@ -95,10 +97,26 @@ void CTlPageView::SetState(int state) {
 }
 
 void CTlPageView::SetZoomIndex(int index) {
-    if (index < 0 || index >= static_cast<int>(tessel::kZoomFactors.size())) return;
-    composer_.SetZoomIndex(index);
+    if (index < 0 || index > kFitZoomIndex) return;
+    fit_ = index == kFitZoomIndex;
+    if (!fit_) composer_.SetZoomIndex(index);
     composer_.Recompose();
     Redraw();
+}
+
+double CTlPageView::FitFactor() const {
+    const QSize room = viewport()->size();
+    const double w = composer_.FrameWidth(), h = composer_.FrameHeight();
+    if (room.isEmpty() || w <= 0 || h <= 0) return composer_.Zoom();
+    return std::clamp(std::min(room.width() / w, room.height() / h), 0.01, 4.0);
+}
+
+void CTlPageView::ApplyFit() {
+    if (!fit_) return;
+    const double factor = FitFactor();
+    if (std::abs(factor - composer_.Zoom()) < 1e-9) return;
+    composer_.SetZoom(factor);
+    composer_.Recompose();
 }
 
 void CTlPageView::SetBackground(uint32_t colourValue) {
@@ -116,6 +134,7 @@ void CTlPageView::Recompose() {
 }
 
 void CTlPageView::Redraw() {
+    ApplyFit();
     RebuildPicture();
     UpdateScrollBars();
     viewport()->update();
@@ -330,7 +349,10 @@ void CTlPageView::UpdateScrollBars() {
 
 void CTlPageView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
-    UpdateScrollBars();
+    if (fit_)
+        Redraw();
+    else
+        UpdateScrollBars();
 }
 
 void CTlPageView::scrollContentsBy(int, int) {

@@ -40,9 +40,14 @@ public:
     void SetState(int state);
     int State() const { return composer_.State(); }
     // Zoom by index of kZoomFactors: recompose; a new factor resizes the
-    // scroll range and redraws.
+    // scroll range and redraws. kFitZoomIndex fits the frame to the
+    // viewport and follows its size.
+    static constexpr int kFitZoomIndex = static_cast<int>(tessel::kZoomFactors.size());
     void SetZoomIndex(int index);
-    int ZoomIndex() const { return composer_.ZoomIndex(); }
+    int ZoomIndex() const { return fit_ ? kFitZoomIndex : composer_.ZoomIndex(); }
+    bool Fit() const { return fit_; }
+    // The factor that fits the frame into the viewport.
+    double FitFactor() const;
     // Colour value 0x00BBGGRR behind the page; redraws.
     void SetBackground(uint32_t colourValue);
     uint32_t BackgroundColourValue() const;
@@ -118,6 +123,9 @@ protected:
 
 private:
     QPoint CentringOffset() const;
+    // While fitting, the factor follows the viewport (recomposing when it
+    // changes).
+    void ApplyFit();
     void UpdateScrollBars();
     void RebuildPicture();
     // Starts the player for the shown page's composition; false when the
@@ -144,4 +152,5 @@ private:
     const tessel::CBdButton* flash_ = nullptr;  // drawn Activated until the timer ends
     QTimer flashTimer_;
     QString walkStatus_;
+    bool fit_ = false;
 };

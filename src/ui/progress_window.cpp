@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -186,8 +188,9 @@ bool CQtProgressWnd::BarShown() const {
 
 void CQtMessageSink::ShowMessageHere(const std::string& text) {
     CArrowCursor arrow;
-    QMessageBox box(QMessageBox::Information, kBoxTitle, QString::fromStdString(text),
-                    QMessageBox::Ok, parent_);
+    // The messages of the core are failures and warnings.
+    QMessageBox box(QMessageBox::Warning, kBoxTitle, QString::fromStdString(text), QMessageBox::Ok,
+                    parent_);
     box.exec();
 }
 
@@ -207,7 +210,23 @@ tessel::EAnswer CQtMessageSink::AskHere(const std::string& text) {
     }
 }
 
+namespace {
+std::atomic<bool> g_scripted{false};
+}
+
+void CQtMessageSink::SetScripted(bool on) {
+    g_scripted = on;
+}
+
+bool CQtMessageSink::Scripted() {
+    return g_scripted;
+}
+
 void CQtMessageSink::ShowMessage(const std::string& text) {
+    if (g_scripted) {
+        std::fprintf(stderr, "tessel-gui: %s\n", tessel::OneLine(text).c_str());
+        return;
+    }
     QObject* context = parent_ ? static_cast<QObject*>(parent_) : QCoreApplication::instance();
     if (OnWindowThread(context)) {
         ShowMessageHere(text);
@@ -218,6 +237,10 @@ void CQtMessageSink::ShowMessage(const std::string& text) {
 }
 
 tessel::EAnswer CQtMessageSink::Ask(const std::string& text) {
+    if (g_scripted) {
+        std::fprintf(stderr, "tessel-gui: %s(answered Cancel)\n", tessel::OneLine(text).c_str());
+        return tessel::EAnswer::Cancel;
+    }
     QObject* context = parent_ ? static_cast<QObject*>(parent_) : QCoreApplication::instance();
     if (OnWindowThread(context)) return AskHere(text);
     tessel::EAnswer answer = tessel::EAnswer::Cancel;

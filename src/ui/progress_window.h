@@ -86,6 +86,10 @@ public:
     tessel::EAnswer Ask(const std::string& text) override;
 
     void SetParent(QWidget* parent) { parent_ = parent; }
+    // Scripted runs (a picture asked for on the command line) print each
+    // message to stderr instead of waiting in a box; questions get Cancel.
+    static void SetScripted(bool on);
+    static bool Scripted();
 
 private:
     void ShowMessageHere(const std::string& text);

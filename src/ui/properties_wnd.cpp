@@ -8,7 +8,8 @@
 
 namespace {
 constexpr int kCheckRole = Qt::UserRole;
-}
+constexpr int kLabelWidth = 150;
+}  // namespace
 
 CPropertiesWnd::CPropertiesWnd(QWidget* parent) : QWidget(parent), list_(new QTreeWidget(this)) {
     auto* layout = new QVBoxLayout(this);
@@ -21,7 +22,7 @@ CPropertiesWnd::CPropertiesWnd(QWidget* parent) : QWidget(parent), list_(new QTr
     list_->setAlternatingRowColors(true);
     list_->setRootIsDecorated(true);
     list_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-    list_->header()->resizeSection(0, 150);
+    list_->header()->resizeSection(0, kLabelWidth);
     list_->header()->setStretchLastSection(true);
 }
 
@@ -56,6 +57,10 @@ void CPropertiesWnd::ShowNode(tessel::CNamedObject* node) {
             }
             heading->setExpanded(true);
         }
+        // Labels are never cut off.
+        list_->resizeColumnToContents(0);
+        if (list_->header()->sectionSize(0) < kLabelWidth)
+            list_->header()->resizeSection(0, kLabelWidth);
     }
     list_->setUpdatesEnabled(true);
 }

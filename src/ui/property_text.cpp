@@ -38,4 +38,21 @@ int ShownSoundId(int id) {
     return id == 255 ? -1 : id;
 }
 
+std::string UiModelText(int uiModel) {
+    return uiModel ? "Pop-up" : "Always-on";
+}
+
+std::string CompositionStateText(int state) {
+    switch (state) {
+        case 0:
+            return "Normal";
+        case 1:
+            return "Acquisition Point";
+        case 2:
+            return "Epoch Start";
+        default:
+            return StrFormat("Reserved (%d)", state);
+    }
+}
+
 }  // namespace tessel::ui

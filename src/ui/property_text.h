@@ -24,4 +24,9 @@ int ShownObjectId(int32_t id);
 // A sound id as shown: -1 for 255 (no sound).
 int ShownSoundId(int id);
 
+// "Pop-up" (1) or "Always-on" (0) of a composition's user interface model.
+std::string UiModelText(int uiModel);
+// "Epoch Start", "Acquisition Point" or "Normal" of a composition state.
+std::string CompositionStateText(int state);
+
 }  // namespace tessel::ui

@@ -37,6 +37,10 @@ void CMessageRecorder::AnswerBoxes() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) return;
     const std::string text = box->text().toStdString();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back({text, box->informativeText().toStdString(), box->icon()});
+    }
     QAbstractButton* button = nullptr;
     if (box->icon() == QMessageBox::Question) {
         Ask(text);
@@ -51,6 +55,11 @@ void CMessageRecorder::AnswerBoxes() {
         button->click();
     else
         box->reject();
+}
+
+std::vector<CMessageRecorder::SBox> CMessageRecorder::Boxes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boxes_;
 }
 
 CMessageRecorder::~CMessageRecorder() {

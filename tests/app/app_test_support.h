@@ -54,6 +54,14 @@ public:
     tessel::EAnswer Ask(const std::string& text) override;
     std::vector<std::string> Messages() const;
     std::vector<std::string> Questions() const;
+    // The message boxes shown (by any sink or the window): text, details
+    // and icon (QMessageBox::Icon).
+    struct SBox {
+        std::string text;
+        std::string details;
+        int icon = 0;
+    };
+    std::vector<SBox> Boxes() const;
 
 private:
     void AnswerBoxes();
@@ -63,6 +71,7 @@ private:
     tessel::EAnswer answer_;
     std::vector<std::string> messages_;
     std::vector<std::string> questions_;
+    std::vector<SBox> boxes_;
     tessel::IMessageSink* previous_;
 };
 

@@ -151,10 +151,11 @@ private slots:
         QCOMPARE(box->width(), 100);
         QStringList texts;
         for (int i = 0; i < box->count(); ++i) texts << box->itemText(i);
-        QCOMPARE(texts, (QStringList{"100%", "75%", "50%", "25%", "12.5%"}));
-        QCOMPARE(box->currentText(), QString("50%"));
-        QCOMPARE(frame_->PageView()->ZoomIndex(), 2);
-        QCOMPARE(frame_->PageView()->Composer().Zoom(), 0.5);
+        QCOMPARE(texts, (QStringList{"100%", "75%", "50%", "25%", "12.5%", "Fit"}));
+        // The page fits the view until another zoom is chosen.
+        QCOMPARE(box->currentText(), QString("Fit"));
+        QCOMPARE(frame_->PageView()->ZoomIndex(), CTlPageView::kFitZoomIndex);
+        QVERIFY(frame_->PageView()->Fit());
     }
 
     void ColourButton() {

@@ -32,6 +32,7 @@ private slots:
         CMainFrame* frame = app.MainFrame();
         QCOMPARE(frame->OpenFolder(apptest::SampleBdmv()), 0);
         QVERIFY(frame->ShowFirstPage());
+        frame->SetZoomIndex(2);  // 50%, as the window fits pages by default
         frame->Action(static_cast<ECommand>(int(ECommand::Normal) + state))->trigger();
         const tessel::CPage* page = frame->PageView()->Page();
         QVERIFY(page);

@@ -26,7 +26,7 @@ QStringList CommandLines(const tessel::CBdButton& button) {
     const auto& records = button.commands.records;
     for (size_t i = 0; i < records.size(); ++i)
         lines << QString::fromStdString(
-            tessel::CommandPaneLine(static_cast<int>(i) + 1, records[i]));
+            tessel::GroupedCommandLine(static_cast<int>(i) + 1, records[i]));
     return lines;
 }
 

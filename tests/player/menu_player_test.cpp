@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "player/map_decoration.h"
 #include "player/menu_map.h"
 #include "player/menu_player.h"
 #include "support/menu_model.h"
@@ -337,6 +338,27 @@ TEST(MenuMap, PicturesThroughGraphviz) {
     EXPECT_EQ(png[1], 'P');
     EXPECT_FALSE(RenderDot("digraph { a -> ", "svg", svg, error));
     EXPECT_FALSE(RenderDot(dot, "nonsense-format", svg, error));
+}
+
+// A picture button of its own group (no commands, its own neighbour) is
+// left out of the map; a button without commands that a key reaches stays.
+TEST_F(SWalkFixture, DecorationButtonsLeftOutOfTheMap) {
+    CBdButton* logo = Button(*m.page, 5);
+    Link(logo, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(IsDecorationButton(*logo));
+    EXPECT_FALSE(IsDecorationButton(*b3)) << "reached from button 2";
+    EXPECT_FALSE(IsDecorationButton(*b0)) << "it has commands";
+    SMenuMap map = ExploreMenu(*m.ds);
+    auto has = [&](int id) {
+        for (const SMapButton& b : map.pages[0].buttons)
+            if (b.id == id) return true;
+        return false;
+    };
+    ASSERT_TRUE(has(5));
+    EXPECT_EQ(DropDecorationButtons(map, *m.ds), 1);
+    EXPECT_FALSE(has(5));
+    EXPECT_TRUE(has(3));
+    EXPECT_EQ(DropDecorationButtons(map, *m.ds), 0);
 }
 
 }  // namespace

@@ -112,8 +112,12 @@ void PageViewTest::stateAndZoomRecompose() {
     QCOMPARE(view.FrameImage(), Expected(view.Composer()));
     view.SetZoomIndex(4);
     QCOMPARE(view.FrameImage().size(), QSize(240, 135));
-    view.SetZoomIndex(5);  // ignored
+    view.SetZoomIndex(6);  // ignored
     QCOMPARE(view.ZoomIndex(), 4);
+    view.SetZoomIndex(CTlPageView::kFitZoomIndex);  // the frame fitted to the viewport
+    QVERIFY(view.Fit());
+    QCOMPARE(view.Composer().Zoom(), view.FitFactor());
+    view.SetZoomIndex(4);
 }
 
 void PageViewTest::aLargerWindowCentresTheFrame() {

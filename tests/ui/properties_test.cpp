@@ -1,6 +1,7 @@
 // The properties pane: every row of each node class on the sample disc, the
 // rows that come and go, and the texts of sizes, time codes and ids.
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
@@ -34,6 +35,8 @@ private slots:
     void rowsThatComeAndGo();
     void otherClassesAndNothingShowNoRows();
     void checkBoxesAreReadOnly();
+    void epochAndDisplaySetRows();
+    void labelsAreNotCut();
 
 private:
     uitest::CScannedDisc* sample_ = nullptr;
@@ -139,6 +142,19 @@ void PropertiesTest::clipRows() {
                  << "Basic/Start PTS=" + QString::fromStdString(ui::TimeCodeText(stc.startPts, 1))
                  << "Basic/End PTS=" + QString::fromStdString(ui::TimeCodeText(stc.endPts, 1))
                  << QString::asprintf("Basic/Track(s)=%d", n);
+        if (n == 1) {
+            // The one stream has no node of its own: its rows are the clip's.
+            const CIgObject& ig = *clip->igObjects[0];
+            const CEpoch& epoch = *ig.GetAt(0);
+            expected << "IG Stream/PID=0x1400"
+                     << "IG Stream/Epoch(s)=1"
+                     << "IG Stream/Video Mode=1920x1080 23.976"
+                     << QString::asprintf("IG Stream/Page(s)=%d", epoch.GetAt(0)->GetSize())
+                     << QString::asprintf("IG Stream/Graphic(s)=%zu", epoch.graphics.items.size())
+                     << QString::asprintf("IG Stream/Palette(s)=%zu", epoch.palettes.items.size())
+                     << QString("IG Stream/User Interface=") +
+                            (epoch.GetAt(0)->uiModel ? "Pop-up" : "Always-on");
+        }
         pane_->ShowNode(clip);
         QCOMPARE(pane_->Rows(), expected);
         // Hours, minutes, seconds and frames; the clip ends ten seconds
@@ -177,10 +193,13 @@ void PropertiesTest::igObjectRows() {
             QCOMPARE(
                 pane_->Rows(),
                 (QStringList{
-                    "Basic/Name=" + Name(ig.get()), "Advanced/Video Mode=1920x1080 23.976",
+                    "Basic/Name=" + Name(ig.get()), QString::asprintf("Basic/PID=0x%04X", ig->id),
+                    "Basic/Epoch(s)=1", "Advanced/Video Mode=1920x1080 23.976",
                     QString::asprintf("Advanced/Page(s)=%d", epoch.GetAt(0)->GetSize()),
                     QString::asprintf("Advanced/Graphic(s)=%zu", epoch.graphics.items.size()),
-                    QString::asprintf("Advanced/Palette(s)=%zu", epoch.palettes.items.size())}));
+                    QString::asprintf("Advanced/Palette(s)=%zu", epoch.palettes.items.size()),
+                    QString("Advanced/User Interface=") +
+                        (epoch.GetAt(0)->uiModel ? "Pop-up" : "Always-on")}));
             QCOMPARE(pane_->Groups(), (QStringList{"Basic", "Advanced"}));
         }
     pane_->ShowNode(Clip(1)->igObjects[0].get());
@@ -331,9 +350,10 @@ void PropertiesTest::rowsThatComeAndGo() {
     clip->clipInfo->sequenceInfo.stcSequences.clear();
     clip->clipInfo->clipInfo.numberOfSourcePackets = 30000000;
     pane_->ShowNode(clip);
-    QCOMPARE(pane_->Rows(),
+    QCOMPARE(pane_->Rows().mid(0, 5),
              (QStringList{"Basic/Name=00001", "Basic/Size=5625000 K", "Basic/Application Type=1",
                           "Basic/Recording Rate=48000000 bit/s", "Basic/Track(s)=1"}));
+    QCOMPARE(pane_->Groups(), (QStringList{"Basic", "IG Stream"}));
     clip->clipInfo->clipInfo.numberOfSourcePackets = 1000000;
     pane_->ShowNode(clip);
     QCOMPARE(pane_->Value("Basic", "Size"), QStringLiteral("187500 K"));
@@ -367,8 +387,10 @@ void PropertiesTest::rowsThatComeAndGo() {
     ig.name = "5122";
     ig.AddNewEpoch();
     ig.AddNewEpoch();
+    ig.id = 5122;
     pane_->ShowNode(&ig);
-    QCOMPARE(pane_->Rows(), QStringList{"Basic/Name=5122"});
+    QCOMPARE(pane_->Rows(),
+             (QStringList{"Basic/Name=5122", "Basic/PID=0x1402", "Basic/Epoch(s)=2"}));
     CIgObject one;
     one.name = "5123";
     one.video = {720, 480, 9, 0};
@@ -378,14 +400,16 @@ void PropertiesTest::rowsThatComeAndGo() {
     QCOMPARE(pane_->Value("Advanced", "Video Mode"), QStringLiteral("720x480"));
     QCOMPARE(pane_->Value("Advanced", "Page(s)"), QStringLiteral("0"));
     AddDisplaySet(*epoch);
+    one.id = 5123;
     pane_->ShowNode(&one);
-    QCOMPARE(pane_->Rows(), QStringList{"Basic/Name=5123"});
+    QCOMPARE(pane_->Rows(),
+             (QStringList{"Basic/Name=5123", "Basic/PID=0x1403", "Basic/Epoch(s)=1"}));
 }
 
 void PropertiesTest::otherClassesAndNothingShowNoRows() {
     pane_->ShowNode(Page(1, 0, 0));
     QVERIFY(!pane_->Rows().isEmpty());
-    pane_->ShowNode(Clip(1)->igObjects[0]->GetAt(0));  // an epoch
+    pane_->ShowNode(Clip(1)->igObjects[0]->GetAt(0)->graphics.items[0].get());  // an object
     QVERIFY(pane_->Rows().isEmpty());
     QCOMPARE(pane_->List()->topLevelItemCount(), 0);
     pane_->ShowNode(Page(1, 0, 0));
@@ -410,3 +434,29 @@ void PropertiesTest::checkBoxesAreReadOnly() {
 TESSEL_UI_TEST_GROUP(PropertiesTest, "properties");
 
 #include "properties_test.moc"
+
+void PropertiesTest::epochAndDisplaySetRows() {
+    CEpoch& epoch = *Clip(1)->igObjects[0]->GetAt(0);
+    pane_->ShowNode(&epoch);
+    QCOMPARE(pane_->Value("Basic", "Display Set(s)"), QStringLiteral("1"));
+    QCOMPARE(pane_->Value("Basic", "Graphic(s)").toInt(), int(epoch.graphics.items.size()));
+    CDisplaySet& ds = *epoch.GetAt(0);
+    pane_->ShowNode(&ds);
+    QCOMPARE(pane_->Value("Basic", "Composition State"), QStringLiteral("Epoch Start"));
+    QCOMPARE(pane_->Value("Basic", "Page(s)"), QString::number(ds.GetSize()));
+    QVERIFY(!pane_->Value("Basic", "Frame").isEmpty());
+    const struct {
+        int state;
+        const char* text;
+    } states[] = {{0, "Normal"}, {1, "Acquisition Point"}, {2, "Epoch Start"}, {3, "Reserved (3)"}};
+    for (const auto& s : states) QCOMPARE(ui::CompositionStateText(s.state), std::string(s.text));
+    QCOMPARE(ui::UiModelText(1), std::string("Pop-up"));
+    QCOMPARE(ui::UiModelText(0), std::string("Always-on"));
+}
+
+void PropertiesTest::labelsAreNotCut() {
+    pane_->ShowNode(Page(1, 0, 0));
+    const QFontMetrics metrics(pane_->List()->font());
+    const int needed = metrics.horizontalAdvance("Animation FrameRate Code");
+    QVERIFY(pane_->List()->header()->sectionSize(0) > needed);
+}

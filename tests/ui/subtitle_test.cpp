@@ -45,7 +45,8 @@ void SubtitleTest::cleanupTestCase() {
 
 void SubtitleTest::treeListsEachPidWithItsEvents() {
     QTreeWidgetItem* clip = panes_->tree.Tree()->topLevelItem(0)->child(0);
-    QCOMPARE(ChildLabels(clip), (QStringList{"Page#1", "Page#2", "PG 4608", "PG 4609"}));
+    QCOMPARE(ChildLabels(clip),
+             (QStringList{"Page#1", "Page#2", "PG stream 0x1200", "PG stream 0x1201"}));
     const QRegularExpression times(QStringLiteral(
         "^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d \u2013 \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"));
     for (int i = 0; i < 2; ++i) {

@@ -16,7 +16,11 @@ namespace {
 void CheckPointers(const QTreeWidgetItem* item) {
     const CNamedObject* object = CFileView::ObjectOf(item);
     QVERIFY(object);
-    if (!dynamic_cast<const CTlM2tsObject*>(object) && !dynamic_cast<const CDisplaySet*>(object))
+    // Streams are named as the command line names them.
+    if (auto* ig = dynamic_cast<const CIgObject*>(object))
+        QCOMPARE(item->text(0), QString::asprintf("PID 0x%04X", ig->id));
+    else if (!dynamic_cast<const CTlM2tsObject*>(object) &&
+             !dynamic_cast<const CDisplaySet*>(object))
         QCOMPARE(item->text(0), QString::fromStdString(object->name));
     for (int i = 0; i < item->childCount(); ++i) {
         const CNamedObject* child = CFileView::ObjectOf(item->child(i));
@@ -84,7 +88,7 @@ void TreeTest::twoStreamsShowTwoIgObjectNodes() {
     QCOMPARE(ChildLabels(discNode), (QStringList{"00001.m2ts", "00002.m2ts"}));
     QCOMPARE(ChildLabels(discNode->child(0)), QStringList{"Page#1"});
     QTreeWidgetItem* clip = discNode->child(1);
-    QCOMPARE(ChildLabels(clip), (QStringList{"5120", "5121"}));
+    QCOMPARE(ChildLabels(clip), (QStringList{"PID 0x1400", "PID 0x1401"}));
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(CFileView::ObjectOf(clip->child(i)), scanned.disc.clips[1]->igObjects[i].get());
         QCOMPARE(ChildLabels(clip->child(i)), (QStringList{"Page#1", "Page#2", "Page#3"}));
@@ -105,7 +109,7 @@ void TreeTest::twoEpochsShowNoPagesUnlessAllDisplaySetsAreShown() {
     view.FillTree(&scanned.disc);
     QTreeWidgetItem* discNode = view.Tree()->topLevelItem(0);
     QCOMPARE(discNode->child(0)->childCount(), 0);
-    QCOMPARE(ChildLabels(discNode->child(1)), (QStringList{"5120", "5121"}));
+    QCOMPARE(ChildLabels(discNode->child(1)), (QStringList{"PID 0x1400", "PID 0x1401"}));
     QCOMPARE(discNode->child(1)->child(0)->childCount(), 0);
 
     view.SetShowAllDisplaySets(true);

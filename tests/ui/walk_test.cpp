@@ -237,6 +237,7 @@ void WalkTest::everyButtonHasANodeAndAClickNamesIt() {
     QSignalSpy chosen(&map, &CMenuMapWnd::buttonChosen);
     // Fitted into the pane, then at twice that zoom: the node under its
     // centre is the one clicked.
+    map.SetFit(true);
     QVERIFY(map.Fit());
     QVERIFY(map.Canvas()->width() <= 500);
     for (double zoom : {map.Zoom(), map.Zoom() * 2}) {
