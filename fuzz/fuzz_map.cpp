@@ -17,11 +17,16 @@ namespace {
 using namespace tessel;
 
 constexpr int kStateBound = 16;
+// Layout time grows faster than the nodes: larger maps are drawn by the
+// corpus test, not here.
+constexpr size_t kMaxButtons = 48;
 
 void Draw(const CIcData& composition) {
     const SMenuMap map = ExploreMenu(composition, kStateBound);
     const std::string dot = MapToDot(map);
-    if (!MapPicturesAvailable()) return;
+    size_t buttons = 0;
+    for (const SMapPage& p : map.pages) buttons += p.buttons.size();
+    if (!MapPicturesAvailable() || buttons > kMaxButtons) return;
     for (const char* format : {"svg", "png"}) {
         std::vector<uint8_t> out;
         std::string error;
