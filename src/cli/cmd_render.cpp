@@ -67,6 +67,17 @@ bool Save(const Bitmap& picture, const std::string& path, bool safeAreas, int zo
     return true;
 }
 
+// The exit status of a render that was written: failed when the chosen
+// clips lost PES packets (the pictures lack what they held).
+int Lost(const SLoadedTargets& loaded, const std::string& input) {
+    if (!TargetsLostPackets(loaded)) return kExitOk;
+    ShowMessage(
+        StrFormat("%s: drawn without the display sets and objects named above, which the "
+                  "clip lost",
+                  input.c_str()));
+    return kExitFailed;
+}
+
 int Run(const SRenderOptions& o) {
     const int state = StateOf(o.state);
     if (state < 0) {
@@ -107,7 +118,7 @@ int Run(const SRenderOptions& o) {
             return kExitFailed;
         Out(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
                       picture.Width(), picture.Height()));
-        return kExitOk;
+        return Lost(loaded, o.input);
     }
 
     // Every page of every selected stream in every state.
@@ -144,7 +155,7 @@ int Run(const SRenderOptions& o) {
     std::string folder = o.output;
     NormalizeFolder(folder);
     Out(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
-    return kExitOk;
+    return Lost(loaded, o.input);
 }
 
 const CommandRegistration kRegistration(

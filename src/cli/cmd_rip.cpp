@@ -121,6 +121,15 @@ int Run(const std::string& folder, const std::string& out, bool yes, int clip,
                               folder.c_str()));
         return kExitFailed;
     }
+    if (!disc.faults.empty()) {
+        // Pictures the clips lost are not written: said, not called a success.
+        ShowMessage(
+            StrFormat("%s: %d image(s) written to %s; the pictures of the PES packets "
+                      "named above are missing",
+                      folder.c_str(), CountRippedImages(disc), discFolder.c_str()));
+        if (json) PrintJson(RipJson(disc, discPath));
+        return kExitFailed;
+    }
     if (json) {
         PrintJson(RipJson(disc, discPath));
         return kExitOk;
