@@ -10,6 +10,9 @@
 
 #include "authoring/m2ts_muxer.h"
 #include "authoring/sample_disc.h"
+#include "codec/display_set.h"
+#include "codec/pcs_wds.h"
+#include "codec/pds.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -197,6 +200,44 @@ TEST_F(EdgeResults, EmptyResultsFailWithTheirReasonAndLeaveNoFile) {
         EXPECT_FALSE(fs::exists(row.left));
         fs::remove_all(out);
     }
+}
+
+TEST_F(EdgeResults, SubtitlesWithoutTheirFrameRateTakeTheClipInformations) {
+    // A real disc's clip information (1080p at 23.976 on PID 0x1011) beside
+    // a clip of one subtitle picture whose composition gives no frame rate.
+    TESSEL_REQUIRE_CORPUS();
+    CDsData ds;
+    auto* pcs = static_cast<CPcs*>(ds.CreateSegment(kSegmentPcs));
+    pcs->pts = 90000;
+    pcs->video = {1920, 1080, 0, 0};
+    SCompositionObject object;
+    object.x = 100;
+    object.y = 800;
+    pcs->objects = {object};
+    static_cast<CWds*>(ds.CreateSegment(kSegmentWds))->windows = {{0, 100, 800, 40, 10}};
+    ds.AddPalette()->entries = {{1, 235, 128, 128, 255}};
+    ASSERT_TRUE(AddObjectFromImage({40, 10, std::vector<uint8_t>(400, 1)}, ds, 0));
+    ds.CreateSegment(kSegmentEnd);
+    CMemorySink sink;
+    ASSERT_TRUE(WriteDsData(ds, sink, nullptr, false, true));
+    authoring::SDiscOptions o;
+    authoring::SClipSpec c;
+    c.number = 2;
+    c.pgStreams[0x1200] = sink.data;
+    o.clips = {c};
+    std::string error;
+    ASSERT_TRUE(authoring::WriteSampleDisc((dir.Path() / "Pg").string(), o, nullptr, error))
+        << error;
+    fs::copy_file(test::CorpusDir() / "discs/disc1/BDMV/CLIPINF/00002.clpi",
+                  dir.Path() / "Pg/BDMV/CLIPINF/00002.clpi", fs::copy_options::overwrite_existing);
+    const fs::path out = dir.Path() / "subs";
+    const auto r =
+        RunCli({"subs", (dir.Path() / "Pg/BDMV/STREAM/00002.m2ts").string(), out.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<uint8_t> xml = test::ReadBytes(out / "00002_4608.xml");
+    EXPECT_TRUE(
+        Has(std::string(xml.begin(), xml.end()), "VideoFormat=\"1080p\" FrameRate=\"23.976\""))
+        << std::string(xml.begin(), xml.end());
 }
 
 TEST_F(EdgeResults, AGarbagePlaylistIsNamedAndKeepGoingScansTheRest) {
