@@ -100,7 +100,7 @@ bench: setup
 # for FUZZ_SECONDS at low priority, one process at a time.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_NAMES   ?= mpls clpi stream_marked stream_bare m2ts image archive page player disc_image
+FUZZ_NAMES   ?= mpls clpi stream_marked stream_bare m2ts image archive page player disc_image map
 
 fuzz: setup
 	@scripts/setup-fuzz.sh
@@ -110,7 +110,7 @@ fuzz: setup
 	$(FUZZ_BUILD)/fuzz/make_seeds $(FUZZ_BUILD)/fuzz/seeds --corpus $(CORPUS) --sample samples/demo
 	@for n in $(FUZZ_NAMES); do \
 		mkdir -p $(FUZZ_BUILD)/fuzz/corpus/$$n $(FUZZ_BUILD)/fuzz/findings/$$n; \
-		d=$$(case $$n in stream_*|page) echo stream;; *) echo $$n;; esac); \
+		d=$$(case $$n in stream_*|page|map) echo stream;; *) echo $$n;; esac); \
 		echo "== fuzz_$$n ($(FUZZ_SECONDS) s)"; \
 		nice -n 19 $(FUZZ_BUILD)/fuzz/fuzz_$$n -max_total_time=$(FUZZ_SECONDS) \
 			-dict=fuzz/dict/$$d.dict -artifact_prefix=$(FUZZ_BUILD)/fuzz/findings/$$n/ \

@@ -50,10 +50,11 @@ void Put(const std::string& harness, const std::string& name, const Bytes& b) {
     std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     ++gCount;
-    // A menu of the page composition also seeds the player, with keys after
-    // it (the player harness's input form): moves, Enter, a page shown, a
-    // register written and a fresh start.
+    // A menu of the page composition also seeds the map's drawing as it is,
+    // and the player with keys after it (the player harness's input form):
+    // moves, Enter, a page shown, a register written and a fresh start.
     if (harness == "page") {
+        Put("map", name, b);
         static const uint8_t kKeys[] = {1, 3, 4, 0, 2, 4, 5 | 2 << 3, 4, 6 | 3 << 3, 1, 4, 7, 3, 4};
         const size_t n = 4 + static_cast<size_t>(gCount) % (std::size(kKeys) - 3);
         Bytes withKeys = b;

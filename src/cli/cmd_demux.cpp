@@ -1,6 +1,7 @@
 // `tessel demux <file.m2ts> <out-folder> [--pg | --all-graphics] [--keep-time]`:
 // every IG PID of a clip's transport stream as a marked-form stream file
 // `<pid>.ig` (PG PIDs as `<pid>.sup`).
+#include <algorithm>
 #include <vector>
 
 #include "cli/command.h"
@@ -78,6 +79,11 @@ int Run(const SDemuxOptions& o) {
             Note(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
                            f.pesCount, static_cast<long long>(f.bytes)));
         }
+        // The file keeps every whole record; each PES packet left out is named.
+        for (const SPesDamage& d : f.damages) {
+            ShowMessage(StrFormat("%s: %s", o.path.c_str(), DamageText(f.pid, d).c_str()));
+            cut = true;
+        }
         if (f.cutBytes > 0) {
             // The file keeps what the clip holds; its last record is short.
             ShowMessage(
@@ -88,6 +94,16 @@ int Run(const SDemuxOptions& o) {
                           static_cast<long long>(f.cutRecordOffset), f.path.c_str()));
             cut = true;
         }
+    }
+    // Nothing demuxed is no result.
+    if (std::all_of(files.begin(), files.end(),
+                    [](const SIgStreamFile& f) { return f.path.empty(); })) {
+        ShowMessage(StrFormat("%s: no %s PID carries a payload; no file was written",
+                              o.path.c_str(),
+                              choice.ig && choice.pg ? "IG or PG"
+                              : choice.pg            ? "PG"
+                                                     : "IG"));
+        cut = true;
     }
     if (o.json) {
         Json out = {{"file", o.path}, {"folder", folder}};
@@ -124,7 +140,8 @@ const CommandRegistration kDemux(
             "when earlier; --keep-time writes the transport stream's own values.\n\n"
             "Example:\n  tessel demux BDMV/STREAM/00001.m2ts out --all-graphics\n\n"
             "Exit status: 0 done, 1 cancelled (Ctrl-C), 2 failed (a PES packet cut off by the "
-            "end of the clip counts as failed; the files are kept).");
+            "end of the clip, lost or damaged counts as failed; the files keep what the clip "
+            "holds).");
         return [o] { return Run(*o); };
     });
 

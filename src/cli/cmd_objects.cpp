@@ -76,6 +76,14 @@ int Run(const std::string& stream, std::string folder, bool bare, bool json, boo
             ShowMessage(StrFormat("%s: cancelled; nothing was written", folder.c_str()));
             return kExitCancelled;
         }
+        int pictures = 0;
+        for (const auto& epoch : ig.items)
+            for (const auto& o : epoch->graphics.items) pictures += o->HasPicture();
+        if (pictures == 0) {
+            ShowMessage(
+                StrFormat("%s: no graphic object decodes; nothing was written", stream.c_str()));
+            return kExitFailed;
+        }
         if (!MakeFolderOrReport(folder)) return kExitFailed;
         std::vector<std::string> finished;
         const bool saved = SaveIgImages(ig, folder, &written, &progress, &finished);

@@ -22,6 +22,12 @@ int Run(const std::string& in, const std::string& out, bool recompose, bool bare
                                   static_cast<long long>(info.error.offset)));
         return kExitFailed;
     }
+    size_t displaySets = 0;
+    for (const auto& epoch : epochs) displaySets += static_cast<size_t>(epoch->GetSize());
+    if (displaySets == 0) {
+        ShowMessage(StrFormat("%s: no display set in the stream; nothing is written", in.c_str()));
+        return kExitFailed;
+    }
     CMemorySink sink;
     int epochNumber = 0;
     for (const auto& epoch : epochs) {

@@ -71,6 +71,17 @@ bool Save(Bitmap& out, const std::string& path, bool safeAreas, int zoomW, int z
     return WriteOutput(path, png);
 }
 
+// The exit status of a render that was written: failed when the chosen
+// clips lost PES packets (the pictures lack what they held).
+int Lost(const SLoadedTargets& loaded, const std::string& input) {
+    if (!TargetsLostPackets(loaded)) return kExitOk;
+    ShowMessage(
+        StrFormat("%s: drawn without the display sets and objects named above, which the "
+                  "clip lost",
+                  input.c_str()));
+    return kExitFailed;
+}
+
 int Run(const SRenderOptions& o) {
     const int state = StateOf(o.state);
     if (state < 0) {
@@ -126,7 +137,7 @@ int Run(const SRenderOptions& o) {
             return kExitFailed;
         Note(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
                        picture.Width(), picture.Height()));
-        return kExitOk;
+        return Lost(loaded, o.input);
     }
 
     // Every page of every selected stream in every state.
@@ -163,7 +174,7 @@ int Run(const SRenderOptions& o) {
     std::string folder = o.output;
     NormalizeFolder(folder);
     Note(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
-    return kExitOk;
+    return Lost(loaded, o.input);
 }
 
 const CommandRegistration kRegistration(

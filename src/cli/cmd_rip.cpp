@@ -1,5 +1,6 @@
 // `tessel rip <BDMV-folder> <out-folder> [--yes] [--keep-going]`: every graphic object of
 // every IG clip as PNG below out-folder/<disc name>/.
+#include <algorithm>
 #include <filesystem>
 
 #include "cli/command.h"
@@ -159,13 +160,23 @@ int Run(const SRipOptions& o) {
                               folder.c_str()));
         return kExitFailed;
     }
+    const bool lost = std::any_of(disc.clips.begin(), disc.clips.end(),
+                                  [](const auto& clip) { return !clip->losses.empty(); });
     if (o.json) {
         Json j = RipJson(disc, folder, discPath);
         j["left_out"] = std::move(leftOut);
         PrintJson(j);
-    } else {
+    } else if (!lost) {
         Note("The images have been successfully extracted! ");
         Note(StrFormat("%d image(s) in %s", CountRippedImages(disc), discFolder.c_str()));
+    }
+    if (lost) {
+        // Pictures the clips lost are not written: said, not called a success.
+        ShowMessage(
+            StrFormat("%s: %d image(s) written to %s; the pictures of the PES packets "
+                      "named above are missing",
+                      folder.c_str(), CountRippedImages(disc), discFolder.c_str()));
+        return kExitFailed;
     }
     if (failed.empty()) return kExitOk;
     ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out", folder.c_str(),

@@ -11,6 +11,7 @@
 #include "disc/disc_scan.h"
 #include "model/display_set_runs.h"
 #include "model/epoch.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
@@ -202,11 +203,32 @@ int Run(const SScanCommand& o) {
         PrintJson(j);
     } else
         PrintDisc(disc);
-    if (failed.empty()) return EndWithoutTeardown(kExitOk);
-    std::string list;
-    for (int n : failed) list += StrFormat("%s%05d", list.empty() ? "" : " ", n);
-    ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out: %s",
-                          o.folder.c_str(), failed.size(), list.c_str()));
+    if (disc.faults.empty()) return EndWithoutTeardown(kExitOk);
+    std::string playlists, clips, damaged;
+    size_t playlistCount = 0, damagedCount = 0;
+    for (const SScanFault& f : disc.faults) {
+        const bool left = std::find(failed.begin(), failed.end(), f.clip) != failed.end();
+        const std::string clip = StrFormat("%05d", f.clip);
+        if (f.clip < 0) {
+            playlists += (playlists.empty() ? "" : " ") + FileName(f.path);
+            ++playlistCount;
+        } else if (!left && damaged.find(clip) == std::string::npos) {
+            damaged += (damaged.empty() ? "" : " ") + clip;
+            ++damagedCount;
+        }
+    }
+    for (int n : failed) clips += StrFormat("%s%05d", clips.empty() ? "" : " ", n);
+    if (playlistCount)
+        ShowMessage(StrFormat("%s: %zu playlist(s) could not be read and are left out: %s",
+                              o.folder.c_str(), playlistCount, playlists.c_str()));
+    if (!failed.empty())
+        ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out: %s",
+                              o.folder.c_str(), failed.size(), clips.c_str()));
+    if (damagedCount)
+        ShowMessage(
+            StrFormat("%s: %zu clip(s) lost PES packets and are shown without what they "
+                      "held: %s",
+                      o.folder.c_str(), damagedCount, damaged.c_str()));
     return kExitFailed;
 }
 
@@ -223,7 +245,8 @@ const CommandRegistration kRegistration(
         sub.add_option("--clip", o->clip, "Only this clip number (e.g. 1 for 00001.m2ts)");
         sub.add_option("--pid", o->pid, "Only IG streams on this PID (decimal or 0x hex)");
         sub.add_flag("--keep-going", o->keepGoing,
-                     "Go on past a missing or unreadable clip (each is reported; exit status 2)");
+                     "Go on past a missing or unreadable playlist or clip (each is reported; "
+                     "exit status 2)");
         return [o] { return Run(*o); };
     });
 

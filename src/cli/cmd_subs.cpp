@@ -66,6 +66,12 @@ ordered_json EventsJson(const SPgEvents& events, const std::vector<std::string>&
 int WriteSubs(const SPgEvents& events, const std::string& source, const std::string& stem,
               const SSubsOptions& o) {
     for (const std::string& note : events.notes) ShowMessage(source + ": " + note);
+    if (events.events.empty()) {
+        // Nothing to index: no pictures and no index are written.
+        ShowMessage(StrFormat("%s: no subtitle picture in the stream; nothing is written for it",
+                              source.c_str()));
+        return kExitFailed;
+    }
     std::string folder = o.output;
     if (!MakeFolderTreeOrReport(folder)) return kExitFailed;
     NormalizeFolder(folder);
@@ -92,9 +98,11 @@ int WriteSubs(const SPgEvents& events, const std::string& source, const std::str
 }
 
 // Every PG PID of a clip (or the one asked for), each its own stream named
-// <clip>_<pid>. found tells whether the clip had the PID asked for.
+// <clip>_<pid>. found tells whether the clip had the PID asked for; empty
+// is set when a PID had no picture (it is said, nothing is written for it,
+// and the others are written).
 int WriteClip(const std::string& path, const std::string& clip, int wanted, const SSubsOptions& o,
-              bool& found) {
+              bool& found, bool& empty) {
     std::vector<std::unique_ptr<CPgStreamObject>> streams;
     int result;
     {
@@ -105,9 +113,14 @@ int WriteClip(const std::string& path, const std::string& clip, int wanted, cons
     for (const auto& s : streams) {
         if (wanted >= 0 && s->pid != wanted) continue;
         found = true;
+        const std::string source = StrFormat("%s: PG stream 0x%04X", path.c_str(), s->pid);
+        if (s->events.events.empty()) {
+            WriteSubs(s->events, source, {}, o);
+            empty = true;
+            continue;
+        }
         const int written =
-            WriteSubs(s->events, StrFormat("%s: PG stream 0x%04X", path.c_str(), s->pid),
-                      StrFormat("%s_%d", clip.c_str(), s->pid), o);
+            WriteSubs(s->events, source, StrFormat("%s_%d", clip.c_str(), s->pid), o);
         if (written != kExitOk) return written;
     }
     return kExitOk;
@@ -130,12 +143,12 @@ int RunClips(const SSubsOptions& o, bool disc) {
             return kExitFailed;
         }
     }
-    bool found = false;
+    bool found = false, empty = false;
     std::string leftOut;
     for (const SSubtitleClip& clip : clips) {
         const std::string stem = disc ? StrFormat("%05d", clip.number)
                                       : std::filesystem::path(clip.m2tsPath).stem().string();
-        const int written = WriteClip(clip.m2tsPath, stem, wanted, o, found);
+        const int written = WriteClip(clip.m2tsPath, stem, wanted, o, found, empty);
         if (written == kExitFailed && disc && o.keepGoing) {
             leftOut += (leftOut.empty() ? "" : " ") + stem;
             continue;
@@ -151,7 +164,7 @@ int RunClips(const SSubsOptions& o, bool disc) {
         ShowMessage(StrFormat("%s: no PG stream with PID 0x%04X", o.input.c_str(), wanted));
         return kExitFailed;
     }
-    return kExitOk;
+    return empty ? kExitFailed : kExitOk;
 }
 
 int Run(const SSubsOptions& o) {

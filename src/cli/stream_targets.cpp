@@ -91,6 +91,13 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
     return false;
 }
 
+bool TargetsLostPackets(const SLoadedTargets& loaded) {
+    for (const SScanFault& f : loaded.disc.faults)
+        for (const SStreamTarget& t : loaded.targets)
+            if (f.clip >= 0 && f.clip == t.clip) return true;
+    return false;
+}
+
 CDisplaySet* FirstMenuDisplaySet(const CIgObject& ig) {
     for (const auto& epoch : ig)
         for (const auto& ds : *epoch)

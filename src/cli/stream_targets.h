@@ -36,6 +36,9 @@ struct SLoadedTargets {
 // Reads the input and picks the streams. False after the reason has been
 // shown; exitCode then holds the command's exit status.
 bool LoadTargets(const STargetRequest& request, SLoadedTargets& loaded, int& exitCode);
+// Whether a chosen clip lost PES packets (each was named when it was read):
+// what it shows lacks their display sets and objects.
+bool TargetsLostPackets(const SLoadedTargets& loaded);
 
 // --bare and --marked for a command that reads the stream file at path:
 // without either, bare is set from the file's first bytes once the command

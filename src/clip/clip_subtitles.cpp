@@ -1,10 +1,44 @@
 // The PG streams of a clip read into their events.
+#include <filesystem>
+
 #include "clip/m2ts_object.h"
+#include "database/bdmv_layout.h"
+#include "database/clpi.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 #include "ts/esi.h"
 
 namespace tessel {
+
+namespace {
+
+// The video of a clip as its information file (../CLIPINF/<name>.clpi beside
+// the STREAM folder) gives it; false without one or without a video stream.
+bool ClipInfoVideo(const std::string& m2ts, SVideoDescriptor& video) {
+    namespace fs = std::filesystem;
+    const fs::path stream(m2ts);
+    const fs::path clpi =
+        stream.parent_path().parent_path() / kClipInfoFolder / (stream.stem().string() + ".clpi");
+    std::vector<uint8_t> data;
+    std::string error;
+    CClpiObject info;
+    if (!ReadWholeFile(clpi.string(), data, error) || info.ParseClpi(data) < 1) return false;
+    // Frame sizes of the video format codes 1 to 7.
+    static const uint16_t kSizes[][2] = {{720, 480},  {720, 576},   {720, 480}, {1920, 1080},
+                                         {1280, 720}, {1920, 1080}, {720, 576}};
+    for (const SClpiStream& s : info.programInfo.streams) {
+        const int format = s.codingInfo.videoFormat;
+        if (format < 1 || format > 7) continue;
+        video.width = kSizes[format - 1][0];
+        video.height = kSizes[format - 1][1];
+        video.frameRate = s.codingInfo.frameRate;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progress,
                       std::vector<std::unique_ptr<CPgStreamObject>>& streams,
@@ -26,6 +60,17 @@ int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progres
             streams.clear();
             ShowMessage(error);
             return 2;
+        }
+        // A stream that does not give its video takes the clip's.
+        if (pg->events.video.width == 0 || pg->events.video.frameRate == 0) {
+            SVideoDescriptor video;
+            if (ClipInfoVideo(path, video)) {
+                if (pg->events.video.width == 0) {
+                    pg->events.video.width = video.width;
+                    pg->events.video.height = video.height;
+                }
+                if (pg->events.video.frameRate == 0) pg->events.video.frameRate = video.frameRate;
+            }
         }
         pg->pid = s.pid;
         pg->id = s.pid;

@@ -27,6 +27,23 @@ constexpr const char* kNoPg = "has no PG stream (subtitles)";
 
 }  // namespace
 
+std::string DamageText(int pid, const SPesDamage& d) {
+    static const char* const kNames[] = {"PDS", "ODS", "PCS", "WDS", "ICS"};
+    std::string what;
+    if (d.segmentType >= 0x14 && d.segmentType <= 0x18)
+        what = StrFormat("the %s", kNames[d.segmentType - 0x14]);
+    else if (d.segmentType == 0x80)
+        what = "the END segment";
+    else
+        what =
+            d.segmentType < 0 ? "a segment" : StrFormat("a segment of type 0x%02X", d.segmentType);
+    if (d.objectId >= 0) what += StrFormat(" of object %d", d.objectId);
+    return StrFormat(
+        "PID 0x%04X: %s at byte %lld of the clip; %s in display set %d of the stream "
+        "is missing",
+        pid, d.reason.c_str(), static_cast<long long>(d.offset), what.c_str(), d.displaySet + 1);
+}
+
 CTlM2tsObject::CTlM2tsObject() = default;
 
 CTlM2tsObject::~CTlM2tsObject() {
@@ -93,7 +110,8 @@ int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressW
     const int demuxed = Demux(file, map, progress);
     if (demuxed != 0) return demuxed;
     for (size_t i = 0; i < map.Count(); ++i)
-        streams.push_back({map.pids[i], map.tracks[i]->main->pesCount, outputs[i]->Take()});
+        streams.push_back({map.pids[i], map.tracks[i]->main->pesCount, outputs[i]->Take(),
+                           static_cast<const SGsTrackFile&>(*map.tracks[i]->main).damages});
     return 0;
 }
 
@@ -151,7 +169,7 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
         const auto& gs = static_cast<const SGsTrackFile&>(track);
         files.push_back({map.pids[i], track.pesCount, disk->Length(),
                          disk->Length() ? disk->Path() : std::string(), gs.CutPesBytes(),
-                         gs.recordOffset});
+                         gs.recordOffset, gs.damages});
     }
     if (result != 0) {
         files.clear();
@@ -217,16 +235,28 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
     if (demuxed != 0) return demuxed;
 
     std::vector<std::unique_ptr<CIgObject>> built;
+    std::vector<std::string> losses;
     for (size_t i = 0; i < map.Count(); ++i) {
         const int pid = map.pids[i];
         CBuildingOutput& output = *outputs[i];
+        const auto& track = static_cast<const SGsTrackFile&>(*map.tracks[i]->main);
+        // Each PES packet lost or damaged is named with what it takes away.
+        for (const SPesDamage& d : track.damages) {
+            losses.push_back(StrFormat("%s: IG %s", fileName.c_str(), DamageText(pid, d).c_str()));
+            ShowMessage(losses.back());
+        }
+        // Offsets in the stream are told as the clip's: where the PES packet
+        // of the record starts.
+        auto clipByte = [&](int64_t offset) {
+            return static_cast<long long>(track.FileOffsetOf(offset));
+        };
         if (!output.builder.Finish()) {
             // Not left silent: the user learns which stream failed and where.
             // A stream that breaks after some display sets keeps them.
             const bool kept = !output.ig->IsEmpty();
-            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)%s", fileName.c_str(),
-                                  pid, output.builder.Error().text.c_str(),
-                                  static_cast<long long>(output.builder.Error().offset),
+            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (in the PES packet at byte %lld)%s",
+                                  fileName.c_str(), pid, output.builder.Error().text.c_str(),
+                                  clipByte(output.builder.Error().offset),
                                   kept ? "; the display sets before it are kept" : ""));
             if (!kept) return 2;
         }
@@ -234,8 +264,9 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
         // learns of the first.
         const SStreamError& dropped = output.builder.Dropped();
         if (dropped.offset >= 0)
-            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld)", fileName.c_str(), pid,
-                                  dropped.text.c_str(), static_cast<long long>(dropped.offset)));
+            ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (in the PES packet at byte %lld)",
+                                  fileName.c_str(), pid, dropped.text.c_str(),
+                                  clipByte(dropped.offset)));
         std::unique_ptr<CIgObject> ig = std::move(output.ig);
         ig->name = StrFormat("%d", pid);
         ig->id = pid;
@@ -243,6 +274,7 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
         built.push_back(std::move(ig));
     }
     for (auto& ig : built) igObjects.push_back(std::move(ig));
+    for (std::string& l : losses) this->losses.push_back(std::move(l));
     name = StrFormat("%05d", id);
     return 0;
 }

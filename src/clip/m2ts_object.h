@@ -9,6 +9,7 @@
 #include "model/ig_object.h"
 #include "platform/byte_buffer.h"
 #include "subtitle/pg_stream.h"
+#include "ts/track_file.h"
 
 namespace tessel {
 
@@ -20,7 +21,13 @@ struct SIgStream {
     int pid = 0;
     uint32_t pesCount = 0;
     CByteBuffer marked;
+    std::vector<SPesDamage> damages;  // PES packets left out of marked
 };
+
+// What a damaged PES packet takes away and where it shows, for a message
+// after "<clip>: ": "PID 0x1400: <reason> at byte N of the clip; the ODS of
+// object 3 in display set 2 of the stream is missing".
+std::string DamageText(int pid, const SPesDamage& damage);
 
 // The IG track pass over a clip's transport stream: finds the IG PIDs of its
 // program map and demultiplexes each into memory, in PMT order. Returns 0,
@@ -45,6 +52,7 @@ struct SIgStreamFile {
     // its record starts in the file.
     int64_t cutBytes = 0;
     int64_t cutRecordOffset = 0;
+    std::vector<SPesDamage> damages;  // PES packets left out of the file
 };
 
 // The same pass writing each IG PID straight into folder (with its
@@ -107,6 +115,10 @@ public:
 
     std::unique_ptr<CClpiObject> clipInfo;
     std::vector<std::unique_ptr<CIgObject>> igObjects;
+    // The messages ParseClip showed about PES packets lost or damaged in the
+    // clip (each names the display set and object it takes away): the trees
+    // lack them.
+    std::vector<std::string> losses;
     std::vector<std::unique_ptr<CPgStreamObject>> pgStreams;
 };
 

@@ -74,7 +74,7 @@ std::string DiscNameOfFolder(const std::string& folder) {
     return name;
 }
 
-bool CBDDisc::ReadPlaylists(const std::string& folderIn) {
+bool CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>* skipped) {
     if (!playlists) {
         playlists = std::make_unique<CPofObject>();
         playlists->name = "Mpls(s)";
@@ -105,20 +105,29 @@ bool CBDDisc::ReadPlaylists(const std::string& folderIn) {
     for (const auto& path : paths) {
         std::vector<uint8_t> data;
         std::string error;
-        if (!ReadWholeFile(path, data, error)) {
-            ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
-            return false;
-        }
         auto mpls = std::make_unique<CMplsObject>();
         const std::string title = FileTitle(path);
         mpls->name = title;
         mpls->path = path;
-        CMplsObject* added = playlists->Append(std::move(mpls));
-        if (added->ParseMpls(data) < 1) {
-            ShowMessage(StrFormat("Stream parse error:\n%s", path.c_str()));
+        const bool read = ReadWholeFile(path, data, error);
+        if (read && mpls->ParseMpls(data) >= 1) {
+            mpls->number = AtoI(title);
+            playlists->Append(std::move(mpls));
+            continue;
+        }
+        if (read) error = "invalid playlist: " + mpls->fault;
+        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+        // The read stops there (a parsed playlist stays as read so far), or
+        // goes on without it.
+        if (!skipped) {
+            if (read) playlists->Append(std::move(mpls));
             return false;
         }
-        added->number = AtoI(title);
+        skipped->push_back({path, error});
+    }
+    if (playlists->GetSize() == 0) {
+        ShowMessage(StrFormat("%s: no playlist could be read", folder.c_str()));
+        return false;
     }
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "database/mpls.h"
 #include "model/named_object.h"
@@ -27,6 +28,12 @@ std::string GetDiscName(const std::string& folder);
 // "./BDMV") is named by the folder it lies in.
 std::string DiscNameOfFolder(const std::string& folder);
 
+// A file of a disc that could not be read, and why.
+struct SDiscFault {
+    std::string path;
+    std::string reason;
+};
+
 // The disc folder object: reads the playlists of a BDMV folder.
 class CBDDisc : public CNamedObject {
 public:
@@ -34,7 +41,11 @@ public:
     // Releases the playlist collection.
     void Clear() override { playlists.reset(); }
     // Reads every PLAYLIST/nnnnn.mpls in title order. False after a message.
-    virtual bool ReadPlaylists(const std::string& folder);
+    // A playlist that cannot be read or parsed is named with what is wrong
+    // in it; with skipped the rest are read without it (it is appended
+    // there), and only a folder with no readable playlist fails.
+    virtual bool ReadPlaylists(const std::string& folder,
+                               std::vector<SDiscFault>* skipped = nullptr);
 
     std::unique_ptr<CPofObject> playlists;  // "Mpls(s)"
 };

@@ -495,6 +495,18 @@ std::string ClpiFormatFault(std::span<const uint8_t> data) {
     if (magic != "HDMV")
         return StrFormat("type indicator \"%s\"%s, not \"HDMV\"", magic.c_str(),
                          magic == "MPLS" ? " (a playlist)" : "");
+    // The first part the header places past the end names the fault.
+    static const char* const kParts[] = {"SequenceInfo", "ProgramInfo", "CPI", "ClipMark",
+                                         "ExtensionData"};
+    CByteReader r(data);
+    r.Skip(8);
+    for (const char* part : kParts) {
+        const uint32_t at = r.U32();
+        if (!r.Failed() && at > data.size())
+            return StrFormat(
+                "damaged or cut short (%zu bytes): the %s at byte %u lies past the end",
+                data.size(), part, at);
+    }
     return StrFormat("damaged or cut short (%zu bytes)", data.size());
 }
 

@@ -90,6 +90,29 @@ bool ParseSubPath(CByteReader& r, SSubPath& path) {
     return !b.Failed();
 }
 
+void ReadMarks(CByteReader& r, unsigned count, std::vector<SPlayListMark>& marks) {
+    for (unsigned i = 0; i < count && !r.Failed(); ++i) {
+        SPlayListMark m;
+        r.Skip(1);
+        m.markType = r.U8();
+        m.refToPlayItemId = r.U16();
+        m.markTimeStamp = r.U32();
+        m.entryEsPid = r.U16();
+        m.duration = r.U32();
+        if (!r.Failed()) marks.push_back(m);
+    }
+}
+
+// A note on a type indicator other than a playlist's.
+std::string TypeNote(const std::string& type) {
+    if (type.empty() || type == "MPLS") return {};
+    std::string shown = type;
+    for (char& c : shown)
+        if (c < 0x20 || c > 0x7E) c = '?';
+    return StrFormat("; type indicator \"%s\", not \"MPLS\"%s", shown.c_str(),
+                     type == "HDMV" ? " (a clip information file)" : "");
+}
+
 void AddUnique(std::vector<int>& list, int clip) {
     if (std::find(list.begin(), list.end(), clip) == list.end()) list.push_back(clip);
 }
@@ -125,7 +148,12 @@ void CMplsObject::Clear() {
 
 int CMplsObject::ParseMpls(std::span<const uint8_t> data) {
     Clear();
-    if (data.size() > INT_MAX) return -1;
+    fault.clear();
+    auto fail = [&](std::string why) {
+        fault = std::move(why);
+        return -1;
+    };
+    if (data.size() > INT_MAX) return fail(StrFormat("%zu bytes, too large", data.size()));
     CByteReader r(data);
     typeIndicator = r.Text(4);
     version = r.Text(4);
@@ -143,50 +171,59 @@ int CMplsObject::ParseMpls(std::span<const uint8_t> data) {
     appInfo.playlistRandomAccessFlag = (appFlags >> 7) & 1;
     appInfo.audioMixAppFlag = (appFlags >> 6) & 1;
     appInfo.losslessMayBypassMixerFlag = (appFlags >> 5) & 1;
-    if (r.Failed()) return -1;
+    if (r.Failed())
+        return fail(StrFormat("%zu bytes, too short for a playlist%s", data.size(),
+                              TypeNote(typeIndicator).c_str()));
 
     r.Seek(playListStartAddress);
     playListLength = r.U32();
     r.Skip(2);
     const unsigned itemCount = r.U16();
     const unsigned subPathCount = r.U16();
-    for (unsigned i = 0; i < itemCount && !r.Failed(); ++i) {
+    if (r.Failed())
+        return fail(StrFormat("the PlayList at byte %u lies past the end (%zu bytes)%s",
+                              playListStartAddress, data.size(), TypeNote(typeIndicator).c_str()));
+    for (unsigned i = 0; i < itemCount; ++i) {
         SPlayItem item;
-        if (!ParsePlayItem(r, item)) return -1;
+        const size_t at = r.Pos();
+        if (!ParsePlayItem(r, item))
+            return fail(StrFormat("PlayItem %u of %u at byte %zu is cut short or damaged", i,
+                                  itemCount, at));
         playItems.push_back(std::move(item));
     }
-    for (unsigned i = 0; i < subPathCount && !r.Failed(); ++i) {
+    for (unsigned i = 0; i < subPathCount; ++i) {
         SSubPath path;
-        if (!ParseSubPath(r, path)) return -1;
+        const size_t at = r.Pos();
+        if (!ParseSubPath(r, path))
+            return fail(StrFormat("SubPath %u of %u at byte %zu is cut short or damaged", i,
+                                  subPathCount, at));
         subPaths.push_back(std::move(path));
     }
-    if (r.Failed()) return -1;
 
     r.Seek(playListMarkStartAddress);
     markLength = r.U32();
     const unsigned markCount = r.U16();
-    for (unsigned i = 0; i < markCount && !r.Failed(); ++i) {
-        SPlayListMark m;
-        r.Skip(1);
-        m.markType = r.U8();
-        m.refToPlayItemId = r.U16();
-        m.markTimeStamp = r.U32();
-        m.entryEsPid = r.U16();
-        m.duration = r.U32();
-        if (!r.Failed()) marks.push_back(m);
-    }
-    if (r.Failed()) return -1;
+    ReadMarks(r, markCount, marks);
     uint64_t result = uint64_t{playListMarkStartAddress} + markLength + 4;
-    if (result > data.size()) return -1;
+    if (r.Failed() || result > data.size())
+        return fail(
+            StrFormat("the PlayListMark at byte %u (%u marks) runs past the end (%zu bytes)",
+                      playListMarkStartAddress, markCount, data.size()));
 
     if (extensionDataStartAddress != 0) {
-        if (extensionDataStartAddress > data.size()) return -1;
-        const int size = extensionData.ParseBlock(data.subspan(extensionDataStartAddress));
-        if (size < 0) return -1;
+        const int size = extensionDataStartAddress > data.size()
+                             ? -1
+                             : extensionData.ParseBlock(data.subspan(extensionDataStartAddress));
+        if (size < 0)
+            return fail(
+                StrFormat("the ExtensionData at byte %u is cut short or damaged (%zu bytes)",
+                          extensionDataStartAddress, data.size()));
         result = uint64_t{extensionDataStartAddress} + static_cast<uint64_t>(size);
         if (const CEdeEntry* e = extensionData.Find(kExtSubPathId1, kExtSubPathId2);
             e && !e->data.empty()) {
-            if (!ParseExtensionSubPaths(e->data, extSubPaths)) return -1;
+            if (!ParseExtensionSubPaths(e->data, extSubPaths))
+                return fail(StrFormat("the extension sub-paths at byte %u are cut short or damaged",
+                                      extensionDataStartAddress));
         }
     }
     return static_cast<int>(result);

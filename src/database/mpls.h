@@ -83,7 +83,8 @@ public:
     void Clear() override;
 
     // Parses a whole playlist file. Returns the offset the parse reached (end
-    // of the extension data, else of the marks), or -1 for invalid data.
+    // of the extension data, else of the marks), or -1 for invalid data with
+    // what is wrong in fault.
     int ParseMpls(std::span<const uint8_t> data);
 
     // Appends the clip numbers this playlist names that are not yet in list:
@@ -92,6 +93,7 @@ public:
 
     int number = -1;
     std::string path;
+    std::string fault;  // why the last parse failed
 
     std::string typeIndicator;
     std::string version;

@@ -26,7 +26,8 @@ void Report(CProgressWnd* progress, int kind, int position, const std::string& t
 
 }  // namespace
 
-int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers) {
+int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
+                    std::vector<SDiscFault>* skipped) {
     numbers.clear();
     // A disc image or the disc's root folder stands for its BDMV folder.
     std::string error;
@@ -36,7 +37,7 @@ int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<in
     }
     NormalizeFolder(folder);
     CBDDisc bd;
-    if (!bd.ReadPlaylists(folder)) return 2;
+    if (!bd.ReadPlaylists(folder, skipped)) return 2;
     for (const auto& mpls : *bd.playlists) mpls->ClipReferences(numbers);
     std::sort(numbers.begin(), numbers.end());
     return 0;
@@ -50,14 +51,22 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
              const SScanOptions& options) {
     disc.Clear();
     if (options.failed) options.failed->clear();
-    // A clip that cannot be read: the scan stops, or goes on without it.
-    auto fail = [&](int n) {
+    // A clip that cannot be read is kept as a fault with the message shown
+    // for it; the scan stops, or goes on without it.
+    CMessageTrail trail;
+    auto fail = [&](int n, const std::string& path) {
         if (options.failed) options.failed->push_back(n);
+        disc.faults.push_back({n, path, trail.Last()});
         return options.keepGoing;
     };
     std::string folder;
     std::vector<int> clipNumbers;
-    if (DiscClipNumbers(folderArg, folder, clipNumbers) != 0) return 2;
+    std::vector<SDiscFault> skipped;
+    const int listed =
+        DiscClipNumbers(folderArg, folder, clipNumbers, options.keepGoing ? &skipped : nullptr);
+    for (const SDiscFault& f : skipped)
+        disc.faults.push_back({-1, f.path, f.path + ": " + f.reason});
+    if (listed != 0) return 2;
     Report(progress, SProgressReport::kCaption, 0, "Parsing m2ts");
     Report(progress, SProgressReport::kPosition, 0, "");
 
@@ -67,7 +76,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         if (!GetClpiPath(folder, n, clpiPath)) continue;
         std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath);
         if (!clpi) {
-            if (fail(n)) continue;
+            if (fail(n, clpiPath)) continue;
             return 2;
         }
         const uint8_t type = clpi->clipInfo.applicationType;
@@ -80,7 +89,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
             if (!probe.Open(m2tsPath, error)) {
                 ShowMessage(StrFormat("%s: File missing: %05d.m2ts ! (%s)", m2tsPath.c_str(), n,
                                       error.c_str()));
-                if (fail(n)) continue;
+                if (fail(n, m2tsPath)) continue;
                 return 2;
             }
         }
@@ -88,13 +97,15 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         clip->id = n;
         Report(progress, SProgressReport::kText, 0, m2tsPath);
         const int result = clip->ParseClip(m2tsPath, progress);
-        if (result == 2 && fail(n)) continue;
+        if (result == 2 && fail(n, m2tsPath)) continue;
         if (result != 0) return result;
         if (options.pid >= 0) {
             auto& igs = clip->igObjects;
             std::erase_if(igs, [&](const auto& ig) { return ig->id != options.pid; });
             if (igs.empty()) continue;
         }
+        // A clip that lost PES packets is kept with what it holds, and named.
+        for (const std::string& loss : clip->losses) disc.faults.push_back({n, m2tsPath, loss});
         clpi->streamPath = m2tsPath;
         clpi->clipNumber = n;
         clip->clipInfo = std::move(clpi);

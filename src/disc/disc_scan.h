@@ -7,10 +7,22 @@
 #include <vector>
 
 #include "clip/m2ts_object.h"
+#include "database/bdmv_layout.h"
 
 namespace tessel {
 
 class CProgressWnd;
+
+// A file a scan left out or could read only in part, and why (the message
+// shown, as one line): a playlist (clip -1), a clip whose information file
+// or transport stream is missing or damaged (left out), or a clip kept
+// without the display sets and objects of PES packets it lost (one fault
+// per packet; the clip is in the list).
+struct SScanFault {
+    int clip = -1;
+    std::string path;
+    std::string reason;
+};
 
 class CTlDisc : public CNamedObject {
 public:
@@ -20,10 +32,17 @@ public:
     ~CTlDisc() override { Clear(); }
 
     const char* ClassName() const override { return "CTlDisc"; }
-    // Deletes every clip.
-    void Clear() override { clips.clear(); }
+    // Deletes every clip and forgets the faults.
+    void Clear() override {
+        clips.clear();
+        faults.clear();
+    }
 
     std::vector<std::unique_ptr<CTlM2tsObject>> clips;  // ascending clip number
+    // What the last scan left out or read only in part (with keepGoing it
+    // went on without them), playlists first, then clips in clip number
+    // order.
+    std::vector<SScanFault> faults;
 };
 
 // Reads the playlists, keeps the clips of application type 1 or 5 with an IG
@@ -32,15 +51,19 @@ int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress);
 
 // The clip numbers the playlists of a disc (its BDMV folder, root or image)
 // reference, sorted (a clip named twice is listed twice); folder receives the
-// BDMV folder with its separator. 0, or 2 after the failure was shown.
-int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers);
+// BDMV folder with its separator. 0, or 2 after the failure was shown. With
+// skipped, playlists that cannot be read are left out there (see
+// CBDDisc::ReadPlaylists).
+int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
+                    std::vector<SDiscFault>* skipped = nullptr);
 
 // Narrowing and leniency of a scan.
 struct SScanOptions {
     int clip = -1;  // only this clip number
     int pid = -1;   // only IG streams on this PID (clips without one are left out)
-    // A clip that is missing or fails to read is reported and left out; the
-    // scan goes on (by default it stops there). failed gets the clip numbers.
+    // A playlist or clip that is missing or fails to read is reported and
+    // left out; the scan goes on (by default it stops there). failed gets
+    // the clip numbers; the disc's faults get every file left out.
     bool keepGoing = false;
     std::vector<int>* failed = nullptr;
 };

@@ -8,6 +8,7 @@ namespace tessel {
 namespace {
 CStderrMessageSink g_stderrSink;
 std::atomic<IMessageSink*> g_sink{&g_stderrSink};
+thread_local CMessageTrail* t_trail = nullptr;
 }  // namespace
 
 std::string OneLine(const std::string& text) {
@@ -43,7 +44,22 @@ IMessageSink& MessageSink() {
 }
 
 void ShowMessage(const std::string& text) {
+    if (t_trail) t_trail->Note(text);
     g_sink.load()->ShowMessage(text);
+}
+
+CMessageTrail::CMessageTrail() : previous_(t_trail) {
+    t_trail = this;
+}
+
+CMessageTrail::~CMessageTrail() {
+    t_trail = previous_;
+}
+
+void CMessageTrail::Note(const std::string& text) {
+    last_ = OneLine(text);
+    ++count_;
+    if (previous_) previous_->Note(text);
 }
 
 EAnswer AskYesNoCancel(const std::string& text) {

@@ -45,6 +45,24 @@ IMessageSink& MessageSink();
 void ShowMessage(const std::string& text);
 EAnswer AskYesNoCancel(const std::string& text);
 
+// While alive, keeps the messages shown on the thread that made it (they are
+// shown as ever): the last one as one line, and how many. Nests.
+class CMessageTrail {
+public:
+    CMessageTrail();
+    ~CMessageTrail();
+    CMessageTrail(const CMessageTrail&) = delete;
+    CMessageTrail& operator=(const CMessageTrail&) = delete;
+    const std::string& Last() const { return last_; }
+    int Count() const { return count_; }
+    void Note(const std::string& text);
+
+private:
+    CMessageTrail* previous_;
+    std::string last_;
+    int count_ = 0;
+};
+
 // Line-oriented log for checks and reports (the CLI prints it).
 class ILogSink {
 public:

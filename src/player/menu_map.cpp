@@ -119,7 +119,9 @@ SMenuMap ExploreMenu(const CIcData& composition, int stateBound,
 }
 
 std::string MapToDot(const SMenuMap& map) {
-    std::string dot = "digraph menu {\n  rankdir=LR;\n  node [shape=box, style=rounded];\n";
+    // newrank: see LayOutAndRender.
+    std::string dot =
+        "digraph menu {\n  rankdir=LR;\n  newrank=true;\n  node [shape=box, style=rounded];\n";
     for (const SMapPage& page : map.pages) {
         dot += StrFormat("  subgraph \"cluster_page%d\" {\n    label=%s;\n", page.id,
                          Quote(StrFormat("%s (id %d)", page.label.c_str(), page.id)).c_str());
@@ -258,6 +260,7 @@ struct SGraphviz {
     decltype(&agseterr) setErr = nullptr;
     decltype(&agmemread) memRead = nullptr;
     decltype(&agclose) close = nullptr;
+    decltype(&agattr) attr = nullptr;
     decltype(&gvLayout) layout = nullptr;
     decltype(&gvRenderData) renderData = nullptr;
     decltype(&gvFreeRenderData) freeRenderData = nullptr;
@@ -277,8 +280,9 @@ const SGraphviz& Graphviz() {
         };
         g.loaded = get(g.context, "gvContext") && get(g.setErr, "agseterr") &&
                    get(g.memRead, "agmemread") && get(g.close, "agclose") &&
-                   get(g.layout, "gvLayout") && get(g.renderData, "gvRenderData") &&
-                   get(g.freeRenderData, "gvFreeRenderData") && get(g.freeLayout, "gvFreeLayout");
+                   get(g.attr, "agattr") && get(g.layout, "gvLayout") &&
+                   get(g.renderData, "gvRenderData") && get(g.freeRenderData, "gvFreeRenderData") &&
+                   get(g.freeLayout, "gvFreeLayout");
         return g;
     }();
     return g;
@@ -313,6 +317,12 @@ bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& for
         error = "Graphviz could not read the map";
         return false;
     }
+    // The dot layout's older ranking of clusters gives a labelled edge that
+    // runs between two clusters virtual nodes that gvFreeLayout frees twice
+    // (Graphviz 2.42, when edges run both ways between the clusters, as a
+    // menu's moves and activations do); the dot program never frees its last
+    // layout, so it never shows there. The newer ranking builds none.
+    gv.attr(graph.get(), AGRAPH, const_cast<char*>("newrank"), const_cast<char*>("true"));
     if (gv.layout(gvc.get(), graph.get(), "dot") != 0) {
         error = "Graphviz could not lay the map out";
         return false;

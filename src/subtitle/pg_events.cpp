@@ -102,8 +102,8 @@ Bitmap Compose(const SDecoderState& state, const CPcs& pcs, int& x, int& y,
     if (box.Empty()) return {};
     Bitmap out(box.right - box.left, box.bottom - box.top, EPixelFormat::Argb32);
     if (out.IsEmpty()) return out;
-    std::vector<uint32_t> lut = palette->second.entries;
-    lut[255] = 0;
+    // Every entry is the colour its palette gives, 255 too (unlike IG objects).
+    const std::vector<uint32_t>& lut = palette->second.entries;
     for (const SPart& p : parts)
         for (int y0 = p.shown.top; y0 < p.shown.bottom; ++y0) {
             const uint8_t* row =

@@ -62,21 +62,27 @@ public:
 
     int64_t reference = 0;
 
-    // Walks the whole source packets of [data, data + size).
-    void Walk(const uint8_t* data, size_t size) {
+    // Walks the whole source packets of [data, data + size), which starts
+    // at byte offset of the file.
+    void Walk(const uint8_t* data, size_t size, int64_t offset) {
         const uint8_t* const end = data + (size - size % kSourcePacketSize);
         for (const uint8_t* sp = data; sp != end; sp += kSourcePacketSize) {
             const uint8_t* ts = sp + 4;
             if (ts[0] != kSyncByte) continue;
             const int pid = ((ts[1] & 0x1F) << 8) | ts[2];
-            if (STrackInfo* info = map_.Find(pid)) Packet(ts, *info);
+            if (STrackInfo* info = map_.Find(pid)) Packet(ts, *info, offset + (sp - data));
         }
     }
 
 private:
-    void Packet(const uint8_t* ts, STrackInfo& info) {
+    void Packet(const uint8_t* ts, STrackInfo& info, int64_t at) {
         STrackFile* track = info.second && !(ts[1] & 0x20) ? info.second.get() : info.main.get();
         if (!track) return;
+        track->packetOffset = at;
+        if (ts[3] & 0x10) {  // the counter counts packets with payload
+            const bool discontinuity = (ts[3] & 0x20) && ts[4] > 0 && (ts[5] & 0x80);
+            if (!track->NoteContinuity(ts[3] & 0x0F, discontinuity)) return;  // a duplicate
+        }
         const int h = packet_.ParsePacket({ts, kTsPacketSize});
         if (h == 0 || h > static_cast<int>(kTsPacketSize)) {
             // A damaged PES start leaves the rest of that PES packet out.
@@ -145,11 +151,11 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
                 if (search.Feed({data, n}) || atEnd || got == blockSize) {
                     searching = false;
                     walker.reference = search.Reference();
-                    walker.Walk(buffer.get(), held);
+                    walker.Walk(buffer.get(), held, consumed);
                     held = 0;
                 }
             } else {
-                walker.Walk(data, n);
+                walker.Walk(data, n, consumed + static_cast<int64_t>(got - n));
             }
             if (atEnd) break;
         }

@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "ts/esi.h"
 #include "ts/pes.h"
 
@@ -171,6 +174,16 @@ void STrackFile::NotePesStart(uint32_t pts, bool /*priority*/) {
     if (firstPts == 0) firstPts = pts;
 }
 
+bool STrackFile::NoteContinuity(int cc, bool discontinuity) {
+    const int last = lastCc_;
+    lastCc_ = cc;
+    if (discontinuity || last < 0 || cc == ((last + 1) & 0x0F)) return true;
+    if (cc == last) return false;
+    LostPackets(StrFormat("the continuity counter jumps from %d to %d (%d packet(s) lost)", last,
+                          cc, (cc - last - 1) & 0x0F));
+    return true;
+}
+
 void STrackFile::WriteOut(const uint8_t* data, size_t size) {
     if (!output) return;
     if (!output->Write(data, size)) writeFailed = true;
@@ -250,10 +263,27 @@ void SGsTrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHead
         // A continuation belongs to the open record; without one (the stream
         // began inside a PES packet, its start was lost or damaged, or the PES
         // packet is complete) it is dropped.
-        if (pesOpen) AppendPesBytes(data, size, nullptr);
+        if (pesOpen) {
+            AppendPesBytes(data, size);
+        } else if (!lost_.empty()) {
+            Damage(lost_ + "; payload whose PES start is lost is left out", packetOffset);
+            lost_.clear();
+        }
         return;
     }
+    if (pesOpen) {
+        if (pesLeft_ > 0)
+            Damage(StrFormat("a PES packet ends %lld bytes before its length (a packet is lost)",
+                             static_cast<long long>(pesLeft_)),
+                   packetOffset);
+        else
+            EndRecord();  // its length was not given: it ends here
+    } else if (!lost_.empty()) {
+        Damage(lost_ + " (a whole PES packet may be lost)", packetOffset);
+    }
+    lost_.clear();
     pesOpen = true;
+    recordStart_ = packetOffset;
     pesLeft_ = header->packetLength != 0 && header->packetLength + 6 >= header->headerLength
                    ? header->packetLength + 6 - header->headerLength
                    : -1;
@@ -279,22 +309,91 @@ void SGsTrackFile::WritePayload(const uint8_t* data, size_t size, const SPesHead
         recordHead[i] = i < tag.size() ? static_cast<uint8_t>(tag[i]) : 0;
     PutU32(recordHead + 2, Low32(ptsOut));
     PutU32(recordHead + 6, Low32(dtsOut));
-    recordOffset = appended;
-    AppendPesBytes(data, size, recordHead);
+    record_.assign(recordHead, recordHead + kRecordHeadSize);
+    AppendPesBytes(data, size);
 }
 
-void SGsTrackFile::AppendPesBytes(const uint8_t* data, size_t size, const uint8_t* head) {
+void SGsTrackFile::AppendPesBytes(const uint8_t* data, size_t size) {
     // Bytes past the end of the PES packet are not part of it.
     if (pesLeft_ >= 0 && size > static_cast<uint64_t>(pesLeft_))
         size = static_cast<size_t>(pesLeft_);
-    if (head)
-        Append({{head, kRecordHeadSize}, {data, size}});
-    else
-        Append({{data, size}});
+    record_.insert(record_.end(), data, data + size);
     if (pesLeft_ >= 0) {
         pesLeft_ -= static_cast<int64_t>(size);
-        if (pesLeft_ == 0) pesOpen = false;
+        if (pesLeft_ == 0) EndRecord();
     }
+}
+
+void SGsTrackFile::EndRecord() {
+    pesOpen = false;
+    const uint8_t* segment = record_.data() + kRecordHeadSize;
+    const size_t payload = record_.size() - kRecordHeadSize;
+    const size_t segmentSize = payload >= 3 ? 3 + (size_t{segment[1]} << 8 | segment[2]) : 0;
+    if (payload >= 3 && segmentSize > payload) {
+        Damage(StrFormat("a segment of %zu bytes is cut short to %zu by the end of its PES packet",
+                         segmentSize, payload),
+               recordStart_);
+        return;
+    }
+    if (payload >= 1 && segment[0] == 0x80) ++endSegments_;
+    recordOffset = appended;
+    recordStarts_.emplace_back(appended, recordStart_);
+    Append({{record_.data(), record_.size()}});
+    record_.clear();
+}
+
+int64_t SGsTrackFile::FileOffsetOf(int64_t offset) const {
+    auto it = std::upper_bound(recordStarts_.begin(), recordStarts_.end(),
+                               std::make_pair(offset, INT64_MAX));
+    return it == recordStarts_.begin() ? 0 : std::prev(it)->second;
+}
+
+void SGsTrackFile::Damage(const std::string& reason, int64_t offset) {
+    SPesDamage d;
+    d.offset = offset;
+    d.reason = reason;
+    d.displaySet = endSegments_;
+    if (record_.size() > kRecordHeadSize) {  // the record it takes away
+        const uint8_t* segment = record_.data() + kRecordHeadSize;
+        d.segmentType = segment[0];
+        if (d.segmentType == 0x15 && record_.size() >= kRecordHeadSize + 5)
+            d.objectId = segment[3] << 8 | segment[4];
+    }
+    damages.push_back(std::move(d));
+    record_.clear();
+    pesOpen = false;
+}
+
+void SGsTrackFile::AbandonPes() {
+    if (pesOpen && pesLeft_ > 0)
+        Damage(StrFormat("a PES packet ends %lld bytes before its length",
+                         static_cast<long long>(pesLeft_)),
+               packetOffset);
+    else if (pesOpen)
+        EndRecord();
+    Damage("a PES header is damaged; its PES packet is left out", packetOffset);
+}
+
+void SGsTrackFile::LostPackets(const std::string& reason) {
+    if (pesOpen)
+        Damage(reason, packetOffset);
+    else
+        lost_ = reason;
+}
+
+void SGsTrackFile::Flush() {
+    if (!record_.empty()) {
+        // The clip ends inside the record: it is kept as far as it goes.
+        recordOffset = appended;
+        recordStarts_.emplace_back(appended, recordStart_);
+        Append({{record_.data(), record_.size()}});
+        record_.clear();
+    }
+    if (!lost_.empty()) {
+        Damage(lost_ + " (a whole PES packet may be lost)", packetOffset);
+        lost_.clear();
+    }
+    STrackFile::Flush();
 }
 
 bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info) {

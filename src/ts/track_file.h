@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/byte_buffer.h"
@@ -137,7 +138,13 @@ struct STrackFile {
 
     // The PES packet being gathered was damaged at its start; its remaining
     // packets are not part of any record.
-    void AbandonPes() { pesOpen = false; }
+    virtual void AbandonPes() { pesOpen = false; }
+    // A packet of the track with payload carries the continuity counter cc.
+    // False for a duplicate of the packet before, which is left out; a jump
+    // (without the discontinuity indicator) is handed to LostPackets.
+    bool NoteContinuity(int cc, bool discontinuity);
+    // Packets of the track are lost before the current one.
+    virtual void LostPackets(const std::string& /*reason*/) {}
 
     COutputFile* Output() const { return output.get(); }
     // A write to the output failed at some point.
@@ -149,9 +156,10 @@ struct STrackFile {
 
     uint32_t pesCount = 0;
     uint32_t firstPts = 0;
-    int64_t appended = 0;  // bytes of the track so far
-    AlignedBytes buffer;   // page-aligned: the kernel copies from it fastest
-    AlignedBytes spare;    // of capacity bytes: filled while buffer is written behind
+    int64_t packetOffset = 0;  // byte of the clip file where the packet handed over starts
+    int64_t appended = 0;      // bytes of the track so far
+    AlignedBytes buffer;       // page-aligned: the kernel copies from it fastest
+    AlignedBytes spare;        // of capacity bytes: filled while buffer is written behind
     size_t capacity = 0;
     size_t allocated = 0;
     size_t used = 0;
@@ -165,6 +173,17 @@ protected:
 
     bool pesOpen = false;
     bool writeFailed = false;
+    int lastCc_ = -1;
+};
+
+// A PES packet of a graphics track that was lost or damaged: its record is
+// left out of the track.
+struct SPesDamage {
+    int64_t offset = 0;  // byte of the clip file where the damage shows
+    std::string reason;
+    int segmentType = -1;  // of the record left out; -1 when its start is lost
+    int objectId = -1;     // of an ODS
+    int displaySet = 0;    // display sets complete before it in the track (END segments)
 };
 
 // A track written in the marked form: per PES packet a record of tag, PTS and
@@ -175,12 +194,26 @@ struct SGsTrackFile : STrackFile {
 
     using STrackFile::STrackFile;
 
+    // Each PES packet is gathered into its record first and appended to the
+    // track once complete; a damaged one is left out and noted in damages
+    // (a PES packet that ends before its length, a lost packet inside it, a
+    // segment longer than its PES packet, payload whose PES start is lost).
     void WritePayload(const uint8_t* data, size_t size, const SPesHeader* header,
                       int64_t referenceTime, int64_t mapOffset) override;
+    void AbandonPes() override;
+    void LostPackets(const std::string& reason) override;
+    // Appends the record still gathered (the clip ended inside it), then
+    // writes out.
+    void Flush() override;
 
     // Payload bytes the last PES packet lacks when the clip ends inside it
     // (0 when it is complete or its length is not given).
     int64_t CutPesBytes() const { return pesOpen && pesLeft_ > 0 ? pesLeft_ : 0; }
+
+    std::vector<SPesDamage> damages;
+    // Byte of the clip file where the PES packet of the record holding byte
+    // offset of the track starts (0 before any record).
+    int64_t FileOffsetOf(int64_t offset) const;
 
     std::string tag;
     bool keepTime = false;     // records carry the clip's own PTS and DTS
@@ -195,7 +228,17 @@ private:
     // Payload bytes the open PES packet still holds; -1 when its length is
     // not given.
     int64_t pesLeft_ = -1;
-    void AppendPesBytes(const uint8_t* data, size_t size, const uint8_t* head);
+    std::vector<uint8_t> record_;  // the record being gathered
+    int64_t recordStart_ = 0;      // byte of the clip file where its PES packet starts
+    std::string lost_;             // packets lost while no PES packet was open
+    int endSegments_ = 0;
+    // Per record appended: where it starts in the track and in the clip file.
+    std::vector<std::pair<int64_t, int64_t>> recordStarts_;
+    void AppendPesBytes(const uint8_t* data, size_t size);
+    // The gathered record is complete: appended, or left out when its
+    // segment is longer than the record.
+    void EndRecord();
+    void Damage(const std::string& reason, int64_t offset);
 };
 
 struct SIgTrackFile : SGsTrackFile {

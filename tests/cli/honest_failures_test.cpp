@@ -111,7 +111,7 @@ TEST(HonestFailures, CutClipsAndStreamsFailWithFilePidAndOffset) {
     fs::copy_file(cut, clip, fs::copy_options::overwrite_existing);
     r = RunCli({"scan", bdmv});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(Has(r.err, "00001.m2ts: IG stream 0x1400: ") && Has(r.err, "(at byte ")) << r.err;
+    EXPECT_TRUE(Has(r.err, "00001.m2ts: IG stream 0x1400: ") && Has(r.err, "at byte ")) << r.err;
 }
 
 TEST(HonestFailures, StreamsWithoutEndOrWithoutSegmentsFail) {

@@ -132,8 +132,61 @@ TEST_F(ReadPlaylistsTest, ParseErrorNamesTheFileAndKeepsEarlierPlaylists) {
     Write("00002.mpls", Mpls("00002"));
     EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
     const std::string path = (Playlists() / "00001.mpls").string();
-    EXPECT_EQ(messages.messages, std::vector<std::string>{"Stream parse error:\n" + path});
+    EXPECT_EQ(
+        messages.messages,
+        std::vector<std::string>{path + ": invalid playlist: 4 bytes, too short for a playlist"});
     EXPECT_EQ(Names(), (std::vector<std::string>{"00000", "00001"}));
+}
+
+TEST_F(ReadPlaylistsTest, DamagedPlaylistsAreNamedWithTheirFaultAndSkippedOnRequest) {
+    std::vector<uint8_t> cut = Mpls("00003");
+    cut.resize(cut.size() - 20);
+    std::vector<uint8_t> garbage(300);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 37 + 11);
+    std::vector<uint8_t> clipInfo = Mpls("00004");
+    std::copy_n("HDMV", 4, clipInfo.begin());
+    clipInfo[8] = 0x7F;  // its PlayList far past the end
+    const struct {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+    } cases[] = {
+        {cut, "invalid playlist: the PlayListMark at byte"},
+        {garbage, "invalid playlist: the PlayList at byte"},
+        {clipInfo, "type indicator \"HDMV\", not \"MPLS\" (a clip information file)"},
+        {{}, "invalid playlist: 0 bytes, too short for a playlist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        fs::remove_all(Playlists());
+        fs::create_directories(Playlists());
+        Write("00000.mpls", Mpls("00001"));
+        Write("00001.mpls", c.bytes);
+        Write("00002.mpls", Mpls("00002"));
+        const std::string path = (Playlists() / "00001.mpls").string();
+        messages.messages.clear();
+        CBDDisc stopping;
+        EXPECT_FALSE(stopping.ReadPlaylists(Bdmv().string()));
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].rfind(path + ": ", 0), 0u) << messages.messages[0];
+        EXPECT_NE(messages.messages[0].find(c.reason), std::string::npos) << messages.messages[0];
+
+        std::vector<SDiscFault> skipped;
+        disc.Clear();
+        EXPECT_TRUE(disc.ReadPlaylists(Bdmv().string(), &skipped));
+        EXPECT_EQ(Names(), (std::vector<std::string>{"00000", "00002"}));
+        ASSERT_EQ(skipped.size(), 1u);
+        EXPECT_EQ(skipped[0].path, path);
+        EXPECT_NE(skipped[0].reason.find(c.reason), std::string::npos);
+    }
+    // Nothing readable fails even when going on.
+    fs::remove_all(Playlists());
+    fs::create_directories(Playlists());
+    Write("00001.mpls", garbage);
+    std::vector<SDiscFault> skipped;
+    disc.Clear();
+    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string(), &skipped));
+    EXPECT_EQ(skipped.size(), 1u);
+    EXPECT_NE(messages.Last().find("no playlist could be read"), std::string::npos);
 }
 
 TEST_F(ReadPlaylistsTest, UnreadableFileStopsWithTheSystemErrorText) {

@@ -454,12 +454,9 @@ TEST(ScanFailures, EachSituationGivesItsMessageAndTwo) {
          },
          ""},
         {"clip information cut short",
-         [](const SSmallDisc& d) { fs::resize_file(d.At("CLIPINF/00002.clpi"), 30); },
-         [](const SSmallDisc& d) {
-             return d.At("CLIPINF/00002.clpi").string() +
-                    ": invalid file format. (damaged or cut short (30 bytes))";
-         },
-         ""},
+         [](const SSmallDisc& d) { fs::resize_file(d.At("CLIPINF/00002.clpi"), 30); }, nullptr,
+         "00002.clpi: invalid file format. (damaged or cut short (30 bytes): the SequenceInfo at "
+         "byte "},
         {"clip information missing",
          [](const SSmallDisc& d) { fs::remove(d.At("CLIPINF/00002.clpi")); }, nullptr,
          "No such file or directory"},
@@ -505,6 +502,46 @@ TEST(ScanFailures, EachSituationGivesItsMessageAndTwo) {
             EXPECT_NE(messages.Last().find(row.part), std::string::npos) << messages.Last();
         }
         EXPECT_TRUE(messages.questions.empty());
+    }
+}
+
+TEST(ScanFailures, GoingOnListsTheReadableClipsAndCarriesTheRestWithTheirReason) {
+    std::vector<uint8_t> garbage(300);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 37 + 11);
+    const struct {
+        const char* file;
+        std::function<void(const fs::path&)> damage;
+        int clip;  // -1: a playlist
+        const char* reason;
+    } rows[] = {
+        {"PLAYLIST/00001.mpls", [&](const fs::path& p) { WriteFile(p, garbage); }, -1,
+         ": invalid playlist: the PlayList at byte "},
+        {"CLIPINF/00002.clpi", [](const fs::path& p) { fs::resize_file(p, 30); }, 2,
+         ": invalid file format. (damaged or cut short (30 bytes): the SequenceInfo at byte "},
+        {"STREAM/00012.m2ts", [](const fs::path& p) { fs::remove(p); }, 12,
+         ": No such file or directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        SSmallDisc d;
+        row.damage(d.At(row.file));
+        CTlDisc disc;
+        CMessageCapture messages;
+        SScanOptions options;
+        options.keepGoing = true;
+        EXPECT_EQ(ScanDisc(disc, d.bdmv, nullptr, options), 0) << messages.Last();
+        ASSERT_EQ(disc.faults.size(), 1u);
+        const SScanFault& f = disc.faults[0];
+        EXPECT_EQ(f.clip, row.clip);
+        EXPECT_EQ(f.path, d.At(row.file).string());
+        EXPECT_NE(f.reason.find(row.reason), std::string::npos) << f.reason;
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(f.reason, OneLine(messages.Last()));
+        EXPECT_FALSE(disc.clips.empty());
+        for (const auto& clip : disc.clips) EXPECT_NE(clip->id, row.clip);
+        // By default the scan stops there.
+        CTlDisc stopped;
+        EXPECT_EQ(ScanDisc(stopped, d.bdmv, nullptr), 2);
     }
 }
 

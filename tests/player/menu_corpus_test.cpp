@@ -1,5 +1,6 @@
 // Real menus through the player and the map: the independently authored
-// menu against its truth, and every real composition of the corpus.
+// menu against its truth, and every real composition of the corpus mapped
+// and drawn as SVG and PNG.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -90,7 +91,15 @@ TEST(MenuCorpus, EveryRealCompositionMapsWithinTheBound) {
         for (const SMapPage& p : map.pages) mapped += p.buttons.size();
         for (const auto& page : *ds) composed += page->AllButtons().size();
         EXPECT_EQ(mapped, composed);
-        EXPECT_FALSE(MapToDot(map).empty());
+        const std::string dot = MapToDot(map);
+        EXPECT_FALSE(dot.empty());
+        for (const char* format : {"svg", "png"}) {
+            if (!MapPicturesAvailable()) break;
+            std::vector<uint8_t> picture;
+            std::string error;
+            EXPECT_TRUE(RenderDot(dot, format, picture, error)) << format << ": " << error;
+            EXPECT_GT(picture.size(), 100u) << format;
+        }
     }
     EXPECT_EQ(payloads, 7);
 }

@@ -121,9 +121,9 @@ struct SStream {
         auto* wds = static_cast<CWds*>(ds->CreateSegment(kSegmentWds));
         wds->windows = {{0, 100, 800, 400, 100}};
         CPds* pds = ds->AddPalette();
-        pds->entries = {{1, static_cast<uint8_t>(paletteY), 128, 128, 255}};
+        pds->entries = {{index, static_cast<uint8_t>(paletteY), 128, 128, 255}};
         if (withObject) {
-            SIndexedImage image{40, 10, std::vector<uint8_t>(400, 1)};
+            SIndexedImage image{40, 10, std::vector<uint8_t>(400, index)};
             EXPECT_TRUE(AddObjectFromImage(image, *ds, 0));
         }
         ds->CreateSegment(kSegmentEnd);
@@ -140,6 +140,7 @@ struct SStream {
     }
 
     CEpochList epochs;
+    uint8_t index = 1;  // the palette entry and the object's pixels
 };
 
 TEST(PgEvents, PaletteUpdatesRepeatsForcedAndUnendedEvents) {
@@ -179,6 +180,21 @@ TEST(PgEvents, PaletteUpdatesRepeatsForcedAndUnendedEvents) {
     EXPECT_TRUE(events.events.empty());
     ASSERT_FALSE(events.notes.empty());
     EXPECT_NE(events.notes[0].find("object 0"), std::string::npos);
+}
+
+TEST(PgEvents, EveryPaletteEntryIsItsColour) {
+    for (const uint8_t index : {1, 254, 255}) {
+        SCOPED_TRACE(index);
+        SStream s;
+        s.index = index;
+        s.Add(90000, {SStream::At(120, 820)});
+        SPgEvents events;
+        BuildPgEvents(s.epochs, events);
+        ASSERT_EQ(events.events.size(), 1u);
+        const uint32_t c = events.events[0].picture.GetPixel(0, 0);
+        EXPECT_EQ(ArgbAlpha(c), 255);
+        EXPECT_GT(ArgbGreen(c), 200) << "white from Y 235";
+    }
 }
 
 TEST(PgEvents, TimeCodesAndTheBdnIndex) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "platform/files.h"
@@ -42,8 +43,9 @@ protected:
 
 struct SDemuxRun {
     int result = -1;
-    std::vector<uint8_t> out;   // main track of the first PID
-    std::vector<uint8_t> out2;  // second track, when asked for
+    std::vector<uint8_t> out;         // main track of the first PID
+    std::vector<uint8_t> out2;        // second track, when asked for
+    std::vector<SPesDamage> damages;  // of the main track of the first PID
 };
 
 // Demuxes the PIDs of the muxer's stream into memory marked-form tracks.
@@ -73,6 +75,7 @@ SDemuxRun RunDemux(const CTsMuxer& mux, std::vector<uint16_t> pids = {kIg},
     run.result = Demux(file, map, progress, blockSize);
     auto data = outs[0]->Data();
     run.out.assign(data.begin(), data.end());
+    run.damages = static_cast<const SGsTrackFile&>(*map.tracks[0]->main).damages;
     if (second) {
         auto d2 = outs[1]->Data();
         run.out2.assign(d2.begin(), d2.end());
@@ -350,18 +353,53 @@ TEST(Demux, DamagedPacketsDoNotBreakTheOtherRecords) {
     }
 }
 
-TEST(Demux, LostContinuationLeavesAGapOnlyInItsRecord) {
-    CTsMuxer mux = StreamWithVideo(0);
-    const size_t first = mux.Count();
-    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x15, 400));
-    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
-    mux.data[(first + 1) * 192 + 4] = 0x00;  // the second packet of the first PES
-    auto out = RunDemux(mux).out;
-    // The first record lost 184 bytes; the second record follows directly.
-    const size_t firstRecord = 10 + 403 - 184;
-    ASSERT_EQ(out.size(), firstRecord + 13);
-    EXPECT_EQ(out[firstRecord], 'I');
-    EXPECT_EQ(out[firstRecord + 10], 0x80);
+TEST(Demux, LostOrDamagedPesPacketsAreLeftOutAndNamed) {
+    // A PES packet of an ODS over three packets, then an END segment.
+    const struct {
+        const char* what;
+        std::function<void(CTsMuxer&, size_t)> damage;
+        size_t shows;  // packet after the first where the damage shows
+        const char* reason;
+    } rows[] = {
+        {"a packet lost", [](CTsMuxer& m, size_t f) { m.data[(f + 1) * 192 + 4] = 0x00; }, 2,
+         "the continuity counter jumps from 0 to 2 (1 packet(s) lost)"},
+        {"a packet repeated",
+         [](CTsMuxer& m, size_t f) {
+             m.data.insert(m.data.begin() + (f + 2) * 192, m.data.begin() + (f + 1) * 192,
+                           m.data.begin() + (f + 2) * 192);
+         },
+         0, nullptr},
+        {"a PES length beyond its bytes",
+         [](CTsMuxer& m, size_t f) { m.data[f * 192 + 4 + 4 + 5] += 10; }, 3,
+         "a PES packet ends 10 bytes before its length"},
+        {"a segment longer than its PES packet",
+         [](CTsMuxer& m, size_t f) { m.data[f * 192 + 4 + 4 + 14 + 1] += 1; }, 0,
+         "a segment of 659 bytes is cut short to 403"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        CTsMuxer mux = StreamWithVideo(0);
+        const size_t first = mux.Count();
+        mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x15, 400));
+        mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
+        row.damage(mux, first);
+        const SDemuxRun run = RunDemux(mux);
+        const auto records = Records(run.out);
+        if (!row.reason) {  // a duplicate is left out, the record is whole
+            ASSERT_EQ(records.size(), 2u);
+            EXPECT_EQ(records[0].segment, test::Segment(0x15, 400));
+            EXPECT_TRUE(run.damages.empty());
+            continue;
+        }
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].segment[0], 0x80);
+        ASSERT_EQ(run.damages.size(), 1u);
+        const SPesDamage& d = run.damages[0];
+        EXPECT_EQ(d.reason.rfind(row.reason, 0), 0u) << d.reason;
+        EXPECT_EQ(d.offset, static_cast<int64_t>((first + row.shows) * 192));
+        EXPECT_EQ(d.segmentType, 0x15);
+        EXPECT_EQ(d.displaySet, 0);
+    }
 }
 
 TEST(Demux, StreamStartingInsideAPesPacketDropsTheLeadingBytes) {
@@ -393,9 +431,12 @@ TEST(Demux, TracksAndTheirBuffersStayWithinTheClipSize) {
     for (const size_t payload : {size_t{1}, size_t{2000}}) {
         SCOPED_TRACE(payload);
         CTsMuxer mux = StreamWithVideo(900000);
-        for (int i = 0; i < 400; ++i)
-            mux.AddPes(kIg, 900000 + 3000 * i, std::nullopt,
-                       std::vector<uint8_t>(payload, static_cast<uint8_t>(i)));
+        for (int i = 0; i < 400; ++i) {
+            // A segment as long as its PES packet where it has room for a head.
+            std::vector<uint8_t> bytes(payload, static_cast<uint8_t>(i));
+            if (payload >= 3) bytes[1] = (payload - 3) >> 8, bytes[2] = (payload - 3) & 0xFF;
+            mux.AddPes(kIg, 900000 + 3000 * i, std::nullopt, bytes);
+        }
         CTempDir dir;
         CReadFile file;
         std::string error;
