@@ -21,6 +21,7 @@ struct SDemuxOptions {
     bool all = false;
     bool keepTime = false;
     bool json = false;
+    bool quiet = false;
 };
 
 int Run(const SDemuxOptions& o) {
@@ -34,7 +35,7 @@ int Run(const SDemuxOptions& o) {
     std::vector<SIgStreamFile> files;
     int result;
     {
-        CTerminalProgress progress;
+        CTerminalProgress progress(o.quiet);
         result = DemuxGraphicsToFolder(o.path, folder, choice, &progress, files);
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
@@ -95,6 +96,7 @@ const CommandRegistration kDemux(
         sub.add_flag("--keep-time", o->keepTime,
                      "Keep the clip's own PTS and DTS (by default they are rebased)");
         sub.add_flag("--json", o->json, "Print JSON: the tracks written and the time stamps' form");
+        sub.add_flag("--quiet", o->quiet, "No progress on stderr");
         sub.footer(
             "Time stamps: by default each record's PTS and DTS are rebased, counted from the "
             "clip's first time stamp and moved up to at least 1.456 s (131070 at 90 kHz) "

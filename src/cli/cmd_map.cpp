@@ -106,6 +106,7 @@ const CommandRegistration kRegistration(
         sub.add_option("input", o->target.input, "BDMV folder or graphics stream file")->required();
         sub.add_option("--clip", o->target.clip, "Clip number (default: the first IG clip)");
         sub.add_option("--pid", o->target.pid, "IG stream PID, decimal or 0x hex");
+        AddQuickOption(sub, o->target.quick);
         sub.add_option("--format", o->format,
                        MapPicturesAvailable() ? "json, dot, svg or png" : "json or dot");
         sub.add_option("-o,--output", o->output, "File to write (default: standard output)");

@@ -34,6 +34,7 @@ struct SRenderOptions {
     std::string background = "008080";
     bool bare = false;
     bool all = false;
+    bool quick = false;
 };
 
 bool ParseColour(const std::string& text, uint32_t& argb) {
@@ -85,7 +86,8 @@ int Run(const SRenderOptions& o) {
     }
     SLoadedTargets loaded;
     int exitCode;
-    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all}, loaded, exitCode)) return exitCode;
+    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all, o.quick}, loaded, exitCode))
+        return exitCode;
     const std::vector<SStreamTarget>& targets = loaded.targets;
 
     CPageComposer composer;
@@ -155,6 +157,7 @@ const CommandRegistration kRegistration(
         sub.add_option("output", o->output, "PNG file (with --all: output folder)")->required();
         sub.add_option("--clip", o->clip, "Clip number (default: the first IG clip)");
         sub.add_option("--pid", o->pid, "IG stream PID, decimal or 0x hex (default: the first)");
+        AddQuickOption(sub, o->quick);
         sub.add_option("--page", o->page, "Page id of the stream (default: the first page)");
         sub.add_option("--state", o->state, "Button state: normal, selected or activated");
         sub.add_flag("--last", o->last, "Each state's last object instead of its first");

@@ -72,19 +72,26 @@ Json RipJson(const CTlDisc& disc, const std::string& discFolder) {
             {"clips", clips}};
 }
 
+struct SRipFlags {
+    bool quick = false;
+    bool quiet = false;
+};
+
 int Run(const std::string& folder, const std::string& out, bool yes, int clip,
-        const std::string& pidText, bool json) {
+        const std::string& pidText, bool json, const SRipFlags& flags) {
     SScanOptions options;
     if (!NarrowScan(clip, pidText, options)) return kExitFailed;
+    options.quick = flags.quick;
     CTlDisc disc;
     bool ok, cancelled;
     std::vector<std::string> finished;
     {
         // One progress for the scan and the pictures: Ctrl-C between the two
         // cancels too.
-        CTerminalProgress progress;
+        CTerminalProgress progress(flags.quiet);
         const int result = ScanDisc(disc, folder, &progress, options);
         if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+        TellCoverage(disc);
         if (progress.Cancelled()) {
             ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
                                   out.c_str()));
@@ -146,7 +153,10 @@ const CommandRegistration kRegistration(
         auto pid = std::make_shared<std::string>();
         sub.add_option("--clip", *clip, "Only this clip number");
         sub.add_option("--pid", *pid, "Only IG streams on this PID (decimal or 0x hex)");
-        return [=] { return Run(*folder, *out, *yes, *clip, *pid, *json); };
+        auto flags = std::make_shared<SRipFlags>();
+        AddQuickOption(sub, flags->quick);
+        sub.add_flag("--quiet", flags->quiet, "No progress on stderr");
+        return [=] { return Run(*folder, *out, *yes, *clip, *pid, *json, *flags); };
     });
 
 }  // namespace

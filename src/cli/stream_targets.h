@@ -12,11 +12,12 @@
 namespace tessel::cli {
 
 struct STargetRequest {
-    std::string input;  // BDMV folder or stream file
-    int clip = -1;      // clip number, -1 for any
-    std::string pid;    // decimal or 0x hex, empty for any
-    bool bare = false;  // stream file without record heads
-    bool all = false;   // every matching stream, else the first
+    std::string input;   // BDMV folder or stream file
+    int clip = -1;       // clip number, -1 for any
+    std::string pid;     // decimal or 0x hex, empty for any
+    bool bare = false;   // stream file without record heads
+    bool all = false;    // every matching stream, else the first
+    bool quick = false;  // a BDMV folder is sampled instead of read whole
 };
 
 // One IG stream: its clip number (-1 for a stream file) and IG object.
@@ -40,6 +41,13 @@ bool LoadTargets(const STargetRequest& request, SLoadedTargets& loaded, int& exi
 // without either, bare is set from the file's first bytes once the command
 // line is parsed. path and bare must outlive the command.
 void AddStreamForm(CLI::App& sub, const std::string& path, bool& bare, const char* bareHelp);
+
+// --quick for a command that reads a disc: its clips are sampled (each
+// sampled clip is told on stderr). One line per command:
+// AddQuickOption(sub, o->target.quick).
+void AddQuickOption(CLI::App& sub, bool& quick);
+// Tells on stderr what a quick scan left unread, clip by clip.
+void TellCoverage(const CTlDisc& disc);
 
 // The scan options of --clip and --pid; false after a bad PID was named.
 bool NarrowScan(int clip, const std::string& pidText, SScanOptions& options);

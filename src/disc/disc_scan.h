@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "clip/m2ts_object.h"
+#include "disc/quick_scan.h"
 
 namespace tessel {
 
@@ -43,6 +44,9 @@ struct SScanOptions {
     // scan goes on (by default it stops there). failed gets the clip numbers.
     bool keepGoing = false;
     std::vector<int>* failed = nullptr;
+    // Each clip sampled instead of read whole (QuickParseClip).
+    bool quick = false;
+    SQuickScanLimits quickLimits;
 };
 int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress,
              const SScanOptions& options);
