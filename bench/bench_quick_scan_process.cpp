@@ -31,12 +31,12 @@ namespace fs = std::filesystem;
 using namespace tessel;
 
 constexpr int kSeconds = 4096;  // menus, one a second
-constexpr uint64_t kFillerMiB = 4096;
+constexpr uint64_t kClipMiB = 4096;
 constexpr int kRuns = 3;
 
 fs::path Root() {
     const char* env = std::getenv("TESSEL_BENCH_QUICK_DISC");
-    return env ? env : "/tmp/tessel_bench_quick_v1";
+    return env ? env : "/tmp/tessel_bench_quick_v2";
 }
 
 // Moves every record of a marked stream by shift ticks (a DTS of 0 stays).
@@ -51,12 +51,16 @@ void Shift(std::vector<uint8_t>& m, uint32_t shift) {
 }
 
 bool WriteDisc(const fs::path& root) {
+    fs::create_directories(root);
     std::vector<uint8_t> stream;
     const int change = kSeconds * 6 / 10;
     for (int k = 0; k < 2; ++k) {
         CIgObject ig;
         authoring::SMenuOptions menu;
         menu.pages = 3;
+        menu.buttonWidth = 160;
+        menu.buttonHeight = 40;
+        menu.buttonsPerBog = 2 + k;  // the second menu's composition differs
         menu.seed = 11 + k;
         std::vector<uint8_t> one, repeated;
         std::string error;
@@ -75,10 +79,15 @@ bool WriteDisc(const fs::path& root) {
     authoring::SClipSpec clip;
     clip.number = 1;
     clip.igPids = {0x1400};
+    const uint64_t igMiB = stream.size() * 105 / 100 >> 20;
+    std::fprintf(stderr, "IG stream: %.1f MB\n", static_cast<double>(stream.size()) / 1e6);
     clip.streams[0x1400] = std::move(stream);
     clip.entryPointsFor = 10 * 90000;
-    o.clips = {clip};
-    o.fillerMiB = kFillerMiB;
+    o.clips = {std::move(clip)};
+    // The filler makes up the rest of the 4 GiB (source packets carry 184
+    // payload bytes in 192; the IG PES packets need about 5 % more than
+    // their segments).
+    o.fillerMiB = kClipMiB * 184 / 192 - igMiB;
     o.fillerByTime = true;
     o.pictureFolder = (root / "pictures").string();
     std::string error;

@@ -21,6 +21,7 @@
 #include "app/app_icons.h"
 #include "app/colour_button.h"
 #include "app/folder_dialog.h"
+#include "app/quick_scan_pane.h"
 #include "app/tessel_app.h"
 #include "disc/disc_subs.h"
 #include "disc/rip.h"
@@ -105,6 +106,14 @@ void CMainFrame::CreateActions() {
                    "Open a disc image (ISO, IMG or UDF file)\nOpen disc image");
     connect(a, &QAction::triggered, this, &CMainFrame::OpenDiscImage);
 
+    a = AddCommand(
+        ECommand::QuickOpen, "Quick open...",
+        "Open a BDMV folder, sampling its clips instead of reading them whole\nQuick open");
+    connect(a, &QAction::triggered, this, &CMainFrame::QuickOpenDisc);
+    a = AddCommand(ECommand::ScanFully, "Scan fully",
+                   "Read every clip of the disc whole\nScan fully");
+    connect(a, &QAction::triggered, this, [this] { OpenFolder(app_.CurrentFolder()); });
+
     a = AddCommand(ECommand::Exit, "E&xit", "Quit the application\nExit");
     connect(a, &QAction::triggered, this, &QWidget::close);
 
@@ -187,6 +196,7 @@ void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction(Action(ECommand::Open));
     file->addAction(Action(ECommand::OpenImage));
+    file->addAction(Action(ECommand::QuickOpen));
     file->addSeparator();
     file->addAction(Action(ECommand::Exit));
 
@@ -265,6 +275,8 @@ void CMainFrame::CreateStatusBar() {
     walkPane_->setContentsMargins(6, 0, 6, 0);
     walkPane_->setToolTip("The menu walk: arrow keys, Enter and Home in the page view");
     bar->addPermanentWidget(walkPane_, 1);
+    quickPane_ = new CQuickScanPane(Action(ECommand::ScanFully), bar);
+    bar->addPermanentWidget(quickPane_);
     versionPane_ = new QLabel(QString("%1, V %2").arg(CTesselApp::kCompany, CTesselApp::Version()));
     versionPane_->setContentsMargins(6, 0, 6, 0);
     bar->addPermanentWidget(versionPane_);
@@ -323,7 +335,12 @@ void CMainFrame::OpenDiscImage() {
     if (!chosen.isEmpty()) OpenFolder(chosen.front());
 }
 
-int CMainFrame::OpenFolder(const QString& folder) {
+void CMainFrame::QuickOpenDisc() {
+    CDefinedFolderDialog dialog(this, app_.SourceFolder());
+    if (dialog.exec() == QDialog::Accepted) OpenFolder(dialog.SelectedFolder(), true);
+}
+
+int CMainFrame::OpenFolder(const QString& folder, bool quick) {
     // A disc image is opened as its file; a folder gets its separator.
     const QFileInfo info(folder);
     const bool image = info.isFile();
@@ -334,8 +351,10 @@ int CMainFrame::OpenFolder(const QString& folder) {
     ClearPanes();
     tessel::CTlDisc& disc = app_.Disc();
     const std::string corePath = CorePath(path);
-    const int result = RunWithProgress(this, [&disc, corePath](tessel::CProgressWnd* progress) {
-        const int scanned = tessel::ScanDisc(disc, corePath, progress);
+    tessel::SScanOptions options;
+    options.quick = quick;
+    const int result = RunWithProgress(this, [&](tessel::CProgressWnd* progress) {
+        const int scanned = tessel::ScanDisc(disc, corePath, progress, options);
         return scanned != 0 ? scanned : tessel::ReadDiscSubtitles(disc, progress);
     });
     if (result == 0) {
@@ -348,6 +367,7 @@ int CMainFrame::OpenFolder(const QString& folder) {
         pageView_->viewport()->update();
         folderEdit_->setText(path);
     }
+    quickPane_->ShowFor(disc);
     UpdateCommandStates();
     UpdateTitle();
     return result;

@@ -339,6 +339,9 @@ int QuickParseClip(CTlM2tsObject& clip, const std::string& path, const CClpiObje
         file.Close();
         return clip.ParseClip(path, progress);
     }
+    // Read-ahead would read most of a place's gap (up to megabytes) for
+    // nothing; the pieces are large enough on their own.
+    file.AdviseRandom();
     std::unique_ptr<CEsiFolder> pmt = ReadProgramMap(file);
     if (!pmt) {
         ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), "Wrong M2ts format ! "));

@@ -22,7 +22,7 @@ struct SQuickScanLimits {
     // The most bytes read at one place, the start included: room for an
     // entry point's distance to the next and a large menu's display set.
     int64_t placeLimit = int64_t{8} << 20;
-    size_t piece = 256 * 192;  // bytes of one read
+    size_t piece = 512 * 192;  // bytes of one read (96 KiB)
 };
 
 // The offsets sampled after the start of a clip of length bytes, ascending,

@@ -135,6 +135,10 @@ void CReadFile::Close() {
     bytesRead_ = 0;
 }
 
+void CReadFile::AdviseRandom() {
+    if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
+}
+
 size_t CReadFile::ReadAt(int64_t offset, void* buffer, size_t size) {
     if (inMemory_ || imageLength_ >= 0 || fd_ < 0) return Seek(offset) ? Read(buffer, size) : 0;
     error_ = 0;

@@ -45,6 +45,9 @@ public:
     // Reads up to size bytes at offset (pread for an ordinary file); the
     // position is left after them. Fewer only at the end or on an error.
     size_t ReadAt(int64_t offset, void* buffer, size_t size);
+    // Tells the system that reads will jump about: it reads what is asked
+    // and nothing ahead of it.
+    void AdviseRandom();
     // Bytes read through this object since it was opened.
     int64_t BytesRead() const { return bytesRead_; }
     bool Seek(int64_t position);
