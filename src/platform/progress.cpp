@@ -55,6 +55,7 @@ void CProgressWnd::SetCaption(const std::string& caption) {
     if (EqualsNoCase(caption, caption_)) return;
     caption_ = caption;
     title_ = caption_;
+    bytesTotal_ = -1;  // a new step tells its own bytes, if any
     Update();
 }
 
