@@ -26,13 +26,14 @@ struct SRun {
     long peakKiB = 0;
 };
 
-inline SRun RunProcess(const std::vector<std::string>& args) {
+// The program's standard output goes to out.
+inline SRun RunProcess(const std::vector<std::string>& args, const char* out = "/dev/null") {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     SRun run;
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;

@@ -21,6 +21,7 @@
 #include "app/app_icons.h"
 #include "app/colour_button.h"
 #include "app/folder_dialog.h"
+#include "app/quick_scan_pane.h"
 #include "app/rip_flow.h"
 #include "app/tessel_app.h"
 #include "disc/disc_subs.h"
@@ -107,6 +108,14 @@ void CMainFrame::CreateActions() {
                    "Open a disc image (ISO, IMG or UDF file)\nOpen disc image");
     connect(a, &QAction::triggered, this, &CMainFrame::OpenDiscImage);
 
+    a = AddCommand(
+        ECommand::QuickOpen, "Quick open...",
+        "Open a BDMV folder, sampling its clips instead of reading them whole\nQuick open");
+    connect(a, &QAction::triggered, this, &CMainFrame::QuickOpenDisc);
+    a = AddCommand(ECommand::ScanFully, "Scan fully",
+                   "Read every clip of the disc whole\nScan fully");
+    connect(a, &QAction::triggered, this, [this] { OpenFolder(app_.CurrentFolder()); });
+
     a = AddCommand(ECommand::Exit, "E&xit", "Quit the application\nExit");
     connect(a, &QAction::triggered, this, &QWidget::close);
 
@@ -191,6 +200,7 @@ void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction(Action(ECommand::Open));
     file->addAction(Action(ECommand::OpenImage));
+    file->addAction(Action(ECommand::QuickOpen));
     file->addSeparator();
     file->addAction(Action(ECommand::Exit));
 
@@ -271,6 +281,8 @@ void CMainFrame::CreateStatusBar() {
     walkPane_->setContentsMargins(6, 0, 6, 0);
     walkPane_->setToolTip("The menu walk: arrow keys, Enter and Home in the page view");
     bar->addPermanentWidget(walkPane_, 1);
+    quickPane_ = new CQuickScanPane(Action(ECommand::ScanFully), bar);
+    bar->addPermanentWidget(quickPane_);
     versionPane_ = new QLabel(QString("%1, V %2").arg(CTesselApp::kCompany, CTesselApp::Version()));
     versionPane_->setContentsMargins(6, 0, 6, 0);
     bar->addPermanentWidget(versionPane_);
@@ -331,7 +343,12 @@ void CMainFrame::OpenDiscImage() {
     if (!chosen.isEmpty()) OpenFolder(chosen.front());
 }
 
-int CMainFrame::OpenFolder(const QString& folder) {
+void CMainFrame::QuickOpenDisc() {
+    CDefinedFolderDialog dialog(this, app_.SourceFolder());
+    if (dialog.exec() == QDialog::Accepted) OpenFolder(dialog.SelectedFolder(), true);
+}
+
+int CMainFrame::OpenFolder(const QString& folder, bool quick) {
     // A disc image is opened as its file; a folder gets its separator.
     const QFileInfo info(folder);
     const bool image = info.isFile();
@@ -342,15 +359,16 @@ int CMainFrame::OpenFolder(const QString& folder) {
     auto scanned = std::make_unique<tessel::CTlDisc>();
     tessel::CTlDisc& disc = *scanned;
     const std::string corePath = CorePath(path);
+    tessel::SScanOptions options;
+    options.quick = quick;
     // The check's findings are worked out on the scan's thread too.
     std::vector<tessel::SCheckFinding> findings;
-    const int result =
-        RunWithProgress(this, [&disc, &findings, corePath](tessel::CProgressWnd* progress) {
-            int r = tessel::ScanDisc(disc, corePath, progress);
-            if (r == 0) r = tessel::ReadDiscSubtitles(disc, progress);
-            if (r == 0) findings = CProblemsWnd::CheckDisc(disc);
-            return r;
-        });
+    const int result = RunWithProgress(this, [&](tessel::CProgressWnd* progress) {
+        int r = tessel::ScanDisc(disc, corePath, progress, options);
+        if (r == 0) r = tessel::ReadDiscSubtitles(disc, progress);
+        if (r == 0) findings = CProblemsWnd::CheckDisc(disc);
+        return r;
+    });
     if (result == 0) {
         // The panes let go of the old clips before they are deleted.
         ClearPanes();
@@ -365,6 +383,7 @@ int CMainFrame::OpenFolder(const QString& folder) {
         pageView_->viewport()->update();
         folderEdit_->setText(path);
     }
+    quickPane_->ShowFor(disc);
     UpdateCommandStates();
     UpdateTitle();
     return result;

@@ -19,6 +19,7 @@ class QActionGroup;
 class QComboBox;
 class QDockWidget;
 class QLabel;
+class CQuickScanPane;
 
 namespace tessel {
 class CIcData;
@@ -59,6 +60,8 @@ enum class ECommand {
     WebSite,
     ShowAllDisplaySets,
     ProblemsView,
+    QuickOpen,
+    ScanFully,
 };
 
 class CMainFrame : public QMainWindow {
@@ -75,7 +78,9 @@ public:
     void OpenDiscImage();
     // The scan of a folder (or a disc image) and what follows it, without the
     // dialog; the scan's result (0 success, 1 cancelled, 2 failure).
-    int OpenFolder(const QString& folder);
+    int OpenFolder(const QString& folder, bool quick = false);
+    // The Quick open command: the folder dialog, then the quick scan.
+    void QuickOpenDisc();
     // The Rip image command.
     void RipImage();
     void ImportNewImage();
@@ -133,6 +138,8 @@ public:
     QDockWidget* ProblemsDock() const { return problemsDock_; }
     // The status bar's pane of the menu walk (what the player says).
     QLabel* WalkPane() const { return walkPane_; }
+    // The status bar's pane of a quick scan, with "Scan fully".
+    CQuickScanPane* QuickPane() const { return quickPane_; }
     QToolBar* StandardToolBar() const { return standardBar_; }
     QToolBar* BdmvBand() const { return bdmvBand_; }
 
@@ -179,6 +186,7 @@ private:
     CBdmvBrowseEdit* folderEdit_ = nullptr;
     QLabel* versionPane_ = nullptr;
     QLabel* walkPane_ = nullptr;
+    CQuickScanPane* quickPane_ = nullptr;
     bool discShown_ = false;  // the tree shows the disc of the last open
 };
 

@@ -114,6 +114,7 @@ const CommandRegistration kRegistration(
         sub.add_option("out-file", o->outFile,
                        "File to write; its extension (.json, .dot, .svg, .png) chooses the "
                        "format; - or none: standard output");
+        AddQuickOption(sub, o->target.quick);
         sub.add_option("--format", o->format,
                        MapPicturesAvailable() ? "json, dot, svg or png (default: by the "
                                                 "output's extension, else json)"

@@ -37,6 +37,7 @@ struct SRenderOptions {
     bool all = false;
     bool yes = false;
     bool keepGoing = false;
+    bool quick = false;
 };
 
 bool ParseColour(const std::string& text, uint32_t& argb) {
@@ -114,7 +115,8 @@ int Run(const SRenderOptions& o) {
     }
     SLoadedTargets loaded;
     int exitCode;
-    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all, o.keepGoing}, loaded, exitCode))
+    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all, o.keepGoing, o.quick}, loaded,
+                     exitCode))
         return exitCode;
     const std::vector<SStreamTarget>& targets = loaded.targets;
 
@@ -187,6 +189,7 @@ const CommandRegistration kRegistration(
             ->required();
         sub.add_option("--clip", o->clip, "Clip number (default: the first IG clip)");
         sub.add_option("--pid", o->pid, "IG stream PID, decimal or 0x hex (default: the first)");
+        AddQuickOption(sub, o->quick);
         sub.add_option("--page", o->page, "Page id of the stream (default: the first page)");
         sub.add_option("--state", o->state, "Button state: normal, selected or activated");
         sub.add_flag("--last", o->last, "Each state's last object instead of its first");

@@ -94,6 +94,7 @@ struct SRipOptions {
     std::string pid;
     bool json = false;
     bool keepGoing = false;
+    bool quick = false;
 };
 
 int Run(const SRipOptions& o) {
@@ -104,6 +105,7 @@ int Run(const SRipOptions& o) {
     std::vector<int> failed;
     options.keepGoing = o.keepGoing;
     options.failed = &failed;
+    options.quick = o.quick;
     // Asked before the clips are read; Yes replaces the disc folder once
     // they have been.
     const std::string planned = PlannedRipDiscFolder(folder, out);
@@ -126,6 +128,7 @@ int Run(const SRipOptions& o) {
             leftOut = reasons.List();
         }
         if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+        TellCoverage(disc);
         if (progress.Cancelled()) {
             ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
                                   out.c_str()));
@@ -197,6 +200,7 @@ const CommandRegistration kRegistration(
         sub.add_option("--pid", o->pid, "Only IG streams on this PID (decimal or 0x hex)");
         sub.add_flag("--keep-going", o->keepGoing,
                      "Leave out a clip that cannot be read and rip the others (exit 2)");
+        AddQuickOption(sub, o->quick);
         sub.footer(
             "An existing disc folder is asked about first (\"y\" or --yes replaces it, so "
             "nothing of an earlier rip stays; \"n\" fails; anything else cancels).\n\n"

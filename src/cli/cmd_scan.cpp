@@ -68,6 +68,7 @@ void PrintDisc(const CTlDisc& disc) {
     Out(disc.name);
     for (const auto& clip : disc.clips) {
         Out(StrFormat("  %05d.m2ts", clip->id));
+        if (clip->coverage.quick) Out("    " + CoverageText(clip->coverage));
         const bool direct = clip->igObjects.size() == 1;
         for (const auto& ig : clip->igObjects) {
             std::string in = "    ";
@@ -103,7 +104,8 @@ void PrintDisc(const CTlDisc& disc) {
 
 // The epochs of a stream; collapsed, each run of identical epochs (and of
 // identical display sets within an epoch) is its first with a repeat count.
-ordered_json EpochsJson(CIgObject& ig, bool collapse) {
+// seen: a quick scan's sightings of each display set, in tree order.
+ordered_json EpochsJson(CIgObject& ig, bool collapse, const std::vector<int>& seen) {
     ordered_json epochs = ordered_json::array();
     std::vector<SDisplaySetRun> epochRuns;
     if (collapse)
@@ -113,6 +115,8 @@ ordered_json EpochsJson(CIgObject& ig, bool collapse) {
     for (const SDisplaySetRun& er : epochRuns) {
         CEpoch& epoch = *ig.GetAt(er.first);
         const int e = er.first + 1;
+        size_t ordinal = 0;
+        for (int k = 0; k < er.first; ++k) ordinal += static_cast<size_t>(ig.GetAt(k)->GetSize());
         std::vector<SDisplaySetRun> runs;
         if (collapse)
             runs = IdenticalDisplaySetRuns(epoch);
@@ -126,6 +130,13 @@ ordered_json EpochsJson(CIgObject& ig, bool collapse) {
                                         ds.streamDts};
             ordered_json j = CompositionJson(e, run.first + 1, head, ds);
             j["frame_number"] = ds.frameNumber;
+            if (!seen.empty()) {
+                int count = 0;
+                for (int k = 0; k < run.count; ++k)
+                    if (ordinal + run.first + k < seen.size())
+                        count += seen[ordinal + run.first + k];
+                j["sampled_count"] = count;
+            }
             if (collapse) {
                 j["repeat_count"] = run.count;
                 j["last_frame_number"] = epoch.GetAt(run.first + run.count - 1)->frameNumber;
@@ -145,15 +156,27 @@ ordered_json EpochsJson(CIgObject& ig, bool collapse) {
     return epochs;
 }
 
+ordered_json CoverageJson(const SScanCoverage& c) {
+    ordered_json j = {{"mode", c.quick ? "quick" : "full"},
+                      {"bytes_read", c.bytesRead},
+                      {"bytes_total", c.bytesTotal},
+                      {"samples", c.samples}};
+    if (!c.skipped.empty()) j["skipped_places"] = c.skipped;
+    return j;
+}
+
 ordered_json DiscJson(const CTlDisc& disc, bool collapse) {
     ordered_json clips = ordered_json::array();
     for (const auto& clip : disc.clips) {
         ordered_json igs = ordered_json::array();
         for (const auto& ig : clip->igObjects) {
+            std::vector<int> seen;
+            for (const auto& s : clip->coverage.seen)
+                if (s.pid == ig->id) seen.push_back(s.count);
             igs.push_back({{"pid", ig->id},
                            {"name", ig->name},
                            {"video", VideoJson(ig->video)},
-                           {"epochs", EpochsJson(*ig, collapse)}});
+                           {"epochs", EpochsJson(*ig, collapse, seen)}});
         }
         const int type = clip->clipInfo ? clip->clipInfo->clipInfo.applicationType : 0;
         ordered_json j = {{"clip", clip->id}};
@@ -166,6 +189,7 @@ ordered_json DiscJson(const CTlDisc& disc, bool collapse) {
                 streams.push_back(ClipStreamJson(s));
         j["streams"] = std::move(streams);
         j["igs"] = std::move(igs);
+        j["coverage"] = CoverageJson(clip->coverage);
         clips.push_back(std::move(j));
     }
     return {{"disc", disc.name}, {"clips", clips}};
@@ -178,6 +202,7 @@ struct SScanCommand {
     std::string pid;
     bool keepGoing = false;
     bool collapse = false;
+    bool quick = false;
 };
 
 int Run(const SScanCommand& o) {
@@ -186,6 +211,7 @@ int Run(const SScanCommand& o) {
     std::vector<int> failed;
     options.keepGoing = o.keepGoing;
     options.failed = &failed;
+    options.quick = o.quick;
     CTlDisc disc;
     int result;
     Json leftOut;
@@ -244,6 +270,7 @@ const CommandRegistration kRegistration(
                      "repeat_count (text output always shows them once)");
         sub.add_option("--clip", o->clip, "Only this clip number (e.g. 1 for 00001.m2ts)");
         sub.add_option("--pid", o->pid, "Only IG streams on this PID (decimal or 0x hex)");
+        AddQuickOption(sub, o->quick);
         sub.add_flag("--keep-going", o->keepGoing,
                      "Go on past a missing or unreadable playlist or clip (each is reported; "
                      "exit status 2)");

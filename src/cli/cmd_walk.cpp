@@ -196,6 +196,7 @@ const CommandRegistration kRegistration(
         sub.add_option("input", o->target.input, "BDMV folder or graphics stream file")->required();
         sub.add_option("--clip", o->target.clip, "Clip number (default: the first IG clip)");
         sub.add_option("--pid", o->target.pid, "IG stream PID, decimal or 0x hex");
+        AddQuickOption(sub, o->target.quick);
         sub.add_option("--keys", o->keys, "Keys in order: up,down,left,right,enter");
         sub.add_option("--set", o->sets, "A register before the start: GPR5=3, PSR10=0x2")
             ->expected(1)

@@ -29,6 +29,18 @@ void AddKeepGoing(CLI::App& sub, bool& keepGoing) {
                  "Leave out a clip of a disc that cannot be read, with its reason, and go on");
 }
 
+void AddQuickOption(CLI::App& sub, bool& quick) {
+    sub.add_flag("--quick", quick,
+                 "Sample each clip of a disc (its start and up to 64 places) instead of reading "
+                 "it whole; menus between the places may be missed");
+}
+
+void TellCoverage(const CTlDisc& disc) {
+    for (const auto& clip : disc.clips)
+        if (clip->coverage.quick)
+            ShowMessage(StrFormat("%05d.m2ts: %s", clip->id, CoverageText(clip->coverage).c_str()));
+}
+
 bool ParsePid(const std::string& text, int& pid) {
     if (text.empty()) return false;
     char* end = nullptr;
@@ -66,12 +78,14 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
     options.keepGoing = o.keepGoing;
     {
         CTerminalProgress progress;
+        options.quick = o.quick;
         result = ScanDisc(loaded.disc, o.input, &progress, options);
     }
     if (result != 0) {
         exitCode = result == 1 ? kExitCancelled : kExitFailed;
         return false;
     }
+    TellCoverage(loaded.disc);
     for (const auto& clip : loaded.disc.clips) {
         if (o.clip >= 0 && clip->id != o.clip) continue;
         for (const auto& ig : clip->igObjects) {

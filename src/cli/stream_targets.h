@@ -18,6 +18,7 @@ struct STargetRequest {
     bool bare = false;       // stream file without record heads
     bool all = false;        // every matching stream, else the first
     bool keepGoing = false;  // a clip that cannot be read is left out (reported)
+    bool quick = false;      // a BDMV folder is sampled instead of read whole
 };
 
 // One IG stream: its clip number (-1 for a stream file) and IG object.
@@ -47,6 +48,12 @@ void AddStreamForm(CLI::App& sub, const std::string& path, bool& bare, const cha
 
 // --keep-going for a command that reads the clips of a disc.
 void AddKeepGoing(CLI::App& sub, bool& keepGoing);
+// --quick for a command that reads a disc: its clips are sampled (each
+// sampled clip is told on stderr). One line per command:
+// AddQuickOption(sub, o->target.quick).
+void AddQuickOption(CLI::App& sub, bool& quick);
+// Tells on stderr what a quick scan left unread, clip by clip.
+void TellCoverage(const CTlDisc& disc);
 
 // The scan options of --clip and --pid; false after a bad PID was named.
 bool NarrowScan(int clip, const std::string& pidText, SScanOptions& options);

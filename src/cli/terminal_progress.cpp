@@ -20,7 +20,8 @@ extern "C" void OnInterrupt(int) {
 }
 }  // namespace
 
-CTerminalProgress::CTerminalProgress() : tty_(!Quiet() && ::isatty(STDERR_FILENO) != 0) {
+CTerminalProgress::CTerminalProgress(bool quiet)
+    : tty_(!quiet && !Quiet() && ::isatty(STDERR_FILENO) != 0) {
     g_interrupted = false;
     previous_ = std::signal(SIGINT, OnInterrupt);
 }
@@ -47,7 +48,11 @@ void CTerminalProgress::Redraw() {
     std::string line = Title();
     if (BarVisible()) line += " [" + bar + "]";
     if (!Text().empty()) line += " " + Text();
-    if (BarVisible() && Percent() > 0) line += "  " + TimeLeftText();
+    const std::string bytes = BytesText();
+    if (!bytes.empty())
+        line += "  " + bytes;
+    else if (BarVisible() && Percent() > 0)
+        line += "  " + TimeLeftText();
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
 }

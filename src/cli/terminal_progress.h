@@ -1,5 +1,6 @@
-// Progress on stderr for long commands: a one-line bar when stderr is a
-// terminal; Ctrl-C cancels the operation cleanly.
+// Progress on stderr for long commands: a one-line bar with the bytes read,
+// their rate and the time left when stderr is a terminal (nothing when quiet
+// or not a terminal); Ctrl-C cancels the operation cleanly.
 #pragma once
 
 #include "platform/progress.h"
@@ -8,7 +9,7 @@ namespace tessel::cli {
 
 class CTerminalProgress : public CProgressWnd {
 public:
-    CTerminalProgress();
+    explicit CTerminalProgress(bool quiet = false);
     ~CTerminalProgress() override;
 
 protected:

@@ -233,6 +233,9 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
     const int demuxed = Demux(file, map, progress);
     for (CBuildingOutput* output : outputs) output->Wait();
     if (demuxed != 0) return demuxed;
+    coverage = SScanCoverage();
+    coverage.bytesTotal = file.Length();
+    coverage.bytesRead = file.BytesRead();
 
     std::vector<std::unique_ptr<CIgObject>> built;
     std::vector<std::string> losses;

@@ -82,6 +82,24 @@ int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progres
                       std::vector<std::unique_ptr<CPgStreamObject>>& streams,
                       std::string* fullPath = nullptr);
 
+// What a scan read of a clip. A full scan reads every byte; a quick one the
+// start and a few sampled places (see disc/quick_scan.h).
+struct SScanCoverage {
+    bool quick = false;
+    int64_t bytesRead = 0;
+    int64_t bytesTotal = 0;
+    int samples = 0;               // places sampled after the start
+    std::vector<int64_t> skipped;  // sampled places that could not be read
+    // A quick scan's display sets of one IG PID, in tree order: how often
+    // each composition was seen and the stream time of its last sighting.
+    struct SSeen {
+        int pid = 0;
+        int count = 1;
+        int64_t lastPts = 0;
+    };
+    std::vector<SSeen> seen;
+};
+
 class CTlM2tsObject : public CNamedObject {
 public:
     CTlM2tsObject();
@@ -120,6 +138,7 @@ public:
     // lack them.
     std::vector<std::string> losses;
     std::vector<std::unique_ptr<CPgStreamObject>> pgStreams;
+    SScanCoverage coverage;
 };
 
 }  // namespace tessel

@@ -96,7 +96,9 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         auto clip = std::make_unique<CTlM2tsObject>();
         clip->id = n;
         Report(progress, SProgressReport::kText, 0, m2tsPath);
-        const int result = clip->ParseClip(m2tsPath, progress);
+        const int result = options.quick ? QuickParseClip(*clip, m2tsPath, clpi.get(), progress,
+                                                          options.quickLimits)
+                                         : clip->ParseClip(m2tsPath, progress);
         if (result == 2 && fail(n, m2tsPath)) continue;
         if (result != 0) return result;
         if (options.pid >= 0) {

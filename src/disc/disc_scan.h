@@ -8,6 +8,7 @@
 
 #include "clip/m2ts_object.h"
 #include "database/bdmv_layout.h"
+#include "disc/quick_scan.h"
 
 namespace tessel {
 
@@ -66,6 +67,9 @@ struct SScanOptions {
     // the clip numbers; the disc's faults get every file left out.
     bool keepGoing = false;
     std::vector<int>* failed = nullptr;
+    // Each clip sampled instead of read whole (QuickParseClip).
+    bool quick = false;
+    SQuickScanLimits quickLimits;
 };
 int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress,
              const SScanOptions& options);

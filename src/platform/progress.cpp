@@ -55,12 +55,44 @@ void CProgressWnd::SetCaption(const std::string& caption) {
     if (EqualsNoCase(caption, caption_)) return;
     caption_ = caption;
     title_ = caption_;
+    bytesTotal_ = -1;  // a new step tells its own bytes, if any
     Update();
 }
 
 void CProgressWnd::HideBar() {
     barVisible_ = false;
     Redraw();
+}
+
+void CProgressWnd::SetBytes(int64_t done, int64_t total) {
+    if (total != bytesTotal_ || done < bytesDone_) {
+        bytesTotal_ = total;
+        bytesStart_ = done;
+        bytesStartMs_ = NowMs();
+    }
+    bytesDone_ = done;
+    Update();
+}
+
+std::string CProgressWnd::BytesText() const {
+    if (bytesTotal_ < 0) return {};
+    std::string text = ByteSizeText(bytesDone_) + " of " + ByteSizeText(bytesTotal_);
+    const int64_t ms = NowMs() - bytesStartMs_;
+    const int64_t read = bytesDone_ - bytesStart_;
+    if (ms < 200 || read <= 0) return text;
+    const double rate = static_cast<double>(read) * 1000.0 / static_cast<double>(ms);
+    const auto left =
+        static_cast<int64_t>(std::llround(static_cast<double>(bytesTotal_ - bytesDone_) / rate));
+    text += ", " + ByteSizeText(static_cast<int64_t>(rate)) + "/s, ";
+    if (left >= 3600)
+        text += StrFormat("%lld h %lld min left", static_cast<long long>(left / 3600),
+                          static_cast<long long>(left % 3600 / 60));
+    else if (left >= 60)
+        text += StrFormat("%lld min %lld sec left", static_cast<long long>(left / 60),
+                          static_cast<long long>(left % 60));
+    else
+        text += StrFormat("%lld sec left", static_cast<long long>(left));
+    return text;
 }
 
 void CProgressWnd::Cancel() {
@@ -113,6 +145,9 @@ bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report) {
             break;
         case SProgressReport::kHideBar:
             wnd->HideBar();
+            break;
+        case SProgressReport::kBytes:
+            wnd->SetBytes(report.bytesDone, report.bytesTotal);
             break;
         default:
             break;

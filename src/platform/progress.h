@@ -18,9 +18,12 @@
 namespace tessel {
 
 struct SProgressReport {
-    enum Kind { kPosition = 0, kText = 1, kCaption = 2, kHideBar = 3 };
+    enum Kind { kPosition = 0, kText = 1, kCaption = 2, kHideBar = 3, kBytes = 4 };
     int kind = kPosition;
     int position = 0;
+    // kBytes: bytes of a file read so far and the file's length.
+    int64_t bytesDone = 0;
+    int64_t bytesTotal = 0;
     std::string text;
     std::string caption;
 };
@@ -39,6 +42,8 @@ public:
     void SetText(const std::string& text);
     void SetCaption(const std::string& caption);
     void HideBar();
+    // Bytes read of the file being read; a new total starts a new rate.
+    void SetBytes(int64_t done, int64_t total);
     // Cancels once; the flag then stays set. Safe from any thread.
     void Cancel();
 
@@ -50,6 +55,9 @@ public:
     const std::string& Caption() const { return caption_; }
     const std::string& Text() const { return text_; }
     const std::string& Title() const { return title_; }
+    // "1.2 GB of 4.3 GB, 180 MB/s, 17 sec left" of the bytes told; empty
+    // before any.
+    std::string BytesText() const;
     // The estimate line for the current position and elapsed time.
     std::string TimeLeftText() const;
     static std::string FormatTimeLeft(int64_t elapsedMs, int total, int done, int percent);
@@ -78,6 +86,7 @@ private:
     std::atomic<bool> cancelled_{false};
     bool barVisible_ = true;
     int64_t startMs_ = 0;
+    int64_t bytesDone_ = 0, bytesTotal_ = -1, bytesStart_ = 0, bytesStartMs_ = 0;
 
     friend bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report);
 };

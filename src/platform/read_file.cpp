@@ -84,6 +84,7 @@ bool CReadFile::Open(const std::string& path, std::string& error) {
     }
     fd_ = fd;
     position_ = 0;
+    bytesRead_ = 0;
     error_ = 0;
     std::error_code ec;
     auto abs = std::filesystem::absolute(path, ec);
@@ -122,6 +123,7 @@ bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, const s
     extents_ = std::move(extents);
     imageLength_ = size;
     position_ = 0;
+    bytesRead_ = 0;
     error_ = 0;
     path_ = image.Path() + inner;
     (void)path;
@@ -136,9 +138,38 @@ void CReadFile::Close() {
     inMemory_ = false;
     memory_ = {};
     position_ = 0;
+    bytesRead_ = 0;
+}
+
+void CReadFile::AdviseRandom() {
+    if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
+}
+
+size_t CReadFile::ReadAt(int64_t offset, void* buffer, size_t size) {
+    if (inMemory_ || imageLength_ >= 0 || fd_ < 0) return Seek(offset) ? Read(buffer, size) : 0;
+    error_ = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n =
+            ReadOnce(fd_, out + done, size - done, offset + static_cast<int64_t>(done));
+        if (n < 0) error_ = errno;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    bytesRead_ += static_cast<int64_t>(done);
+    position_ = offset + static_cast<int64_t>(done);
+    ::lseek(fd_, static_cast<off_t>(position_), SEEK_SET);
+    return done;
 }
 
 size_t CReadFile::Read(void* buffer, size_t size) {
+    const size_t n = ReadHere(buffer, size);
+    bytesRead_ += static_cast<int64_t>(n);
+    return n;
+}
+
+size_t CReadFile::ReadHere(void* buffer, size_t size) {
     error_ = 0;
     if (inMemory_) {
         const size_t at = static_cast<size_t>(position_);

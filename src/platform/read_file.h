@@ -42,6 +42,14 @@ public:
     // Reads up to size bytes, fewer only at the end of the file or on an error
     // (Failed() then tells which). Returns the count read.
     size_t Read(void* buffer, size_t size);
+    // Reads up to size bytes at offset (pread for an ordinary file); the
+    // position is left after them. Fewer only at the end or on an error.
+    size_t ReadAt(int64_t offset, void* buffer, size_t size);
+    // Tells the system that reads will jump about: it reads what is asked
+    // and nothing ahead of it.
+    void AdviseRandom();
+    // Bytes read through this object since it was opened.
+    int64_t BytesRead() const { return bytesRead_; }
     bool Seek(int64_t position);
     int64_t Position() const { return position_; }
     int64_t Length() const;
@@ -52,6 +60,7 @@ public:
     int Error() const { return error_; }
 
 private:
+    size_t ReadHere(void* buffer, size_t size);
     bool OpenInImage(CDiscImage& image, const std::string& inner, const std::string& path,
                      std::string& error);
 
@@ -64,6 +73,7 @@ private:
     bool inMemory_ = false;
     std::span<const uint8_t> memory_;
     int64_t position_ = 0;
+    int64_t bytesRead_ = 0;
     int error_ = 0;
     std::string path_;
 };

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace tessel {
 
@@ -55,6 +56,16 @@ std::string ClockTime(uint64_t pts) {
                      static_cast<unsigned long long>(ms / 60000 % 60),
                      static_cast<unsigned long long>(ms / 1000 % 60),
                      static_cast<unsigned long long>(ms % 1000));
+}
+
+std::string ByteSizeText(int64_t bytes) {
+    static const char* const kUnits[] = {"kB", "MB", "GB", "TB"};
+    if (bytes < 1000) return StrFormat("%lld bytes", static_cast<long long>(bytes));
+    double v = static_cast<double>(bytes) / 1000;
+    size_t unit = 0;
+    while (v >= 999.95 && unit + 1 < std::size(kUnits)) v /= 1000, ++unit;
+    const bool decimal = v < 9.95 || unit >= 2;
+    return StrFormat(decimal ? "%.1f %s" : "%.0f %s", v, kUnits[unit]);
 }
 
 }  // namespace tessel

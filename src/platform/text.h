@@ -18,5 +18,8 @@ std::string ToLower(std::string s);
 std::string ToUpper(std::string s);
 // The C library's atoi, which the file-name rules are defined by.
 int AtoI(const std::string& s);
+// A byte count in decimal units: "512 bytes", "41 MB", "1.5 MB", "31.2 GB"
+// (one decimal below 10 of a unit, and from GB on).
+std::string ByteSizeText(int64_t bytes);
 
 }  // namespace tessel

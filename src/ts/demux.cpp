@@ -29,32 +29,6 @@ bool Report(CProgressWnd* progress, int kind, int position, const std::string& t
     return ReportProgress(progress, report);
 }
 
-// The time the records of a pass are rebased on, settled from the packets of
-// the first block as they arrive: the first PTS of the block or, when that PES
-// is graphics or text subtitle, the first PCR of the block (its 90 kHz base;
-// the 27 MHz value would not match the 90 kHz time stamps). Without a PCR the
-// first PTS stays the reference.
-class CReferenceSearch {
-public:
-    // Looks at the next whole source packets of the first block; true once
-    // the rest of the block cannot change the answer.
-    bool Feed(std::span<const uint8_t> packets) {
-        if (!pts_) pts_ = FindFirstPts(packets);
-        if (!pcr_)
-            if (const auto pcr = FindFirstPcr(packets)) pcr_ = pcr->pcr;
-        return pts_ && (!IsGraphicsPid(pts_->pid) || pcr_);
-    }
-    int64_t Reference() const {
-        if (!pts_) return 0;
-        if (IsGraphicsPid(pts_->pid) && pcr_) return static_cast<int64_t>(*pcr_ / 300);
-        return static_cast<int64_t>(pts_->pts);
-    }
-
-private:
-    std::optional<SFirstPts> pts_;
-    std::optional<uint64_t> pcr_;
-};
-
 // Hands every packet of a mapped PID to its track file.
 class CPacketWalker {
 public:
@@ -103,6 +77,19 @@ private:
 
 }  // namespace
 
+bool CReferenceSearch::Feed(std::span<const uint8_t> packets) {
+    if (!pts_) pts_ = FindFirstPts(packets);
+    if (!pcr_)
+        if (const auto pcr = FindFirstPcr(packets)) pcr_ = pcr->pcr;
+    return pts_ && (!IsGraphicsPid(pts_->pid) || pcr_);
+}
+
+int64_t CReferenceSearch::Reference() const {
+    if (!pts_) return 0;
+    if (IsGraphicsPid(pts_->pid) && pcr_) return static_cast<int64_t>(*pcr_ / 300);
+    return static_cast<int64_t>(pts_->pts);
+}
+
 int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t blockSize) {
     if (map.Empty()) return 0;
     bool graphics = false;
@@ -144,6 +131,11 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
                 if (n == 0) break;
                 const int percent = length > 0 ? static_cast<int>(consumed * 100 / length) : 0;
                 if (!Report(progress, SProgressReport::kPosition, percent)) return 1;
+                SProgressReport bytes;
+                bytes.kind = SProgressReport::kBytes;
+                bytes.bytesDone = consumed;
+                bytes.bytesTotal = length;
+                if (!ReportProgress(progress, bytes)) return 1;
             }
             got += n;
             if (searching) {

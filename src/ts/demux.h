@@ -3,6 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+
+#include "ts/esi.h"
 
 namespace tessel {
 
@@ -22,6 +26,23 @@ constexpr const char* kDemuxCaption = "Demuxing";
 // when the file could not be read (the message has been shown). An empty map
 // returns 0 without reading. blockSize is for tests; it is rounded down to
 // whole source packets.
+// The time the records of a pass are rebased on, settled from the packets of
+// the first block as they arrive: the first PTS of the block or, when that PES
+// is graphics or text subtitle, the first PCR of the block (its 90 kHz base;
+// the 27 MHz value would not match the 90 kHz time stamps). Without a PCR the
+// first PTS stays the reference.
+class CReferenceSearch {
+public:
+    // Looks at the next whole source packets of the first block; true once
+    // the rest of the block cannot change the answer.
+    bool Feed(std::span<const uint8_t> packets);
+    int64_t Reference() const;
+
+private:
+    std::optional<SFirstPts> pts_;
+    std::optional<uint64_t> pcr_;
+};
+
 int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress,
           size_t blockSize = kDemuxBlockSize);
 

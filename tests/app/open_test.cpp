@@ -8,10 +8,14 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <QMenuBar>
+
 #include "app/folder_dialog.h"
 #include "app/main_frame.h"
+#include "app/quick_scan_pane.h"
 #include "app/tessel_app.h"
 #include "app_test_support.h"
+#include "authoring/sample_disc.h"
 #include "ui/explorer_tree.h"
 #include "ui/page_view.h"
 #include "ui/properties_wnd.h"
@@ -145,6 +149,34 @@ private slots:
         frame_->Action(ECommand::ShowAllDisplaySets)->trigger();
         QVERIFY(!frame_->Explorer()->ShowAllDisplaySets());
         QCOMPARE(RootNodes(*frame_), 1);
+    }
+
+    // Quick open of a 72 MiB clip samples 64 places and says so in the
+    // status bar; Scan fully reads it whole and the pane goes.
+    void QuickOpenSaysWhatItSampledUntilScannedFully() {
+        QTemporaryDir dir;
+        tessel::authoring::SDiscOptions o;
+        tessel::authoring::SClipSpec clip;
+        clip.igPids = {0x1400};
+        clip.menu.pages = 1;
+        clip.menu.buttonWidth = 24;
+        clip.menu.buttonHeight = 12;
+        clip.repeats = 20;
+        o.clips = {clip};
+        o.fillerMiB = 72;
+        o.fillerByTime = true;
+        std::string error;
+        QVERIFY2(tessel::authoring::WriteSampleDisc(dir.path().toStdString(), o, nullptr, error),
+                 error.c_str());
+        QVERIFY(frame_->menuBar()->actions().front()->menu()->actions().contains(
+            frame_->Action(ECommand::QuickOpen)));
+        QCOMPARE(frame_->OpenFolder(dir.filePath("BDMV"), true), 0);
+        QVERIFY(frame_->QuickPane()->isVisibleTo(frame_));
+        QCOMPARE(frame_->QuickPane()->Label()->text(), QString("Quick scan: 64 places sampled"));
+        QCOMPARE(RootNodes(*frame_), 1);
+        frame_->Action(ECommand::ScanFully)->trigger();
+        QVERIFY(!frame_->QuickPane()->isVisibleTo(frame_));
+        QCOMPARE(app_->Disc().clips.at(0)->igObjects.at(0)->GetSize(), 20);
     }
 
 private:

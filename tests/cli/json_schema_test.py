@@ -81,6 +81,7 @@ def disc_cases(r, bdmv, label):
     """Every command over one disc folder with its clips."""
     r.run("scan", [bdmv, "--json"])
     r.run("scan", [bdmv, "--json", "--collapse"])
+    r.run("scan", [bdmv, "--json", "--quick"])
     r.run("playlists", [bdmv, "--json"])
     for clpi in sorted(glob.glob(os.path.join(bdmv, "CLIPINF", "*"))):
         r.run("clipinfo", [clpi, "--json"])

@@ -70,6 +70,11 @@ TEST_F(CliDisc, ScanJsonHasTheDiscClipsIgsAndEpochs) {
         const json& clip = j["clips"][c];
         EXPECT_EQ(clip["clip"], c + 1);
         EXPECT_EQ(clip["application_type"], types[c]);
+        // A full scan reads every byte of the clip (and the program map twice).
+        const json& cov = clip["coverage"];
+        EXPECT_EQ(cov["mode"], "full");
+        EXPECT_EQ(cov["samples"], 0);
+        EXPECT_GE(cov["bytes_read"].get<int64_t>(), cov["bytes_total"].get<int64_t>());
         ASSERT_EQ(clip["igs"].size(), pids[c].size());
         for (size_t i = 0; i < pids[c].size(); ++i) {
             const json& ig = clip["igs"][i];

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/progress.h"
+#include "platform/text.h"
 
 namespace tessel {
 namespace {
@@ -106,6 +107,26 @@ TEST(Progress, CancelFromAnotherThreadStopsTheWorker) {
     EXPECT_TRUE(w.Cancelled());
     EXPECT_EQ(w.pumps, pumpsAtStop);
     EXPECT_GT(pumpsAtStop, 0);
+}
+
+TEST(ProgressBytes, SizesRateAndTimeLeftOfTheFileRead) {
+    const std::pair<int64_t, const char*> sizes[] = {
+        {512, "512 bytes"}, {1500000, "1.5 MB"}, {41000000, "41 MB"}, {31200000000, "31.2 GB"}};
+    for (const auto& [bytes, text] : sizes) EXPECT_EQ(ByteSizeText(bytes), text);
+    CFakeProgress p;
+    EXPECT_EQ(p.BytesText(), "");
+    SProgressReport r;
+    r.kind = SProgressReport::kBytes;
+    r.bytesTotal = 4300000000;
+    r.bytesDone = 0;
+    ASSERT_TRUE(ReportProgress(&p, r));
+    p.now = 10000;  // 10 s for 1.8 GB: 180 MB/s, 2.5 GB to go
+    r.bytesDone = 1800000000;
+    ASSERT_TRUE(ReportProgress(&p, r));
+    EXPECT_EQ(p.BytesText(), "1.8 GB of 4.3 GB, 180 MB/s, 14 sec left");
+    // A new step starts without the old file's bytes.
+    ReportProgress(&p, Caption("Ripping"));
+    EXPECT_EQ(p.BytesText(), "");
 }
 
 }  // namespace

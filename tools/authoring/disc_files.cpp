@@ -221,9 +221,33 @@ std::vector<uint8_t> BuildClpi(const SClipInfoSpec& spec) {
         o.Close(l, 1);
     }
     o.Close(piLen, 4);
-    // CPI and ClipMark, both empty.
+    // CPI: an EP map when there are entry points (one coarse entry per fine
+    // one), and an empty ClipMark.
     o.Patch(hdr + 8, o.Pos(), 4);
-    o.U32(0);
+    if (spec.entryPoints.empty()) {
+        o.U32(0);
+    } else {
+        const size_t cpiLen = o.Open(4);
+        o.U8(0);
+        o.U8(1);  // EP map
+        const size_t epMap = o.Pos();
+        const auto n = static_cast<uint32_t>(spec.entryPoints.size());
+        o.U8(0);
+        o.U8(1);
+        o.U16(spec.epPid);
+        o.U32(1u << 18 | (n & 0xFFFF) << 2 | (n >> 16 & 0x03));
+        o.U16(n & 0xFFFF);
+        o.U32(static_cast<uint32_t>(o.Pos() + 4 - epMap));
+        o.U32(4 + 8 * n);  // fine table, relative to this stream's map
+        for (uint32_t i = 0; i < n; ++i) {
+            const auto [pts, spn] = spec.entryPoints[i];
+            o.U32(i << 14 | static_cast<uint32_t>(pts >> 19 & 0x3FFF));
+            o.U32(spn);
+        }
+        for (const auto& [pts, spn] : spec.entryPoints)
+            o.U32(static_cast<uint32_t>(pts >> 9 & 0x7FF) << 17 | (spn & 0x1FFFF));
+        o.Close(cpiLen, 4);
+    }
     o.Patch(hdr + 12, o.Pos(), 4);
     o.U32(0);
     return o.b;

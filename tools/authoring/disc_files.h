@@ -43,6 +43,9 @@ struct SClipInfoSpec {
     uint32_t startPts45 = 0;  // first STC sequence, 45 kHz
     uint32_t endPts45 = 0;
     std::vector<SStreamSpec> streams;
+    // An EP map of one stream: (PTS at 90 kHz, source packet) per entry point.
+    uint16_t epPid = 0x1011;
+    std::vector<std::pair<uint64_t, uint32_t>> entryPoints;
 };
 
 std::vector<uint8_t> BuildClpi(const SClipInfoSpec& spec);

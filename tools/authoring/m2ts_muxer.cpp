@@ -252,8 +252,14 @@ bool MuxM2ts(const std::string& path, const std::vector<SMuxTrack>& tracks,
             ++fillerDone;
         }
     };
+    const uint64_t span = units.empty() ? 1 : units.back().dts - units.front().dts + 1;
     for (size_t i = 0; i < units.size(); ++i) {
-        if (!options.fillerAfterGraphics) emitFiller(fillerPackets * (i + 1) / gaps, units[i].dts);
+        if (options.fillerByTime)
+            emitFiller(fillerPackets * (units[i].dts - units.front().dts) / span, units[i].dts);
+        else if (!options.fillerAfterGraphics)
+            emitFiller(fillerPackets * (i + 1) / gaps, units[i].dts);
+        if (units[i].size && units[i].data[0] == 0x18)
+            result.compositions.emplace_back(units[i].pts, w.Packets());
         w.Pes(units[i], 0xBD);
         if (i % 16 == 15) w.Packet(options.pcrPid, false, nullptr, 0, true);
     }

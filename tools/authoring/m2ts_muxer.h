@@ -21,12 +21,18 @@ struct SMuxOptions {
     uint16_t fillerPid = 0x1011;
     uint16_t pcrPid = 0x1001;
     bool fillerAfterGraphics = false;  // else spread between the graphics
+    // The filler spread by time: each graphics PES packet goes where its DTS
+    // falls in the clip's span, so that a display set's packets lie together.
+    bool fillerByTime = false;
 };
 
 struct SMuxResult {
     uint32_t sourcePackets = 0;
     uint64_t firstPts = 0;  // 90 kHz, of the earliest record
     uint64_t lastPts = 0;
+    // Each interactive composition's PTS (90 kHz) and the source packet its
+    // PES packet starts at.
+    std::vector<std::pair<uint64_t, uint32_t>> compositions;
 };
 
 // Writes the clip's transport stream; false with a message on failure.

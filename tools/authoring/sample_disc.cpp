@@ -472,11 +472,17 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
         SMuxOptions mux;
         mux.fillerBytes = options.fillerMiB << 20;
         mux.fillerAfterGraphics = options.graphicsFirst;
+        mux.fillerByTime = options.fillerByTime;
         if (mux.fillerBytes) info.streams.insert(info.streams.begin(), {0x1011, 0x1B, "", 6, 1});
         SMuxResult result;
         const std::string m2ts = JoinPath(bdmv, StrFormat("STREAM/%05d.m2ts", clip.number));
         if (!MuxM2ts(m2ts, tracks, mux, result, error)) return false;
         info.sourcePackets = result.sourcePackets;
+        if (!mux.fillerBytes && !clip.igPids.empty()) info.epPid = clip.igPids.front();
+        for (const auto& [pts, spn] : result.compositions)
+            if (clip.entryPointsFor >= 0 &&
+                static_cast<int64_t>(pts - result.firstPts) < clip.entryPointsFor)
+                info.entryPoints.emplace_back(pts, spn);
         info.startPts45 = static_cast<uint32_t>(result.firstPts / 2);
         info.endPts45 = static_cast<uint32_t>((result.lastPts + 10 * 90000) / 2);
         const auto clpi = BuildClpi(info);

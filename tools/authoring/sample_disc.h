@@ -78,6 +78,10 @@ struct SClipSpec {
     // the video is at each entry point (see RepeatStream).
     int repeats = 1;
     bool repeatsAsAcquisitionPoints = false;
+    // An EP map in the clip information with an entry point at each
+    // interactive composition of the first this many 90 kHz ticks of the
+    // clip (-1: no EP map).
+    int64_t entryPointsFor = -1;
 };
 
 struct SDiscOptions {
@@ -86,6 +90,8 @@ struct SDiscOptions {
     // The graphics at the start of each clip and the filler after them,
     // instead of the filler spread between the graphics packets.
     bool graphicsFirst = false;
+    // The filler spread by time, each display set's packets together.
+    bool fillerByTime = false;
     // Where the authored pictures go; empty: a temporary folder, removed.
     std::string pictureFolder;
 };
