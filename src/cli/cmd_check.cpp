@@ -107,6 +107,7 @@ const CommandRegistration kRegistration(
             ->required();
         sub.add_option("--clip", o->target.clip, "Only this clip number");
         sub.add_option("--pid", o->target.pid, "Only the IG stream on this PID, decimal or 0x hex");
+        AddQuickOption(sub, o->target.quick);
         sub.add_flag("--json", o->json, "The findings as JSON");
         sub.add_option("--rules", o->rules, "Only these rules, comma-separated");
         sub.add_option("--min-severity", o->minSeverity,
