@@ -240,6 +240,29 @@ TEST_F(SClockFixture, PopUpKeyPopUpMenuOffAndUserTimeOutOnBothModels) {
     }
 }
 
+TEST_F(SClockFixture, SelectionAndCompositionTimeOutsOfAMultiplexedComposition) {
+    CBdButton* a = AddButton(*m.page, 0, 1);
+    Link(a, AddButton(*m.page, 1, 1));
+    m.ds->streamPts = 90000;
+    m.ds->selectionTimeOutPts = 90000 + 2 * kFrame;
+    m.ds->compositionTimeOutPts = 90000 + 4 * kFrame;
+    for (int model : {1, 0}) {
+        // Only a multiplexed composition has them.
+        m.ds->streamModel = static_cast<uint8_t>(model);
+        CMenuClock clock = Clock();
+        clock.AddKey(kFrame, EMenuKey::Down);
+        clock.AddKey(3 * kFrame, EMenuKey::Up);
+        std::vector<int> selected;
+        std::vector<bool> visible;
+        for (int i = 0; i < 5; ++i) {
+            visible.push_back(clock.Advance().visible);
+            selected.push_back(clock.Player().SelectedId());
+        }
+        EXPECT_EQ(selected, (std::vector<int>{0, 1, 1, model ? 0 : 1, model ? 0 : 1}));
+        EXPECT_EQ(visible, (std::vector<bool>{true, true, true, true, model == 1}));
+    }
+}
+
 TEST_F(SClockFixture, NumberKeysSelectAndAnAutoActionButtonActivates) {
     CBdButton* a = AddButton(*m.page, 0, 1);
     CBdButton* b = AddButton(*m.page, 1, 1);
