@@ -123,9 +123,9 @@ void CFrameComposer::Refresh(const SRect& r) {
     if (c.Empty() || picture_.IsEmpty()) return;
     redrawn_ += int64_t{c.right - c.left} * (c.bottom - c.top);
     if (zoom_ != 1.0 || picture_.Width() != width_ || picture_.Height() != height_) {
-        // Scaled frames are drawn whole, as the page view draws them.
-        picture_.Fill(background_);
-        DrawImageStretched(picture_, plane_, 0, 0, picture_.Width(), picture_.Height());
+        // Scaled frames are drawn whole once the plane is done, as the page
+        // view draws them.
+        rescale_ = true;
         return;
     }
     for (int y = c.top; y < c.bottom; ++y) {
@@ -175,6 +175,11 @@ bool CFrameComposer::Compose(const SMenuFrame& frame) {
             Refresh(r);
             changed = true;
         }
+    }
+    if (rescale_) {
+        picture_.Fill(background_);
+        DrawImageStretched(picture_, plane_, 0, 0, picture_.Width(), picture_.Height());
+        rescale_ = false;
     }
     composed_ = true;
     visible_ = frame.visible;

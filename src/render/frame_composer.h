@@ -53,6 +53,7 @@ private:
     Bitmap plane_;
     Bitmap picture_;
     bool composed_ = false;
+    bool rescale_ = false;  // a scaled picture waits for the plane
     bool visible_ = false;
     const CPage* page_ = nullptr;
     std::optional<SShownEffect> effect_;

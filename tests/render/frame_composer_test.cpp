@@ -52,33 +52,37 @@ struct SAnimatedMenu {
 };
 
 TEST(FrameComposer, IncrementalFramesEqualWholeOnesAndTheFirstEqualsTheRenderedPage) {
-    SAnimatedMenu a;
-    CMenuClock clock(*a.m.ds, a.rate);
-    clock.AddKey(3 * 3600, EMenuKey::Right);
-    CFrameComposer incremental(400, 300, 1.0, kBackground);
-    for (int i = 0; i < 8; ++i) {
-        const SMenuFrame& f = clock.Advance();
-        SCOPED_TRACE(f.frame);
-        incremental.Compose(f);
-        if (i > 0 && i != 3) {
-            EXPECT_GT(incremental.RedrawnPixels(), 0);
-            EXPECT_LE(incremental.RedrawnPixels(), 2 * 30 * 20) << "only the buttons";
+    for (double zoom : {1.0, 0.5}) {
+        SCOPED_TRACE(zoom);
+        SAnimatedMenu a;
+        CMenuClock clock(*a.m.ds, a.rate);
+        clock.AddKey(3 * 3600, EMenuKey::Right);
+        CFrameComposer incremental(400, 300, zoom, kBackground);
+        for (int i = 0; i < 8; ++i) {
+            const SMenuFrame& f = clock.Advance();
+            SCOPED_TRACE(f.frame);
+            incremental.Compose(f);
+            if (i > 0) {
+                EXPECT_GT(incremental.RedrawnPixels(), 0);
+                EXPECT_LE(incremental.RedrawnPixels(), 2 * 30 * 20) << "only the buttons";
+            }
+            CFrameComposer whole(400, 300, zoom, kBackground);
+            whole.Compose(f);
+            EXPECT_TRUE(SamePixels(incremental.Picture(), whole.Picture()));
+            if (i != 0) continue;
+            CPageComposer page;
+            page.SetOutlines(false);
+            page.SetBackground(kBackground);
+            page.SetZoom(zoom);
+            CMenuPlayer& player = clock.Player();
+            page.SetButtonView({[&](const CBog& bog) { return player.EnabledButton(bog); },
+                                [&](const CBdButton& b) { return player.ButtonState(b); }});
+            page.SetPage(a.m.page);
+            page.Recompose();
+            EXPECT_TRUE(SamePixels(incremental.Picture(), page.ViewPicture(false)));
         }
-        CFrameComposer whole(400, 300, 1.0, kBackground);
-        whole.Compose(f);
-        EXPECT_TRUE(SamePixels(incremental.Picture(), whole.Picture()));
-        if (i != 0) continue;
-        CPageComposer page;
-        page.SetOutlines(false);
-        page.SetBackground(kBackground);
-        CMenuPlayer& player = clock.Player();
-        page.SetButtonView({[&](const CBog& bog) { return player.EnabledButton(bog); },
-                            [&](const CBdButton& b) { return player.ButtonState(b); }});
-        page.SetPage(a.m.page);
-        page.Recompose();
-        EXPECT_TRUE(SamePixels(incremental.Picture(), page.ViewPicture(false)));
+        EXPECT_FALSE(incremental.Compose(clock.Frame())) << "nothing changed";
     }
-    EXPECT_FALSE(incremental.Compose(clock.Frame())) << "nothing changed";
 }
 
 TEST(FrameComposer, EffectObjectsAreCroppedAndClippedToTheirWindows) {
