@@ -200,7 +200,12 @@ public:
             return true;
         }
         if (folder_.empty()) return true;
-        if ((changed || png_.empty()) && !EncodePng(picture, png_, error)) return Fail(error);
+        // Frames favour speed over size: the fastest deflate level, rows
+        // filtered by the row above.
+        SPngOptions fast;
+        fast.level = 1;
+        fast.filter = SPngOptions::EFilter::Up;
+        if ((changed || png_.empty()) && !EncodePng(picture, png_, error, fast)) return Fail(error);
         const std::string path =
             folder_ + StrFormat("frame%05lld.png", static_cast<long long>(f.frame));
         if (!WriteWholeFile(path, png_.data(), png_.size(), error)) return Fail(error);
