@@ -29,6 +29,7 @@ struct SMapOptions {
 
 ordered_json PlaceJson(const SMapPlace& p) {
     if (p.exit) return {{"exit", p.exit->command}, {"target", p.exit->target}};
+    if (p.hidden) return {{"hidden", true}};
     return {{"page", p.page}, {"button", p.button}};
 }
 
