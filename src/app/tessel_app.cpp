@@ -10,6 +10,7 @@
 #include "app/main_frame.h"
 #include "render/page_composer.h"
 #include "ui/menu_map_wnd.h"
+#include "ui/page_view.h"
 #include "ui/progress_window.h"
 
 #ifndef TESSEL_VERSION
@@ -43,7 +44,12 @@ void CTesselApp::InitInstance(const SGuiOptions& options) {
 
     if (!options.folder.isEmpty()) {
         frame_->OpenFolder(options.folder);
+        // A grab shows the still view, or the frame of --play-seconds.
+        if (!options.grabFile.isEmpty() || options.playSeconds >= 0)
+            frame_->PageView()->SetPlaying(false);
         if (options.showPage && frame_->ShowFirstPage()) frame_->WalkKeys(options.keys);
+        if (options.showPage && options.playSeconds >= 0)
+            frame_->PageView()->PlayTo(options.playSeconds);
         if (options.subtitle > 0) frame_->ShowSubtitle(options.subtitle - 1);
     }
     if (options.state >= 0) frame_->SetState(options.state);
