@@ -72,8 +72,8 @@ TEST(CliPlay, AnimatedPicturesHoldEachFrameUntilTheNextChange) {
     // The key moves the selection in frame 12 (0.5005 s); 24 frames are 1.001 s.
     for (const char* name : {"menu.webp", "menu.apng"}) {
         const std::string path = (a.dir.Path() / name).string();
-        const auto r =
-            test::RunCli({"play", a.stream, "--out", path, "--seconds", "1", "--keys", "right@0.5"});
+        const auto r = test::RunCli(
+            {"play", a.stream, "--out", path, "--seconds", "1", "--keys", "right@0.5"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_NE(r.out.find("2 picture(s)"), std::string::npos) << r.out;
         EXPECT_EQ(Durations(path, name[5] == 'w'), (std::vector<int>{501, 500})) << name;
