@@ -53,6 +53,9 @@ run: setup
 	@echo "PNG files: $$(find $(RIP_OUT) -name '*.png' | wc -l) under $(RIP_OUT)/"
 	$(BUILD)/tessel render $(SAMPLE) $(BUILD)/render/page.png --state selected --zoom 0.5 --safe-areas
 	@echo "First page of the sample disc, as a player shows it: $(BUILD)/render/page.png"
+	@mkdir -p $(BUILD)/play
+	$(BUILD)/tessel play $(SAMPLE) --seconds 4 --out $(BUILD)/play/menu.webp
+	@echo "The sample disc's first page in time (in-effect, animations): $(BUILD)/play/menu.webp"
 	@cfg=$$(mktemp -d) && XDG_CONFIG_HOME=$$cfg $(OFFSCREEN) $(GUI_BIN) $(SAMPLE) --show-page \
 		--grab $(BUILD)/tessel-gui.png 2>/dev/null; rc=$$?; rm -rf $$cfg; \
 		if [ $$rc = 0 ]; then echo "Desktop application checked offscreen: $(BUILD)/tessel-gui.png"; \

@@ -1,11 +1,11 @@
 // Frames of a menu in time as whole processes: a 10 s play of a full-HD page
 // with 32 buttons that all animate (every button's Normal state runs its
 // three objects, a new one every video frame, over and over), composed
-// incrementally and written frame by frame (play_frames), and `tessel
-// render` of the same page. Each is measured against plain_rip_limit
-// reading the same stream and writing the same files with plain calls, in
-// the same run, alternately, into an emptied folder (tmpfs when there is
-// one); the best wall time of each counts.
+// incrementally and written frame by frame (`tessel play --out DIR`), the
+// same play as one animated WebP, and `tessel render` of the same page. Each is measured against
+// plain_rip_limit reading the same stream and writing the same files with plain calls, in the same
+// run, alternately, into an emptied folder (tmpfs when there is one); the best wall time of each
+// counts.
 //   bench_frames_process [runs]
 #include <unistd.h>
 
@@ -126,7 +126,15 @@ int main(int argc, char** argv) {
     fs::create_directories(work, ec);
     if (!WriteStream(stream, work / "pictures")) return 1;
 
-    const std::vector<std::string> play = {PLAY_FRAMES_PATH, stream.string(), out.string(), "10"};
+    const std::vector<std::string> play = {
+        TESSEL_CLI_PATH, "play", stream.string(), "--seconds", "10", "--out", out.string()};
+    const std::vector<std::string> webp = {TESSEL_CLI_PATH,
+                                           "play",
+                                           stream.string(),
+                                           "--seconds",
+                                           "10",
+                                           "--out",
+                                           (out / "menu.webp").string()};
     const std::vector<std::string> render = {TESSEL_CLI_PATH, "render", stream.string(),
                                              (out / "page.png").string()};
     const std::vector<std::string> limit = {PLAIN_RIP_LIMIT_PATH, manifest.string(), out.string(),
@@ -137,7 +145,9 @@ int main(int argc, char** argv) {
         SBest best, limit;
         int files = 0;
         uint64_t bytes = 0;
-    } jobs[] = {{"play_frames (10 s)", play, {}, {}}, {"tessel render", render, {}, {}}};
+    } jobs[] = {{"tessel play (10 s)", play, {}, {}},
+                {"play to WebP", webp, {}, {}},
+                {"tessel render", render, {}, {}}};
     for (SJob& j : jobs) {
         Empty(out);
         if (!RunProcess(j.args).ok) {

@@ -1,7 +1,8 @@
 // The menu player over fuzzed menus, as `tessel walk` and `tessel map` use
 // it: the tree of a marked-form stream, then for each composition with a
-// page a walk by the keys the input's tail gives, and its map explored to a
-// small state bound.
+// page a walk by the keys the input's tail gives, its map explored to a
+// small state bound, and a play of it on the menu clock with the same keys
+// one a frame (effects, animations, activations and time-outs in time).
 //
 // Input: <marked stream> <key bytes> <n>, where the last byte n gives the
 // number of key bytes before it (n % 33). Each key byte: low three bits the
@@ -15,6 +16,7 @@
 #include "model/epoch.h"
 #include "model/ig_object.h"
 #include "model/page.h"
+#include "player/menu_clock.h"
 #include "player/menu_map.h"
 #include "player/menu_player.h"
 
@@ -25,6 +27,7 @@ using namespace tessel;
 constexpr size_t kMaxKeys = 32;
 constexpr int kStateBound = 16;
 constexpr int kMaxCompositions = 2;
+constexpr int kPlayFrames = 96;
 
 void CheckStep(const CMenuPlayer& player, const SMenuStep& step) {
     fuzz::Require(step.page == player.PageId(), "a step names the page it left the player on");
@@ -68,6 +71,20 @@ void Walk(const CIcData& composition, const uint8_t* keys, size_t count, bool wi
         }
     }
     (void)player.StateKey();
+
+    // The keys in time: key i at frame 2i, every key of the remote.
+    SFrameRate rate;
+    FrameRateOf(1, rate);
+    CMenuClock clock(composition, rate);
+    for (size_t i = 0; i < count; ++i)
+        clock.AddKey(clock.PtsOf(static_cast<int64_t>(2 * i)),
+                     static_cast<EMenuKey>(keys[i] % kMenuKeyCount));
+    for (int f = 0; f < kPlayFrames; ++f) {
+        const SMenuFrame& frame = clock.Advance();
+        fuzz::Require(frame.frame == f, "the clock shows every frame in turn");
+        fuzz::Require(frame.visible || frame.buttons.empty(), "a hidden menu shows no button");
+        fuzz::Require(!frame.effect || frame.buttons.empty(), "no button while an effect runs");
+    }
 
     const SMenuMap map = ExploreMenu(composition, kStateBound);
     fuzz::Require(map.statesExplored <= kStateBound, "the map stops at its state bound");

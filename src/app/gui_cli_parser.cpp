@@ -45,6 +45,12 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
     const QCommandLineOption paneOption(
         "grab-pane", "With --grab, save only this pane: page, map, tree, properties or commands.",
         "pane");
+    const QCommandLineOption playOption(
+        "play-seconds",
+        "After --show-page, play the page to this time in seconds and hold it there (the grab "
+        "shows that frame; without it a grab shows the still view).",
+        "seconds");
+    parser.addOption(playOption);
     parser.addOption(grabOption);
     parser.addOption(paneOption);
     parser.addOption(buttonOption);
@@ -111,6 +117,19 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         }
         if (options.folder.isEmpty()) {
             error = "--show-subtitle needs a BDMV folder.";
+            return false;
+        }
+    }
+    if (parser.isSet(playOption)) {
+        bool ok = false;
+        options.playSeconds = parser.value(playOption).toDouble(&ok);
+        if (!ok || !(options.playSeconds >= 0) || options.playSeconds > 600) {
+            error = QString("--play-seconds: '%1' is not a time from 0 to 600 seconds.")
+                        .arg(parser.value(playOption));
+            return false;
+        }
+        if (!options.showPage) {
+            error = "--play-seconds needs --show-page.";
             return false;
         }
     }

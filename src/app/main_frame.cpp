@@ -21,6 +21,7 @@
 #include "app/app_icons.h"
 #include "app/colour_button.h"
 #include "app/folder_dialog.h"
+#include "app/play_controls.h"
 #include "app/quick_scan_pane.h"
 #include "app/rip_flow.h"
 #include "app/tessel_app.h"
@@ -78,6 +79,8 @@ CMainFrame::CMainFrame(CTesselApp& app, QWidget* parent) : QMainWindow(parent), 
     CreateMenus();
     CreateToolBars();
     CreateStatusBar();
+    if (auto* view = menuBar()->findChild<QMenu*>("View"))
+        AddPlayControls(*pageView_, *view, *standardBar_, Action(ECommand::About), *statusBar());
     ConnectWalk();
     FitToScreen();
     UpdateCommandStates();
@@ -210,6 +213,7 @@ void CMainFrame::CreateMenus() {
     connect(tool, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     QMenu* view = menuBar()->addMenu("&View");
+    view->setObjectName("View");
     view->addAction(Action(ECommand::IgView));
     view->addAction(Action(ECommand::PropertiesView));
     view->addAction(Action(ECommand::ButtonCommand));

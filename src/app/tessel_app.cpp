@@ -13,6 +13,7 @@
 #include "render/page_composer.h"
 #include "subtitle/pg_stream.h"
 #include "ui/menu_map_wnd.h"
+#include "ui/page_view.h"
 #include "ui/progress_window.h"
 
 #ifndef TESSEL_VERSION
@@ -68,6 +69,9 @@ bool CTesselApp::InitInstance(const SGuiOptions& options) {
 
 bool CTesselApp::OpenAtStartup(const SGuiOptions& options) {
     if (frame_->OpenFolder(options.folder) != 0) return false;
+    // A grab shows the still view, or the frame of --play-seconds.
+    if (!options.grabFile.isEmpty() || options.playSeconds >= 0)
+        frame_->PageView()->SetPlaying(false);
     if (options.showPage) {
         if (!frame_->ShowFirstPage()) {
             tessel::ShowMessage(
@@ -81,6 +85,7 @@ bool CTesselApp::OpenAtStartup(const SGuiOptions& options) {
                                     .toStdString());
             return false;
         }
+        if (options.playSeconds >= 0) frame_->PageView()->PlayTo(options.playSeconds);
     }
     if (options.subtitle > 0 && !frame_->ShowSubtitle(options.subtitle - 1)) {
         int events = -1;

@@ -30,6 +30,7 @@ struct SMapOptions {
 ordered_json PlaceJson(const SMapPlace& p) {
     if (p.exit)
         return {{"exit", p.exit->command}, {"kind", p.exit->Kind()}, {"target", p.exit->target}};
+    if (p.hidden) return {{"hidden", true}};
     return {{"page", p.page}, {"button", p.button}};
 }
 

@@ -59,8 +59,9 @@ bool ParseKeys(const std::string& text, std::vector<EMenuKey>& keys) {
         EMenuKey key;
         const size_t a = item.find_first_not_of(" \t"), b = item.find_last_not_of(" \t");
         if (!ParseMenuKey(a == std::string::npos ? "" : item.substr(a, b - a + 1), key)) {
-            ShowMessage(StrFormat("--keys: \"%s\" is not one of up, down, left, right, enter",
-                                  item.c_str()));
+            ShowMessage(
+                StrFormat("--keys: \"%s\" is not one of up, down, left, right, enter, popup, 0-9",
+                          item.c_str()));
             return false;
         }
         keys.push_back(key);
@@ -81,6 +82,7 @@ ordered_json StepJson(const SMenuStep& s) {
     return {{"key", s.key},
             {"page", s.page},
             {"button", s.button},
+            {"menu_visible", s.menuVisible},
             {"activated", s.activated},
             {"commands", s.commands},
             {"command_records", commands},
@@ -96,9 +98,9 @@ ordered_json StepJson(const SMenuStep& s) {
 
 void PrintStep(const SMenuStep& s, const CMenuPlayer& player) {
     const CBdButton* b = player.Selected();
-    Out(StrFormat("%s: page %d, button %s%s", s.key.c_str(), s.page,
+    Out(StrFormat("%s: page %d, button %s%s%s", s.key.c_str(), s.page,
                   b ? StrFormat("%s (id %d)", b->name.c_str(), b->id).c_str() : "none",
-                  s.activated ? ", activated" : ""));
+                  s.activated ? ", activated" : "", s.menuVisible ? "" : ", menu hidden"));
     for (const std::string& c : s.commands) Out("  run " + c);
     for (const SRegisterWrite& w : s.registers) Out("  set " + w.Text());
     for (const std::string& c : s.buttonChanges) Out("  " + c);
@@ -190,14 +192,16 @@ int Run(const SWalkOptions& o) {
 }
 
 const CommandRegistration kRegistration(
-    "walk", "Walk a menu as a player does: keys, commands, pages and exits",
+    "walk",
+    "Walk a menu as a player does: keys, commands, pages and exits (the walk has no clock: "
+    "time-outs are left out)",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SWalkOptions>();
         sub.add_option("input", o->target.input, "BDMV folder or graphics stream file")->required();
         sub.add_option("--clip", o->target.clip, "Clip number (default: the first IG clip)");
         sub.add_option("--pid", o->target.pid, "IG stream PID, decimal or 0x hex");
         AddQuickOption(sub, o->target.quick);
-        sub.add_option("--keys", o->keys, "Keys in order: up,down,left,right,enter");
+        sub.add_option("--keys", o->keys, "Keys in order: up,down,left,right,enter,popup,0-9");
         sub.add_option("--set", o->sets, "A register before the start: GPR5=3, PSR10=0x2")
             ->expected(1)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);

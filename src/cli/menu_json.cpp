@@ -91,11 +91,16 @@ ordered_json ButtonJson(const CBdButton& b) {
           {"lower", b.neighbors.lower.id},
           {"left", b.neighbors.left.id},
           {"right", b.neighbors.right.id}}},
-        {"normal", {{"start", s[0].start.id}, {"end", s[0].end.id}, {"repeat", s[0].repeat}}},
+        {"normal",
+         {{"start", s[0].start.id},
+          {"end", s[0].end.id},
+          {"repeat", s[0].repeat},
+          {"complete", s[0].complete}}},
         {"selected",
          {{"start", s[1].start.id},
           {"end", s[1].end.id},
           {"repeat", s[1].repeat},
+          {"complete", s[1].complete},
           {"sound", s[1].soundId}}},
         {"activated", {{"start", s[2].start.id}, {"end", s[2].end.id}, {"sound", s[2].soundId}}},
         {"button_type", b.buttonType},
@@ -155,10 +160,11 @@ void PrintButton(const CBdButton& b, const std::string& in) {
                   ButtonRef(b.neighbors.upper).c_str(), ButtonRef(b.neighbors.lower).c_str(),
                   ButtonRef(b.neighbors.left).c_str(), ButtonRef(b.neighbors.right).c_str()));
     const CButtonStateInfo* s = b.states;
-    Out(StrFormat("%s Normal: objects %d-%d repeat %d", in.c_str(), s[0].start.id, s[0].end.id,
-                  s[0].repeat ? 1 : 0));
-    Out(StrFormat("%s Selected: objects %d-%d repeat %d sound %d", in.c_str(), s[1].start.id,
-                  s[1].end.id, s[1].repeat ? 1 : 0, s[1].soundId));
+    Out(StrFormat("%s Normal: objects %d-%d repeat %d complete %d", in.c_str(), s[0].start.id,
+                  s[0].end.id, s[0].repeat ? 1 : 0, s[0].complete ? 1 : 0));
+    Out(StrFormat("%s Selected: objects %d-%d repeat %d complete %d sound %d", in.c_str(),
+                  s[1].start.id, s[1].end.id, s[1].repeat ? 1 : 0, s[1].complete ? 1 : 0,
+                  s[1].soundId));
     Out(StrFormat("%s Activated: objects %d-%d sound %d", in.c_str(), s[2].start.id, s[2].end.id,
                   s[2].soundId));
     if (b.buttonType) Out(StrFormat("%s Type: %d", in.c_str(), b.buttonType));

@@ -111,8 +111,10 @@ void CBdButton::Serialize(CArchive& ar) {
     ar.Io(y);
     for (auto* n : neighbors.refs()) n->Serialize(ar);
     for (auto& s : states) {
-        zero = 0;
-        ar.Io(zero);
+        // The byte before each state holds its complete flag (0 in older archives).
+        uint8_t complete = s.complete ? 1 : 0;
+        ar.Io(complete);
+        s.complete = complete != 0;
         s.start.Serialize(ar);
         s.end.Serialize(ar);
         ar.Io(s.soundId);
@@ -140,7 +142,11 @@ bool CBdButton::ParseFrom(CByteReader& r, int) {
         st.start.ptr = st.end.ptr = nullptr;
         st.start.id = r.U16();
         st.end.id = r.U16();
-        if (s != kActivated) st.repeat = (r.U8() & 0x80) != 0;
+        if (s != kActivated) {
+            const uint8_t flags = r.U8();
+            st.repeat = (flags & 0x80) != 0;
+            st.complete = (flags & 0x40) != 0;
+        }
     }
     int count = r.U16();
     if (r.Failed() || !commands.Read(r, count)) return false;
@@ -171,7 +177,7 @@ void CBdButton::WriteTo(CByteWriter& w, int) const {
         if (s != kNormal) w.U8(st.soundId);
         w.U16(Id16(st.start.id));
         w.U16(Id16(st.end.id));
-        if (s != kActivated) w.U8(st.repeat ? 0x80 : 0);
+        if (s != kActivated) w.U8((st.repeat ? 0x80 : 0) | (st.complete ? 0x40 : 0));
     }
     w.U16(static_cast<uint32_t>(commands.GetSize()) & 0xFFFF);
     // The count field holds only 16 bits; write as many commands as it says.

@@ -75,7 +75,8 @@ struct CNeighborInfo {
 struct CButtonStateInfo {
     CRef<CGraphicObject> start, end;
     uint8_t soundId = 0;
-    bool repeat = false;
+    bool repeat = false;    // bit 7 of the state's flags byte
+    bool complete = false;  // bit 6: the run is shown to its end before the state is left
 };
 
 class CBdButton : public CNamedObject {

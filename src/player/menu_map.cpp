@@ -31,6 +31,10 @@ SMapPlace PlaceOf(const CMenuPlayer& player) {
         p.exit = player.Exit();
         return p;
     }
+    if (!player.MenuVisible()) {
+        p.hidden = true;
+        return p;
+    }
     p.page = player.PageId();
     p.button = player.SelectedId();
     return p;
@@ -51,6 +55,7 @@ std::string Quote(const std::string& s) {
 
 std::string NodeName(const SMapPlace& p) {
     if (p.exit) return Quote("exit: " + p.exit->target);
+    if (p.hidden) return Quote("menu hidden");
     return Quote(StrFormat("p%d_b%d", p.page, p.button));
 }
 
@@ -82,7 +87,7 @@ SMenuMap ExploreMenu(const CIcData& composition, int stateBound,
     };
     auto visit = [&](CMenuPlayer&& player) {
         for (int n : player.GprsReadBeforeWritten()) readFirst.insert(n);
-        if (player.Ended() || !player.MenuVisible()) return;
+        if (player.Ended()) return;
         if (!seen.insert(player.StateKey()).second) return;
         if (static_cast<int>(seen.size()) > stateBound) {
             map.boundReached = true;
@@ -91,14 +96,15 @@ SMenuMap ExploreMenu(const CIcData& composition, int stateBound,
         queue.push_back(std::move(player));
     };
     visit(std::move(first));
-    static constexpr EMenuKey kKeys[] = {EMenuKey::Up, EMenuKey::Down, EMenuKey::Left,
-                                         EMenuKey::Right, EMenuKey::Enter};
     while (!queue.empty() && !map.boundReached) {
         CMenuPlayer state = std::move(queue.front());
         queue.pop_front();
         const SMapPlace from = PlaceOf(state);
-        if (from.button < 0) continue;
-        for (EMenuKey key : kKeys) {
+        if (from.button < 0 && !from.hidden) continue;
+        for (int k = 0; k < kMenuKeyCount; ++k) {
+            const EMenuKey key = static_cast<EMenuKey>(k);
+            // A hidden pop-up takes only the pop-up key.
+            if (from.hidden && key != EMenuKey::Popup) continue;
             CMenuPlayer next = state;
             const SMenuStep step = next.Press(key);
             const SMapPlace to = PlaceOf(next);
@@ -131,6 +137,9 @@ std::string MapToDot(const SMenuMap& map) {
                           Quote(StrFormat("%s\n(id %d)", b.label.c_str(), b.id)).c_str());
         dot += "  }\n";
     }
+    if (std::any_of(map.edges.begin(), map.edges.end(),
+                    [](const SMapEdge& e) { return e.to.hidden || e.from.hidden; }))
+        dot += "  \"menu hidden\" [shape=ellipse, style=dashed];\n";
     std::set<std::string> exits;
     for (const SMapEdge& e : map.edges)
         if (e.to.exit && exits.insert(e.to.exit->target).second)
@@ -140,10 +149,13 @@ std::string MapToDot(const SMenuMap& map) {
         dot += "  start [shape=point];\n";
         dot += StrFormat("  start -> %s;\n", NodeName(map.start).c_str());
     }
+    // The arrows back from the hidden menu do not rank it: Graphviz 2.42's
+    // dot layout frees memory twice for such a cycle when it is ranked.
     for (const SMapEdge& e : map.edges)
-        dot += StrFormat("  %s -> %s [label=%s%s];\n", NodeName(e.from).c_str(),
+        dot += StrFormat("  %s -> %s [label=%s%s%s];\n", NodeName(e.from).c_str(),
                          NodeName(e.to).c_str(), Quote(e.key).c_str(),
-                         e.key == "enter" || e.key == "auto" ? ", color=blue, fontcolor=blue" : "");
+                         e.key == "enter" || e.key == "auto" ? ", color=blue, fontcolor=blue" : "",
+                         e.from.hidden ? ", constraint=false" : "");
     return dot + "}\n";
 }
 

@@ -25,17 +25,18 @@ struct SMapPage {
     std::vector<SMapButton> buttons;
 };
 
-// One end of an arrow: a button of a page, or an exit.
+// One end of an arrow: a button of a page, an exit, or the hidden pop-up.
 struct SMapPlace {
     int page = -1;
     int button = -1;
     std::optional<SMenuExit> exit;
+    bool hidden = false;
     bool operator==(const SMapPlace&) const = default;
 };
 
 struct SMapEdge {
     SMapPlace from;
-    std::string key;  // up, down, left, right, enter, or "auto" (auto action)
+    std::string key;  // up, down, left, right, enter, popup, 0-9, or "auto" (auto action)
     SMapPlace to;
     bool operator==(const SMapEdge&) const = default;
 };

@@ -10,7 +10,9 @@ namespace tessel {
 
 namespace {
 
-constexpr const char* kKeyNames[] = {"up", "down", "left", "right", "enter"};
+constexpr const char* kKeyNames[kMenuKeyCount] = {"up", "down", "left", "right", "enter", "popup",
+                                                  "0",  "1",    "2",    "3",     "4",     "5",
+                                                  "6",  "7",    "8",    "9"};
 
 // Player-status registers at power-on, as far as menus read them: IG stream
 // 1, no audio (0xFF) and no subtitle stream (0x0FFF in both halves), angle
@@ -31,77 +33,8 @@ std::array<uint32_t, kPsrCount> InitialPsrs() {
     return p;
 }
 
-int Reg12(uint8_t hi, uint8_t lo) {
-    return (hi & 0x0F) * 256 + lo;
-}
-
-uint32_t Be32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
 std::string ButtonText(const CBdButton& b) {
     return StrFormat("%s (id %d)", b.name.c_str(), b.id);
-}
-
-// Saturating arithmetic of the set commands on unsigned 32-bit registers.
-uint32_t SetOperation(int op, uint32_t dst, uint32_t src, uint32_t& random) {
-    switch (op) {
-        case 1:
-            return src;
-        case 3:
-            return dst > 0xFFFFFFFFu - src ? 0xFFFFFFFFu : dst + src;
-        case 4:
-            return src > dst ? 0 : dst - src;
-        case 5: {
-            const uint64_t v = uint64_t{dst} * src;
-            return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
-        }
-        case 6:
-            return src == 0 ? 0xFFFFFFFFu : dst / src;
-        case 7:
-            return src == 0 ? 0xFFFFFFFFu : dst % src;
-        case 8:
-            // A fixed sequence, so that walks and maps repeat.
-            random = random * 1103515245u + 12345u;
-            return src == 0 ? 0 : 1 + (random >> 8) % src;
-        case 9:
-            return dst & src;
-        case 10:
-            return dst | src;
-        case 11:
-            return dst ^ src;
-        case 12:
-            return src < 32 ? dst | (1u << src) : dst;
-        case 13:
-            return src < 32 ? dst & ~(1u << src) : dst;
-        case 14:
-            return src < 32 ? dst << src : 0;
-        case 15:
-            return src < 32 ? dst >> src : 0;
-        default:
-            return dst;
-    }
-}
-
-bool Compare(int op, uint32_t a, uint32_t b) {
-    switch (op) {
-        case 1:
-            return (a & b) != 0;
-        case 2:
-            return a == b;
-        case 3:
-            return a != b;
-        case 4:
-            return a >= b;
-        case 5:
-            return a > b;
-        case 6:
-            return a <= b;
-        case 7:
-            return a < b;
-        default:
-            return false;
-    }
 }
 
 }  // namespace
@@ -110,8 +43,13 @@ const char* MenuKeyName(EMenuKey key) {
     return kKeyNames[static_cast<int>(key)];
 }
 
+int KeyDigit(EMenuKey key) {
+    const int n = static_cast<int>(key) - static_cast<int>(EMenuKey::Digit0);
+    return n >= 0 && n <= 9 ? n : -1;
+}
+
 bool ParseMenuKey(const std::string& text, EMenuKey& key) {
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kMenuKeyCount; ++i)
         if (EqualsNoCase(text, kKeyNames[i])) {
             key = static_cast<EMenuKey>(i);
             return true;
@@ -194,6 +132,8 @@ SMenuStep CMenuPlayer::Start() {
         Finish(step);
         return step;
     }
+    // Walks and plays start with a pop-up shown, as after the pop-up key.
+    if (IsPopUp()) step.stateChanges.push_back("a pop-up menu, shown as after the pop-up key");
     ShowPage(first, -1, step);
     Finish(step);
     return step;
@@ -238,9 +178,21 @@ void CMenuPlayer::Select(CBdButton* button, SMenuStep& step, bool autoAction) {
     }
 }
 
+bool CMenuPlayer::IsPopUp() const {
+    return composition_.uiModel == 1;
+}
+
 void CMenuPlayer::Activate(CBdButton& button, SMenuStep& step) {
     states_[&button] = kActivated;
     step.activated = true;
+    if (defer_) {
+        pending_ = &button;
+        return;
+    }
+    Complete(button, step);
+}
+
+void CMenuPlayer::Complete(CBdButton& button, SMenuStep& step) {
     if (depth_ >= kActivationDepth) {
         step.note = StrFormat(
             "cut after %d activations within one another: the buttons' "
@@ -254,32 +206,6 @@ void CMenuPlayer::Activate(CBdButton& button, SMenuStep& step) {
     --depth_;
     // Back to Selected unless the commands moved on.
     if (!ended_ && page_ == before && selected_ == &button) states_[&button] = kSelected;
-}
-
-uint32_t CMenuPlayer::Read(const uint8_t* operand, bool immediate) {
-    if (immediate) return Be32(operand);
-    if (operand[0] & 0x80) return psr_[operand[3] & 0x7F];
-    const int n = Reg12(operand[2], operand[3]);
-    auto it = gpr_.find(n);
-    if (it != gpr_.end()) return it->second;
-    if (std::find(readFirst_.begin(), readFirst_.end(), n) == readFirst_.end())
-        readFirst_.push_back(n);
-    return 0;
-}
-
-void CMenuPlayer::WriteReg(bool psr, int number, uint32_t value, SMenuStep& step) {
-    if (psr)
-        psr_[static_cast<size_t>(number)] = value;
-    else
-        gpr_[number] = value;
-    step.registers.push_back({psr, number, value});
-}
-
-void CMenuPlayer::Write(const uint8_t* operand, uint32_t value, SMenuStep& step) {
-    if (operand[0] & 0x80)
-        WriteReg(true, operand[3] & 0x7F, value, step);
-    else
-        WriteReg(false, Reg12(operand[2], operand[3]), value, step);
 }
 
 void CMenuPlayer::Enable(CBdButton& button, SMenuStep& step) {
@@ -312,146 +238,6 @@ void CMenuPlayer::Disable(CBdButton& button, SMenuStep& step) {
     }
 }
 
-void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
-    const std::vector<CNavCmd>& list = button.commands.records;
-    int pc = 0;
-    auto exitTo = [&](std::string command, std::string target) {
-        ended_ = SMenuExit{std::move(command), std::move(target)};
-        step.exit = ended_;
-    };
-    while (pc >= 0 && pc < static_cast<int>(list.size()) && !ended_) {
-        if (++stepCommands_ > kCommandBound) {
-            step.note = StrFormat("cut after %d commands: the commands of %s loop", kCommandBound,
-                                  ButtonText(button).c_str());
-            return;
-        }
-        const uint8_t* b = list[static_cast<size_t>(pc)].bytes;
-        std::string text;
-        if (record_) {
-            if (!DecodeCommand(list[static_cast<size_t>(pc)], text))
-                text = HexCommand(list[static_cast<size_t>(pc)]) + " (not a command)";
-            step.commands.push_back(text);
-            step.commandHex.push_back(HexCommand(list[static_cast<size_t>(pc)]));
-        }
-        const int group = (b[0] >> 3) & 3, sub = b[0] & 7;
-        const bool dstImm = (b[1] & 0x80) != 0, srcImm = (b[1] & 0x40) != 0;
-        const int branch = b[1] & 0x0F;
-        ++pc;
-        if (group == 0 && sub == 0) {
-            if (branch == 1) pc = static_cast<int>(Read(b + 4, dstImm));
-            if (branch == 2) return;
-            continue;
-        }
-        if (group == 0 && sub == 1) {
-            static const char* const kNames[] = {"JumpObject", "JumpTitle", "CallObject",
-                                                 "CallTitle", "Resume"};
-            if (branch > 4) continue;
-            const uint32_t n = Read(b + 4, dstImm);
-            if (branch == 4) return exitTo("Resume", "Resume playback");
-            const bool title = branch == 1 || branch == 3, call = branch >= 2;
-            exitTo(
-                StrFormat("%s %u", kNames[branch], n),
-                StrFormat("%s %u%s", title ? "Title" : "Movie object", n, call ? " (call)" : ""));
-            return;
-        }
-        if (group == 0 && sub == 2) {
-            // Only the play commands with an item or mark have a second operand.
-            const uint32_t a = branch == 3 ? 0 : Read(b + 4, dstImm);
-            const uint32_t c = branch == 1 || branch == 2 ? Read(b + 8, srcImm) : 0;
-            switch (branch) {
-                case 0:
-                    return exitTo(StrFormat("PlayPlaylist %u", a), StrFormat("Playlist %05u", a));
-                case 1:
-                    return exitTo(StrFormat("PlayPlaylistAtPlayItem %u %u", a, c),
-                                  StrFormat("Playlist %05u item %u", a, c));
-                case 2:
-                    return exitTo(StrFormat("PlayPlaylistAtMark %u %u", a, c),
-                                  StrFormat("Playlist %05u mark %u", a, c));
-                case 3:
-                    return exitTo("TerminatePlaylist", "Playlist stopped");
-                case 4:
-                    return exitTo(StrFormat("LinkPlayItem %u", a), StrFormat("Play item %u", a));
-                case 5:
-                    return exitTo(StrFormat("LinkMark %u", a), StrFormat("Mark %u", a));
-                default:
-                    continue;
-            }
-        }
-        if (group == 1) {
-            // A false comparison skips the next command.
-            if (!Compare(b[2] & 0x0F, Read(b + 4, dstImm), Read(b + 8, srcImm))) ++pc;
-            continue;
-        }
-        if (group == 2 && sub == 0) {
-            const int op = b[3] & 0x1F;
-            if (dstImm || op < 1 || op > 15) continue;
-            if (op == 2) {
-                if (srcImm) continue;
-                const uint32_t x = Read(b + 4, false), y = Read(b + 8, false);
-                Write(b + 4, y, step);
-                Write(b + 8, x, step);
-                continue;
-            }
-            const uint32_t src = Read(b + 8, srcImm);
-            // A move does not read its destination.
-            const uint32_t dst = op == 1 ? 0 : Read(b + 4, false);
-            Write(b + 4, SetOperation(op, dst, src, random_), step);
-            continue;
-        }
-        if (group == 2 && sub == 1) {
-            switch (b[3] & 0x1F) {
-                case 3: {  // SetButtonPage
-                    const bool buttonFlag = (b[4] & 0x80) != 0, pageFlag = (b[8] & 0x80) != 0;
-                    const int buttonId = static_cast<int>(
-                        dstImm ? (b[6] << 8 | b[7]) : Register(false, Reg12(b[6], b[7])) & 0xFFFF);
-                    const int pageId = static_cast<int>(
-                        srcImm ? b[11] : Register(false, Reg12(b[10], b[11])) & 0xFF);
-                    if (pageFlag) {
-                        const CPage* target = nullptr;
-                        for (const auto& p : composition_)
-                            if (p->id == pageId) target = p.get();
-                        if (!target) {
-                            step.note = StrFormat("SetButtonPage: no page %d", pageId);
-                            continue;
-                        }
-                        if (b[8] & 0x40) step.stateChanges.push_back("out effects skipped");
-                        ShowButtonPage(target, buttonFlag ? buttonId : -1, step);
-                        continue;
-                    }
-                    if (buttonFlag) ShowButtonPage(nullptr, buttonId, step);
-                    continue;
-                }
-                case 4:
-                case 5: {  // EnableButton, DisableButton
-                    const int id = static_cast<int>(Read(b + 4, dstImm) & 0xFFFF);
-                    if (CBdButton* t = FindButton(id))
-                        (b[3] & 0x1F) == 4 ? Enable(*t, step) : Disable(*t, step);
-                    continue;
-                }
-                case 7:
-                    visible_ = false;
-                    step.stateChanges.push_back("PopUpMenuOff: the menu is hidden");
-                    continue;
-                default:
-                    if (record_) step.stateChanges.push_back(text);
-                    continue;
-            }
-        }
-        step.note = "an unknown command ends the run";
-        return;
-    }
-}
-
-void CMenuPlayer::ShowButtonPage(const CPage* target, int buttonId, SMenuStep& step) {
-    if (target && target != page_) {
-        ShowPage(target, buttonId, step);
-        return;
-    }
-    // Selected by command: no auto action.
-    CBdButton* t = buttonId >= 0 ? FindButton(buttonId) : nullptr;
-    if (t && IsEnabled(*t)) Select(t, step, false);
-}
-
 SMenuStep CMenuPlayer::Show(int pageId, int buttonId) {
     SMenuStep step;
     step.key = "show";
@@ -477,17 +263,82 @@ SMenuStep CMenuPlayer::Press(EMenuKey key) {
     stepCommands_ = 0;
     if (ended_) {
         step.note = "the walk has left the menu";
+    } else if (key == EMenuKey::Popup) {
+        if (!IsPopUp()) {
+            step.note = "not a pop-up menu";
+        } else if (visible_) {
+            visible_ = false;
+            pending_ = nullptr;
+            step.stateChanges.push_back("the pop-up menu is hidden");
+        } else if (composition_.GetSize() > 0) {
+            visible_ = true;
+            step.stateChanges.push_back("the pop-up menu is shown");
+            page_ = nullptr;  // shown afresh with page 0's defaults
+            ShowPage(composition_.GetAt(0), -1, step);
+        }
     } else if (!visible_) {
         step.note = "the menu is hidden";
-    } else if (selected_) {
-        if (key == EMenuKey::Enter) {
-            Activate(*selected_, step);
-        } else {
-            CRef<CBdButton>* refs[4] = {&selected_->neighbors.upper, &selected_->neighbors.lower,
-                                        &selected_->neighbors.left, &selected_->neighbors.right};
-            CBdButton* next = refs[static_cast<int>(key)]->ptr;
-            if (next && next != selected_ && IsEnabled(*next)) Select(next, step);
+    } else if (pending_) {
+        step.note = "an activation is running";
+    } else {
+        PressNavigation(key, step);
+    }
+    Finish(step);
+    return step;
+}
+
+void CMenuPlayer::PressNavigation(EMenuKey key, SMenuStep& step) {
+    if (const int digit = KeyDigit(key); digit >= 0) {
+        CBdButton* match = nullptr;
+        if (page_)
+            for (const auto& bog : *page_)
+                if (CBdButton* b = EnabledButton(*bog);
+                    b && b->numericSelectValue == digit && !match)
+                    match = b;
+        if (!match) {
+            step.note = StrFormat("no button with numeric select value %d", digit);
+            return;
         }
+        Select(match, step);
+        return;
+    }
+    if (!selected_) return;
+    if (key == EMenuKey::Enter) {
+        Activate(*selected_, step);
+        return;
+    }
+    CRef<CBdButton>* refs[4] = {&selected_->neighbors.upper, &selected_->neighbors.lower,
+                                &selected_->neighbors.left, &selected_->neighbors.right};
+    CBdButton* next = refs[static_cast<int>(key)]->ptr;
+    if (next && next != selected_ && IsEnabled(*next)) Select(next, step);
+}
+
+SMenuStep CMenuPlayer::TimeOut() {
+    SMenuStep step;
+    step.key = "timeout";
+    stepCommands_ = 0;
+    if (!ended_ && visible_) {
+        if (IsPopUp()) {
+            visible_ = false;
+            pending_ = nullptr;
+            step.stateChanges.push_back("user time-out: the pop-up menu is hidden");
+        } else if (PageId() != 0 && composition_.GetSize() > 0) {
+            step.stateChanges.push_back("user time-out: back to page 0");
+            ShowPage(composition_.GetAt(0), -1, step);
+        }
+    }
+    Finish(step);
+    return step;
+}
+
+SMenuStep CMenuPlayer::RunActivation() {
+    SMenuStep step;
+    step.key = "activation";
+    stepCommands_ = 0;
+    if (CBdButton* b = pending_) {
+        pending_ = nullptr;
+        step.activated = true;
+        if (!ended_) Complete(*b, step);
     }
     Finish(step);
     return step;
@@ -496,6 +347,7 @@ SMenuStep CMenuPlayer::Press(EMenuKey key) {
 void CMenuPlayer::Finish(SMenuStep& step) const {
     step.page = PageId();
     step.button = SelectedId();
+    step.menuVisible = visible_ && !ended_;
 }
 
 std::string CMenuPlayer::StateKey() const {

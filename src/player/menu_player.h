@@ -22,10 +22,19 @@ class CIcData;
 class CPage;
 struct CNavCmd;
 
-enum class EMenuKey { Up, Down, Left, Right, Enter };
+// The remote's keys a menu takes: the arrows, enter, the pop-up key and the
+// number keys 0 to 9 (Digit0 + n).
+enum class EMenuKey { Up, Down, Left, Right, Enter, Popup, Digit0 };
+constexpr int kMenuKeyCount = 16;
 const char* MenuKeyName(EMenuKey key);
-// "up", "down", "left", "right", "enter" (any case); false otherwise.
+// "up", "down", "left", "right", "enter", "popup", "0".."9" (any case);
+// false otherwise.
 bool ParseMenuKey(const std::string& text, EMenuKey& key);
+constexpr EMenuKey DigitKey(int n) {
+    return static_cast<EMenuKey>(static_cast<int>(EMenuKey::Digit0) + n);
+}
+// The digit of a number key; -1 for the other keys.
+int KeyDigit(EMenuKey key);
 
 constexpr int kGprCount = 4096;
 constexpr int kPsrCount = 128;
@@ -75,7 +84,9 @@ struct SMenuStep {
     std::vector<std::string> buttonChanges;  // "Button#2 (id 1): enabled", ...
     std::vector<std::string> stateChanges;   // set-system commands recorded
     std::optional<SMenuExit> exit;
-    std::string note;  // e.g. a loop cut after the command bound
+    std::string note;                // e.g. a loop cut after the command bound
+    bool menuVisible = true;         // after the step
+    bool outEffectsSkipped = false;  // a SetButtonPage turned the out-effects off
 };
 
 // One composition walked as a player does.
@@ -105,8 +116,21 @@ public:
     // The first page, its default selected button (or the first enabled one),
     // each group's default valid button enabled.
     SMenuStep Start();
-    // One key; a walk that reached an exit ignores further keys.
+    // One key; a walk that reached an exit ignores further keys. A hidden
+    // pop-up takes only the pop-up key, which shows it at page 0 with that
+    // page's defaults (and hides a shown one); an always-on menu ignores it.
+    // A number key selects the enabled button with that numeric select value.
     SMenuStep Press(EMenuKey key);
+    // The end of the user time-out: an always-on menu goes back to page 0, a
+    // pop-up hides. The step's key is "timeout".
+    SMenuStep TimeOut();
+    // With deferred activations an activation puts the button in the
+    // Activated state and leaves its commands for RunActivation (a clock
+    // shows the state first); keys wait meanwhile.
+    void DeferActivations(bool defer) { defer_ = defer; }
+    const CBdButton* PendingActivation() const { return pending_; }
+    // Runs the pending activation's commands; the step's key is "activation".
+    SMenuStep RunActivation();
     // The page and button as a SetButtonPage command shows them: another
     // page shows with the button selected when it is enabled (else as the
     // page starts); on the current page an enabled button is selected
@@ -125,6 +149,7 @@ public:
     bool Ended() const { return ended_.has_value(); }
     const std::optional<SMenuExit>& Exit() const { return ended_; }
     bool MenuVisible() const { return visible_; }
+    bool IsPopUp() const;
 
     // A compact key of the whole state (page, selection, enabled buttons,
     // states and registers), for exploring the reachable states.
@@ -136,6 +161,8 @@ private:
     // The page (null: the current one) and button of a SetButtonPage.
     void ShowButtonPage(const CPage* target, int buttonId, SMenuStep& step);
     void Activate(CBdButton& button, SMenuStep& step);
+    void Complete(CBdButton& button, SMenuStep& step);
+    void PressNavigation(EMenuKey key, SMenuStep& step);
     // Runs the commands; true when the menu was left or changed its page.
     void Run(const CBdButton& button, SMenuStep& step);
     uint32_t Read(const uint8_t* operand, bool immediate);
@@ -161,6 +188,8 @@ private:
     std::vector<int> readFirst_;
     std::optional<SMenuExit> ended_;
     bool visible_ = true;
+    bool defer_ = false;
+    CBdButton* pending_ = nullptr;
     uint32_t random_ = 1;
     // Commands run and activations open in the current step.
     int stepCommands_ = 0;

@@ -71,6 +71,8 @@ public:
 
     // The frame: 32-bit ARGB, opaque.
     const Bitmap& Frame() const { return frame_; }
+    // The pictures alone over transparency (the frame without background).
+    const Bitmap& Layer() const { return layer_; }
     const std::vector<SFrameItem>& Items() const { return items_; }
     // Where an item draws in the frame (empty when nowhere).
     SFrameRect Bounds(const SFrameItem& item) const;

@@ -178,7 +178,10 @@ void CButtonProperty::Fill(CPropertyList& list) const {
         list.Add(kStates[s], "Graphics",
                  StrFormat("(%d, %d)", ui::ShownObjectId(RefId(state.start)),
                            ui::ShownObjectId(RefId(state.end))));
-        if (s != CBdButton::kActivated) list.AddCheck(kStates[s], "Repeat", state.repeat);
+        if (s != CBdButton::kActivated) {
+            list.AddCheck(kStates[s], "Repeat", state.repeat);
+            list.AddCheck(kStates[s], "Complete", state.complete);
+        }
         if (s != CBdButton::kNormal)
             list.AddNumber(kStates[s], "Sound", ui::ShownSoundId(state.soundId));
     }

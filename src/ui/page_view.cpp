@@ -78,6 +78,7 @@ CTlPageView::CTlPageView(QWidget* parent) : QAbstractScrollArea(parent) {
         flash_ = nullptr;
         Recompose();
     });
+    connect(&playTimer_, &QTimer::timeout, this, [this] { NextClockFrame(); });
     RebuildPicture();
 }
 
@@ -91,6 +92,7 @@ void CTlPageView::SetPage(tessel::CPage* page) {
 
 void CTlPageView::SetState(int state) {
     if (state < 0 || state > 2) return;
+    SetPlaying(false);  // one state for all buttons: the still view
     ResetPlayer();
     composer_.SetState(state);
     Recompose();
@@ -246,6 +248,11 @@ void CTlPageView::PlayerFollows(tessel::CPage* page, const tessel::CBdButton* bu
 }
 
 void CTlPageView::PressMenuKey(tessel::EMenuKey key) {
+    if (clock_) {
+        // The walk shows the still view.
+        Hold();
+        DropClock();
+    }
     tessel::CPage* page = composer_.Page();
     if (!page) return;
     if (!player_) {
@@ -321,6 +328,7 @@ QImage CTlPageView::FrameImage() const {
 }
 
 void CTlPageView::RebuildPicture() {
+    if (ShowPlay()) return;
     picture_ = composer_.ViewPicture(true);
     pictureImage_ = WrapArgb(picture_);
 }
@@ -399,25 +407,37 @@ void CTlPageView::keyPressEvent(QKeyEvent* event) {
     }
     switch (event->key()) {
         case Qt::Key_Up:
-            PressMenuKey(tessel::EMenuKey::Up);
+            TakeKey(tessel::EMenuKey::Up);
             break;
         case Qt::Key_Down:
-            PressMenuKey(tessel::EMenuKey::Down);
+            TakeKey(tessel::EMenuKey::Down);
             break;
         case Qt::Key_Left:
-            PressMenuKey(tessel::EMenuKey::Left);
+            TakeKey(tessel::EMenuKey::Left);
             break;
         case Qt::Key_Right:
-            PressMenuKey(tessel::EMenuKey::Right);
+            TakeKey(tessel::EMenuKey::Right);
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            PressMenuKey(tessel::EMenuKey::Enter);
+            TakeKey(tessel::EMenuKey::Enter);
+            break;
+        case Qt::Key_P:
+            TakeKey(tessel::EMenuKey::Popup);
             break;
         case Qt::Key_Home:
-            RestartWalk();
+            if (clock_) {
+                DropClock();
+                StartClock();
+            } else {
+                RestartWalk();
+            }
             break;
         default:
+            if (event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9) {
+                TakeKey(tessel::DigitKey(event->key() - Qt::Key_0));
+                break;
+            }
             QAbstractScrollArea::keyPressEvent(event);
             return;
     }

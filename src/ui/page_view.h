@@ -13,8 +13,10 @@
 #include "model/bog.h"
 #include "model/page.h"  // complete for the signals' meta types
 #include "platform/bitmap.h"
+#include "player/menu_clock.h"
 #include "player/menu_player.h"
 #include "render/page_composer.h"
+#include "render/play_frames.h"
 
 class CFileView;
 
@@ -103,7 +105,25 @@ public:
     // The state a button is drawn in.
     int ShownState(const tessel::CBdButton& button) const;
 
+    // Play: the shown page in time as a player shows it (a menu clock at
+    // its video frame rate: effects, animations, keys, time-outs), or
+    // paused: the still view. A page shown while playing starts over with
+    // its in-effects; keys then go to the clock.
+    void SetPlaying(bool playing);
+    bool Playing() const { return playing_; }
+    // One frame further (the play pauses).
+    void StepFrame();
+    // Plays without the timer until the clock's time reaches seconds, then
+    // holds that frame (paused at it).
+    void PlayTo(double seconds);
+    // "1.251 s" and any running effect; empty when not playing.
+    QString PlayStatus() const;
+
 signals:
+    // The play's time or effect changed (empty when it stopped).
+    void playStatusChanged(const QString& status);
+    // The timer started or stopped.
+    void playingChanged(bool playing);
     // A click chose a button (after the page view and the tree followed).
     void buttonClicked(tessel::CBdButton* button);
     // A step of the walk (after the view and the tree followed): the
@@ -142,6 +162,23 @@ private:
     void FollowPlayer(const tessel::SMenuStep& step, tessel::CBdButton* activated);
     void SetWalkStatus(const QString& status);
     void EmitPageChange(tessel::CPage* before);
+    // The play over the shown page; false when it has no composition.
+    bool StartClock();
+    void StopClock();
+    // Ends the play without redrawing.
+    void DropClock();
+    void StartTimer();
+    // Stops the timer, keeping the frame shown.
+    void Hold();
+    // Shows the play instead of the still view when playing or stepping;
+    // false when the still view is to be shown.
+    bool ShowPlay();
+    void NextClockFrame();
+    // Shows the clock's frame, composed anew when the zoom or the
+    // background changed.
+    void ShowClockFrame(bool changed);
+    // A key for the play or, paused, the walk.
+    void TakeKey(tessel::EMenuKey key);
 
     tessel::CPageComposer composer_;
     CFileView* explorer_ = nullptr;
@@ -153,4 +190,9 @@ private:
     QTimer flashTimer_;
     QString walkStatus_;
     bool fit_ = false;
+    std::unique_ptr<tessel::CMenuClock> clock_;
+    std::unique_ptr<tessel::CPlayFrames> frames_;
+    const tessel::CPage* clockPage_ = nullptr;
+    QTimer playTimer_;
+    bool playing_ = false;
 };

@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&View")),
                  (QStringList{"IG View", "Properties View", "Button Command", "Menu map",
                               "Problems", "&Status Bar", "-", "Normal", "Selected", "Activated",
-                              "-", "Show all display sets"}));
+                              "-", "Show all display sets", "-", "&Play", "Next &Frame"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Help")),
                  (QStringList{"&About Tessel...", "&WebSite"}));
         QCOMPARE(frame_->Action(ECommand::Open)->shortcut(), QKeySequence("Ctrl+O"));
@@ -143,7 +143,7 @@ private slots:
         }
         QCOMPARE(items, (QStringList{"&Open...", "-", "zoom", "-", "colour", "-", "Rip image...",
                                      "Import new image...", "-", "Normal", "Selected", "Activated",
-                                     "-", "&About Tessel..."}));
+                                     "-", "&Play", "Next &Frame", "-", "&About Tessel..."}));
     }
 
     void ZoomBox() {

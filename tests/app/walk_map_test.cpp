@@ -50,6 +50,8 @@ private slots:
         QVERIFY(frame->ShowFirstPage());
         CTlPageView* view = frame->PageView();
         QVERIFY(frame->WalkPane()->text().isEmpty());
+        // Paused, the keys walk the still view (playing, they go to the play).
+        frame->PageView()->SetPlaying(false);
 
         QTest::keyClick(view, Qt::Key_Right);
         const tessel::CBdButton* selected = view->Player()->Selected();

@@ -17,7 +17,7 @@ except ImportError:
     sys.exit(77)
 
 COMMANDS = ["scan", "menu", "playlists", "clipinfo", "map", "walk", "subs", "dump", "demux",
-            "objects", "rip", "rebuild", "quantize", "check"]
+            "objects", "rip", "rebuild", "quantize", "check", "play"]
 
 
 class Runner:
@@ -103,6 +103,20 @@ def disc_cases(r, bdmv, label):
                 stream_cases(r, track["file"])
 
 
+def play_cases(r, bdmv):
+    """tessel play of every page of every IG stream of a disc."""
+    scan = r.run("scan", [bdmv, "--json"]) or {}
+    for clip in scan.get("clips", []):
+        for ig in clip.get("igs", []):
+            where = ["--clip", str(clip["clip"]), "--pid", str(ig["pid"])]
+            p = subprocess.run([r.tessel, "menu", bdmv, "--json"] + where, stdout=subprocess.PIPE,
+                               timeout=600)
+            sets = [d for d in json.loads(p.stdout or b"[]") if d.get("pages")]
+            for page in (sets[0]["pages"] if sets else []):
+                r.run("play", [bdmv, "--json", "--page", str(page["id"]),
+                               "--keys", "down@0.2,enter@0.4,popup@0.6,1@0.8"] + where)
+
+
 def stream_cases(r, stream):
     r.run("dump", [stream, "--json"])
     # Cut inside its last display set: the JSON still describes what was read.
@@ -132,6 +146,7 @@ def main():
         r = Runner(a.tessel, os.path.join(a.source, "docs", "schema"), tmp)
         sample = os.path.join(a.source, "samples", "demo", "BDMV")
         disc_cases(r, sample, "sample")
+        play_cases(r, sample)
         subs = r.folder("subs")
         # Its only PG stream (clip 00003) is empty: nothing is written, the run fails.
         r.run("subs", [sample, subs, "--format", "json"], codes=(2,))

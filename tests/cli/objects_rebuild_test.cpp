@@ -101,6 +101,61 @@ TEST(RebuildCommand, WritesStreamAndCompanionWithTheCheckLog) {
               (std::vector<uint8_t>{0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
+TEST(RebuildCommand, CompleteFlagsSurviveRecomposeAndRebuildByteForByte) {
+    // Every combination of the repeat and complete flags over the buttons.
+    SAuthored a;
+    int n = 0;
+    for (const auto& epoch : a.ig)
+        for (const auto& ds : *epoch)
+            for (const auto& page : *ds)
+                for (CBdButton* b : page->AllButtons())
+                    for (int s = 0; s < 2; ++s, ++n) {
+                        b->states[s].complete = (n & 1) != 0;
+                        b->states[s].repeat = (n & 2) != 0;
+                    }
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(authoring::MenuStream(a.ig, bytes, error)) << error;
+    ASSERT_TRUE(WriteWholeFile(a.stream, bytes.data(), bytes.size(), error)) << error;
+    const std::string framed = (a.dir.Path() / "framed.ig").string();
+    const std::string rebuilt = (a.dir.Path() / "rebuilt.ig").string();
+    ASSERT_EQ(test::RunCli({"reframe", a.stream, framed, "--recompose"}).exitCode, 0);
+    EXPECT_EQ(test::ReadBytes(framed), bytes);
+    // The rebuild sets time stamps and orders objects and palettes of its
+    // own; the compositions come out byte for byte.
+    ASSERT_EQ(test::RunCli({"rebuild", a.stream, rebuilt}).exitCode, 0);
+    auto compositions = [](const std::vector<uint8_t>& marked) {
+        std::vector<std::vector<uint8_t>> out;
+        for (size_t p = 0; p + 13 <= marked.size();) {
+            const size_t end = p + 13 + (marked[p + 11] << 8 | marked[p + 12]);
+            if (end > marked.size()) break;
+            if (marked[p + 10] == kSegmentIcs)
+                out.emplace_back(marked.begin() + static_cast<std::ptrdiff_t>(p) + 10,
+                                 marked.begin() + static_cast<std::ptrdiff_t>(end));
+            p = end;
+        }
+        return out;
+    };
+    const auto want = compositions(bytes);
+    EXPECT_EQ(want.size(), 2u);
+    EXPECT_EQ(compositions(test::ReadBytes(rebuilt)), want);
+    CIgObject back;
+    ASSERT_TRUE(back.LoadStream(rebuilt));
+    std::vector<int> flags, got;
+    for (CIgObject* ig : {&a.ig, &back})
+        for (const auto& epoch : *ig)
+            for (const auto& ds : *epoch)
+                for (const auto& page : *ds)
+                    for (CBdButton* b : page->AllButtons())
+                        for (int s = 0; s < 2; ++s)
+                            (ig == &back ? got : flags)
+                                .push_back(b->states[s].complete * 2 + b->states[s].repeat);
+    EXPECT_EQ(got, flags);
+    const auto r = test::RunCli({"menu", a.stream, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"complete\": true"), std::string::npos);
+}
+
 TEST(RebuildCommand, FailedCheckExitsTwoAndLeavesNoFile) {
     SAuthored a;
     // The first display set's composition replaced by one page without groups.

@@ -181,6 +181,8 @@ TEST(ButtonSyntax, Fields) {
     EXPECT_EQ(button.states[0].start.id, 5);
     EXPECT_EQ(button.states[0].end.id, 6);
     EXPECT_TRUE(button.states[0].repeat);
+    EXPECT_TRUE(button.states[0].complete);
+    EXPECT_FALSE(button.states[1].complete);
     EXPECT_EQ(button.states[0].soundId, 0);
     EXPECT_EQ(button.states[1].soundId, 7);
     EXPECT_EQ(button.states[1].start.id, 8);
@@ -189,7 +191,7 @@ TEST(ButtonSyntax, Fields) {
     EXPECT_EQ(button.states[2].end.id, 13);
     EXPECT_EQ(button.commands.GetSize(), 2);
     auto out = Bytes(button);
-    b[21] = 0x80;  // only the repeat bit of the flags byte is written back
+    // Repeat and complete flags are written back; the reserved bits as zero.
     EXPECT_EQ(out, b);
 }
 

@@ -306,7 +306,9 @@ void PropertiesTest::buttonRows() {
                                                       Shown(start, 0xFFFF), Shown(end, 0xFFFF));
                         if (s < 2)
                             expected << QStringLiteral("%1/Repeat=%2")
-                                            .arg(names[s], st.repeat ? "true" : "false");
+                                            .arg(names[s], st.repeat ? "true" : "false")
+                                     << QStringLiteral("%1/Complete=%2")
+                                            .arg(names[s], st.complete ? "true" : "false");
                         if (s > 0)
                             expected << QString::asprintf("%s/Sound=%d", names[s],
                                                           Shown(st.soundId, 255));
@@ -368,11 +370,14 @@ void PropertiesTest::rowsThatComeAndGo() {
     button->states[0].end.ptr = nullptr;
     button->states[0].end.id = 0xFFFF;
     button->states[0].repeat = true;
+    button->states[1].complete = true;
     button->states[1].soundId = 7;
     button->autoAction = true;
     pane_->ShowNode(button);
     QCOMPARE(pane_->Value("Normal", "Graphics"), QStringLiteral("(5, -1)"));
     QCOMPARE(pane_->Value("Normal", "Repeat"), QStringLiteral("true"));
+    QCOMPARE(pane_->Value("Selected", "Complete"), QStringLiteral("true"));
+    QCOMPARE(pane_->Value("Normal", "Complete"), QStringLiteral("false"));
     QCOMPARE(pane_->Value("Selected", "Sound"), QStringLiteral("7"));
     QCOMPARE(pane_->Value("Basic", "AutoAction"), QStringLiteral("true"));
     QVERIFY(pane_->Checked("Basic", "AutoAction"));
