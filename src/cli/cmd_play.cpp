@@ -12,6 +12,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "model/epoch.h"
 #include "model/page.h"
@@ -38,6 +39,7 @@ struct SPlayOptions {
     bool secondsGiven = false;
     std::string out;
     bool json = false;
+    bool yes = false;
     std::string background = "008080";
     double zoom = 1.0;
 };
@@ -250,6 +252,11 @@ int Run(const SPlayOptions& o) {
     std::vector<STimedKey> keys;
     uint32_t background = 0;
     if (!CheckOptions(o, keys, background)) return kExitFailed;
+    EAnimationFormat format;
+    if (!o.out.empty() && !AnimationFormatOfPath(o.out, format))
+        if (const int asked = ConfirmFolder(o.out, o.yes, o.target.input == kStandardInput);
+            asked != kExitOk)
+            return asked;
     SLoadedTargets loaded;
     int exitCode;
     const CDisplaySet* ds = LoadMenu(o.target, loaded, exitCode);
@@ -338,6 +345,8 @@ const CommandRegistration kRegistration(
             ->each([o](const std::string&) { o->secondsGiven = true; });
         sub.add_option("--out", o->out,
                        "Folder for frame00000.png, ..., or an animated FILE.webp / FILE.apng");
+        AddYes(sub, o->yes);
+        AddQuickOption(sub, o->target.quick);
         sub.add_flag("--json", o->json, "The frames as JSON");
         sub.add_option("--bg", o->background, "Background colour RRGGBB behind the menu");
         sub.add_option("--zoom", o->zoom, "Scale of the frames, in (0, 4]");

@@ -12,24 +12,6 @@ namespace {
 
 constexpr int kNoSelection = 0xFFFF;
 
-// Adds what a later step did to the step it follows (a number key's select
-// and then its activation).
-void Merge(SMenuStep& into, const SMenuStep& then) {
-    into.page = then.page;
-    into.button = then.button;
-    into.activated = into.activated || then.activated;
-    into.pageChanged = into.pageChanged || then.pageChanged;
-    into.selectionChanged = into.selectionChanged || then.selectionChanged;
-    into.commands.insert(into.commands.end(), then.commands.begin(), then.commands.end());
-    into.registers.insert(into.registers.end(), then.registers.begin(), then.registers.end());
-    into.buttonChanges.insert(into.buttonChanges.end(), then.buttonChanges.begin(),
-                              then.buttonChanges.end());
-    into.stateChanges.insert(into.stateChanges.end(), then.stateChanges.begin(),
-                             then.stateChanges.end());
-    if (then.exit) into.exit = then.exit;
-    if (!then.note.empty()) into.note = then.note;
-}
-
 bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
@@ -59,9 +41,8 @@ public:
             }
             for (int digit = 0; digit <= 9; ++digit) {
                 CMenuPlayer next = state;
-                SMenuStep step;
-                if (!PressNumberKey(next, digit, step)) continue;
-                Note(step, page, button, step.key.c_str());
+                const EMenuKey key = DigitKey(digit);
+                Note(next.Press(key), page, button, MenuKeyName(key));
                 Visit(std::move(next));
             }
         }
@@ -125,27 +106,6 @@ bool Wanted(const SCheckFinding& f, const SCheckOptions& o) {
 }
 
 }  // namespace
-
-bool PressNumberKey(CMenuPlayer& player, int digit, SMenuStep& step) {
-    if (player.Ended() || !player.MenuVisible() || !player.Page()) return false;
-    CBdButton* target = nullptr;
-    for (const auto& bog : *player.Page())
-        if (CBdButton* b = player.EnabledButton(*bog); b && b->numericSelectValue == digit) {
-            target = b;
-            break;
-        }
-    if (!target) return false;
-    step = SMenuStep{};
-    if (target != player.Selected()) step = player.Show(player.PageId(), target->id);
-    step.key = StrFormat("%d", digit);
-    step.page = player.PageId();
-    step.button = player.SelectedId();
-    if (target->autoAction && player.Selected() == target) {
-        step.autoActivated = target->id;
-        Merge(step, player.Press(EMenuKey::Enter));
-    }
-    return true;
-}
 
 SMenuReach ExploreReach(const CIcData& composition, int stateBound) {
     return CReachExplorer(composition, stateBound).Run();

@@ -16,14 +16,6 @@
 
 namespace tessel {
 
-// ---- Number keys (kept apart so that the player can take them over)
-
-// A single-digit number key as players handle it: the enabled button of the
-// current page whose numeric select value is the digit is selected, and an
-// auto-action button is then activated. False (nothing done) when no enabled
-// button has that value or the menu is hidden or left.
-bool PressNumberKey(CMenuPlayer& player, int digit, SMenuStep& step);
-
 // ---- Reachability
 
 struct SMenuReach {
