@@ -74,22 +74,22 @@ bool Save(Bitmap& out, const std::string& path, bool safeAreas, int zoomW, int z
 int Run(const SRenderOptions& o) {
     const int state = StateOf(o.state);
     if (state < 0) {
-        ShowMessage(
+        ShowUsageError(
             StrFormat("--state %s: not one of normal, selected, activated", o.state.c_str()));
         return kExitFailed;
     }
     if (!(o.zoom > 0 && o.zoom <= 4)) {
-        ShowMessage(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
+        ShowUsageError(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
         return kExitFailed;
     }
     uint32_t background;
     if (!ParseColour(o.background, background)) {
-        ShowMessage(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
+        ShowUsageError(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
         return kExitFailed;
     }
     if (o.all) {
         if (o.output == "-") {
-            ShowMessage("-: --all writes a folder of pictures, not one to standard output");
+            ShowUsageError("-: --all writes a folder of pictures, not one to standard output");
             return kExitFailed;
         }
         if (const int asked = ConfirmFolder(o.output, o.yes, o.input == kStandardInput);
@@ -126,7 +126,7 @@ int Run(const SRenderOptions& o) {
             return kExitFailed;
         Note(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
                        picture.Width(), picture.Height()));
-        return kExitOk;
+        return LeftOutStatus(o.input, loaded.leftOut);
     }
 
     // Every page of every selected stream in every state.
@@ -163,7 +163,7 @@ int Run(const SRenderOptions& o) {
     std::string folder = o.output;
     NormalizeFolder(folder);
     Note(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
-    return kExitOk;
+    return LeftOutStatus(o.input, loaded.leftOut);
 }
 
 const CommandRegistration kRegistration(
