@@ -33,8 +33,9 @@ std::vector<std::map<int, int>> ObjectVersions(const std::string& stream, bool b
     return versions;
 }
 
-Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& folder, bool bare,
-                 int written) {
+// A disc's clip (clip >= 0) is named with the PID of its stream.
+Json ObjectsJson(CIgObject& ig, const std::string& stream, int clip, const std::string& folder,
+                 bool bare, int written) {
     const std::vector<std::map<int, int>> versions = ObjectVersions(stream, bare);
     Json epochs = Json::array();
     int objects = 0;
@@ -56,11 +57,16 @@ Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& fo
         }
         epochs.push_back({{"epoch", epoch.name}, {"folder", epochFolder}, {"objects", files}});
     }
-    return {{"stream", stream},
-            {"folder", folder},
-            {"objects", objects},
-            {"images_written", written},
-            {"epochs", epochs}};
+    Json j = {{"stream", stream}};
+    if (clip >= 0) {
+        j["clip"] = clip;
+        j["pid"] = ig.id;
+    }
+    j.update({{"folder", folder},
+              {"objects", objects},
+              {"images_written", written},
+              {"epochs", epochs}});
+    return j;
 }
 
 int Run(const STargetRequest& request, std::string folder, bool json, bool yes) {
@@ -103,7 +109,7 @@ int Run(const STargetRequest& request, std::string folder, bool json, bool yes) 
     int objects = 0;
     for (const auto& epoch : ig.items) objects += static_cast<int>(epoch->graphics.items.size());
     if (json)
-        PrintJson(ObjectsJson(ig, stream, folder, bare, written));
+        PrintJson(ObjectsJson(ig, stream, loaded.targets.front().clip, folder, bare, written));
     else
         Note(StrFormat("%d image(s) written to %s", written, folder.c_str()));
     if (written < objects) {

@@ -329,7 +329,7 @@ TEST_F(CliEdges, StreamCommandsReadADiscClip) {
         std::vector<std::string> args;
         std::string file;  // written, or empty
     } rows[] = {
-        {{"objects", Bdmv(), d + "/o", "--clip", "2", "--pid", "0x1400"},
+        {{"objects", Bdmv(), d + "/o", "--clip", "2", "--pid", "0x1400", "--json"},
          d + "/o/Epoch#1/0001.png"},
         {{"dump", Bdmv(), "--clip", "2"}, ""},
         {{"reframe", Bdmv(), d + "/again.ig", "--pid", "5120"}, d + "/again.ig"},
@@ -341,6 +341,11 @@ TEST_F(CliEdges, StreamCommandsReadADiscClip) {
         EXPECT_EQ(r.exitCode, 0) << r.err;
         if (!row.file.empty()) {
             EXPECT_TRUE(fs::exists(row.file));
+        }
+        if (row.args[0] == "objects") {
+            const nlohmann::json j = nlohmann::json::parse(r.out);
+            EXPECT_EQ(j["clip"], 2);
+            EXPECT_EQ(j["pid"], 0x1400);
         }
     }
     // The same segments as the demultiplexed stream file, clip and PID named.
