@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "platform/messages.h"
 #include "platform/text.h"
@@ -30,7 +31,7 @@ bool ParseRules(const std::string& text, std::vector<std::string>& rules) {
             std::string all;
             for (const SCheckRule& r : CheckRules())
                 all += StrFormat("%s%s", all.empty() ? "" : ", ", r.name);
-            ShowMessage(StrFormat("--rules: \"%s\" is no rule (%s)", name.c_str(), all.c_str()));
+            ShowUsageError(StrFormat("--rules: \"%s\" is no rule (%s)", name.c_str(), all.c_str()));
             return false;
         }
         rules.push_back(name);
@@ -70,7 +71,7 @@ int Run(const SCheckCliOptions& o) {
     SCheckOptions options;
     if (!o.rules.empty() && !ParseRules(o.rules, options.rules)) return kExitFailed;
     if (!ParseSeverity(o.minSeverity, options.minSeverity)) {
-        ShowMessage(
+        ShowUsageError(
             StrFormat("--min-severity %s: not info, warning or error", o.minSeverity.c_str()));
         return kExitFailed;
     }

@@ -124,17 +124,15 @@ void PrintEpoch(const CEpochData& epoch, int number) {
     for (int i = 0; i < epoch.GetSize(); ++i) PrintDisplaySet(*epoch.GetAt(i), i + 1);
 }
 
-int Run(const std::string& path, bool bare, bool json) {
-    CEpochList epochs;
-    SStreamInfo info;
-    const bool ok = ReadStreamFile(path, epochs, bare, &info);
-    if (!ok && info.error.offset < 0) {
-        ShowMessage(info.error.text);
-        return kExitFailed;
-    }
+int Run(const STargetRequest& request, bool json) {
+    STargetStream stream;
+    int exitCode;
+    if (!ReadTargetStream(request, stream, exitCode)) return exitCode;
+    const bool ok = stream.complete, bare = stream.bare;
+    const SStreamInfo& info = stream.info;
     int number = 0;
     Json epochList = Json::array();
-    for (const auto& e : epochs) {
+    for (const auto& e : stream.epochs) {
         ++number;
         if (json)
             epochList.push_back(EpochJson(*e, number, bare));
@@ -157,20 +155,25 @@ int Run(const std::string& path, bool bare, bool json) {
             if (partial) PrintDisplaySet(*info.failedDisplaySet, failed.GetSize() + 1);
         }
     }
+    const char* name = stream.name.c_str();
     if (json) {
-        Json out = {{"file", path}, {"form", bare ? "bare" : "marked"}};
-        out["complete"] = ok && !epochs.empty();
+        Json out = {{"file", request.input}, {"form", bare ? "bare" : "marked"}};
+        if (stream.clip >= 0) {
+            out["clip"] = stream.clip;
+            out["pid"] = stream.pid;
+        }
+        out["complete"] = ok && !stream.epochs.empty();
         out["error"] =
             ok ? Json(nullptr) : Json{{"text", info.error.text}, {"offset", info.error.offset}};
         out["epochs"] = std::move(epochList);
         PrintJson(out);
     }
-    if (ok && epochs.empty()) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
+    if (ok && stream.epochs.empty()) {
+        ShowMessage(StrFormat("%s: %s", name, "no display set in the stream"));
         return kExitFailed;
     }
     if (ok) return kExitOk;
-    ShowMessage(StrFormat("%s: %s at byte offset %lld", path.c_str(), info.error.text.c_str(),
+    ShowMessage(StrFormat("%s: %s at byte offset %lld", name, info.error.text.c_str(),
                           static_cast<long long>(info.error.offset)));
     return kExitFailed;
 }
@@ -178,15 +181,18 @@ int Run(const std::string& path, bool bare, bool json) {
 const CommandRegistration kRegistration(
     "dump", "Print the segments of an IG or PG stream file",
     [](CLI::App& sub) -> std::function<int()> {
-        auto path = std::make_shared<std::string>();
-        auto bare = std::make_shared<bool>(false);
+        auto request = std::make_shared<STargetRequest>();
         auto json = std::make_shared<bool>(false);
-        sub.add_option("stream", *path, "Stream file (.sup, .ig, .pg), or - for standard input")
+        sub.add_option("stream", request->input,
+                       "Stream file (.sup, .ig, .pg; - for standard input), or a BDMV folder or "
+                       "disc image")
             ->required();
         sub.add_flag("--json", *json,
                      "Print JSON: each segment's offset, type, size, time stamps and fields");
-        AddStreamForm(sub, *path, *bare, "The file holds segments without record heads");
-        return [path, bare, json] { return Run(*path, *bare, *json); };
+        AddDiscTarget(sub, *request);
+        AddStreamForm(sub, request->input, request->bare,
+                      "The file holds segments without record heads");
+        return [request, json] { return Run(*request, *json); };
     });
 
 }  // namespace

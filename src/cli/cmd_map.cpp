@@ -65,8 +65,8 @@ bool Emit(const std::string& output, const std::string& text) {
 
 int Run(SMapOptions o) {
     if (!o.outFile.empty() && !o.output.empty() && o.outFile != o.output) {
-        ShowMessage(StrFormat("%s: an output file and --output %s; name one", o.outFile.c_str(),
-                              o.output.c_str()));
+        ShowUsageError(StrFormat("%s: an output file and --output %s; name one", o.outFile.c_str(),
+                                 o.output.c_str()));
         return kExitFailed;
     }
     if (o.output.empty()) o.output = o.outFile;
@@ -74,8 +74,8 @@ int Run(SMapOptions o) {
     std::vector<SOutputFormat> formats = {{"json", {"json"}}, {"dot", {"dot", "gv"}}};
     if (pictures) formats.insert(formats.end(), {{"svg", {"svg"}}, {"png", {"png"}}});
     if (!pictures && (o.format == "svg" || o.format == "png")) {
-        ShowMessage(StrFormat("--format %s: this build has no Graphviz; use json or dot",
-                              o.format.c_str()));
+        ShowUsageError(StrFormat("--format %s: this build has no Graphviz; use json or dot",
+                                 o.format.c_str()));
         return kExitFailed;
     }
     if (!ChooseFormat(o.output, o.format, formats, "json", {"svg", "png"})) return kExitFailed;
@@ -90,19 +90,20 @@ int Run(SMapOptions o) {
     if (map.boundReached)
         ShowMessage(StrFormat("%s: the map stops at the bound of %d states", o.target.input.c_str(),
                               map.stateBound));
+    const auto done = [&](bool written) {
+        return written ? LeftOutStatus(o.target.input, loaded.leftOut) : kExitFailed;
+    };
     if (o.format == "json")
-        return Emit(o.output, JsonText(MapJson(map, o.target.input, loaded.targets.front())))
-                   ? kExitOk
-                   : kExitFailed;
+        return done(Emit(o.output, JsonText(MapJson(map, o.target.input, loaded.targets.front()))));
     const std::string dot = MapToDot(map);
-    if (o.format == "dot") return Emit(o.output, dot) ? kExitOk : kExitFailed;
+    if (o.format == "dot") return done(Emit(o.output, dot));
     std::vector<uint8_t> bytes;
     std::string error;
     if (!RenderDot(dot, o.format, bytes, error)) {
         ShowMessage(StrFormat("%s: %s", o.target.input.c_str(), error.c_str()));
         return kExitFailed;
     }
-    return Emit(o.output, std::string(bytes.begin(), bytes.end())) ? kExitOk : kExitFailed;
+    return done(Emit(o.output, std::string(bytes.begin(), bytes.end())));
 }
 
 const CommandRegistration kRegistration(

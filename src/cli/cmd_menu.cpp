@@ -6,6 +6,7 @@
 #include "cli/command.h"
 #include "cli/json_out.h"
 #include "cli/menu_json.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "cli/terminal_progress.h"
 #include "codec/display_set.h"
@@ -26,10 +27,11 @@ using nlohmann::ordered_json;
 // The IG stream of a disc's clip (the first IG clip and PID, or those asked
 // for), demultiplexed into memory; path becomes "<clip path>:<pid>".
 int DiscStream(const std::string& folder, int clip, const std::string& pidText, bool keepGoing,
-               std::string& path, std::vector<uint8_t>& bytes) {
+               std::string& path, std::vector<uint8_t>& bytes, std::vector<int>& leftOut) {
     SScanOptions options;
     if (!NarrowScan(clip, pidText, options)) return kExitFailed;
     options.keepGoing = keepGoing;
+    options.failed = &leftOut;
     CTlDisc disc;
     CTerminalProgress progress;
     const int scanned = ScanDisc(disc, folder, &progress, options);
@@ -50,15 +52,18 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
     CGsData data;
     SStreamInfo info;
     bool ok;
+    const std::string input = path;
+    std::vector<int> leftOut;
     if (IsFolder(path) || IsDiscImageName(path)) {
         std::vector<uint8_t> bytes;
-        if (const int rc = DiscStream(path, clip, pid, keepGoing, path, bytes); rc != kExitOk)
+        if (const int rc = DiscStream(path, clip, pid, keepGoing, path, bytes, leftOut);
+            rc != kExitOk)
             return rc;
         CMemorySource source(bytes);
         ok = ReadStream(data.epochs, source, false, &info);
     } else {
         if (clip >= 0 || !pid.empty()) {
-            ShowMessage(StrFormat("%s: --clip and --pid need a BDMV folder", path.c_str()));
+            ShowUsageError(StrFormat("%s: --clip and --pid need a BDMV folder", path.c_str()));
             return kExitFailed;
         }
         ok = ReadStreamFile(path, data.epochs, bare, &info);
@@ -124,7 +129,7 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
                               static_cast<long long>(info.error.offset)));
         return kExitFailed;
     }
-    return failed ? kExitFailed : kExitOk;
+    return failed ? kExitFailed : LeftOutStatus(input, leftOut);
 }
 
 const CommandRegistration kRegistration(

@@ -22,7 +22,8 @@ namespace {
 std::vector<std::map<int, int>> ObjectVersions(const std::string& stream, bool bare) {
     std::vector<std::map<int, int>> versions;
     CEpochList epochs;
-    if (stream == "-" || !ReadStreamFile(stream, epochs, bare)) return versions;
+    if (stream == "-" || IsDiscInput(stream) || !ReadStreamFile(stream, epochs, bare))
+        return versions;
     for (const auto& epoch : epochs) {
         std::map<int, int>& ids = versions.emplace_back();
         for (const auto& ds : epoch->items)
@@ -32,8 +33,9 @@ std::vector<std::map<int, int>> ObjectVersions(const std::string& stream, bool b
     return versions;
 }
 
-Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& folder, bool bare,
-                 int written) {
+// A disc's clip (clip >= 0) is named with the PID of its stream.
+Json ObjectsJson(CIgObject& ig, const std::string& stream, int clip, const std::string& folder,
+                 bool bare, int written) {
     const std::vector<std::map<int, int>> versions = ObjectVersions(stream, bare);
     Json epochs = Json::array();
     int objects = 0;
@@ -55,27 +57,36 @@ Json ObjectsJson(CIgObject& ig, const std::string& stream, const std::string& fo
         }
         epochs.push_back({{"epoch", epoch.name}, {"folder", epochFolder}, {"objects", files}});
     }
-    return {{"stream", stream},
-            {"folder", folder},
-            {"objects", objects},
-            {"images_written", written},
-            {"epochs", epochs}};
+    Json j = {{"stream", stream}};
+    if (clip >= 0) {
+        j["clip"] = clip;
+        j["pid"] = ig.id;
+    }
+    j.update({{"folder", folder},
+              {"objects", objects},
+              {"images_written", written},
+              {"epochs", epochs}});
+    return j;
 }
 
-int Run(const std::string& stream, std::string folder, bool bare, bool json, bool yes) {
+int Run(const STargetRequest& request, std::string folder, bool json, bool yes) {
+    const std::string& stream = request.input;
+    const bool bare = request.bare;
     if (const int asked = ConfirmFolder(folder, yes, stream == kStandardInput); asked != kExitOk)
         return asked;
-    CIgObject ig;
+    SLoadedTargets loaded;
     int written = 0;
     {
         // Ctrl-C while the stream loads writes nothing; while the pictures
         // are written, the unfinished epoch's files go again.
         CTerminalProgress progress;
-        if (!ig.LoadStream(stream, bare)) return kExitFailed;
+        int exitCode;
+        if (!LoadTargets(request, loaded, exitCode)) return exitCode;
         if (progress.Cancelled()) {
             ShowMessage(StrFormat("%s: cancelled; nothing was written", folder.c_str()));
             return kExitCancelled;
         }
+        CIgObject& ig = *loaded.targets.front().ig;
         int pictures = 0;
         for (const auto& epoch : ig.items)
             for (const auto& o : epoch->graphics.items) pictures += o->HasPicture();
@@ -101,11 +112,12 @@ int Run(const std::string& stream, std::string folder, bool bare, bool json, boo
         }
         if (!saved) return kExitFailed;
     }
+    CIgObject& ig = *loaded.targets.front().ig;
     NormalizeFolder(folder);
     int objects = 0;
     for (const auto& epoch : ig.items) objects += static_cast<int>(epoch->graphics.items.size());
     if (json)
-        PrintJson(ObjectsJson(ig, stream, folder, bare, written));
+        PrintJson(ObjectsJson(ig, stream, loaded.targets.front().clip, folder, bare, written));
     else
         Note(StrFormat("%d image(s) written to %s", written, folder.c_str()));
     if (written < objects) {
@@ -119,18 +131,20 @@ int Run(const std::string& stream, std::string folder, bool bare, bool json, boo
 const CommandRegistration kRegistration(
     "objects", "Write every graphic object of a stream as PNG, one folder per epoch",
     [](CLI::App& sub) -> std::function<int()> {
-        auto stream = std::make_shared<std::string>();
+        auto request = std::make_shared<STargetRequest>();
         auto folder = std::make_shared<std::string>();
-        auto bare = std::make_shared<bool>(false);
         auto json = std::make_shared<bool>(false);
         auto yes = std::make_shared<bool>(false);
-        sub.add_option("stream", *stream, "Graphics stream file (.sup, .ig, .pg; - for stdin)")
+        sub.add_option("stream", request->input,
+                       "Graphics stream file (.sup, .ig, .pg; - for stdin), or a BDMV folder or "
+                       "disc image")
             ->required();
         sub.add_option("out-folder", *folder, "Folder to write the epoch folders into")->required();
         sub.add_flag("--json", *json, "Print JSON: each epoch's objects and the files written");
-        AddStreamForm(sub, *stream, *bare, "The stream has no record heads");
+        AddDiscTarget(sub, *request);
+        AddStreamForm(sub, request->input, request->bare, "The stream has no record heads");
         AddYes(sub, *yes);
-        return [=] { return Run(*stream, *folder, *bare, *json, *yes); };
+        return [=] { return Run(*request, *folder, *json, *yes); };
     });
 
 }  // namespace

@@ -33,7 +33,7 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         !ClaimStandardOutput(out))
         return kExitFailed;
     if (json && out == "-") {
-        ShowMessage("-: --json and the picture cannot both go to standard output");
+        ShowUsageError("-: --json and the picture cannot both go to standard output");
         return kExitFailed;
     }
     Bitmap image;

@@ -28,9 +28,14 @@ private:
     bool keep_;
 };
 
-int Run(const std::string& in, const std::string& out, bool mui, bool bare, bool json) {
-    CIgObject ig;
-    if (!ig.LoadStream(in, bare)) return kExitFailed;
+// A disc clip's stream is written in the form that --bare asks for.
+int Run(const STargetRequest& request, const std::string& out, bool mui, bool json) {
+    const std::string& in = request.input;
+    const bool bare = request.bare;
+    SLoadedTargets loaded;
+    int exitCode;
+    if (!LoadTargets(request, loaded, exitCode)) return exitCode;
+    CIgObject& ig = *loaded.targets.front().ig;
     CCheckLog log(json);
     const bool saved = ig.SaveStream(out, mui, &log, bare);
     if (json) {
@@ -40,6 +45,10 @@ int Run(const std::string& in, const std::string& out, bool mui, bool bare, bool
             objects += static_cast<int>(epoch->graphics.items.size());
         }
         Json j = {{"input", in}, {"output", out}};
+        if (loaded.targets.front().clip >= 0) {
+            j["clip"] = loaded.targets.front().clip;
+            j["pid"] = ig.id;
+        }
         j["mui"] = mui ? Json(out + ".mui") : Json(nullptr);
         j["form"] = bare ? "bare" : "marked";
         j["saved"] = saved;
@@ -57,17 +66,20 @@ int Run(const std::string& in, const std::string& out, bool mui, bool bare, bool
 const CommandRegistration kRegistration(
     "rebuild", "Load a stream into the menu tree and write it again (checks, time stamps)",
     [](CLI::App& sub) -> std::function<int()> {
-        auto in = std::make_shared<std::string>();
+        auto request = std::make_shared<STargetRequest>();
         auto out = std::make_shared<std::string>();
         auto mui = std::make_shared<bool>(false);
-        auto bare = std::make_shared<bool>(false);
         auto json = std::make_shared<bool>(false);
         sub.add_flag("--json", *json, "Print JSON: what was read, checked and written");
-        sub.add_option("in-stream", *in, "Graphics stream file")->required();
+        sub.add_option("in-stream", request->input,
+                       "Graphics stream file, or a BDMV folder or disc image")
+            ->required();
         sub.add_option("out-stream", *out, "Stream file to write")->required();
         sub.add_flag("--mui", *mui, "Also write the .mui index companion");
-        AddStreamForm(sub, *in, *bare, "Read and write without record heads");
-        return [=] { return Run(*in, *out, *mui, *bare, *json); };
+        AddDiscTarget(sub, *request);
+        AddStreamForm(sub, request->input, request->bare,
+                      "Read and write without record heads (a disc's clip: write)");
+        return [=] { return Run(*request, *out, *mui, *json); };
     });
 
 }  // namespace

@@ -11,21 +11,24 @@
 namespace tessel::cli {
 namespace {
 
-int Run(const std::string& in, const std::string& out, bool recompose, bool bare) {
-    CEpochList epochs;
-    SStreamInfo info;
-    if (!ReadStreamFile(in, epochs, bare, &info)) {
-        if (info.error.offset < 0)
-            ShowMessage(info.error.text);
-        else
-            ShowMessage(StrFormat("%s: %s at byte offset %lld", in.c_str(), info.error.text.c_str(),
-                                  static_cast<long long>(info.error.offset)));
+// A disc clip's stream is read in the marked form and written in the form
+// that --bare asks for.
+int Run(const STargetRequest& request, const std::string& out, bool recompose) {
+    STargetStream stream;
+    int exitCode;
+    if (!ReadTargetStream(request, stream, exitCode)) return exitCode;
+    const char* in = stream.name.c_str();
+    const bool bare = request.bare;
+    if (!stream.complete) {
+        ShowMessage(StrFormat("%s: %s at byte offset %lld", in, stream.info.error.text.c_str(),
+                              static_cast<long long>(stream.info.error.offset)));
         return kExitFailed;
     }
+    const CEpochList& epochs = stream.epochs;
     size_t displaySets = 0;
     for (const auto& epoch : epochs) displaySets += static_cast<size_t>(epoch->GetSize());
     if (displaySets == 0) {
-        ShowMessage(StrFormat("%s: no display set in the stream; nothing is written", in.c_str()));
+        ShowMessage(StrFormat("%s: no display set in the stream; nothing is written", in));
         return kExitFailed;
     }
     CMemorySink sink;
@@ -38,12 +41,12 @@ int Run(const std::string& in, const std::string& out, bool recompose, bool bare
                 ShowMessage(
                     StrFormat("%s: Epoch#%d DisplaySet#%d: the interactive "
                               "composition does not parse",
-                              in.c_str(), epochNumber, i + 1));
+                              in, epochNumber, i + 1));
                 return kExitFailed;
             }
             if (!WriteDsData(ds, sink, nullptr, bare, true)) {
-                ShowMessage(StrFormat("%s: Epoch#%d DisplaySet#%d: a segment cannot be written",
-                                      in.c_str(), epochNumber, i + 1));
+                ShowMessage(StrFormat("%s: Epoch#%d DisplaySet#%d: a segment cannot be written", in,
+                                      epochNumber, i + 1));
                 return kExitFailed;
             }
         }
@@ -59,16 +62,20 @@ int Run(const std::string& in, const std::string& out, bool recompose, bool bare
 const CommandRegistration kRegistration(
     "reframe", "Read a graphics stream and write it back through the segment writers",
     [](CLI::App& sub) -> std::function<int()> {
-        auto in = std::make_shared<std::string>();
+        auto request = std::make_shared<STargetRequest>();
         auto out = std::make_shared<std::string>();
         auto recompose = std::make_shared<bool>(false);
-        auto bare = std::make_shared<bool>(false);
-        sub.add_option("in-stream", *in, "Stream file to read")->required();
+        sub.add_option("in-stream", request->input,
+                       "Stream file to read, or a BDMV folder or disc image")
+            ->required();
         sub.add_option("out-stream", *out, "Stream file to write")->required();
         sub.add_flag("--recompose", *recompose,
                      "Rebuild each display set's ICS from its parsed composition");
-        AddStreamForm(sub, *in, *bare, "Both files hold segments without record heads");
-        return [in, out, recompose, bare] { return Run(*in, *out, *recompose, *bare); };
+        AddDiscTarget(sub, *request);
+        AddStreamForm(sub, request->input, request->bare,
+                      "Both files hold segments without record heads (a disc's clip: the "
+                      "written one)");
+        return [request, out, recompose] { return Run(*request, *out, *recompose); };
     });
 
 }  // namespace

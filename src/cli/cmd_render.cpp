@@ -86,22 +86,22 @@ int Lost(const SLoadedTargets& loaded, const std::string& input) {
 int Run(const SRenderOptions& o) {
     const int state = StateOf(o.state);
     if (state < 0) {
-        ShowMessage(
+        ShowUsageError(
             StrFormat("--state %s: not one of normal, selected, activated", o.state.c_str()));
         return kExitFailed;
     }
     if (!(o.zoom > 0 && o.zoom <= 4)) {
-        ShowMessage(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
+        ShowUsageError(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
         return kExitFailed;
     }
     uint32_t background;
     if (!ParseColour(o.background, background)) {
-        ShowMessage(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
+        ShowUsageError(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
         return kExitFailed;
     }
     if (o.all) {
         if (o.output == "-") {
-            ShowMessage("-: --all writes a folder of pictures, not one to standard output");
+            ShowUsageError("-: --all writes a folder of pictures, not one to standard output");
             return kExitFailed;
         }
         if (const int asked = ConfirmFolder(o.output, o.yes, o.input == kStandardInput);
@@ -139,7 +139,8 @@ int Run(const SRenderOptions& o) {
             return kExitFailed;
         Note(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
                        picture.Width(), picture.Height()));
-        return Lost(loaded, o.input);
+        const int lost = Lost(loaded, o.input);
+        return std::max(lost, LeftOutStatus(o.input, loaded.leftOut));
     }
 
     // Every page of every selected stream in every state.
@@ -176,7 +177,8 @@ int Run(const SRenderOptions& o) {
     std::string folder = o.output;
     NormalizeFolder(folder);
     Note(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
-    return Lost(loaded, o.input);
+    const int lost = Lost(loaded, o.input);
+    return std::max(lost, LeftOutStatus(o.input, loaded.leftOut));
 }
 
 const CommandRegistration kRegistration(

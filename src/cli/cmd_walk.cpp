@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "model/epoch.h"
 #include "platform/files.h"
@@ -59,7 +60,7 @@ bool ParseKeys(const std::string& text, std::vector<EMenuKey>& keys) {
         EMenuKey key;
         const size_t a = item.find_first_not_of(" \t"), b = item.find_last_not_of(" \t");
         if (!ParseMenuKey(a == std::string::npos ? "" : item.substr(a, b - a + 1), key)) {
-            ShowMessage(
+            ShowUsageError(
                 StrFormat("--keys: \"%s\" is not one of up, down, left, right, enter, popup, 0-9",
                           item.c_str()));
             return false;
@@ -135,8 +136,8 @@ int Run(const SWalkOptions& o) {
     for (const std::string& s : o.sets) {
         SRegisterWrite w;
         if (!ParseSet(s, w)) {
-            ShowMessage(StrFormat("--set %s: not GPRn=value (n < 4096) or PSRn=value (n < 128)",
-                                  s.c_str()));
+            ShowUsageError(StrFormat("--set %s: not GPRn=value (n < 4096) or PSRn=value (n < 128)",
+                                     s.c_str()));
             return kExitFailed;
         }
         presets.push_back(w);
@@ -188,7 +189,7 @@ int Run(const SWalkOptions& o) {
         for (int n : readFirst) names += StrFormat("%sGPR%d", names.empty() ? "" : ", ", n);
         Out("read before written (give them with --set): " + names);
     }
-    return kExitOk;
+    return LeftOutStatus(o.target.input, loaded.leftOut);
 }
 
 const CommandRegistration kRegistration(

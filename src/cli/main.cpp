@@ -134,13 +134,12 @@ int main(int argc, char** argv) {
         // Errors name what was not understood, after the program's name, and
         // point at the help of the command they belong to.
         std::string text = e.what();
-        std::string help = "tessel --help";
         if (argc > 1 && argv[1][0] != '-') {
             bool known = false;
             for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
                 known = known || sub->get_name() == argv[1];
             if (known) {
-                help = tessel::StrFormat("tessel %s --help", argv[1]);
+                SetCommandName(argv[1]);
                 // An option the command does not have is named, before what
                 // the command misses.
                 const CLI::App* sub = app.get_subcommand(argv[1]);
@@ -160,10 +159,11 @@ int main(int argc, char** argv) {
         } else if (argc > 1 && std::string(argv[1]) != "--help") {
             text = tessel::StrFormat("%s: unknown option", argv[1]);
         }
-        std::fprintf(stderr, "tessel: %s (see %s)\n", text.c_str(), help.c_str());
+        ShowUsageError(text);
         return kExitFailed;
     }
     SetQuiet(quiet);
+    for (const CLI::App* sub : app.get_subcommands()) SetCommandName(sub->get_name());
     std::fflush(stdout);
     const int rc = action ? action() : kExitFailed;
     std::fflush(stdout);

@@ -15,6 +15,7 @@ namespace tessel::cli {
 
 namespace {
 bool g_quiet = false;
+std::string g_command;
 bool g_stdoutTaken = false;
 
 std::string WithoutSeparator(std::string folder) {
@@ -88,13 +89,13 @@ bool ChooseFormat(const std::string& path, std::string& format,
         std::string names;
         for (const SOutputFormat& f : formats)
             names += (names.empty() ? "" : ", ") + std::string(f.format);
-        ShowMessage(StrFormat("--format %s: not one of %s", format.c_str(), names.c_str()));
+        ShowUsageError(StrFormat("--format %s: not one of %s", format.c_str(), names.c_str()));
         return false;
     }
     if (ext.empty()) {
         if (format.empty() && (path.empty() || path == "-")) format = fallback;
         if (!format.empty()) return true;
-        ShowMessage(
+        ShowUsageError(
             StrFormat("%s: no extension to tell the format by (%s); name one or give "
                       "--format",
                       path.c_str(), ExtensionList(formats).c_str()));
@@ -104,15 +105,15 @@ bool ChooseFormat(const std::string& path, std::string& format,
     if (!byName) {
         bool cannot = false;
         for (const char* u : unwritable) cannot = cannot || ext == u;
-        ShowMessage(StrFormat(
+        ShowUsageError(StrFormat(
             "%s: .%s %s (the extension chooses the format: %s)", path.c_str(), ext.c_str(),
             cannot ? "cannot be written by this build" : "is not an output format",
             ExtensionList(formats).c_str()));
         return false;
     }
     if (!format.empty() && format != byName->format) {
-        ShowMessage(StrFormat("%s: the extension .%s contradicts --format %s", path.c_str(),
-                              ext.c_str(), format.c_str()));
+        ShowUsageError(StrFormat("%s: the extension .%s contradicts --format %s", path.c_str(),
+                                 ext.c_str(), format.c_str()));
         return false;
     }
     format = byName->format;
@@ -162,6 +163,16 @@ bool Quiet() {
 
 void SetQuiet(bool quiet) {
     g_quiet = quiet;
+}
+
+void ShowUsageError(const std::string& text) {
+    const std::string help =
+        g_command.empty() ? "tessel --help" : "tessel " + g_command + " --help";
+    ShowMessage(text + " (see " + help + ")");
+}
+
+void SetCommandName(const std::string& name) {
+    g_command = name;
 }
 
 }  // namespace tessel::cli

@@ -59,4 +59,10 @@ void Note(const std::string& line);
 bool Quiet();
 void SetQuiet(bool quiet);
 
+// A usage error (a bad option value, a missing argument, an unknown key or
+// option): the message, then "(see tessel <command> --help)" for the command
+// named by SetCommandName, "(see tessel --help)" before one is.
+void ShowUsageError(const std::string& text);
+void SetCommandName(const std::string& name);
+
 }  // namespace tessel::cli

@@ -1,9 +1,12 @@
 #include "cli/stream_targets.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "cli/command.h"
+#include "cli/output_rules.h"
 #include "cli/terminal_progress.h"
+#include "database/bdmv_layout.h"
 #include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -53,20 +56,112 @@ bool ParsePid(const std::string& text, int& pid) {
 bool NarrowScan(int clip, const std::string& pidText, SScanOptions& options) {
     options.clip = clip;
     if (pidText.empty() || ParsePid(pidText, options.pid)) return true;
-    ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", pidText.c_str()));
+    ShowUsageError(
+        StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", pidText.c_str()));
     return false;
+}
+
+namespace {
+
+void ShowNoTarget(const std::string& input, int clip, int pid) {
+    if (clip >= 0 && pid >= 0)
+        ShowMessage(
+            StrFormat("%s: clip %05d has no IG stream on PID 0x%04X", input.c_str(), clip, pid));
+    else if (clip >= 0)
+        ShowMessage(StrFormat("%s: no IG clip %05d", input.c_str(), clip));
+    else if (pid >= 0)
+        ShowMessage(StrFormat("%s: no IG stream on PID 0x%04X", input.c_str(), pid));
+    else
+        ShowMessage(StrFormat("%s: no clip with an IG stream", input.c_str()));
+}
+
+bool TargetPid(const STargetRequest& o, int& pid) {
+    pid = -1;
+    if (o.pid.empty() || ParsePid(o.pid, pid)) return true;
+    ShowUsageError(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
+    return false;
+}
+
+// The first IG PID of the request's clips, demultiplexed into memory.
+bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByteBuffer& marked,
+                     int& exitCode) {
+    std::string folder;
+    std::vector<int> numbers;
+    if (DiscClipNumbers(o.input, folder, numbers) != 0) return false;
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    CTerminalProgress progress;
+    for (const int n : numbers) {
+        if (o.clip >= 0 && n != o.clip) continue;
+        std::string m2ts;
+        GetM2tsPath(folder, n, m2ts);
+        std::vector<SIgStream> streams;
+        const int result = DemuxIgStreams(m2ts, &progress, streams);
+        if (result == 1) {
+            exitCode = kExitCancelled;
+            return false;
+        }
+        if (result != 0) {
+            if (o.keepGoing && o.clip < 0) continue;  // reported; the next clip may do
+            return false;
+        }
+        for (SIgStream& s : streams) {
+            if (pid >= 0 && s.pid != pid) continue;
+            out.name = StrFormat("%s: PID 0x%04X", m2ts.c_str(), s.pid);
+            out.clip = n;
+            out.pid = s.pid;
+            marked = std::move(s.marked);
+            return true;
+        }
+    }
+    ShowNoTarget(o.input, o.clip, pid);
+    return false;
+}
+
+}  // namespace
+
+bool IsDiscInput(const std::string& input) {
+    return IsFolder(input) || IsDiscImageName(input);
+}
+
+bool ReadTargetStream(const STargetRequest& o, STargetStream& stream, int& exitCode) {
+    exitCode = kExitFailed;
+    int pid;
+    if (!TargetPid(o, pid)) return false;
+    if (!IsDiscInput(o.input)) {
+        if (o.clip >= 0) {
+            ShowUsageError(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
+            return false;
+        }
+        stream.name = o.input;
+        stream.bare = o.bare;
+        stream.complete = ReadStreamFile(o.input, stream.epochs, o.bare, &stream.info);
+        if (!stream.complete && stream.info.error.offset < 0) {
+            ShowMessage(stream.info.error.text);
+            return false;
+        }
+        return true;
+    }
+    CByteBuffer marked;
+    if (!DemuxClipStream(o, pid, stream, marked, exitCode)) return false;
+    CMemorySource source(marked);
+    stream.complete = ReadStream(stream.epochs, source, false, &stream.info);
+    return true;
+}
+
+void AddDiscTarget(CLI::App& sub, STargetRequest& request) {
+    sub.add_option("--clip", request.clip,
+                   "Clip number of a disc (default: the first clip with an IG stream)");
+    sub.add_option("--pid", request.pid, "IG stream PID, decimal or 0x hex (default: the first)");
+    AddKeepGoing(sub, request.keepGoing);
 }
 
 bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode) {
     exitCode = kExitFailed;
-    int pid = -1;
-    if (!o.pid.empty() && !ParsePid(o.pid, pid)) {
-        ShowMessage(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
-        return false;
-    }
-    if (!IsFolder(o.input) && !IsDiscImageName(o.input)) {
+    int pid;
+    if (!TargetPid(o, pid)) return false;
+    if (!IsDiscInput(o.input)) {
         if (o.clip >= 0) {
-            ShowMessage(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
+            ShowUsageError(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
             return false;
         }
         if (!loaded.stream.LoadStream(o.input, o.bare)) return false;
@@ -76,6 +171,7 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
     int result;
     SScanOptions options;
     options.keepGoing = o.keepGoing;
+    options.failed = &loaded.leftOut;
     {
         CTerminalProgress progress;
         options.quick = o.quick;
@@ -95,13 +191,7 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
         }
     }
     if (!loaded.targets.empty()) return true;
-    if (o.clip >= 0 && pid >= 0)
-        ShowMessage(StrFormat("%s: clip %05d has no IG stream on PID 0x%04X", o.input.c_str(),
-                              o.clip, pid));
-    else if (o.clip >= 0)
-        ShowMessage(StrFormat("%s: no IG clip %05d", o.input.c_str(), o.clip));
-    else
-        ShowMessage(StrFormat("%s: no IG stream on PID 0x%04X", o.input.c_str(), pid));
+    ShowNoTarget(o.input, o.clip, pid);
     return false;
 }
 
@@ -110,6 +200,15 @@ bool TargetsLostPackets(const SLoadedTargets& loaded) {
         for (const SStreamTarget& t : loaded.targets)
             if (f.clip >= 0 && f.clip == t.clip) return true;
     return false;
+}
+
+int LeftOutStatus(const std::string& input, const std::vector<int>& leftOut) {
+    if (leftOut.empty()) return kExitOk;
+    std::string list;
+    for (const int n : leftOut) list += StrFormat("%s%05d", list.empty() ? "" : " ", n);
+    ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out: %s", input.c_str(),
+                          leftOut.size(), list.c_str()));
+    return kExitFailed;
 }
 
 CDisplaySet* FirstMenuDisplaySet(const CIgObject& ig) {

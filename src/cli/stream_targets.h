@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/display_set.h"
 #include "disc/disc_scan.h"
 #include "model/ig_object.h"
 
@@ -32,7 +33,12 @@ struct SLoadedTargets {
     CTlDisc disc;
     CIgObject stream;
     std::vector<SStreamTarget> targets;
+    std::vector<int> leftOut;  // clips --keep-going left out
 };
+
+// The status of a command that has written its output: kExitOk, or, after
+// naming them, kExitFailed when --keep-going left clips of input out.
+int LeftOutStatus(const std::string& input, const std::vector<int>& leftOut);
 
 // Reads the input and picks the streams. False after the reason has been
 // shown; exitCode then holds the command's exit status.
@@ -40,6 +46,32 @@ bool LoadTargets(const STargetRequest& request, SLoadedTargets& loaded, int& exi
 // Whether a chosen clip lost PES packets (each was named when it was read):
 // what it shows lacks their display sets and objects.
 bool TargetsLostPackets(const SLoadedTargets& loaded);
+
+// A BDMV folder, disc root or disc image rather than a stream file.
+bool IsDiscInput(const std::string& input);
+
+// The segments of a command's input as read: what messages name (the stream
+// file, or "<m2ts>: PID 0x....") and, for a disc, the clip and PID chosen.
+struct STargetStream {
+    std::string name;
+    int clip = -1;
+    int pid = -1;
+    bool bare = false;  // the form read; a disc clip's stream is marked
+    CEpochList epochs;
+    SStreamInfo info;
+    bool complete = false;  // ReadStream's result: read to its end
+};
+
+// Reads a stream file, or demultiplexes the IG PID of a disc's clip (the
+// first clip and PID of the request that has one) and reads that. False only
+// when there is no stream to read, after the reason has been shown (exitCode
+// then holds the exit status); a stream that breaks gives true with complete
+// false and the error in info.
+bool ReadTargetStream(const STargetRequest& request, STargetStream& stream, int& exitCode);
+
+// --clip, --pid and --keep-going for a command that reads a disc as well as a
+// stream file.
+void AddDiscTarget(CLI::App& sub, STargetRequest& request);
 
 // --bare and --marked for a command that reads the stream file at path:
 // without either, bare is set from the file's first bytes once the command

@@ -224,8 +224,7 @@ bool MakeFolder(const std::string& path, bool tree, std::string& reason) {
 bool MakeOrReport(const std::string& folder, bool tree) {
     std::string reason;
     if (MakeFolder(folder, tree, reason)) return true;
-    ShowMessage(
-        StrFormat("Failed to create the folder:\r\n%s (%s)", folder.c_str(), reason.c_str()));
+    ShowMessage(StrFormat("%s: Failed to create the folder (%s)", folder.c_str(), reason.c_str()));
     return false;
 }
 

@@ -37,7 +37,7 @@ bool IsFolder(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool CreateFolder(const std::string& path);
 // A folder that exists, or is made (one level); otherwise shows
-// "Failed to create the folder:\r\n<folder> (<reason>)" and returns false.
+// "<folder>: Failed to create the folder (<reason>)" and returns false.
 bool MakeFolderOrReport(const std::string& folder);
 // A folder with every missing parent made; otherwise shows the same message
 // and returns false.

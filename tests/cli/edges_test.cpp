@@ -271,6 +271,14 @@ TEST_F(CliEdges, OptionValuesAndUnknownOptionsAreNamed) {
         {{"demux", "x.m2ts", "o", "--pid", "zz"}, "tessel: --pid: not a PID"},
         {{"scan", Bdmv(), "--bogus"}, "tessel: --bogus: unknown option (see tessel scan --help)"},
         {{"--bogus"}, "tessel: --bogus: unknown option (see tessel --help)"},
+        // Found once the command runs, pointing at its help the same way.
+        {{"render", Bdmv(), "x.png", "--state", "pressed"},
+         "tessel: --state pressed: not one of normal, selected, activated"},
+        {{"walk", Bdmv(), "--keys", "jump"}, "tessel: --keys: \"jump\" is not one of"},
+        {{"map", Bdmv(), "m.txt"}, "tessel: m.txt: .txt is not an output format"},
+        {{"check", Bdmv(), "--min-severity", "x"}, "tessel: --min-severity x: not info"},
+        {{"dump", Stream().string(), "--clip", "1"},
+         "tessel: " + Stream().string() + ": --clip needs a BDMV folder"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args.back());
@@ -302,11 +310,86 @@ TEST_F(CliEdges, MessagesNameThePath) {
         {{"scan", (dir.Path() / "none").string()},
          "tessel: " + (dir.Path() / "none").string() + ": no such folder\n"},
         {{"scan", (copy / "BDMV").string()}, "tessel: " + m2ts + ": File missing: 00002.m2ts ! ("},
+        {{"objects", Stream().string(), Stream().string() + "/x"},
+         "tessel: " + Stream().string() + "/x: Failed to create the folder (Not a directory)"},
+        {{"dump", Bdmv(), "--clip", "7"}, "tessel: " + Bdmv() + ": no IG clip 00007\n"},
     };
     for (const auto& row : rows) {
         const auto r = RunCli(row.args);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(Has(r.err, row.err)) << r.err;
+    }
+}
+
+// The commands that read a stream file take a disc's clip as well, with
+// --clip and --pid as menu and render do.
+TEST_F(CliEdges, StreamCommandsReadADiscClip) {
+    const std::string d = dir.Path().string();
+    struct {
+        std::vector<std::string> args;
+        std::string file;  // written, or empty
+    } rows[] = {
+        {{"objects", Bdmv(), d + "/o", "--clip", "2", "--pid", "0x1400", "--json"},
+         d + "/o/Epoch#1/0001.png"},
+        {{"dump", Bdmv(), "--clip", "2"}, ""},
+        {{"reframe", Bdmv(), d + "/again.ig", "--pid", "5120"}, d + "/again.ig"},
+        {{"rebuild", Bdmv(), d + "/checked.ig", "--clip", "2"}, d + "/checked.ig"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0]);
+        const auto r = RunCli(row.args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        if (!row.file.empty()) {
+            EXPECT_TRUE(fs::exists(row.file));
+        }
+        if (row.args[0] == "objects") {
+            const nlohmann::json j = nlohmann::json::parse(r.out);
+            EXPECT_EQ(j["clip"], 2);
+            EXPECT_EQ(j["pid"], 0x1400);
+        }
+    }
+    // The same segments as the demultiplexed stream file, clip and PID named.
+    const auto fromDisc = RunCli({"dump", Bdmv(), "--json"});
+    const auto fromFile = RunCli({"dump", Stream().string(), "--json"});
+    nlohmann::json a = nlohmann::json::parse(fromDisc.out), b = nlohmann::json::parse(fromFile.out);
+    EXPECT_EQ(a["clip"], 1);
+    EXPECT_EQ(a["pid"], 0x1400);
+    EXPECT_EQ(a["file"], Bdmv());
+    EXPECT_EQ(a["epochs"], b["epochs"]);
+    const auto again = RunCli({"dump", d + "/again.ig", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(again.out)["epochs"].size(), b["epochs"].size());
+}
+
+// A clip --keep-going left out fails the command after its output is written.
+TEST_F(CliEdges, KeepGoingPastAMissingClipFails) {
+    const fs::path copy = dir.Path() / "Copy";
+    fs::copy(work_->Path() / "Film", copy, fs::copy_options::recursive);
+    fs::remove(copy / "BDMV/STREAM/00002.m2ts");
+    const std::string bdmv = (copy / "BDMV").string(), d = dir.Path().string();
+    struct {
+        std::vector<std::string> args;
+        std::string file;  // written, or empty for stdout
+    } rows[] = {
+        {{"render", bdmv, d + "/p.png"}, d + "/p.png"},
+        {{"render", bdmv, d + "/all", "--all"}, d + "/all/00001/5120/page0-normal.png"},
+        {{"map", bdmv, d + "/m.json"}, d + "/m.json"},
+        {{"walk", bdmv, "--keys", "enter"}, ""},
+        {{"menu", bdmv}, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args.back());
+        std::vector<std::string> args = row.args;
+        args.push_back("--keep-going");
+        const auto r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_TRUE(
+            Has(r.err, "tessel: " + bdmv + ": 1 clip(s) could not be read and are left out: 00002"))
+            << r.err;
+        if (row.file.empty()) {
+            EXPECT_FALSE(r.out.empty());
+        } else {
+            EXPECT_TRUE(fs::exists(row.file));
+        }
     }
 }
 

@@ -402,7 +402,7 @@ TEST(ClipRip, FolderThatCannotBeMadeStopsWithItsMessage) {
         CMessageCapture messages;
         EXPECT_FALSE(clip.RipImages(clipFolder));
         EXPECT_EQ(messages.Last().rfind(
-                      "Failed to create the folder:\r\n" + dir.Str() + "/" + row.folder + " (", 0),
+                      dir.Str() + "/" + row.folder + ": Failed to create the folder (", 0),
                   0u)
             << messages.Last();
     }

@@ -358,8 +358,8 @@ TEST_F(GeneratedDisc, RipFolderFailures) {
         CMessageCapture messages;
         EXPECT_FALSE(RipToFolder(*disc_, out.Str() + "/gone"));
         EXPECT_EQ(messages.messages,
-                  std::vector<std::string>{"Failed to create the folder:\r\n" + out.Str() +
-                                           "/gone/Film/ (No such file or directory)"});
+                  std::vector<std::string>{out.Str() + "/gone/Film/: Failed to create the "
+                                                       "folder (No such file or directory)"});
         EXPECT_FALSE(fs::exists(out.Path() / "gone"));
     }
     // A file where the second clip's folder must go; the first clip is ripped.
@@ -369,8 +369,8 @@ TEST_F(GeneratedDisc, RipFolderFailures) {
         CMessageCapture messages(EAnswer::Yes);
         EXPECT_FALSE(RipToFolder(*disc_, out.Str()));
         EXPECT_EQ(messages.messages,
-                  std::vector<std::string>{"Failed to create the folder:\r\n" + out.Str() +
-                                           "/Film/00003/ (File exists)"});
+                  std::vector<std::string>{
+                      out.Str() + "/Film/00003/: Failed to create the folder (File exists)"});
         EXPECT_TRUE(fs::exists(out.Path() / "Film/00001/5120/Epoch#1/0001.png"));
         EXPECT_FALSE(fs::exists(out.Path() / "Film/tessel.rip"));
     }

@@ -62,7 +62,7 @@ TEST(DemuxCommand, FailuresGiveTheirMessagesAndExitTwo) {
     const std::string okPath = ok.Save(dir.Str() + "/ok.m2ts");
     auto r = RunCli({"demux", okPath, dir.Str() + "/ok.m2ts/sub"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("Failed to create the folder: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ok.m2ts/sub: Failed to create the folder ("), std::string::npos) << r.err;
 }
 
 TEST(DemuxCommand, RealCutHasNoIg) {
