@@ -10,6 +10,8 @@
 #include <memory>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "cli/command.h"
 #include "cli/json_out.h"
 #include "cli/output_rules.h"
@@ -160,6 +162,16 @@ public:
     bool Open(const std::string& out, int width, int height) {
         if (out.empty()) return true;
         EAnimationFormat format;
+        if (out == "-") {
+            // Standard output gets a WebP, put together in a file of its own.
+            if (!ClaimStandardOutput(out)) return false;
+            format = EAnimationFormat::WebP;
+            staged_ = (std::filesystem::temp_directory_path() /
+                       StrFormat("tessel-play-%d.webp", static_cast<int>(::getpid())))
+                          .string();
+            animation_ = std::make_unique<CAnimationWriter>(format, staged_, width, height);
+            return true;
+        }
         if (AnimationFormatOfPath(out, format)) {
             animation_ = std::make_unique<CAnimationWriter>(format, out, width, height);
             return true;
@@ -192,7 +204,12 @@ public:
         if (!animation_) return true;
         if (holding_ && !Flush(endPts, error)) return Fail(error);
         if (!animation_->Finish(error)) return Fail(error);
-        return true;
+        if (staged_.empty()) return true;
+        std::vector<uint8_t> bytes;
+        const bool read = ReadWholeFile(staged_, bytes, error);
+        DeleteFile(staged_);
+        if (!read) return Fail(error);
+        return WriteOutput("-", bytes);
     }
     size_t Written() const { return written_.size(); }
     // Frames stored in the animated picture.
@@ -217,6 +234,7 @@ private:
     }
 
     std::unique_ptr<CAnimationWriter> animation_;
+    std::string staged_;  // the WebP for standard output, until it is copied there
     Bitmap held_;
     bool holding_ = false;
     uint64_t heldPts_ = 0;
@@ -236,6 +254,10 @@ bool CheckOptions(const SPlayOptions& o, std::vector<STimedKey>& keys, uint32_t&
         ShowMessage(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
         return false;
     }
+    if (o.json && o.out == "-") {
+        ShowUsageError("--json with --out -: standard output takes one of them");
+        return false;
+    }
     if (IsBadOutPath(o.out)) {
         ShowMessage(StrFormat("--out %s: not a folder for PNG frames nor FILE.webp / FILE.apng",
                               o.out.c_str()));
@@ -253,7 +275,7 @@ int Run(const SPlayOptions& o) {
     uint32_t background = 0;
     if (!CheckOptions(o, keys, background)) return kExitFailed;
     EAnimationFormat format;
-    if (!o.out.empty() && !AnimationFormatOfPath(o.out, format))
+    if (!o.out.empty() && o.out != "-" && !AnimationFormatOfPath(o.out, format))
         if (const int asked = ConfirmFolder(o.out, o.yes, o.target.input == kStandardInput);
             asked != kExitOk)
             return asked;
@@ -316,7 +338,7 @@ int Run(const SPlayOptions& o) {
         out["frames"] = frames;
         PrintJson(out);
     } else {
-        Out(StrFormat(
+        Note(StrFormat(
             "%lld frame(s), %.3f s at %s frames per second%s", static_cast<long long>(count),
             clock.PtsOf(count) / 90000.0, rate.name,
             output.Written()
@@ -343,8 +365,10 @@ const CommandRegistration kRegistration(
                        "Length in seconds, up to 600 (default: until every animation and effect "
                        "has run once, at most 10)")
             ->each([o](const std::string&) { o->secondsGiven = true; });
-        sub.add_option("--out", o->out,
-                       "Folder for frame00000.png, ..., or an animated FILE.webp / FILE.apng");
+        sub.add_option(
+            "--out", o->out,
+            "Folder for frame00000.png, ..., or an animated FILE.webp / FILE.apng (- for a WebP "
+            "on standard output)");
         AddYes(sub, o->yes);
         AddQuickOption(sub, o->target.quick);
         sub.add_flag("--json", o->json, "The frames as JSON");

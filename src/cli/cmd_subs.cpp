@@ -130,7 +130,7 @@ int WriteClip(const std::string& path, const std::string& clip, int wanted, cons
 int RunClips(const SSubsOptions& o, bool disc) {
     int wanted = -1;
     if (!o.pid.empty() && !ParsePid(o.pid, wanted)) {
-        ShowMessage(StrFormat("--pid %s: not a PID", o.pid.c_str()));
+        ShowUsageError(StrFormat("--pid %s: not a PID", o.pid.c_str()));
         return kExitFailed;
     }
     std::vector<SSubtitleClip> clips;
@@ -169,12 +169,12 @@ int RunClips(const SSubsOptions& o, bool disc) {
 
 int Run(const SSubsOptions& o) {
     if (o.format != "bdn" && o.format != "json") {
-        ShowMessage(StrFormat("--format %s: not one of bdn, json", o.format.c_str()));
+        ShowUsageError(StrFormat("--format %s: not one of bdn, json", o.format.c_str()));
         return kExitFailed;
     }
     const bool standardInput = o.input == kStandardInput;
     if (!o.name.empty() && !standardInput) {
-        ShowMessage("--name: only for a stream on standard input (-)");
+        ShowUsageError("--name: only for a stream on standard input (-)");
         return kExitFailed;
     }
     if (const int asked = ConfirmFolder(o.output, o.yes, standardInput); asked != kExitOk)
@@ -183,7 +183,7 @@ int Run(const SSubsOptions& o) {
     if (extension == "m2ts" || extension == "mts") return RunClips(o, false);
     if (IsFolder(o.input) || IsDiscImageName(o.input)) return RunClips(o, true);
     if (!o.pid.empty()) {
-        ShowMessage("--pid: only for a clip's transport stream (.m2ts) or a disc");
+        ShowUsageError("--pid: only for a clip's transport stream (.m2ts) or a disc");
         return kExitFailed;
     }
     std::vector<uint8_t> bytes;

@@ -125,7 +125,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
         ShowMessage(StrFormat("%s: no IG %s", folder.c_str(), what.c_str()));
         return 2;
     }
-    ShowMessage(StrFormat("\"%s\": has no IG Menu.", discName.c_str()));
+    ShowMessage(StrFormat("%s: \"%s\": has no IG Menu.", folder.c_str(), discName.c_str()));
     return 2;
 }
 

@@ -78,6 +78,17 @@ TEST(CliPlay, AnimatedPicturesHoldEachFrameUntilTheNextChange) {
         EXPECT_NE(r.out.find("2 picture(s)"), std::string::npos) << r.out;
         EXPECT_EQ(Durations(path, name[5] == 'w'), (std::vector<int>{501, 500})) << name;
     }
+    // "-": the WebP on standard output, the summary on stderr.
+    const auto r =
+        test::RunCli({"play", a.stream, "--out", "-", "--seconds", "1", "--keys", "right@0.5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("2 picture(s)"), std::string::npos) << r.err;
+    const std::string piped = (a.dir.Path() / "piped.webp").string();
+    std::string error;
+    ASSERT_TRUE(
+        WriteWholeFile(piped, reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size(), error))
+        << error;
+    EXPECT_EQ(Durations(piped, true), (std::vector<int>{501, 500}));
 }
 
 TEST(CliPlay, BadRequestsExitTwoAndLeaveNoFile) {

@@ -564,7 +564,9 @@ TEST(ScanFailures, NoIgClipNamesTheDisc) {
     CTlDisc disc;
     CMessageCapture messages;
     EXPECT_EQ(ScanDisc(disc, bdmv, nullptr), 2);
-    EXPECT_EQ(messages.messages, std::vector<std::string>{"\"Film\": has no IG Menu."});
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.Last().rfind(bdmv.substr(0, bdmv.size() - 1), 0), 0u) << messages.Last();
+    EXPECT_TRUE(messages.Last().ends_with(": \"Film\": has no IG Menu.")) << messages.Last();
     EXPECT_TRUE(disc.clips.empty());
 }
 
