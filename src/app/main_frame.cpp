@@ -30,6 +30,7 @@
 #include "model/ig_object.h"
 #include "model/page.h"
 #include "platform/messages.h"
+#include "platform/text.h"
 #include "render/page_composer.h"
 #include "ui/command_wnd.h"
 #include "ui/explorer_tree.h"
@@ -363,16 +364,23 @@ int CMainFrame::OpenFolder(const QString& folder, bool quick) {
     auto scanned = std::make_unique<tessel::CTlDisc>();
     tessel::CTlDisc& disc = *scanned;
     const std::string corePath = CorePath(path);
-    tessel::SScanOptions options;
-    options.quick = quick;
-    // The check's findings are worked out on the scan's thread too.
+    // The check's findings are worked out on the scan's thread too. A clip
+    // that cannot be read is left out (the tree flags it); the scan's
+    // messages are shown together after it.
     std::vector<tessel::SCheckFinding> findings;
+    std::vector<std::string> messages;
     const int result = RunWithProgress(this, [&](tessel::CProgressWnd* progress) {
+        tessel::CMessageGather gather;
+        tessel::SScanOptions options;
+        options.keepGoing = true;
+        options.quick = quick;
         int r = tessel::ScanDisc(disc, corePath, progress, options);
         if (r == 0) r = tessel::ReadDiscSubtitles(disc, progress);
         if (r == 0) findings = CProblemsWnd::CheckDisc(disc);
+        messages = gather.Messages();
         return r;
     });
+    if (result != 1) ShowScanMessages(messages, result == 0 ? disc.faults.size() : 0);
     if (result == 0) {
         // The panes let go of the old clips before they are deleted.
         ClearPanes();
@@ -391,6 +399,24 @@ int CMainFrame::OpenFolder(const QString& folder, bool quick) {
     UpdateCommandStates();
     UpdateTitle();
     return result;
+}
+
+void CMainFrame::ShowScanMessages(const std::vector<std::string>& messages, size_t faults) {
+    if (faults > 0)
+        statusBar()->showMessage(
+            QString("%1 file(s) of the disc could not be read or were read in part").arg(faults));
+    if (messages.empty()) return;
+    // One box for them all, at most kShownMessages lines.
+    constexpr size_t kShownMessages = 20;
+    std::string text = faults > 0 ? "Some files of the disc could not be read; the tree flags "
+                                    "them:\n\n"
+                                  : "";
+    for (size_t i = 0; i < messages.size() && i < kShownMessages; ++i)
+        text += (i ? "\n" : "") + messages[i];
+    if (messages.size() > kShownMessages)
+        text += tessel::StrFormat("\n(and %zu more)", messages.size() - kShownMessages);
+    // A box of the window (a warning), as the scan's own would have been.
+    CQtMessageSink(this).ShowMessage(text);
 }
 
 void CMainFrame::RipImage() {

@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QMap>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class CTesselApp;
 class CColourButton;
@@ -161,6 +163,9 @@ private:
     void ShowAbout();
     void OpenWebSite();
     void UpdateTitle();
+    // The scan's messages in one box, and in the status bar how many files
+    // it left out or read in part.
+    void ShowScanMessages(const std::vector<std::string>& messages, size_t faults);
     void ConnectWalk();
     // The state commands tick the view's state; none while a walk draws.
     void UpdateStateActions();

@@ -15,6 +15,7 @@
 #include "platform/text.h"
 #include "ts/demux.h"
 #include "ts/esi.h"
+#include "ts/packet.h"
 #include "ts/track_file.h"
 
 namespace tessel {
@@ -230,6 +231,9 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
         kStreamTypeIg, 0, kBuildingTrackCapacity);
     const std::string fileName = file.Path();
     if (mapped != 0) return mapped;
+    const int64_t length = file.Length();
+    const int64_t partial = length % static_cast<int64_t>(kSourcePacketSize);
+    cutPacketAt = partial > 0 ? length - partial : -1;
     const int demuxed = Demux(file, map, progress);
     for (CBuildingOutput* output : outputs) output->Wait();
     if (demuxed != 0) return demuxed;

@@ -137,6 +137,9 @@ public:
     // clip (each names the display set and object it takes away): the trees
     // lack them.
     std::vector<std::string> losses;
+    // Where the source packet the end of the file cuts off starts (ParseClip
+    // leaves it out); -1 when the file holds whole packets.
+    int64_t cutPacketAt = -1;
     std::vector<std::unique_ptr<CPgStreamObject>> pgStreams;
     SScanCoverage coverage;
 };

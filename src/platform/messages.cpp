@@ -62,6 +62,26 @@ void CMessageTrail::Note(const std::string& text) {
     if (previous_) previous_->Note(text);
 }
 
+CMessageGather::CMessageGather() : previous_(SetMessageSink(this)) {}
+
+CMessageGather::~CMessageGather() {
+    SetMessageSink(previous_);
+}
+
+void CMessageGather::ShowMessage(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(text);
+}
+
+EAnswer CMessageGather::Ask(const std::string& text) {
+    return previous_->Ask(text);
+}
+
+std::vector<std::string> CMessageGather::Messages() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return messages_;
+}
+
 EAnswer AskYesNoCancel(const std::string& text) {
     return g_sink.load()->Ask(text);
 }

@@ -8,7 +8,9 @@
 // message or answered. SetMessageSink may be called from any thread.
 #pragma once
 
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace tessel {
 
@@ -61,6 +63,25 @@ private:
     CMessageTrail* previous_;
     std::string last_;
     int count_ = 0;
+};
+
+// While alive, the installed sink: keeps the messages shown on any thread
+// instead of showing them, and passes questions to the sink it replaced,
+// which it installs again at its end.
+class CMessageGather : public IMessageSink {
+public:
+    CMessageGather();
+    ~CMessageGather() override;
+    CMessageGather(const CMessageGather&) = delete;
+    CMessageGather& operator=(const CMessageGather&) = delete;
+    void ShowMessage(const std::string& text) override;
+    EAnswer Ask(const std::string& text) override;
+    std::vector<std::string> Messages() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> messages_;
+    IMessageSink* previous_;
 };
 
 // Line-oriented log for checks and reports (the CLI prints it).

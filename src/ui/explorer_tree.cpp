@@ -6,14 +6,19 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+#include <filesystem>
 
 #include "disc/disc_scan.h"
 #include "model/display_set_runs.h"
 #include "model/ig_object.h"
 #include "model/page.h"
+#include "platform/text.h"
 #include "render/page_composer.h"
 #include "subtitle/pg_stream.h"
 #include "ui/command_wnd.h"
+#include "ui/node_property.h"
 #include "ui/page_view.h"
 #include "ui/properties_wnd.h"
 
@@ -136,6 +141,22 @@ void DrawButton(QPainter& p) {
     p.drawLine(QPointF(4, 6.5), QPointF(12, 6.5));
 }
 
+// A yellow warning triangle with an exclamation mark.
+void DrawWarning(QPainter& p) {
+    QPainterPath triangle;
+    triangle.moveTo(8, 1.5);
+    triangle.lineTo(14.8, 14.5);
+    triangle.lineTo(1.2, 14.5);
+    triangle.closeSubpath();
+    p.setPen(QPen(QColor(150, 100, 0), 1));
+    p.setBrush(QColor(255, 200, 30));
+    p.drawPath(triangle);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 30, 0));
+    p.drawRect(QRectF(7.2, 5.5, 1.6, 5));
+    p.drawRect(QRectF(7.2, 11.5, 1.6, 1.6));
+}
+
 // A stream's node as the command line names it: "PID 0x1400".
 QString StreamLabel(const char* kind, int pid) {
     return QString("%1 0x%2").arg(kind, QString("%1").arg(pid, 4, 16, QChar('0')).toUpper());
@@ -204,6 +225,16 @@ QIcon CFileView::Image(int index) {
     return QIcon(strip.copy(index * kImageSize, 0, kImageSize, kImageSize));
 }
 
+QIcon CFileView::WarningImage() {
+    QPixmap picture(kImageSize, kImageSize);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawWarning(p);
+    p.end();
+    return QIcon(picture);
+}
+
 void CFileView::SetPanes(CTlPageView* view, CPropertiesWnd* properties, CCmdWnd* commands) {
     view_ = view;
     properties_ = properties;
@@ -263,33 +294,64 @@ void CFileView::FillTree(CTlDisc* disc) {
     tree_->clear();
     if (properties_) properties_->ShowNode(nullptr);
     if (commands_) commands_->ShowButton(nullptr);
+    faults_.clear();
     if (disc) {
         QTreeWidgetItem* discNode =
             AddNode(nullptr, disc, QString::fromStdString(disc->name), kImageDisc);
         QFont bold = tree_->font();
         bold.setBold(true);
         discNode->setFont(0, bold);
+        // Clips in number order, the files left out among them flagged.
+        auto kept = [disc](int number) {
+            return std::any_of(disc->clips.begin(), disc->clips.end(),
+                               [number](const auto& c) { return c->id == number; });
+        };
+        auto fault = disc->faults.begin();
+        auto addFaultsBefore = [&](int number) {
+            for (; fault != disc->faults.end() && fault->clip < number; ++fault)
+                if (fault->clip < 0 || !kept(fault->clip)) AddFault(discNode, *fault);
+        };
         for (const auto& clip : disc->clips) {
-            QTreeWidgetItem* clipNode =
-                AddNode(discNode, clip.get(), QString::asprintf("%05d.m2ts", clip->id), kImageClip);
-            if (clip->igObjects.size() == 1)
-                AddIgContents(clipNode, *clip->igObjects.front());
-            else
-                for (const auto& ig : clip->igObjects)
-                    AddIgContents(
-                        AddNode(clipNode, ig.get(), StreamLabel("PID", ig->id), kImageIgObject),
-                        *ig);
-            // Each subtitle stream with its events by their times.
-            for (const auto& pg : clip->pgStreams) {
-                QTreeWidgetItem* pgNode =
-                    AddNode(clipNode, pg.get(), StreamLabel("PG stream", pg->pid), kImageIgObject);
-                for (const auto& event : *pg)
-                    AddNode(pgNode, event.get(), QString::fromStdString(event->name), kImagePage);
-            }
+            addFaultsBefore(clip->id);
+            AddClip(discNode, *clip);
         }
+        addFaultsBefore(INT_MAX);
         discNode->setExpanded(true);
     }
     tree_->setUpdatesEnabled(true);
+}
+
+void CFileView::AddClip(QTreeWidgetItem* discNode, CTlM2tsObject& clip) {
+    QTreeWidgetItem* clipNode =
+        AddNode(discNode, &clip, QString::asprintf("%05d.m2ts", clip.id), kImageClip);
+    if (!clip.losses.empty() || clip.cutPacketAt >= 0) clipNode->setIcon(0, WarningImage());
+    if (clip.igObjects.size() == 1)
+        AddIgContents(clipNode, *clip.igObjects.front());
+    else
+        for (const auto& ig : clip.igObjects)
+            AddIgContents(AddNode(clipNode, ig.get(), StreamLabel("PID", ig->id), kImageIgObject),
+                          *ig);
+    // Each subtitle stream with its events by their times.
+    for (const auto& pg : clip.pgStreams) {
+        QTreeWidgetItem* pgNode =
+            AddNode(clipNode, pg.get(), StreamLabel("PG stream", pg->pid), kImageIgObject);
+        for (const auto& event : *pg)
+            AddNode(pgNode, event.get(), QString::fromStdString(event->name), kImagePage);
+    }
+}
+
+void CFileView::AddFault(QTreeWidgetItem* discNode, const SScanFault& fault) {
+    auto node = std::make_unique<CFaultNode>();
+    node->id = fault.clip;
+    node->name = fault.clip >= 0 ? StrFormat("%05d.m2ts", fault.clip)
+                                 : std::filesystem::path(fault.path).filename().string();
+    node->path = fault.path;
+    node->reason = fault.reason;
+    QTreeWidgetItem* item =
+        AddNode(discNode, node.get(), QString::fromStdString(node->name), kImageClip);
+    item->setIcon(0, WarningImage());
+    item->setToolTip(0, QString::fromStdString(fault.reason));
+    faults_.push_back(std::move(node));
 }
 
 void CFileView::SetShowAllDisplaySets(bool on) {

@@ -8,8 +8,11 @@
 #include <QPixmap>
 #include <QTreeWidget>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 #include "model/named_object.h"  // complete for the signal's meta type
+#include "ui/node_property.h"
 
 class CTlPageView;
 class CPropertiesWnd;
@@ -18,6 +21,8 @@ class CCmdWnd;
 namespace tessel {
 class CNamedObject;
 class CTlDisc;
+class CTlM2tsObject;
+struct SScanFault;
 class CIgObject;
 class CEpoch;
 class CPage;
@@ -63,6 +68,8 @@ public:
     // The image strip: six 16-pixel images side by side, drawn here.
     static QPixmap ImageStrip();
     static QIcon Image(int index);
+    // The flag of a clip the scan left out or read only in part.
+    static QIcon WarningImage();
 
     // The reactions to the tree, also for callers that drive it directly.
     // A page selected (a click, the keys) is shown in the page view when
@@ -80,6 +87,8 @@ protected:
 private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, tessel::CNamedObject* object,
                              const QString& label, int image);
+    void AddClip(QTreeWidgetItem* discNode, tessel::CTlM2tsObject& clip);
+    void AddFault(QTreeWidgetItem* discNode, const tessel::SScanFault& fault);
     void AddIgContents(QTreeWidgetItem* parent, tessel::CIgObject& ig);
     void AddPages(QTreeWidgetItem* parent, tessel::CNamedObject& composition);
     void OnContextMenu(const QPoint& pos);
@@ -91,4 +100,6 @@ private:
     CCmdWnd* commands_ = nullptr;
     bool handling_ = true;
     bool showAll_ = false;
+    // The nodes of the files the disc's scan left out.
+    std::vector<std::unique_ptr<CFaultNode>> faults_;
 };

@@ -73,6 +73,8 @@ std::unique_ptr<CNodeProperty> CNodeProperty::Create(const CNamedObject* node) {
         return std::make_unique<CEpochProperty>(*epoch);
     if (auto* ds = dynamic_cast<const CDisplaySet*>(node))
         return std::make_unique<CDisplaySetProperty>(*ds);
+    if (auto* fault = dynamic_cast<const CFaultNode*>(node))
+        return std::make_unique<CFaultProperty>(*fault);
     return nullptr;
 }
 
@@ -102,9 +104,23 @@ void CM2tsProperty::Fill(CPropertyList& list) const {
         list.Add(kBasic, "End PTS", ui::TimeCodeText(stc.endPts, rate));
     }
     list.AddNumber(kBasic, "Track(s)", info->tracks.GetSize());
+    // What the scan could not read of it.
+    if (clip_.cutPacketAt >= 0)
+        list.Add(kFaults, "Cut",
+                 StrFormat("the file ends in the middle of the source packet at byte %lld",
+                           static_cast<long long>(clip_.cutPacketAt)));
+    for (const std::string& loss : clip_.losses) list.Add(kFaults, "Lost", loss);
     // Its one stream has no node of its own.
     if (clip_.igObjects.size() == 1)
         CIgProperty::AddRows(list, *clip_.igObjects.front(), "IG Stream", "IG Stream");
+}
+
+CFaultProperty::CFaultProperty(const CFaultNode& fault) : CNodeProperty(fault), fault_(fault) {}
+
+void CFaultProperty::Fill(CPropertyList& list) const {
+    CNodeProperty::Fill(list);
+    list.Add(kBasic, "File", fault_.path);
+    list.Add(kBasic, "Reason", fault_.reason);
 }
 
 CIgProperty::CIgProperty(const CIgObject& ig) : CNodeProperty(ig), ig_(ig) {}

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/named_object.h"
+
 namespace tessel {
 class CNamedObject;
 class CTlDisc;
@@ -45,10 +47,20 @@ private:
     std::vector<SPropertyRow> rows_;
 };
 
+// A file the scan of the disc left out (a clip, or a playlist), as the tree
+// shows it flagged: its name is the node's label.
+class CFaultNode : public tessel::CNamedObject {
+public:
+    const char* ClassName() const override { return "CFaultNode"; }
+    std::string path;
+    std::string reason;
+};
+
 // Empties the list, then group "Basic" with the node's "Name".
 class CNodeProperty {
 public:
     static constexpr const char* kBasic = "Basic";
+    static constexpr const char* kFaults = "Faults";
 
     explicit CNodeProperty(const tessel::CNamedObject& node) : node_(node) {}
     virtual ~CNodeProperty() = default;
@@ -56,8 +68,8 @@ public:
     virtual void Fill(CPropertyList& list) const;
 
     // The group object for a node's class (disc, clip, IG object, page, BOG,
-    // button, PG stream, PG event, epoch, display set, tested in that order); null for any other
-    // class or no node.
+    // button, PG stream, PG event, epoch, display set, fault, tested in that
+    // order); null for any other class or no node.
     static std::unique_ptr<CNodeProperty> Create(const tessel::CNamedObject* node);
 
 protected:
@@ -158,4 +170,14 @@ public:
 
 private:
     const tessel::CPgEventObject& event_;
+};
+
+// A left-out file: its path and why it was left out ("File", "Reason").
+class CFaultProperty : public CNodeProperty {
+public:
+    explicit CFaultProperty(const CFaultNode& fault);
+    void Fill(CPropertyList& list) const override;
+
+private:
+    const CFaultNode& fault_;
 };

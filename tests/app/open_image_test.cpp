@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -87,6 +88,22 @@ private slots:
         QCOMPARE(fromImage.takeFirst(), QStringLiteral("demo"));
         QCOMPARE(fromImage, fromFolder.mid(1));
         QVERIFY(frame_->Action(ECommand::RipImage)->isEnabled());
+    }
+
+    // An image cut in its files says so.
+    void CutImageSaysItIsCut() {
+        const QString cut = work_.filePath("half.iso");
+        {
+            QFile in(image_), out(cut);
+            QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+            out.write(in.read(in.size() / 2));
+        }
+        QVERIFY(frame_->OpenFolder(cut) != 0);
+        const auto messages = recorder_->Messages();
+        QCOMPARE(messages.size(), size_t(1));
+        QVERIFY2(QString::fromStdString(messages[0]).contains("the image is cut short"),
+                 messages[0].c_str());
+        QCOMPARE(recorder_->Boxes().back().icon, int(QMessageBox::Warning));
     }
 
     void DamagedAndForeignImagesNameTheImage() {

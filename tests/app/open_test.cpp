@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -177,6 +179,65 @@ private slots:
         frame_->Action(ECommand::ScanFully)->trigger();
         QVERIFY(!frame_->QuickPane()->isVisibleTo(frame_));
         QCOMPARE(app_->Disc().clips.at(0)->igObjects.at(0)->GetSize(), 20);
+    }
+
+    // The demo disc without clip 2 and with clip 1 cut in its filler, 100
+    // bytes into a source packet, opens: clip 1 is listed with what it says of the cut,
+    // clip 2 flagged with its reason, in one message; without both clips the
+    // open fails as before.
+    void DiscWithMissingClipStays() {
+        QTemporaryDir dir;
+        std::string error;
+        tessel::authoring::SDiscOptions options = tessel::authoring::DemoDiscOptions();
+        options.fillerMiB = 1;
+        options.graphicsFirst = true;
+        QVERIFY2(
+            tessel::authoring::WriteSampleDisc(dir.path().toStdString(), options, nullptr, error),
+            error.c_str());
+        const QString stream = dir.filePath("BDMV/STREAM/");
+        QVERIFY(QFile::remove(stream + "00002.m2ts"));
+        QFile cut(stream + "00001.m2ts");
+        const qint64 size = cut.size() / 192 * 192 - 92;
+        QVERIFY(cut.resize(size));
+        const int opened = frame_->OpenFolder(dir.filePath("BDMV"));
+        const auto messages = recorder_->Messages();
+        QVERIFY2(opened == 0, messages.empty() ? "" : messages.back().c_str());
+        QCOMPARE(messages.size(), size_t(1));
+        QVERIFY2(QString::fromStdString(messages[0]).contains("File missing: 00002.m2ts"),
+                 messages[0].c_str());
+        QCOMPARE(recorder_->Boxes().back().icon, int(QMessageBox::Warning));
+        QVERIFY(frame_->statusBar()->currentMessage().contains("could not be read"));
+
+        QTreeWidgetItem* disc = frame_->Explorer()->Tree()->topLevelItem(0);
+        QVERIFY(disc && disc->childCount() >= 2);
+        QCOMPARE(disc->child(0)->text(0), QString("00001.m2ts"));
+        QCOMPARE(disc->child(1)->text(0), QString("00002.m2ts"));
+        const QImage flag = CFileView::WarningImage().pixmap(16).toImage();
+        QCOMPARE(disc->child(1)->icon(0).pixmap(16).toImage(), flag);
+        const struct {
+            int child;
+            const char* group;
+            const char* label;
+            QString value;
+        } rows[] = {
+            {0, "Faults", "Cut",
+             QString("the file ends in the middle of the source packet at byte %1")
+                 .arg(size / 192 * 192)},
+            {1, "Basic", "File", stream + "00002.m2ts"},
+        };
+        for (const auto& row : rows) {
+            frame_->Explorer()->Tree()->setCurrentItem(disc->child(row.child));
+            QCOMPARE(frame_->Properties()->Value(row.group, row.label), row.value);
+        }
+        QVERIFY(frame_->Properties()->Value("Basic", "Reason").contains("File missing"));
+
+        QVERIFY(QFile::remove(stream + "00001.m2ts"));
+        QVERIFY(frame_->OpenFolder(dir.filePath("BDMV")) != 0);
+        const auto failed = recorder_->Messages();
+        QCOMPARE(failed.size(), size_t(2));
+        QVERIFY2(QString::fromStdString(failed[1]).contains("has no IG Menu"), failed[1].c_str());
+        QCOMPARE(frame_->Explorer()->Tree()->topLevelItem(0)->child(0)->text(0),
+                 QString("00001.m2ts"));
     }
 
 private:
