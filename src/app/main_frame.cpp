@@ -4,7 +4,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -16,7 +15,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-#include <QUrl>
 
 #include "app/app_icons.h"
 #include "app/colour_button.h"
@@ -401,24 +399,6 @@ int CMainFrame::OpenFolder(const QString& folder, bool quick) {
     return result;
 }
 
-void CMainFrame::ShowScanMessages(const std::vector<std::string>& messages, size_t faults) {
-    if (faults > 0)
-        statusBar()->showMessage(
-            QString("%1 file(s) of the disc could not be read or were read in part").arg(faults));
-    if (messages.empty()) return;
-    // One box for them all, at most kShownMessages lines.
-    constexpr size_t kShownMessages = 20;
-    std::string text = faults > 0 ? "Some files of the disc could not be read; the tree flags "
-                                    "them:\n\n"
-                                  : "";
-    for (size_t i = 0; i < messages.size() && i < kShownMessages; ++i)
-        text += (i ? "\n" : "") + messages[i];
-    if (messages.size() > kShownMessages)
-        text += tessel::StrFormat("\n(and %zu more)", messages.size() - kShownMessages);
-    // A box of the window (a warning), as the scan's own would have been.
-    CQtMessageSink(this).ShowMessage(text);
-}
-
 void CMainFrame::RipImage() {
     tessel::CTlDisc& disc = app_.Disc();
     if (disc.clips.empty()) return;
@@ -594,23 +574,4 @@ void CMainFrame::WalkKeys(const QStringList& keys) {
         else if (tessel::ParseMenuKey(key.toStdString(), k))
             pageView_->PressMenuKey(k);
     }
-}
-
-void CMainFrame::UpdateTitle() {
-    const std::string& name = app_.Disc().Name();
-    if (discShown_ && !name.empty())
-        setWindowTitle(QString("%1 - %2").arg(QString::fromStdString(name), CTesselApp::kProduct));
-    else
-        setWindowTitle(CTesselApp::kProduct);
-}
-
-void CMainFrame::ShowAbout() {
-    QMessageBox::about(this, "About Tessel",
-                       QString("<b>%1</b><br>Version %2<br><br>Shows and rips the Interactive "
-                               "Graphics menus of Blu-ray BDMV folders.<br>%3")
-                           .arg(CTesselApp::kProduct, CTesselApp::Version(), CTesselApp::kCompany));
-}
-
-void CMainFrame::OpenWebSite() {
-    QDesktopServices::openUrl(QUrl(kWebSite));
 }
