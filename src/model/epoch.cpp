@@ -11,7 +11,6 @@
 #include "platform/text.h"
 
 namespace tessel {
-
 namespace {
 
 constexpr uint32_t kMinPresentation = 131070;
@@ -52,7 +51,6 @@ void ObjectSize(const COds& ods, uint32_t& w, uint32_t& h) {
         h = static_cast<uint32_t>(ods.fragment[5] << 8 | ods.fragment[6]);
     }
 }
-
 }  // namespace
 
 // ---- CDisplaySet
