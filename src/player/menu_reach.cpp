@@ -42,7 +42,10 @@ public:
             for (int digit = 0; digit <= 9; ++digit) {
                 CMenuPlayer next = state;
                 const EMenuKey key = DigitKey(digit);
-                Note(next.Press(key), page, button, MenuKeyName(key));
+                const SMenuStep step = next.Press(key);
+                // A digit no button answers to changes nothing.
+                if (!step.selectionChanged && !step.activated) continue;
+                Note(step, page, button, MenuKeyName(key));
                 Visit(std::move(next));
             }
         }

@@ -519,7 +519,7 @@ TEST(ScanFailures, GoingOnListsTheReadableClipsAndCarriesTheRestWithTheirReason)
         {"CLIPINF/00002.clpi", [](const fs::path& p) { fs::resize_file(p, 30); }, 2,
          ": invalid file format. (damaged or cut short (30 bytes): the SequenceInfo at byte "},
         {"STREAM/00012.m2ts", [](const fs::path& p) { fs::remove(p); }, 12,
-         ": No such file or directory"},
+         ": File missing: 00012.m2ts ! (No such file or directory)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
