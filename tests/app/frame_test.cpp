@@ -49,7 +49,7 @@ private slots:
         for (const QAction* a : frame_->menuBar()->actions()) titles << a->text();
         QCOMPARE(titles, (QStringList{"&File", "&Tool", "&View", "&Help"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&File")),
-                 (QStringList{"&Open...", "Open disc image...", "-", "E&xit"}));
+                 (QStringList{"&Open...", "Open disc image...", "Quick open...", "-", "E&xit"}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&Tool")),
                  (QStringList{"Rip image...", "Import new image..."}));
         QCOMPARE(MenuTexts(MenuNamed(*frame_, "&View")),

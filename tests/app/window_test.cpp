@@ -142,6 +142,7 @@ private slots:
         QCOMPARE(frame_->ZoomBox()->count(), 6);
         QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
         QVERIFY(frame_->ShowFirstPage());
+        frame_->PageView()->SetPlaying(false);  // the still view: clicks and keys walk
         CTlPageView* view = frame_->PageView();
         QVERIFY(view->Fit());
         auto fits = [view] {
@@ -184,6 +185,7 @@ private slots:
     void OneSelectionForEveryPane() {
         QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
         QVERIFY(frame_->ShowFirstPage());
+        frame_->PageView()->SetPlaying(false);  // the still view: clicks and keys walk
         CTlPageView* view = frame_->PageView();
         CMenuMapWnd* map = frame_->MenuMap();
         auto together = [&](tessel::CBdButton* button) {
@@ -225,6 +227,7 @@ private slots:
         if (!tessel::MapPicturesAvailable()) QSKIP("built without Graphviz");
         QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
         QVERIFY(frame_->ShowFirstPage());
+        frame_->PageView()->SetPlaying(false);  // the still view: clicks and keys walk
         CMenuMapWnd* map = frame_->MenuMap();
         QVERIFY(map->WaitForMap(60000));
         QVERIFY(map->Fit() || map->Zoom() >= CMenuMapWnd::kReadableZoom - 1e-9);
@@ -254,6 +257,7 @@ private slots:
         recorder_ = std::make_unique<apptest::CMessageRecorder>();
         QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
         QVERIFY(frame_->ShowFirstPage());
+        frame_->PageView()->SetPlaying(false);  // the still view: clicks and keys walk
         tessel::CPage* page = frame_->PageView()->Page();
         const QString box = frame_->FolderEdit()->text();
         QTemporaryDir dir;
