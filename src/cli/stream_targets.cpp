@@ -117,6 +117,13 @@ bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByte
     return false;
 }
 
+// --clip named for a stream file, said as a usage error.
+bool ClipOfStreamFile(const STargetRequest& o) {
+    if (o.clip < 0) return false;
+    ShowUsageError(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
+    return true;
+}
+
 }  // namespace
 
 bool IsDiscInput(const std::string& input) {
@@ -128,10 +135,7 @@ bool ReadTargetStream(const STargetRequest& o, STargetStream& stream, int& exitC
     int pid;
     if (!TargetPid(o, pid)) return false;
     if (!IsDiscInput(o.input)) {
-        if (o.clip >= 0) {
-            ShowUsageError(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
-            return false;
-        }
+        if (ClipOfStreamFile(o)) return false;
         stream.name = o.input;
         stream.bare = o.bare;
         stream.complete = ReadStreamFile(o.input, stream.epochs, o.bare, &stream.info);
@@ -160,10 +164,7 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
     int pid;
     if (!TargetPid(o, pid)) return false;
     if (!IsDiscInput(o.input)) {
-        if (o.clip >= 0) {
-            ShowUsageError(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
-            return false;
-        }
+        if (ClipOfStreamFile(o)) return false;
         if (!loaded.stream.LoadStream(o.input, o.bare)) return false;
         loaded.targets.push_back({-1, &loaded.stream});
         return true;
