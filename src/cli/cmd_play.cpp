@@ -59,12 +59,6 @@ bool IsBadOutPath(const std::string& out) {
     return !std::filesystem::path(out).extension().empty();
 }
 
-bool ParseColour(const std::string& text, uint32_t& argb) {
-    if (text.size() != 6 || !std::all_of(text.begin(), text.end(), ::isxdigit)) return false;
-    argb = 0xFF000000u | static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
-    return true;
-}
-
 // "enter@1.5,down@2"; false after the reason has been shown.
 bool ParseTimedKeys(const std::string& text, std::vector<STimedKey>& keys) {
     std::stringstream in(text);

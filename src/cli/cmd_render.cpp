@@ -40,12 +40,6 @@ struct SRenderOptions {
     bool quick = false;
 };
 
-bool ParseColour(const std::string& text, uint32_t& argb) {
-    if (text.size() != 6 || !std::all_of(text.begin(), text.end(), ::isxdigit)) return false;
-    argb = 0xFF000000u | static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
-    return true;
-}
-
 int StateOf(const std::string& name) {
     for (int i = 0; i < 3; ++i)
         if (EqualsNoCase(name, kStateNames[i])) return i;

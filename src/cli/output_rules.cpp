@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -38,6 +41,12 @@ const SOutputFormat* ByExtension(const std::vector<SOutputFormat>& formats,
     return nullptr;
 }
 }  // namespace
+
+bool ParseColour(const std::string& text, uint32_t& argb) {
+    if (text.size() != 6 || !std::all_of(text.begin(), text.end(), ::isxdigit)) return false;
+    argb = 0xFF000000u | static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
+    return true;
+}
 
 void AddYes(CLI::App& sub, bool& yes) {
     sub.add_flag("-y,--yes", yes, "Overwrite an existing output folder without asking");

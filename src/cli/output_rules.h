@@ -15,6 +15,9 @@ namespace tessel::cli {
 // --yes: answers the overwrite question with Yes.
 void AddYes(CLI::App& sub, bool& yes);
 
+// A --bg value RRGGBB as an opaque ARGB colour; false when it is none.
+bool ParseColour(const std::string& text, uint32_t& argb);
+
 // Before a command writes into folder. A folder that is missing, or exists
 // and is empty, goes on at once. Otherwise (or always, with mustAsk) asks
 // "<folder>: The folder already exists, overwrite it? ": --yes answers Yes,
