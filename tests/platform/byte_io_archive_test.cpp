@@ -2,6 +2,7 @@
 
 #include "platform/archive.h"
 #include "platform/byte_io.h"
+#include "platform/result.h"
 
 namespace tessel {
 namespace {
@@ -80,4 +81,26 @@ TEST(Archive, LittleEndianAndTruncationThrows) {
 }
 
 }  // namespace
+}  // namespace tessel
+
+namespace tessel {
+
+TEST(Result, MessageNamesWhatIsKnown) {
+    struct {
+        CResult r;
+        std::string message;
+    } cases[] = {
+        {CResult::Fail("cut short", 12, "a.clpi"), "a.clpi: cut short (at byte 12)"},
+        {CResult::Fail("cut short").In("b.mpls"), "b.mpls: cut short"},
+        {CResult::Fail("bad", 4, "c").In("d").Shifted(100), "c: bad (at byte 104)"},
+        {CResult::Cancel(), "cancelled"},
+    };
+    for (auto& c : cases) EXPECT_EQ(c.r.Message(), c.message);
+    CResultOf<int> none = CResult::Fail("x");
+    EXPECT_FALSE(none.Ok());
+    EXPECT_TRUE(none.Result().Failed());
+    CResultOf<int> some = 3;
+    EXPECT_EQ(*some, 3);
+}
+
 }  // namespace tessel
