@@ -45,6 +45,116 @@ TEST(ByteWriter, CountsWithoutBufferAndWritesTheSameSize) {
     EXPECT_EQ(buf, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0}));
 }
 
+// One row: bytes, then reads ('b' Bits(n), 'B' Bits64(n), 'f' Flag, 's' SkipBits(n), '8' U8,
+// 'S' Seek(n)) each with the value it must yield, then whether the reader failed.
+TEST(ByteReader, BitFieldsMsbFirstBoundedAndAlignedForBytes) {
+    struct Op {
+        char kind;
+        unsigned n;
+        uint64_t value;
+    };
+    struct {
+        std::vector<uint8_t> bytes;
+        std::vector<Op> ops;
+        bool failed;
+    } cases[] = {
+        {{0xA5, 0x3C}, {{'b', 3, 5}, {'f', 0, 0}, {'b', 6, 0x14}, {'b', 6, 0x3C}}, false},
+        {{0xFF, 0x00, 0x80}, {{'s', 7, 0}, {'b', 10, 0x201}, {'f', 0, 0}, {'8', 0, 0}}, true},
+        {{0x12, 0x34}, {{'b', 4, 1}, {'b', 4, 2}, {'8', 0, 0x34}}, false},
+        {{0x12}, {{'b', 9, 0}, {'b', 1, 0}}, true},
+        {{0x12, 0x34}, {{'f', 0, 0}, {'S', 1, 0}, {'8', 0, 0x34}}, false},
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {{'b', 4, 0}, {'B', 64, 0x1020304050607080}}, false},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, {{'b', 33, 0}}, true},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        CByteReader r(cases[i].bytes.data(), cases[i].bytes.size());
+        for (const Op& op : cases[i].ops) {
+            uint64_t v = 0;
+            switch (op.kind) {
+                case 'b':
+                    v = r.Bits(op.n);
+                    break;
+                case 'B':
+                    v = r.Bits64(op.n);
+                    break;
+                case 'f':
+                    v = r.Flag();
+                    break;
+                case 's':
+                    r.SkipBits(op.n);
+                    break;
+                case '8':
+                    v = r.U8();
+                    break;
+                case 'S':
+                    r.Seek(op.n);
+                    break;
+            }
+            if (op.kind != 's' && op.kind != 'S') {
+                EXPECT_EQ(v, op.value) << "case " << i;
+            }
+        }
+        EXPECT_EQ(r.Failed(), cases[i].failed) << "case " << i;
+    }
+}
+
+TEST(ByteWriter, BitFieldsAndCapacityFailSticky) {
+    auto emit = [](CByteWriter& w) {
+        w.Bits(5, 3);
+        w.Flag(false);
+        w.Bits(0x13C, 10);
+        w.Bits(0, 2);
+        w.U8(0x7F);
+    };
+    CByteWriter count;
+    emit(count);
+    ASSERT_EQ(count.Pos(), 3u);
+    uint8_t buf[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    CByteWriter w(buf, 3);
+    emit(w);
+    EXPECT_FALSE(w.Failed());
+    EXPECT_EQ(std::vector<uint8_t>(buf, buf + 4), (std::vector<uint8_t>{0xA4, 0xF0, 0x7F, 0xEE}));
+    CByteReader r(buf, 3);
+    EXPECT_EQ(r.Bits(3), 5u);
+    EXPECT_FALSE(r.Flag());
+    EXPECT_EQ(r.Bits(10), 0x13Cu);
+
+    struct {
+        void (*write)(CByteWriter&);
+        size_t pos;
+    } overruns[] = {
+        {[](CByteWriter& x) { x.U32(1); }, 0},
+        {[](CByteWriter& x) {
+             x.U16(1);
+             x.Bits(0x3FF, 10);
+         },
+         2},
+        {[](CByteWriter& x) {
+             x.Bits(1, 4);
+             x.U8(1);
+         },
+         1},
+        {[](CByteWriter& x) {
+             x.Zeros(3);
+             x.Bytes("ab", 2);
+             x.U8(9);
+         },
+         3},
+        {[](CByteWriter& x) {
+             x.U8(1);
+             x.PatchUint(0, 7, 2);
+         },
+         1},
+    };
+    for (size_t i = 0; i < std::size(overruns); ++i) {
+        uint8_t out[3] = {};
+        CByteWriter x(std::span<uint8_t>(out, 3));
+        overruns[i].write(x);
+        EXPECT_TRUE(x.Failed()) << i;
+        EXPECT_EQ(x.Pos(), overruns[i].pos) << i;
+    }
+}
+
 TEST(Archive, StringLengthPrefixesAtEachBoundary) {
     for (size_t len : {0u, 254u, 255u, 0xFFFDu, 0xFFFEu, 0x10000u}) {
         CArchive out;
