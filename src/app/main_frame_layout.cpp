@@ -4,17 +4,16 @@
 #include <QDockWidget>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 #include <QStatusBar>
 #include <algorithm>
 
 #include "app/main_frame.h"
-#include "app/tessel_app.h"
 #include "ui/command_wnd.h"
 #include "ui/explorer_tree.h"
 #include "ui/menu_map_wnd.h"
 #include "ui/page_view.h"
 #include "ui/properties_wnd.h"
+#include "ui/tessel_settings.h"
 
 namespace {
 
@@ -42,12 +41,12 @@ void CMainFrame::FitToScreen() {
 }
 
 void CMainFrame::SaveLayout() const {
-    QSettings settings;
-    settings.beginGroup(CTesselApp::kGroupLayout);
-    settings.setValue("Geometry", saveGeometry());
-    settings.setValue("State", saveState());
+    CTesselSettings::SLayout layout;
+    layout.geometry = saveGeometry();
+    layout.state = saveState();
     // The command's tick: the bar of a closed window is hidden with it.
-    settings.setValue("StatusBar", Action(ECommand::StatusBar)->isChecked());
+    layout.statusBar = Action(ECommand::StatusBar)->isChecked();
+    CTesselSettings::WriteLayout(layout);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -57,15 +56,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::RestoreLayout() {
-    QSettings settings;
-    settings.beginGroup(CTesselApp::kGroupLayout);
-    const QByteArray geometry = settings.value("Geometry").toByteArray();
-    if (!geometry.isEmpty()) restoreGeometry(geometry);
-    const QByteArray state = settings.value("State").toByteArray();
-    if (!state.isEmpty()) restoreState(state);
-    const bool statusShown = settings.value("StatusBar", true).toBool();
-    Action(ECommand::StatusBar)->setChecked(statusShown);
-    statusBar()->setVisible(statusShown);
+    const CTesselSettings::SLayout layout = CTesselSettings::ReadLayout();
+    if (!layout.geometry.isEmpty()) restoreGeometry(layout.geometry);
+    if (!layout.state.isEmpty()) restoreState(layout.state);
+    Action(ECommand::StatusBar)->setChecked(layout.statusBar);
+    statusBar()->setVisible(layout.statusBar);
 }
 
 QImage CMainFrame::Grab() {

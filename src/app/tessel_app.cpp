@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QImage>
-#include <QSettings>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
@@ -24,8 +23,7 @@ const char* CTesselApp::Version() {
     return TESSEL_VERSION;
 }
 
-CTesselApp::CTesselApp()
-    : disc_(std::make_unique<tessel::CTlDisc>()), background_(tessel::kDefaultBackgroundColour) {}
+CTesselApp::CTesselApp() : disc_(std::make_unique<tessel::CTlDisc>()) {}
 
 void CTesselApp::ReplaceDisc(std::unique_ptr<tessel::CTlDisc> disc) {
     if (disc) disc_ = std::move(disc);
@@ -149,20 +147,9 @@ void CTesselApp::ExitInstance() {
 }
 
 void CTesselApp::LoadSettings() {
-    QSettings settings;
-    settings.beginGroup(kGroupGeneral);
-    bool ok = false;
-    const int colour = settings.value(kKeyBgColor).toInt(&ok);
-    background_ = ok && colour >= 0 ? static_cast<uint32_t>(colour) & 0xFFFFFF
-                                    : tessel::kDefaultBackgroundColour;
-    sourceFolder_ = settings.value(kKeySrcFolder).toString();
-    outputFolder_ = settings.value(kKeyOutFolder).toString();
+    settings_ = CTesselSettings::ReadGeneral();
 }
 
 void CTesselApp::SaveSettings() const {
-    QSettings settings;
-    settings.beginGroup(kGroupGeneral);
-    settings.setValue(kKeyBgColor, static_cast<int>(background_));
-    if (!sourceFolder_.isEmpty()) settings.setValue(kKeySrcFolder, sourceFolder_);
-    if (!outputFolder_.isEmpty()) settings.setValue(kKeyOutFolder, outputFolder_);
+    CTesselSettings::WriteGeneral(settings_);
 }

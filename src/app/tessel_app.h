@@ -8,6 +8,7 @@
 
 #include "app/gui_cli_parser.h"
 #include "disc/disc_scan.h"
+#include "ui/tessel_settings.h"
 
 class CMainFrame;
 class CQtMessageSink;
@@ -18,17 +19,9 @@ class IMessageSink;
 
 class CTesselApp {
 public:
-    static constexpr const char* kCompany = "Orvane";
-    static constexpr const char* kProduct = "Tessel";
+    static constexpr const char* kCompany = CTesselSettings::kOrganisation;
+    static constexpr const char* kProduct = CTesselSettings::kApplication;
     static const char* Version();
-
-    // Settings of section "General".
-    static constexpr const char* kGroupGeneral = "General";
-    static constexpr const char* kKeyBgColor = "BG Color";
-    static constexpr const char* kKeySrcFolder = "SrcFolder";
-    static constexpr const char* kKeyOutFolder = "OutFolder";
-    // Window and pane layout.
-    static constexpr const char* kGroupLayout = "MainFrame";
 
     // The disc object and the default background colour; nothing is shown.
     CTesselApp();
@@ -56,14 +49,16 @@ public:
     void ReplaceDisc(std::unique_ptr<tessel::CTlDisc> disc);
     CMainFrame* MainFrame() const { return frame_.get(); }
 
-    uint32_t BackgroundColour() const { return background_; }
-    void SetBackgroundColour(uint32_t colourValue) { background_ = colourValue & 0xFFFFFF; }
+    uint32_t BackgroundColour() const { return settings_.backgroundColour; }
+    void SetBackgroundColour(uint32_t colourValue) {
+        settings_.backgroundColour = colourValue & 0xFFFFFF;
+    }
     const QString& CurrentFolder() const { return currentFolder_; }
     void SetCurrentFolder(const QString& folder) { currentFolder_ = folder; }
-    const QString& SourceFolder() const { return sourceFolder_; }
-    void SetSourceFolder(const QString& folder) { sourceFolder_ = folder; }
-    const QString& OutputFolder() const { return outputFolder_; }
-    void SetOutputFolder(const QString& folder) { outputFolder_ = folder; }
+    const QString& SourceFolder() const { return settings_.sourceFolder; }
+    void SetSourceFolder(const QString& folder) { settings_.sourceFolder = folder; }
+    const QString& OutputFolder() const { return settings_.outputFolder; }
+    void SetOutputFolder(const QString& folder) { settings_.outputFolder = folder; }
 
     // Exit code of a grab: 0 written, 2 failed; -1 while none was asked for
     // or it is still waiting.
@@ -76,10 +71,8 @@ private:
     void GrabWhenIdle(const QString& file, const QString& pane, int attempt);
 
     std::unique_ptr<tessel::CTlDisc> disc_;
-    uint32_t background_;
+    CTesselSettings::SGeneral settings_;  // section "General"
     QString currentFolder_;
-    QString sourceFolder_;
-    QString outputFolder_;
     std::unique_ptr<CQtMessageSink> messageSink_;
     tessel::IMessageSink* previousSink_ = nullptr;
     std::unique_ptr<CMainFrame> frame_;

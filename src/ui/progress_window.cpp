@@ -9,7 +9,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -19,11 +18,9 @@
 #include <memory>
 #include <thread>
 
-namespace {
+#include "ui/tessel_settings.h"
 
-QSettings Settings() {
-    return QSettings(QStringLiteral("Orvane"), QStringLiteral("Tessel"));
-}
+namespace {
 
 bool OnWindowThread(const QObject* object) {
     return QThread::currentThread() == object->thread();
@@ -84,13 +81,11 @@ CQtProgressWnd::~CQtProgressWnd() {
 void CQtProgressWnd::Place() {
     QScreen* screen = owner_ ? owner_->screen() : QGuiApplication::primaryScreen();
     if (keepPosition_ && screen) {
-        QSettings settings = Settings();
-        bool okX = false, okY = false;
-        const int x = settings.value(kSettingsX).toInt(&okX);
-        const int y = settings.value(kSettingsY).toInt(&okY);
+        const std::optional<QPoint> stored = CTesselSettings::ReadProgressPosition();
         const QSize size = screen->size();
-        if (okX && okY && x >= 0 && x < size.width() && y >= 0 && y < size.height()) {
-            move(x, y);
+        if (stored && stored->x() >= 0 && stored->x() < size.width() && stored->y() >= 0 &&
+            stored->y() < size.height()) {
+            move(*stored);
             return;
         }
     }
@@ -103,9 +98,7 @@ void CQtProgressWnd::Place() {
 }
 
 void CQtProgressWnd::SavePosition() const {
-    QSettings settings = Settings();
-    settings.setValue(kSettingsX, pos().x());
-    settings.setValue(kSettingsY, pos().y());
+    CTesselSettings::WriteProgressPosition(pos());
 }
 
 void CQtProgressWnd::CancelByUser() {

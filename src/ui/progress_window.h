@@ -23,8 +23,6 @@ class CQtProgressWnd : public QDialog, public tessel::CProgressWnd {
 public:
     static constexpr int kWidth = 390;
     static constexpr int kHeight = 130;
-    static constexpr const char* kSettingsX = "ProgressWnd/X";
-    static constexpr const char* kSettingsY = "ProgressWnd/Y";
 
     // Placed at the stored position when it lies on the screen, else
     // centred on the owner.
