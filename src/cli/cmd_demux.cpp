@@ -28,6 +28,66 @@ struct SDemuxOptions {
     std::string pid;
 };
 
+// The file's extension tells the stream kind; a PID without payload has neither.
+Json TrackJson(const SIgStreamFile& f) {
+    const bool pg = EqualsNoCase(FileExtension(f.path), "sup");
+    Json t = {{"pid", f.pid}};
+    t["kind"] = f.path.empty() ? Json(nullptr) : Json(pg ? "PG" : "IG");
+    t["file"] = f.path.empty() ? Json(nullptr) : Json(f.path);
+    t["bytes"] = f.bytes;
+    t["packets"] = f.pesCount;
+    t["cut_pes_bytes"] = f.cutBytes;
+    t["cut_record_offset"] = f.cutBytes > 0 ? Json(f.cutRecordOffset) : Json(nullptr);
+    return t;
+}
+
+// Names each PES packet a file of the clip at path lacks; true when there is one.
+bool ReportDamage(const std::string& path, const SIgStreamFile& f) {
+    bool cut = false;
+    // The file keeps every whole record; each PES packet left out is named.
+    for (const SPesDamage& d : f.damages) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), DamageText(f.pid, d).c_str()));
+        cut = true;
+    }
+    if (f.cutBytes > 0) {
+        // The file keeps what the clip holds; its last record is short.
+        ShowMessage(
+            StrFormat("%s: PID 0x%04X: the last PES packet is cut off by the end of the "
+                      "clip (%lld bytes missing); its record at byte %lld of %s is "
+                      "incomplete",
+                      path.c_str(), f.pid, static_cast<long long>(f.cutBytes),
+                      static_cast<long long>(f.cutRecordOffset), f.path.c_str()));
+        cut = true;
+    }
+    return cut;
+}
+
+Json DemuxJson(const SDemuxOptions& o, const std::string& folder, int wanted, Json tracks) {
+    Json out = {{"file", o.path}, {"folder", folder}};
+    if (wanted >= 0) out["pid"] = wanted;
+    out["time_stamps"] = o.keepTime ? "kept" : "rebased";
+    out["time_stamps_note"] =
+        o.keepTime ? "the clip's own PTS and DTS"
+                   : "counted from the clip's first time stamp and moved up to at least "
+                     "131070 (1.456 s at 90 kHz)";
+    out["min_first_time_90khz"] = o.keepTime ? Json(nullptr) : Json(131070);
+    out["tracks"] = std::move(tracks);
+    return out;
+}
+
+// Only the PID asked for is kept; false after saying the clip has none.
+bool KeepWanted(const std::string& path, int wanted, std::vector<SIgStreamFile>& files) {
+    if (wanted < 0) return true;
+    std::erase_if(files, [&](const SIgStreamFile& f) {
+        if (f.pid == wanted) return false;
+        if (!f.path.empty()) DeleteFile(f.path);
+        return true;
+    });
+    if (!files.empty()) return true;
+    ShowMessage(StrFormat("%s: no graphics stream on PID 0x%04X", path.c_str(), wanted));
+    return false;
+}
+
 int Run(const SDemuxOptions& o) {
     int wanted = -1;
     if (!o.pid.empty() && !ParsePid(o.pid, wanted)) return kExitFailed;  // checked by the parser
@@ -48,52 +108,18 @@ int Run(const SDemuxOptions& o) {
         result = DemuxGraphicsToFolder(o.path, folder, choice, &progress, files);
     }
     if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+    if (!KeepWanted(o.path, wanted, files)) return kExitFailed;
     bool cut = false;
     Json tracks = Json::array();
-    if (wanted >= 0) {
-        std::erase_if(files, [&](const SIgStreamFile& f) {
-            if (f.pid == wanted) return false;
-            if (!f.path.empty()) DeleteFile(f.path);  // only the PID asked for is kept
-            return true;
-        });
-        if (files.empty()) {
-            ShowMessage(StrFormat("%s: no graphics stream on PID 0x%04X", o.path.c_str(), wanted));
-            return kExitFailed;
-        }
-    }
     for (const SIgStreamFile& f : files) {
-        if (o.json) {
-            // The file's extension tells the stream kind; a PID without payload has neither.
-            const bool pg = EqualsNoCase(FileExtension(f.path), "sup");
-            Json t = {{"pid", f.pid}};
-            t["kind"] = f.path.empty() ? Json(nullptr) : Json(pg ? "PG" : "IG");
-            t["file"] = f.path.empty() ? Json(nullptr) : Json(f.path);
-            t["bytes"] = f.bytes;
-            t["packets"] = f.pesCount;
-            t["cut_pes_bytes"] = f.cutBytes;
-            t["cut_record_offset"] = f.cutBytes > 0 ? Json(f.cutRecordOffset) : Json(nullptr);
-            tracks.push_back(std::move(t));
-        } else if (f.path.empty()) {
+        if (o.json)
+            tracks.push_back(TrackJson(f));
+        else if (f.path.empty())
             Note(StrFormat("PID 0x%04X: no payload, no file written", f.pid));
-        } else {
+        else
             Note(StrFormat("%s: PID 0x%04X, %u PES packets, %lld bytes", f.path.c_str(), f.pid,
                            f.pesCount, static_cast<long long>(f.bytes)));
-        }
-        // The file keeps every whole record; each PES packet left out is named.
-        for (const SPesDamage& d : f.damages) {
-            ShowMessage(StrFormat("%s: %s", o.path.c_str(), DamageText(f.pid, d).c_str()));
-            cut = true;
-        }
-        if (f.cutBytes > 0) {
-            // The file keeps what the clip holds; its last record is short.
-            ShowMessage(
-                StrFormat("%s: PID 0x%04X: the last PES packet is cut off by the end of the "
-                          "clip (%lld bytes missing); its record at byte %lld of %s is "
-                          "incomplete",
-                          o.path.c_str(), f.pid, static_cast<long long>(f.cutBytes),
-                          static_cast<long long>(f.cutRecordOffset), f.path.c_str()));
-            cut = true;
-        }
+        cut = ReportDamage(o.path, f) || cut;
     }
     // Nothing demuxed is no result.
     if (std::all_of(files.begin(), files.end(),
@@ -105,18 +131,7 @@ int Run(const SDemuxOptions& o) {
                                                      : "IG"));
         cut = true;
     }
-    if (o.json) {
-        Json out = {{"file", o.path}, {"folder", folder}};
-        if (wanted >= 0) out["pid"] = wanted;
-        out["time_stamps"] = o.keepTime ? "kept" : "rebased";
-        out["time_stamps_note"] =
-            o.keepTime ? "the clip's own PTS and DTS"
-                       : "counted from the clip's first time stamp and moved up to at least "
-                         "131070 (1.456 s at 90 kHz)";
-        out["min_first_time_90khz"] = o.keepTime ? Json(nullptr) : Json(131070);
-        out["tracks"] = std::move(tracks);
-        PrintJson(out);
-    }
+    if (o.json) PrintJson(DemuxJson(o, folder, wanted, std::move(tracks)));
     return cut ? kExitFailed : kExitOk;
 }
 

@@ -48,40 +48,68 @@ int DiscStream(const std::string& folder, int clip, const std::string& pidText, 
     return kExitOk;
 }
 
-int Run(std::string path, bool json, bool bare, int clip, const std::string& pid, bool keepGoing) {
+// A stream as read: its name in messages, what was read, and the clips
+// --keep-going left out of a disc.
+struct SMenuStream {
+    std::string name;
     CGsData data;
     SStreamInfo info;
-    bool ok;
-    const std::string input = path;
+    bool ok = false;
     std::vector<int> leftOut;
-    if (IsFolder(path) || IsDiscImageName(path)) {
+};
+
+// The stream of a disc's clip or a stream file; kExitOk, or the exit status
+// after the reason was shown.
+int ReadMenuStream(const std::string& input, bool bare, int clip, const std::string& pid,
+                   bool keepGoing, SMenuStream& s) {
+    s.name = input;
+    if (IsFolder(input) || IsDiscImageName(input)) {
         std::vector<uint8_t> bytes;
-        if (const int rc = DiscStream(path, clip, pid, keepGoing, path, bytes, leftOut);
+        if (const int rc = DiscStream(input, clip, pid, keepGoing, s.name, bytes, s.leftOut);
             rc != kExitOk)
             return rc;
         CMemorySource source(bytes);
-        ok = ReadStream(data.epochs, source, false, &info);
+        s.ok = ReadStream(s.data.epochs, source, false, &s.info);
     } else {
         if (clip >= 0 || !pid.empty()) {
-            ShowUsageError(StrFormat("%s: --clip and --pid need a BDMV folder", path.c_str()));
+            ShowUsageError(StrFormat("%s: --clip and --pid need a BDMV folder", input.c_str()));
             return kExitFailed;
         }
-        ok = ReadStreamFile(path, data.epochs, bare, &info);
+        s.ok = ReadStreamFile(input, s.data.epochs, bare, &s.info);
     }
-    if (!ok && info.error.offset < 0) {
-        ShowMessage(info.error.text);
+    if (!s.ok && s.info.error.offset < 0) {
+        ShowMessage(s.info.error.text);
         return kExitFailed;
     }
-    if (info.hasVideo) data.video = info.video;
-    // The model of what was read: frame numbers, graphic objects, palettes.
-    CIgObject ig;
-    ig.BuildFromStream(data);
-    bool failed = false, printed = false;
-    ordered_json all = ordered_json::array();
-    for (size_t e = 0; e < data.epochs.size(); ++e) {
+    if (s.info.hasVideo) s.data.video = s.info.video;
+    return kExitOk;
+}
+
+// One display set's composition in JSON. The model's display set has its
+// buttons resolved against the epoch's objects, which give their sizes.
+ordered_json CompositionOf(const CEpoch* epoch, int e, int d, const SCompositionHead& head,
+                           const CIcData& ic) {
+    const CDisplaySet* set = epoch ? epoch->GetAt(d) : nullptr;
+    const bool resolved = set && set->GetSize() == ic.GetSize();
+    ordered_json j =
+        CompositionJson(e + 1, d + 1, head, resolved ? static_cast<const CIcData&>(*set) : ic);
+    j["frame_number"] = set ? set->frameNumber : 0;
+    if (epoch) {
+        j["graphics"] = EpochGraphicsJson(*epoch);
+        j["palettes"] = EpochPalettesJson(*epoch);
+    }
+    return j;
+}
+
+// Every interactive composition, printed or gathered into all; failed when
+// one is incomplete.
+void ShowCompositions(const SMenuStream& s, const CIgObject& ig, bool json, bool bare,
+                      ordered_json& all, bool& printed, bool& failed) {
+    const CEpochList& epochs = s.data.epochs;
+    for (size_t e = 0; e < epochs.size(); ++e) {
         const CEpoch* epoch = ig.GetAt(static_cast<int>(e));
-        for (int d = 0; d < data.epochs[e]->GetSize(); ++d) {
-            const CDsData& ds = *data.epochs[e]->GetAt(d);
+        for (int d = 0; d < epochs[e]->GetSize(); ++d) {
+            const CDsData& ds = *epochs[e]->GetAt(d);
             if (!ds.icsList || ds.icsList->items.empty()) continue;
             const CIcs& first = *ds.icsList->items.front();
             if (JoinComposition(ds.icsList.get()).empty()) continue;
@@ -90,7 +118,7 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
             if (!ic) {
                 ShowMessage(StrFormat(
                     "%s: epoch %d, display set %d: the interactive composition is incomplete",
-                    path.c_str(), epochNo, dsNo));
+                    s.name.c_str(), epochNo, dsNo));
                 failed = true;
                 continue;
             }
@@ -99,37 +127,39 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
                                         first.compositionState, bare ? -1 : first.pts,
                                         bare ? -1 : first.dts};
             printed = true;
-            if (!json) {
+            if (json)
+                all.push_back(CompositionOf(epoch, static_cast<int>(e), d, head, *ic));
+            else
                 PrintComposition(epochNo, dsNo, head, *ic);
-                continue;
-            }
-            // The model's display set has its buttons resolved against the
-            // epoch's objects, which give their sizes.
-            const CDisplaySet* set = epoch ? epoch->GetAt(d) : nullptr;
-            const bool resolved = set && set->GetSize() == ic->GetSize();
-            ordered_json j = CompositionJson(epochNo, dsNo, head,
-                                             resolved ? static_cast<const CIcData&>(*set) : *ic);
-            j["frame_number"] = set ? set->frameNumber : 0;
-            if (epoch) {
-                j["graphics"] = EpochGraphicsJson(*epoch);
-                j["palettes"] = EpochPalettesJson(*epoch);
-            }
-            all.push_back(std::move(j));
         }
     }
+}
+
+int Run(const std::string& input, bool json, bool bare, int clip, const std::string& pid,
+        bool keepGoing) {
+    SMenuStream s;
+    if (const int rc = ReadMenuStream(input, bare, clip, pid, keepGoing, s); rc != kExitOk)
+        return rc;
+    // The model of what was read: frame numbers, graphic objects, palettes.
+    CIgObject ig;
+    ig.BuildFromStream(s.data);
+    bool failed = false, printed = false;
+    ordered_json all = ordered_json::array();
+    ShowCompositions(s, ig, json, bare, all, printed, failed);
     if (json) PrintJson(all);
-    if (ok && !printed && !failed) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(),
-                              data.epochs.empty() ? "no display set in the stream"
-                                                  : "no interactive composition in the stream"));
+    if (s.ok && !printed && !failed) {
+        ShowMessage(StrFormat("%s: %s", s.name.c_str(),
+                              s.data.epochs.empty() ? "no display set in the stream"
+                                                    : "no interactive composition in the stream"));
         return kExitFailed;
     }
-    if (!ok) {
-        ShowMessage(StrFormat("%s: %s at byte offset %lld", path.c_str(), info.error.text.c_str(),
-                              static_cast<long long>(info.error.offset)));
+    if (!s.ok) {
+        ShowMessage(StrFormat("%s: %s at byte offset %lld", s.name.c_str(),
+                              s.info.error.text.c_str(),
+                              static_cast<long long>(s.info.error.offset)));
         return kExitFailed;
     }
-    return failed ? kExitFailed : LeftOutStatus(input, leftOut);
+    return failed ? kExitFailed : LeftOutStatus(input, s.leftOut);
 }
 
 const CommandRegistration kRegistration(

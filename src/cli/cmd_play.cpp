@@ -264,6 +264,34 @@ bool CheckOptions(const SPlayOptions& o, std::vector<STimedKey>& keys, uint32_t&
     return true;
 }
 
+// Advances the clock frame by frame up to --seconds (without it, until
+// everything has run once, at most kDefaultMaxSeconds), showing or writing
+// each frame; false after the output failed.
+bool Play(const SPlayOptions& o, CMenuClock& clock, CPlayOutput& output, CPlayFrames* composer,
+          Json& frames, int64_t& count) {
+    const uint64_t limit = static_cast<uint64_t>(
+        std::llround((o.secondsGiven ? o.seconds : kDefaultMaxSeconds) * 90000));
+    SMenuFrame previous;
+    while (true) {
+        const SMenuFrame& f = clock.Advance();
+        ++count;
+        const bool changed = f.frame == 0 || f.buttons != previous.buttons ||
+                             f.effect != previous.effect || f.visible != previous.visible ||
+                             f.page != previous.page;
+        if (composer) {
+            const bool drawn = composer->Compose(f);
+            if (!output.Add(f, composer->Picture(), drawn)) return false;
+        }
+        if (o.json)
+            frames.push_back(FrameJson(f));
+        else if (o.out.empty())
+            PrintFrame(f, changed);
+        previous = f;
+        if (clock.PtsOf(f.frame + 1) >= limit) return true;
+        if (!o.secondsGiven && clock.Settled()) return true;
+    }
+}
+
 int Run(const SPlayOptions& o) {
     std::vector<STimedKey> keys;
     uint32_t background = 0;
@@ -300,29 +328,9 @@ int Run(const SPlayOptions& o) {
     if (!o.out.empty())
         composer =
             std::make_unique<CPlayFrames>(ig.video.width, ig.video.height, o.zoom, background);
-    const uint64_t limit = static_cast<uint64_t>(
-        std::llround((o.secondsGiven ? o.seconds : kDefaultMaxSeconds) * 90000));
     Json frames = Json::array();
-    SMenuFrame previous;
     int64_t count = 0;
-    while (true) {
-        const SMenuFrame& f = clock.Advance();
-        ++count;
-        const bool changed = f.frame == 0 || f.buttons != previous.buttons ||
-                             f.effect != previous.effect || f.visible != previous.visible ||
-                             f.page != previous.page;
-        if (composer) {
-            const bool drawn = composer->Compose(f);
-            if (!output.Add(f, composer->Picture(), drawn)) return kExitFailed;
-        }
-        if (o.json)
-            frames.push_back(FrameJson(f));
-        else if (o.out.empty())
-            PrintFrame(f, changed);
-        previous = f;
-        if (clock.PtsOf(f.frame + 1) >= limit) break;
-        if (!o.secondsGiven && clock.Settled()) break;
-    }
+    if (!Play(o, clock, output, composer.get(), frames, count)) return kExitFailed;
     if (!output.Finish(clock.PtsOf(count))) return kExitFailed;
     if (o.json) {
         Json out;

@@ -77,8 +77,9 @@ int Lost(const SLoadedTargets& loaded, const std::string& input) {
     return kExitFailed;
 }
 
-int Run(const SRenderOptions& o) {
-    const int state = StateOf(o.state);
+// The option values and the output's name; kExitOk to go on.
+int CheckOptions(const SRenderOptions& o, int& state, uint32_t& background) {
+    state = StateOf(o.state);
     if (state < 0) {
         ShowUsageError(
             StrFormat("--state %s: not one of normal, selected, activated", o.state.c_str()));
@@ -88,7 +89,6 @@ int Run(const SRenderOptions& o) {
         ShowUsageError(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
         return kExitFailed;
     }
-    uint32_t background;
     if (!ParseColour(o.background, background)) {
         ShowUsageError(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
         return kExitFailed;
@@ -98,46 +98,34 @@ int Run(const SRenderOptions& o) {
             ShowUsageError("-: --all writes a folder of pictures, not one to standard output");
             return kExitFailed;
         }
-        if (const int asked = ConfirmFolder(o.output, o.yes, o.input == kStandardInput);
-            asked != kExitOk)
-            return asked;
-    } else {
-        std::string format;
-        if (!ChooseFormat(o.output, format, {{"png", {"png"}}}, "png", {"jpg", "jpeg", "webp"}) ||
-            !ClaimStandardOutput(o.output))
-            return kExitFailed;
+        return ConfirmFolder(o.output, o.yes, o.input == kStandardInput);
     }
-    SLoadedTargets loaded;
-    int exitCode;
-    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all, o.keepGoing, o.quick}, loaded,
-                     exitCode))
-        return exitCode;
-    const std::vector<SStreamTarget>& targets = loaded.targets;
+    std::string format;
+    if (!ChooseFormat(o.output, format, {{"png", {"png"}}}, "png", {"jpg", "jpeg", "webp"}) ||
+        !ClaimStandardOutput(o.output))
+        return kExitFailed;
+    return kExitOk;
+}
 
-    CPageComposer composer;
-    composer.SetZoom(o.zoom);
-    composer.SetBackground(background);
-    composer.SetFirstObject(!o.last);
-    composer.SetOutlines(o.outlines);
-
-    if (!o.all) {
-        CIgObject& ig = *targets.front().ig;
-        CPage* page = o.page >= 0 ? FindPage(ig, o.page) : FirstPage(ig);
-        if (!page) {
-            ShowMessage(o.page >= 0 ? StrFormat("%s: no page with id %d", o.input.c_str(), o.page)
-                                    : StrFormat("%s: the stream has no page", o.input.c_str()));
-            return kExitFailed;
-        }
-        Bitmap picture = Draw(composer, *page, state);
-        if (!Save(picture, o.output, o.safeAreas, composer.ScaledWidth(), composer.ScaledHeight()))
-            return kExitFailed;
-        Note(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
-                       picture.Width(), picture.Height()));
-        const int lost = Lost(loaded, o.input);
-        return std::max(lost, LeftOutStatus(o.input, loaded.leftOut));
+// The page asked for (or the first) of the first stream, in one state.
+int RenderPage(const SRenderOptions& o, CPageComposer& composer, CIgObject& ig, int state) {
+    CPage* page = o.page >= 0 ? FindPage(ig, o.page) : FirstPage(ig);
+    if (!page) {
+        ShowMessage(o.page >= 0 ? StrFormat("%s: no page with id %d", o.input.c_str(), o.page)
+                                : StrFormat("%s: the stream has no page", o.input.c_str()));
+        return kExitFailed;
     }
+    Bitmap picture = Draw(composer, *page, state);
+    if (!Save(picture, o.output, o.safeAreas, composer.ScaledWidth(), composer.ScaledHeight()))
+        return kExitFailed;
+    Note(StrFormat("%s: page %d, %s, %dx%d", o.output.c_str(), page->id, kStateNames[state],
+                   picture.Width(), picture.Height()));
+    return kExitOk;
+}
 
-    // Every page of every selected stream in every state.
+// Every page of every selected stream in every state.
+int RenderAll(const SRenderOptions& o, CPageComposer& composer,
+              const std::vector<SStreamTarget>& targets) {
     struct SJob {
         std::string folder;
         CPage* page;
@@ -171,6 +159,26 @@ int Run(const SRenderOptions& o) {
     std::string folder = o.output;
     NormalizeFolder(folder);
     Note(StrFormat("%d picture(s) written below %s", written, folder.c_str()));
+    return kExitOk;
+}
+
+int Run(const SRenderOptions& o) {
+    int state;
+    uint32_t background;
+    if (const int checked = CheckOptions(o, state, background); checked != kExitOk) return checked;
+    SLoadedTargets loaded;
+    int exitCode;
+    if (!LoadTargets({o.input, o.clip, o.pid, o.bare, o.all, o.keepGoing, o.quick}, loaded,
+                     exitCode))
+        return exitCode;
+    CPageComposer composer;
+    composer.SetZoom(o.zoom);
+    composer.SetBackground(background);
+    composer.SetFirstObject(!o.last);
+    composer.SetOutlines(o.outlines);
+    const int rendered = o.all ? RenderAll(o, composer, loaded.targets)
+                               : RenderPage(o, composer, *loaded.targets.front().ig, state);
+    if (rendered != kExitOk) return rendered;
     const int lost = Lost(loaded, o.input);
     return std::max(lost, LeftOutStatus(o.input, loaded.leftOut));
 }

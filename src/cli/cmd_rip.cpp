@@ -97,76 +97,78 @@ struct SRipOptions {
     bool quick = false;
 };
 
-int Run(const SRipOptions& o) {
-    const std::string& folder = o.folder;
-    const std::string& out = o.out;
-    SScanOptions options;
-    if (!NarrowScan(o.clip, o.pid, options)) return kExitFailed;
-    std::vector<int> failed;
-    options.keepGoing = o.keepGoing;
-    options.failed = &failed;
-    options.quick = o.quick;
-    // Asked before the clips are read; Yes replaces the disc folder once
-    // they have been.
-    const std::string planned = PlannedRipDiscFolder(folder, out);
-    if (!planned.empty()) {
-        const int asked = ConfirmFolder(planned, o.yes, false, true);
-        if (asked != kExitOk) return asked;
-    }
-    CTlDisc disc;
-    Json leftOut;
-    bool ok, cancelled;
+// The disc folder of a rip as messages show it: without its separator.
+std::string ShownDiscFolder(const CTlDisc& disc, const std::string& out) {
+    std::string folder = RipDiscFolder(disc, out);
+    if (!disc.name.empty()) folder.pop_back();
+    return folder;
+}
+
+// What the scan and the rip did.
+struct SRipRun {
+    bool ok = false;
+    bool cancelled = false;
     std::vector<std::string> finished;
-    {
-        // One progress for the scan and the pictures: Ctrl-C between the two
-        // cancels too.
-        CTerminalProgress progress;
-        int result;
-        {
-            CLeftOutReasons reasons(failed);
-            result = ScanDisc(disc, folder, &progress, options);
-            leftOut = reasons.List();
-        }
-        if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
-        TellCoverage(disc);
-        if (progress.Cancelled()) {
-            ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
-                                  out.c_str()));
-            return kExitCancelled;
-        }
-        // The output folder stands for the one a user picks in a folder
-        // dialog: it is made when missing; the disc folder below it follows
-        // the rip rules.
-        if (!MakeFolderOrReport(out)) return kExitFailed;
-        const std::string discFolder = RipDiscFolder(disc, out);
-        std::error_code ec;
-        if (discFolder == planned && IsFolder(discFolder) &&
-            !std::filesystem::remove_all(discFolder, ec) && ec) {
-            ShowMessage(StrFormat("%s: the earlier rip could not be removed (%s)",
-                                  discFolder.c_str(), ec.message().c_str()));
-            return kExitFailed;
-        }
-        CAnsweredQuestions questions(o.yes || !planned.empty());
-        IMessageSink* previous = SetMessageSink(&questions);
-        ok = RipToFolder(disc, out, &progress, &finished);
-        cancelled = progress.Cancelled();
-        SetMessageSink(previous);
+    Json leftOut;
+};
+
+// Replaces the disc folder the question was asked about, once the clips have
+// been read; false after saying why it could not.
+bool ReplaceEarlierRip(const std::string& discFolder, const std::string& planned) {
+    std::error_code ec;
+    if (discFolder == planned && IsFolder(discFolder) &&
+        !std::filesystem::remove_all(discFolder, ec) && ec) {
+        ShowMessage(StrFormat("%s: the earlier rip could not be removed (%s)", discFolder.c_str(),
+                              ec.message().c_str()));
+        return false;
     }
-    const std::string discPath = RipDiscFolder(disc, out);
-    std::string discFolder = discPath;
-    if (!disc.name.empty()) discFolder.pop_back();  // shown without its separator
-    if (!ok && cancelled) ReportCancel(discFolder, finished);
-    if (!ok) return cancelled ? kExitCancelled : kExitFailed;
+    return true;
+}
+
+// The scan and the pictures under one progress: Ctrl-C between the two
+// cancels too. kExitOk once the rip ran (run tells how it ended), else the
+// exit status.
+int ScanAndRip(const SRipOptions& o, SScanOptions& options, std::vector<int>& failed,
+               const std::string& planned, CTlDisc& disc, SRipRun& run) {
+    CTerminalProgress progress;
+    int result;
+    {
+        CLeftOutReasons reasons(failed);
+        result = ScanDisc(disc, o.folder, &progress, options);
+        run.leftOut = reasons.List();
+    }
+    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+    TellCoverage(disc);
+    if (progress.Cancelled()) {
+        ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
+                              o.out.c_str()));
+        return kExitCancelled;
+    }
+    // The output folder stands for the one a user picks in a folder dialog:
+    // it is made when missing; the disc folder below it follows the rip rules.
+    if (!MakeFolderOrReport(o.out)) return kExitFailed;
+    if (!ReplaceEarlierRip(RipDiscFolder(disc, o.out), planned)) return kExitFailed;
+    CAnsweredQuestions questions(o.yes || !planned.empty());
+    IMessageSink* previous = SetMessageSink(&questions);
+    run.ok = RipToFolder(disc, o.out, &progress, &run.finished);
+    run.cancelled = progress.Cancelled();
+    SetMessageSink(previous);
+    return kExitOk;
+}
+
+// What a finished rip wrote, and its exit status.
+int ReportRip(const SRipOptions& o, const CTlDisc& disc, Json leftOut, size_t failed) {
+    const std::string discFolder = ShownDiscFolder(disc, o.out);
     if (CountRippedImages(disc) == 0) {
         // A menu without pictures is nothing to rip: said, not called a success.
         ShowMessage(StrFormat("%s: the menus of this disc hold no picture; no image was written",
-                              folder.c_str()));
+                              o.folder.c_str()));
         return kExitFailed;
     }
     const bool lost = std::any_of(disc.clips.begin(), disc.clips.end(),
                                   [](const auto& clip) { return !clip->losses.empty(); });
     if (o.json) {
-        Json j = RipJson(disc, folder, discPath);
+        Json j = RipJson(disc, o.folder, RipDiscFolder(disc, o.out));
         j["left_out"] = std::move(leftOut);
         PrintJson(j);
     } else if (!lost) {
@@ -178,13 +180,38 @@ int Run(const SRipOptions& o) {
         ShowMessage(
             StrFormat("%s: %d image(s) written to %s; the pictures of the PES packets "
                       "named above are missing",
-                      folder.c_str(), CountRippedImages(disc), discFolder.c_str()));
+                      o.folder.c_str(), CountRippedImages(disc), discFolder.c_str()));
         return kExitFailed;
     }
-    if (failed.empty()) return kExitOk;
-    ShowMessage(StrFormat("%s: %zu clip(s) could not be read and are left out", folder.c_str(),
-                          failed.size()));
+    if (failed == 0) return kExitOk;
+    ShowMessage(
+        StrFormat("%s: %zu clip(s) could not be read and are left out", o.folder.c_str(), failed));
     return kExitFailed;
+}
+
+int Run(const SRipOptions& o) {
+    SScanOptions options;
+    if (!NarrowScan(o.clip, o.pid, options)) return kExitFailed;
+    std::vector<int> failed;
+    options.keepGoing = o.keepGoing;
+    options.failed = &failed;
+    options.quick = o.quick;
+    // Asked before the clips are read; Yes replaces the disc folder once
+    // they have been.
+    const std::string planned = PlannedRipDiscFolder(o.folder, o.out);
+    if (!planned.empty()) {
+        const int asked = ConfirmFolder(planned, o.yes, false, true);
+        if (asked != kExitOk) return asked;
+    }
+    CTlDisc disc;
+    SRipRun run;
+    if (const int ran = ScanAndRip(o, options, failed, planned, disc, run); ran != kExitOk)
+        return ran;
+    if (!run.ok) {
+        if (run.cancelled) ReportCancel(ShownDiscFolder(disc, o.out), run.finished);
+        return run.cancelled ? kExitCancelled : kExitFailed;
+    }
+    return ReportRip(o, disc, std::move(run.leftOut), failed.size());
 }
 
 const CommandRegistration kRegistration(

@@ -90,6 +90,30 @@ void CheckSharedOptions(CLI::App& sub) {
             "PID"));
 }
 
+// What a command line that does not parse gets wrong, after the program's
+// name: an option the command lacks is named before what the command misses.
+// A known command is made the one the message points at for help.
+std::string ParseErrorText(const CLI::App& app, std::string text, int argc, char** argv) {
+    if (argc > 1 && argv[1][0] != '-') {
+        const CLI::App* sub = nullptr;
+        for (const CLI::App* s : app.get_subcommands([](const CLI::App*) { return true; }))
+            if (s->get_name() == argv[1]) sub = s;
+        if (!sub) return tessel::StrFormat("unknown command \"%s\"", argv[1]);
+        tessel::cli::SetCommandName(argv[1]);
+        for (int j = 2; j < argc; ++j) {
+            const std::string arg = argv[j];
+            if (arg == "--") break;
+            if (arg.size() < 2 || arg[0] != '-' || std::isdigit(arg[1] & 0xFF)) continue;
+            const std::string name = arg.substr(0, arg.find('='));
+            if (name.size() > 2 && name[1] != '-') continue;  // -abc: flags together
+            if (!sub->get_option_no_throw(name)) return name + ": unknown option";
+        }
+    } else if (argc > 1 && std::string(argv[1]) != "--help") {
+        return tessel::StrFormat("%s: unknown option", argv[1]);
+    }
+    return text;
+}
+
 constexpr const char* kExitStatus =
     "Exit status: 0 done, 1 cancelled (Ctrl-C, or a question answered Cancel), 2 failed "
     "(bad input or options; the reason is on stderr).";
@@ -131,35 +155,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        // Errors name what was not understood, after the program's name, and
-        // point at the help of the command they belong to.
-        std::string text = e.what();
-        if (argc > 1 && argv[1][0] != '-') {
-            bool known = false;
-            for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
-                known = known || sub->get_name() == argv[1];
-            if (known) {
-                SetCommandName(argv[1]);
-                // An option the command does not have is named, before what
-                // the command misses.
-                const CLI::App* sub = app.get_subcommand(argv[1]);
-                for (int j = 2; j < argc; ++j) {
-                    const std::string arg = argv[j];
-                    if (arg == "--") break;
-                    if (arg.size() < 2 || arg[0] != '-' || std::isdigit(arg[1] & 0xFF)) continue;
-                    const std::string name = arg.substr(0, arg.find('='));
-                    if (name.size() > 2 && name[1] != '-') continue;  // -abc: flags together
-                    if (!sub->get_option_no_throw(name)) {
-                        text = name + ": unknown option";
-                        break;
-                    }
-                }
-            } else
-                text = tessel::StrFormat("unknown command \"%s\"", argv[1]);
-        } else if (argc > 1 && std::string(argv[1]) != "--help") {
-            text = tessel::StrFormat("%s: unknown option", argv[1]);
-        }
-        ShowUsageError(text);
+        ShowUsageError(ParseErrorText(app, e.what(), argc, argv));
         return kExitFailed;
     }
     SetQuiet(quiet);
