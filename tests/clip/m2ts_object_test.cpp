@@ -60,18 +60,9 @@ std::string Mux(const std::string& path, std::vector<SMuxTrack> tracks) {
 
 // Source packets with a valid sync byte on one PID and no PAT or PMT.
 std::string NoPmtFile(const std::string& path) {
-    std::vector<uint8_t> bytes(192 * 50, 0xFF);
-    for (size_t p = 0; p < 50; ++p) {
-        uint8_t* q = bytes.data() + p * 192;
-        q[0] = q[1] = q[2] = q[3] = 0;
-        q[4] = 0x47;
-        q[5] = 0x10;
-        q[6] = 0x11;
-        q[7] = 0x10;
-    }
-    std::string error;
-    EXPECT_TRUE(WriteWholeFile(path, bytes.data(), bytes.size(), error)) << error;
-    return path;
+    authoring::CTsMuxer mux;
+    mux.AddFiller(0x1011, 50);
+    return mux.Save(path);
 }
 
 class CCancelAtOnce : public CProgressWnd {

@@ -429,13 +429,9 @@ struct SSmallDisc {
 };
 
 std::vector<uint8_t> NoPmtStream() {
-    std::vector<uint8_t> bytes(192 * 20, 0xFF);
-    for (size_t p = 0; p < 20; ++p) {
-        uint8_t* q = bytes.data() + p * 192;
-        q[0] = q[1] = q[2] = q[3] = 0;
-        q[4] = 0x47, q[5] = 0x10, q[6] = 0x11, q[7] = 0x10;
-    }
-    return bytes;
+    authoring::CTsMuxer mux;
+    mux.AddFiller(0x1011, 20);
+    return mux.data;
 }
 
 TEST(ScanFailures, EachSituationGivesItsMessageAndTwo) {

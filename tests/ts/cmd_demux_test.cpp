@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "authoring/m2ts_muxer.h"
 #include "support/test_support.h"
-#include "ts/ts_mux.h"
 
 namespace tessel {
 namespace {
 
+using authoring::CTsMuxer;
 using test::CTempDir;
-using test::CTsMuxer;
 using test::RunCli;
 
 TEST(DemuxCommand, WritesEachIgPidInPmtOrder) {
@@ -15,20 +15,20 @@ TEST(DemuxCommand, WritesEachIgPidInPmtOrder) {
     mux.AddPat();
     mux.AddPmt({{0x1B, 0x1011, {}}, {0x91, 0x1401, {}}, {0x90, 0x1200, {}}, {0x91, 0x1400, {}}});
     mux.AddPes(0x1011, 1000, std::nullopt, std::vector<uint8_t>(100, 0));
-    mux.AddPes(0x1400, 400000, 390000, test::Segment(0x18, 300));
-    mux.AddPes(0x1401, 400000, std::nullopt, test::Segment(0x80, 0));
-    mux.AddPes(0x1200, 400000, std::nullopt, test::Segment(0x80, 0));
+    mux.AddPes(0x1400, 400000, 390000, authoring::Segment(0x18, 300));
+    mux.AddPes(0x1401, 400000, std::nullopt, authoring::Segment(0x80, 0));
+    mux.AddPes(0x1200, 400000, std::nullopt, authoring::Segment(0x80, 0));
     CTempDir dir;
     const std::string in = mux.Save(dir.Str() + "/00001.m2ts");
     auto r = RunCli({"demux", in, dir.Str() + "/out"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto lines = r.out;
     EXPECT_LT(lines.find("5121.ig"), lines.find("5120.ig"));
-    std::vector<test::SRecord> a, b;
-    ASSERT_TRUE(test::SplitRecords(test::ReadBytes(dir.Path() / "out/5120.ig"), a));
-    ASSERT_TRUE(test::SplitRecords(test::ReadBytes(dir.Path() / "out/5121.ig"), b));
+    std::vector<authoring::SRecord> a, b;
+    ASSERT_TRUE(authoring::SplitRecords(test::ReadBytes(dir.Path() / "out/5120.ig"), a));
+    ASSERT_TRUE(authoring::SplitRecords(test::ReadBytes(dir.Path() / "out/5121.ig"), b));
     ASSERT_EQ(a.size(), 1u);
-    EXPECT_EQ(a[0].segment, test::Segment(0x18, 300));
+    EXPECT_EQ(a[0].segment, authoring::Segment(0x18, 300));
     EXPECT_EQ(a[0].pts, 399000u);
     EXPECT_EQ(a[0].dts, 389000u);
     ASSERT_EQ(b.size(), 1u);

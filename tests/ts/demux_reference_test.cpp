@@ -4,19 +4,19 @@
 
 #include <vector>
 
+#include "authoring/m2ts_muxer.h"
 #include "platform/read_file.h"
 #include "support/test_support.h"
 #include "ts/demux.h"
 #include "ts/esi.h"
 #include "ts/packet.h"
 #include "ts/track_file.h"
-#include "ts/ts_mux.h"
 
 namespace tessel {
 namespace {
 
-using test::CTsMuxer;
-using test::SRecord;
+using authoring::CTsMuxer;
+using authoring::SRecord;
 
 constexpr uint16_t kIg = 0x1400;
 constexpr uint16_t kVideo = 0x1011;
@@ -36,7 +36,7 @@ std::vector<SRecord> DemuxRecords(const CTsMuxer& mux, size_t blockSize = kDemux
     AddTrack(map, kIg, std::move(info));
     EXPECT_EQ(Demux(file, map, nullptr, blockSize), 0);
     std::vector<SRecord> records;
-    EXPECT_TRUE(test::SplitRecords(out->Data(), records));
+    EXPECT_TRUE(authoring::SplitRecords(out->Data(), records));
     return records;
 }
 
@@ -66,10 +66,10 @@ TEST(DemuxReference, SettledFromTheWholeFirstBlockAcrossReadPieces) {
         CTsMuxer mux;
         mux.AddPmt({{0x1B, kVideo, {}}, {0x91, kIg, {}}});
         mux.AddFiller(kVideo, c.fillerBeforePes);
-        mux.AddPes(kIg, 54090000, 54000000, test::Segment(0x18, 10));
+        mux.AddPes(kIg, 54090000, 54000000, authoring::Segment(0x18, 10));
         mux.AddFiller(kVideo, c.fillerBeforePcr);
         mux.AddPcr(50000000);
-        mux.AddPes(kIg, 54180000, std::nullopt, test::Segment(0x80, 0));
+        mux.AddPes(kIg, 54180000, std::nullopt, authoring::Segment(0x80, 0));
         const auto records = DemuxRecords(mux, c.blockPackets * kSourcePacketSize);
         ASSERT_EQ(records.size(), 2u) << c.name;
         EXPECT_EQ(records[0].dts, c.firstDts) << c.name;
@@ -82,7 +82,7 @@ TEST(DemuxReference, PcrBeforeALaterFirstPesStillCounts) {
     CTsMuxer mux;
     mux.AddPcr(50000000);
     mux.AddFiller(kVideo, 2 * kPiecePackets);
-    mux.AddPes(kIg, 54090000, 54000000, test::Segment(0x18, 10));
+    mux.AddPes(kIg, 54090000, 54000000, authoring::Segment(0x18, 10));
     const auto records = DemuxRecords(mux);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].dts, 4000000u);
@@ -92,7 +92,7 @@ TEST(DemuxReference, VideoFirstNeedsNoPcr) {
     CTsMuxer mux;
     mux.AddPes(kVideo, 1000, std::nullopt, std::vector<uint8_t>(300, 0));
     mux.AddFiller(kVideo, kPiecePackets);
-    mux.AddPes(kIg, 1000 + 200000, std::nullopt, test::Segment(0x18, 4));
+    mux.AddPes(kIg, 1000 + 200000, std::nullopt, authoring::Segment(0x18, 4));
     mux.AddPcr(1);  // later than the video PES: not the reference
     const auto records = DemuxRecords(mux);
     ASSERT_EQ(records.size(), 1u);

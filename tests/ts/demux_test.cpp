@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "authoring/m2ts_muxer.h"
 #include "platform/files.h"
 #include "platform/progress.h"
 #include "platform/read_file.h"
@@ -16,14 +17,13 @@
 #include "ts/esi.h"
 #include "ts/packet.h"
 #include "ts/track_file.h"
-#include "ts/ts_mux.h"
 
 namespace tessel {
 namespace {
 
+using authoring::CTsMuxer;
+using authoring::SRecord;
 using test::CTempDir;
-using test::CTsMuxer;
-using test::SRecord;
 
 constexpr uint16_t kIg = 0x1400;
 constexpr uint16_t kVideo = 0x1011;
@@ -85,7 +85,7 @@ SDemuxRun RunDemux(const CTsMuxer& mux, std::vector<uint16_t> pids = {kIg},
 
 std::vector<SRecord> Records(const std::vector<uint8_t>& out) {
     std::vector<SRecord> records;
-    EXPECT_TRUE(test::SplitRecords(out, records));
+    EXPECT_TRUE(authoring::SplitRecords(out, records));
     return records;
 }
 
@@ -100,8 +100,8 @@ CTsMuxer StreamWithVideo(uint64_t videoPts) {
 
 TEST(Demux, FirstRecordIsShiftedTo131070AndLaterRecordsKeepTheirDistance) {
     CTsMuxer mux = StreamWithVideo(1000);
-    mux.AddPes(kIg, 1000 + 60000, 1000 + 50000, test::Segment(0x18, 40));
-    mux.AddPes(kIg, 1000 + 150000, 1000 + 140000, test::Segment(0x80, 0));
+    mux.AddPes(kIg, 1000 + 60000, 1000 + 50000, authoring::Segment(0x18, 40));
+    mux.AddPes(kIg, 1000 + 150000, 1000 + 140000, authoring::Segment(0x80, 0));
     auto run = RunDemux(mux);
     ASSERT_EQ(run.result, 0);
     auto records = Records(run.out);
@@ -111,12 +111,12 @@ TEST(Demux, FirstRecordIsShiftedTo131070AndLaterRecordsKeepTheirDistance) {
     EXPECT_EQ(records[0].pts, 141070u);
     EXPECT_EQ(records[1].dts, 131070u + 90000);
     EXPECT_EQ(records[1].pts, 141070u + 90000);
-    EXPECT_EQ(records[0].segment, test::Segment(0x18, 40));
+    EXPECT_EQ(records[0].segment, authoring::Segment(0x18, 40));
 }
 
 TEST(Demux, NoShiftWhenTheFirstRecordIsLateEnough) {
     CTsMuxer mux = StreamWithVideo(1000);
-    mux.AddPes(kIg, 1000 + 200000, std::nullopt, test::Segment(0x18, 4));
+    mux.AddPes(kIg, 1000 + 200000, std::nullopt, authoring::Segment(0x18, 4));
     auto records = Records(RunDemux(mux).out);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].pts, 200000u);
@@ -125,7 +125,7 @@ TEST(Demux, NoShiftWhenTheFirstRecordIsLateEnough) {
 
 TEST(Demux, MapOffsetIsAddedToEveryTimeStamp) {
     CTsMuxer mux = StreamWithVideo(1000);
-    mux.AddPes(kIg, 1000 + 200000, 1000 + 190000, test::Segment(0x18, 4));
+    mux.AddPes(kIg, 1000 + 200000, 1000 + 190000, authoring::Segment(0x18, 4));
     CTempDir dir;
     CReadFile file;
     std::string error;
@@ -140,7 +140,7 @@ TEST(Demux, MapOffsetIsAddedToEveryTimeStamp) {
     AddTrack(map, kIg, std::move(info));
     ASSERT_EQ(Demux(file, map, nullptr), 0);
     std::vector<SRecord> records;
-    ASSERT_TRUE(test::SplitRecords(out->Data(), records));
+    ASSERT_TRUE(authoring::SplitRecords(out->Data(), records));
     EXPECT_EQ(records[0].pts, 205000u);
     EXPECT_EQ(records[0].dts, 195000u);
 }
@@ -148,9 +148,9 @@ TEST(Demux, MapOffsetIsAddedToEveryTimeStamp) {
 TEST(Demux, GraphicsFirstUsesThePcrBaseAsReference) {
     CTsMuxer mux;
     mux.AddPmt({{0x91, kIg, {}}});
-    mux.AddPes(kIg, 54090000, 54000000, test::Segment(0x18, 10));
+    mux.AddPes(kIg, 54090000, 54000000, authoring::Segment(0x18, 10));
     mux.AddPcr(1000, 123);
-    mux.AddPes(kIg, 54180000, std::nullopt, test::Segment(0x80, 0));
+    mux.AddPes(kIg, 54180000, std::nullopt, authoring::Segment(0x80, 0));
     auto records = Records(RunDemux(mux).out);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].dts, 54000000u - 1000);
@@ -160,7 +160,7 @@ TEST(Demux, GraphicsFirstUsesThePcrBaseAsReference) {
 
 TEST(Demux, GraphicsFirstWithoutPcrUsesTheFirstPts) {
     CTsMuxer mux;
-    mux.AddPes(kIg, 54090000, 54000000, test::Segment(0x18, 10));
+    mux.AddPes(kIg, 54090000, 54000000, authoring::Segment(0x18, 10));
     auto records = Records(RunDemux(mux).out);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].dts, 131070u);
@@ -169,10 +169,10 @@ TEST(Demux, GraphicsFirstWithoutPcrUsesTheFirstPts) {
 
 TEST(Demux, PesSpanningPacketsBecomesOneRecord) {
     CTsMuxer mux = StreamWithVideo(0);
-    const auto big = test::Segment(0x15, 1500);
+    const auto big = authoring::Segment(0x15, 1500);
     mux.AddPes(kIg, 300000, 290000, big);
     mux.AddFiller(kVideo, 2);
-    mux.AddPes(kIg, 400000, 390000, test::Segment(0x80, 0));
+    mux.AddPes(kIg, 400000, 390000, authoring::Segment(0x80, 0));
     auto run = RunDemux(mux);
     auto records = Records(run.out);
     ASSERT_EQ(records.size(), 2u);
@@ -183,7 +183,7 @@ TEST(Demux, PesSpanningPacketsBecomesOneRecord) {
 TEST(Demux, ThirtyThreeBitTimeStampsKeepTheirLow32Bits) {
     CTsMuxer mux = StreamWithVideo(1000);
     const uint64_t pts = (1ull << 32) + 500000;
-    mux.AddPes(kIg, pts, pts - 10000, test::Segment(0x18, 4));
+    mux.AddPes(kIg, pts, pts - 10000, authoring::Segment(0x18, 4));
     auto records = Records(RunDemux(mux).out);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].pts, 499000u);
@@ -192,8 +192,8 @@ TEST(Demux, ThirtyThreeBitTimeStampsKeepTheirLow32Bits) {
 
 TEST(Demux, HeaderWithoutPtsRepeatsThePreviousTime) {
     CTsMuxer mux = StreamWithVideo(1000);
-    mux.AddPes(kIg, 1000 + 200000, std::nullopt, test::Segment(0x18, 4));
-    mux.AddPes(kIg, std::nullopt, std::nullopt, test::Segment(0x80, 0));
+    mux.AddPes(kIg, 1000 + 200000, std::nullopt, authoring::Segment(0x18, 4));
+    mux.AddPes(kIg, std::nullopt, std::nullopt, authoring::Segment(0x80, 0));
     auto records = Records(RunDemux(mux).out);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].pts, 200000u);
@@ -218,7 +218,7 @@ TEST(Demux, EmptyMapReturnsZeroWithoutReading) {
 TEST(Demux, ReportsCaptionPathAndPercent) {
     CTsMuxer mux = StreamWithVideo(0);
     mux.AddFiller(kVideo, 400);
-    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x80, 0));
+    mux.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x80, 0));
     CRecordingProgress progress;
     auto run = RunDemux(mux, {kIg}, &progress, 100 * 192);
     EXPECT_EQ(run.result, 0);
@@ -231,7 +231,7 @@ TEST(Demux, ReportsCaptionPathAndPercent) {
 
 TEST(Demux, CancelReturnsOneAndFlushesNothing) {
     CTsMuxer mux = StreamWithVideo(0);
-    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10));
+    mux.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x18, 10));
     mux.AddFiller(kVideo, 300);
     class CCancelling : public CProgressWnd {
     protected:
@@ -251,7 +251,7 @@ TEST(Demux, CancelReturnsOneAndFlushesNothing) {
 TEST(Demux, BlockBoundariesDoNotChangeTheOutput) {
     CTsMuxer mux = StreamWithVideo(0);
     for (int i = 0; i < 20; ++i) {
-        mux.AddPes(kIg, 300000 + i * 9000, std::nullopt, test::Segment(0x15, 200 + i * 37));
+        mux.AddPes(kIg, 300000 + i * 9000, std::nullopt, authoring::Segment(0x15, 200 + i * 37));
         mux.AddFiller(kVideo, 3);
     }
     const auto whole = RunDemux(mux).out;
@@ -266,7 +266,7 @@ TEST(Demux, BlockBoundariesDoNotChangeTheOutput) {
 TEST(Demux, ReadPiecesAcrossLargeBlocksDoNotChangeTheOutput) {
     CTsMuxer mux = StreamWithVideo(0);
     for (int i = 0; i < 24; ++i) {
-        mux.AddPes(kIg, 300000 + i * 9000, std::nullopt, test::Segment(0x15, 500 + i * 11));
+        mux.AddPes(kIg, 300000 + i * 9000, std::nullopt, authoring::Segment(0x15, 500 + i * 11));
         mux.AddFiller(kVideo, 600 + i);
     }
     ASSERT_GT(mux.Count(), 2 * kDemuxPieceSize / 192);
@@ -278,8 +278,8 @@ TEST(Demux, ReadPiecesAcrossLargeBlocksDoNotChangeTheOutput) {
 
 TEST(Demux, SecondTrackTakesPriorityZeroPackets) {
     CTsMuxer mux = StreamWithVideo(0);
-    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10), 0xBD, true);
-    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x15, 10), 0xBD, false);
+    mux.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x18, 10), 0xBD, true);
+    mux.AddPes(kIg, 310000, std::nullopt, authoring::Segment(0x15, 10), 0xBD, false);
     auto run = RunDemux(mux, {kIg}, nullptr, kDemuxBlockSize, true);
     auto a = Records(run.out), b = Records(run.out2);
     ASSERT_EQ(a.size(), 1u);
@@ -290,8 +290,8 @@ TEST(Demux, SecondTrackTakesPriorityZeroPackets) {
 
 TEST(Demux, TwoPidsGoToTheirOwnTracks) {
     CTsMuxer mux = StreamWithVideo(0);
-    mux.AddPes(0x1401, 300000, std::nullopt, test::Segment(0x15, 10));
-    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10));
+    mux.AddPes(0x1401, 300000, std::nullopt, authoring::Segment(0x15, 10));
+    mux.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x18, 10));
     auto records = Records(RunDemux(mux, {kIg, 0x1401}).out);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].segment[0], 0x18);
@@ -300,9 +300,9 @@ TEST(Demux, TwoPidsGoToTheirOwnTracks) {
 // Damaged input: each case damages the stream around three IG PES packets
 // and says which records survive.
 TEST(Demux, DamagedPacketsDoNotBreakTheOtherRecords) {
-    const auto seg1 = test::Segment(0x15, 400);  // three packets
-    const auto seg2 = test::Segment(0x14, 20);
-    const auto seg3 = test::Segment(0x80, 0);
+    const auto seg1 = authoring::Segment(0x15, 400);  // three packets
+    const auto seg2 = authoring::Segment(0x14, 20);
+    const auto seg3 = authoring::Segment(0x80, 0);
     auto build = [&](size_t& firstIgPacket) {
         CTsMuxer mux = StreamWithVideo(0);
         mux.AddFiller(kVideo, 2);
@@ -346,7 +346,7 @@ TEST(Demux, DamagedPacketsDoNotBreakTheOtherRecords) {
         auto run = RunDemux(mux);
         EXPECT_EQ(run.result, 0);
         std::vector<SRecord> records;
-        ASSERT_TRUE(test::SplitRecords(run.out, records));
+        ASSERT_TRUE(authoring::SplitRecords(run.out, records));
         std::vector<uint8_t> types;
         for (const auto& r : records) types.push_back(r.segment[0]);
         EXPECT_EQ(types, row.types);
@@ -380,14 +380,14 @@ TEST(Demux, LostOrDamagedPesPacketsAreLeftOutAndNamed) {
         SCOPED_TRACE(row.what);
         CTsMuxer mux = StreamWithVideo(0);
         const size_t first = mux.Count();
-        mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x15, 400));
-        mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
+        mux.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x15, 400));
+        mux.AddPes(kIg, 310000, std::nullopt, authoring::Segment(0x80, 0));
         row.damage(mux, first);
         const SDemuxRun run = RunDemux(mux);
         const auto records = Records(run.out);
         if (!row.reason) {  // a duplicate is left out, the record is whole
             ASSERT_EQ(records.size(), 2u);
-            EXPECT_EQ(records[0].segment, test::Segment(0x15, 400));
+            EXPECT_EQ(records[0].segment, authoring::Segment(0x15, 400));
             EXPECT_TRUE(run.damages.empty());
             continue;
         }
@@ -404,10 +404,10 @@ TEST(Demux, LostOrDamagedPesPacketsAreLeftOutAndNamed) {
 
 TEST(Demux, StreamStartingInsideAPesPacketDropsTheLeadingBytes) {
     CTsMuxer whole;
-    whole.AddPes(kIg, 300000, std::nullopt, test::Segment(0x15, 400));
+    whole.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x15, 400));
     CTsMuxer mux;
     mux.data.assign(whole.data.begin() + 192, whole.data.end());  // continuation packets only
-    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
+    mux.AddPes(kIg, 310000, std::nullopt, authoring::Segment(0x80, 0));
     auto records = Records(RunDemux(mux).out);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].segment[0], 0x80);
@@ -415,8 +415,8 @@ TEST(Demux, StreamStartingInsideAPesPacketDropsTheLeadingBytes) {
 
 TEST(Demux, TruncatedLastPacketIsIgnored) {
     CTsMuxer mux = StreamWithVideo(0);
-    mux.AddPes(kIg, 300000, std::nullopt, test::Segment(0x18, 10));
-    mux.AddPes(kIg, 310000, std::nullopt, test::Segment(0x80, 0));
+    mux.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x18, 10));
+    mux.AddPes(kIg, 310000, std::nullopt, authoring::Segment(0x80, 0));
     mux.data.resize(mux.data.size() - 100);
     auto run = RunDemux(mux);
     EXPECT_EQ(run.result, 0);
@@ -470,14 +470,8 @@ TEST(Demux, TracksAndTheirBuffersStayWithinTheClipSize) {
 
 TEST(Demux, GarbageFileYieldsNothing) {
     CTsMuxer mux;
-    mux.data.resize(192 * 50 + 17);
-    for (size_t i = 0; i < mux.data.size(); ++i) mux.data[i] = static_cast<uint8_t>(i * 131 + 7);
-    // every packet claims the IG PID, with random flags
-    for (size_t off = 0; off + 192 <= mux.data.size(); off += 192) {
-        mux.data[off + 4] = 0x47;
-        mux.data[off + 5] = (mux.data[off + 5] & 0xE0) | 0x14;
-        mux.data[off + 6] = 0x00;
-    }
+    mux.AddGarbage(kIg, 50);  // every packet claims the IG PID, with random flags
+    mux.data.resize(mux.data.size() + 17, 0x5A);  // and a cut packet at the end
     auto run = RunDemux(mux);
     EXPECT_EQ(run.result, 0);
 }
@@ -644,7 +638,7 @@ TEST(Demux, IndependentDiscIgStream) {
     ASSERT_EQ(map.Count(), 1u);
     ASSERT_EQ(Demux(file, map, nullptr), 0);
     std::vector<SRecord> records;
-    ASSERT_TRUE(test::SplitRecords(outs[0]->Data(), records));
+    ASSERT_TRUE(authoring::SplitRecords(outs[0]->Data(), records));
     ASSERT_GE(records.size(), 3u);
     EXPECT_EQ(records.front().segment[0], 0x18);
     EXPECT_EQ(records.back().segment[0], 0x80);

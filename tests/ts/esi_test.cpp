@@ -2,18 +2,18 @@
 
 #include <vector>
 
+#include "authoring/m2ts_muxer.h"
 #include "platform/read_file.h"
 #include "support/test_support.h"
 #include "ts/esi.h"
 #include "ts/packet.h"
-#include "ts/ts_mux.h"
 
 namespace tessel {
 namespace {
 
+using authoring::CTsMuxer;
+using authoring::SPmtStream;
 using test::CTempDir;
-using test::CTsMuxer;
-using test::SPmtStream;
 
 std::unique_ptr<CEsiFolder> ScanMux(const CTsMuxer& mux) {
     CTempDir dir;
@@ -30,7 +30,7 @@ TEST(ProgramMap, StreamsAndProgramDescriptors) {
     std::vector<SPmtStream> streams = {{0x1B, 0x1011, {0x0A, 2, 'x', 'y'}},
                                        {0x90, 0x1200, {}},
                                        {0x91, 0x1400, {0x0A, 4, 'e', 'n', 'g', 0}}};
-    const auto section = test::PmtSection(streams, info);
+    const auto section = authoring::PmtSection(streams, info);
     CTsMuxer mux;
     mux.AddPat();
     mux.AddSection(0x100, section);
@@ -68,7 +68,7 @@ TEST(ProgramMap, StreamsAndProgramDescriptors) {
 TEST(ProgramMap, UnknownProgramDescriptorEndsTheLoop) {
     const std::vector<uint8_t> info = {0x0E, 3, 1, 2, 3, 0x05, 4, 'H', 'D', 'M', 'V'};
     CTsMuxer mux;
-    mux.AddSection(0x100, test::PmtSection({{0x91, 0x1400, {}}}, info));
+    mux.AddSection(0x100, authoring::PmtSection({{0x91, 0x1400, {}}}, info));
     auto pmt = ScanMux(mux);
     ASSERT_TRUE(pmt);
     EXPECT_FALSE(pmt->registration);
@@ -82,7 +82,7 @@ std::vector<uint8_t> SectionOfSize(size_t n) {
     std::vector<uint8_t> es(n - fixed, 0);
     es[0] = 0x7F;
     es[1] = static_cast<uint8_t>(es.size() - 2);
-    return test::PmtSection({{0x91, 0x1400, es}});
+    return authoring::PmtSection({{0x91, 0x1400, es}});
 }
 
 TEST(ProgramMap, SectionsEndingAtAndAcrossPacketBoundaries) {
@@ -142,7 +142,7 @@ TEST(ProgramMap, ContinuationBeforeStartIsIgnored) {
     CTsMuxer mux;
     // the second half alone, then the whole section
     mux.data.assign(whole.data.begin() + 192, whole.data.end());
-    mux.AddSection(0x100, test::PmtSection({{0x91, 0x1402, {}}}));
+    mux.AddSection(0x100, authoring::PmtSection({{0x91, 0x1402, {}}}));
     auto pmt = ScanMux(mux);
     ASSERT_TRUE(pmt);
     EXPECT_EQ(pmt->streams[0].elementaryPid, 0x1402);
@@ -162,7 +162,7 @@ TEST(ProgramMap, DamagedSectionsAreSkippedForTheNextOne) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        auto bad = test::PmtSection({{0x91, 0x1400, {}}});
+        auto bad = authoring::PmtSection({{0x91, 0x1400, {}}});
         if (row.offset == 1)
             bad[1] = row.value, bad[2] = 0xFF;
         else
@@ -230,10 +230,10 @@ TEST(ProgramMap, IndependentDiscListsItsIgPid) {
 TEST(FirstStamps, FirstPtsOfElementaryPidAndFirstPcr) {
     CTsMuxer mux;
     mux.AddFiller(0x1011, 2);
-    mux.AddPes(0x1012, 1111, std::nullopt, test::Segment(0x80, 0));  // dependent view: skipped
-    mux.AddPes(0x0300, 2222, std::nullopt, test::Segment(0x80, 0));  // not elementary
+    mux.AddPes(0x1012, 1111, std::nullopt, authoring::Segment(0x80, 0));  // dependent view: skipped
+    mux.AddPes(0x0300, 2222, std::nullopt, authoring::Segment(0x80, 0));  // not elementary
     mux.AddPcr(5000, 7);
-    mux.AddPes(0x1400, 3333, 3000, test::Segment(0x16, 10));
+    mux.AddPes(0x1400, 3333, 3000, authoring::Segment(0x16, 10));
     mux.AddPcr(6000, 0);
     auto first = FindFirstPts(mux.data);
     ASSERT_TRUE(first);

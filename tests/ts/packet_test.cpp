@@ -3,15 +3,15 @@
 #include <array>
 #include <vector>
 
+#include "authoring/m2ts_muxer.h"
 #include "ts/esi.h"
 #include "ts/packet.h"
 #include "ts/pes.h"
-#include "ts/ts_mux.h"
 
 namespace tessel {
 namespace {
 
-using test::CTsMuxer;
+using authoring::CTsMuxer;
 
 std::vector<uint8_t> TsOf(const CTsMuxer& mux, size_t index = 0) {
     auto first = mux.data.begin() + static_cast<std::ptrdiff_t>(index * 192 + 4);
@@ -90,7 +90,7 @@ TEST(TsPacket, PidClasses) {
 TEST(TimeStamp, ThirtyThreeBitValues) {
     for (uint64_t v : {0ull, 1ull, 90000ull, 0x7FFFull, 0x8000ull, 0xFFFFFFFFull, 0x100000000ull,
                        0x1FFFFFFFFull, 0x123456789ull}) {
-        auto bytes = test::TimeStampBytes(3, v);
+        auto bytes = authoring::TimeStampBytes(3, v);
         CByteReader r(bytes);
         STimeStamp t;
         t.Read(r);
@@ -103,7 +103,7 @@ TEST(TimeStamp, ThirtyThreeBitValues) {
 TEST(Pcr, BaseExtensionAndValue) {
     for (auto [base, ext] :
          {std::pair<uint64_t, uint16_t>{0, 0}, {1, 299}, {0x1FFFFFFFF, 0x1FF}, {54000000, 17}}) {
-        auto bytes = test::PcrBytes(base, ext);
+        auto bytes = authoring::PcrBytes(base, ext);
         CByteReader r(bytes);
         SPcr pcr;
         pcr.Read(r);
@@ -128,13 +128,13 @@ TEST(AdaptationField, PcrPacketHasNoPayload) {
 
 TEST(AdaptationField, AllOptionalParts) {
     std::vector<uint8_t> af = {0xFF};  // every flag
-    auto pcr = test::PcrBytes(1000, 1), opcr = test::PcrBytes(2000, 2);
+    auto pcr = authoring::PcrBytes(1000, 1), opcr = authoring::PcrBytes(2000, 2);
     af.insert(af.end(), pcr.begin(), pcr.end());
     af.insert(af.end(), opcr.begin(), opcr.end());
     af.push_back(0xFE);                       // splice countdown
     af.insert(af.end(), {3, 'a', 'b', 'c'});  // private data
     // extension: length, flags ltw/piecewise/seamless, ltw, piecewise, splice + DTS, 2 more bytes
-    auto dts = test::TimeStampBytes(5, 0x1ABCDEF01);
+    auto dts = authoring::TimeStampBytes(5, 0x1ABCDEF01);
     std::vector<uint8_t> ext = {0xE0, 0x80 | 0x12, 0x34, 0xC0 | 0x3F, 0xFF, 0xFF};
     ext.insert(ext.end(), dts.begin(), dts.end());
     ext.push_back(0x11);
@@ -189,7 +189,7 @@ TEST(AdaptationField, OverrunningPartsDropTheFieldButKeepThePayload) {
 }
 
 TEST(TsPacket, PesHeaderOnlyForElementaryPids) {
-    const std::vector<uint8_t> seg = test::Segment(0x16, 20);
+    const std::vector<uint8_t> seg = authoring::Segment(0x16, 20);
     for (uint16_t pid : {0x1400, 0x1012, 0x0200, 0x1001}) {
         CTsMuxer mux;
         mux.AddPes(pid, 90000, std::nullopt, seg);
@@ -210,7 +210,7 @@ TEST(TsPacket, PesHeaderOnlyForElementaryPids) {
 TEST(TsPacket, TruncatedPesHeaderIsDamaged) {
     // The PES header data length reaches past the end of the packet.
     CTsMuxer mux;
-    std::vector<uint8_t> payload = test::PesHeaderBytes(90000, 80000);
+    std::vector<uint8_t> payload = authoring::PesHeaderBytes(90000, 80000);
     payload.resize(150, 0);
     mux.AddPacket(0x1400, true, payload);
     auto ts = TsOf(mux);
@@ -221,7 +221,8 @@ TEST(TsPacket, TruncatedPesHeaderIsDamaged) {
     EXPECT_FALSE(p.pes);
     // A PES start cut after its first bytes.
     CTsMuxer cut;
-    const std::vector<uint8_t> head = {0, 0, 1, 0xBD, 0};
+    std::vector<uint8_t> head = authoring::PesHeaderBytes(90000, std::nullopt);
+    head.resize(5);
     cut.AddPacket(0x1400, true, head);
     EXPECT_EQ(p.ParsePacket(TsOf(cut)), kPacketDamaged);
 }

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "authoring/m2ts_muxer.h"
 #include "ts/pes.h"
-#include "ts/ts_mux.h"
 
 namespace tessel {
 namespace {
@@ -16,8 +16,8 @@ void Append(std::vector<uint8_t>& v, const std::vector<uint8_t>& more) {
 std::vector<uint8_t> FullHeader() {
     std::vector<uint8_t> h = {
         0, 0, 1, 0xE0, 0x12, 0x34, 0x80 | 0x3F /* scr 3, all bits */, 0xFF /* every flag */, 0};
-    Append(h, test::TimeStampBytes(3, 0x1FFFFFFFF));
-    Append(h, test::TimeStampBytes(1, 0x100000000));
+    Append(h, authoring::TimeStampBytes(3, 0x1FFFFFFFF));
+    Append(h, authoring::TimeStampBytes(1, 0x100000000));
     // ESCR base 0x123456789 (33 bits), extension 0x155, with marker bits.
     const uint64_t b = 0x123456789, e = 0x155;
     const uint64_t escr = (((b >> 30) & 7) << 43) | (1ull << 42) | (((b >> 15) & 0x7FFF) << 27) |
@@ -116,7 +116,7 @@ TEST(PesHeader, EveryTruncationFails) {
 
 TEST(PesHeader, FlaggedFieldsBeyondHeaderDataLengthFail) {
     // PTS and DTS flagged, but the header data length only holds the PTS.
-    auto b = test::PesHeaderBytes(1000, 500);
+    auto b = authoring::PesHeaderBytes(1000, 500);
     b[8] = 5;
     b.resize(40, 0x16);
     CByteReader r(b);
@@ -125,7 +125,7 @@ TEST(PesHeader, FlaggedFieldsBeyondHeaderDataLengthFail) {
 }
 
 TEST(PesHeader, NoPtsNoDts) {
-    auto b = test::PesHeaderBytes(std::nullopt, std::nullopt);
+    auto b = authoring::PesHeaderBytes(std::nullopt, std::nullopt);
     b.push_back(0x80);
     CByteReader r(b);
     SPesHeader h;
@@ -145,7 +145,7 @@ TEST(PesHeader, StreamsWithoutOptionalHeader) {
 }
 
 TEST(PesHeader, TaggedFieldAfterHeader) {
-    auto b = test::PesHeaderBytes(90000, std::nullopt);
+    auto b = authoring::PesHeaderBytes(90000, std::nullopt);
     const int base = static_cast<int>(b.size());
     b.insert(b.end(), {6, 4, 0xAB, 1, 2, 3, 0x16});
     CByteReader r(b);
@@ -154,7 +154,7 @@ TEST(PesHeader, TaggedFieldAfterHeader) {
     EXPECT_TRUE(h.hasTaggedField);
     EXPECT_EQ(h.taggedField[2], 0xAB);
     // A tag whose length runs past the data is not taken.
-    auto c = test::PesHeaderBytes(90000, std::nullopt);
+    auto c = authoring::PesHeaderBytes(90000, std::nullopt);
     c.insert(c.end(), {6, 40, 0xAB});
     CByteReader rc(c);
     SPesHeader hc;
