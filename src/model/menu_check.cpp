@@ -97,11 +97,12 @@ void CheckCommands(const CPage& page, const SCheckPlace& at, std::vector<SCheckF
     for (const auto& bog : page)
         for (const auto& b : *bog)
             for (const CNavCmd& cmd : b->commands.records) {
-                const uint8_t* c = cmd.bytes;
-                const int group = (c[0] >> 3) & 3, sub = c[0] & 7, branch = c[1] & 0x0F;
-                if (group != 0 || sub != 2 || branch > 2) continue;
+                const SNavInstruction in = DecodeInstruction(cmd);
+                if (in.op != ENavOp::kPlayPlaylist && in.op != ENavOp::kPlayPlaylistAtPlayItem &&
+                    in.op != ENavOp::kPlayPlaylistAtMark)
+                    continue;
                 std::string text;
-                if (!DecodeCommand(cmd, text)) text = HexCommand(cmd);
+                if (!CommandText(in, text)) text = HexCommand(cmd);
                 SCheckPlace here = at;
                 here.button = b->id;
                 AddFinding(out, "playlist-from-button", here,

@@ -6,62 +6,6 @@ namespace tessel {
 
 namespace {
 
-enum EMnemonic {
-    kNop,
-    kGoTo,
-    kBreak,
-    kJumpObject,
-    kJumpTitle,
-    kCallObject,
-    kCallTitle,
-    kResume,
-    kPlayPlaylist,
-    kPlayPlaylistAtPlayItem,
-    kPlayPlaylistAtMark,
-    kTerminatePlaylist,
-    kLinkPlayItem,
-    kLinkMark,
-    kIf,
-    kSet,
-    kSetStream,
-    kSetNVTimer,
-    kSetButtonPage,
-    kEnableButton,
-    kDisableButton,
-    kSetSecondaryStream,
-    kPopUpMenuOff,
-    kStillOn,
-    kStillOff,
-};
-
-const char* const kMnemonics[] = {
-    "Nop",
-    "GoTo",
-    "Break",
-    "JumpObject",
-    "JumpTitle",
-    "CallObject",
-    "CallTitle",
-    "Resume",
-    "PlayPlaylist",
-    "PlayPlaylistAtPlayItem",
-    "PlayPlaylistAtMark",
-    "TerminatePlaylist",
-    "LinkPlayItem",
-    "LinkMark",
-    "If",
-    "Set",
-    "SetStream",
-    "SetNVTimer",
-    "SetButtonPage",
-    "EnableButton",
-    "DisableButton",
-    "SetSecondaryStream",
-    "PopUpMenuOff",
-    "StillOn",
-    "StillOff",
-};
-
 const char* const kCompareOps[8] = {"", "&", "==", "!=", ">=", ">", "<=", "<"};
 const char* const kSetOps[16] = {"",       "=", "Swap", "+",   "-",      "x",        "/",  "%",
                                  "Random", "&", "|",    "Xor", "BitSet", "BitClear", "<<", ">>"};
@@ -70,38 +14,30 @@ const char* const kGpr = "GPR";
 const char* const kPsr = "PSR";
 const char* const kNone = "X";
 
-int Reg12(uint8_t hi, uint8_t lo) {
-    return (hi & 0x0F) * 256 + lo;
-}
-
 // One part of a SetStream operand: "X" without its flag, else a value or GPR.
-std::string StreamPart(bool flag, bool immediate, int value, int reg) {
+std::string StreamPart(bool flag, bool immediate, uint32_t value, uint32_t half) {
     if (!flag) return kNone;
-    return immediate ? StrFormat("%d", value) : StrFormat("%s%d", kGpr, reg);
+    return immediate ? StrFormat("%u", value) : StrFormat("%s%u", kGpr, half & 0x0FFF);
 }
 
-// Mnemonic index for the operation code, or -1.
-int SelectMnemonic(const uint8_t* b) {
-    int group = (b[0] >> 3) & 3;
-    int sub = b[0] & 7;
-    int branch = b[1] & 0x0F;
-    int compare = b[2] & 0x0F;
-    int set = b[3] & 0x1F;
-    switch (group) {
-        case 0:
-            if (sub == 0 && branch <= 2) return branch;
-            if (sub == 1 && branch <= 4) return branch + 3;
-            if (sub == 2 && branch <= 5) return branch + 8;
-            return -1;
-        case 1:
-            return compare >= 1 && compare <= 7 ? kIf : -1;
-        case 2:
-            if (sub == 0 && set >= 1 && set <= 15) return kSet;
-            if (sub == 1 && set >= 1 && set <= 9) return set + 15;
-            return -1;
-        default:
-            return -1;
-    }
+std::string SetStreamText(const SNavInstruction& in) {
+    const SNavOperand &d = in.dst, &s = in.src;
+    const std::string a = StreamPart(d.Bit(31), d.immediate, d.High() & 0xFF, d.High());
+    const std::string b = StreamPart(d.Bit(15), d.immediate, d.Low() & 0x0FFF, d.Low());
+    const std::string c = StreamPart(s.Bit(31), s.immediate, s.High() & 0xFF, s.High());
+    const std::string e = StreamPart(s.Bit(15), s.immediate, s.Low() & 0xFF, s.Low());
+    return StrFormat("%s %s %s %d %s %s", NavOpName(in.op), a.c_str(), b.c_str(), d.Bit(14) ? 1 : 0,
+                     c.c_str(), e.c_str());
+}
+
+std::string SetButtonPageText(const SNavInstruction& in) {
+    const SNavOperand &d = in.dst, &s = in.src;
+    const std::string button = StreamPart(d.Bit(31), d.immediate, d.Low(), d.Low());
+    const std::string page = StreamPart(s.Bit(31), s.immediate, s.Low() & 0xFF, s.Low());
+    if (s.Bit(31))
+        return StrFormat("%s %s %s %d", NavOpName(in.op), button.c_str(), page.c_str(),
+                         s.Bit(30) ? 1 : 0);
+    return StrFormat("%s %s %s %s", NavOpName(in.op), button.c_str(), page.c_str(), kNone);
 }
 
 }  // namespace
@@ -112,94 +48,74 @@ std::string HexCommand(const CNavCmd& cmd) {
     return s;
 }
 
-std::string FormatOperand(const uint8_t* operand, bool immediate, bool decimal) {
-    if (immediate) {
-        uint32_t u = (uint32_t(operand[0]) << 24) | (uint32_t(operand[1]) << 16) |
-                     (uint32_t(operand[2]) << 8) | operand[3];
-        int32_t v = static_cast<int32_t>(u);
-        return decimal || v == 0 ? StrFormat("%d", v) : StrFormat("0x%X", u);
+std::string FormatOperand(const SNavOperand& operand, bool decimal) {
+    if (operand.immediate) {
+        const int32_t v = static_cast<int32_t>(operand.value);
+        return decimal || v == 0 ? StrFormat("%d", v) : StrFormat("0x%X", operand.value);
     }
-    if (operand[0] & 0x80) return StrFormat("%s%d", kPsr, operand[3] & 0x7F);
-    return StrFormat("%s%d", kGpr, Reg12(operand[2], operand[3]));
+    return StrFormat("%s%d", operand.Psr() ? kPsr : kGpr, operand.Register());
 }
 
-bool DecodeCommand(const CNavCmd& cmd, std::string& text) {
+bool CommandText(const SNavInstruction& in, std::string& text) {
     text.clear();
-    const uint8_t* b = cmd.bytes;
-    if (((b[0] >> 3) & 3) == 3) {
+    if (in.group == 3) {
         text = "Unknown command !";
         return false;
     }
-    int m = SelectMnemonic(b);
-    if (m < 0) return false;
-    const bool dstImm = (b[1] & 0x80) != 0;
-    const bool srcImm = (b[1] & 0x40) != 0;
-    const char* mn = kMnemonics[m];
-    switch (m) {
-        case kNop:
-        case kBreak:
-        case kResume:
-        case kTerminatePlaylist:
-        case kSetSecondaryStream:
-        case kPopUpMenuOff:
-        case kStillOn:
-        case kStillOff:
-            text = mn;
-            return true;
-        case kGoTo:
-        case kJumpObject:
-        case kJumpTitle:
-        case kCallObject:
-        case kCallTitle:
-        case kPlayPlaylist:
-        case kLinkPlayItem:
-        case kLinkMark:
-        case kEnableButton:
-        case kDisableButton:
-            text = StrFormat("%s %s", mn, FormatOperand(b + 4, dstImm, true).c_str());
-            return true;
-        case kPlayPlaylistAtPlayItem:
-        case kPlayPlaylistAtMark:
-        case kSetNVTimer:
-            text = StrFormat("%s %s %s", mn, FormatOperand(b + 4, dstImm, true).c_str(),
-                             FormatOperand(b + 8, srcImm, true).c_str());
-            return true;
-        case kIf:
-            text = StrFormat("%s %s %s %s", mn, FormatOperand(b + 4, dstImm, true).c_str(),
-                             kCompareOps[b[2] & 0x0F], FormatOperand(b + 8, srcImm, true).c_str());
-            return true;
-        case kSet: {
-            int op = b[3] & 0x1F;
-            if (dstImm || (b[4] & 0x80)) return false;
-            if (op == 2 && (srcImm || (b[8] & 0x80))) return false;
-            text = StrFormat("%s %s %s %s", mn, FormatOperand(b + 4, dstImm, false).c_str(),
-                             kSetOps[op], FormatOperand(b + 8, srcImm, false).c_str());
-            return true;
-        }
-        case kSetStream: {
-            std::string a = StreamPart(b[4] & 0x80, dstImm, b[5], Reg12(b[4], b[5]));
-            std::string bb = StreamPart(b[6] & 0x80, dstImm, Reg12(b[6], b[7]), Reg12(b[6], b[7]));
-            std::string c = StreamPart(b[8] & 0x80, srcImm, b[9], Reg12(b[8], b[9]));
-            std::string d = StreamPart(b[10] & 0x80, srcImm, b[11], Reg12(b[10], b[11]));
-            std::string dst = StrFormat("%s %s %d", a.c_str(), bb.c_str(), (b[6] & 0x40) ? 1 : 0);
-            std::string src = StrFormat("%s %s", c.c_str(), d.c_str());
-            text = StrFormat("%s %s %s", mn, dst.c_str(), src.c_str());
-            return true;
-        }
-        case kSetButtonPage: {
-            std::string button =
-                StreamPart(b[4] & 0x80, dstImm, b[6] * 256 + b[7], Reg12(b[6], b[7]));
-            std::string page = StreamPart(b[8] & 0x80, srcImm, b[11], Reg12(b[10], b[11]));
-            if (b[8] & 0x80)
-                text = StrFormat("%s %s %s %d", mn, button.c_str(), page.c_str(),
-                                 (b[8] & 0x40) ? 1 : 0);
-            else
-                text = StrFormat("%s %s %s %s", mn, button.c_str(), page.c_str(), kNone);
-            return true;
-        }
-        default:
+    const char* name = NavOpName(in.op);
+    switch (in.op) {
+        case ENavOp::kUnknown:
             return false;
+        case ENavOp::kNop:
+        case ENavOp::kBreak:
+        case ENavOp::kResume:
+        case ENavOp::kTerminatePlaylist:
+        case ENavOp::kSetSecondaryStream:
+        case ENavOp::kPopUpMenuOff:
+        case ENavOp::kStillOn:
+        case ENavOp::kStillOff:
+            text = name;
+            return true;
+        case ENavOp::kPlayPlaylistAtPlayItem:
+        case ENavOp::kPlayPlaylistAtMark:
+        case ENavOp::kSetNVTimer:
+            text = StrFormat("%s %s %s", name, FormatOperand(in.dst, true).c_str(),
+                             FormatOperand(in.src, true).c_str());
+            return true;
+        case ENavOp::kIf:
+            text = StrFormat("%s %s %s %s", name, FormatOperand(in.dst, true).c_str(),
+                             kCompareOps[in.compareOption], FormatOperand(in.src, true).c_str());
+            return true;
+        case ENavOp::kSet:
+            if (in.dst.immediate || in.dst.Psr()) return false;
+            if (in.setOption == 2 && (in.src.immediate || in.src.Psr())) return false;
+            text = StrFormat("%s %s %s %s", name, FormatOperand(in.dst, false).c_str(),
+                             kSetOps[in.setOption], FormatOperand(in.src, false).c_str());
+            return true;
+        case ENavOp::kSetStream:
+            text = SetStreamText(in);
+            return true;
+        case ENavOp::kSetButtonPage:
+            text = SetButtonPageText(in);
+            return true;
+        case ENavOp::kGoTo:
+        case ENavOp::kJumpObject:
+        case ENavOp::kJumpTitle:
+        case ENavOp::kCallObject:
+        case ENavOp::kCallTitle:
+        case ENavOp::kPlayPlaylist:
+        case ENavOp::kLinkPlayItem:
+        case ENavOp::kLinkMark:
+        case ENavOp::kEnableButton:
+        case ENavOp::kDisableButton:
+            text = StrFormat("%s %s", name, FormatOperand(in.dst, true).c_str());
+            return true;
     }
+    return false;
+}
+
+bool DecodeCommand(const CNavCmd& cmd, std::string& text) {
+    return CommandText(DecodeInstruction(cmd), text);
 }
 
 std::string CommandPaneLine(int number, const CNavCmd& cmd) {

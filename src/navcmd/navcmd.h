@@ -1,18 +1,12 @@
-// HDMV navigation commands: the 12-byte record and its readable text.
+// HDMV navigation commands as readable text.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "navcmd/nav_instruction.h"
+
 namespace tessel {
-
-// One command exactly as stored in the stream: operation code (bytes 0-3),
-// destination operand (4-7), source operand (8-11).
-struct CNavCmd {
-    uint8_t bytes[12] = {};
-
-    bool operator==(const CNavCmd&) const = default;
-};
 
 // "0x" and the 12 bytes as 24 upper-case hex digits.
 std::string HexCommand(const CNavCmd& cmd);
@@ -20,9 +14,12 @@ std::string HexCommand(const CNavCmd& cmd);
 // The readable statement; false when the command cannot be decoded (text is
 // then empty, or "Unknown command !" for command group 3).
 bool DecodeCommand(const CNavCmd& cmd, std::string& text);
+// The same for a command already decoded.
+bool CommandText(const SNavInstruction& instruction, std::string& text);
 
-// One operand (4 bytes): immediate value, PSRn or GPRn.
-std::string FormatOperand(const uint8_t* operand, bool immediate, bool decimal);
+// One operand: its immediate value (decimal, or hex unless decimal or 0),
+// PSRn or GPRn.
+std::string FormatOperand(const SNavOperand& operand, bool decimal);
 
 // The command pane line "%04d:  %s  (%s)"; number is 1-based.
 std::string CommandPaneLine(int number, const CNavCmd& cmd);

@@ -12,14 +12,6 @@ namespace tessel {
 
 namespace {
 
-int Reg12(uint8_t hi, uint8_t lo) {
-    return (hi & 0x0F) * 256 + lo;
-}
-
-uint32_t Be32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
 std::string ButtonText(const CBdButton& b) {
     return StrFormat("%s (id %d)", b.name.c_str(), b.id);
 }
@@ -87,10 +79,10 @@ bool Compare(int op, uint32_t a, uint32_t b) {
 
 }  // namespace
 
-uint32_t CMenuPlayer::Read(const uint8_t* operand, bool immediate) {
-    if (immediate) return Be32(operand);
-    if (operand[0] & 0x80) return psr_[operand[3] & 0x7F];
-    const int n = Reg12(operand[2], operand[3]);
+uint32_t CMenuPlayer::Read(const SNavOperand& operand) {
+    if (operand.immediate) return operand.value;
+    if (operand.Psr()) return psr_[static_cast<size_t>(operand.Register())];
+    const int n = operand.Register();
     auto it = gpr_.find(n);
     if (it != gpr_.end()) return it->second;
     if (std::find(readFirst_.begin(), readFirst_.end(), n) == readFirst_.end())
@@ -106,146 +98,183 @@ void CMenuPlayer::WriteReg(bool psr, int number, uint32_t value, SMenuStep& step
     step.registers.push_back({psr, number, value});
 }
 
-void CMenuPlayer::Write(const uint8_t* operand, uint32_t value, SMenuStep& step) {
-    if (operand[0] & 0x80)
-        WriteReg(true, operand[3] & 0x7F, value, step);
-    else
-        WriteReg(false, Reg12(operand[2], operand[3]), value, step);
+void CMenuPlayer::Write(const SNavOperand& operand, uint32_t value, SMenuStep& step) {
+    WriteReg(operand.Psr(), operand.Register(), value, step);
+}
+
+void CMenuPlayer::Leave(std::string command, std::string target, SMenuStep& step) {
+    ended_ = SMenuExit{std::move(command), std::move(target)};
+    step.exit = ended_;
 }
 
 void CMenuPlayer::Run(const CBdButton& button, SMenuStep& step) {
     const std::vector<CNavCmd>& list = button.commands.records;
     int pc = 0;
-    auto exitTo = [&](std::string command, std::string target) {
-        ended_ = SMenuExit{std::move(command), std::move(target)};
-        step.exit = ended_;
-    };
     while (pc >= 0 && pc < static_cast<int>(list.size()) && !ended_) {
         if (++stepCommands_ > kCommandBound) {
             step.note = StrFormat("cut after %d commands: the commands of %s loop", kCommandBound,
                                   ButtonText(button).c_str());
             return;
         }
-        const uint8_t* b = list[static_cast<size_t>(pc)].bytes;
+        const CNavCmd& cmd = list[static_cast<size_t>(pc)];
+        const SNavInstruction in = DecodeInstruction(cmd);
         std::string text;
         if (record_) {
-            if (!DecodeCommand(list[static_cast<size_t>(pc)], text))
-                text = HexCommand(list[static_cast<size_t>(pc)]) + " (not a command)";
+            if (!CommandText(in, text)) text = HexCommand(cmd) + " (not a command)";
             step.commands.push_back(text);
-            step.commandHex.push_back(HexCommand(list[static_cast<size_t>(pc)]));
+            step.commandHex.push_back(HexCommand(cmd));
         }
-        const int group = (b[0] >> 3) & 3, sub = b[0] & 7;
-        const bool dstImm = (b[1] & 0x80) != 0, srcImm = (b[1] & 0x40) != 0;
-        const int branch = b[1] & 0x0F;
         ++pc;
-        if (group == 0 && sub == 0) {
-            if (branch == 1) pc = static_cast<int>(Read(b + 4, dstImm));
-            if (branch == 2) return;
-            continue;
-        }
-        if (group == 0 && sub == 1) {
-            static const char* const kNames[] = {"JumpObject", "JumpTitle", "CallObject",
-                                                 "CallTitle", "Resume"};
-            if (branch > 4) continue;
-            const uint32_t n = Read(b + 4, dstImm);
-            if (branch == 4) return exitTo("Resume", "Resume playback");
-            const bool title = branch == 1 || branch == 3, call = branch >= 2;
-            exitTo(
-                StrFormat("%s %u", kNames[branch], n),
-                StrFormat("%s %u%s", title ? "Title" : "Movie object", n, call ? " (call)" : ""));
-            return;
-        }
-        if (group == 0 && sub == 2) {
-            // Only the play commands with an item or mark have a second operand.
-            const uint32_t a = branch == 3 ? 0 : Read(b + 4, dstImm);
-            const uint32_t c = branch == 1 || branch == 2 ? Read(b + 8, srcImm) : 0;
-            switch (branch) {
-                case 0:
-                    return exitTo(StrFormat("PlayPlaylist %u", a), StrFormat("Playlist %05u", a));
-                case 1:
-                    return exitTo(StrFormat("PlayPlaylistAtPlayItem %u %u", a, c),
-                                  StrFormat("Playlist %05u item %u", a, c));
-                case 2:
-                    return exitTo(StrFormat("PlayPlaylistAtMark %u %u", a, c),
-                                  StrFormat("Playlist %05u mark %u", a, c));
-                case 3:
-                    return exitTo("TerminatePlaylist", "Playlist stopped");
-                case 4:
-                    return exitTo(StrFormat("LinkPlayItem %u", a), StrFormat("Play item %u", a));
-                case 5:
-                    return exitTo(StrFormat("LinkMark %u", a), StrFormat("Mark %u", a));
-                default:
-                    continue;
-            }
-        }
-        if (group == 1) {
+        if (!Execute(in, text, pc, step)) return;
+    }
+}
+
+bool CMenuPlayer::Execute(const SNavInstruction& in, const std::string& text, int& pc,
+                          SMenuStep& step) {
+    switch (in.group) {
+        case kNavBranchGroup:
+            if (in.subGroup == kNavGoToSub) return RunGoTo(in, pc);
+            if (in.subGroup == kNavJumpSub) return RunJump(in, step);
+            if (in.subGroup == kNavPlaySub) return RunPlay(in, step);
+            break;
+        case kNavCompareGroup:
             // A false comparison skips the next command.
-            if (!Compare(b[2] & 0x0F, Read(b + 4, dstImm), Read(b + 8, srcImm))) ++pc;
-            continue;
-        }
-        if (group == 2 && sub == 0) {
-            const int op = b[3] & 0x1F;
-            if (dstImm || op < 1 || op > 15) continue;
-            if (op == 2) {
-                if (srcImm) continue;
-                const uint32_t x = Read(b + 4, false), y = Read(b + 8, false);
-                Write(b + 4, y, step);
-                Write(b + 8, x, step);
-                continue;
+            if (!Compare(in.compareOption, Read(in.dst), Read(in.src))) ++pc;
+            return true;
+        case kNavSetGroup:
+            if (in.subGroup == kNavSetSub) {
+                RunSet(in, step);
+                return true;
             }
-            const uint32_t src = Read(b + 8, srcImm);
-            // A move does not read its destination.
-            const uint32_t dst = op == 1 ? 0 : Read(b + 4, false);
-            Write(b + 4, SetOperation(op, dst, src, random_), step);
-            continue;
-        }
-        if (group == 2 && sub == 1) {
-            switch (b[3] & 0x1F) {
-                case 3: {  // SetButtonPage
-                    const bool buttonFlag = (b[4] & 0x80) != 0, pageFlag = (b[8] & 0x80) != 0;
-                    const int buttonId = static_cast<int>(
-                        dstImm ? (b[6] << 8 | b[7]) : Register(false, Reg12(b[6], b[7])) & 0xFFFF);
-                    const int pageId = static_cast<int>(
-                        srcImm ? b[11] : Register(false, Reg12(b[10], b[11])) & 0xFF);
-                    if (pageFlag) {
-                        const CPage* target = nullptr;
-                        for (const auto& p : composition_)
-                            if (p->id == pageId) target = p.get();
-                        if (!target) {
-                            step.note = StrFormat("SetButtonPage: no page %d", pageId);
-                            continue;
-                        }
-                        if (b[8] & 0x40) {
-                            step.stateChanges.push_back("out effects skipped");
-                            step.outEffectsSkipped = true;
-                        }
-                        ShowButtonPage(target, buttonFlag ? buttonId : -1, step);
-                        continue;
-                    }
-                    if (buttonFlag) ShowButtonPage(nullptr, buttonId, step);
-                    continue;
-                }
-                case 4:
-                case 5: {  // EnableButton, DisableButton
-                    const int id = static_cast<int>(Read(b + 4, dstImm) & 0xFFFF);
-                    if (CBdButton* t = FindButton(id))
-                        (b[3] & 0x1F) == 4 ? Enable(*t, step) : Disable(*t, step);
-                    continue;
-                }
-                case 7:
-                    // Only a pop-up hides; an always-on menu stays.
-                    if (IsPopUp()) visible_ = false;
-                    step.stateChanges.push_back(IsPopUp() ? "PopUpMenuOff: the menu is hidden"
-                                                          : "PopUpMenuOff: not a pop-up menu");
-                    continue;
-                default:
-                    if (record_) step.stateChanges.push_back(text);
-                    continue;
+            if (in.subGroup == kNavSetSystemSub) {
+                RunSetSystem(in, text, step);
+                return true;
             }
-        }
-        step.note = "an unknown command ends the run";
+            break;
+        default:
+            break;
+    }
+    step.note = "an unknown command ends the run";
+    return false;
+}
+
+bool CMenuPlayer::RunGoTo(const SNavInstruction& in, int& pc) {
+    if (in.op == ENavOp::kGoTo) pc = static_cast<int>(Read(in.dst));
+    return in.op != ENavOp::kBreak;
+}
+
+bool CMenuPlayer::RunJump(const SNavInstruction& in, SMenuStep& step) {
+    if (in.op == ENavOp::kUnknown) return true;
+    const uint32_t n = Read(in.dst);
+    if (in.op == ENavOp::kResume) {
+        Leave("Resume", "Resume playback", step);
+        return false;
+    }
+    const bool title = in.op == ENavOp::kJumpTitle || in.op == ENavOp::kCallTitle;
+    const bool call = in.op == ENavOp::kCallObject || in.op == ENavOp::kCallTitle;
+    Leave(StrFormat("%s %u", NavOpName(in.op), n),
+          StrFormat("%s %u%s", title ? "Title" : "Movie object", n, call ? " (call)" : ""), step);
+    return false;
+}
+
+bool CMenuPlayer::RunPlay(const SNavInstruction& in, SMenuStep& step) {
+    // Only the play commands with an item or mark have a second operand.
+    const uint32_t a = in.op == ENavOp::kTerminatePlaylist ? 0 : Read(in.dst);
+    const bool two =
+        in.op == ENavOp::kPlayPlaylistAtPlayItem || in.op == ENavOp::kPlayPlaylistAtMark;
+    const uint32_t c = two ? Read(in.src) : 0;
+    switch (in.op) {
+        case ENavOp::kPlayPlaylist:
+            Leave(StrFormat("PlayPlaylist %u", a), StrFormat("Playlist %05u", a), step);
+            return false;
+        case ENavOp::kPlayPlaylistAtPlayItem:
+            Leave(StrFormat("PlayPlaylistAtPlayItem %u %u", a, c),
+                  StrFormat("Playlist %05u item %u", a, c), step);
+            return false;
+        case ENavOp::kPlayPlaylistAtMark:
+            Leave(StrFormat("PlayPlaylistAtMark %u %u", a, c),
+                  StrFormat("Playlist %05u mark %u", a, c), step);
+            return false;
+        case ENavOp::kTerminatePlaylist:
+            Leave("TerminatePlaylist", "Playlist stopped", step);
+            return false;
+        case ENavOp::kLinkPlayItem:
+            Leave(StrFormat("LinkPlayItem %u", a), StrFormat("Play item %u", a), step);
+            return false;
+        case ENavOp::kLinkMark:
+            Leave(StrFormat("LinkMark %u", a), StrFormat("Mark %u", a), step);
+            return false;
+        default:
+            return true;
+    }
+}
+
+void CMenuPlayer::RunSet(const SNavInstruction& in, SMenuStep& step) {
+    const int op = in.setOption;
+    if (in.dst.immediate || in.op != ENavOp::kSet) return;
+    if (op == 2) {
+        if (in.src.immediate) return;
+        const uint32_t x = Read(in.dst), y = Read(in.src);
+        Write(in.dst, y, step);
+        Write(in.src, x, step);
         return;
     }
+    const uint32_t src = Read(in.src);
+    // A move does not read its destination.
+    const uint32_t dst = op == 1 ? 0 : Read(in.dst);
+    Write(in.dst, SetOperation(op, dst, src, random_), step);
+}
+
+void CMenuPlayer::RunSetSystem(const SNavInstruction& in, const std::string& text,
+                               SMenuStep& step) {
+    switch (in.op) {
+        case ENavOp::kSetButtonPage:
+            RunSetButtonPage(in, step);
+            return;
+        case ENavOp::kEnableButton:
+        case ENavOp::kDisableButton: {
+            const int id = static_cast<int>(Read(in.dst) & 0xFFFF);
+            if (CBdButton* t = FindButton(id))
+                in.op == ENavOp::kEnableButton ? Enable(*t, step) : Disable(*t, step);
+            return;
+        }
+        case ENavOp::kPopUpMenuOff:
+            // Only a pop-up hides; an always-on menu stays.
+            if (IsPopUp()) visible_ = false;
+            step.stateChanges.push_back(IsPopUp() ? "PopUpMenuOff: the menu is hidden"
+                                                  : "PopUpMenuOff: not a pop-up menu");
+            return;
+        default:
+            if (record_) step.stateChanges.push_back(text);
+            return;
+    }
+}
+
+void CMenuPlayer::RunSetButtonPage(const SNavInstruction& in, SMenuStep& step) {
+    const SNavOperand &d = in.dst, &s = in.src;
+    // The button in the destination's low half, the page in the source's
+    // low byte; a register holds them where the operand is not immediate.
+    const bool buttonFlag = d.Bit(31), pageFlag = s.Bit(31);
+    const int buttonId = static_cast<int>(
+        d.immediate ? d.Low() : Register(false, static_cast<int>(d.Low() & 0x0FFF)) & 0xFFFF);
+    const int pageId = static_cast<int>(
+        s.immediate ? s.Low() & 0xFF : Register(false, static_cast<int>(s.Low() & 0x0FFF)) & 0xFF);
+    if (!pageFlag) {
+        if (buttonFlag) ShowButtonPage(nullptr, buttonId, step);
+        return;
+    }
+    const CPage* target = nullptr;
+    for (const auto& p : composition_)
+        if (p->id == pageId) target = p.get();
+    if (!target) {
+        step.note = StrFormat("SetButtonPage: no page %d", pageId);
+        return;
+    }
+    if (s.Bit(30)) {
+        step.stateChanges.push_back("out effects skipped");
+        step.outEffectsSkipped = true;
+    }
+    ShowButtonPage(target, buttonFlag ? buttonId : -1, step);
 }
 
 void CMenuPlayer::ShowButtonPage(const CPage* target, int buttonId, SMenuStep& step) {

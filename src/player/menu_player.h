@@ -21,6 +21,8 @@ class CBog;
 class CIcData;
 class CPage;
 struct CNavCmd;
+struct SNavInstruction;
+struct SNavOperand;
 
 // The remote's keys a menu takes: the arrows, enter, the pop-up key and the
 // number keys 0 to 9 (Digit0 + n).
@@ -163,10 +165,21 @@ private:
     void Activate(CBdButton& button, SMenuStep& step);
     void Complete(CBdButton& button, SMenuStep& step);
     void PressNavigation(EMenuKey key, SMenuStep& step);
-    // Runs the commands; true when the menu was left or changed its page.
+    // Runs the button's commands until they end or leave the menu.
     void Run(const CBdButton& button, SMenuStep& step);
-    uint32_t Read(const uint8_t* operand, bool immediate);
-    void Write(const uint8_t* operand, uint32_t value, SMenuStep& step);
+    // One command (text: its statement when steps are recorded); pc is the
+    // next command's index. False ends the run.
+    bool Execute(const SNavInstruction& in, const std::string& text, int& pc, SMenuStep& step);
+    bool RunGoTo(const SNavInstruction& in, int& pc);
+    bool RunJump(const SNavInstruction& in, SMenuStep& step);
+    bool RunPlay(const SNavInstruction& in, SMenuStep& step);
+    void RunSet(const SNavInstruction& in, SMenuStep& step);
+    void RunSetSystem(const SNavInstruction& in, const std::string& text, SMenuStep& step);
+    void RunSetButtonPage(const SNavInstruction& in, SMenuStep& step);
+    // Leaves the menu for a place outside it.
+    void Leave(std::string command, std::string target, SMenuStep& step);
+    uint32_t Read(const SNavOperand& operand);
+    void Write(const SNavOperand& operand, uint32_t value, SMenuStep& step);
     void WriteReg(bool psr, int number, uint32_t value, SMenuStep& step);
     CBdButton* FindButton(int id) const;
     CBdButton* FirstEnabled() const;

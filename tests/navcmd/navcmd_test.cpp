@@ -110,15 +110,43 @@ TEST(NavCmdText, HexAndPaneLine) {
 }
 
 TEST(NavCmdText, FormatOperand) {
-    const uint8_t minus[4] = {0xFF, 0xFF, 0xFF, 0xFE};
-    EXPECT_EQ(FormatOperand(minus, true, true), "-2");
-    EXPECT_EQ(FormatOperand(minus, true, false), "0xFFFFFFFE");
-    const uint8_t zero[4] = {0, 0, 0, 0};
-    EXPECT_EQ(FormatOperand(zero, true, false), "0");
-    const uint8_t psr[4] = {0x80, 0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(FormatOperand(psr, false, true), "PSR127");
-    const uint8_t gpr[4] = {0x7F, 0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(FormatOperand(gpr, false, true), "GPR4095");
+    EXPECT_EQ(FormatOperand({0xFFFFFFFE, true}, true), "-2");
+    EXPECT_EQ(FormatOperand({0xFFFFFFFE, true}, false), "0xFFFFFFFE");
+    EXPECT_EQ(FormatOperand({0, true}, false), "0");
+    EXPECT_EQ(FormatOperand({0x80FFFFFF, false}, true), "PSR127");
+    EXPECT_EQ(FormatOperand({0x7FFFFFFF, false}, true), "GPR4095");
+}
+
+// The fields of one record, each from its own bits.
+TEST(NavInstruction, FieldsAndOperands) {
+    const SNavInstruction in = DecodeInstruction(
+        Cmd({0x72, 0x6B, 0xF5, 0xE9, 0x80, 0, 0x12, 0x85, 0x7F, 0xFF, 0xFA, 0x01}));
+    EXPECT_EQ(in.operandCount, 3);
+    EXPECT_EQ(in.group, 2);
+    EXPECT_EQ(in.subGroup, 2);
+    EXPECT_FALSE(in.dst.immediate);
+    EXPECT_TRUE(in.src.immediate);
+    EXPECT_EQ(in.branchOption, 0x0B);
+    EXPECT_EQ(in.compareOption, 5);
+    EXPECT_EQ(in.setOption, 9);
+    EXPECT_EQ(in.op, ENavOp::kUnknown);
+    EXPECT_TRUE(in.dst.Psr());
+    EXPECT_EQ(in.dst.Register(), 5);
+    EXPECT_FALSE(in.src.Psr());
+    EXPECT_EQ(in.src.Register(), 0xA01);
+    EXPECT_EQ(in.src.High(), 0x7FFFu);
+    EXPECT_EQ(in.src.Low(), 0xFA01u);
+    struct {
+        uint8_t b0, b1, b3;
+        ENavOp op;
+    } const kOps[] = {{0x20, 0x02, 0, ENavOp::kBreak},     {0x21, 0x04, 0, ENavOp::kResume},
+                      {0x22, 0x05, 0, ENavOp::kLinkMark},  {0x22, 0x06, 0, ENavOp::kUnknown},
+                      {0x50, 0x00, 15, ENavOp::kSet},      {0x50, 0x00, 16, ENavOp::kUnknown},
+                      {0x51, 0x00, 1, ENavOp::kSetStream}, {0x51, 0x00, 9, ENavOp::kStillOff},
+                      {0x51, 0x00, 10, ENavOp::kUnknown},  {0x18, 0x00, 0, ENavOp::kUnknown}};
+    for (const auto& c : kOps)
+        EXPECT_EQ(DecodeInstruction(Cmd({c.b0, c.b1, 0, c.b3})).op, c.op) << int{c.b0} << int{c.b3};
+    EXPECT_STREQ(NavOpName(ENavOp::kPlayPlaylistAtMark), "PlayPlaylistAtMark");
 }
 
 // Every one of the 2^16 operation-code heads decodes without reading past the
