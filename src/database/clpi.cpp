@@ -147,10 +147,10 @@ bool ParseEpMap(CByteReader& r, size_t epMapStart, CClpiObject& clpi) {
     for (unsigned i = 0; i < clpi.numberOfPidEntries && !r.Failed(); ++i) {
         auto kpi = std::make_unique<CKpiFolder>();
         kpi->streamPid = r.U16();
-        const uint32_t word = r.U32();
-        kpi->epStreamType = (word >> 18) & 0x0F;
-        kpi->numberOfCoarseEntries = static_cast<uint16_t>((word >> 2) & 0xFFFF);
-        kpi->numberOfFineEntries = ((word & 0x03) << 16) | r.U16();
+        r.SkipBits(10);
+        kpi->epStreamType = static_cast<uint8_t>(r.Bits(4));
+        kpi->numberOfCoarseEntries = static_cast<uint16_t>(r.Bits(16));
+        kpi->numberOfFineEntries = r.Bits(18);
         kpi->startAddress = r.U32();
         kpi->name = StrFormat("0x%04X", kpi->streamPid);
         kpi->id = kpi->streamPid;
@@ -164,10 +164,9 @@ bool ParseEpMap(CByteReader& r, size_t epMapStart, CClpiObject& clpi) {
         s.Seek(base);
         kpi->fineTableStartAddress = s.U32();
         for (unsigned c = 0; c < kpi->numberOfCoarseEntries && !s.Failed(); ++c) {
-            const uint32_t w = s.U32();
             SEpCoarseEntry e;
-            e.refToFineId = w >> 14;
-            e.ptsCoarse = static_cast<uint16_t>(w & 0x3FFF);
+            e.refToFineId = s.Bits(18);
+            e.ptsCoarse = static_cast<uint16_t>(s.Bits(14));
             e.spnCoarse = s.U32();
             if (!s.Failed()) kpi->coarse.push_back(e);
         }
@@ -178,15 +177,15 @@ bool ParseEpMap(CByteReader& r, size_t epMapStart, CClpiObject& clpi) {
         kpi->keyPoints.reserve(kpi->numberOfFineEntries);
         size_t c = 0;
         for (uint32_t f = 0; f < kpi->numberOfFineEntries; ++f) {
-            const uint32_t w = s.U32();
+            SKeyPoint k;
+            k.angleChangePoint = s.Flag();
+            k.iEndPosition = static_cast<uint8_t>(s.Bits(3));
+            const uint64_t finePts = s.Bits(11);
+            const uint32_t fineSpn = s.Bits(17);
             while (c + 1 < kpi->coarse.size() && kpi->coarse[c + 1].refToFineId <= f) ++c;
             const SEpCoarseEntry& ce = kpi->coarse[c];
-            SKeyPoint k;
-            k.angleChangePoint = (w >> 31) & 1;
-            k.iEndPosition = (w >> 28) & 0x07;
-            const uint64_t finePts = (w >> 17) & 0x7FF;
             k.pts = ((uint64_t{ce.ptsCoarse} >> 1) << 20) + (finePts << 9);
-            k.spnStart = (ce.spnCoarse & ~uint32_t{0x1FFFF}) | (w & 0x1FFFF);
+            k.spnStart = (ce.spnCoarse & ~uint32_t{0x1FFFF}) | fineSpn;
             k.coarseIndex = static_cast<int>(c);
             kpi->keyPoints.push_back(k);
         }
@@ -272,13 +271,14 @@ void DecodeStreamCodingInfo(SStreamCodingInfo& info) {
     info.audioPresentationType = info.samplingFrequency = info.characterCode = 0;
     info.language.clear();
     // Attribute byte k of the StreamCodingInfo is a[k - 2].
+    CByteReader r(a.data(), a.size());
     if (IsVideoCodingType(t)) {
-        info.videoFormat = a[0] >> 4;
-        info.frameRate = a[0] & 0x0F;
-        info.aspectRatio = a[1] >> 4;
+        info.videoFormat = static_cast<uint8_t>(r.Bits(4));
+        info.frameRate = static_cast<uint8_t>(r.Bits(4));
+        info.aspectRatio = static_cast<uint8_t>(r.Bits(4));
     } else if (IsAudioCodingType(t)) {
-        info.audioPresentationType = a[0] >> 4;
-        info.samplingFrequency = a[0] & 0x0F;
+        info.audioPresentationType = static_cast<uint8_t>(r.Bits(4));
+        info.samplingFrequency = static_cast<uint8_t>(r.Bits(4));
         info.language = LanguageAt(a, 1);
     } else if (t == 0x90 || t == 0x91) {
         info.language = LanguageAt(a, 0);
@@ -360,7 +360,8 @@ int CClpiObject::ParseClpi(std::span<const uint8_t> data) {
     r.Skip(2);
     ci.clipStreamType = r.U8();
     ci.applicationType = r.U8();
-    ci.isAtcDelta = r.U32() & 1;
+    r.SkipBits(31);
+    ci.isAtcDelta = r.Flag();
     ci.tsRecordingRate = r.U32();
     ci.numberOfSourcePackets = r.U32();
     r.Bytes(ci.reserved.data(), ci.reserved.size());
@@ -430,7 +431,8 @@ int CClpiObject::ParseClpi(std::span<const uint8_t> data) {
     if (r.Failed()) return -1;
     if (cpiLength != 0) {
         r.Skip(1);
-        cpiType = r.U8() & 0x0F;
+        r.SkipBits(4);
+        cpiType = static_cast<uint8_t>(r.Bits(4));
         if (r.Failed() || !ParseEpMap(r, size_t{cpiStartAddress} + 6, *this)) return -1;
     }
 

@@ -24,23 +24,23 @@ bool ParsePlayItem(CByteReader& r, SPlayItem& item) {
     if (r.Failed()) return false;
     item.clipInformationFileName = b.Text(5);
     item.clipCodecIdentifier = b.Text(4);
-    b.Skip(1);
-    const uint8_t flags = b.U8();
-    item.isMultiAngle = (flags >> 4) & 1;
-    item.connectionCondition = flags & 0x0F;
+    b.SkipBits(11);
+    item.isMultiAngle = b.Flag();
+    item.connectionCondition = static_cast<uint8_t>(b.Bits(4));
     item.refToStcId = b.U8();
     item.inTime = b.U32();
     item.outTime = b.U32();
     ReadBytes(b, item.uoMaskTable);
-    item.randomAccessFlag = (b.U8() >> 7) & 1;
+    item.randomAccessFlag = b.Flag();
+    b.SkipBits(7);
     item.stillMode = b.U8();
     const uint16_t stillTime = b.U16();
     item.stillTime = item.stillMode == 1 ? stillTime : 0;
     if (item.isMultiAngle) {
         item.numberOfAngles = b.U8();
-        const uint8_t angleFlags = b.U8();
-        item.isDifferentAudios = (angleFlags >> 1) & 1;
-        item.seamlessAngleChange = angleFlags & 1;
+        b.SkipBits(6);
+        item.isDifferentAudios = b.Flag();
+        item.seamlessAngleChange = b.Flag();
         for (int i = 1; i < item.numberOfAngles && !b.Failed(); ++i) {
             SAngleClipEntry a;
             a.clipInformationFileName = b.Text(5);
@@ -60,10 +60,9 @@ bool ParseSubPlayItem(CByteReader& r, SSubPlayItem& item) {
     if (r.Failed()) return false;
     item.clipInformationFileName = b.Text(5);
     item.clipCodecIdentifier = b.Text(4);
-    b.Skip(3);
-    const uint8_t flags = b.U8();
-    item.connectionCondition = (flags >> 1) & 0x0F;
-    item.isMultiClipEntries = flags & 1;
+    b.SkipBits(27);
+    item.connectionCondition = static_cast<uint8_t>(b.Bits(4));
+    item.isMultiClipEntries = b.Flag();
     item.refToStcId = b.U8();
     item.inTime = b.U32();
     item.outTime = b.U32();
@@ -78,8 +77,8 @@ bool ParseSubPath(CByteReader& r, SSubPath& path) {
     if (r.Failed()) return false;
     b.Skip(1);
     path.subPathType = b.U8();
-    b.Skip(1);
-    path.isRepeatSubPath = b.U8() & 1;
+    b.SkipBits(15);
+    path.isRepeatSubPath = b.Flag();
     b.Skip(1);
     const unsigned count = b.U8();
     for (unsigned i = 0; i < count && !b.Failed(); ++i) {
@@ -167,10 +166,10 @@ int CMplsObject::ParseMpls(std::span<const uint8_t> data) {
     appInfo.playlistPlaybackType = r.U8();
     appInfo.playbackCount = r.U16();
     ReadBytes(r, appInfo.uoMaskTable);
-    const uint8_t appFlags = r.U8();
-    appInfo.playlistRandomAccessFlag = (appFlags >> 7) & 1;
-    appInfo.audioMixAppFlag = (appFlags >> 6) & 1;
-    appInfo.losslessMayBypassMixerFlag = (appFlags >> 5) & 1;
+    appInfo.playlistRandomAccessFlag = r.Flag();
+    appInfo.audioMixAppFlag = r.Flag();
+    appInfo.losslessMayBypassMixerFlag = r.Flag();
+    r.SkipBits(5);
     if (r.Failed())
         return fail(StrFormat("%zu bytes, too short for a playlist%s", data.size(),
                               TypeNote(typeIndicator).c_str()));

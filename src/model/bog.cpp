@@ -129,7 +129,8 @@ bool CBdButton::ParseFrom(CByteReader& r, int) {
     std::fill(std::begin(extra), std::end(extra), 0u);
     id = r.U16();
     numericSelectValue = r.U16();
-    autoAction = (r.U8() & 0x80) != 0;
+    autoAction = r.Flag();
+    r.SkipBits(7);
     x = r.U16();
     y = r.U16();
     for (auto* n : neighbors.refs()) {
@@ -143,9 +144,9 @@ bool CBdButton::ParseFrom(CByteReader& r, int) {
         st.start.id = r.U16();
         st.end.id = r.U16();
         if (s != kActivated) {
-            const uint8_t flags = r.U8();
-            st.repeat = (flags & 0x80) != 0;
-            st.complete = (flags & 0x40) != 0;
+            st.repeat = r.Flag();
+            st.complete = r.Flag();
+            r.SkipBits(6);
         }
     }
     int count = r.U16();
@@ -155,11 +156,7 @@ bool CBdButton::ParseFrom(CByteReader& r, int) {
     if (c.size() == 64 && c[59].bytes[0] == 0xFF && c[59].bytes[1] == 0xFF &&
         c[59].bytes[2] == 0xFF && c[59].bytes[3] == 0xFF) {
         buttonType = c[59].bytes[11];
-        for (int i = 0; i < 4; ++i) {
-            const uint8_t* b = c[static_cast<size_t>(60 + i)].bytes + 8;
-            extra[i] =
-                (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
-        }
+        for (size_t i = 0; i < 4; ++i) extra[i] = CByteReader(c[60 + i].bytes + 8, 4).U32();
     }
     return true;
 }

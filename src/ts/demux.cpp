@@ -42,8 +42,8 @@ public:
         const uint8_t* const end = data + (size - size % kSourcePacketSize);
         for (const uint8_t* sp = data; sp != end; sp += kSourcePacketSize) {
             const uint8_t* ts = sp + 4;
-            if (ts[0] != kSyncByte) continue;
-            const int pid = ((ts[1] & 0x1F) << 8) | ts[2];
+            const int pid = PacketPid(ts);
+            if (pid < 0) continue;
             if (STrackInfo* info = map_.Find(pid)) Packet(ts, *info, offset + (sp - data));
         }
     }

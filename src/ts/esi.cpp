@@ -19,17 +19,19 @@ constexpr size_t kScanBlock = 100 * kSourcePacketSize;  // 19,200 bytes
 
 bool CEsiFolder::StartSection(CByteReader& r) {
     tableId = r.U8();
-    const uint16_t a = r.U16();
-    sectionSyntaxIndicator = a & 0x8000;
-    sectionLength = a & 0x0FFF;
+    sectionSyntaxIndicator = r.Flag();
+    r.SkipBits(3);
+    sectionLength = static_cast<uint16_t>(r.Bits(12));
     programNumber = r.U16();
-    const uint8_t v = r.U8();
-    versionNumber = (v >> 1) & 0x1F;
-    currentNextIndicator = v & 1;
+    r.SkipBits(2);
+    versionNumber = static_cast<uint8_t>(r.Bits(5));
+    currentNextIndicator = r.Flag();
     sectionNumber = r.U8();
     lastSectionNumber = r.U8();
-    pcrPid = r.U16() & 0x1FFF;
-    programInfoLength = r.U16() & 0x0FFF;
+    r.SkipBits(3);
+    pcrPid = static_cast<uint16_t>(r.Bits(13));
+    r.SkipBits(4);
+    programInfoLength = static_cast<uint16_t>(r.Bits(12));
     if (r.Failed() || tableId != kPmtTableId || sectionLength > kMaxSectionLength ||
         sectionLength < kSectionHeadAfterLength + kCrcSize)
         return false;
@@ -94,8 +96,10 @@ bool CEsiFolder::ParseBody() {
     while (!loop.AtEnd()) {
         ESI es;
         es.streamType = loop.U8();
-        es.elementaryPid = loop.U16() & 0x1FFF;
-        es.esInfoLength = loop.U16() & 0x0FFF;
+        loop.SkipBits(3);
+        es.elementaryPid = static_cast<uint16_t>(loop.Bits(13));
+        loop.SkipBits(4);
+        es.esInfoLength = static_cast<uint16_t>(loop.Bits(12));
         CByteReader d = loop.Sub(es.esInfoLength);
         if (loop.Failed()) return false;
         while (d.Remaining() >= 2) {

@@ -28,16 +28,25 @@ bool IsGraphicsPid(uint16_t pid) {
            c == EPidClass::TextSubtitle;
 }
 
+uint64_t ReadMarkedTime(CByteReader& r) {
+    uint64_t v = r.Bits(3);
+    r.SkipBits(1);
+    v = (v << 15) | r.Bits(15);
+    r.SkipBits(1);
+    v = (v << 15) | r.Bits(15);
+    r.SkipBits(1);
+    return v;
+}
+
 void STimeStamp::Read(CByteReader& r) {
-    const uint64_t v = r.Uint(5);
-    prefix = static_cast<uint8_t>((v >> 36) & 0xF);
-    value = (((v >> 33) & 0x7) << 30) | (((v >> 17) & 0x7FFF) << 15) | ((v >> 1) & 0x7FFF);
+    prefix = static_cast<uint8_t>(r.Bits(4));
+    value = ReadMarkedTime(r);
 }
 
 void SPcr::Read(CByteReader& r) {
-    const uint64_t v = r.Uint(6);
-    base = v >> 15;
-    extension = static_cast<uint16_t>(v & 0x1FF);
+    base = r.Bits64(33);
+    r.SkipBits(6);
+    extension = static_cast<uint16_t>(r.Bits(9));
 }
 
 bool SAdaptationField::Parse(CByteReader& r) {
@@ -45,15 +54,14 @@ bool SAdaptationField::Parse(CByteReader& r) {
     CByteReader f = r.Sub(length);
     if (r.Failed()) return false;
     if (length == 0) return true;
-    const uint8_t flags = f.U8();
-    discontinuity = flags & 0x80;
-    randomAccess = flags & 0x40;
-    esPriority = flags & 0x20;
-    pcrFlag = flags & 0x10;
-    opcrFlag = flags & 0x08;
-    splicingPointFlag = flags & 0x04;
-    privateDataFlag = flags & 0x02;
-    extensionFlag = flags & 0x01;
+    discontinuity = f.Flag();
+    randomAccess = f.Flag();
+    esPriority = f.Flag();
+    pcrFlag = f.Flag();
+    opcrFlag = f.Flag();
+    splicingPointFlag = f.Flag();
+    privateDataFlag = f.Flag();
+    extensionFlag = f.Flag();
     if (pcrFlag) pcr.Read(f);
     if (opcrFlag) opcr.Read(f);
     if (splicingPointFlag) spliceCountdown = f.U8();
@@ -65,16 +73,18 @@ bool SAdaptationField::Parse(CByteReader& r) {
         extensionLength = f.U8();
         CByteReader x = f.Sub(extensionLength);
         if (extensionLength > 0) {
-            const uint8_t xf = x.U8();
-            ltwFlag = xf & 0x80;
-            piecewiseRateFlag = xf & 0x40;
-            seamlessSpliceFlag = xf & 0x20;
+            ltwFlag = x.Flag();
+            piecewiseRateFlag = x.Flag();
+            seamlessSpliceFlag = x.Flag();
+            x.SkipBits(5);
             if (ltwFlag) {
-                const uint16_t v = x.U16();
-                ltwValid = v & 0x8000;
-                ltwOffset = v & 0x7FFF;
+                ltwValid = x.Flag();
+                ltwOffset = static_cast<uint16_t>(x.Bits(15));
             }
-            if (piecewiseRateFlag) piecewiseRate = x.U24() & 0x3FFFFF;
+            if (piecewiseRateFlag) {
+                x.SkipBits(2);
+                piecewiseRate = x.Bits(22);
+            }
             if (seamlessSpliceFlag) {
                 dtsNextAu.Read(x);
                 spliceType = dtsNextAu.prefix;
@@ -110,15 +120,13 @@ int STsPacket::ParsePacket(std::span<const uint8_t> packet) {
 
     CByteReader r(packet.first(kTsPacketSize));
     syncByte = r.U8();
-    const uint16_t b12 = r.U16();
-    transportError = b12 & 0x8000;
-    payloadUnitStart = b12 & 0x4000;
-    transportPriority = b12 & 0x2000;
-    pid = b12 & 0x1FFF;
-    const uint8_t b3 = r.U8();
-    scramblingControl = b3 >> 6;
-    adaptationFieldControl = (b3 >> 4) & 3;
-    continuityCounter = b3 & 0xF;
+    transportError = r.Flag();
+    payloadUnitStart = r.Flag();
+    transportPriority = r.Flag();
+    pid = static_cast<uint16_t>(r.Bits(13));
+    scramblingControl = static_cast<uint8_t>(r.Bits(2));
+    adaptationFieldControl = static_cast<uint8_t>(r.Bits(2));
+    continuityCounter = static_cast<uint8_t>(r.Bits(4));
 
     if (adaptationFieldControl & 2) {
         // An adaptation field longer than the packet: no payload can be found.

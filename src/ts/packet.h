@@ -53,6 +53,9 @@ inline int PacketPid(const uint8_t* tsPacket) {
     return ((tsPacket[1] & 0x1F) << 8) | tsPacket[2];
 }
 
+// A 33-bit time in three parts (3, 15 and 15 bits), each followed by a marker bit.
+uint64_t ReadMarkedTime(CByteReader& r);
+
 // A 33-bit time stamp with its 4-bit prefix, 5 bytes with marker bits.
 struct STimeStamp {
     uint8_t prefix = 0;

@@ -7,40 +7,66 @@ namespace {
 // The ESCR: 2 reserved bits, then the base in three parts and the extension,
 // each followed by a marker bit.
 void ReadEscr(CByteReader& r, SPcr& escr) {
-    const uint64_t v = r.Uint(6);
-    escr.base = (((v >> 43) & 0x7) << 30) | (((v >> 27) & 0x7FFF) << 15) | ((v >> 11) & 0x7FFF);
-    escr.extension = static_cast<uint16_t>((v >> 1) & 0x1FF);
+    r.SkipBits(2);
+    escr.base = ReadMarkedTime(r);
+    escr.extension = static_cast<uint16_t>(r.Bits(9));
+    r.SkipBits(1);
 }
 
 bool ReadExtension(CByteReader& r, SPesExtension& x) {
-    const uint8_t flags = r.U8();
-    x.privateDataFlag = flags & 0x80;
-    x.packHeaderFieldFlag = flags & 0x40;
-    x.sequenceCounterFlag = flags & 0x20;
-    x.pstdBufferFlag = flags & 0x10;
-    x.extensionFlag2 = flags & 0x01;
+    x.privateDataFlag = r.Flag();
+    x.packHeaderFieldFlag = r.Flag();
+    x.sequenceCounterFlag = r.Flag();
+    x.pstdBufferFlag = r.Flag();
+    r.SkipBits(3);
+    x.extensionFlag2 = r.Flag();
     if (x.privateDataFlag) r.Bytes(x.privateData.data(), x.privateData.size());
     if (x.packHeaderFieldFlag) {
         auto v = r.View(r.U8());
         x.packField.assign(v.begin(), v.end());
     }
     if (x.sequenceCounterFlag) {
-        const uint8_t a = r.U8();
-        const uint8_t b = r.U8();
-        x.sequenceCounter = a & 0x7F;
-        x.mpeg1Mpeg2Identifier = (b >> 6) & 1;
-        x.originalStuffLength = b & 0x3F;
+        r.SkipBits(1);
+        x.sequenceCounter = static_cast<uint8_t>(r.Bits(7));
+        r.SkipBits(1);
+        x.mpeg1Mpeg2Identifier = static_cast<uint8_t>(r.Bits(1));
+        x.originalStuffLength = static_cast<uint8_t>(r.Bits(6));
     }
     if (x.pstdBufferFlag) {
-        const uint16_t v = r.U16();
-        x.pstdBufferScale = (v >> 13) & 1;
-        x.pstdBufferSize = v & 0x1FFF;
+        r.SkipBits(2);
+        x.pstdBufferScale = static_cast<uint8_t>(r.Bits(1));
+        x.pstdBufferSize = static_cast<uint16_t>(r.Bits(13));
     }
     if (x.extensionFlag2) {
-        auto v = r.View(r.U8() & 0x7F);
+        r.SkipBits(1);
+        auto v = r.View(r.Bits(7));
         x.extensionField.assign(v.begin(), v.end());
     }
     return !r.Failed();
+}
+
+// The trick mode byte: a 3-bit control, then 5 bits whose meaning it selects.
+void ReadTrickMode(CByteReader& r, SPesHeader& h) {
+    h.trickModeControl = static_cast<uint8_t>(r.Bits(3));
+    switch (h.trickModeControl) {
+        case 0:
+        case 3:
+            h.fieldId = static_cast<uint8_t>(r.Bits(2));
+            h.intraSliceRefresh = static_cast<uint8_t>(r.Bits(1));
+            h.frequencyTruncation = static_cast<uint8_t>(r.Bits(2));
+            break;
+        case 1:
+        case 4:
+            h.repCntrl = static_cast<uint8_t>(r.Bits(5));
+            break;
+        case 2:
+            h.fieldId = static_cast<uint8_t>(r.Bits(2));
+            r.SkipBits(3);
+            break;
+        default:
+            r.SkipBits(5);
+            break;
+    }
 }
 
 }  // namespace
@@ -56,50 +82,36 @@ int SPesHeader::Parse(CByteReader& r) {
     if (r.Failed()) return -1;
     headerLength = 6;
     if (HasOptionalHeader(streamId)) {
-        const uint8_t a = r.U8();
-        const uint8_t b = r.U8();
+        r.SkipBits(2);
+        scramblingControl = static_cast<uint8_t>(r.Bits(2));
+        priority = r.Flag();
+        dataAlignment = r.Flag();
+        copyright = r.Flag();
+        originalOrCopy = r.Flag();
+        ptsDtsFlags = static_cast<uint8_t>(r.Bits(2));
+        escrFlag = r.Flag();
+        esRateFlag = r.Flag();
+        dsmTrickModeFlag = r.Flag();
+        additionalCopyInfoFlag = r.Flag();
+        crcFlag = r.Flag();
+        extensionFlag = r.Flag();
         headerDataLength = r.U8();
-        scramblingControl = (a >> 4) & 3;
-        priority = a & 0x08;
-        dataAlignment = a & 0x04;
-        copyright = a & 0x02;
-        originalOrCopy = a & 0x01;
-        ptsDtsFlags = (b >> 6) & 3;
-        escrFlag = b & 0x20;
-        esRateFlag = b & 0x10;
-        dsmTrickModeFlag = b & 0x08;
-        additionalCopyInfoFlag = b & 0x04;
-        crcFlag = b & 0x02;
-        extensionFlag = b & 0x01;
         // The optional fields must lie within the header data.
         CByteReader o = r.Sub(headerDataLength);
         if (r.Failed()) return -1;
         if (ptsDtsFlags & 2) pts.Read(o);
         if (ptsDtsFlags == 3) dts.Read(o);
         if (escrFlag) ReadEscr(o, escr);
-        if (esRateFlag) esRate = (o.U24() >> 1) & 0x3FFFFF;
-        if (dsmTrickModeFlag) {
-            const uint8_t t = o.U8();
-            trickModeControl = t >> 5;
-            switch (trickModeControl) {
-                case 0:
-                case 3:
-                    fieldId = (t >> 3) & 3;
-                    intraSliceRefresh = (t >> 2) & 1;
-                    frequencyTruncation = t & 3;
-                    break;
-                case 1:
-                case 4:
-                    repCntrl = t & 0x1F;
-                    break;
-                case 2:
-                    fieldId = (t >> 3) & 3;
-                    break;
-                default:
-                    break;
-            }
+        if (esRateFlag) {
+            o.SkipBits(1);
+            esRate = o.Bits(22);
+            o.SkipBits(1);
         }
-        if (additionalCopyInfoFlag) additionalCopyInfo = o.U8() & 0x7F;
+        if (dsmTrickModeFlag) ReadTrickMode(o, *this);
+        if (additionalCopyInfoFlag) {
+            o.SkipBits(1);
+            additionalCopyInfo = static_cast<uint8_t>(o.Bits(7));
+        }
         if (crcFlag) previousPesCrc = o.U16();
         if (extensionFlag && !ReadExtension(o, extension)) return -1;
         if (o.Failed()) return -1;
