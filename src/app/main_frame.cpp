@@ -21,7 +21,7 @@
 #include "app/play_controls.h"
 #include "app/quick_scan_pane.h"
 #include "app/rip_flow.h"
-#include "app/tessel_app.h"
+#include "disc/disc_scan.h"
 #include "disc/disc_subs.h"
 #include "model/ic_data.h"
 #include "model/ig_object.h"
@@ -29,6 +29,7 @@
 #include "platform/messages.h"
 #include "platform/text.h"
 #include "render/page_composer.h"
+#include "subtitle/pg_stream.h"
 #include "ui/command_wnd.h"
 #include "ui/explorer_tree.h"
 #include "ui/menu_map_wnd.h"
@@ -65,7 +66,7 @@ tessel::CPage* FirstPageOfDisc(const tessel::CTlDisc& disc) {
     return nullptr;
 }
 
-CMainFrame::CMainFrame(CTesselApp& app, QWidget* parent) : QMainWindow(parent), app_(app) {
+CMainFrame::CMainFrame(IAppHost& app, QWidget* parent) : QMainWindow(parent), app_(app) {
     setObjectName("MainFrame");
     setWindowIcon(AppIcon());
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks |
@@ -285,7 +286,7 @@ void CMainFrame::CreateStatusBar() {
     bar->addPermanentWidget(walkPane_, 1);
     quickPane_ = new CQuickScanPane(Action(ECommand::ScanFully), bar);
     bar->addPermanentWidget(quickPane_);
-    versionPane_ = new QLabel(QString("%1, V %2").arg(CTesselApp::kCompany, CTesselApp::Version()));
+    versionPane_ = new QLabel(QString("%1, V %2").arg(IAppHost::kCompany, IAppHost::Version()));
     versionPane_->setContentsMargins(6, 0, 6, 0);
     bar->addPermanentWidget(versionPane_);
 }
@@ -563,6 +564,24 @@ void CMainFrame::ShowProblem(const tessel::CIcData* composition, int pageId, int
             properties_->ShowNode(page.get());
             return;
         }
+}
+
+int CMainFrame::SubtitleEvents() const {
+    for (const auto& clip : app_.Disc().clips)
+        if (!clip->pgStreams.empty()) return clip->pgStreams.front()->GetSize();
+    return -1;
+}
+
+void CMainFrame::SetPlaying(bool playing) {
+    pageView_->SetPlaying(playing);
+}
+
+void CMainFrame::PlayTo(double seconds) {
+    pageView_->PlayTo(seconds);
+}
+
+void CMainFrame::SetStartZoom(int index) {
+    zoomBox_->setCurrentIndex(index);
 }
 
 void CMainFrame::WalkKeys(const QStringList& keys) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-class CTesselApp;
+#include "app/app_host.h"
+#include "app/startup_script.h"
+
 class CColourButton;
 class CTlPageView;
 class CFileView;
@@ -66,12 +68,13 @@ enum class ECommand {
     ScanFully,
 };
 
-class CMainFrame : public QMainWindow {
+// The commands a start-up script drives (IScriptedWindow) are public too.
+class CMainFrame : public QMainWindow, public IScriptedWindow {
     Q_OBJECT
 public:
     static constexpr const char* kWebSite = "https://tessel.orvane.example/";
 
-    explicit CMainFrame(CTesselApp& app, QWidget* parent = nullptr);
+    explicit CMainFrame(IAppHost& app, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // The Open command: the BDMV folder dialog, then the scan.
@@ -80,23 +83,25 @@ public:
     void OpenDiscImage();
     // The scan of a folder (or a disc image) and what follows it, without the
     // dialog; the scan's result (0 success, 1 cancelled, 2 failure).
-    int OpenFolder(const QString& folder, bool quick = false);
+    int OpenFolder(const QString& folder, bool quick = false) override;
     // The Quick open command: the folder dialog, then the quick scan.
     void QuickOpenDisc();
     // The Rip image command.
     void RipImage();
     void ImportNewImage();
     // Button state of the page view (0 Normal, 1 Selected, 2 Activated).
-    void SetState(int state);
+    void SetState(int state) override;
     // Zoom box index (0 "100%" ... 4 "12.5%", 5 "Fit").
     void SetZoomIndex(int index);
     void SetBackgroundColour(uint32_t colourValue);
     // Shows the disc's first page in the page view and selects it in the
     // tree; false when the disc has none.
-    bool ShowFirstPage();
+    bool ShowFirstPage() override;
     // Selects the event (from 0) of the disc's first PG stream in the tree,
     // with what follows a selection there; false when there is none.
-    bool ShowSubtitle(int index);
+    bool ShowSubtitle(int index) override;
+    // The events of the disc's first PG stream; -1 without one.
+    int SubtitleEvents() const override;
     void SetShowAllDisplaySets(bool on);
     // The start-up step: the zoom box's item and the background colour
     // applied to the page view.
@@ -110,17 +115,26 @@ public:
     void ShowProblem(const tessel::CIcData* composition, int pageId, int buttonId);
     // Keys walked in the page view: "up", "down", "left", "right", "enter",
     // "home"; others are skipped.
-    void WalkKeys(const QStringList& keys);
+    void WalkKeys(const QStringList& keys) override;
+    // The page view playing in time, or the still view; played to a time
+    // and held there.
+    void SetPlaying(bool playing) override;
+    void PlayTo(double seconds) override;
+    // The zoom box's item, applied to the page view by ApplyStartupView.
+    void SetStartZoom(int index) override;
+    // Shown, enabled and exposed; the menu map still being made.
+    bool Exposed() const override;
+    bool Busy() const override;
 
     void SaveLayout() const;
     void RestoreLayout();
     QImage Grab();
     // A picture of one pane: "page", "map", "tree", "properties" or
     // "commands" (the window for others).
-    QImage GrabPane(const QString& pane);
+    QImage GrabPane(const QString& pane) override;
     // Selects the button of this id on the shown page as a click in the tree
     // does; false when the page has none.
-    bool SelectButton(int id);
+    bool SelectButton(int id) override;
 
     QAction* Action(ECommand command) const { return actions_.value(command); }
     CTlPageView* PageView() const { return pageView_; }
@@ -170,7 +184,7 @@ private:
     // The state commands tick the view's state; none while a walk draws.
     void UpdateStateActions();
 
-    CTesselApp& app_;
+    IAppHost& app_;
     QMap<ECommand, QAction*> actions_;
     QActionGroup* stateGroup_ = nullptr;
     CTlPageView* pageView_ = nullptr;

@@ -6,7 +6,7 @@
 #include <QUrl>
 
 #include "app/main_frame.h"
-#include "app/tessel_app.h"
+#include "disc/disc_scan.h"
 #include "platform/text.h"
 #include "ui/progress_window.h"
 
@@ -31,16 +31,16 @@ void CMainFrame::ShowScanMessages(const std::vector<std::string>& messages, size
 void CMainFrame::UpdateTitle() {
     const std::string& name = app_.Disc().Name();
     if (discShown_ && !name.empty())
-        setWindowTitle(QString("%1 - %2").arg(QString::fromStdString(name), CTesselApp::kProduct));
+        setWindowTitle(QString("%1 - %2").arg(QString::fromStdString(name), IAppHost::kProduct));
     else
-        setWindowTitle(CTesselApp::kProduct);
+        setWindowTitle(IAppHost::kProduct);
 }
 
 void CMainFrame::ShowAbout() {
     QMessageBox::about(this, "About Tessel",
                        QString("<b>%1</b><br>Version %2<br><br>Shows and rips the Interactive "
                                "Graphics menus of Blu-ray BDMV folders.<br>%3")
-                           .arg(CTesselApp::kProduct, CTesselApp::Version(), CTesselApp::kCompany));
+                           .arg(IAppHost::kProduct, IAppHost::Version(), IAppHost::kCompany));
 }
 
 void CMainFrame::OpenWebSite() {

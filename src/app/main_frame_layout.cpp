@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
+#include <QWindow>
 #include <algorithm>
 
 #include "app/main_frame.h"
@@ -61,6 +62,15 @@ void CMainFrame::RestoreLayout() {
     if (!layout.state.isEmpty()) restoreState(layout.state);
     Action(ECommand::StatusBar)->setChecked(layout.statusBar);
     statusBar()->setVisible(layout.statusBar);
+}
+
+bool CMainFrame::Exposed() const {
+    const QWindow* window = windowHandle();
+    return isVisible() && isEnabled() && window && window->isExposed();
+}
+
+bool CMainFrame::Busy() const {
+    return menuMap_->Busy();
 }
 
 QImage CMainFrame::Grab() {
