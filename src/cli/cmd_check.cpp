@@ -71,9 +71,8 @@ int Run(const SCheckCliOptions& o) {
     SCheckOptions options;
     if (!o.rules.empty() && !ParseRules(o.rules, options.rules)) return kExitFailed;
     if (!ParseSeverity(o.minSeverity, options.minSeverity)) {
-        ShowUsageError(
+        return ShowUsageError(
             StrFormat("--min-severity %s: not info, warning or error", o.minSeverity.c_str()));
-        return kExitFailed;
     }
     STargetRequest request = o.target;
     request.all = true;

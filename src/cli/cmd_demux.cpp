@@ -107,7 +107,7 @@ int Run(const SDemuxOptions& o) {
         CTerminalProgress progress;
         result = DemuxGraphicsToFolder(o.path, folder, choice, &progress, files);
     }
-    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+    if (result != 0) return ExitStatus(result);
     if (!KeepWanted(o.path, wanted, files)) return kExitFailed;
     bool cut = false;
     Json tracks = Json::array();

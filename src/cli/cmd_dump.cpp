@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "codec/display_set.h"
 #include "codec/ods.h"
@@ -158,20 +159,14 @@ int Run(const STargetRequest& request, bool json) {
     const char* name = stream.name.c_str();
     if (json) {
         Json out = {{"file", request.input}, {"form", bare ? "bare" : "marked"}};
-        if (stream.clip >= 0) {
-            out["clip"] = stream.clip;
-            out["pid"] = stream.pid;
-        }
+        PutClipAndPid(out, stream.clip, stream.pid);
         out["complete"] = ok && !stream.epochs.empty();
         out["error"] =
             ok ? Json(nullptr) : Json{{"text", info.error.text}, {"offset", info.error.offset}};
         out["epochs"] = std::move(epochList);
         PrintJson(out);
     }
-    if (ok && stream.epochs.empty()) {
-        ShowMessage(StrFormat("%s: %s", name, "no display set in the stream"));
-        return kExitFailed;
-    }
+    if (ok && stream.epochs.empty()) return ShowFailure(name, "no display set in the stream");
     if (ok) return kExitOk;
     ShowMessage(StrFormat("%s: %s at byte offset %lld", name, info.error.text.c_str(),
                           static_cast<long long>(info.error.offset)));

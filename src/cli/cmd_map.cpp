@@ -47,7 +47,7 @@ ordered_json MapJson(const SMenuMap& map, const std::string& input, const SStrea
     for (const SMapEdge& e : map.edges)
         edges.push_back({{"from", PlaceJson(e.from)}, {"key", e.key}, {"to", PlaceJson(e.to)}});
     ordered_json j = {{"input", input}};
-    if (stream.clip >= 0) j.update({{"clip", stream.clip}, {"pid", stream.ig->id}});
+    PutClipAndPid(j, stream.clip, stream.ig->id);
     ordered_json rest = {{"pages", pages},
                          {"edges", edges},
                          {"start", PlaceJson(map.start)},
@@ -65,18 +65,16 @@ bool Emit(const std::string& output, const std::string& text) {
 
 int Run(SMapOptions o) {
     if (!o.outFile.empty() && !o.output.empty() && o.outFile != o.output) {
-        ShowUsageError(StrFormat("%s: an output file and --output %s; name one", o.outFile.c_str(),
-                                 o.output.c_str()));
-        return kExitFailed;
+        return ShowUsageError(StrFormat("%s: an output file and --output %s; name one",
+                                        o.outFile.c_str(), o.output.c_str()));
     }
     if (o.output.empty()) o.output = o.outFile;
     const bool pictures = MapPicturesAvailable();
     std::vector<SOutputFormat> formats = {{"json", {"json"}}, {"dot", {"dot", "gv"}}};
     if (pictures) formats.insert(formats.end(), {{"svg", {"svg"}}, {"png", {"png"}}});
     if (!pictures && (o.format == "svg" || o.format == "png")) {
-        ShowUsageError(StrFormat("--format %s: this build has no Graphviz; use json or dot",
-                                 o.format.c_str()));
-        return kExitFailed;
+        return ShowUsageError(StrFormat("--format %s: this build has no Graphviz; use json or dot",
+                                        o.format.c_str()));
     }
     if (!ChooseFormat(o.output, o.format, formats, "json", {"svg", "png"})) return kExitFailed;
     // A PNG is not shown on a terminal.
@@ -99,10 +97,7 @@ int Run(SMapOptions o) {
     if (o.format == "dot") return done(Emit(o.output, dot));
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!RenderDot(dot, o.format, bytes, error)) {
-        ShowMessage(StrFormat("%s: %s", o.target.input.c_str(), error.c_str()));
-        return kExitFailed;
-    }
+    if (!RenderDot(dot, o.format, bytes, error)) return ShowFailure(o.target.input, error);
     return done(Emit(o.output, std::string(bytes.begin(), bytes.end())));
 }
 

@@ -31,17 +31,18 @@ int DiscStream(const std::string& folder, int clip, const std::string& pidText, 
     SScanOptions options;
     if (!NarrowScan(clip, pidText, options)) return kExitFailed;
     options.keepGoing = keepGoing;
-    options.failed = &leftOut;
     CTlDisc disc;
     CTerminalProgress progress;
-    const int scanned = ScanDisc(disc, folder, &progress, options);
-    if (scanned != 0) return scanned == 1 ? kExitCancelled : kExitFailed;
+    Json reasons;
+    if (const int scanned = ScanForCommand(disc, folder, options, &progress, leftOut, reasons);
+        scanned != kExitOk)
+        return scanned;
     const CTlM2tsObject& target = *disc.clips.front();
     const int pid = target.igObjects.front()->id;
     const std::string m2ts = target.clipInfo ? target.clipInfo->streamPath : std::string();
     std::vector<SIgStream> streams;
     const int demuxed = DemuxIgStreams(m2ts, &progress, streams);
-    if (demuxed != 0) return demuxed == 1 ? kExitCancelled : kExitFailed;
+    if (demuxed != 0) return ExitStatus(demuxed);
     for (SIgStream& s : streams)
         if (s.pid == pid) bytes.assign(s.marked.data(), s.marked.data() + s.marked.size());
     path = StrFormat("%s:0x%04X", m2ts.c_str(), pid);
@@ -72,8 +73,8 @@ int ReadMenuStream(const std::string& input, bool bare, int clip, const std::str
         s.ok = ReadStream(s.data.epochs, source, false, &s.info);
     } else {
         if (clip >= 0 || !pid.empty()) {
-            ShowUsageError(StrFormat("%s: --clip and --pid need a BDMV folder", input.c_str()));
-            return kExitFailed;
+            return ShowUsageError(
+                StrFormat("%s: --clip and --pid need a BDMV folder", input.c_str()));
         }
         s.ok = ReadStreamFile(input, s.data.epochs, bare, &s.info);
     }
@@ -147,12 +148,10 @@ int Run(const std::string& input, bool json, bool bare, int clip, const std::str
     ordered_json all = ordered_json::array();
     ShowCompositions(s, ig, json, bare, all, printed, failed);
     if (json) PrintJson(all);
-    if (s.ok && !printed && !failed) {
-        ShowMessage(StrFormat("%s: %s", s.name.c_str(),
-                              s.data.epochs.empty() ? "no display set in the stream"
-                                                    : "no interactive composition in the stream"));
-        return kExitFailed;
-    }
+    if (s.ok && !printed && !failed)
+        return ShowFailure(s.name, s.data.epochs.empty()
+                                       ? "no display set in the stream"
+                                       : "no interactive composition in the stream");
     if (!s.ok) {
         ShowMessage(StrFormat("%s: %s at byte offset %lld", s.name.c_str(),
                               s.info.error.text.c_str(),

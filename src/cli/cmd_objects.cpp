@@ -58,10 +58,7 @@ Json ObjectsJson(CIgObject& ig, const std::string& stream, int clip, const std::
         epochs.push_back({{"epoch", epoch.name}, {"folder", epochFolder}, {"objects", files}});
     }
     Json j = {{"stream", stream}};
-    if (clip >= 0) {
-        j["clip"] = clip;
-        j["pid"] = ig.id;
-    }
+    PutClipAndPid(j, clip, ig.id);
     j.update({{"folder", folder},
               {"objects", objects},
               {"images_written", written},

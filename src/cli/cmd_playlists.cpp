@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "database/bdmv_layout.h"
 #include "database/mpls.h"
 #include "platform/disc_image.h"
@@ -115,11 +116,8 @@ int Run(const std::string& folderArg, bool json) {
         return kExitFailed;
     }
     NormalizeFolder(folder);
-    if (!IsFolder(folder)) {
-        ShowMessage(StrFormat("%s: %s", folderArg.c_str(),
-                              SystemErrorText(PathExists(folder) ? ENOTDIR : ENOENT).c_str()));
-        return kExitFailed;
-    }
+    if (!IsFolder(folder))
+        return ShowFailure(folderArg, SystemErrorText(PathExists(folder) ? ENOTDIR : ENOENT));
     CBDDisc disc;
     if (!disc.ReadPlaylists(folder)) return kExitFailed;
 

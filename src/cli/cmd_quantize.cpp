@@ -33,8 +33,7 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         !ClaimStandardOutput(out))
         return kExitFailed;
     if (json && out == "-") {
-        ShowUsageError("-: --json and the picture cannot both go to standard output");
-        return kExitFailed;
+        return ShowUsageError("-: --json and the picture cannot both go to standard output");
     }
     Bitmap image;
     std::string error;

@@ -45,10 +45,7 @@ int Run(const STargetRequest& request, const std::string& out, bool mui, bool js
             objects += static_cast<int>(epoch->graphics.items.size());
         }
         Json j = {{"input", in}, {"output", out}};
-        if (loaded.targets.front().clip >= 0) {
-            j["clip"] = loaded.targets.front().clip;
-            j["pid"] = ig.id;
-        }
+        PutClipAndPid(j, loaded.targets.front().clip, ig.id);
         j["mui"] = mui ? Json(out + ".mui") : Json(nullptr);
         j["form"] = bare ? "bare" : "marked";
         j["saved"] = saved;

@@ -1,6 +1,7 @@
 // `tessel reframe <in> <out> [--recompose] [--bare]`: reads a graphics stream
 // and writes it back display set by display set through the segment writers.
 #include "cli/command.h"
+#include "cli/output_rules.h"
 #include "cli/stream_targets.h"
 #include "codec/display_set.h"
 #include "model/ic_data.h"
@@ -52,10 +53,8 @@ int Run(const STargetRequest& request, const std::string& out, bool recompose) {
         }
     }
     std::string error;
-    if (!WriteWholeFile(out, sink.data.data(), sink.data.size(), error)) {
-        ShowMessage(StrFormat("%s: %s", out.c_str(), error.c_str()));
-        return kExitFailed;
-    }
+    if (!WriteWholeFile(out, sink.data.data(), sink.data.size(), error))
+        return ShowFailure(out, error);
     return kExitOk;
 }
 

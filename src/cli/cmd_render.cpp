@@ -59,8 +59,7 @@ bool Save(Bitmap& out, const std::string& path, bool safeAreas, int zoomW, int z
     std::string error;
     std::vector<uint8_t> png;
     if (out.IsEmpty() || !EncodeFramePng(out, png, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(),
-                              out.IsEmpty() ? "the picture is too large" : error.c_str()));
+        ShowFailure(path, out.IsEmpty() ? "the picture is too large" : error);
         return false;
     }
     return WriteOutput(path, png);
@@ -81,22 +80,19 @@ int Lost(const SLoadedTargets& loaded, const std::string& input) {
 int CheckOptions(const SRenderOptions& o, int& state, uint32_t& background) {
     state = StateOf(o.state);
     if (state < 0) {
-        ShowUsageError(
+        return ShowUsageError(
             StrFormat("--state %s: not one of normal, selected, activated", o.state.c_str()));
-        return kExitFailed;
     }
     if (!(o.zoom > 0 && o.zoom <= 4)) {
-        ShowUsageError(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
-        return kExitFailed;
+        return ShowUsageError(StrFormat("--zoom %g: outside (0, 4]", o.zoom));
     }
     if (!ParseColour(o.background, background)) {
-        ShowUsageError(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
-        return kExitFailed;
+        return ShowUsageError(StrFormat("--bg %s: not a colour RRGGBB", o.background.c_str()));
     }
     if (o.all) {
         if (o.output == "-") {
-            ShowUsageError("-: --all writes a folder of pictures, not one to standard output");
-            return kExitFailed;
+            return ShowUsageError(
+                "-: --all writes a folder of pictures, not one to standard output");
         }
         return ConfirmFolder(o.output, o.yes, o.input == kStandardInput);
     }

@@ -128,16 +128,12 @@ bool ReplaceEarlierRip(const std::string& discFolder, const std::string& planned
 // The scan and the pictures under one progress: Ctrl-C between the two
 // cancels too. kExitOk once the rip ran (run tells how it ended), else the
 // exit status.
-int ScanAndRip(const SRipOptions& o, SScanOptions& options, std::vector<int>& failed,
+int ScanAndRip(const SRipOptions& o, const SScanOptions& options, std::vector<int>& failed,
                const std::string& planned, CTlDisc& disc, SRipRun& run) {
     CTerminalProgress progress;
-    int result;
-    {
-        CLeftOutReasons reasons(failed);
-        result = ScanDisc(disc, o.folder, &progress, options);
-        run.leftOut = reasons.List();
-    }
-    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+    if (const int scanned = ScanForCommand(disc, o.folder, options, &progress, failed, run.leftOut);
+        scanned != kExitOk)
+        return scanned;
     TellCoverage(disc);
     if (progress.Cancelled()) {
         ShowMessage(StrFormat("%s: rip cancelled before a clip was finished; nothing is kept",
@@ -194,7 +190,6 @@ int Run(const SRipOptions& o) {
     if (!NarrowScan(o.clip, o.pid, options)) return kExitFailed;
     std::vector<int> failed;
     options.keepGoing = o.keepGoing;
-    options.failed = &failed;
     options.quick = o.quick;
     // Asked before the clips are read; Yes replaces the disc folder once
     // they have been.

@@ -208,20 +208,17 @@ struct SScanCommand {
 int Run(const SScanCommand& o) {
     SScanOptions options;
     if (!NarrowScan(o.clip, o.pid, options)) return kExitFailed;
-    std::vector<int> failed;
     options.keepGoing = o.keepGoing;
-    options.failed = &failed;
     options.quick = o.quick;
     CTlDisc disc;
-    int result;
+    std::vector<int> failed;
     Json leftOut;
     {
-        CLeftOutReasons reasons(failed);
         CTerminalProgress progress;
-        result = ScanDisc(disc, o.folder, &progress, options);
-        leftOut = reasons.List();
+        if (const int scanned = ScanForCommand(disc, o.folder, options, &progress, failed, leftOut);
+            scanned != kExitOk)
+            return scanned;
     }
-    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
     if (o.json) {
         Json j = DiscJson(disc, o.collapse);
         j["input"] = o.folder;

@@ -79,19 +79,13 @@ int WriteSubs(const SPgEvents& events, const std::string& source, const std::str
     for (size_t i = 0; i < events.events.size(); ++i) {
         names.push_back(StrFormat("%s_%04zu.png", stem.c_str(), i + 1));
         std::string error;
-        if (!SavePng(folder + names.back(), events.events[i].picture, error)) {
-            ShowMessage(StrFormat("%s%s: %s", folder.c_str(), names.back().c_str(), error.c_str()));
-            return kExitFailed;
-        }
+        if (!SavePng(folder + names.back(), events.events[i].picture, error))
+            return ShowFailure(folder + names.back(), error);
     }
     const std::string index = folder + stem + (o.format == "bdn" ? ".xml" : ".json");
     const std::string text =
         o.format == "bdn" ? BdnXml(events, stem, names) : JsonText(EventsJson(events, names));
-    std::string error;
-    if (!WriteWholeFile(index, reinterpret_cast<const uint8_t*>(text.data()), text.size(), error)) {
-        ShowMessage(StrFormat("%s: %s", index.c_str(), error.c_str()));
-        return kExitFailed;
-    }
+    if (!WriteOutput(index, text)) return kExitFailed;
     Note(StrFormat("%zu event(s): %zu picture(s) and %s", events.events.size(),
                    events.events.size(), index.c_str()));
     return kExitOk;
@@ -109,7 +103,7 @@ int WriteClip(const std::string& path, const std::string& clip, int wanted, cons
         CTerminalProgress progress;
         result = ReadClipSubtitles(path, -1, &progress, streams);
     }
-    if (result != 0) return result == 1 ? kExitCancelled : kExitFailed;
+    if (result != 0) return ExitStatus(result);
     for (const auto& s : streams) {
         if (wanted >= 0 && s->pid != wanted) continue;
         found = true;
@@ -130,8 +124,7 @@ int WriteClip(const std::string& path, const std::string& clip, int wanted, cons
 int RunClips(const SSubsOptions& o, bool disc) {
     int wanted = -1;
     if (!o.pid.empty() && !ParsePid(o.pid, wanted)) {
-        ShowUsageError(StrFormat("--pid %s: not a PID", o.pid.c_str()));
-        return kExitFailed;
+        return ShowUsageError(StrFormat("--pid %s: not a PID", o.pid.c_str()));
     }
     std::vector<SSubtitleClip> clips;
     if (!disc) {
@@ -169,13 +162,11 @@ int RunClips(const SSubsOptions& o, bool disc) {
 
 int Run(const SSubsOptions& o) {
     if (o.format != "bdn" && o.format != "json") {
-        ShowUsageError(StrFormat("--format %s: not one of bdn, json", o.format.c_str()));
-        return kExitFailed;
+        return ShowUsageError(StrFormat("--format %s: not one of bdn, json", o.format.c_str()));
     }
     const bool standardInput = o.input == kStandardInput;
     if (!o.name.empty() && !standardInput) {
-        ShowUsageError("--name: only for a stream on standard input (-)");
-        return kExitFailed;
+        return ShowUsageError("--name: only for a stream on standard input (-)");
     }
     if (const int asked = ConfirmFolder(o.output, o.yes, standardInput); asked != kExitOk)
         return asked;
@@ -183,15 +174,11 @@ int Run(const SSubsOptions& o) {
     if (extension == "m2ts" || extension == "mts") return RunClips(o, false);
     if (IsFolder(o.input) || IsDiscImageName(o.input)) return RunClips(o, true);
     if (!o.pid.empty()) {
-        ShowUsageError("--pid: only for a clip's transport stream (.m2ts) or a disc");
-        return kExitFailed;
+        return ShowUsageError("--pid: only for a clip's transport stream (.m2ts) or a disc");
     }
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(o.input, bytes, error)) {
-        ShowMessage(StrFormat("%s: %s", o.input.c_str(), error.c_str()));
-        return kExitFailed;
-    }
+    if (!ReadWholeFile(o.input, bytes, error)) return ShowFailure(o.input, error);
     CPgStreamObject stream;
     if (!stream.Build(bytes, o.bare, o.input, error)) {
         ShowMessage(error);

@@ -122,11 +122,9 @@ bool RenderStep(const CMenuPlayer& player, const std::string& folder, int index,
     composer.Recompose();
     path = folder + StrFormat("step%03d.png", index);
     std::string error;
-    if (!SavePng(path, composer.ViewPicture(false), error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
-        return false;
-    }
-    return true;
+    if (SavePng(path, composer.ViewPicture(false), error)) return true;
+    ShowFailure(path, error);
+    return false;
 }
 
 int Run(const SWalkOptions& o) {
@@ -136,9 +134,8 @@ int Run(const SWalkOptions& o) {
     for (const std::string& s : o.sets) {
         SRegisterWrite w;
         if (!ParseSet(s, w)) {
-            ShowUsageError(StrFormat("--set %s: not GPRn=value (n < 4096) or PSRn=value (n < 128)",
-                                     s.c_str()));
-            return kExitFailed;
+            return ShowUsageError(StrFormat(
+                "--set %s: not GPRn=value (n < 4096) or PSRn=value (n < 128)", s.c_str()));
         }
         presets.push_back(w);
     }
@@ -174,8 +171,7 @@ int Run(const SWalkOptions& o) {
     if (o.json) {
         ordered_json out;
         out["input"] = o.target.input;
-        if (const SStreamTarget& t = loaded.targets.front(); t.clip >= 0)
-            out.update({{"clip", t.clip}, {"pid", t.ig->id}});
+        PutClipAndPid(out, loaded.targets.front().clip, loaded.targets.front().ig->id);
         out["start"] = {{"page", steps[0].page}, {"button", steps[0].button}};
         ordered_json list = ordered_json::array();
         for (size_t i = 1; i < steps.size(); ++i) list.push_back(StepJson(steps[i]));

@@ -12,6 +12,12 @@ constexpr int kExitOk = 0;
 constexpr int kExitCancelled = 1;
 constexpr int kExitFailed = 2;
 
+// The exit status of a long operation's result code: 0 done, 1 cancelled,
+// anything else failed (its reason has been shown).
+inline int ExitStatus(int result) {
+    return result == 0 ? kExitOk : result == 1 ? kExitCancelled : kExitFailed;
+}
+
 // Adds the command's options to its subcommand and returns the action to run.
 using CommandSetup = std::function<std::function<int()>(CLI::App& sub)>;
 

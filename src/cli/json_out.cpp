@@ -20,6 +20,12 @@ void PutNamed(Json& object, const std::string& key, int code, const std::string&
     object[key + "_name"] = name;
 }
 
+void PutClipAndPid(Json& object, int clip, int pid) {
+    if (clip < 0) return;
+    object["clip"] = clip;
+    object["pid"] = pid;
+}
+
 Json VideoJson(const SVideoDescriptor& video) {
     Json j = {{"width", video.width}, {"height", video.height}};
     PutNamed(j, "frame_rate", video.frameRate, FrameRateName(video.frameRate));

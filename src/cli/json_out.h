@@ -26,6 +26,10 @@ void PrintJson(const Json& value);
 // object[key] = code and object[key + "_name"] = name.
 void PutNamed(Json& object, const std::string& key, int code, const std::string& name);
 
+// object["clip"] and object["pid"] for a disc's stream (clip >= 0); nothing
+// for a stream file.
+void PutClipAndPid(Json& object, int clip, int pid);
+
 // "width", "height", "frame_rate" and "frame_rate_name".
 Json VideoJson(const SVideoDescriptor& video);
 

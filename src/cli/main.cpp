@@ -155,8 +155,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        ShowUsageError(ParseErrorText(app, e.what(), argc, argv));
-        return kExitFailed;
+        return ShowUsageError(ParseErrorText(app, e.what(), argc, argv));
     }
     SetQuiet(quiet);
     for (const CLI::App* sub : app.get_subcommands()) SetCommandName(sub->get_name());

@@ -150,7 +150,7 @@ bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes) {
     }
     std::string error;
     if (WriteWholeFile(path, bytes.data(), bytes.size(), error)) return true;
-    ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+    ShowFailure(path, error);
     return false;
 }
 
@@ -174,10 +174,16 @@ void SetQuiet(bool quiet) {
     g_quiet = quiet;
 }
 
-void ShowUsageError(const std::string& text) {
+int ShowFailure(const std::string& path, const std::string& reason) {
+    ShowMessage(path + ": " + reason);
+    return kExitFailed;
+}
+
+int ShowUsageError(const std::string& text) {
     const std::string help =
         g_command.empty() ? "tessel --help" : "tessel " + g_command + " --help";
     ShowMessage(text + " (see " + help + ")");
+    return kExitFailed;
 }
 
 void SetCommandName(const std::string& name) {

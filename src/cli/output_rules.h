@@ -62,10 +62,15 @@ void Note(const std::string& line);
 bool Quiet();
 void SetQuiet(bool quiet);
 
+// The one way a command shows a failure about a file or folder:
+// "<path>: <reason>" once. Returns kExitFailed.
+int ShowFailure(const std::string& path, const std::string& reason);
+
 // A usage error (a bad option value, a missing argument, an unknown key or
 // option): the message, then "(see tessel <command> --help)" for the command
-// named by SetCommandName, "(see tessel --help)" before one is.
-void ShowUsageError(const std::string& text);
+// named by SetCommandName, "(see tessel --help)" before one is. Returns
+// kExitFailed.
+int ShowUsageError(const std::string& text);
 void SetCommandName(const std::string& name);
 
 }  // namespace tessel::cli

@@ -75,10 +75,18 @@ void ShowNoTarget(const std::string& input, int clip, int pid) {
         ShowMessage(StrFormat("%s: no clip with an IG stream", input.c_str()));
 }
 
-bool TargetPid(const STargetRequest& o, int& pid) {
+// The PID asked for (-1 for any) and whether the input is a stream file;
+// false after a usage error: a bad PID, or --clip named for a stream file.
+bool CheckRequest(const STargetRequest& o, int& pid, bool& streamFile) {
     pid = -1;
-    if (o.pid.empty() || ParsePid(o.pid, pid)) return true;
-    ShowUsageError(StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
+    if (!o.pid.empty() && !ParsePid(o.pid, pid)) {
+        ShowUsageError(
+            StrFormat("--pid %s: not a PID (decimal or 0x hex, 0 to 8191)", o.pid.c_str()));
+        return false;
+    }
+    streamFile = !IsDiscInput(o.input);
+    if (!streamFile || o.clip < 0) return true;
+    ShowUsageError(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
     return false;
 }
 
@@ -96,12 +104,9 @@ bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByte
         GetM2tsPath(folder, n, m2ts);
         std::vector<SIgStream> streams;
         const int result = DemuxIgStreams(m2ts, &progress, streams);
-        if (result == 1) {
-            exitCode = kExitCancelled;
-            return false;
-        }
         if (result != 0) {
-            if (o.keepGoing && o.clip < 0) continue;  // reported; the next clip may do
+            exitCode = ExitStatus(result);
+            if (result != 1 && o.keepGoing && o.clip < 0) continue;  // reported; the next may do
             return false;
         }
         for (SIgStream& s : streams) {
@@ -117,13 +122,6 @@ bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByte
     return false;
 }
 
-// --clip named for a stream file, said as a usage error.
-bool ClipOfStreamFile(const STargetRequest& o) {
-    if (o.clip < 0) return false;
-    ShowUsageError(StrFormat("%s: --clip needs a BDMV folder", o.input.c_str()));
-    return true;
-}
-
 }  // namespace
 
 bool IsDiscInput(const std::string& input) {
@@ -133,9 +131,9 @@ bool IsDiscInput(const std::string& input) {
 bool ReadTargetStream(const STargetRequest& o, STargetStream& stream, int& exitCode) {
     exitCode = kExitFailed;
     int pid;
-    if (!TargetPid(o, pid)) return false;
-    if (!IsDiscInput(o.input)) {
-        if (ClipOfStreamFile(o)) return false;
+    bool streamFile;
+    if (!CheckRequest(o, pid, streamFile)) return false;
+    if (streamFile) {
         stream.name = o.input;
         stream.bare = o.bare;
         stream.complete = ReadStreamFile(o.input, stream.epochs, o.bare, &stream.info);
@@ -162,26 +160,24 @@ void AddDiscTarget(CLI::App& sub, STargetRequest& request) {
 bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode) {
     exitCode = kExitFailed;
     int pid;
-    if (!TargetPid(o, pid)) return false;
-    if (!IsDiscInput(o.input)) {
-        if (ClipOfStreamFile(o)) return false;
+    bool streamFile;
+    if (!CheckRequest(o, pid, streamFile)) return false;
+    loaded.leftOutReasons = Json::array();
+    if (streamFile) {
         if (!loaded.stream.LoadStream(o.input, o.bare)) return false;
         loaded.targets.push_back({-1, &loaded.stream});
         return true;
     }
-    int result;
     SScanOptions options;
     options.keepGoing = o.keepGoing;
-    options.failed = &loaded.leftOut;
+    options.quick = o.quick;
     {
         CTerminalProgress progress;
-        options.quick = o.quick;
-        result = ScanDisc(loaded.disc, o.input, &progress, options);
+        exitCode = ScanForCommand(loaded.disc, o.input, options, &progress, loaded.leftOut,
+                                  loaded.leftOutReasons);
     }
-    if (result != 0) {
-        exitCode = result == 1 ? kExitCancelled : kExitFailed;
-        return false;
-    }
+    if (exitCode != kExitOk) return false;
+    exitCode = kExitFailed;
     TellCoverage(loaded.disc);
     for (const auto& clip : loaded.disc.clips) {
         if (o.clip >= 0 && clip->id != o.clip) continue;
@@ -194,6 +190,15 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
     if (!loaded.targets.empty()) return true;
     ShowNoTarget(o.input, o.clip, pid);
     return false;
+}
+
+int ScanForCommand(CTlDisc& disc, const std::string& input, SScanOptions options,
+                   CProgressWnd* progress, std::vector<int>& failed, Json& leftOut) {
+    options.failed = &failed;
+    CLeftOutReasons reasons(failed);
+    const int result = ScanDisc(disc, input, progress, options);
+    leftOut = reasons.List();
+    return ExitStatus(result);
 }
 
 bool TargetsLostPackets(const SLoadedTargets& loaded) {

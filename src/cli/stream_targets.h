@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/json_out.h"
 #include "codec/display_set.h"
 #include "disc/disc_scan.h"
 #include "model/ig_object.h"
@@ -34,7 +35,15 @@ struct SLoadedTargets {
     CIgObject stream;
     std::vector<SStreamTarget> targets;
     std::vector<int> leftOut;  // clips --keep-going left out
+    Json leftOutReasons;       // [{"clip", "reason"}] of each (see CLeftOutReasons)
 };
+
+// ScanDisc of a command's disc with its options, on progress: failed gets
+// the clips --keep-going left out and leftOut their reasons as
+// [{"clip", "reason"}]. The exit status; other than kExitOk after the reason
+// was shown.
+int ScanForCommand(CTlDisc& disc, const std::string& input, SScanOptions options,
+                   CProgressWnd* progress, std::vector<int>& failed, Json& leftOut);
 
 // The status of a command that has written its output: kExitOk, or, after
 // naming them, kExitFailed when --keep-going left clips of input out.
