@@ -37,6 +37,7 @@
 #include "ui/problems_wnd.h"
 #include "ui/progress_window.h"
 #include "ui/properties_wnd.h"
+#include "ui/selection.h"
 
 namespace {
 
@@ -297,8 +298,13 @@ void CMainFrame::CreatePanes() {
     commands_ = new CCmdWnd(this);
     menuMap_ = new CMenuMapWnd(this);
     problems_ = new CProblemsWnd(this);
-    explorer_->SetPanes(pageView_, properties_, commands_);
-    pageView_->SetExplorer(explorer_);
+    // Every pane follows the one selection; the view first, as it marks a
+    // button before the others list it.
+    selection_ = new CSelection(this);
+    pageView_->SetSelection(selection_);
+    commands_->SetSelection(selection_);
+    properties_->SetSelection(selection_);
+    explorer_->SetSelection(selection_);
 
     auto makeDock = [this](const char* title, const char* name, QWidget* pane) {
         auto* dock = new QDockWidget(title, this);
@@ -442,9 +448,8 @@ void CMainFrame::SetBackgroundColour(uint32_t colourValue) {
 bool CMainFrame::ShowFirstPage() {
     tessel::CPage* page = FirstPageOfDisc(app_.Disc());
     if (!page) return false;
-    explorer_->SelectNode(page);
-    properties_->ShowNode(page);
     pageView_->SetPage(page);
+    selection_->Choose(page);
     return true;
 }
 
@@ -503,19 +508,21 @@ void CMainFrame::ConnectWalk() {
         tessel::CPage* page = button ? tessel::PageOfButton(*button) : nullptr;
         menuMap_->MarkButton(page ? page->id : -1, page ? button->id : -1);
     };
-    connect(pageView_, &CTlPageView::buttonClicked, this, [this, mark](tessel::CBdButton* button) {
+    // In the window the properties and commands follow the view's picks
+    // and steps too (the tree takes them without handling them).
+    connect(selection_, &CSelection::picked, this, [this, mark](tessel::CBdButton* button) {
         properties_->ShowNode(button);
         commands_->ShowButton(button);
         mark(button);
     });
-    connect(pageView_, &CTlPageView::walkStepped, this,
+    connect(selection_, &CSelection::stepped, this,
             [this, mark](tessel::CBdButton* selected, tessel::CBdButton* activated) {
                 // The commands that ran, else those of the selection.
                 commands_->ShowButton(activated ? activated : selected, activated != nullptr);
                 if (selected) properties_->ShowNode(selected);
                 mark(selected);
             });
-    connect(explorer_, &CFileView::nodeSelected, this, [mark](tessel::CNamedObject* node) {
+    connect(selection_, &CSelection::chosen, this, [mark](tessel::CNamedObject* node) {
         if (auto* button = dynamic_cast<tessel::CBdButton*>(node)) mark(button);
     });
     connect(pageView_, &CTlPageView::walkStatusChanged, this, [this](const QString& status) {
@@ -543,15 +550,8 @@ void CMainFrame::ShowMapButton(const tessel::CIcData* composition, int pageId, i
                 if (b->id == buttonId) button = b;
     if (!button) return;
     pageView_->ShowButton(*button);
-    if (QTreeWidgetItem* node = explorer_->FindNode(button)) {
-        // The tree's handling marks it in the view and lists its commands.
-        explorer_->SelectNode(button);
-        explorer_->HandleSelection(node);
-    } else {
-        pageView_->SelectFromTree(*button);
-        commands_->ShowButton(button);
-        properties_->ShowNode(button);
-    }
+    // The view marks it, the tree selects its node, the panes list it.
+    selection_->Choose(button);
 }
 
 void CMainFrame::ShowProblem(const tessel::CIcData* composition, int pageId, int buttonId) {
@@ -560,8 +560,7 @@ void CMainFrame::ShowProblem(const tessel::CIcData* composition, int pageId, int
     for (const auto& page : *composition)
         if (page->id == pageId) {
             pageView_->SetPage(page.get());
-            explorer_->SelectNode(page.get());
-            properties_->ShowNode(page.get());
+            selection_->Choose(page.get());
             return;
         }
 }
