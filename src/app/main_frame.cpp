@@ -131,6 +131,18 @@ void CMainFrame::CreateActions() {
     a->setIcon(ImportIcon());
     connect(a, &QAction::triggered, this, &CMainFrame::ImportNewImage);
 
+    CreateViewActions();
+
+    a = AddCommand(ECommand::About, "&About Tessel...",
+                   "Display program information and version number\nAbout");
+    a->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+    connect(a, &QAction::triggered, this, &CMainFrame::ShowAbout);
+
+    a = AddCommand(ECommand::WebSite, "&WebSite", "Visit official website\nWebsite");
+    connect(a, &QAction::triggered, this, &CMainFrame::OpenWebSite);
+}
+
+void CMainFrame::CreateViewActions() {
     // The pane toggles are the docks' own actions: ticked while visible.
     struct SToggle {
         ECommand command;
@@ -158,8 +170,8 @@ void CMainFrame::CreateActions() {
         actions_.insert(t.command, toggle);
     }
 
-    a = AddCommand(ECommand::StatusBar, "&Status Bar",
-                   "Show or hide the status bar\nToggle Status Bar");
+    QAction* a = AddCommand(ECommand::StatusBar, "&Status Bar",
+                            "Show or hide the status bar\nToggle Status Bar");
     a->setCheckable(true);
     a->setChecked(true);
     connect(a, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
@@ -189,14 +201,6 @@ void CMainFrame::CreateActions() {
                    "display sets");
     a->setCheckable(true);
     connect(a, &QAction::toggled, this, &CMainFrame::SetShowAllDisplaySets);
-
-    a = AddCommand(ECommand::About, "&About Tessel...",
-                   "Display program information and version number\nAbout");
-    a->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
-    connect(a, &QAction::triggered, this, &CMainFrame::ShowAbout);
-
-    a = AddCommand(ECommand::WebSite, "&WebSite", "Visit official website\nWebsite");
-    connect(a, &QAction::triggered, this, &CMainFrame::OpenWebSite);
 }
 
 void CMainFrame::CreateMenus() {
@@ -445,39 +449,6 @@ void CMainFrame::SetBackgroundColour(uint32_t colourValue) {
     pageView_->viewport()->update();
 }
 
-bool CMainFrame::ShowFirstPage() {
-    tessel::CPage* page = FirstPageOfDisc(app_.Disc());
-    if (!page) return false;
-    pageView_->SetPage(page);
-    selection_->Choose(page);
-    return true;
-}
-
-bool CMainFrame::SelectButton(int id) {
-    tessel::CPage* page = pageView_->Page();
-    if (!page) return false;
-    for (tessel::CBdButton* button : page->AllButtons())
-        if (button->id == id) {
-            explorer_->SelectNode(button);
-            explorer_->HandleSelection(explorer_->FindNode(button));
-            return true;
-        }
-    return false;
-}
-
-bool CMainFrame::ShowSubtitle(int index) {
-    for (const auto& clip : app_.Disc().clips) {
-        if (clip->pgStreams.empty()) continue;
-        const tessel::CPgEventObject* event = clip->pgStreams.front()->GetAt(index);
-        QTreeWidgetItem* node = explorer_->FindNode(event);
-        if (!node) return false;
-        explorer_->SelectNode(event);
-        explorer_->HandleSelection(node);
-        return true;
-    }
-    return false;
-}
-
 void CMainFrame::SetShowAllDisplaySets(bool on) {
     if (Action(ECommand::ShowAllDisplaySets)->isChecked() != on)
         Action(ECommand::ShowAllDisplaySets)->setChecked(on);
@@ -539,56 +510,4 @@ void CMainFrame::UpdateStateActions() {
     const bool walking = pageView_->Walking();
     for (int i = 0; i < 3; ++i)
         Action(kCommands[i])->setChecked(!walking && pageView_->State() == i);
-}
-
-void CMainFrame::ShowMapButton(const tessel::CIcData* composition, int pageId, int buttonId) {
-    if (!composition) return;
-    tessel::CBdButton* button = nullptr;
-    for (const auto& page : *composition)
-        if (page->id == pageId)
-            for (tessel::CBdButton* b : page->AllButtons())
-                if (b->id == buttonId) button = b;
-    if (!button) return;
-    pageView_->ShowButton(*button);
-    // The view marks it, the tree selects its node, the panes list it.
-    selection_->Choose(button);
-}
-
-void CMainFrame::ShowProblem(const tessel::CIcData* composition, int pageId, int buttonId) {
-    if (!composition) return;
-    if (buttonId >= 0) return ShowMapButton(composition, pageId, buttonId);
-    for (const auto& page : *composition)
-        if (page->id == pageId) {
-            pageView_->SetPage(page.get());
-            selection_->Choose(page.get());
-            return;
-        }
-}
-
-int CMainFrame::SubtitleEvents() const {
-    for (const auto& clip : app_.Disc().clips)
-        if (!clip->pgStreams.empty()) return clip->pgStreams.front()->GetSize();
-    return -1;
-}
-
-void CMainFrame::SetPlaying(bool playing) {
-    pageView_->SetPlaying(playing);
-}
-
-void CMainFrame::PlayTo(double seconds) {
-    pageView_->PlayTo(seconds);
-}
-
-void CMainFrame::SetStartZoom(int index) {
-    zoomBox_->setCurrentIndex(index);
-}
-
-void CMainFrame::WalkKeys(const QStringList& keys) {
-    for (const QString& key : keys) {
-        tessel::EMenuKey k;
-        if (key == "home")
-            pageView_->RestartWalk();
-        else if (tessel::ParseMenuKey(key.toStdString(), k))
-            pageView_->PressMenuKey(k);
-    }
 }

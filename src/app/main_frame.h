@@ -168,6 +168,8 @@ protected:
 private:
     QAction* AddCommand(ECommand command, const QString& text, const QString& prompt);
     void CreateActions();
+    // The pane toggles, the status bar, the button states, all display sets.
+    void CreateViewActions();
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();
