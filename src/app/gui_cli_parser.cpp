@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 int ButtonStateOfName(const QString& name) {
     static const char* const kNames[] = {"normal", "selected", "activated"};
@@ -11,6 +12,132 @@ int ButtonStateOfName(const QString& name) {
         if (name.compare(QLatin1String(kNames[i]), Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
+
+namespace {
+
+// The options, in the order the help lists them.
+enum EOption { kPlay, kGrab, kPane, kButton, kZoom, kSubtitle, kKeys, kShowPage, kState };
+
+std::vector<QCommandLineOption> MakeOptions() {
+    return {
+        QCommandLineOption(
+            "play-seconds",
+            "After --show-page, play the page to this time in seconds and hold it there (the "
+            "grab shows that frame; without it a grab shows the still view).",
+            "seconds"),
+        QCommandLineOption(
+            "grab",
+            "Once the window is shown and idle, save it as a PNG picture to <file> and quit.",
+            "file"),
+        QCommandLineOption(
+            "grab-pane",
+            "With --grab, save only this pane: page, map, tree, properties or commands.", "pane"),
+        QCommandLineOption(
+            "button",
+            "After --show-page, select the button with this id as a click in the tree does.", "id"),
+        QCommandLineOption(
+            "zoom", "Zoom of the page view: 100%, 75%, 50%, 25%, 12.5% or fit (the default).",
+            "zoom"),
+        QCommandLineOption(
+            "show-subtitle",
+            "After opening the folder, select the n-th event (from 1) of the disc's first PG "
+            "stream and show its picture.",
+            "n"),
+        QCommandLineOption(
+            "keys",
+            "After --show-page, walk the menu with these keys: up, down, left, right, enter, "
+            "home, separated by commas.",
+            "keys"),
+        QCommandLineOption(
+            "show-page", "After opening the folder, show the disc's first page in the page view."),
+        QCommandLineOption("state", "Button state to show: normal, selected or activated.",
+                           "state"),
+    };
+}
+
+// Each reader takes its option's value into the options (the folder, the
+// grab file and --show-page are read before); false with the reason.
+using Reader = bool (*)(const QString& value, SGuiOptions& o, QString& error);
+
+bool ReadState(const QString& value, SGuiOptions& o, QString& error) {
+    o.state = ButtonStateOfName(value);
+    if (o.state >= 0) return true;
+    error = QString("Unknown button state '%1' (normal, selected or activated).").arg(value);
+    return false;
+}
+
+bool ReadKeys(const QString& value, SGuiOptions& o, QString& error) {
+    static const char* const kKeys[] = {"up", "down", "left", "right", "enter", "home"};
+    for (const QString& key : value.split(',')) {
+        const QString k = key.trimmed().toLower();
+        if (std::find(std::begin(kKeys), std::end(kKeys), k) == std::end(kKeys)) {
+            error = QString("--keys: '%1' is not one of up, down, left, right, enter, home.")
+                        .arg(key.trimmed());
+            return false;
+        }
+        o.keys << k;
+    }
+    if (!o.showPage) error = "--keys needs --show-page.";
+    return o.showPage;
+}
+
+bool ReadSubtitle(const QString& value, SGuiOptions& o, QString& error) {
+    bool ok = false;
+    o.subtitle = value.toInt(&ok);
+    if (!ok || o.subtitle < 1) {
+        error = QString("--show-subtitle: '%1' is not an event number (1 or more).").arg(value);
+        return false;
+    }
+    if (o.folder.isEmpty()) error = "--show-subtitle needs a BDMV folder.";
+    return !o.folder.isEmpty();
+}
+
+bool ReadPlay(const QString& value, SGuiOptions& o, QString& error) {
+    bool ok = false;
+    o.playSeconds = value.toDouble(&ok);
+    if (!ok || !(o.playSeconds >= 0) || o.playSeconds > 600) {
+        error = QString("--play-seconds: '%1' is not a time from 0 to 600 seconds.").arg(value);
+        return false;
+    }
+    if (!o.showPage) error = "--play-seconds needs --show-page.";
+    return o.showPage;
+}
+
+bool ReadButton(const QString& value, SGuiOptions& o, QString& error) {
+    bool ok = false;
+    o.button = value.toInt(&ok);
+    if (ok && o.button >= 0 && o.showPage) return true;
+    error = "--button needs a button id and --show-page.";
+    return false;
+}
+
+bool ReadZoom(const QString& value, SGuiOptions& o, QString& error) {
+    static const char* const kZooms[] = {"100%", "75%", "50%", "25%", "12.5%", "fit"};
+    const QString z = value.toLower();
+    for (int i = 0; i < 6; ++i)
+        if (z == kZooms[i] || z + "%" == kZooms[i]) o.zoom = i;
+    if (o.zoom >= 0) return true;
+    error = QString("--zoom: '%1' is not one of 100%, 75%, 50%, 25%, 12.5%, fit.").arg(value);
+    return false;
+}
+
+bool ReadPane(const QString& value, SGuiOptions& o, QString& error) {
+    static const QStringList kPanes = {"page", "map", "tree", "properties", "commands"};
+    o.grabPane = value.toLower();
+    if (kPanes.contains(o.grabPane) && !o.grabFile.isEmpty()) return true;
+    error = "--grab-pane needs --grab and one of page, map, tree, properties, commands.";
+    return false;
+}
+
+// The readers in the order of their checks: the first fault found is told.
+constexpr struct {
+    EOption option;
+    Reader read;
+} kReaders[] = {{kState, ReadState}, {kKeys, ReadKeys},     {kSubtitle, ReadSubtitle},
+                {kPlay, ReadPlay},   {kButton, ReadButton}, {kZoom, ReadZoom},
+                {kPane, ReadPane}};
+
+}  // namespace
 
 bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QString& error,
                          QString* helpText) {
@@ -20,45 +147,8 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         "folder.");
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption grabOption(
-        "grab", "Once the window is shown and idle, save it as a PNG picture to <file> and quit.",
-        "file");
-    const QCommandLineOption showPageOption(
-        "show-page", "After opening the folder, show the disc's first page in the page view.");
-    const QCommandLineOption stateOption(
-        "state", "Button state to show: normal, selected or activated.", "state");
-    const QCommandLineOption keysOption(
-        "keys",
-        "After --show-page, walk the menu with these keys: up, down, left, right, enter, home, "
-        "separated by commas.",
-        "keys");
-    const QCommandLineOption subtitleOption(
-        "show-subtitle",
-        "After opening the folder, select the n-th event (from 1) of the disc's first PG "
-        "stream and show its picture.",
-        "n");
-    const QCommandLineOption buttonOption(
-        "button", "After --show-page, select the button with this id as a click in the tree does.",
-        "id");
-    const QCommandLineOption zoomOption(
-        "zoom", "Zoom of the page view: 100%, 75%, 50%, 25%, 12.5% or fit (the default).", "zoom");
-    const QCommandLineOption paneOption(
-        "grab-pane", "With --grab, save only this pane: page, map, tree, properties or commands.",
-        "pane");
-    const QCommandLineOption playOption(
-        "play-seconds",
-        "After --show-page, play the page to this time in seconds and hold it there (the grab "
-        "shows that frame; without it a grab shows the still view).",
-        "seconds");
-    parser.addOption(playOption);
-    parser.addOption(grabOption);
-    parser.addOption(paneOption);
-    parser.addOption(buttonOption);
-    parser.addOption(zoomOption);
-    parser.addOption(subtitleOption);
-    parser.addOption(keysOption);
-    parser.addOption(showPageOption);
-    parser.addOption(stateOption);
+    const std::vector<QCommandLineOption> all = MakeOptions();
+    for (const QCommandLineOption& option : all) parser.addOption(option);
     parser.addPositionalArgument("folder", "BDMV folder to open at start-up.", "[BDMV-folder]");
 
     options = SGuiOptions{};
@@ -77,88 +167,16 @@ bool ParseGuiCommandLine(const QStringList& arguments, SGuiOptions& options, QSt
         return false;
     }
     if (!positional.isEmpty()) options.folder = positional.front();
-    options.grabFile = parser.value(grabOption);
-    if (parser.isSet(grabOption) && options.grabFile.isEmpty()) {
+    options.grabFile = parser.value(all[kGrab]);
+    if (parser.isSet(all[kGrab]) && options.grabFile.isEmpty()) {
         error = "--grab needs a file name.";
         return false;
     }
-    options.showPage = parser.isSet(showPageOption);
-    if (parser.isSet(stateOption)) {
-        options.state = ButtonStateOfName(parser.value(stateOption));
-        if (options.state < 0) {
-            error = QString("Unknown button state '%1' (normal, selected or activated).")
-                        .arg(parser.value(stateOption));
+    options.showPage = parser.isSet(all[kShowPage]);
+    for (const auto& reader : kReaders) {
+        const QCommandLineOption& option = all[reader.option];
+        if (parser.isSet(option) && !reader.read(parser.value(option), options, error))
             return false;
-        }
-    }
-    if (parser.isSet(keysOption)) {
-        static const char* const kKeys[] = {"up", "down", "left", "right", "enter", "home"};
-        for (const QString& key : parser.value(keysOption).split(',')) {
-            const QString k = key.trimmed().toLower();
-            if (std::find(std::begin(kKeys), std::end(kKeys), k) == std::end(kKeys)) {
-                error = QString("--keys: '%1' is not one of up, down, left, right, enter, home.")
-                            .arg(key.trimmed());
-                return false;
-            }
-            options.keys << k;
-        }
-        if (!options.showPage) {
-            error = "--keys needs --show-page.";
-            return false;
-        }
-    }
-    if (parser.isSet(subtitleOption)) {
-        bool ok = false;
-        options.subtitle = parser.value(subtitleOption).toInt(&ok);
-        if (!ok || options.subtitle < 1) {
-            error = QString("--show-subtitle: '%1' is not an event number (1 or more).")
-                        .arg(parser.value(subtitleOption));
-            return false;
-        }
-        if (options.folder.isEmpty()) {
-            error = "--show-subtitle needs a BDMV folder.";
-            return false;
-        }
-    }
-    if (parser.isSet(playOption)) {
-        bool ok = false;
-        options.playSeconds = parser.value(playOption).toDouble(&ok);
-        if (!ok || !(options.playSeconds >= 0) || options.playSeconds > 600) {
-            error = QString("--play-seconds: '%1' is not a time from 0 to 600 seconds.")
-                        .arg(parser.value(playOption));
-            return false;
-        }
-        if (!options.showPage) {
-            error = "--play-seconds needs --show-page.";
-            return false;
-        }
-    }
-    if (parser.isSet(buttonOption)) {
-        bool ok = false;
-        options.button = parser.value(buttonOption).toInt(&ok);
-        if (!ok || options.button < 0 || !options.showPage) {
-            error = "--button needs a button id and --show-page.";
-            return false;
-        }
-    }
-    if (parser.isSet(zoomOption)) {
-        static const char* const kZooms[] = {"100%", "75%", "50%", "25%", "12.5%", "fit"};
-        const QString z = parser.value(zoomOption).toLower();
-        for (int i = 0; i < 6; ++i)
-            if (z == kZooms[i] || z + "%" == kZooms[i]) options.zoom = i;
-        if (options.zoom < 0) {
-            error = QString("--zoom: '%1' is not one of 100%, 75%, 50%, 25%, 12.5%, fit.")
-                        .arg(parser.value(zoomOption));
-            return false;
-        }
-    }
-    if (parser.isSet(paneOption)) {
-        static const QStringList kPanes = {"page", "map", "tree", "properties", "commands"};
-        options.grabPane = parser.value(paneOption).toLower();
-        if (!kPanes.contains(options.grabPane) || options.grabFile.isEmpty()) {
-            error = "--grab-pane needs --grab and one of page, map, tree, properties, commands.";
-            return false;
-        }
     }
     if (options.showPage && options.folder.isEmpty()) {
         error = "--show-page needs a BDMV folder.";

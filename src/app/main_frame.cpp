@@ -37,6 +37,7 @@
 #include "ui/problems_wnd.h"
 #include "ui/progress_window.h"
 #include "ui/properties_wnd.h"
+#include "ui/selection.h"
 
 namespace {
 
@@ -130,6 +131,18 @@ void CMainFrame::CreateActions() {
     a->setIcon(ImportIcon());
     connect(a, &QAction::triggered, this, &CMainFrame::ImportNewImage);
 
+    CreateViewActions();
+
+    a = AddCommand(ECommand::About, "&About Tessel...",
+                   "Display program information and version number\nAbout");
+    a->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+    connect(a, &QAction::triggered, this, &CMainFrame::ShowAbout);
+
+    a = AddCommand(ECommand::WebSite, "&WebSite", "Visit official website\nWebsite");
+    connect(a, &QAction::triggered, this, &CMainFrame::OpenWebSite);
+}
+
+void CMainFrame::CreateViewActions() {
     // The pane toggles are the docks' own actions: ticked while visible.
     struct SToggle {
         ECommand command;
@@ -157,8 +170,8 @@ void CMainFrame::CreateActions() {
         actions_.insert(t.command, toggle);
     }
 
-    a = AddCommand(ECommand::StatusBar, "&Status Bar",
-                   "Show or hide the status bar\nToggle Status Bar");
+    QAction* a = AddCommand(ECommand::StatusBar, "&Status Bar",
+                            "Show or hide the status bar\nToggle Status Bar");
     a->setCheckable(true);
     a->setChecked(true);
     connect(a, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
@@ -188,14 +201,6 @@ void CMainFrame::CreateActions() {
                    "display sets");
     a->setCheckable(true);
     connect(a, &QAction::toggled, this, &CMainFrame::SetShowAllDisplaySets);
-
-    a = AddCommand(ECommand::About, "&About Tessel...",
-                   "Display program information and version number\nAbout");
-    a->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
-    connect(a, &QAction::triggered, this, &CMainFrame::ShowAbout);
-
-    a = AddCommand(ECommand::WebSite, "&WebSite", "Visit official website\nWebsite");
-    connect(a, &QAction::triggered, this, &CMainFrame::OpenWebSite);
 }
 
 void CMainFrame::CreateMenus() {
@@ -297,8 +302,13 @@ void CMainFrame::CreatePanes() {
     commands_ = new CCmdWnd(this);
     menuMap_ = new CMenuMapWnd(this);
     problems_ = new CProblemsWnd(this);
-    explorer_->SetPanes(pageView_, properties_, commands_);
-    pageView_->SetExplorer(explorer_);
+    // Every pane follows the one selection; the view first, as it marks a
+    // button before the others list it.
+    selection_ = new CSelection(this);
+    pageView_->SetSelection(selection_);
+    commands_->SetSelection(selection_);
+    properties_->SetSelection(selection_);
+    explorer_->SetSelection(selection_);
 
     auto makeDock = [this](const char* title, const char* name, QWidget* pane) {
         auto* dock = new QDockWidget(title, this);
@@ -439,40 +449,6 @@ void CMainFrame::SetBackgroundColour(uint32_t colourValue) {
     pageView_->viewport()->update();
 }
 
-bool CMainFrame::ShowFirstPage() {
-    tessel::CPage* page = FirstPageOfDisc(app_.Disc());
-    if (!page) return false;
-    explorer_->SelectNode(page);
-    properties_->ShowNode(page);
-    pageView_->SetPage(page);
-    return true;
-}
-
-bool CMainFrame::SelectButton(int id) {
-    tessel::CPage* page = pageView_->Page();
-    if (!page) return false;
-    for (tessel::CBdButton* button : page->AllButtons())
-        if (button->id == id) {
-            explorer_->SelectNode(button);
-            explorer_->HandleSelection(explorer_->FindNode(button));
-            return true;
-        }
-    return false;
-}
-
-bool CMainFrame::ShowSubtitle(int index) {
-    for (const auto& clip : app_.Disc().clips) {
-        if (clip->pgStreams.empty()) continue;
-        const tessel::CPgEventObject* event = clip->pgStreams.front()->GetAt(index);
-        QTreeWidgetItem* node = explorer_->FindNode(event);
-        if (!node) return false;
-        explorer_->SelectNode(event);
-        explorer_->HandleSelection(node);
-        return true;
-    }
-    return false;
-}
-
 void CMainFrame::SetShowAllDisplaySets(bool on) {
     if (Action(ECommand::ShowAllDisplaySets)->isChecked() != on)
         Action(ECommand::ShowAllDisplaySets)->setChecked(on);
@@ -503,19 +479,21 @@ void CMainFrame::ConnectWalk() {
         tessel::CPage* page = button ? tessel::PageOfButton(*button) : nullptr;
         menuMap_->MarkButton(page ? page->id : -1, page ? button->id : -1);
     };
-    connect(pageView_, &CTlPageView::buttonClicked, this, [this, mark](tessel::CBdButton* button) {
+    // In the window the properties and commands follow the view's picks
+    // and steps too (the tree takes them without handling them).
+    connect(selection_, &CSelection::picked, this, [this, mark](tessel::CBdButton* button) {
         properties_->ShowNode(button);
         commands_->ShowButton(button);
         mark(button);
     });
-    connect(pageView_, &CTlPageView::walkStepped, this,
+    connect(selection_, &CSelection::stepped, this,
             [this, mark](tessel::CBdButton* selected, tessel::CBdButton* activated) {
                 // The commands that ran, else those of the selection.
                 commands_->ShowButton(activated ? activated : selected, activated != nullptr);
                 if (selected) properties_->ShowNode(selected);
                 mark(selected);
             });
-    connect(explorer_, &CFileView::nodeSelected, this, [mark](tessel::CNamedObject* node) {
+    connect(selection_, &CSelection::chosen, this, [mark](tessel::CNamedObject* node) {
         if (auto* button = dynamic_cast<tessel::CBdButton*>(node)) mark(button);
     });
     connect(pageView_, &CTlPageView::walkStatusChanged, this, [this](const QString& status) {
@@ -532,64 +510,4 @@ void CMainFrame::UpdateStateActions() {
     const bool walking = pageView_->Walking();
     for (int i = 0; i < 3; ++i)
         Action(kCommands[i])->setChecked(!walking && pageView_->State() == i);
-}
-
-void CMainFrame::ShowMapButton(const tessel::CIcData* composition, int pageId, int buttonId) {
-    if (!composition) return;
-    tessel::CBdButton* button = nullptr;
-    for (const auto& page : *composition)
-        if (page->id == pageId)
-            for (tessel::CBdButton* b : page->AllButtons())
-                if (b->id == buttonId) button = b;
-    if (!button) return;
-    pageView_->ShowButton(*button);
-    if (QTreeWidgetItem* node = explorer_->FindNode(button)) {
-        // The tree's handling marks it in the view and lists its commands.
-        explorer_->SelectNode(button);
-        explorer_->HandleSelection(node);
-    } else {
-        pageView_->SelectFromTree(*button);
-        commands_->ShowButton(button);
-        properties_->ShowNode(button);
-    }
-}
-
-void CMainFrame::ShowProblem(const tessel::CIcData* composition, int pageId, int buttonId) {
-    if (!composition) return;
-    if (buttonId >= 0) return ShowMapButton(composition, pageId, buttonId);
-    for (const auto& page : *composition)
-        if (page->id == pageId) {
-            pageView_->SetPage(page.get());
-            explorer_->SelectNode(page.get());
-            properties_->ShowNode(page.get());
-            return;
-        }
-}
-
-int CMainFrame::SubtitleEvents() const {
-    for (const auto& clip : app_.Disc().clips)
-        if (!clip->pgStreams.empty()) return clip->pgStreams.front()->GetSize();
-    return -1;
-}
-
-void CMainFrame::SetPlaying(bool playing) {
-    pageView_->SetPlaying(playing);
-}
-
-void CMainFrame::PlayTo(double seconds) {
-    pageView_->PlayTo(seconds);
-}
-
-void CMainFrame::SetStartZoom(int index) {
-    zoomBox_->setCurrentIndex(index);
-}
-
-void CMainFrame::WalkKeys(const QStringList& keys) {
-    for (const QString& key : keys) {
-        tessel::EMenuKey k;
-        if (key == "home")
-            pageView_->RestartWalk();
-        else if (tessel::ParseMenuKey(key.toStdString(), k))
-            pageView_->PressMenuKey(k);
-    }
 }

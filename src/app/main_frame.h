@@ -24,6 +24,7 @@ class QComboBox;
 class QDockWidget;
 class QLabel;
 class CQuickScanPane;
+class CSelection;
 
 namespace tessel {
 class CIcData;
@@ -138,6 +139,8 @@ public:
 
     QAction* Action(ECommand command) const { return actions_.value(command); }
     CTlPageView* PageView() const { return pageView_; }
+    // The one selection every pane follows.
+    CSelection* Selection() const { return selection_; }
     CFileView* Explorer() const { return explorer_; }
     CPropertiesWnd* Properties() const { return properties_; }
     CCmdWnd* Commands() const { return commands_; }
@@ -165,6 +168,8 @@ protected:
 private:
     QAction* AddCommand(ECommand command, const QString& text, const QString& prompt);
     void CreateActions();
+    // The pane toggles, the status bar, the button states, all display sets.
+    void CreateViewActions();
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();
@@ -188,6 +193,7 @@ private:
     QMap<ECommand, QAction*> actions_;
     QActionGroup* stateGroup_ = nullptr;
     CTlPageView* pageView_ = nullptr;
+    CSelection* selection_ = nullptr;
     CFileView* explorer_ = nullptr;
     CPropertiesWnd* properties_ = nullptr;
     CCmdWnd* commands_ = nullptr;

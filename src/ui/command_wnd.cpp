@@ -9,6 +9,8 @@
 #include "model/page.h"
 #include "navcmd/navcmd.h"
 #include "render/page_composer.h"
+#include "subtitle/pg_stream.h"
+#include "ui/selection.h"
 
 namespace {
 constexpr const char* kNoButton = "Select a button to list its commands.";
@@ -56,4 +58,14 @@ QStringList CCmdWnd::Lines() const {
     QStringList lines;
     for (int i = 0; i < list_->count(); ++i) lines << list_->item(i)->text();
     return lines;
+}
+
+void CCmdWnd::SetSelection(CSelection* selection) {
+    connect(selection, &CSelection::chosen, this, [this](tessel::CNamedObject* node) {
+        if (auto* button = dynamic_cast<tessel::CBdButton*>(node))
+            ShowButton(button);
+        else if (dynamic_cast<tessel::CPgEventObject*>(node))
+            ShowButton(nullptr);
+    });
+    connect(selection, &CSelection::cleared, this, [this] { ShowButton(nullptr); });
 }

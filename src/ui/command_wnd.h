@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class CSelection;
 class QLabel;
 class QListWidget;
 
@@ -23,6 +24,9 @@ public:
     // activation ran.
     void ShowButton(const tessel::CBdButton* button, bool ran = false);
     const tessel::CBdButton* Button() const { return button_; }
+    // Lists the commands of each button the selection chooses; empty for a
+    // subtitle event chosen and when the selection is cleared.
+    void SetSelection(CSelection* selection);
     QStringList Lines() const;
     QString Caption() const;
     QListWidget* List() const { return list_; }

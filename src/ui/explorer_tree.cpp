@@ -17,10 +17,8 @@
 #include "platform/text.h"
 #include "render/page_composer.h"
 #include "subtitle/pg_stream.h"
-#include "ui/command_wnd.h"
 #include "ui/node_property.h"
-#include "ui/page_view.h"
-#include "ui/properties_wnd.h"
+#include "ui/selection.h"
 
 using namespace tessel;
 
@@ -235,10 +233,18 @@ QIcon CFileView::WarningImage() {
     return QIcon(picture);
 }
 
-void CFileView::SetPanes(CTlPageView* view, CPropertiesWnd* properties, CCmdWnd* commands) {
-    view_ = view;
-    properties_ = properties;
-    commands_ = commands;
+void CFileView::SetSelection(CSelection* selection) {
+    if (selection_) disconnect(selection_, nullptr, this, nullptr);
+    selection_ = selection;
+    if (!selection) return;
+    connect(selection, &CSelection::chosen, this, [this](CNamedObject* node) {
+        if (node && ObjectOf(tree_->currentItem()) != node) SelectNode(node);
+    });
+    connect(selection, &CSelection::picked, this,
+            [this](CBdButton* button) { SelectNode(button); });
+    connect(selection, &CSelection::stepped, this, [this](CBdButton* selected, CBdButton*) {
+        if (selected) SelectNode(selected);
+    });
 }
 
 CNamedObject* CFileView::ObjectOf(const QTreeWidgetItem* item) {
@@ -292,8 +298,7 @@ void CFileView::FillTree(CTlDisc* disc) {
     CHandlingOff off(*this);
     tree_->setUpdatesEnabled(false);
     tree_->clear();
-    if (properties_) properties_->ShowNode(nullptr);
-    if (commands_) commands_->ShowButton(nullptr);
+    if (selection_) selection_->Clear();
     faults_.clear();
     if (disc) {
         QTreeWidgetItem* discNode =
@@ -378,38 +383,18 @@ void CFileView::SelectNode(const CNamedObject* object) {
 void CFileView::HandleSelection(QTreeWidgetItem* item) {
     CNamedObject* object = ObjectOf(item);
     if (!object) {
-        if (properties_) properties_->ShowNode(nullptr);
-        emit nodeSelected(nullptr);
+        if (selection_) selection_->Choose(nullptr);
         return;
     }
     CWaitCursor wait;
-    if (auto* page = dynamic_cast<CPage*>(object); page && view_ && view_->Page() != page)
-        view_->ShowPage(*page);
-    if (auto* event = dynamic_cast<CPgEventObject*>(object)) {
-        if (view_) view_->ShowSubtitle(*event);
-        if (commands_) commands_->ShowButton(nullptr);
-    }
-    if (auto* button = dynamic_cast<CBdButton*>(object)) {
-        if (view_) {
-            view_->SelectFromTree(*button);
-        } else if (CPage* page = PageOfButton(*button)) {
-            ClearButtonMarks(*page);
-        }
-        if (commands_) commands_->ShowButton(button);
-    }
-    if (properties_) properties_->ShowNode(object);
-    emit nodeSelected(object);
+    // The page view marks the button again when it shows its page.
+    if (auto* button = dynamic_cast<CBdButton*>(object))
+        if (CPage* page = PageOfButton(*button)) ClearButtonMarks(*page);
+    if (selection_) selection_->Choose(object);
 }
 
 void CFileView::HandleDoubleClick(QTreeWidgetItem* item) {
-    CNamedObject* object = ObjectOf(item);
-    if (!object || !view_) return;
-    if (auto* page = dynamic_cast<CPage*>(object))
-        view_->ShowPage(*page);
-    else if (auto* bog = dynamic_cast<CBog*>(object))
-        view_->ShowPageOf(*bog);
-    else if (auto* button = dynamic_cast<CBdButton*>(object))
-        view_->ShowButton(*button);
+    if (CNamedObject* object = ObjectOf(item); object && selection_) selection_->Open(object);
 }
 
 void CFileView::OnContextMenu(const QPoint& pos) {

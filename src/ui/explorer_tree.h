@@ -14,9 +14,7 @@
 #include "model/named_object.h"  // complete for the signal's meta type
 #include "ui/node_property.h"
 
-class CTlPageView;
-class CPropertiesWnd;
-class CCmdWnd;
+class CSelection;
 
 namespace tessel {
 class CNamedObject;
@@ -44,8 +42,8 @@ public:
 
     explicit CFileView(QWidget* parent = nullptr);
 
-    // Rebuilds the tree from the disc (null: empty tree) and empties the
-    // properties and command panes, which may point into the old tree.
+    // Rebuilds the tree from the disc (null: empty tree) and clears the
+    // selection, which may point into the old tree.
     void FillTree(tessel::CTlDisc* disc);
     // Depth-first from the first root node; null when no node shows it.
     QTreeWidgetItem* FindNode(const tessel::CNamedObject* object) const;
@@ -54,7 +52,10 @@ public:
     // While off, selection changes are not handled (on by default).
     void SetSelectionHandling(bool on) { handling_ = on; }
     bool SelectionHandling() const { return handling_; }
-    void SetPanes(CTlPageView* view, CPropertiesWnd* properties, CCmdWnd* commands);
+    // The selection the tree sets (its handled changes and double-clicks)
+    // and follows: the node of a button picked or walked to in the page
+    // view, or of a node chosen elsewhere, becomes current without handling.
+    void SetSelection(CSelection* selection);
 
     // Adds epoch and display-set levels so that every page can be reached;
     // identical neighbouring display sets show as one node with their count.
@@ -71,15 +72,11 @@ public:
     // The flag of a clip the scan left out or read only in part.
     static QIcon WarningImage();
 
-    // The reactions to the tree, also for callers that drive it directly.
-    // A page selected (a click, the keys) is shown in the page view when
-    // another page is shown; Enter on a node does what a double-click does.
+    // The reactions to the tree, also for callers that drive it directly:
+    // the node chosen in the selection (a button's page loses its marks
+    // first), the node opened; Enter on a node does what a double-click does.
     void HandleSelection(QTreeWidgetItem* item);
     void HandleDoubleClick(QTreeWidgetItem* item);
-
-signals:
-    // A node's selection was handled (null for none).
-    void nodeSelected(tessel::CNamedObject* object);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -95,9 +92,7 @@ private:
 
     CViewTree* tree_;
     tessel::CTlDisc* disc_ = nullptr;
-    CTlPageView* view_ = nullptr;
-    CPropertiesWnd* properties_ = nullptr;
-    CCmdWnd* commands_ = nullptr;
+    CSelection* selection_ = nullptr;
     bool handling_ = true;
     bool showAll_ = false;
     // The nodes of the files the disc's scan left out.

@@ -11,7 +11,7 @@
 #include "model/ic_data.h"
 #include "model/page.h"
 #include "subtitle/pg_stream.h"
-#include "ui/explorer_tree.h"
+#include "ui/selection.h"
 
 namespace {
 
@@ -311,9 +311,9 @@ void CTlPageView::FollowPlayer(const tessel::SMenuStep& step, tessel::CBdButton*
         }
     }
     Redraw();
-    NotifySelection(selected);
     SetWalkStatus(WalkStatusText(step, *player_));
     EmitPageChange(before);
+    if (selection_) selection_->Step(selected, activated);
     emit walkStepped(selected, activated);
 }
 
@@ -393,7 +393,7 @@ void CTlPageView::mousePressEvent(QMouseEvent* event) {
     }
     if (outcome.recomposed || outcome.notify) RebuildPicture();
     if (outcome.notify) {
-        NotifySelection(outcome.notify);
+        if (selection_) selection_->Pick(outcome.notify);
         emit buttonClicked(outcome.notify);
     }
     viewport()->update();
@@ -444,6 +444,25 @@ void CTlPageView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void CTlPageView::NotifySelection(tessel::CBdButton* button) {
-    if (explorer_ && button) explorer_->SelectNode(button);
+void CTlPageView::SetSelection(CSelection* selection) {
+    if (selection_) disconnect(selection_, nullptr, this, nullptr);
+    selection_ = selection;
+    if (!selection) return;
+    connect(selection, &CSelection::chosen, this, &CTlPageView::FollowChosen);
+    connect(selection, &CSelection::opened, this, &CTlPageView::FollowOpened);
+}
+
+void CTlPageView::FollowChosen(tessel::CNamedObject* node) {
+    if (auto* page = dynamic_cast<tessel::CPage*>(node); page && Page() != page) ShowPage(*page);
+    if (auto* event = dynamic_cast<tessel::CPgEventObject*>(node)) ShowSubtitle(*event);
+    if (auto* button = dynamic_cast<tessel::CBdButton*>(node)) SelectFromTree(*button);
+}
+
+void CTlPageView::FollowOpened(tessel::CNamedObject* node) {
+    if (auto* page = dynamic_cast<tessel::CPage*>(node))
+        ShowPage(*page);
+    else if (auto* bog = dynamic_cast<tessel::CBog*>(node))
+        ShowPageOf(*bog);
+    else if (auto* button = dynamic_cast<tessel::CBdButton*>(node))
+        ShowButton(*button);
 }

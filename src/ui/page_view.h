@@ -18,7 +18,7 @@
 #include "render/page_composer.h"
 #include "render/play_frames.h"
 
-class CFileView;
+class CSelection;
 
 namespace tessel {
 class CIcData;
@@ -81,11 +81,11 @@ public:
     // offsets less the scroll position).
     QPoint FrameOrigin() const;
 
-    // The explorer whose node follows a click (may be null).
-    void SetExplorer(CFileView* explorer) { explorer_ = explorer; }
-    // Selects the button's node in the explorer without the tree's own
-    // selection handling.
-    virtual void NotifySelection(tessel::CBdButton* button);
+    // The selection the view follows (a page chosen is shown, a subtitle
+    // event's picture, a button marked and focused on the shown page; a
+    // node opened shows its page) and sets: a button a click chose, the
+    // steps of the walk. May be null.
+    void SetSelection(CSelection* selection);
 
     // The walk: the arrow keys, Enter and Home (or these calls) drive a menu
     // player over the shown page's composition, which then says which
@@ -180,8 +180,12 @@ private:
     // A key for the play or, paused, the walk.
     void TakeKey(tessel::EMenuKey key);
 
+    // What the selection asks for.
+    void FollowChosen(tessel::CNamedObject* node);
+    void FollowOpened(tessel::CNamedObject* node);
+
     tessel::CPageComposer composer_;
-    CFileView* explorer_ = nullptr;
+    CSelection* selection_ = nullptr;
     tessel::Bitmap picture_;  // the view picture, rebuilt when it changes
     QImage pictureImage_;     // shares picture_'s pixels
     std::unique_ptr<tessel::CMenuPlayer> player_;

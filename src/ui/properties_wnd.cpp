@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "model/named_object.h"
+#include "ui/selection.h"
 
 namespace {
 constexpr int kCheckRole = Qt::UserRole;
@@ -109,4 +110,9 @@ QStringList CPropertiesWnd::Groups() const {
     QStringList groups;
     for (int g = 0; g < list_->topLevelItemCount(); ++g) groups << list_->topLevelItem(g)->text(0);
     return groups;
+}
+
+void CPropertiesWnd::SetSelection(CSelection* selection) {
+    connect(selection, &CSelection::chosen, this, &CPropertiesWnd::ShowNode);
+    connect(selection, &CSelection::cleared, this, [this] { ShowNode(nullptr); });
 }

@@ -8,6 +8,7 @@
 
 #include "ui/node_property.h"
 
+class CSelection;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -21,6 +22,8 @@ public:
     // fills the list; null (or a node of another class) leaves it empty.
     void ShowNode(tessel::CNamedObject* node);
     const tessel::CNamedObject* Node() const { return node_; }
+    // Shows each node the selection chooses; empty when it is cleared.
+    void SetSelection(CSelection* selection);
 
     // The shown value of a row: its text, or "true" / "false" for a check
     // box; an empty string when there is no such row.

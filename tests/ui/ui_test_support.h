@@ -18,6 +18,7 @@
 #include "ui/explorer_tree.h"
 #include "ui/page_view.h"
 #include "ui/properties_wnd.h"
+#include "ui/selection.h"
 
 namespace uitest {
 
@@ -64,11 +65,14 @@ private:
 };
 
 // The panes over a generated disc (by default one clip with PID 0x1400, the
-// small menu of Clip): tree, page view at zoom index 2, properties and commands.
+// small menu of Clip): tree, page view at zoom index 2, properties and
+// commands, all following one selection.
 struct SPanes {
     explicit SPanes(const tessel::authoring::SDiscOptions& options = Options()) : scanned(options) {
-        tree.SetPanes(&view, &properties, &commands);
-        view.SetExplorer(&tree);
+        view.SetSelection(&selection);
+        commands.SetSelection(&selection);
+        properties.SetSelection(&selection);
+        tree.SetSelection(&selection);
         view.resize(1000, 700);
         view.SetZoomIndex(2);
         tree.FillTree(&scanned.disc);
@@ -85,6 +89,7 @@ struct SPanes {
     tessel::CBdButton* Button(int p, int g, int b) const { return Page(p)->GetAt(g)->GetAt(b); }
 
     CScannedDisc scanned;
+    ::CSelection selection;
     ::CFileView tree;
     ::CTlPageView view;
     ::CPropertiesWnd properties;
