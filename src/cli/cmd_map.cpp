@@ -91,8 +91,11 @@ int Run(SMapOptions o) {
     const auto done = [&](bool written) {
         return written ? LeftOutStatus(o.target.input, loaded.leftOut) : kExitFailed;
     };
-    if (o.format == "json")
-        return done(Emit(o.output, JsonText(MapJson(map, o.target.input, loaded.targets.front()))));
+    if (o.format == "json") {
+        ordered_json j = MapJson(map, o.target.input, loaded.targets.front());
+        j["left_out"] = loaded.leftOutReasons;
+        return done(Emit(o.output, JsonText(j)));
+    }
     const std::string dot = MapToDot(map);
     if (o.format == "dot") return done(Emit(o.output, dot));
     std::vector<uint8_t> bytes;

@@ -179,6 +179,7 @@ int Run(const SWalkOptions& o) {
         out["start_step"] = StepJson(steps[0]);
         out["gprs_read_before_written"] = readFirst;
         if (!pictures.empty()) out["pictures"] = pictures;
+        out["left_out"] = loaded.leftOutReasons;
         PrintJson(out);
     } else if (!readFirst.empty()) {
         std::string names;

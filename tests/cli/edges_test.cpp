@@ -435,14 +435,22 @@ TEST_F(CliEdges, JsonNamesInputsFilesAndWhatWasLeftOut) {
     const fs::path copy = dir.Path() / "Copy";
     fs::copy(work_->Path() / "Film", copy, fs::copy_options::recursive);
     fs::remove(copy / "BDMV/STREAM/00002.m2ts");
-    r = RunCli({"scan", (copy / "BDMV").string(), "--keep-going", "--json"});
-    EXPECT_EQ(r.exitCode, 2);
-    j = nlohmann::json::parse(r.out, nullptr, false);
-    ASSERT_TRUE(j.is_object()) << r.out << r.err;
-    ASSERT_EQ(j["left_out"].size(), 1u);
-    EXPECT_EQ(j["left_out"][0]["clip"], 2);
-    EXPECT_TRUE(Has(j["left_out"][0]["reason"].get<std::string>(), "File missing: 00002.m2ts"))
-        << j.dump();
+    const std::string bdmv = (copy / "BDMV").string();
+    // scan, map and walk list it the same way.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"scan", bdmv, "--keep-going", "--json"},
+          {"map", bdmv, "--keep-going"},
+          {"walk", bdmv, "--keys", "enter", "--keep-going", "--json"}}) {
+        SCOPED_TRACE(args[0]);
+        r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2);
+        j = nlohmann::json::parse(r.out, nullptr, false);
+        ASSERT_TRUE(j.is_object()) << r.out << r.err;
+        ASSERT_EQ(j["left_out"].size(), 1u);
+        EXPECT_EQ(j["left_out"][0]["clip"], 2);
+        EXPECT_TRUE(Has(j["left_out"][0]["reason"].get<std::string>(), "File missing: 00002.m2ts"))
+            << j.dump();
+    }
 }
 
 }  // namespace
