@@ -164,7 +164,7 @@ int Run(const STargetRequest& request, bool json) {
         }
         out["complete"] = ok && !stream.epochs.empty();
         out["error"] =
-            ok ? Json(nullptr) : Json{{"text", info.error.text}, {"offset", info.error.offset}};
+            ok ? Json(nullptr) : Json{{"text", info.error.Text()}, {"offset", info.error.Offset()}};
         out["epochs"] = std::move(epochList);
         PrintJson(out);
     }
@@ -173,8 +173,8 @@ int Run(const STargetRequest& request, bool json) {
         return kExitFailed;
     }
     if (ok) return kExitOk;
-    ShowMessage(StrFormat("%s: %s at byte offset %lld", name, info.error.text.c_str(),
-                          static_cast<long long>(info.error.offset)));
+    ShowMessage(StrFormat("%s: %s at byte offset %lld", name, info.error.Text().c_str(),
+                          static_cast<long long>(info.error.Offset())));
     return kExitFailed;
 }
 

@@ -68,8 +68,8 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
         }
         ok = ReadStreamFile(path, data.epochs, bare, &info);
     }
-    if (!ok && info.error.offset < 0) {
-        ShowMessage(info.error.text);
+    if (!ok && info.error.Offset() < 0) {
+        ShowMessage(info.error.Text());
         return kExitFailed;
     }
     if (info.hasVideo) data.video = info.video;
@@ -125,8 +125,8 @@ int Run(std::string path, bool json, bool bare, int clip, const std::string& pid
         return kExitFailed;
     }
     if (!ok) {
-        ShowMessage(StrFormat("%s: %s at byte offset %lld", path.c_str(), info.error.text.c_str(),
-                              static_cast<long long>(info.error.offset)));
+        ShowMessage(StrFormat("%s: %s at byte offset %lld", path.c_str(), info.error.Text().c_str(),
+                              static_cast<long long>(info.error.Offset())));
         return kExitFailed;
     }
     return failed ? kExitFailed : LeftOutStatus(input, leftOut);

@@ -193,8 +193,8 @@ int Run(const SSubsOptions& o) {
         return kExitFailed;
     }
     CPgStreamObject stream;
-    if (!stream.Build(bytes, o.bare, o.input, error)) {
-        ShowMessage(error);
+    if (const CResult built = stream.Build(bytes, o.bare, o.input); !built) {
+        ShowMessage(built.Message());
         return kExitFailed;
     }
     const std::string stem = standardInput ? (o.name.empty() ? "stdin" : o.name)
