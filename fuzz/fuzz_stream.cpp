@@ -42,7 +42,7 @@ private:
 
 void BuildAndWrite(const CGsData& gs, size_t size, bool bare) {
     CIgObject ig;
-    SStreamError dropped;
+    CResult dropped;
     ig.BuildFromStream(gs, &dropped);
     int64_t total = 0;
     for (const auto& epoch : ig) {
@@ -55,7 +55,7 @@ void BuildAndWrite(const CGsData& gs, size_t size, bool bare) {
     fuzz::Require(
         total <= kIgObjectBufferBytes + kObjectPixelsPerStreamByte * static_cast<int64_t>(size),
         "the stream's objects stay within its size bound");
-    fuzz::Require(dropped.offset < static_cast<int64_t>(size), "a dropped object lies inside");
+    fuzz::Require(dropped.Offset() < static_cast<int64_t>(size), "a dropped object lies inside");
     CNullLog log;
     CMemorySink out, companion;
     ig.WriteStream(out, &companion, &log, bare);
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fuzz::DeclaredPixels(gs.epochs) <= fuzz::kModelPixelCap) BuildAndWrite(gs, size, bare);
     CDumper dumper;
     if (!ok) {
-        fuzz::Require(info.error.offset >= 0 && info.error.offset <= static_cast<int64_t>(size),
+        fuzz::Require(info.error.Offset() >= 0 && info.error.Offset() <= static_cast<int64_t>(size),
                       "a read error names an offset inside the stream");
         if (info.failedDisplaySet) dumper.Dump(*info.failedDisplaySet);
     }

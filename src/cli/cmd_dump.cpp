@@ -162,14 +162,14 @@ int Run(const STargetRequest& request, bool json) {
         PutClipAndPid(out, stream.clip, stream.pid);
         out["complete"] = ok && !stream.epochs.empty();
         out["error"] =
-            ok ? Json(nullptr) : Json{{"text", info.error.text}, {"offset", info.error.offset}};
+            ok ? Json(nullptr) : Json{{"text", info.error.Text()}, {"offset", info.error.Offset()}};
         out["epochs"] = std::move(epochList);
         PrintJson(out);
     }
     if (ok && stream.epochs.empty()) return ShowFailure(name, "no display set in the stream");
     if (ok) return kExitOk;
-    ShowMessage(StrFormat("%s: %s at byte offset %lld", name, info.error.text.c_str(),
-                          static_cast<long long>(info.error.offset)));
+    ShowMessage(StrFormat("%s: %s at byte offset %lld", name, info.error.Text().c_str(),
+                          static_cast<long long>(info.error.Offset())));
     return kExitFailed;
 }
 

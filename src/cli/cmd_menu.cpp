@@ -78,8 +78,8 @@ int ReadMenuStream(const std::string& input, bool bare, int clip, const std::str
         }
         s.ok = ReadStreamFile(input, s.data.epochs, bare, &s.info);
     }
-    if (!s.ok && s.info.error.offset < 0) {
-        ShowMessage(s.info.error.text);
+    if (!s.ok && s.info.error.Offset() < 0) {
+        ShowMessage(s.info.error.Text());
         return kExitFailed;
     }
     if (s.info.hasVideo) s.data.video = s.info.video;
@@ -154,8 +154,8 @@ int Run(const std::string& input, bool json, bool bare, int clip, const std::str
                                        : "no interactive composition in the stream");
     if (!s.ok) {
         ShowMessage(StrFormat("%s: %s at byte offset %lld", s.name.c_str(),
-                              s.info.error.text.c_str(),
-                              static_cast<long long>(s.info.error.offset)));
+                              s.info.error.Text().c_str(),
+                              static_cast<long long>(s.info.error.Offset())));
         return kExitFailed;
     }
     return failed ? kExitFailed : LeftOutStatus(input, s.leftOut);

@@ -21,8 +21,8 @@ int Run(const STargetRequest& request, const std::string& out, bool recompose) {
     const char* in = stream.name.c_str();
     const bool bare = request.bare;
     if (!stream.complete) {
-        ShowMessage(StrFormat("%s: %s at byte offset %lld", in, stream.info.error.text.c_str(),
-                              static_cast<long long>(stream.info.error.offset)));
+        ShowMessage(StrFormat("%s: %s at byte offset %lld", in, stream.info.error.Text().c_str(),
+                              static_cast<long long>(stream.info.error.Offset())));
         return kExitFailed;
     }
     const CEpochList& epochs = stream.epochs;

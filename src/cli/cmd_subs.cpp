@@ -180,8 +180,8 @@ int Run(const SSubsOptions& o) {
     std::string error;
     if (!ReadWholeFile(o.input, bytes, error)) return ShowFailure(o.input, error);
     CPgStreamObject stream;
-    if (!stream.Build(bytes, o.bare, o.input, error)) {
-        ShowMessage(error);
+    if (const CResult built = stream.Build(bytes, o.bare, o.input); !built) {
+        ShowMessage(built.Message());
         return kExitFailed;
     }
     const std::string stem = standardInput ? (o.name.empty() ? "stdin" : o.name)

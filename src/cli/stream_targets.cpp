@@ -137,8 +137,8 @@ bool ReadTargetStream(const STargetRequest& o, STargetStream& stream, int& exitC
         stream.name = o.input;
         stream.bare = o.bare;
         stream.complete = ReadStreamFile(o.input, stream.epochs, o.bare, &stream.info);
-        if (!stream.complete && stream.info.error.offset < 0) {
-            ShowMessage(stream.info.error.text);
+        if (!stream.complete && stream.info.error.Offset() < 0) {
+            ShowMessage(stream.info.error.Text());
             return false;
         }
         return true;

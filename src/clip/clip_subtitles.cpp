@@ -54,11 +54,11 @@ int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progres
         // Each stream's bytes are let go of once its events are built.
         const CByteBuffer bytes = std::move(s.marked);
         auto pg = std::make_unique<CPgStreamObject>();
-        std::string error;
-        if (!pg->Build(bytes, false, StrFormat("%s: PG stream 0x%04X", fileName.c_str(), s.pid),
-                       error)) {
+        if (const CResult built =
+                pg->Build(bytes, false, StrFormat("%s: PG stream 0x%04X", fileName.c_str(), s.pid));
+            !built) {
             streams.clear();
-            ShowMessage(error);
+            ShowMessage(built.Message());
             return 2;
         }
         // A stream that does not give its video takes the clip's.

@@ -262,18 +262,18 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
             // A stream that breaks after some display sets keeps them.
             const bool kept = !output.ig->IsEmpty();
             ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (in the PES packet at byte %lld)%s",
-                                  fileName.c_str(), pid, output.builder.Error().text.c_str(),
-                                  clipByte(output.builder.Error().offset),
+                                  fileName.c_str(), pid, output.builder.Error().Text().c_str(),
+                                  clipByte(output.builder.Error().Offset()),
                                   kept ? "; the display sets before it are kept" : ""));
             if (!kept) return 2;
         }
         // The menu is kept without the objects it could not hold; the user
         // learns of the first.
-        const SStreamError& dropped = output.builder.Dropped();
-        if (dropped.offset >= 0)
+        const CResult& dropped = output.builder.Dropped();
+        if (dropped.Offset() >= 0)
             ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (in the PES packet at byte %lld)",
-                                  fileName.c_str(), pid, dropped.text.c_str(),
-                                  clipByte(dropped.offset)));
+                                  fileName.c_str(), pid, dropped.Text().c_str(),
+                                  clipByte(dropped.Offset())));
         std::unique_ptr<CIgObject> ig = std::move(output.ig);
         ig->name = StrFormat("%d", pid);
         ig->id = pid;

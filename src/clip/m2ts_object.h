@@ -105,7 +105,6 @@ public:
     CTlM2tsObject();
     ~CTlM2tsObject() override;
 
-    const char* ClassName() const override { return "CTlM2tsObject"; }
     // Destroys the IG objects, PG streams and the clip information; id and
     // name stay.
     void Clear() override;

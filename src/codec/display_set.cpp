@@ -155,19 +155,66 @@ std::vector<CSegmentBase*> CDsData::StreamOrder() const {
     return arrival_;
 }
 
+CResultOf<CSegmentBase*> ReadSegment(CDsData& container, IByteSource& source) {
+    const int64_t pos = source.Position();
+    uint8_t head[kSegmentHeaderSize];
+    if (source.Read(head, sizeof head) < sizeof head)
+        return CResult::Fail("truncated segment header", pos);
+    CSegmentBase* seg = container.CreateSegment(head[0]);
+    if (!seg) {
+        if (container.HasSingle(head[0]))
+            return CResult::Fail(
+                StrFormat("second %s in one display set", SegmentTypeName(head[0])), pos);
+        return CResult::Fail(StrFormat("unknown segment type 0x%02X", head[0]), pos);
+    }
+    const uint16_t length = static_cast<uint16_t>(head[1] << 8 | head[2]);
+    seg->sourcePosition = pos;
+    if (length == 0) return seg;
+    std::vector<uint8_t> payload(length);
+    if (source.Read(payload.data(), length) < length) {
+        container.RemoveSegment(seg);
+        return CResult::Fail(StrFormat("truncated %s segment: %d payload bytes declared",
+                                       SegmentTypeName(head[0]), static_cast<int>(length)),
+                             pos);
+    }
+    seg->segmentLength = length;
+    seg->Parse(payload);
+    return seg;
+}
+
+CResultOf<CSegmentBase*> ReadRecord(bool bare, IByteSource& source, CDsData& container) {
+    if (bare) return ReadSegment(container, source);
+    const int64_t pos = source.Position();
+    uint8_t stamps[8];
+    if (source.Read(stamps, sizeof stamps) < sizeof stamps)
+        return CResult::Fail("truncated record head", pos);
+    CResultOf<CSegmentBase*> seg = ReadSegment(container, source);
+    if (!seg) return seg;
+    CByteReader r(stamps, sizeof stamps);
+    (*seg)->pts = r.U32();
+    (*seg)->dts = r.U32();
+    return seg;
+}
+
 namespace {
 
 // The end of the stream: between display sets, or inside one that has no END
 // segment (a cut stream), which is an error at the display set's start.
-int EndOfStream(const CDsData& container, SStreamError* error, int64_t offset) {
-    if (container.SegmentCount() == 0) return kReadEndOfStream;
-    SetStreamError(error, offset, "display set cut off by the end of the stream (no END segment)");
+// A read error: error (when given) says why and where.
+int ReadFailed(CResult* error, int64_t offset, std::string text) {
+    if (error) *error = CResult::Fail(std::move(text), offset);
     return kReadError;
+}
+
+int EndOfStream(const CDsData& container, CResult* error, int64_t offset) {
+    if (container.SegmentCount() == 0) return kReadEndOfStream;
+    return ReadFailed(error, offset,
+                      "display set cut off by the end of the stream (no END segment)");
 }
 
 }  // namespace
 
-int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamError* error) {
+int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, CResult* error) {
     container.Clear();
     const int64_t setStart = source.Position();
     for (;;) {
@@ -180,25 +227,18 @@ int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamEr
             char marker[2];
             const size_t n = source.Read(marker, 2);
             if (n == 0) return EndOfStream(container, error, setStart);
-            if (n < 2) {
-                SetStreamError(error, recordStart, "truncated record marker");
-                return kReadError;
-            }
+            if (n < 2) return ReadFailed(error, recordStart, "truncated record marker");
             const std::string text(marker, 2);
-            if (!EqualsNoCase(text, "PG") && !EqualsNoCase(text, "IG")) {
-                SetStreamError(
+            if (!EqualsNoCase(text, "PG") && !EqualsNoCase(text, "IG"))
+                return ReadFailed(
                     error, recordStart,
                     StrFormat("bad record marker 0x%02X%02X", static_cast<uint8_t>(marker[0]),
                               static_cast<uint8_t>(marker[1])));
-                return kReadError;
-            }
         }
-        CSegmentBase* seg = ReadRecord(bare, source, container, error);
-        if (!seg) {
-            if (error) error->offset = recordStart;
-            return kReadError;
-        }
-        if (seg->segmentType == kSegmentEnd) break;
+        // The failure is placed at the start of its record.
+        CResultOf<CSegmentBase*> seg = ReadRecord(bare, source, container);
+        if (!seg) return ReadFailed(error, recordStart, seg.Result().Text());
+        if ((*seg)->segmentType == kSegmentEnd) break;
     }
     if (container.pcs)
         container.compositionState = container.pcs->compositionState;
@@ -207,7 +247,7 @@ int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, SStreamEr
     return kReadOk;
 }
 
-int CDisplaySetReader::Next(std::unique_ptr<CDsData>& ds, bool& newEpoch, SStreamError* error) {
+int CDisplaySetReader::Next(std::unique_ptr<CDsData>& ds, bool& newEpoch, CResult* error) {
     ds = std::make_unique<CDsData>();
     ds->compositionState = kStateEpochStart;
     const int result = ReadDisplaySet(*ds, source_, bare_, error);
@@ -278,7 +318,7 @@ size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& 
     return whole;
 }
 
-int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, SStreamError* error,
+int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, CResult* error,
               std::unique_ptr<CDsData>* failed) {
     CDisplaySetReader reader(source, bare);
     for (;;) {
@@ -318,13 +358,13 @@ bool ReadStream(CEpochList& epochs, IByteSource& source, bool bare, SStreamInfo*
     bool ok = true;
     for (;;) {
         auto epoch = std::make_unique<CEpochData>();
-        SStreamError error;
+        CResult error;
         std::unique_ptr<CDsData> failed;
         const int64_t start = source.Position();
         const int result = ReadEpoch(*epoch, source, bare, &error, &failed);
         if (result == kReadOk && epoch->IsEmpty() && source.Position() == start) {
             // Cannot happen with the rules above; guards against looping.
-            error = {start, "no progress"};
+            error = CResult::Fail("no progress", start);
         } else if (result == kReadOk) {
             epochs.push_back(std::move(epoch));
             continue;
@@ -353,7 +393,7 @@ bool ReadStreamFile(const std::string& path, CEpochList& epochs, bool bare, SStr
     std::vector<uint8_t> data;
     std::string text;
     if (!ReadWholeFile(path, data, text)) {
-        if (info) info->error = {-1, StrFormat("%s: %s", path.c_str(), text.c_str())};
+        if (info) info->error = CResult::Fail(StrFormat("%s: %s", path.c_str(), text.c_str()));
         return false;
     }
     CMemorySource source(data);

@@ -20,6 +20,7 @@
 #include "codec/pcs_wds.h"
 #include "codec/pds.h"
 #include "codec/segment.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -89,11 +90,17 @@ public:
 
 using CEpochList = std::vector<std::unique_ptr<CEpochData>>;
 
+// Reads one segment at the source's position into the container; returns it
+// (owned by the container), or why it could not be read and where.
+CResultOf<CSegmentBase*> ReadSegment(CDsData& container, IByteSource& source);
+// Marked form: reads PTS and DTS (the marker has been read already), then the
+// segment, and stores the time stamps in it. Bare form: the segment only.
+CResultOf<CSegmentBase*> ReadRecord(bool bare, IByteSource& source, CDsData& container);
+
 // Reads segments up to and including an END. Returns kReadOk, kReadEndOfStream
 // or kReadError (error says why and at which record). On error the container
 // keeps the segments read before the failing record.
-int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare,
-                   SStreamError* error = nullptr);
+int ReadDisplaySet(CDsData& container, IByteSource& source, bool bare, CResult* error = nullptr);
 
 // Reads display sets one at a time and tells where each epoch begins, by
 // the rules of ReadEpoch, so that a caller can use each display set and let
@@ -105,7 +112,7 @@ public:
     // The next display set into ds (a new container). kReadOk with newEpoch
     // telling whether ds begins an epoch, kReadEndOfStream, or kReadError
     // (error set; ds holds the segments read before the failing record).
-    int Next(std::unique_ptr<CDsData>& ds, bool& newEpoch, SStreamError* error = nullptr);
+    int Next(std::unique_ptr<CDsData>& ds, bool& newEpoch, CResult* error = nullptr);
     // The last display set read ends its epoch: its PCS places no object, or
     // it has neither such a PCS nor an ICS.
     bool EpochEnded() const { return ended_; }
@@ -143,7 +150,7 @@ size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& 
 // source is moved back to it); a display set whose PCS places no object, or
 // that has neither such a PCS nor an ICS, is the epoch's last. On error the
 // failing display set is handed to failed when given.
-int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, SStreamError* error = nullptr,
+int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, CResult* error = nullptr,
               std::unique_ptr<CDsData>* failed = nullptr);
 
 // What ReadStream learnt about a stream besides its epochs.
@@ -151,7 +158,7 @@ struct SStreamInfo {
     bool interactive = false;  // a display set of the first epoch has ICS
     bool hasVideo = false;
     SVideoDescriptor video;
-    SStreamError error;
+    CResult error;
     // On failure: the epoch being read (its complete display sets) and the
     // display set that failed (its segments before the failing record).
     std::unique_ptr<CEpochData> failedEpoch;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "codec/display_set.h"
 #include "platform/text.h"
 
 namespace tessel {

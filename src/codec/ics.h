@@ -12,8 +12,6 @@
 
 namespace tessel {
 
-class CDsData;
-
 // Video size and frame rate code (1 = 23.976, 2 = 24, 3 = 25, 4 = 29.97,
 // 6 = 50, 7 = 59.94).
 struct SVideoDescriptor {

@@ -99,24 +99,20 @@ int DecodeLine(std::span<const uint8_t> coded, uint8_t* row, int width) {
     return static_cast<int>(p - coded.data());
 }
 
-bool ReadObjectHead(std::span<const uint8_t> data, SObjectHead& head, const char** why) {
-    auto refuse = [&](const char* text) {
-        if (why) *why = text;
-        return false;
-    };
-    if (data.size() < kObjectHeadSize) return refuse("the object data has no head");
+CResult ReadObjectHead(std::span<const uint8_t> data, SObjectHead& head) {
+    if (data.size() < kObjectHeadSize) return CResult::Fail("the object data has no head");
     CByteReader r(data);
     head.length = r.U24();
     head.width = r.U16();
     head.height = r.U16();
     if (data.size() != static_cast<size_t>(head.length) + 3)
-        return refuse("the object data length disagrees with its fragments");
+        return CResult::Fail("the object data length disagrees with its fragments");
     if (static_cast<int64_t>(head.width) * head.height > kMaxObjectPixels)
-        return refuse("the object is larger than 8192 x 8192 pixels");
+        return CResult::Fail("the object is larger than 8192 x 8192 pixels");
     const int64_t coded = static_cast<int64_t>(data.size()) - kObjectHeadSize;
     if (coded < kMinCodedBytesPerLine * head.height)
-        return refuse("the object data is too short for its lines");
-    return true;
+        return CResult::Fail("the object data is too short for its lines");
+    return {};
 }
 
 bool DecodeObject(std::span<const uint8_t> data, SIndexedImage& image) {

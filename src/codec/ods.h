@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codec/segment.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -66,8 +67,8 @@ struct SObjectHead {
 // Reads the head of joined object data and checks that the data can carry
 // the object it declares: exactly length + 3 bytes, at most kMaxObjectPixels
 // pixels, and coded lines of at least kMinCodedBytesPerLine bytes for each
-// of its rows. False (nothing allocated) otherwise, with why when given.
-bool ReadObjectHead(std::span<const uint8_t> data, SObjectHead& head, const char** why = nullptr);
+// of its rows. Otherwise a failure that says why (nothing allocated).
+CResult ReadObjectHead(std::span<const uint8_t> data, SObjectHead& head);
 
 // Decodes joined object data; false when ReadObjectHead refuses it.
 bool DecodeObject(std::span<const uint8_t> data, SIndexedImage& image);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/display_set.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -84,60 +83,6 @@ bool CMemorySource::Seek(int64_t pos) {
 void CMemorySink::Write(const void* bytes, size_t n) {
     const auto* p = static_cast<const uint8_t*>(bytes);
     data.insert(data.end(), p, p + n);
-}
-
-void SetStreamError(SStreamError* error, int64_t offset, std::string text) {
-    if (!error) return;
-    error->offset = offset;
-    error->text = std::move(text);
-}
-
-CSegmentBase* ReadSegment(CDsData& container, IByteSource& source, SStreamError* error) {
-    const int64_t pos = source.Position();
-    uint8_t head[kSegmentHeaderSize];
-    if (source.Read(head, sizeof head) < sizeof head) {
-        SetStreamError(error, pos, "truncated segment header");
-        return nullptr;
-    }
-    CSegmentBase* seg = container.CreateSegment(head[0]);
-    if (!seg) {
-        if (container.HasSingle(head[0]))
-            SetStreamError(error, pos,
-                           StrFormat("second %s in one display set", SegmentTypeName(head[0])));
-        else
-            SetStreamError(error, pos, StrFormat("unknown segment type 0x%02X", head[0]));
-        return nullptr;
-    }
-    const uint16_t length = static_cast<uint16_t>(head[1] << 8 | head[2]);
-    seg->sourcePosition = pos;
-    if (length == 0) return seg;
-    std::vector<uint8_t> payload(length);
-    if (source.Read(payload.data(), length) < length) {
-        container.RemoveSegment(seg);
-        SetStreamError(error, pos,
-                       StrFormat("truncated %s segment: %d payload bytes declared",
-                                 SegmentTypeName(head[0]), static_cast<int>(length)));
-        return nullptr;
-    }
-    seg->segmentLength = length;
-    seg->Parse(payload);
-    return seg;
-}
-
-CSegmentBase* ReadRecord(bool bare, IByteSource& source, CDsData& container, SStreamError* error) {
-    if (bare) return ReadSegment(container, source, error);
-    const int64_t pos = source.Position();
-    uint8_t stamps[8];
-    if (source.Read(stamps, sizeof stamps) < sizeof stamps) {
-        SetStreamError(error, pos, "truncated record head");
-        return nullptr;
-    }
-    CSegmentBase* seg = ReadSegment(container, source, error);
-    if (!seg) return nullptr;
-    CByteReader r(stamps, sizeof stamps);
-    seg->pts = r.U32();
-    seg->dts = r.U32();
-    return seg;
 }
 
 void MakeIndexRecord(const CSegmentBase& segment, int size, uint8_t out[kIndexRecordSize]) {

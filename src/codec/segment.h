@@ -157,25 +157,6 @@ public:
     std::vector<uint8_t> data;
 };
 
-// Why a segment or record could not be read, and where it began.
-struct SStreamError {
-    int64_t offset = -1;
-    std::string text;
-};
-
-// Fills error (when given) with the offset and text.
-void SetStreamError(SStreamError* error, int64_t offset, std::string text);
-
-class CDsData;
-
-// Reads one segment at the source's position into the container; returns it
-// (owned by the container) or null. On null, error (when given) says why.
-CSegmentBase* ReadSegment(CDsData& container, IByteSource& source, SStreamError* error = nullptr);
-// Marked form: reads PTS and DTS (the marker has been read already), then the
-// segment, and stores the time stamps in it. Bare form: the segment only.
-CSegmentBase* ReadRecord(bool bare, IByteSource& source, CDsData& container,
-                         SStreamError* error = nullptr);
-
 // Writes one segment: in marked form ("PG" or "IG" as marker) the record head
 // first; bare form when marker is null. Appends the 14-byte index record to
 // index when given. Returns false (and writes nothing) for a segment that has

@@ -37,7 +37,6 @@ struct SDiscFault {
 // The disc folder object: reads the playlists of a BDMV folder.
 class CBDDisc : public CNamedObject {
 public:
-    const char* ClassName() const override { return "CBDDisc"; }
     // Releases the playlist collection.
     void Clear() override { playlists.reset(); }
     // Reads every PLAYLIST/nnnnn.mpls in title order. False after a message.

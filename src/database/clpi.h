@@ -101,8 +101,6 @@ struct SKeyPoint {
 // The EP map of one stream and its key points.
 class CKpiFolder : public CNamedObject {
 public:
-    const char* ClassName() const override { return "CKpiFolder"; }
-
     uint16_t streamPid = 0;
     uint8_t epStreamType = 0;
     uint16_t numberOfCoarseEntries = 0;
@@ -126,7 +124,6 @@ struct SClipTiming {
 
 class CClpiObject : public CNamedObject {
 public:
-    const char* ClassName() const override { return "CClpiObject"; }
     void Clear() override;
 
     // Parses a whole file. Returns the offset the parse reached (end of the

@@ -12,8 +12,6 @@ namespace tessel {
 // One extension data entry; its data is kept as raw bytes.
 class CEdeEntry : public CNamedObject {
 public:
-    const char* ClassName() const override { return "CEdeEntry"; }
-
     uint16_t id1 = 0;
     uint16_t id2 = 0;
     uint32_t startAddress = 0;  // relative to the start of the extension data
@@ -24,8 +22,6 @@ public:
 // The entries of one extension data block, in file order.
 class CEdeFolder : public CNamedPtrArray<CEdeEntry> {
 public:
-    const char* ClassName() const override { return "CEdeFolder"; }
-
     // Reads a block that starts at data[0] (its length field). Entry addresses
     // are relative to data[0]; entry data must lie inside the block. Returns the block's size
     // (length + 4), or -1 when the block does not fit.

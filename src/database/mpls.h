@@ -79,7 +79,6 @@ struct SPlayListMark {
 // One playlist: name is the file title, number its integer value.
 class CMplsObject : public CNamedObject {
 public:
-    const char* ClassName() const override { return "CMplsObject"; }
     void Clear() override;
 
     // Parses a whole playlist file. Returns the offset the parse reached (end
@@ -115,7 +114,6 @@ public:
 // Playlists of a disc ("Mpls(s)").
 class CPofObject : public CNamedPtrArray<CMplsObject> {
 public:
-    const char* ClassName() const override { return "CPofObject"; }
 };
 
 // Reads the sub-paths held by extension entry (2, 2): length, count, sub-paths.

@@ -32,7 +32,6 @@ public:
 
     ~CTlDisc() override { Clear(); }
 
-    const char* ClassName() const override { return "CTlDisc"; }
     // Deletes every clip and forgets the faults.
     void Clear() override {
         clips.clear();

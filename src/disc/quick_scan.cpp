@@ -285,8 +285,8 @@ bool BuildTrees(CTlM2tsObject& clip, const std::string& fileName,
         if (!builder.Finish()) {
             const bool kept = !ig->IsEmpty();
             ShowMessage(StrFormat("%s: IG stream 0x%04X: %s (at byte %lld of the sampled stream)%s",
-                                  fileName.c_str(), p.Pid(), builder.Error().text.c_str(),
-                                  static_cast<long long>(builder.Error().offset),
+                                  fileName.c_str(), p.Pid(), builder.Error().Text().c_str(),
+                                  static_cast<long long>(builder.Error().Offset()),
                                   kept ? "; the display sets before it are kept" : ""));
             if (!kept) return false;
         }

@@ -17,7 +17,6 @@
 namespace tessel {
 
 class CBdButton;
-class CPage;
 
 // Nodes by id for reference resolution; the first node of the candidate list
 // with an id wins, and -1 finds nothing.
@@ -55,7 +54,6 @@ private:
 // A button's navigation commands, 12 raw bytes each.
 class CNavCmds : public CTypeArray<CNavCmd> {
 public:
-    const char* ClassName() const override { return "CNavCmds"; }
     void CopyFrom(const CNamedObject& other) override;
     // Count (int32), then per command a 32-bit zero and its 12 bytes.
     void Serialize(CArchive& ar) override;
@@ -86,7 +84,6 @@ public:
     // Size of a button without commands in the button() syntax.
     static constexpr int kFixedSize = 35;
 
-    const char* ClassName() const override { return "CBdButton"; }
     void Clear() override { commands.Clear(); }
     void CopyFrom(const CNamedObject& other) override { CopyItems(other); }
     void CopyItems(const CNamedObject& other);
@@ -130,7 +127,6 @@ public:
 
 class CBog : public CNamedPtrArray<CBdButton> {
 public:
-    const char* ClassName() const override { return "CBog"; }
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     void CopyAll(const CNamedObject& other);
     void Serialize(CArchive& ar) override;
@@ -163,8 +159,7 @@ public:
     CBdButton* currentButton = nullptr;
 };
 
-// Automatic neighbours over the groups of one page: mode 1 by order, mode 0 by
-// geometry. Returns true when any reference changed.
-bool AutoNeighbors(CPage& page, int mode);
+// The groups of the page holding the group; null for a group outside a page.
+const CNamedPtrArray<CBog>* PageGroups(const CBog& bog);
 
 }  // namespace tessel

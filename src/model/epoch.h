@@ -20,7 +20,6 @@ namespace tessel {
 
 class CDisplaySet : public CIcData {
 public:
-    const char* ClassName() const override { return "CDisplaySet"; }
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     void CopyAll(const CNamedObject& other);
     // The composition body's archive, then text, frame number and state.
@@ -41,7 +40,6 @@ class CEpoch : public CNamedPtrArray<CDisplaySet> {
 public:
     CEpoch();
 
-    const char* ClassName() const override { return "CEpoch"; }
     // Display sets, graphic objects and palettes; the counter restarts.
     void Clear() override;
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
@@ -70,6 +68,9 @@ public:
 double FrameRateValue(int code);
 // Frame of a 90 kHz time at a frame rate code (0 without a rate).
 int32_t FrameNumberOf(uint64_t ticks, int frameRateCode);
+
+// The least time (90 kHz) a display set is presented after its start.
+constexpr uint32_t kMinPresentation = 131070;
 
 // A new display set appended to the epoch, named DisplaySet#n.
 CDisplaySet* AddDisplaySet(CEpoch& epoch);
@@ -129,7 +130,7 @@ private:
 // shares that picture (costing no budget), and one the epoch already holds
 // in that form is not added again.
 void BuildDisplaySet(CDisplaySet& ds, const CDsData& container, int frameRateCode,
-                     SStreamError* dropped = nullptr, int64_t* streamBudget = nullptr,
+                     CResult* dropped = nullptr, int64_t* streamBudget = nullptr,
                      CDecodedObjects* decoded = nullptr);
 
 // Writes every display set of the epoch. Warnings and errors go to log.

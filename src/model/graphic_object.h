@@ -16,7 +16,6 @@ class CGraphicObject : public CNamedObject {
 public:
     CGraphicObject() { name = "Graphic"; }
 
-    const char* ClassName() const override { return "CGraphicObject"; }
     // Releases the palette and the bitmap.
     void Clear() override;
     void CopyFrom(const CNamedObject& other) override { CopyItems(other); }
@@ -63,7 +62,6 @@ class CGoFolder : public CNamedFolder<CGraphicObject, CGoFolder> {
 public:
     CGoFolder() { name = "Graphics"; }
 
-    const char* ClassName() const override { return "CGoFolder"; }
     void CopyFrom(const CNamedObject& other) override;
     // Base, items, then sub-folders.
     void Serialize(CArchive& ar) override;

@@ -12,7 +12,6 @@ namespace tessel {
 
 class CIcData : public CNamedPtrArray<CPage> {
 public:
-    const char* ClassName() const override { return "CIcData"; }
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     // Pages and the six composition fields.
     void CopyAll(const CNamedObject& other);

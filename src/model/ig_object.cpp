@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "model/auto_neighbors.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
 #include "platform/text.h"
@@ -33,18 +34,16 @@ void Report(ILogSink* log, const std::string& text) {
 
 }  // namespace
 
-bool CGsData::Read(IByteSource& source, bool bare, SStreamError* error) {
+CResult CGsData::Read(IByteSource& source, bool bare) {
     epochs.clear();
     SStreamInfo info;
-    const bool ok = ReadStream(epochs, source, bare, &info);
-    if (!ok) {
-        if (error) *error = info.error;
+    if (!ReadStream(epochs, source, bare, &info)) {
         epochs.clear();
-        return false;
+        return info.error;
     }
     interactive = info.interactive;
     if (info.hasVideo) video = info.video;
-    return true;
+    return {};
 }
 
 void CIgObject::CopyAll(const CNamedObject& other) {
@@ -87,7 +86,7 @@ CEpoch* CIgObject::AddNewEpoch() {
     return Append(std::move(e));
 }
 
-int CIgObject::BuildFromStream(const CGsData& data, SStreamError* dropped) {
+int CIgObject::BuildFromStream(const CGsData& data, CResult* dropped) {
     video = data.video;
     Clear();
     nextEpoch = 0;
@@ -109,13 +108,11 @@ int CIgObject::BuildFromStream(const CGsData& data, SStreamError* dropped) {
     return GetSize();
 }
 
-bool CIgObject::BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStreamError* error,
-                               SStreamError* dropped) {
+CResult CIgObject::BuildFromBytes(std::span<const uint8_t> stream, bool bare, CResult* dropped) {
     CIgStreamBuilder builder(*this, bare, StreamSegmentBytes(stream, bare));
     const bool ok = builder.Finish(stream);
-    if (!ok && error) *error = builder.Error();
-    if (dropped && builder.Dropped().offset >= 0) *dropped = builder.Dropped();
-    return ok;
+    if (dropped && builder.Dropped().Offset() >= 0) *dropped = builder.Dropped();
+    return ok ? CResult() : builder.Error();
 }
 
 CIgStreamBuilder::CIgStreamBuilder(CIgObject& target, bool bare, int64_t streamSegmentBytes)
@@ -236,20 +233,20 @@ bool CIgObject::LoadStream(const std::string& path, bool bare) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
         return false;
     }
-    SStreamError streamError, dropped;
-    if (!BuildFromBytes(bytes, bare, &streamError, &dropped)) {
+    CResult dropped;
+    if (const CResult built = BuildFromBytes(bytes, bare, &dropped); !built) {
         // A stream that breaks after some display sets keeps them.
-        ShowMessage(StrFormat("%s: %s (at byte %lld)%s", path.c_str(), streamError.text.c_str(),
-                              static_cast<long long>(streamError.offset),
+        ShowMessage(StrFormat("%s: %s (at byte %lld)%s", path.c_str(), built.Text().c_str(),
+                              static_cast<long long>(built.Offset()),
                               IsEmpty() ? "" : "; the display sets before it are kept"));
         if (IsEmpty()) return false;
     } else if (IsEmpty()) {
         ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
         return false;
     }
-    if (dropped.offset >= 0)
-        ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), dropped.text.c_str(),
-                              static_cast<long long>(dropped.offset)));
+    if (dropped.Offset() >= 0)
+        ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), dropped.Text().c_str(),
+                              static_cast<long long>(dropped.Offset())));
     return true;
 }
 
@@ -394,8 +391,7 @@ CPage* FirstPage(const CIgObject& ig) {
 CPage* FindPage(const CIgObject& ig, int pageId) {
     for (const auto& epoch : ig)
         for (const auto& ds : *epoch)
-            for (const auto& page : *ds)
-                if (page->id == pageId) return page.get();
+            if (CPage* page = ds->FindById(pageId)) return page;
     return nullptr;
 }
 

@@ -19,13 +19,12 @@ struct CGsData {
     SVideoDescriptor video;
     bool interactive = false;
 
-    // Reads a whole stream; false (with the reader's error) on failure.
-    bool Read(IByteSource& source, bool bare, SStreamError* error = nullptr);
+    // Reads a whole stream; the reader's error on failure.
+    CResult Read(IByteSource& source, bool bare);
 };
 
 class CIgObject : public CNamedPtrArray<CEpoch> {
 public:
-    const char* ClassName() const override { return "CIgObject"; }
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     virtual void CopyAll(const CNamedObject& other);
     // Base, a zero byte, next epoch number, video descriptor, flag, epochs.
@@ -40,14 +39,13 @@ public:
     // object left out (see BuildDisplaySet) is described in dropped when
     // given.
     // An object sent again with the same bytes shares its first picture.
-    int BuildFromStream(const CGsData& data, SStreamError* dropped = nullptr);
+    int BuildFromStream(const CGsData& data, CResult* dropped = nullptr);
     // The same from a whole stream held in memory, read and built one display
     // set at a time (each one's segments let go once built), so that the
-    // memory grows with the tree and not with the stream's repetitions. False
-    // with the reader's error where the stream breaks or is cut off; the tree
-    // keeps the display sets read before it.
-    bool BuildFromBytes(std::span<const uint8_t> stream, bool bare, SStreamError* error,
-                        SStreamError* dropped = nullptr);
+    // memory grows with the tree and not with the stream's repetitions. The
+    // reader's error where the stream breaks or is cut off; the tree keeps
+    // the display sets read before it.
+    CResult BuildFromBytes(std::span<const uint8_t> stream, bool bare, CResult* dropped = nullptr);
     // Moves every epoch of other here; other ends empty.
     void TakeEpochs(CIgObject& other);
 
@@ -76,7 +74,6 @@ public:
 // An IG object of a saved project, with the stream file it came from.
 class CStoryIgObject : public CIgObject {
 public:
-    const char* ClassName() const override { return "CStoryIgObject"; }
     void CopyAll(const CNamedObject& other) override;
     void Serialize(CArchive& ar) override;
     // Only an object without a source stream checks as a whole.
@@ -91,7 +88,6 @@ public:
 class CIgSet : public CNamedPtrArray<CStoryIgObject> {
 public:
     CIgSet() { name = "Root"; }
-    const char* ClassName() const override { return "CIgSet"; }
 };
 
 // Writes every graphic object held directly in the epoch's graphics folder
@@ -138,9 +134,9 @@ public:
     bool Finish(std::span<const uint8_t> last = {});
 
     int64_t BytesFed() const { return fed_; }
-    const SStreamError& Error() const { return error_; }
+    const CResult& Error() const { return error_; }
     // The first graphic object left out (offset -1 when none was).
-    const SStreamError& Dropped() const { return dropped_; }
+    const CResult& Dropped() const { return dropped_; }
 
 private:
     void Build(std::span<const uint8_t> bytes);
@@ -163,7 +159,7 @@ private:
     std::vector<std::unique_ptr<CDsData>> waiting_;
     bool haveVideo_ = false, firstEpoch_ = true, ok_ = true, finished_ = false;
     CEpoch* epoch_ = nullptr;
-    SStreamError error_, dropped_;
+    CResult error_, dropped_;
 };
 
 }  // namespace tessel

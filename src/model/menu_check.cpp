@@ -210,12 +210,7 @@ std::string EntryList(const std::vector<int>& entries) {
 
 void CheckPalette(const CPage& page, const CEpoch& epoch, const CObjectIndex& objects,
                   const SCheckPlace& at, std::vector<SCheckFinding>& out) {
-    const CErgbPalette* palette = nullptr;
-    for (const CNamedObject* p : epoch.PaletteList())
-        if (p->id == page.palette.id) {
-            palette = dynamic_cast<const CErgbPalette*>(p);
-            break;
-        }
+    const CErgbPalette* palette = epoch.palettes.FindById(page.palette.id);
     std::set<int> defined;
     if (palette)
         for (const ERGBQUAD& e : palette->records) defined.insert(e.index);

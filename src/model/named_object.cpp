@@ -1,14 +1,8 @@
 #include "model/named_object.h"
 
-#include <cstring>
-
 #include "platform/text.h"
 
 namespace tessel {
-
-bool CNamedObject::IsA(const char* className) const {
-    return std::strcmp(ClassName(), className) == 0;
-}
 
 void CNamedObject::Serialize(CArchive& ar) {
     ar.Io(name);

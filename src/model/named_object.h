@@ -18,10 +18,6 @@ public:
     CNamedObject& operator=(const CNamedObject&) = delete;
     virtual ~CNamedObject() = default;
 
-    // Class record for type tests ("CBog", "CBdButton", ...).
-    virtual const char* ClassName() const { return "CNamedObject"; }
-    bool IsA(const char* className) const;
-
     // Archive form: name then id; containers add their children.
     virtual void Serialize(CArchive& ar);
     // Fewest archive bytes a node takes: a one-byte name length and the id.
@@ -103,6 +99,7 @@ public:
             if (items[i].get() == child) return static_cast<int>(i);
         return -1;
     }
+    // The first child with the id; null when none has it.
     T* FindById(int32_t id) const {
         for (const auto& c : items)
             if (c->id == id) return c.get();

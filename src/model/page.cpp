@@ -12,10 +12,6 @@ uint32_t Low(int32_t v, uint32_t mask) {
     return static_cast<uint32_t>(v) & mask;
 }
 
-void LogLine(ILogSink* log, const std::string& line) {
-    if (log) log->Log(line);
-}
-
 }  // namespace
 
 // ---- CWindowObject
@@ -488,6 +484,27 @@ bool CPage::Check(const std::string& indent, ILogSink* log, const PaletteSource&
     for (const auto& g : items)
         if (!g->Check(child, log)) return false;
     return true;
+}
+
+// ---- Lookups
+
+CPage* PageOfBog(const CBog& bog) {
+    return dynamic_cast<CPage*>(bog.parent);
+}
+
+CPage* PageOfButton(const CBdButton& button, int* bogIndex, int* index) {
+    auto* bog = dynamic_cast<CBog*>(button.parent);
+    CPage* page = bog ? PageOfBog(*bog) : nullptr;
+    if (!page) return nullptr;
+    if (bogIndex) *bogIndex = page->IndexOf(bog);
+    if (index) *index = bog->IndexOf(&button);
+    return page;
+}
+
+CBdButton* FindButton(const CPage& page, int32_t id) {
+    for (const auto& bog : page)
+        if (CBdButton* b = bog->FindById(id)) return b;
+    return nullptr;
 }
 
 }  // namespace tessel

@@ -16,7 +16,6 @@ namespace tessel {
 
 class CWindowObject : public CNamedObject {
 public:
-    const char* ClassName() const override { return "CWindowObject"; }
     void CopyFrom(const CNamedObject& other) override { CopyItems(other); }
     void CopyItems(const CNamedObject& other);
     // Base, then left, top, right, bottom as int32.
@@ -31,7 +30,6 @@ public:
     static constexpr int kSize = 8;
     static constexpr int kCroppedSize = 16;
 
-    const char* ClassName() const override { return "CCompositionObject"; }
     void CopyFrom(const CNamedObject& other) override { CopyItems(other); }
     void CopyItems(const CNamedObject& other);
     void Serialize(CArchive& ar) override;
@@ -49,7 +47,6 @@ class CEffectObject : public CNamedPtrArray<CCompositionObject> {
 public:
     static constexpr int kMaxObjects = 2;
 
-    const char* ClassName() const override { return "CEffectObject"; }
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     // Composition objects and the palette reference (not the duration).
     void CopyAll(const CNamedObject& other);
@@ -69,7 +66,6 @@ public:
 
     CEffectSequenceObject() { name = "Effect Sequence"; }
 
-    const char* ClassName() const override { return "CEffectSequenceObject"; }
     void Clear() override;
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     // Effects and windows, deep.
@@ -100,7 +96,6 @@ public:
 
     CPage();
 
-    const char* ClassName() const override { return "CPage"; }
     void Clear() override;
     void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     void CopyAll(const CNamedObject& other);
@@ -150,5 +145,12 @@ public:
     CEffectSequenceObject outEffects;
     uint8_t frameRateCode = 0;
 };
+
+// The page, group index and button index of a button in the model; null
+// (indexes untouched) for a button outside a page.
+CPage* PageOfButton(const CBdButton& button, int* bog = nullptr, int* index = nullptr);
+CPage* PageOfBog(const CBog& bog);
+// The first button with the id, in group order; null when none has it.
+CBdButton* FindButton(const CPage& page, int32_t id);
 
 }  // namespace tessel

@@ -13,7 +13,6 @@ class CPds;
 // A named list of RGB entries; the named-object id is the PDS palette id.
 class CErgbPalette : public CTypeArray<ERGBQUAD> {
 public:
-    const char* ClassName() const override { return "CErgbPalette"; }
     void CopyFrom(const CNamedObject& other) override;
     // Archive form: name, id, transparent index (byte), entry count (int32),
     // then 5 bytes per entry (index, blue, green, red, alpha).
@@ -26,7 +25,6 @@ public:
 class CPoFolder : public CNamedPtrArray<CErgbPalette> {
 public:
     CPoFolder() { name = "Palettes"; }
-    const char* ClassName() const override { return "CPoFolder"; }
     // A new palette named "Palettte#n" (n = palettes held before), transparent
     // index 255.
     CErgbPalette* AddPalette();

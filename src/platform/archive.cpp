@@ -73,4 +73,16 @@ void CArchive::IoBytes(std::vector<uint8_t>& bytes) {
     }
 }
 
+CResult LoadArchive(std::span<const uint8_t> data, const std::function<void(CArchive&)>& read,
+                    const std::string& folder) {
+    CArchive ar(data);
+    ar.folder = folder;
+    try {
+        read(ar);
+    } catch (const CArchiveError& e) {
+        return CResult::Fail(e.what(), static_cast<int64_t>(ar.Pos()));
+    }
+    return {};
+}
+
 }  // namespace tessel

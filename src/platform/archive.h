@@ -2,14 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace tessel {
 
-// Thrown when loading runs past the end of the archive or meets a bad value.
+// Thrown inside a load when it runs past the end of the archive or meets a
+// bad value; LoadArchive turns it into a failure.
 class CArchiveError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -73,5 +77,11 @@ private:
     std::span<const uint8_t> in_;
     size_t pos_ = 0;
 };
+
+// Loads from archive bytes: read reads the nodes from a loading archive over
+// data (its folder set). A damaged archive gives a failure with the reason and
+// the byte offset where it was found.
+CResult LoadArchive(std::span<const uint8_t> data, const std::function<void(CArchive&)>& read,
+                    const std::string& folder = {});
 
 }  // namespace tessel

@@ -91,4 +91,9 @@ public:
     virtual void Log(const std::string& line) = 0;
 };
 
+// Writes the line to log when there is one.
+inline void LogLine(ILogSink* log, const std::string& line) {
+    if (log) log->Log(line);
+}
+
 }  // namespace tessel

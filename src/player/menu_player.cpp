@@ -106,11 +106,7 @@ int CMenuPlayer::ButtonState(const CBdButton& button) const {
 }
 
 CBdButton* CMenuPlayer::FindButton(int id) const {
-    if (!page_) return nullptr;
-    for (const auto& bog : *page_)
-        for (const auto& b : *bog)
-            if (b->id == id) return b.get();
-    return nullptr;
+    return page_ ? tessel::FindButton(*page_, id) : nullptr;
 }
 
 CBdButton* CMenuPlayer::FirstEnabled() const {

@@ -193,27 +193,6 @@ int CountButtonMarks(const CPage& page) {
     return n;
 }
 
-CPage* PageOfBog(const CBog& bog) {
-    return dynamic_cast<CPage*>(bog.parent);
-}
-
-CPage* PageOfButton(const CBdButton& button, int* bogIndex, int* index) {
-    auto* bog = dynamic_cast<CBog*>(button.parent);
-    CPage* page = bog ? PageOfBog(*bog) : nullptr;
-    if (!page) return nullptr;
-    if (bogIndex) {
-        *bogIndex = -1;
-        for (int i = 0; i < page->GetSize(); ++i)
-            if (page->items[static_cast<size_t>(i)].get() == bog) *bogIndex = i;
-    }
-    if (index) {
-        *index = -1;
-        for (int i = 0; i < bog->GetSize(); ++i)
-            if (bog->items[static_cast<size_t>(i)].get() == &button) *index = i;
-    }
-    return page;
-}
-
 void CPageComposer::AdoptPage(CPage* page) {
     page_ = page;
     picture_ = Bitmap();

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "model/page.h"
 #include "platform/bitmap.h"
 
 namespace tessel {
@@ -201,8 +202,5 @@ private:
 // Marks of the page's buttons (the used flag): clear all; count the marked.
 void ClearButtonMarks(CPage& page);
 int CountButtonMarks(const CPage& page);
-// The page, group index and button index of a button in the model.
-CPage* PageOfButton(const CBdButton& button, int* bog = nullptr, int* index = nullptr);
-CPage* PageOfBog(const CBog& bog);
 
 }  // namespace tessel

@@ -18,21 +18,16 @@ void CPgStreamObject::Clear() {
     events = SPgEvents();
 }
 
-bool CPgStreamObject::Build(std::span<const uint8_t> stream, bool bare, const std::string& source,
-                            std::string& error) {
+CResult CPgStreamObject::Build(std::span<const uint8_t> stream, bool bare,
+                               const std::string& source) {
     Clear();
     CMemorySource bytes(stream);
     CEpochList epochs;
     SStreamInfo info;
-    if (!ReadStream(epochs, bytes, bare, &info)) {
-        error = StrFormat("%s: %s (at byte %lld)", source.c_str(), info.error.text.c_str(),
-                          static_cast<long long>(info.error.offset));
-        return false;
-    }
-    if (info.interactive) {
-        error = source + ": an Interactive Graphics stream, not subtitles";
-        return false;
-    }
+    if (!ReadStream(epochs, bytes, bare, &info))
+        return CResult::Fail(info.error.Text(), info.error.Offset(), source);
+    if (info.interactive)
+        return CResult::Fail("an Interactive Graphics stream, not subtitles", -1, source);
     BuildPgEvents(epochs, events);
     for (size_t i = 0; i < events.events.size(); ++i) {
         auto node = std::make_unique<CPgEventObject>();
@@ -41,7 +36,7 @@ bool CPgStreamObject::Build(std::span<const uint8_t> stream, bool bare, const st
         node->name = EventTimes(events.events[i]);
         Append(std::move(node));
     }
-    return true;
+    return {};
 }
 
 std::string EventTimes(const SPgEvent& event) {

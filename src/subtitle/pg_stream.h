@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/named_object.h"
+#include "platform/result.h"
 #include "platform/text.h"
 #include "subtitle/pg_events.h"
 
@@ -18,7 +19,6 @@ class CPgStreamObject;
 // One event of its stream (the parent); named by its times.
 class CPgEventObject : public CNamedObject {
 public:
-    const char* ClassName() const override { return "CPgEventObject"; }
     const SPgEvent& Event() const { return *event_; }
     // The stream's video (frame size and rate).
     const SVideoDescriptor& Video() const;
@@ -31,14 +31,13 @@ private:
 
 class CPgStreamObject : public CNamedPtrArray<CPgEventObject> {
 public:
-    const char* ClassName() const override { return "CPgStreamObject"; }
     void Clear() override;
 
     // Reads a PG stream (marked form, or bare) and builds its events, one
-    // child per event named "<start> – <end>". False with error "<source>:
-    // <why> (at byte N)"; an Interactive Graphics stream is refused.
-    bool Build(std::span<const uint8_t> stream, bool bare, const std::string& source,
-               std::string& error);
+    // child per event named "<start> – <end>". A failure names source (its
+    // message "<source>: <why> (at byte N)"); an Interactive Graphics stream
+    // is refused.
+    CResult Build(std::span<const uint8_t> stream, bool bare, const std::string& source);
 
     int pid = 0;
     SPgEvents events;

@@ -51,7 +51,6 @@ private:
 // shows it flagged: its name is the node's label.
 class CFaultNode : public tessel::CNamedObject {
 public:
-    const char* ClassName() const override { return "CFaultNode"; }
     std::string path;
     std::string reason;
 };

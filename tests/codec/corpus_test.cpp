@@ -57,7 +57,7 @@ TEST(PgCorpus, StreamsReadToTheEndWithTheirFields) {
         CMemorySource src(data);
         CEpochList epochs;
         SStreamInfo info;
-        ASSERT_TRUE(ReadStream(epochs, src, false, &info)) << info.error.text;
+        ASSERT_TRUE(ReadStream(epochs, src, false, &info)) << info.error.Text();
         EXPECT_EQ(src.Position(), static_cast<int64_t>(data.size()));
         EXPECT_FALSE(info.interactive);
         EXPECT_EQ(info.video, (SVideoDescriptor{e.width, e.height, e.frameRate, 0}));
@@ -196,7 +196,7 @@ TEST(IcsCorpus, PayloadsParseAndRecomposeIdentically) {
         CMemorySource src(stream);
         CEpochList epochs;
         SStreamInfo info;
-        ASSERT_TRUE(ReadStream(epochs, src, false, &info)) << info.error.text;
+        ASSERT_TRUE(ReadStream(epochs, src, false, &info)) << info.error.Text();
         EXPECT_TRUE(info.interactive);
         EXPECT_EQ(info.video, (SVideoDescriptor{1920, 1080, 1, 0}));
         ASSERT_EQ(epochs.size(), 1u);
@@ -222,7 +222,7 @@ TEST(IcsCorpus, IndependentMenuReadsInBareForm) {
     CMemorySource src(data);
     CEpochList epochs;
     SStreamInfo info;
-    ASSERT_TRUE(ReadStream(epochs, src, true, &info)) << info.error.text;
+    ASSERT_TRUE(ReadStream(epochs, src, true, &info)) << info.error.Text();
     ASSERT_EQ(epochs.size(), 1u);
     ASSERT_EQ(epochs[0]->GetSize(), 1);
     const CDsData& ds = *epochs[0]->GetAt(0);

@@ -60,7 +60,7 @@ TEST(ReadStream, EpochBoundaries) {
         Bytes stream;
         for (const auto& s : c.sets) test::Append(stream, s);
         SRead r = Read(stream);
-        ASSERT_TRUE(r.ok) << r.info.error.text;
+        ASSERT_TRUE(r.ok) << r.info.error.Text();
         EXPECT_EQ(EpochSizes(r.epochs), c.epochs);
     }
 }
@@ -122,7 +122,7 @@ TEST(ReadStream, HowMarkedStreamsEnd) {
         SRead r = Read(stream);
         EXPECT_EQ(r.ok, c.ok);
         EXPECT_EQ(EpochSizes(r.epochs), c.epochs);
-        EXPECT_EQ(r.info.error.offset, c.errorOffset) << r.info.error.text;
+        EXPECT_EQ(r.info.error.Offset(), c.errorOffset) << r.info.error.Text();
     }
 }
 
@@ -136,8 +136,8 @@ TEST(ReadStream, FailureKeepsWhatWasReadForTheCaller) {
     test::Append(stream, test::Record("PG", 0, 0, 0x17, {0}));  // second WDS
     SRead r = Read(stream);
     ASSERT_FALSE(r.ok);
-    EXPECT_EQ(r.info.error.offset, failing);
-    EXPECT_EQ(r.info.error.text, "second WDS in one display set");
+    EXPECT_EQ(r.info.error.Offset(), failing);
+    EXPECT_EQ(r.info.error.Text(), "second WDS in one display set");
     EXPECT_EQ(EpochSizes(r.epochs), std::vector<int>{2});
     ASSERT_TRUE(r.info.failedEpoch);
     EXPECT_EQ(r.info.failedEpoch->GetSize(), 1);
@@ -161,16 +161,17 @@ TEST(ReadStream, HowBareStreamsEnd) {
     test::Append(unfinished, test::Segment(0x16, test::PcsPayload(2, 1)));
     const SRead cut = Read(unfinished, true);
     EXPECT_FALSE(cut.ok);
-    EXPECT_EQ(cut.info.error.offset, static_cast<int64_t>(stream.size()));
-    EXPECT_EQ(cut.info.error.text, "display set cut off by the end of the stream (no END segment)");
+    EXPECT_EQ(cut.info.error.Offset(), static_cast<int64_t>(stream.size()));
+    EXPECT_EQ(cut.info.error.Text(),
+              "display set cut off by the end of the stream (no END segment)");
     EXPECT_EQ(EpochSizes(cut.epochs), std::vector<int>{2});
     for (size_t cut : {1, 2}) {
         Bytes partial = stream;
         partial.insert(partial.end(), cut, 0x14);
         SRead p = Read(partial, true);
         EXPECT_FALSE(p.ok) << cut;
-        EXPECT_EQ(p.info.error.offset, static_cast<int64_t>(stream.size()));
-        EXPECT_EQ(p.info.error.text, "truncated segment header");
+        EXPECT_EQ(p.info.error.Offset(), static_cast<int64_t>(stream.size()));
+        EXPECT_EQ(p.info.error.Text(), "truncated segment header");
     }
 }
 

@@ -22,9 +22,9 @@ void Exercise(const Bytes& data) {
         SStreamInfo info;
         const bool ok = ReadStream(epochs, src, bare, &info);
         if (!ok) {
-            ASSERT_GE(info.error.offset, 0);
-            ASSERT_LE(info.error.offset, static_cast<int64_t>(data.size()));
-            ASSERT_FALSE(info.error.text.empty());
+            ASSERT_GE(info.error.Offset(), 0);
+            ASSERT_LE(info.error.Offset(), static_cast<int64_t>(data.size()));
+            ASSERT_FALSE(info.error.Text().empty());
         }
         for (const auto& epoch : epochs)
             for (const auto& ds : epoch->items) {

@@ -10,9 +10,11 @@ namespace {
 
 using test::Bytes;
 
-CSegmentBase* ReadOne(CDsData& ds, const Bytes& bytes, SStreamError* error = nullptr) {
+CSegmentBase* ReadOne(CDsData& ds, const Bytes& bytes, CResult* error = nullptr) {
     CMemorySource src(bytes);
-    return ReadSegment(ds, src, error);
+    CResultOf<CSegmentBase*> read = ReadSegment(ds, src);
+    if (!read && error) *error = read.Result();
+    return read ? *read : nullptr;
 }
 
 TEST(SegmentRead, EndWithoutPayloadIsCreatedWithoutParse) {
@@ -44,9 +46,9 @@ TEST(SegmentRead, RejectedHeaders) {
         if (!c.first.empty()) {
             ASSERT_NE(ReadOne(ds, c.first), nullptr);
         }
-        SStreamError error;
+        CResult error;
         EXPECT_EQ(ReadOne(ds, c.bytes, &error), nullptr);
-        EXPECT_EQ(error.text, c.error);
+        EXPECT_EQ(error.Text(), c.error);
         EXPECT_EQ(ds.SegmentCount(), c.first.empty() ? 0 : 1);
     }
 }
@@ -54,10 +56,10 @@ TEST(SegmentRead, RejectedHeaders) {
 TEST(SegmentRead, TruncatedPayloadIsNotKept) {
     for (uint8_t type : {0x14, 0x15, 0x16, 0x17, 0x18}) {
         CDsData ds;
-        SStreamError error;
+        CResult error;
         EXPECT_EQ(ReadOne(ds, {type, 0x00, 0x05, 1, 2, 3}, &error), nullptr);
         EXPECT_EQ(ds.SegmentCount(), 0) << int(type);
-        EXPECT_EQ(error.offset, 0);
+        EXPECT_EQ(error.Offset(), 0);
     }
 }
 
@@ -74,9 +76,9 @@ TEST(SegmentRead, MarkerIsComparedWithoutCase) {
     Bytes bad = test::Record("XG", 0, 0, 0x80, {});
     CDsData ds;
     CMemorySource src(bad);
-    SStreamError error;
+    CResult error;
     EXPECT_EQ(ReadDisplaySet(ds, src, false, &error), kReadError);
-    EXPECT_EQ(error.text, "bad record marker 0x5847");
+    EXPECT_EQ(error.Text(), "bad record marker 0x5847");
 }
 
 TEST(SegmentWrite, SizeOnlyWriteChangesOnlyTheLength) {

@@ -5,15 +5,9 @@
 namespace tessel {
 namespace {
 
-class CLeaf : public CNamedObject {
-public:
-    const char* ClassName() const override { return "CLeaf"; }
-};
+class CLeaf : public CNamedObject {};
 
-class CBox : public CNamedPtrArray<CLeaf> {
-public:
-    const char* ClassName() const override { return "CBox"; }
-};
+class CBox : public CNamedPtrArray<CLeaf> {};
 
 TEST(NamedObject, RenameIgnoresEmptyAndCaseOnlyChanges) {
     CLeaf n;

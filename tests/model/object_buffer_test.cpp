@@ -60,15 +60,15 @@ SBuilt Build(const Bytes& stream) {
     CGsData data;
     if (!data.Read(source, false)) return out;
     CIgObject ig;
-    SStreamError dropped;
+    CResult dropped;
     ig.BuildFromStream(data, &dropped);
     for (const auto& epoch : ig)
         for (const CGraphicObject* o : epoch->graphics.List()) {
             ++out.objects;
             out.pixels += int64_t{o->width} * o->height;
         }
-    out.droppedAt = dropped.offset;
-    out.why = dropped.text;
+    out.droppedAt = dropped.Offset();
+    out.why = dropped.Text();
     return out;
 }
 
@@ -144,12 +144,12 @@ TEST(ObjectBuffer, ObjectWithoutDataIsLeftOutWithItsReason) {
     CGsData gs;
     SStreamInfo info;
     EXPECT_FALSE(ReadStream(gs.epochs, source, true, &info));  // cut in its last header
-    EXPECT_EQ(info.error.offset, 12);
+    EXPECT_EQ(info.error.Offset(), 12);
     CIgObject ig;
-    SStreamError dropped;
+    CResult dropped;
     ig.BuildFromStream(gs, &dropped);
-    EXPECT_EQ(dropped.offset, 3);
-    EXPECT_EQ(dropped.text, "graphic object 0 left out: the object data has no head");
+    EXPECT_EQ(dropped.Offset(), 3);
+    EXPECT_EQ(dropped.Text(), "graphic object 0 left out: the object data has no head");
 }
 
 }  // namespace

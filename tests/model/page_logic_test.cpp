@@ -1,6 +1,7 @@
 // Checks with their messages, the page's used objects, automatic neighbours.
 #include <gtest/gtest.h>
 
+#include "model/auto_neighbors.h"
 #include "model/ic_data.h"
 #include "support/test_support.h"
 

@@ -59,8 +59,8 @@ std::string TreeText(const CIgObject& ig) {
 CGsData ReadWhole(const std::vector<uint8_t>& marked) {
     CMemorySource source(marked);
     CGsData data;
-    SStreamError error;
-    EXPECT_TRUE(data.Read(source, false, &error)) << error.text;
+    const CResult error = data.Read(source, false);
+    EXPECT_TRUE(error) << error.Text();
     return data;
 }
 
@@ -77,9 +77,10 @@ TEST(RepeatedMenu, RepeatsShareTheirPicturesInBothForms) {
         SCOPED_TRACE(acquisition ? "acquisition points" : "epoch starts");
         const std::vector<uint8_t> marked = Repeated(once, 5, acquisition);
         CIgObject streamed, whole;
-        SStreamError error, dropped;
-        ASSERT_TRUE(streamed.BuildFromBytes(marked, false, &error, &dropped)) << error.text;
-        EXPECT_LT(dropped.offset, 0) << dropped.text;
+        CResult dropped;
+        const CResult error = streamed.BuildFromBytes(marked, false, &dropped);
+        ASSERT_TRUE(error) << error.Text();
+        EXPECT_LT(dropped.Offset(), 0) << dropped.Text();
         whole.BuildFromStream(ReadWhole(marked));
         EXPECT_EQ(TreeText(streamed), TreeText(whole));
 
@@ -142,10 +143,10 @@ TEST(RepeatedMenu, ReadErrorKeepsTheCopyBeforeItAndSegmentBytesFollowTheHeaders)
     // copies are the same length).
     marked.at(marked.size() / 2 + 10) = 0x42;
     CIgObject ig;
-    SStreamError error;
-    EXPECT_FALSE(ig.BuildFromBytes(marked, false, &error));
-    EXPECT_GE(error.offset, 0);
-    EXPECT_FALSE(error.text.empty());
+    const CResult error = ig.BuildFromBytes(marked, false);
+    EXPECT_FALSE(error);
+    EXPECT_GE(error.Offset(), 0);
+    EXPECT_FALSE(error.Text().empty());
     // The first copy, read whole before the break, is kept.
     EXPECT_EQ(ig.GetSize(), 1);
 }
@@ -168,8 +169,9 @@ TEST(RepeatedMenu, StreamFedInPiecesBuildsTheTreeOfTheWholeRead) {
     for (const std::vector<uint8_t>* stream :
          std::vector<const std::vector<uint8_t>*>{&clean, &damaged, &cut, &badMarker}) {
         CIgObject whole;
-        SStreamError wholeError, wholeDropped;
-        const bool wholeOk = whole.BuildFromBytes(*stream, false, &wholeError, &wholeDropped);
+        CResult wholeDropped;
+        const CResult wholeError = whole.BuildFromBytes(*stream, false, &wholeDropped);
+        const bool wholeOk = wholeError.Ok();
         EXPECT_EQ(wholeOk, stream == &clean);
         for (const size_t piece : {size_t{1}, size_t{13}, size_t{4096}, stream->size()}) {
             SCOPED_TRACE(StrFormat("stream of %zu bytes in pieces of %zu", stream->size(), piece));
@@ -181,10 +183,10 @@ TEST(RepeatedMenu, StreamFedInPiecesBuildsTheTreeOfTheWholeRead) {
             EXPECT_EQ(builder.BytesFed(), static_cast<int64_t>(stream->size()));
             EXPECT_EQ(TreeText(fed), TreeText(whole));
             if (!wholeOk) {
-                EXPECT_EQ(builder.Error().offset, wholeError.offset);
-                EXPECT_EQ(builder.Error().text, wholeError.text);
+                EXPECT_EQ(builder.Error().Offset(), wholeError.Offset());
+                EXPECT_EQ(builder.Error().Text(), wholeError.Text());
             }
-            EXPECT_EQ(builder.Dropped().offset, wholeDropped.offset);
+            EXPECT_EQ(builder.Dropped().Offset(), wholeDropped.Offset());
         }
     }
 }

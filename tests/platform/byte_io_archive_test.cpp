@@ -190,6 +190,30 @@ TEST(Archive, LittleEndianAndTruncationThrows) {
     EXPECT_THROW(in2.ReadString(), CArchiveError);
 }
 
+// A load reports a damaged archive as a failure: the reason and where it was met.
+TEST(Archive, LoadTurnsADamagedArchiveIntoAFailure) {
+    const struct {
+        std::vector<uint8_t> bytes;
+        const char* text;  // empty: loads
+        int64_t offset;
+    } cases[] = {
+        {{4, 3, 2, 1, 1, 'a'}, "", -1},
+        {{4, 3, 2}, "archive ends early", 0},
+        {{4, 3, 2, 1, 200, 'a'}, "archive string runs past the end", 5},
+    };
+    for (const auto& c : cases) {
+        int32_t v = 0;
+        std::string text;
+        const CResult r = LoadArchive(c.bytes, [&](CArchive& ar) {
+            ar.Io(v);
+            ar.Io(text);
+        });
+        EXPECT_EQ(r.Ok(), !*c.text) << c.text;
+        EXPECT_EQ(r.Text(), c.text);
+        EXPECT_EQ(r.Offset(), c.offset) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace tessel
 

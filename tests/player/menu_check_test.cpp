@@ -70,8 +70,8 @@ protected:
 
     static std::vector<SCheckFinding> Check(int pages, const FMutate& mutate) {
         CIgObject ig;
-        SStreamError error;
-        EXPECT_TRUE(ig.BuildFromBytes(streams_[pages - 1], false, &error)) << error.text;
+        const CResult error = ig.BuildFromBytes(streams_[pages - 1], false);
+        EXPECT_TRUE(error) << error.Text();
         if (mutate) mutate(ig);
         std::vector<SCheckFinding> out;
         CheckIgStream(ig, 1, 0x1400, {}, out);

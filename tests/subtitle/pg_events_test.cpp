@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 CEpochList Read(const fs::path& path) {
     CEpochList epochs;
     SStreamInfo info;
-    EXPECT_TRUE(ReadStreamFile(path.string(), epochs, false, &info)) << info.error.text;
+    EXPECT_TRUE(ReadStreamFile(path.string(), epochs, false, &info)) << info.error.Text();
     return epochs;
 }
 
