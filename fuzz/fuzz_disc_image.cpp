@@ -30,12 +30,12 @@ void QuietLibrary() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Quiet();
     QuietLibrary();
-    std::string error;
-    auto image = CDiscImage::OpenMemory(std::vector<uint8_t>(data, data + size), "fuzz.iso", error);
-    if (!image) {
-        fuzz::Require(!error.empty(), "a refused image says why");
+    auto opened = CDiscImage::OpenMemory(std::vector<uint8_t>(data, data + size), "fuzz.iso");
+    if (!opened) {
+        fuzz::Require(!opened.Result().Text().empty(), "a refused image says why");
         return 0;
     }
+    const auto& image = *opened;
     const int64_t imageSize = static_cast<int64_t>(size);
     size_t files = 0;
     for (const char* folder : kFolders) {
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 fuzz::Require(covered == fileSize, "the extents cover the file");
             }
             std::vector<uint8_t> bytes;
-            if (image->ReadFile(inner, bytes))
+            if (image->ReadFile(inner, bytes).Ok())
                 fuzz::Require(static_cast<int64_t>(bytes.size()) == fileSize,
                               "a file read whole has its size");
             else

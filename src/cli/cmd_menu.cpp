@@ -41,7 +41,7 @@ int DiscStream(const std::string& folder, int clip, const std::string& pidText, 
     const int pid = target.igObjects.front()->id;
     const std::string m2ts = target.clipInfo ? target.clipInfo->streamPath : std::string();
     std::vector<SIgStream> streams;
-    const int demuxed = DemuxIgStreams(m2ts, &progress, streams);
+    const int demuxed = DemuxIgStreams(m2ts, &progress, streams, disc.source);
     if (demuxed != 0) return ExitStatus(demuxed);
     for (SIgStream& s : streams)
         if (s.pid == pid) bytes.assign(s.marked.data(), s.marked.data() + s.marked.size());

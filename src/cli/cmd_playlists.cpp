@@ -7,7 +7,7 @@
 #include "cli/output_rules.h"
 #include "database/bdmv_layout.h"
 #include "database/mpls.h"
-#include "platform/disc_image.h"
+#include "platform/disc_source.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
@@ -110,16 +110,18 @@ std::string ClipList(const std::vector<int>& clips) {
 }
 
 int Run(const std::string& folderArg, bool json) {
-    std::string folder, error;
-    if (!ResolveDiscFolder(folderArg, folder, error)) {
-        ShowMessage(error);
+    const CResultOf<CDiscSource> source = CDiscSource::OpenDisc(folderArg);
+    if (!source) {
+        ShowMessage(source.Result().Message());
         return kExitFailed;
     }
+    std::string folder = source->BdmvFolder();
     NormalizeFolder(folder);
-    if (!IsFolder(folder))
-        return ShowFailure(folderArg, SystemErrorText(PathExists(folder) ? ENOTDIR : ENOENT));
+    if (!source->IsFolder(folder))
+        return ShowFailure(folderArg,
+                           SystemErrorText(source->Exists(folder) ? ENOTDIR : ENOENT));
     CBDDisc disc;
-    if (!disc.ReadPlaylists(folder)) return kExitFailed;
+    if (!disc.ReadPlaylists(folder, nullptr, *source)) return kExitFailed;
 
     std::vector<int> all;
     Json playlists = Json::array();
@@ -148,7 +150,7 @@ int Run(const std::string& folderArg, bool json) {
     std::sort(all.begin(), all.end());
     all.erase(std::unique(all.begin(), all.end()), all.end());
 
-    const std::string discName = DiscNameOfFolder(folder);
+    const std::string discName = DiscNameOfFolder(folder, *source);
     if (json) {
         PrintJson(
             {{"disc", discName}, {"input", folderArg}, {"playlists", playlists}, {"clips", all}});

@@ -96,12 +96,12 @@ int WriteSubs(const SPgEvents& events, const std::string& source, const std::str
 // is set when a PID had no picture (it is said, nothing is written for it,
 // and the others are written).
 int WriteClip(const std::string& path, const std::string& clip, int wanted, const SSubsOptions& o,
-              bool& found, bool& empty) {
+              bool& found, bool& empty, const CDiscSource& disc) {
     std::vector<std::unique_ptr<CPgStreamObject>> streams;
     int result;
     {
         CTerminalProgress progress;
-        result = ReadClipSubtitles(path, -1, &progress, streams);
+        result = ReadClipSubtitles(path, -1, &progress, streams, disc);
     }
     if (result != 0) return ExitStatus(result);
     for (const auto& s : streams) {
@@ -127,10 +127,11 @@ int RunClips(const SSubsOptions& o, bool disc) {
         return ShowUsageError(StrFormat("--pid %s: not a PID", o.pid.c_str()));
     }
     std::vector<SSubtitleClip> clips;
+    CDiscSource source;
     if (!disc) {
         clips.push_back({0, o.input});
     } else {
-        if (FindSubtitleClips(o.input, clips) != 0) return kExitFailed;
+        if (FindSubtitleClips(o.input, clips, &source) != 0) return kExitFailed;
         if (clips.empty()) {
             ShowMessage(StrFormat("%s: no clip has a PG stream (subtitles)", o.input.c_str()));
             return kExitFailed;
@@ -141,7 +142,7 @@ int RunClips(const SSubsOptions& o, bool disc) {
     for (const SSubtitleClip& clip : clips) {
         const std::string stem = disc ? StrFormat("%05d", clip.number)
                                       : std::filesystem::path(clip.m2tsPath).stem().string();
-        const int written = WriteClip(clip.m2tsPath, stem, wanted, o, found, empty);
+        const int written = WriteClip(clip.m2tsPath, stem, wanted, o, found, empty, source);
         if (written == kExitFailed && disc && o.keepGoing) {
             leftOut += (leftOut.empty() ? "" : " ") + stem;
             continue;

@@ -95,15 +95,16 @@ bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByte
                      int& exitCode) {
     std::string folder;
     std::vector<int> numbers;
-    if (DiscClipNumbers(o.input, folder, numbers) != 0) return false;
+    CDiscSource source;
+    if (DiscClipNumbers(o.input, folder, numbers, nullptr, &source) != 0) return false;
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     CTerminalProgress progress;
     for (const int n : numbers) {
         if (o.clip >= 0 && n != o.clip) continue;
         std::string m2ts;
-        GetM2tsPath(folder, n, m2ts);
+        GetM2tsPath(folder, n, m2ts, source);
         std::vector<SIgStream> streams;
-        const int result = DemuxIgStreams(m2ts, &progress, streams);
+        const int result = DemuxIgStreams(m2ts, &progress, streams, source);
         if (result != 0) {
             exitCode = ExitStatus(result);
             if (result != 1 && o.keepGoing && o.clip < 0) continue;  // reported; the next may do

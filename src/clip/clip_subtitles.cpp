@@ -15,15 +15,14 @@ namespace {
 
 // The video of a clip as its information file (../CLIPINF/<name>.clpi beside
 // the STREAM folder) gives it; false without one or without a video stream.
-bool ClipInfoVideo(const std::string& m2ts, SVideoDescriptor& video) {
+bool ClipInfoVideo(const CDiscSource& disc, const std::string& m2ts, SVideoDescriptor& video) {
     namespace fs = std::filesystem;
     const fs::path stream(m2ts);
     const fs::path clpi =
         stream.parent_path().parent_path() / kClipInfoFolder / (stream.stem().string() + ".clpi");
     std::vector<uint8_t> data;
-    std::string error;
     CClpiObject info;
-    if (!ReadWholeFile(clpi.string(), data, error) || info.ParseClpi(data) < 1) return false;
+    if (!disc.ReadWhole(clpi.string(), data) || info.ParseClpi(data) < 1) return false;
     // Frame sizes of the video format codes 1 to 7.
     static const uint16_t kSizes[][2] = {{720, 480},  {720, 576},   {720, 480}, {1920, 1080},
                                          {1280, 720}, {1920, 1080}, {720, 576}};
@@ -42,12 +41,16 @@ bool ClipInfoVideo(const std::string& m2ts, SVideoDescriptor& video) {
 
 int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progress,
                       std::vector<std::unique_ptr<CPgStreamObject>>& streams,
-                      std::string* fullPath) {
+                      const CDiscSource& discGiven) {
     streams.clear();
+    // The image a clip path lies below is opened once for the stream and
+    // its clip information.
+    CResultOf<CDiscSource> own = discGiven.ForFile(path);
+    const CDiscSource& disc = own ? *own : discGiven;
     std::vector<SIgStream> demuxed;
     std::string fileName;
-    const int result = DemuxGraphicsStreams(path, kStreamTypePg, progress, demuxed, &fileName);
-    if (fullPath) *fullPath = fileName;
+    const int result =
+        DemuxGraphicsStreams(path, kStreamTypePg, progress, demuxed, &fileName, disc);
     if (result != 0) return result;
     for (SIgStream& s : demuxed) {
         if (wanted >= 0 && s.pid != wanted) continue;
@@ -64,7 +67,7 @@ int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progres
         // A stream that does not give its video takes the clip's.
         if (pg->events.video.width == 0 || pg->events.video.frameRate == 0) {
             SVideoDescriptor video;
-            if (ClipInfoVideo(path, video)) {
+            if (ClipInfoVideo(disc, path, video)) {
                 if (pg->events.video.width == 0) {
                     pg->events.video.width = video.width;
                     pg->events.video.height = video.height;
@@ -84,9 +87,10 @@ int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progres
     return 0;
 }
 
-int CTlM2tsObject::ReadSubtitles(const std::string& path, CProgressWnd* progress) {
+int CTlM2tsObject::ReadSubtitles(const std::string& path, CProgressWnd* progress,
+                                 const CDiscSource& disc) {
     std::vector<std::unique_ptr<CPgStreamObject>> streams;
-    const int result = ReadClipSubtitles(path, -1, progress, streams);
+    const int result = ReadClipSubtitles(path, -1, progress, streams, disc);
     if (result != 0) return result;
     for (auto& s : streams) s->parent = this;
     pgStreams = std::move(streams);

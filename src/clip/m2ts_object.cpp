@@ -62,13 +62,12 @@ namespace {
 // Opens the clip and maps each PID of the stream type in its program map to an output made
 // by open (in PMT order). Returns 0, or 2 after the failure has been shown.
 int MapGraphicsTracks(
-    CReadFile& file, const std::string& path, CTrackInfoMap& map,
+    const CDiscSource& disc, CReadFile& file, const std::string& path, CTrackInfoMap& map,
     const std::function<std::unique_ptr<COutputFile>(int pid, uint8_t type)>& open,
     uint8_t streamType = kStreamTypeIg, uint8_t secondType = 0,
     size_t capacity = STrackFile::kDefaultCapacity) {
-    std::string error;
-    if (!file.Open(path, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.substr(0, 260).c_str()));
+    if (const CResult opened = disc.Open(file, path); !opened) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), opened.Text().substr(0, 260).c_str()));
         return 2;
     }
     std::unique_ptr<CEsiFolder> pmt = ReadProgramMap(file);
@@ -93,13 +92,14 @@ int MapGraphicsTracks(
 }  // namespace
 
 int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressWnd* progress,
-                         std::vector<SIgStream>& streams, std::string* fullPath) {
+                         std::vector<SIgStream>& streams, std::string* fullPath,
+                         const CDiscSource& disc) {
     streams.clear();
     CReadFile file;
     CTrackInfoMap map;
     std::vector<CMemoryFile*> outputs;
     const int mapped = MapGraphicsTracks(
-        file, path, map,
+        disc, file, path, map,
         [&](int, uint8_t) {
             auto memory = std::make_unique<CMemoryFile>();
             outputs.push_back(memory.get());
@@ -117,18 +117,19 @@ int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressW
 }
 
 int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
-                   std::string* fullPath) {
-    return DemuxGraphicsStreams(path, kStreamTypeIg, progress, streams, fullPath);
+                   const CDiscSource& disc) {
+    return DemuxGraphicsStreams(path, kStreamTypeIg, progress, streams, nullptr, disc);
 }
 
 int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
-                           CProgressWnd* progress, std::vector<SIgStreamFile>& files) {
-    return DemuxGraphicsToFolder(path, folder, SDemuxChoice(), progress, files);
+                           CProgressWnd* progress, std::vector<SIgStreamFile>& files,
+                           const CDiscSource& disc) {
+    return DemuxGraphicsToFolder(path, folder, SDemuxChoice(), progress, files, disc);
 }
 
 int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
                           const SDemuxChoice& choice, CProgressWnd* progress,
-                          std::vector<SIgStreamFile>& files) {
+                          std::vector<SIgStreamFile>& files, const CDiscSource& disc) {
     files.clear();
     CReadFile file;
     CTrackInfoMap map;
@@ -152,7 +153,7 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
         created.push_back(out);
         return disk;
     };
-    int result = MapGraphicsTracks(file, path, map, open, first, second);
+    int result = MapGraphicsTracks(disc, file, path, map, open, first, second);
     if (result == 0 && choice.keepTime)
         for (auto& t : map.tracks) static_cast<SGsTrackFile&>(*t->main).keepTime = true;
     if (result == 0) result = Demux(file, map, progress);
@@ -217,12 +218,13 @@ constexpr size_t kBuildingTrackCapacity = 256 * 1024;
 
 }  // namespace
 
-int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress) {
+int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress,
+                             const CDiscSource& disc) {
     CReadFile file;
     CTrackInfoMap map;
     std::vector<CBuildingOutput*> outputs;
     const int mapped = MapGraphicsTracks(
-        file, path, map,
+        disc, file, path, map,
         [&](int, uint8_t) {
             auto output = std::make_unique<CBuildingOutput>();
             outputs.push_back(output.get());

@@ -8,6 +8,7 @@
 
 #include "model/ig_object.h"
 #include "platform/byte_buffer.h"
+#include "platform/disc_source.h"
 #include "subtitle/pg_stream.h"
 #include "ts/track_file.h"
 
@@ -29,18 +30,21 @@ struct SIgStream {
 // object 3 in display set 2 of the stream is missing".
 std::string DamageText(int pid, const SPesDamage& damage);
 
+// The clip functions read the clip at path from disc; from the file system,
+// a path below a disc image file is read from inside that image.
+
 // The IG track pass over a clip's transport stream: finds the IG PIDs of its
 // program map and demultiplexes each into memory, in PMT order. Returns 0,
-// 1 when cancelled, or 2 after the failure has been shown. fullPath receives
-// the file's full path when given.
+// 1 when cancelled, or 2 after the failure has been shown.
 int DemuxIgStreams(const std::string& path, CProgressWnd* progress, std::vector<SIgStream>& streams,
-                   std::string* fullPath = nullptr);
+                   const CDiscSource& disc = {});
 
 // The same pass over the PIDs of another graphics stream type (0x90 for
 // presentation graphics: the streams come out in the .sup form, records
-// tagged "PG").
+// tagged "PG"). fullPath receives the file's full path when given.
 int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressWnd* progress,
-                         std::vector<SIgStream>& streams, std::string* fullPath = nullptr);
+                         std::vector<SIgStream>& streams, std::string* fullPath = nullptr,
+                         const CDiscSource& disc = {});
 
 // One IG PID demultiplexed into a file of its own.
 struct SIgStreamFile {
@@ -59,7 +63,8 @@ struct SIgStreamFile {
 // separator) as "<pid>.ig", without holding the streams in memory. The folder
 // must exist. On failure or cancel the files of this pass are removed.
 int DemuxIgStreamsToFolder(const std::string& path, const std::string& folder,
-                           CProgressWnd* progress, std::vector<SIgStreamFile>& files);
+                           CProgressWnd* progress, std::vector<SIgStreamFile>& files,
+                           const CDiscSource& disc = {});
 
 // Which graphics PIDs a demux into files writes, and their times.
 struct SDemuxChoice {
@@ -72,7 +77,7 @@ struct SDemuxChoice {
 };
 int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
                           const SDemuxChoice& choice, CProgressWnd* progress,
-                          std::vector<SIgStreamFile>& files);
+                          std::vector<SIgStreamFile>& files, const CDiscSource& disc = {});
 
 // Every PG PID of a clip (only wanted when it is >= 0) demultiplexed and read
 // into events, in PMT order, each stream named "PG <pid>". 0, 1 when
@@ -80,7 +85,7 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
 // byte offset named); a wanted PID the clip lacks is a failure.
 int ReadClipSubtitles(const std::string& path, int wanted, CProgressWnd* progress,
                       std::vector<std::unique_ptr<CPgStreamObject>>& streams,
-                      std::string* fullPath = nullptr);
+                      const CDiscSource& disc = {});
 
 // What a scan read of a clip. A full scan reads every byte; a quick one the
 // start and a few sampled places (see disc/quick_scan.h).
@@ -111,7 +116,7 @@ public:
 
     // Demuxes every IG PID of the clip's PMT and builds one IG object per PID.
     // 0 success, 1 cancelled, 2 failure (the user has been told why).
-    int ParseClip(const std::string& path, CProgressWnd* progress);
+    int ParseClip(const std::string& path, CProgressWnd* progress, const CDiscSource& disc = {});
     // Writes every epoch's pictures below the clip folder, reporting a
     // position (per cent of this clip's pictures) after each picture. False
     // after a folder could not be made (the message has been shown), or,
@@ -128,7 +133,8 @@ public:
     int CountPictures() const;
     // Reads the clip's PG streams into pgStreams (see ReadClipSubtitles);
     // their parent is the clip.
-    int ReadSubtitles(const std::string& path, CProgressWnd* progress);
+    int ReadSubtitles(const std::string& path, CProgressWnd* progress,
+                      const CDiscSource& disc = {});
 
     std::unique_ptr<CClpiObject> clipInfo;
     std::vector<std::unique_ptr<CIgObject>> igObjects;

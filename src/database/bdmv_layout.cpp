@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
@@ -14,38 +13,36 @@ namespace tessel {
 namespace {
 
 bool BuildClipPath(std::string& folder, int clip, const char* sub, const char* ext,
-                   std::string& path) {
+                   std::string& path, const CDiscSource& disc) {
     NormalizeFolder(folder);
     if (folder.empty() || clip < 0 || clip > kMaxClipNumber) return false;
     path =
-        FindPathNoCase(StrFormat("%s%s%c%05d.%s", folder.c_str(), sub, kPathSeparator, clip, ext));
+        disc.FindNoCase(StrFormat("%s%s%c%05d.%s", folder.c_str(), sub, kPathSeparator, clip, ext));
     return true;
 }
 
 // Why a folder has no playlist, in words.
-std::string NoPlaylistReason(const std::string& folder) {
-    std::string path = folder;
-    while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
-    std::string playlists = FindPathNoCase(folder + kPlaylistFolder);
-    if (!IsFolder(playlists)) return StrFormat("no %s folder in it", kPlaylistFolder);
+std::string NoPlaylistReason(const std::string& folder, const CDiscSource& disc) {
+    std::string playlists = disc.FindNoCase(folder + kPlaylistFolder);
+    if (!disc.IsFolder(playlists)) return StrFormat("no %s folder in it", kPlaylistFolder);
     NormalizeFolder(playlists);
     return StrFormat("no nnnnn.mpls file in %s", playlists.c_str());
 }
 
 }  // namespace
 
-bool GetClpiPath(std::string& folder, int clip, std::string& path) {
-    return BuildClipPath(folder, clip, kClipInfoFolder, "clpi", path);
+bool GetClpiPath(std::string& folder, int clip, std::string& path, const CDiscSource& disc) {
+    return BuildClipPath(folder, clip, kClipInfoFolder, "clpi", path, disc);
 }
 
-bool GetM2tsPath(std::string& folder, int clip, std::string& path) {
-    return BuildClipPath(folder, clip, kStreamFolder, "m2ts", path);
+bool GetM2tsPath(std::string& folder, int clip, std::string& path, const CDiscSource& disc) {
+    return BuildClipPath(folder, clip, kStreamFolder, "m2ts", path, disc);
 }
 
-bool GetMplsPattern(std::string& folder, std::string& pattern) {
+bool GetMplsPattern(std::string& folder, std::string& pattern, const CDiscSource& disc) {
     NormalizeFolder(folder);
     if (folder.empty()) return false;
-    std::string playlists = FindPathNoCase(folder + kPlaylistFolder);
+    std::string playlists = disc.FindNoCase(folder + kPlaylistFolder);
     NormalizeFolder(playlists);
     pattern = playlists + "*.mpls";
     return true;
@@ -62,19 +59,20 @@ std::string GetDiscName(const std::string& folder) {
     return sep == std::string::npos ? kept : kept.substr(sep + 1);
 }
 
-std::string DiscNameOfFolder(const std::string& folder) {
+std::string DiscNameOfFolder(const std::string& folder, const CDiscSource& disc) {
     std::error_code ec;
     const std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
     std::string name = GetDiscName(ec ? folder : absolute);
     // The BDMV folder of a disc image: the disc is named after the image.
-    std::string path = ec ? folder : absolute, inner;
+    std::string path = ec ? folder : absolute;
     while (!path.empty() && path.back() == kPathSeparator) path.pop_back();
     const std::string parent = std::filesystem::path(path).parent_path().string();
-    if (FindDiscImage(parent, inner) && inner == "/") name = FileTitle(parent);
+    if (disc.IsImageRoot(parent)) name = FileTitle(parent);
     return name;
 }
 
-bool CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>* skipped) {
+bool CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>* skipped,
+                            const CDiscSource& disc) {
     if (!playlists) {
         playlists = std::make_unique<CPofObject>();
         playlists->name = "Mpls(s)";
@@ -83,33 +81,34 @@ bool CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>
     std::string folder = folderIn;
     std::string pattern;
     std::vector<std::string> paths;
-    if (GetMplsPattern(folder, pattern)) {
-        for (const auto& e : ListPattern(pattern))
+    if (GetMplsPattern(folder, pattern, disc)) {
+        for (const auto& e : disc.ListPattern(pattern))
             if (e.title.size() == 5 && AtoI(e.title) >= 0) paths.push_back(e.path);
     }
     if (paths.empty()) {
         // A folder that is not there is said to be missing, not to lack playlists.
         std::string path = folder;
         while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
-        if (!IsFolder(path))
+        if (!disc.IsFolder(path))
             ShowMessage(
                 StrFormat("%s: %s", path.c_str(),
-                          PathExists(path) ? "a file, not a BDMV folder" : "no such folder"));
+                          disc.Exists(path) ? "a file, not a BDMV folder" : "no such folder"));
         else
             ShowMessage(StrFormat("%s: has no corresponding mpls file! (%s)", folder.c_str(),
-                                  NoPlaylistReason(folder).c_str()));
+                                  NoPlaylistReason(folder, disc).c_str()));
         return false;
     }
     std::sort(paths.begin(), paths.end(),
               [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
     for (const auto& path : paths) {
         std::vector<uint8_t> data;
-        std::string error;
         auto mpls = std::make_unique<CMplsObject>();
         const std::string title = FileTitle(path);
         mpls->name = title;
         mpls->path = path;
-        const bool read = ReadWholeFile(path, data, error);
+        const CResult readResult = disc.ReadWhole(path, data);
+        const bool read = readResult.Ok();
+        std::string error = readResult.Text();
         if (read && mpls->ParseMpls(data) >= 1) {
             mpls->number = AtoI(title);
             playlists->Append(std::move(mpls));

@@ -512,11 +512,10 @@ std::string ClpiFormatFault(std::span<const uint8_t> data) {
     return StrFormat("damaged or cut short (%zu bytes)", data.size());
 }
 
-std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path) {
+std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path, const CDiscSource& disc) {
     std::vector<uint8_t> data;
-    std::string error;
-    if (!ReadWholeFile(path, data, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+    if (const CResult read = disc.ReadWhole(path, data); !read) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), read.Text().c_str()));
         return nullptr;
     }
     auto clpi = std::make_unique<CClpiObject>();

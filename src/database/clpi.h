@@ -12,6 +12,7 @@
 #include "database/ext_data.h"
 #include "database/track_list.h"
 #include "model/named_object.h"
+#include "platform/disc_source.h"
 
 namespace tessel {
 
@@ -169,8 +170,8 @@ public:
 // timing. The name is the file's title; the clip number is the title's when
 // it is five digits, else -1. Null after the failure has been shown:
 // "<path>: <system error text>" when the file cannot be read, "<path>:
-// invalid file format. (<why>)" when it does not parse.
-std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path);
+// invalid file format. (<why>)" when it does not parse. Read from disc.
+std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path, const CDiscSource& disc = {});
 // Why bytes that do not parse are no clip information file, in words.
 std::string ClpiFormatFault(std::span<const uint8_t> data);
 

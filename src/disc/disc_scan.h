@@ -32,10 +32,11 @@ public:
 
     ~CTlDisc() override { Clear(); }
 
-    // Deletes every clip and forgets the faults.
+    // Deletes every clip, forgets the faults and lets go of the disc's files.
     void Clear() override {
         clips.clear();
         faults.clear();
+        source = CDiscSource();
     }
 
     std::vector<std::unique_ptr<CTlM2tsObject>> clips;  // ascending clip number
@@ -43,6 +44,9 @@ public:
     // went on without them), playlists first, then clips in clip number
     // order.
     std::vector<SScanFault> faults;
+    // Where the last scan read the disc's files: its clips' paths are read
+    // through it.
+    CDiscSource source;
 };
 
 // Reads the playlists, keeps the clips of application type 1 or 5 with an IG
@@ -51,11 +55,12 @@ int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress);
 
 // The clip numbers the playlists of a disc (its BDMV folder, root or image)
 // reference, sorted (a clip named twice is listed twice); folder receives the
-// BDMV folder with its separator. 0, or 2 after the failure was shown. With
-// skipped, playlists that cannot be read are left out there (see
+// BDMV folder with its separator, and source, when given, where the disc's
+// files are read. 0, or 2 after the failure was shown. With skipped,
+// playlists that cannot be read are left out there (see
 // CBDDisc::ReadPlaylists).
 int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
-                    std::vector<SDiscFault>* skipped = nullptr);
+                    std::vector<SDiscFault>* skipped = nullptr, CDiscSource* source = nullptr);
 
 // Narrowing and leniency of a scan.
 struct SScanOptions {

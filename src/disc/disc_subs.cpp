@@ -12,21 +12,24 @@
 
 namespace tessel {
 
-int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips) {
+int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips,
+                      CDiscSource* found) {
     clips.clear();
     std::string folder;
     std::vector<int> numbers;
-    if (DiscClipNumbers(disc, folder, numbers) != 0) return 2;
+    CDiscSource source;
+    if (DiscClipNumbers(disc, folder, numbers, nullptr, &source) != 0) return 2;
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (int n : numbers) {
         std::string clpiPath, m2tsPath;
-        if (!GetClpiPath(folder, n, clpiPath)) continue;
-        std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath);
+        if (!GetClpiPath(folder, n, clpiPath, source)) continue;
+        std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath, source);
         if (!clpi) return 2;
         if (!clpi->FindStream(kStreamTypePg)) continue;
-        GetM2tsPath(folder, n, m2tsPath);
+        GetM2tsPath(folder, n, m2tsPath, source);
         clips.push_back({n, m2tsPath});
     }
+    if (found) *found = std::move(source);
     return 0;
 }
 
@@ -41,7 +44,7 @@ int ReadDiscSubtitles(CTlDisc& disc, CProgressWnd* progress) {
         text.kind = SProgressReport::kText;
         text.text = clip->clipInfo->streamPath;
         ReportProgress(progress, text);
-        const int result = clip->ReadSubtitles(clip->clipInfo->streamPath, progress);
+        const int result = clip->ReadSubtitles(clip->clipInfo->streamPath, progress, disc.source);
         if (result != 0) return result;
     }
     return 0;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/disc_source.h"
+
 namespace tessel {
 
 class CTlDisc;
@@ -16,9 +18,11 @@ struct SSubtitleClip {
 };
 
 // The clips the playlists of a disc (a BDMV folder, disc root or image, see
-// ResolveDiscFolder) reference whose clip information lists a PG stream, in
-// clip order. 0, or 2 after the failure has been shown.
-int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips);
+// CDiscSource::OpenDisc) reference whose clip information lists a PG stream,
+// in clip order; source, when given, receives where their files are read.
+// 0, or 2 after the failure has been shown.
+int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips,
+                      CDiscSource* source = nullptr);
 
 // Reads the PG streams of every clip of a scanned disc whose clip information
 // lists one (CTlM2tsObject::ReadSubtitles). 0, 1 when cancelled, or 2 after

@@ -326,18 +326,18 @@ std::vector<int64_t> QuickScanPlaces(int64_t length, const CClpiObject* clpi,
 }
 
 int QuickParseClip(CTlM2tsObject& clip, const std::string& path, const CClpiObject* clpi,
-                   CProgressWnd* progress, const SQuickScanLimits& limits) {
+                   CProgressWnd* progress, const SQuickScanLimits& limits,
+                   const CDiscSource& disc) {
     CReadFile file;
-    std::string error;
-    if (!file.Open(path, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+    if (const CResult opened = disc.Open(file, path); !opened) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), opened.Text().c_str()));
         return 2;
     }
     const int64_t length = file.Length();
     const std::vector<int64_t> places = QuickScanPlaces(length, clpi, limits);
     if (places.empty()) {
         file.Close();
-        return clip.ParseClip(path, progress);
+        return clip.ParseClip(path, progress, disc);
     }
     // Read-ahead would read most of a place's gap (up to megabytes) for
     // nothing; the pieces are large enough on their own.

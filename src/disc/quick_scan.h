@@ -38,9 +38,11 @@ std::vector<int64_t> QuickScanPlaces(int64_t length, const CClpiObject* clpi,
 // of its display set only when that composition differs from every one kept.
 // A display set seen again is counted, not kept. A clip too short for
 // sampling is read whole (ParseClip). The clip's IG objects and coverage are
-// set. 0 success, 1 cancelled, 2 failure (the user has been told why).
+// set. 0 success, 1 cancelled, 2 failure (the user has been told why). The
+// clip is read from disc (see DemuxIgStreams).
 int QuickParseClip(CTlM2tsObject& clip, const std::string& path, const CClpiObject* clpi,
-                   CProgressWnd* progress, const SQuickScanLimits& limits = {});
+                   CProgressWnd* progress, const SQuickScanLimits& limits = {},
+                   const CDiscSource& disc = {});
 
 // "quick scan: read 41 MB of 31.2 GB at 64 places; menus between them may be
 // missed; tessel scan reads all"; empty for a clip read whole.

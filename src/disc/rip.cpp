@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "database/bdmv_layout.h"
-#include "platform/disc_image.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/progress.h"
@@ -28,10 +27,11 @@ std::string RipDiscFolder(const CTlDisc& disc, const std::string& outputFolder) 
 }
 
 std::string PlannedRipDiscFolder(const std::string& disc, const std::string& outputFolder) {
-    std::string folder, error;
-    if (!ResolveDiscFolder(disc, folder, error)) return {};
+    const CResultOf<CDiscSource> source = CDiscSource::OpenDisc(disc);
+    if (!source) return {};
+    std::string folder = source->BdmvFolder();
     NormalizeFolder(folder);
-    const std::string name = DiscNameOfFolder(folder);
+    const std::string name = DiscNameOfFolder(folder, *source);
     if (name.empty()) return {};
     std::string discFolder = outputFolder;
     NormalizeFolder(discFolder);

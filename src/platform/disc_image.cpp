@@ -7,9 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -19,24 +17,6 @@ namespace tessel {
 namespace {
 
 constexpr int64_t kBlock = UDF_BLOCK_SIZE;
-
-struct SMounts {
-    std::mutex mutex;
-    std::map<std::string, std::shared_ptr<CDiscImage>> byPath;
-};
-
-SMounts& Mounts() {
-    static SMounts mounts;
-    return mounts;
-}
-
-std::string Absolute(const std::string& path) {
-    std::error_code ec;
-    auto abs = std::filesystem::absolute(path, ec);
-    std::string s = ec ? path : abs.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    return s;
-}
 
 std::string Inner(const std::string& inner) {
     if (inner.empty() || inner[0] != '/') return "/" + inner;
@@ -96,24 +76,21 @@ CDiscImage::~CDiscImage() {
     if (udf_) udfread_close(udf_);
 }
 
-std::shared_ptr<CDiscImage> CDiscImage::Open(const std::string& path, std::string& error) {
+CResultOf<std::shared_ptr<CDiscImage>> CDiscImage::Open(const std::string& path) {
     std::shared_ptr<CDiscImage> image(new CDiscImage());
-    image->path_ = Absolute(path);
+    image->path_ = AbsolutePath(path);
     image->imageSize_ = FileLength(path);
-    if (image->imageSize_ < 0 || tessel::IsFolder(path)) {
-        error = path + ": " + SystemErrorText(tessel::IsFolder(path) ? EISDIR : ENOENT);
-        return nullptr;
-    }
+    if (image->imageSize_ < 0 || tessel::IsFolder(path))
+        return CResult::Fail(SystemErrorText(tessel::IsFolder(path) ? EISDIR : ENOENT), -1, path);
     image->udf_ = udfread_init();
     CCaughtStderr caught;
     const bool opened = image->udf_ && udfread_open(image->udf_, path.c_str()) >= 0;
     const std::string said = caught.Release();
-    if (!opened) {
-        error = path +
-                ": not a readable UDF disc image (no UDF file system found, or it is damaged" +
-                (said.empty() ? "" : ": " + said) + ")";
-        return nullptr;
-    }
+    if (!opened)
+        return CResult::Fail(
+            "not a readable UDF disc image (no UDF file system found, or it is damaged" +
+                (said.empty() ? "" : ": " + said) + ")",
+            -1, path);
     if (const char* id = udfread_get_volume_id(image->udf_)) image->volumeId_ = id;
     return image;
 }
@@ -180,8 +157,14 @@ bool CDiscImage::FileExtents(const std::string& inner, int64_t& size,
     return ok;
 }
 
-bool CDiscImage::ReadFile(const std::string& inner, std::vector<uint8_t>& data) {
+CResult CDiscImage::ReadFile(const std::string& inner, std::vector<uint8_t>& data) {
     data.clear();
+    if (ReadWhole(inner, data)) return {};
+    data.clear();
+    return CResult::Fail(ReadFailure(inner));
+}
+
+bool CDiscImage::ReadWhole(const std::string& inner, std::vector<uint8_t>& data) {
     std::lock_guard lock(mutex_);
     UDFFILE* f = udfread_file_open(udf_, Inner(inner).c_str());
     if (!f) return false;
@@ -198,7 +181,6 @@ bool CDiscImage::ReadFile(const std::string& inner, std::vector<uint8_t>& data) 
         ok = done == data.size();
     }
     udfread_file_close(f);
-    if (!ok) data.clear();
     return ok;
 }
 
@@ -222,48 +204,11 @@ std::string CDiscImage::ReadFailure(const std::string& inner) {
     return SystemErrorText(EIO);
 }
 
-bool MountDiscImage(const std::string& path, std::string& error) {
-    const std::string key = Absolute(path);
-    SMounts& m = Mounts();
-    {
-        std::lock_guard lock(m.mutex);
-        if (m.byPath.count(key)) return true;
-    }
-    std::shared_ptr<CDiscImage> image = CDiscImage::Open(path, error);
-    if (!image) return false;
-    std::lock_guard lock(m.mutex);
-    m.byPath.emplace(key, std::move(image));
-    return true;
-}
-
-std::shared_ptr<CDiscImage> FindDiscImage(const std::string& path, std::string& inner) {
-    SMounts& m = Mounts();
-    std::lock_guard lock(m.mutex);
-    if (m.byPath.empty()) return nullptr;
-    const std::string abs = Absolute(path);
-    for (const auto& [root, image] : m.byPath) {
-        if (abs == root) {
-            inner.assign(1, '/');
-            return image;
-        }
-        if (abs.size() > root.size() && abs.compare(0, root.size(), root) == 0 &&
-            abs[root.size()] == '/') {
-            inner = abs.substr(root.size());
-            return image;
-        }
-    }
-    return nullptr;
-}
-
 bool IsDiscImageName(const std::string& path) {
     const std::string e = ToLower(FileExtension(path));
     return e == "iso" || e == "img" || e == "udf";
 }
 
-namespace {
-
-// The file starts with the volume recognition sequence of a UDF file system
-// (an NSR descriptor among the first sectors after the 32 KiB system area).
 bool HasUdfRecognition(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     constexpr int kSector = 2048;
@@ -277,33 +222,6 @@ bool HasUdfRecognition(const std::string& path) {
             return false;
     }
     return false;
-}
-
-}  // namespace
-
-bool ResolveDiscFolder(const std::string& input, std::string& bdmvFolder, std::string& error) {
-    bdmvFolder = input;
-    std::string inner;
-    if (!IsFolder(input) && PathExists(input) && !FindDiscImage(input, inner)) {
-        // Without its recognition sequence libudfread is not asked (it would
-        // print its own complaint).
-        if (!HasUdfRecognition(input)) {
-            error = input + (IsDiscImageName(input)
-                                 ? ": not a readable UDF disc image (no UDF file system found, "
-                                   "or it is damaged)"
-                                 : ": a file, not a BDMV folder or a disc image");
-            return false;
-        }
-        if (!MountDiscImage(input, error)) return false;
-        bdmvFolder = JoinPath(input, "BDMV");
-        return true;
-    }
-    // The disc's root given instead of its BDMV folder.
-    if (IsFolder(input) && !EqualsNoCase(FileName(Absolute(input)), "BDMV")) {
-        const std::string candidate = FindPathNoCase(JoinPath(input, "BDMV"));
-        if (IsFolder(candidate)) bdmvFolder = candidate;
-    }
-    return true;
 }
 
 }  // namespace tessel

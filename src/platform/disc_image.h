@@ -1,9 +1,8 @@
-// UDF disc images (ISO files) read through libudfread and seen as folders:
-// once an image is mounted, a path below the image file ("/discs/film.iso/
-// BDMV/PLAYLIST/00000.mpls") names the file inside it, and the file
-// functions (files.h, read_file.h) serve it. Reads of a file inside an image
-// go straight to the image file's bytes where the file lies (its extents),
-// so nothing is copied out of the image.
+// UDF disc images (ISO files) read through libudfread. A disc source
+// (disc_source.h) serves the files of an opened image by their paths below
+// the image file. Reads of a file inside an image go straight to the image
+// file's bytes where the file lies (its extents), so nothing is copied out
+// of the image.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +10,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/result.h"
 
 struct udfread;
 
@@ -29,12 +30,12 @@ public:
     CDiscImage(const CDiscImage&) = delete;
     CDiscImage& operator=(const CDiscImage&) = delete;
 
-    // Opens a UDF image; null with a reason that names the image otherwise.
-    static std::shared_ptr<CDiscImage> Open(const std::string& path, std::string& error);
-    // Opens the image held in memory (name is what errors call it); its
-    // extents are offsets in the bytes. Not mounted.
-    static std::shared_ptr<CDiscImage> OpenMemory(std::vector<uint8_t> bytes,
-                                                  const std::string& name, std::string& error);
+    // Opens a UDF image; a failure names the image.
+    static CResultOf<std::shared_ptr<CDiscImage>> Open(const std::string& path);
+    // Opens the image held in memory (name is what failures call it); its
+    // extents are offsets in the bytes.
+    static CResultOf<std::shared_ptr<CDiscImage>> OpenMemory(std::vector<uint8_t> bytes,
+                                                             const std::string& name);
 
     // The image file's absolute path, and the volume identifier.
     const std::string& Path() const { return path_; }
@@ -49,14 +50,15 @@ public:
     // The file's size and extents; false when it is not a file of the image
     // or its blocks lie outside the image.
     bool FileExtents(const std::string& inner, int64_t& size, std::vector<SImageExtent>& extents);
-    // Reads the whole file.
-    bool ReadFile(const std::string& inner, std::vector<uint8_t>& data);
-    // Why a file of the image cannot be read: a folder, missing, or cut off
-    // by the end of the image ("the image ends at byte N; <name> needs M").
-    std::string ReadFailure(const std::string& inner);
+    // Reads the whole file; nothing on failure, whose text says why: a
+    // folder, missing, or cut off by the end of the image ("the image ends
+    // at byte N; <name> needs M").
+    CResult ReadFile(const std::string& inner, std::vector<uint8_t>& data);
 
 private:
     CDiscImage() = default;
+    bool ReadWhole(const std::string& inner, std::vector<uint8_t>& data);
+    std::string ReadFailure(const std::string& inner);
 
     ::udfread* udf_ = nullptr;
     std::string path_;
@@ -68,19 +70,11 @@ private:
     std::mutex mutex_;  // the library keeps one state per image
 };
 
-// Mounts an image so that paths below it resolve; mounting it again is a
-// no-op. False with a reason naming the image.
-bool MountDiscImage(const std::string& path, std::string& error);
-// The mounted image a path lies below, and the path inside it ("/" for the
-// image itself); null for ordinary paths.
-std::shared_ptr<CDiscImage> FindDiscImage(const std::string& path, std::string& inner);
 // A regular file that is meant as a disc image: a name ending in .iso, .img
 // or .udf (any case).
 bool IsDiscImageName(const std::string& path);
 
-// A folder the user names as a disc: a disc image is mounted and its BDMV
-// folder given; a folder holding BDMV gives that BDMV. Anything else stays
-// as it is. False (with a reason) only for an image that does not open.
-bool ResolveDiscFolder(const std::string& input, std::string& bdmvFolder, std::string& error);
+// The file starts with the volume recognition sequence of a UDF file system.
+bool HasUdfRecognition(const std::string& path);
 
 }  // namespace tessel

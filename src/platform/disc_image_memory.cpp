@@ -41,8 +41,8 @@ static_assert(std::is_standard_layout_v<SMemoryInput>);
 
 }  // namespace
 
-std::shared_ptr<CDiscImage> CDiscImage::OpenMemory(std::vector<uint8_t> bytes,
-                                                   const std::string& name, std::string& error) {
+CResultOf<std::shared_ptr<CDiscImage>> CDiscImage::OpenMemory(std::vector<uint8_t> bytes,
+                                                              const std::string& name) {
     std::shared_ptr<CDiscImage> image(new CDiscImage());
     image->path_ = name;
     image->imageSize_ = static_cast<int64_t>(bytes.size());
@@ -52,11 +52,9 @@ std::shared_ptr<CDiscImage> CDiscImage::OpenMemory(std::vector<uint8_t> bytes,
     memory->input.size = &SMemoryInput::Blocks;
     image->memory_ = memory;
     image->udf_ = udfread_init();
-    if (!image->udf_ || udfread_open_input(image->udf_, &memory->input) < 0) {
-        error =
-            name + ": not a readable UDF disc image (no UDF file system found, or it is damaged)";
-        return nullptr;
-    }
+    if (!image->udf_ || udfread_open_input(image->udf_, &memory->input) < 0)
+        return CResult::Fail(
+            "not a readable UDF disc image (no UDF file system found, or it is damaged)", -1, name);
     if (const char* id = udfread_get_volume_id(image->udf_)) image->volumeId_ = id;
     return image;
 }

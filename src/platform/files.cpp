@@ -11,7 +11,6 @@
 #include <mutex>
 #include <type_traits>
 
-#include "platform/disc_image.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
@@ -26,6 +25,14 @@ void NormalizeFolder(std::string& folder) {
 std::string JoinPath(std::string folder, const std::string& name) {
     NormalizeFolder(folder);
     return folder + name;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    auto abs = fs::absolute(path, ec);
+    std::string s = ec ? path : abs.lexically_normal().string();
+    while (s.size() > 1 && s.back() == kPathSeparator) s.pop_back();
+    return s;
 }
 
 std::string SystemErrorText(int error) {
@@ -78,18 +85,6 @@ bool ReadWholeFileInto(const std::string& path, Bytes& data, std::string& error)
     };
     if (path == kStandardInput)
         return fromVector([&](std::vector<uint8_t>& d) { return ReadStandardInput(d, error); });
-    std::string inner;
-    if (auto image = FindDiscImage(path, inner)) {
-        if (image->IsFolder(inner)) {
-            error = SystemErrorText(EISDIR);
-            return false;
-        }
-        if (!fromVector([&](std::vector<uint8_t>& d) { return image->ReadFile(inner, d); })) {
-            error = image->ReadFailure(inner);
-            return false;
-        }
-        return true;
-    }
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         error = SystemErrorText(EISDIR);
@@ -156,16 +151,12 @@ bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, s
 }
 
 bool PathExists(const std::string& path) {
-    std::string inner;
-    if (auto image = FindDiscImage(path, inner))
-        return image->IsFolder(inner) || image->IsFile(inner);
     std::error_code ec;
     return !path.empty() && fs::exists(path, ec);
 }
 
 std::string FindPathNoCase(const std::string& path) {
-    std::string inner;
-    if (path.empty() || PathExists(path) || FindDiscImage(path, inner)) return path;
+    if (path.empty() || PathExists(path)) return path;
     const fs::path given(path);
     fs::path found = given.root_path();
     bool matched = true;
@@ -197,8 +188,6 @@ std::string FindPathNoCase(const std::string& path) {
 }
 
 bool IsFolder(const std::string& path) {
-    std::string inner;
-    if (auto image = FindDiscImage(path, inner)) return image->IsFolder(inner);
     std::error_code ec;
     return !path.empty() && fs::is_directory(path, ec);
 }
@@ -248,8 +237,6 @@ bool DeleteFile(const std::string& path) {
 }
 
 int64_t FileLength(const std::string& path) {
-    std::string inner;
-    if (auto image = FindDiscImage(path, inner)) return image->FileSize(inner);
     std::error_code ec;
     auto n = fs::file_size(path, ec);
     return ec ? -1 : static_cast<int64_t>(n);
@@ -270,13 +257,6 @@ std::string FileExtension(const std::string& path) {
 
 std::vector<SFolderEntry> ListFolder(const std::string& folder, const std::string& pattern) {
     std::vector<SFolderEntry> out;
-    std::string inner;
-    if (auto image = FindDiscImage(folder, inner)) {
-        for (const std::string& name : image->ListFiles(inner))
-            if (fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
-                out.push_back({JoinPath(folder, name), fs::path(name).stem().string(), name});
-        return out;
-    }
     std::error_code ec;
     fs::directory_iterator it(folder.empty() ? "." : folder, ec), end;
     if (ec) return out;

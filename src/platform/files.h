@@ -15,6 +15,9 @@ constexpr char kPathSeparator = '/';
 // Appends the separator when the folder does not end with one (empty stays empty).
 void NormalizeFolder(std::string& folder);
 std::string JoinPath(std::string folder, const std::string& name);
+// The path made absolute and normal, without a trailing separator (the path
+// as it is when the system cannot tell the current folder).
+std::string AbsolutePath(const std::string& path);
 
 // The name that stands for standard input where a whole file is read.
 constexpr const char* kStandardInput = "-";

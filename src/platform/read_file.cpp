@@ -26,24 +26,6 @@ ssize_t ReadOnce(int fd, void* out, size_t size, int64_t at) {
     }
 }
 
-// A path below a disc image file that is not mounted yet (the system says
-// ENOTDIR of it): the image is mounted and the path's image given. Null,
-// with error set when the image does not open, for any other path.
-std::shared_ptr<CDiscImage> MountImageAbove(const std::string& path, std::string& inner,
-                                            std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    for (fs::path p = fs::path(path).parent_path(); !p.empty() && p != p.parent_path();
-         p = p.parent_path()) {
-        if (!fs::is_regular_file(p, ec)) continue;
-        if (!IsDiscImageName(p.string())) return nullptr;
-        std::string bdmv;
-        if (!ResolveDiscFolder(p.string(), bdmv, error)) return nullptr;
-        return FindDiscImage(path, inner);
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 AlignedBytes MakeAlignedBytes(size_t size) {
@@ -64,16 +46,9 @@ bool CReadFile::Open(const std::string& path, std::string& error) {
         OpenMemory(imageData_, path);
         return true;
     }
-    std::string inner;
-    if (auto image = FindDiscImage(path, inner)) return OpenInImage(*image, inner, path, error);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        const int code = errno;
-        error.clear();
-        if (code == ENOTDIR)
-            if (auto image = MountImageAbove(path, inner, error))
-                return OpenInImage(*image, inner, path, error);
-        if (error.empty()) error = SystemErrorText(code);
+        error = SystemErrorText(errno);
         return false;
     }
     struct stat st {};
@@ -100,15 +75,15 @@ void CReadFile::OpenMemory(std::span<const uint8_t> data, std::string name) {
     path_ = std::move(name);
 }
 
-bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, const std::string& path,
-                            std::string& error) {
+bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, std::string& error) {
+    Close();
     int64_t size = 0;
     std::vector<SImageExtent> extents;
     if (!image.FileExtents(inner, size, extents)) {
         // Files without blocks of their own (data held in the file entry)
         // are small: read them whole.
-        if (!image.ReadFile(inner, imageData_)) {
-            error = image.ReadFailure(inner);
+        if (CResult read = image.ReadFile(inner, imageData_); !read) {
+            error = read.Text();
             return false;
         }
         OpenMemory(imageData_, image.Path() + inner);
@@ -126,7 +101,6 @@ bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, const s
     bytesRead_ = 0;
     error_ = 0;
     path_ = image.Path() + inner;
-    (void)path;
     return true;
 }
 

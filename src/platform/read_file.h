@@ -29,10 +29,12 @@ public:
     CReadFile& operator=(const CReadFile&) = delete;
 
     // Opens the file; on failure returns false and sets error to the system's
-    // text. A path below a disc image file (film.iso/BDMV/STREAM/00001.m2ts)
-    // mounts the image and opens the file inside it; an image that does not
-    // open gives its own reason.
+    // text. Files inside a disc image are opened through a disc source
+    // (disc_source.h).
     bool Open(const std::string& path, std::string& error);
+    // Opens the file at inner (its path inside the image); Path() gives it
+    // below the image file.
+    bool OpenInImage(CDiscImage& image, const std::string& inner, std::string& error);
     // Serves the reads from memory that the caller keeps alive while the
     // file is open (no file system involved); Path() gives name.
     void OpenMemory(std::span<const uint8_t> data, std::string name);
@@ -61,8 +63,6 @@ public:
 
 private:
     size_t ReadHere(void* buffer, size_t size);
-    bool OpenInImage(CDiscImage& image, const std::string& inner, const std::string& path,
-                     std::string& error);
 
     int fd_ = -1;
     // A file inside a disc image: its extents in the image file (fd_), its

@@ -185,18 +185,19 @@ protected:
 };
 
 TEST_F(DiscImageMemory, ReadsAsTheImageFileDoes) {
-    std::string error;
-    auto memory = CDiscImage::OpenMemory(bytes_, "disc in memory", error);
-    ASSERT_TRUE(memory) << error;
-    auto file = CDiscImage::Open(iso_, error);
-    ASSERT_TRUE(file) << error;
+    auto openedMemory = CDiscImage::OpenMemory(bytes_, "disc in memory");
+    ASSERT_TRUE(openedMemory) << openedMemory.Result().Message();
+    auto openedFile = CDiscImage::Open(iso_);
+    ASSERT_TRUE(openedFile) << openedFile.Result().Message();
+    const auto& memory = *openedMemory;
+    const auto& file = *openedFile;
     EXPECT_EQ(memory->Path(), "disc in memory");
     EXPECT_EQ(memory->VolumeId(), file->VolumeId());
     EXPECT_EQ(memory->ListFiles("/BDMV"), file->ListFiles("/BDMV"));
     EXPECT_EQ(memory->ListFiles("/BDMV/PLAYLIST"), (std::vector<std::string>{"00001.mpls"}));
     Bytes a, b;
-    ASSERT_TRUE(memory->ReadFile("/BDMV/PLAYLIST/00001.mpls", a));
-    ASSERT_TRUE(file->ReadFile("/BDMV/PLAYLIST/00001.mpls", b));
+    ASSERT_TRUE(memory->ReadFile("/BDMV/PLAYLIST/00001.mpls", a).Ok());
+    ASSERT_TRUE(file->ReadFile("/BDMV/PLAYLIST/00001.mpls", b).Ok());
     EXPECT_EQ(a, b);
     EXPECT_EQ(a.size(), 5000u);
     int64_t size = 0;
@@ -206,16 +207,17 @@ TEST_F(DiscImageMemory, ReadsAsTheImageFileDoes) {
     EXPECT_EQ(Bytes(bytes_.begin() + extents[0].imageOffset,
                     bytes_.begin() + extents[0].imageOffset + extents[0].length),
               a);
-    EXPECT_FALSE(memory->ReadFile("/BDMV/missing", a));
+    EXPECT_FALSE(memory->ReadFile("/BDMV/missing", a).Ok());
     EXPECT_TRUE(a.empty());
 }
 
 TEST_F(DiscImageMemory, CutOrEmptyImagesAreRefusedWithTheirName) {
     for (size_t keep : {size_t{0}, size_t{100}, size_t{20 * 2048}, size_t{200 * 2048}}) {
         SCOPED_TRACE(keep);
-        std::string error;
         const Bytes cut(bytes_.begin(), bytes_.begin() + static_cast<ptrdiff_t>(keep));
-        EXPECT_FALSE(CDiscImage::OpenMemory(cut, "cut.iso", error));
+        const auto opened = CDiscImage::OpenMemory(cut, "cut.iso");
+        EXPECT_FALSE(opened);
+        const std::string error = opened.Result().Message();
         EXPECT_NE(error.find("cut.iso: not a readable UDF disc image"), std::string::npos) << error;
     }
 }
