@@ -145,9 +145,8 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
         auto disk = std::make_unique<CDiskFile>();
         const std::string out =
             StrFormat("%s%d.%s", folder.c_str(), pid, type == kStreamTypePg ? "sup" : "ig");
-        std::string error;
-        if (!disk->Open(out, error)) {
-            ShowMessage(StrFormat("%s: %s", out.c_str(), error.c_str()));
+        if (const CResult opened = disk->Open(out); !opened) {
+            ShowMessage(opened.Message());
             return nullptr;
         }
         created.push_back(out);

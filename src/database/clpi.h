@@ -16,26 +16,8 @@
 
 namespace tessel {
 
-// Names of stream coding types ("IG/Menu" for 0x91); "Unknown" for others.
-const char* CodingTypeName(uint8_t codingType);
 // Texts of application types; "Reserved" for 0 and 11 and up.
 const char* ApplicationTypeText(int applicationType);
-bool IsVideoCodingType(uint8_t codingType);
-bool IsAudioCodingType(uint8_t codingType);
-// Audio, graphics and text subtitle types carry a language code.
-bool CodingTypeHasLanguage(uint8_t codingType);
-// Fills the decoded fields of info from its raw attribute bytes.
-void DecodeStreamCodingInfo(SStreamCodingInfo& info);
-// Names of the decoded attribute codes ("1080i", "23.976", "16:9", "Stereo",
-// "48 kHz", "UTF-8"); null for codes without a name.
-const char* VideoFormatText(int code);
-const char* FrameRateText(int code);
-const char* AspectText(int code);
-const char* AudioPresentationText(int code);
-const char* SamplingText(int code);
-const char* CharacterCodeText(int code);
-// A readable line of the attributes ("1080i, 29.97, 16:9"; "Stereo, 48 kHz, eng"; "jpn").
-std::string AttributeText(const SStreamCodingInfo& info);
 // Frame duration of a frame-rate code in 27 MHz units; 0 for unknown codes.
 int64_t FrameDuration27M(int frameRateCode);
 

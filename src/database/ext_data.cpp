@@ -36,6 +36,12 @@ int CEdeFolder::ParseBlock(std::span<const uint8_t> data) {
     return static_cast<int>(length) + 4;
 }
 
+int64_t CEdeFolder::ParseAt(std::span<const uint8_t> file, uint32_t start) {
+    if (start > file.size()) return -1;
+    const int size = ParseBlock(file.subspan(start));
+    return size < 0 ? -1 : int64_t{start} + size;
+}
+
 const CEdeEntry* CEdeFolder::Find(uint16_t id1, uint16_t id2) const {
     for (const auto& e : items)
         if (e->id1 == id1 && e->id2 == id2) return e.get();

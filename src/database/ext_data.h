@@ -26,6 +26,9 @@ public:
     // are relative to data[0]; entry data must lie inside the block. Returns the block's size
     // (length + 4), or -1 when the block does not fit.
     int ParseBlock(std::span<const uint8_t> data);
+    // Reads the block at byte start of a whole file; returns the offset of its
+    // end, or -1 when start lies past the end or the block does not fit.
+    int64_t ParseAt(std::span<const uint8_t> file, uint32_t start);
 
     // The first entry with this ID pair, or null.
     const CEdeEntry* Find(uint16_t id1, uint16_t id2) const;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 
+#include "database/db_reader.h"
 #include "platform/byte_io.h"
+#include "platform/result.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -14,23 +16,17 @@ namespace {
 constexpr uint16_t kExtSubPathId1 = 2;
 constexpr uint16_t kExtSubPathId2 = 2;
 
-void ReadBytes(CByteReader& r, std::array<uint8_t, 8>& out) {
-    r.Bytes(out.data(), out.size());
-}
-
 bool ParsePlayItem(CByteReader& r, SPlayItem& item) {
-    item.length = r.U16();
-    CByteReader b = r.Sub(item.length);
+    CByteReader b = ReadRecord(r, item.length);
     if (r.Failed()) return false;
-    item.clipInformationFileName = b.Text(5);
-    item.clipCodecIdentifier = b.Text(4);
+    ReadClipName(b, item.clipInformationFileName, item.clipCodecIdentifier);
     b.SkipBits(11);
     item.isMultiAngle = b.Flag();
     item.connectionCondition = static_cast<uint8_t>(b.Bits(4));
     item.refToStcId = b.U8();
     item.inTime = b.U32();
     item.outTime = b.U32();
-    ReadBytes(b, item.uoMaskTable);
+    ReadArray(b, item.uoMaskTable);
     item.randomAccessFlag = b.Flag();
     b.SkipBits(7);
     item.stillMode = b.U8();
@@ -41,13 +37,11 @@ bool ParsePlayItem(CByteReader& r, SPlayItem& item) {
         b.SkipBits(6);
         item.isDifferentAudios = b.Flag();
         item.seamlessAngleChange = b.Flag();
-        for (int i = 1; i < item.numberOfAngles && !b.Failed(); ++i) {
-            SAngleClipEntry a;
-            a.clipInformationFileName = b.Text(5);
-            a.clipCodecIdentifier = b.Text(4);
-            a.refToStcId = b.U8();
-            if (!b.Failed()) item.angles.push_back(std::move(a));
-        }
+        const unsigned more = item.numberOfAngles > 1 ? item.numberOfAngles - 1u : 0u;
+        ReadEntries(b, more, item.angles, [](CByteReader& e, SAngleClipEntry& a) {
+            ReadClipName(e, a.clipInformationFileName, a.clipCodecIdentifier);
+            a.refToStcId = e.U8();
+        });
     }
     auto stn = b.View(b.Remaining());
     item.stnTable.assign(stn.begin(), stn.end());
@@ -55,11 +49,9 @@ bool ParsePlayItem(CByteReader& r, SPlayItem& item) {
 }
 
 bool ParseSubPlayItem(CByteReader& r, SSubPlayItem& item) {
-    item.length = r.U16();
-    CByteReader b = r.Sub(item.length);
+    CByteReader b = ReadRecord(r, item.length);
     if (r.Failed()) return false;
-    item.clipInformationFileName = b.Text(5);
-    item.clipCodecIdentifier = b.Text(4);
+    ReadClipName(b, item.clipInformationFileName, item.clipCodecIdentifier);
     b.SkipBits(27);
     item.connectionCondition = static_cast<uint8_t>(b.Bits(4));
     item.isMultiClipEntries = b.Flag();
@@ -72,8 +64,7 @@ bool ParseSubPlayItem(CByteReader& r, SSubPlayItem& item) {
 }
 
 bool ParseSubPath(CByteReader& r, SSubPath& path) {
-    path.length = r.U32();
-    CByteReader b = r.Sub(path.length);
+    CByteReader b = ReadRecord(r, path.length);
     if (r.Failed()) return false;
     b.Skip(1);
     path.subPathType = b.U8();
@@ -89,25 +80,47 @@ bool ParseSubPath(CByteReader& r, SSubPath& path) {
     return !b.Failed();
 }
 
-void ReadMarks(CByteReader& r, unsigned count, std::vector<SPlayListMark>& marks) {
-    for (unsigned i = 0; i < count && !r.Failed(); ++i) {
-        SPlayListMark m;
-        r.Skip(1);
-        m.markType = r.U8();
-        m.refToPlayItemId = r.U16();
-        m.markTimeStamp = r.U32();
-        m.entryEsPid = r.U16();
-        m.duration = r.U32();
-        if (!r.Failed()) marks.push_back(m);
+void ReadMark(CByteReader& r, SPlayListMark& m) {
+    r.Skip(1);
+    m.markType = r.U8();
+    m.refToPlayItemId = r.U16();
+    m.markTimeStamp = r.U32();
+    m.entryEsPid = r.U16();
+    m.duration = r.U32();
+}
+
+void ReadAppInfo(CByteReader& r, SAppInfoPlaylist& appInfo) {
+    appInfo.length = r.U32();
+    r.Skip(1);
+    appInfo.playlistPlaybackType = r.U8();
+    appInfo.playbackCount = r.U16();
+    ReadArray(r, appInfo.uoMaskTable);
+    appInfo.playlistRandomAccessFlag = r.Flag();
+    appInfo.audioMixAppFlag = r.Flag();
+    appInfo.losslessMayBypassMixerFlag = r.Flag();
+    r.SkipBits(5);
+}
+
+// Reads count entries that each check their own length; the first that does
+// not fit names itself, its index and its offset.
+template <class T>
+CResult ReadCounted(CByteReader& r, unsigned count, std::vector<T>& out,
+                    bool (*parse)(CByteReader&, T&), const char* what) {
+    for (unsigned i = 0; i < count; ++i) {
+        T entry;
+        const size_t at = r.Pos();
+        if (!parse(r, entry))
+            return CResult::Fail(
+                StrFormat("%s %u of %u at byte %zu is cut short or damaged", what, i, count, at));
+        out.push_back(std::move(entry));
     }
+    return {};
 }
 
 // A note on a type indicator other than a playlist's.
 std::string TypeNote(const std::string& type) {
     if (type.empty() || type == "MPLS") return {};
-    std::string shown = type;
-    for (char& c : shown)
-        if (c < 0x20 || c > 0x7E) c = '?';
+    const std::string shown = PrintableTag(type);
     return StrFormat("; type indicator \"%s\", not \"MPLS\"%s", shown.c_str(),
                      type == "HDMV" ? " (a clip information file)" : "");
 }
@@ -126,8 +139,8 @@ void AddSubPaths(const std::vector<SSubPath>& paths, std::vector<int>& list) {
 bool ParseExtensionSubPaths(std::span<const uint8_t> data, std::vector<SSubPath>& subPaths) {
     subPaths.clear();
     CByteReader r(data);
-    const uint32_t length = r.U32();
-    CByteReader b = r.Sub(length);
+    uint32_t length = 0;
+    CByteReader b = ReadRecord(r, length);
     const unsigned count = b.U16();
     for (unsigned i = 0; i < count && !b.Failed(); ++i) {
         SSubPath path;
@@ -148,31 +161,22 @@ void CMplsObject::Clear() {
 int CMplsObject::ParseMpls(std::span<const uint8_t> data) {
     Clear();
     fault.clear();
-    auto fail = [&](std::string why) {
-        fault = std::move(why);
-        return -1;
-    };
-    if (data.size() > INT_MAX) return fail(StrFormat("%zu bytes, too large", data.size()));
-    CByteReader r(data);
-    typeIndicator = r.Text(4);
-    version = r.Text(4);
-    playListStartAddress = r.U32();
-    playListMarkStartAddress = r.U32();
-    extensionDataStartAddress = r.U32();
-    r.Bytes(reserved.data(), reserved.size());
+    const CResult result = Read(data);
+    if (result.Ok()) return static_cast<int>(reached_);
+    fault = result.Text();
+    return -1;
+}
 
-    appInfo.length = r.U32();
-    r.Skip(1);
-    appInfo.playlistPlaybackType = r.U8();
-    appInfo.playbackCount = r.U16();
-    ReadBytes(r, appInfo.uoMaskTable);
-    appInfo.playlistRandomAccessFlag = r.Flag();
-    appInfo.audioMixAppFlag = r.Flag();
-    appInfo.losslessMayBypassMixerFlag = r.Flag();
-    r.SkipBits(5);
+CResult CMplsObject::Read(std::span<const uint8_t> data) {
+    if (data.size() > INT_MAX) return CResult::Fail(StrFormat("%zu bytes, too large", data.size()));
+    CByteReader r(data);
+    ReadFileHead(r, typeIndicator, version,
+                 {&playListStartAddress, &playListMarkStartAddress, &extensionDataStartAddress});
+    ReadArray(r, reserved);
+    ReadAppInfo(r, appInfo);
     if (r.Failed())
-        return fail(StrFormat("%zu bytes, too short for a playlist%s", data.size(),
-                              TypeNote(typeIndicator).c_str()));
+        return CResult::Fail(StrFormat("%zu bytes, too short for a playlist%s", data.size(),
+                                       TypeNote(typeIndicator).c_str()));
 
     r.Seek(playListStartAddress);
     playListLength = r.U32();
@@ -180,52 +184,38 @@ int CMplsObject::ParseMpls(std::span<const uint8_t> data) {
     const unsigned itemCount = r.U16();
     const unsigned subPathCount = r.U16();
     if (r.Failed())
-        return fail(StrFormat("the PlayList at byte %u lies past the end (%zu bytes)%s",
-                              playListStartAddress, data.size(), TypeNote(typeIndicator).c_str()));
-    for (unsigned i = 0; i < itemCount; ++i) {
-        SPlayItem item;
-        const size_t at = r.Pos();
-        if (!ParsePlayItem(r, item))
-            return fail(StrFormat("PlayItem %u of %u at byte %zu is cut short or damaged", i,
-                                  itemCount, at));
-        playItems.push_back(std::move(item));
-    }
-    for (unsigned i = 0; i < subPathCount; ++i) {
-        SSubPath path;
-        const size_t at = r.Pos();
-        if (!ParseSubPath(r, path))
-            return fail(StrFormat("SubPath %u of %u at byte %zu is cut short or damaged", i,
-                                  subPathCount, at));
-        subPaths.push_back(std::move(path));
-    }
+        return CResult::Fail(StrFormat("the PlayList at byte %u lies past the end (%zu bytes)%s",
+                                       playListStartAddress, data.size(),
+                                       TypeNote(typeIndicator).c_str()));
+    if (CResult items = ReadCounted(r, itemCount, playItems, ParsePlayItem, "PlayItem"); !items)
+        return items;
+    if (CResult paths = ReadCounted(r, subPathCount, subPaths, ParseSubPath, "SubPath"); !paths)
+        return paths;
 
     r.Seek(playListMarkStartAddress);
     markLength = r.U32();
     const unsigned markCount = r.U16();
-    ReadMarks(r, markCount, marks);
-    uint64_t result = uint64_t{playListMarkStartAddress} + markLength + 4;
-    if (r.Failed() || result > data.size())
-        return fail(
+    ReadEntries(r, markCount, marks, ReadMark);
+    reached_ = int64_t{playListMarkStartAddress} + markLength + 4;
+    if (r.Failed() || reached_ > static_cast<int64_t>(data.size()))
+        return CResult::Fail(
             StrFormat("the PlayListMark at byte %u (%u marks) runs past the end (%zu bytes)",
                       playListMarkStartAddress, markCount, data.size()));
+    return extensionDataStartAddress != 0 ? ReadExtension(data) : CResult{};
+}
 
-    if (extensionDataStartAddress != 0) {
-        const int size = extensionDataStartAddress > data.size()
-                             ? -1
-                             : extensionData.ParseBlock(data.subspan(extensionDataStartAddress));
-        if (size < 0)
-            return fail(
-                StrFormat("the ExtensionData at byte %u is cut short or damaged (%zu bytes)",
-                          extensionDataStartAddress, data.size()));
-        result = uint64_t{extensionDataStartAddress} + static_cast<uint64_t>(size);
-        if (const CEdeEntry* e = extensionData.Find(kExtSubPathId1, kExtSubPathId2);
-            e && !e->data.empty()) {
-            if (!ParseExtensionSubPaths(e->data, extSubPaths))
-                return fail(StrFormat("the extension sub-paths at byte %u are cut short or damaged",
-                                      extensionDataStartAddress));
-        }
-    }
-    return static_cast<int>(result);
+CResult CMplsObject::ReadExtension(std::span<const uint8_t> data) {
+    reached_ = extensionData.ParseAt(data, extensionDataStartAddress);
+    if (reached_ < 0)
+        return CResult::Fail(
+            StrFormat("the ExtensionData at byte %u is cut short or damaged (%zu bytes)",
+                      extensionDataStartAddress, data.size()));
+    const CEdeEntry* e = extensionData.Find(kExtSubPathId1, kExtSubPathId2);
+    if (e && !e->data.empty() && !ParseExtensionSubPaths(e->data, extSubPaths))
+        return CResult::Fail(
+            StrFormat("the extension sub-paths at byte %u are cut short or damaged",
+                      extensionDataStartAddress));
+    return {};
 }
 
 void CMplsObject::ClipReferences(std::vector<int>& list) const {

@@ -9,6 +9,7 @@
 
 #include "database/ext_data.h"
 #include "model/named_object.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -109,6 +110,12 @@ public:
     std::vector<SPlayListMark> marks;
     CEdeFolder extensionData;
     std::vector<SSubPath> extSubPaths;  // from extension entry (2, 2)
+
+private:
+    CResult Read(std::span<const uint8_t> data);
+    CResult ReadExtension(std::span<const uint8_t> data);
+
+    int64_t reached_ = 0;  // the offset the parse reached
 };
 
 // Playlists of a disc ("Mpls(s)").

@@ -1,6 +1,6 @@
 #include "database/track_list.h"
 
-#include "database/clpi.h"
+#include "database/clpi_stream.h"
 #include "platform/text.h"
 
 namespace tessel {

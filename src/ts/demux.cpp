@@ -29,6 +29,31 @@ bool Report(CProgressWnd* progress, int kind, int position, const std::string& t
     return ReportProgress(progress, report);
 }
 
+// The percentage and the bytes done at the start of a block; false when cancelled.
+bool ReportBlock(CProgressWnd* progress, int64_t consumed, int64_t length) {
+    const int percent = length > 0 ? static_cast<int>(consumed * 100 / length) : 0;
+    if (!Report(progress, SProgressReport::kPosition, percent)) return false;
+    SProgressReport bytes;
+    bytes.kind = SProgressReport::kBytes;
+    bytes.bytesDone = consumed;
+    bytes.bytesTotal = length;
+    return ReportProgress(progress, bytes);
+}
+
+bool HasGraphics(const CTrackInfoMap& map) {
+    for (const auto& t : map.tracks)
+        if (t && (t->streamType == kStreamTypePg || t->streamType == kStreamTypeIg)) return true;
+    return false;
+}
+
+void FlushTracks(CTrackInfoMap& map) {
+    for (const auto& t : map.tracks) {
+        if (!t) continue;
+        if (t->main) t->main->Flush();
+        if (t->second) t->second->Flush();
+    }
+}
+
 // Hands every packet of a mapped PID to its track file.
 class CPacketWalker {
 public:
@@ -92,10 +117,6 @@ int64_t CReferenceSearch::Reference() const {
 
 int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t blockSize) {
     if (map.Empty()) return 0;
-    bool graphics = false;
-    for (const auto& t : map.tracks)
-        if (t && (t->streamType == kStreamTypePg || t->streamType == kStreamTypeIg))
-            graphics = true;
 
     Report(progress, SProgressReport::kCaption, 0, kDemuxCaption);
     Report(progress, SProgressReport::kText, 0, file.Path());
@@ -116,8 +137,8 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
     int64_t consumed = 0;
     CPacketWalker walker(map);
     CReferenceSearch search;
-    bool searching = graphics;  // the first block's packets wait for the reference time
-    size_t held = 0;            // bytes read into the buffer and not walked yet
+    bool searching = HasGraphics(map);  // the first block's packets wait for the reference time
+    size_t held = 0;                    // bytes read into the buffer and not walked yet
     bool failed = false, atEnd = false;
     while (!atEnd) {
         size_t got = 0;  // bytes of this block read so far
@@ -129,13 +150,7 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
             atEnd = failed || n < want;
             if (got == 0) {
                 if (n == 0) break;
-                const int percent = length > 0 ? static_cast<int>(consumed * 100 / length) : 0;
-                if (!Report(progress, SProgressReport::kPosition, percent)) return 1;
-                SProgressReport bytes;
-                bytes.kind = SProgressReport::kBytes;
-                bytes.bytesDone = consumed;
-                bytes.bytesTotal = length;
-                if (!ReportProgress(progress, bytes)) return 1;
+                if (!ReportBlock(progress, consumed, length)) return 1;
             }
             got += n;
             if (searching) {
@@ -159,11 +174,7 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
             StrFormat("%s:\n\r%s", file.Path().c_str(), SystemErrorText(file.Error()).c_str()));
         return 2;
     }
-    for (const auto& t : map.tracks) {
-        if (!t) continue;
-        if (t->main) t->main->Flush();
-        if (t->second) t->second->Flush();
-    }
+    FlushTracks(map);
     Report(progress, SProgressReport::kPosition, 100);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "ts/esi.h"
+#include "ts/packet.h"
 
 namespace tessel {
 

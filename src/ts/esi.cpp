@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/read_file.h"
-#include "ts/packet.h"
-#include "ts/pes.h"
-
 namespace tessel {
 
 namespace {
@@ -14,7 +10,6 @@ constexpr uint8_t kPmtTableId = 0x02;
 // (program_number to program_info_length).
 constexpr uint16_t kSectionHeadAfterLength = 9;
 constexpr size_t kCrcSize = 4;
-constexpr size_t kScanBlock = 100 * kSourcePacketSize;  // 19,200 bytes
 }  // namespace
 
 bool CEsiFolder::StartSection(CByteReader& r) {
@@ -120,52 +115,6 @@ const ESI* CEsiFolder::FindStream(uint16_t pid) const {
     for (const ESI& es : streams)
         if (es.elementaryPid == pid) return &es;
     return nullptr;
-}
-
-std::unique_ptr<CEsiFolder> ReadProgramMap(CReadFile& file) {
-    const int64_t saved = file.Position();
-    std::unique_ptr<CEsiFolder> result;
-    if (file.Seek(0)) {
-        std::vector<uint8_t> block(kScanBlock);
-        STsPacket packet;
-        size_t got;
-        while (!result && (got = file.Read(block.data(), block.size())) > 0) {
-            for (size_t off = 0; off + kSourcePacketSize <= got; off += kSourcePacketSize) {
-                const uint8_t* ts = block.data() + off + 4;
-                if (PacketPid(ts) != kPmtPid) continue;
-                packet.ParsePacket({ts, kTsPacketSize});
-                if ((result = packet.TakeProgramMap())) break;
-            }
-        }
-    }
-    file.Seek(saved);
-    return result;
-}
-
-std::optional<SFirstPts> FindFirstPts(std::span<const uint8_t> block) {
-    STsPacket packet;
-    for (size_t off = 0; off + kSourcePacketSize <= block.size(); off += kSourcePacketSize) {
-        const uint8_t* ts = block.data() + off + 4;
-        const int pid = PacketPid(ts);
-        if (pid < 0 || !IsElementaryPid(static_cast<uint16_t>(pid)) || !(ts[1] & 0x40)) continue;
-        packet.ParsePacket({ts, kTsPacketSize});
-        if (packet.pes && packet.pes->HasPts()) return SFirstPts{packet.pes->pts.value, packet.pid};
-    }
-    return std::nullopt;
-}
-
-std::optional<SFirstPcr> FindFirstPcr(std::span<const uint8_t> block) {
-    if (block.size() < kSourcePacketSize) return std::nullopt;
-    const uint32_t firstAts = ArrivalTimeStamp(block.data());
-    STsPacket packet;
-    for (size_t off = 0; off + kSourcePacketSize <= block.size(); off += kSourcePacketSize) {
-        const uint8_t* sp = block.data() + off;
-        if (PacketPid(sp + 4) != kPcrPid) continue;
-        packet.ParsePacket({sp + 4, kTsPacketSize});
-        if (packet.adaptation && packet.adaptation->pcrFlag)
-            return SFirstPcr{packet.adaptation->pcr.Value(), ArrivalTimeStamp(sp), firstAts};
-    }
-    return std::nullopt;
 }
 
 }  // namespace tessel

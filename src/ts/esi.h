@@ -1,4 +1,4 @@
-// The Program Map Table: its elementary streams and the scans over a file.
+// The Program Map Table and its elementary streams.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +10,6 @@
 #include "platform/byte_io.h"
 
 namespace tessel {
-
-class CReadFile;
 
 constexpr uint8_t kStreamTypeIg = 0x91;
 constexpr uint8_t kStreamTypePg = 0x90;
@@ -88,24 +86,5 @@ private:
     bool complete_ = false;
     bool valid_ = false;
 };
-
-// Scans the whole file from its start for the first complete PMT; restores the
-// file position. Returns none when the file holds no valid PMT.
-std::unique_ptr<CEsiFolder> ReadProgramMap(CReadFile& file);
-
-// The first PES header of an elementary PID in a block of source packets.
-struct SFirstPts {
-    uint64_t pts = 0;
-    uint16_t pid = 0;
-};
-std::optional<SFirstPts> FindFirstPts(std::span<const uint8_t> block);
-
-// The first PCR on PID 0x1001 in a block of source packets.
-struct SFirstPcr {
-    uint64_t pcr = 0;            // 27 MHz
-    uint32_t ats = 0;            // arrival time stamp of the PCR packet
-    uint32_t firstBlockAts = 0;  // arrival time stamp of the block's first packet
-};
-std::optional<SFirstPcr> FindFirstPcr(std::span<const uint8_t> block);
 
 }  // namespace tessel

@@ -1,9 +1,14 @@
 #include "ts/packet.h"
 
+#include "platform/read_file.h"
 #include "ts/esi.h"
 #include "ts/pes.h"
 
 namespace tessel {
+
+namespace {
+constexpr size_t kScanBlock = 100 * kSourcePacketSize;  // 19,200 bytes
+}  // namespace
 
 EPidClass ClassifyPid(uint16_t pid) {
     if (pid == 0x1011) return EPidClass::PrimaryVideo;
@@ -26,27 +31,6 @@ bool IsGraphicsPid(uint16_t pid) {
     const EPidClass c = ClassifyPid(pid);
     return c == EPidClass::PresentationGraphics || c == EPidClass::InteractiveGraphics ||
            c == EPidClass::TextSubtitle;
-}
-
-uint64_t ReadMarkedTime(CByteReader& r) {
-    uint64_t v = r.Bits(3);
-    r.SkipBits(1);
-    v = (v << 15) | r.Bits(15);
-    r.SkipBits(1);
-    v = (v << 15) | r.Bits(15);
-    r.SkipBits(1);
-    return v;
-}
-
-void STimeStamp::Read(CByteReader& r) {
-    prefix = static_cast<uint8_t>(r.Bits(4));
-    value = ReadMarkedTime(r);
-}
-
-void SPcr::Read(CByteReader& r) {
-    base = r.Bits64(33);
-    r.SkipBits(6);
-    extension = static_cast<uint16_t>(r.Bits(9));
 }
 
 bool SAdaptationField::Parse(CByteReader& r) {
@@ -168,6 +152,52 @@ void STsPacket::ParsePmtPayload(CByteReader& r) {
         return;  // a continuation before any section start
     }
     pmt->AppendSection(r);
+}
+
+std::unique_ptr<CEsiFolder> ReadProgramMap(CReadFile& file) {
+    const int64_t saved = file.Position();
+    std::unique_ptr<CEsiFolder> result;
+    if (file.Seek(0)) {
+        std::vector<uint8_t> block(kScanBlock);
+        STsPacket packet;
+        size_t got;
+        while (!result && (got = file.Read(block.data(), block.size())) > 0) {
+            for (size_t off = 0; off + kSourcePacketSize <= got; off += kSourcePacketSize) {
+                const uint8_t* ts = block.data() + off + 4;
+                if (PacketPid(ts) != kPmtPid) continue;
+                packet.ParsePacket({ts, kTsPacketSize});
+                if ((result = packet.TakeProgramMap())) break;
+            }
+        }
+    }
+    file.Seek(saved);
+    return result;
+}
+
+std::optional<SFirstPts> FindFirstPts(std::span<const uint8_t> block) {
+    STsPacket packet;
+    for (size_t off = 0; off + kSourcePacketSize <= block.size(); off += kSourcePacketSize) {
+        const uint8_t* ts = block.data() + off + 4;
+        const int pid = PacketPid(ts);
+        if (pid < 0 || !IsElementaryPid(static_cast<uint16_t>(pid)) || !(ts[1] & 0x40)) continue;
+        packet.ParsePacket({ts, kTsPacketSize});
+        if (packet.pes && packet.pes->HasPts()) return SFirstPts{packet.pes->pts.value, packet.pid};
+    }
+    return std::nullopt;
+}
+
+std::optional<SFirstPcr> FindFirstPcr(std::span<const uint8_t> block) {
+    if (block.size() < kSourcePacketSize) return std::nullopt;
+    const uint32_t firstAts = ArrivalTimeStamp(block.data());
+    STsPacket packet;
+    for (size_t off = 0; off + kSourcePacketSize <= block.size(); off += kSourcePacketSize) {
+        const uint8_t* sp = block.data() + off;
+        if (PacketPid(sp + 4) != kPcrPid) continue;
+        packet.ParsePacket({sp + 4, kTsPacketSize});
+        if (packet.adaptation && packet.adaptation->pcrFlag)
+            return SFirstPcr{packet.adaptation->pcr.Value(), ArrivalTimeStamp(sp), firstAts};
+    }
+    return std::nullopt;
 }
 
 }  // namespace tessel

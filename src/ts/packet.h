@@ -1,4 +1,5 @@
-// Source packets and the transport packet header with its adaptation field.
+// Source packets, the transport packet header with its adaptation field, and
+// the scans over packets.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +9,13 @@
 #include <vector>
 
 #include "platform/byte_io.h"
+#include "ts/time_stamp.h"
 
 namespace tessel {
 
 struct SPesHeader;
 class CEsiFolder;
+class CReadFile;
 
 constexpr size_t kSourcePacketSize = 192;
 constexpr size_t kTsPacketSize = 188;
@@ -52,27 +55,6 @@ inline int PacketPid(const uint8_t* tsPacket) {
     if (tsPacket[0] != kSyncByte) return -1;
     return ((tsPacket[1] & 0x1F) << 8) | tsPacket[2];
 }
-
-// A 33-bit time in three parts (3, 15 and 15 bits), each followed by a marker bit.
-uint64_t ReadMarkedTime(CByteReader& r);
-
-// A 33-bit time stamp with its 4-bit prefix, 5 bytes with marker bits.
-struct STimeStamp {
-    uint8_t prefix = 0;
-    uint64_t value = 0;  // 90 kHz
-
-    void Read(CByteReader& r);
-};
-
-// Program clock reference: 33-bit base and 9-bit extension in 6 bytes.
-struct SPcr {
-    uint64_t base = 0;
-    uint16_t extension = 0;
-
-    void Read(CByteReader& r);
-    // The 27 MHz value.
-    uint64_t Value() const { return base * 300 + extension; }
-};
 
 struct SAdaptationField {
     uint8_t length = 0;  // adaptation_field_length
@@ -145,5 +127,24 @@ struct STsPacket {
 private:
     void ParsePmtPayload(CByteReader& r);
 };
+
+// Scans the whole file from its start for the first complete PMT; restores the
+// file position. Returns none when the file holds no valid PMT.
+std::unique_ptr<CEsiFolder> ReadProgramMap(CReadFile& file);
+
+// The first PES header of an elementary PID in a block of source packets.
+struct SFirstPts {
+    uint64_t pts = 0;
+    uint16_t pid = 0;
+};
+std::optional<SFirstPts> FindFirstPts(std::span<const uint8_t> block);
+
+// The first PCR on PID 0x1001 in a block of source packets.
+struct SFirstPcr {
+    uint64_t pcr = 0;            // 27 MHz
+    uint32_t ats = 0;            // arrival time stamp of the PCR packet
+    uint32_t firstBlockAts = 0;  // arrival time stamp of the block's first packet
+};
+std::optional<SFirstPcr> FindFirstPcr(std::span<const uint8_t> block);
 
 }  // namespace tessel

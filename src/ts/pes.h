@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/byte_io.h"
-#include "ts/packet.h"
+#include "ts/time_stamp.h"
 
 namespace tessel {
 

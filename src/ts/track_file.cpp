@@ -27,17 +27,14 @@ CDiskFile::~CDiskFile() {
     Close();
 }
 
-bool CDiskFile::Open(const std::string& path, std::string& error) {
+CResult CDiskFile::Open(const std::string& path) {
     Close();
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        error = SystemErrorText(errno);
-        return false;
-    }
+    if (fd_ < 0) return CResult::Fail(SystemErrorText(errno), -1, path);
     path_ = path;
     length_ = 0;
     error_ = 0;
-    return true;
+    return {};
 }
 
 bool CDiskFile::WriteNow(const uint8_t* data, size_t size) {
@@ -397,15 +394,12 @@ void SGsTrackFile::Flush() {
 }
 
 bool AddTrack(CTrackInfoMap& map, int pid, std::unique_ptr<STrackInfo> info) {
+    // Out of memory leaves the map as it was.
     try {
         map.pids.push_back(pid);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    try {
         map.tracks.push_back(std::move(info));
     } catch (const std::bad_alloc&) {
-        map.pids.pop_back();
+        if (map.pids.size() > map.tracks.size()) map.pids.pop_back();
         return false;
     }
     return true;

@@ -17,6 +17,7 @@
 
 #include "platform/byte_buffer.h"
 #include "platform/read_file.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -91,7 +92,8 @@ class CDiskFile : public COutputFile {
 public:
     ~CDiskFile() override;
     // Creates or truncates the file; on failure sets error to the system's text.
-    bool Open(const std::string& path, std::string& error);
+    // Creates or empties the file; the failure names it with the system's reason.
+    CResult Open(const std::string& path);
     bool Write(const uint8_t* data, size_t size) override;
     bool WritesBehind() const override { return true; }
     bool WriteBehind(const uint8_t* data, size_t size) override;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <algorithm>
@@ -479,17 +480,16 @@ TEST(Demux, GarbageFileYieldsNothing) {
 TEST(TrackFile, DiskOutputWithoutBytesIsDeleted) {
     CTempDir dir;
     const std::string empty = dir.Str() + "/empty.ig", full = dir.Str() + "/full.ig";
-    std::string error;
     {
         auto a = std::make_unique<CDiskFile>();
-        ASSERT_TRUE(a->Open(empty, error));
+        ASSERT_TRUE(a->Open(empty));
         SIgTrackFile track(std::move(a));
         EXPECT_TRUE(PathExists(empty));
     }
     EXPECT_FALSE(PathExists(empty));
     {
         auto b = std::make_unique<CDiskFile>();
-        ASSERT_TRUE(b->Open(full, error));
+        ASSERT_TRUE(b->Open(full));
         SIgTrackFile track(std::move(b));
         const uint8_t bytes[3] = {1, 2, 3};
         track.WritePayloadWithPrefix(bytes, 3, bytes, 2);
@@ -498,8 +498,9 @@ TEST(TrackFile, DiskOutputWithoutBytesIsDeleted) {
     }
     EXPECT_EQ(FileLength(full), 5);
     auto c = std::make_unique<CDiskFile>();
-    EXPECT_FALSE(c->Open(dir.Str() + "/no/such/folder.ig", error));
-    EXPECT_FALSE(error.empty());
+    const CResult opened = c->Open(dir.Str() + "/no/such/folder.ig");
+    EXPECT_TRUE(opened.Failed());
+    EXPECT_EQ(opened.Message(), dir.Str() + "/no/such/folder.ig: " + SystemErrorText(ENOENT));
 }
 
 // A disk track writes full buffers behind while the other fills: the file
@@ -512,7 +513,7 @@ TEST(TrackFile, BuffersWrittenBehindKeepOrderAndFailures) {
     std::string error;
     {
         auto out = std::make_unique<CDiskFile>();
-        ASSERT_TRUE(out->Open(path, error)) << error;
+        ASSERT_TRUE(out->Open(path));
         STrackFile track(std::move(out), 1000);
         uint8_t next = 0;
         for (size_t n = 1; expected.size() < 100000; n = n % 1500 + 37) {
@@ -539,7 +540,7 @@ TEST(TrackFile, BuffersWrittenBehindKeepOrderAndFailures) {
     bool failed = false;
     {
         auto limited = std::make_unique<CDiskFile>();
-        ASSERT_TRUE(limited->Open(dir.Str() + "/limited.ig", error)) << error;
+        ASSERT_TRUE(limited->Open(dir.Str() + "/limited.ig"));
         STrackFile track(std::move(limited), 1000);
         const std::vector<uint8_t> piece(700, 1);
         for (int i = 0; i < 8; ++i) track.WritePayload(piece.data(), piece.size(), nullptr, 0, 0);
