@@ -8,17 +8,31 @@
 #include <QSettings>
 #include <QTimer>
 
-namespace apptest {
+#include "app/main_frame.h"
+#include "app/tessel_app.h"
 
-std::vector<SGroup>& Groups() {
-    static std::vector<SGroup> groups;
-    return groups;
-}
+namespace apptest {
 
 void ClearSettings() {
     QSettings settings;
     settings.clear();
     settings.sync();
+}
+
+CStartedApp::CStartedApp() = default;
+CStartedApp::~CStartedApp() = default;
+
+void CStartedApp::StartApp() {
+    ClearSettings();
+    app_ = std::make_unique<CTesselApp>();
+    app_->InitInstance();
+    frame_ = app_->MainFrame();
+}
+
+void CStartedApp::StopApp() {
+    app_->ExitInstance();
+    app_.reset();
+    frame_ = nullptr;
 }
 
 QString SampleBdmv() {

@@ -1,6 +1,6 @@
-// Shared pieces of the application tests: the group registry the program
-// runs by name, the sample disc, a message recorder, and answering the
-// folder dialogs the commands open.
+// Shared pieces of the application tests: the group registration, a
+// started application, the sample disc, a message recorder, and answering
+// the folder dialogs the commands open.
 #pragma once
 
 #include <QObject>
@@ -12,32 +12,32 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "support/qt_test_groups.h"
 
+class CMainFrame;
+class CTesselApp;
 class QFileDialog;
 class QTimer;
 
 namespace apptest {
 
-using GroupFactory = std::function<std::unique_ptr<QObject>()>;
+#define TESSEL_APP_TEST_GROUP(Class, name) TESSEL_QT_TEST_GROUP(Class, name)
 
-struct SGroup {
-    const char* name;
-    GroupFactory make;
-};
-std::vector<SGroup>& Groups();
-
-struct CRegisterGroup {
-    CRegisterGroup(const char* name, GroupFactory make) { Groups().push_back({name, make}); }
-};
-
-#define TESSEL_APP_TEST_GROUP(Class, name)                     \
-    static ::apptest::CRegisterGroup Class##Registration(name, \
-                                                         [] { return std::make_unique<Class>(); })
-
-// The folder of this run's settings (set before the application starts).
-QString SettingsFolder();
 // Removes every setting of the run.
 void ClearSettings();
+
+// A suite's application: started with fresh settings (app_ and its window
+// frame_) and shut down.
+class CStartedApp {
+protected:
+    CStartedApp();
+    ~CStartedApp();
+    void StartApp();
+    void StopApp();
+
+    std::unique_ptr<CTesselApp> app_;
+    CMainFrame* frame_ = nullptr;
+};
 
 // The bundled sample disc, absolute, without a trailing separator.
 QString SampleBdmv();

@@ -9,22 +9,16 @@
 #include "render/page_composer.h"
 #include "ui/page_view.h"
 
-class CCommandsTest : public QObject {
+class CCommandsTest : public QObject, protected apptest::CStartedApp {
     Q_OBJECT
 private slots:
     void init() {
-        apptest::ClearSettings();
-        app_ = std::make_unique<CTesselApp>();
-        app_->InitInstance();
-        frame_ = app_->MainFrame();
+        StartApp();
         QCOMPARE(frame_->OpenFolder(apptest::SampleBdmv()), 0);
         QVERIFY(frame_->ShowFirstPage());
         QVERIFY(frame_->PageView()->Page());
     }
-    void cleanup() {
-        app_->ExitInstance();
-        app_.reset();
-    }
+    void cleanup() { StopApp(); }
 
     void StateCommandsRecompose() {
         CTlPageView* view = frame_->PageView();
@@ -88,10 +82,6 @@ private slots:
         QCOMPARE(frame_->PageView()->State(), 2);
         QVERIFY(frame_->Action(ECommand::Activated)->isChecked());
     }
-
-private:
-    std::unique_ptr<CTesselApp> app_;
-    CMainFrame* frame_ = nullptr;
 };
 
 TESSEL_APP_TEST_GROUP(CCommandsTest, "commands");

@@ -30,19 +30,11 @@ QMenu* MenuNamed(CMainFrame& frame, const QString& title) {
 
 }  // namespace
 
-class CFrameTest : public QObject {
+class CFrameTest : public QObject, protected apptest::CStartedApp {
     Q_OBJECT
 private slots:
-    void init() {
-        apptest::ClearSettings();
-        app_ = std::make_unique<CTesselApp>();
-        app_->InitInstance();
-        frame_ = app_->MainFrame();
-    }
-    void cleanup() {
-        app_->ExitInstance();
-        app_.reset();
-    }
+    void init() { StartApp(); }
+    void cleanup() { StopApp(); }
 
     void Menus() {
         QStringList titles;
@@ -211,10 +203,6 @@ private slots:
             QCOMPARE(frame_->dockWidgetArea(frame_->CommandDock()), area);
         }
     }
-
-private:
-    std::unique_ptr<CTesselApp> app_;
-    CMainFrame* frame_ = nullptr;
 };
 
 TESSEL_APP_TEST_GROUP(CFrameTest, "frame");

@@ -30,20 +30,16 @@ int RootNodes(CMainFrame& frame) {
 
 }  // namespace
 
-class COpenTest : public QObject {
+class COpenTest : public QObject, protected apptest::CStartedApp {
     Q_OBJECT
 private slots:
     void init() {
-        apptest::ClearSettings();
-        app_ = std::make_unique<CTesselApp>();
-        app_->InitInstance();
-        frame_ = app_->MainFrame();
+        StartApp();
         recorder_ = std::make_unique<apptest::CMessageRecorder>();
     }
     void cleanup() {
         recorder_.reset();
-        app_->ExitInstance();
-        app_.reset();
+        StopApp();
     }
 
     // The dialog starts at the source folder; the test picks BDMV there.
@@ -241,8 +237,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<CTesselApp> app_;
-    CMainFrame* frame_ = nullptr;
     std::unique_ptr<apptest::CMessageRecorder> recorder_;
 };
 

@@ -11,20 +11,16 @@
 #include "app/tessel_app.h"
 #include "app_test_support.h"
 
-class CRipTest : public QObject {
+class CRipTest : public QObject, protected apptest::CStartedApp {
     Q_OBJECT
 private slots:
     void init() {
-        apptest::ClearSettings();
-        app_ = std::make_unique<CTesselApp>();
-        app_->InitInstance();
-        frame_ = app_->MainFrame();
+        StartApp();
         recorder_ = std::make_unique<apptest::CMessageRecorder>(tessel::EAnswer::Yes);
     }
     void cleanup() {
         recorder_.reset();
-        app_->ExitInstance();
-        app_.reset();
+        StopApp();
     }
 
     void DisabledAndIdleWithoutDisc() {
@@ -106,8 +102,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<CTesselApp> app_;
-    CMainFrame* frame_ = nullptr;
     std::unique_ptr<apptest::CMessageRecorder> recorder_;
 };
 

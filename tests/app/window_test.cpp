@@ -86,19 +86,13 @@ QPoint ClickPoint(CTlPageView& view, tessel::CBdButton** hit) {
 
 }  // namespace
 
-class CWindowTest : public QObject {
+class CWindowTest : public QObject, protected apptest::CStartedApp {
     Q_OBJECT
 private slots:
-    void init() {
-        apptest::ClearSettings();
-        app_ = std::make_unique<CTesselApp>();
-        app_->InitInstance();
-        frame_ = app_->MainFrame();
-    }
+    void init() { StartApp(); }
     void cleanup() {
         recorder_.reset();
-        app_->ExitInstance();
-        app_.reset();
+        StopApp();
     }
 
     // File > Exit closes the window before the application saves: the
@@ -346,8 +340,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<CTesselApp> app_;
-    CMainFrame* frame_ = nullptr;
     std::unique_ptr<apptest::CMessageRecorder> recorder_;
 };
 

@@ -5,11 +5,6 @@
 
 namespace uitest {
 
-std::vector<SGroup>& Groups() {
-    static std::vector<SGroup> groups;
-    return groups;
-}
-
 tessel::authoring::SMenuOptions SmallMenu(int pages, int bogs, int buttons) {
     tessel::authoring::SMenuOptions o;
     o.pages = pages;

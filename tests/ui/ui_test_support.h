@@ -1,5 +1,5 @@
-// Shared pieces of the pane tests: the group registry the test program runs
-// by name, generated discs and the bundled sample disc.
+// Shared pieces of the pane tests: the group registration, generated discs
+// and the bundled sample disc.
 #pragma once
 
 #include <QObject>
@@ -14,6 +14,7 @@
 #include "authoring/sample_disc.h"
 #include "disc/disc_scan.h"
 #include "model/ig_object.h"
+#include "support/qt_test_groups.h"
 #include "ui/command_wnd.h"
 #include "ui/explorer_tree.h"
 #include "ui/page_view.h"
@@ -22,21 +23,7 @@
 
 namespace uitest {
 
-using GroupFactory = std::function<std::unique_ptr<QObject>()>;
-
-struct SGroup {
-    const char* name;
-    GroupFactory make;
-};
-std::vector<SGroup>& Groups();
-
-struct CRegisterGroup {
-    CRegisterGroup(const char* name, GroupFactory make) { Groups().push_back({name, make}); }
-};
-
-#define TESSEL_UI_TEST_GROUP(Class, name)                     \
-    static ::uitest::CRegisterGroup Class##Registration(name, \
-                                                        [] { return std::make_unique<Class>(); })
+#define TESSEL_UI_TEST_GROUP(Class, name) TESSEL_QT_TEST_GROUP(Class, name)
 
 // Removes full-frame background groups from every page, so that a click
 // reaches the menu's buttons.
