@@ -13,17 +13,16 @@
 #include "codec/display_set.h"
 #include "codec/pcs_wds.h"
 #include "codec/pds.h"
+#include "support/authored_menu.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace tessel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Has;
 using test::RunCli;
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes) {
     std::ofstream(p, std::ios::binary)
@@ -35,20 +34,11 @@ void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes) {
 class EdgeResults : public ::testing::Test {
 protected:
     void SetUp() override {
-        authoring::SDiscOptions o;
-        authoring::SClipSpec c;
-        c.number = 1;
-        c.igPids = {0x1400};
-        c.menu.pages = 2;
-        c.menu.bogsPerPage = 2;
-        c.menu.buttonsPerBog = 1;
-        c.menu.buttonWidth = 64;
-        c.menu.buttonHeight = 48;
-        o.clips = {c};
-        std::string error;
-        ASSERT_TRUE(authoring::WriteSampleDisc((dir.Path() / "Film").string(), o, nullptr, error))
-            << error;
-        bdmv = (dir.Path() / "Film/BDMV").string();
+        bdmv = test::MakeDisc(dir.Path() / "Film", {test::IgClip(1, {.pages = 2,
+                                                                     .bogsPerPage = 2,
+                                                                     .buttonsPerBog = 1,
+                                                                     .buttonWidth = 64,
+                                                                     .buttonHeight = 48})});
         clip = fs::path(bdmv) / "STREAM/00001.m2ts";
         bytes = test::ReadBytes(clip);
     }

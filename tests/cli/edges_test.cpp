@@ -9,18 +9,17 @@
 
 #include "authoring/sample_disc.h"
 #include "platform/files.h"
+#include "support/authored_menu.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace tessel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Has;
 using test::RunCli;
 using test::RunCliWithInput;
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 size_t CountFiles(const fs::path& folder) {
     size_t n = 0;
@@ -33,22 +32,7 @@ class CliEdges : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         work_ = new test::CTempDir();
-        authoring::SDiscOptions o;
-        authoring::SClipSpec c;
-        c.number = 1;
-        c.igPids = {0x1400};
-        c.menu.pages = 2;
-        c.menu.bogsPerPage = 2;
-        c.menu.buttonsPerBog = 1;
-        c.menu.buttonWidth = 24;
-        c.menu.buttonHeight = 12;
-        authoring::SClipSpec second = c;
-        second.number = 2;
-        o.clips = {c, second};
-        std::string error;
-        ASSERT_TRUE(
-            authoring::WriteSampleDisc((work_->Path() / "Film").string(), o, nullptr, error))
-            << error;
+        test::MakeDisc(work_->Path() / "Film", {test::IgClip(1), test::IgClip(2)});
         ASSERT_EQ(RunCli({"demux", Bdmv() + "/STREAM/00001.m2ts", Stream().parent_path().string()})
                       .exitCode,
                   0);

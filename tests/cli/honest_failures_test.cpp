@@ -15,6 +15,8 @@
 #include <thread>
 
 #include "authoring/sample_disc.h"
+#include "support/authored_menu.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -24,11 +26,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CTempDir;
+using test::Has;
+using test::IgClip;
+using test::MakeDisc;
 using test::RunCli;
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 std::vector<uint8_t> ReadBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -49,26 +50,6 @@ size_t CountPngs(const fs::path& folder) {
     return n;
 }
 
-authoring::SClipSpec IgClip(int number, int pages = 2) {
-    authoring::SClipSpec c;
-    c.number = number;
-    c.igPids = {0x1400};
-    c.menu.pages = pages;
-    c.menu.bogsPerPage = 2;
-    c.menu.buttonsPerBog = 1;
-    c.menu.buttonWidth = 24;
-    c.menu.buttonHeight = 12;
-    return c;
-}
-
-std::string MakeDisc(const fs::path& root, std::vector<authoring::SClipSpec> clips) {
-    authoring::SDiscOptions o;
-    o.clips = std::move(clips);
-    std::string error;
-    EXPECT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
-    return (root / "BDMV").string();
-}
-
 // The records of a marked stream without those of one segment type.
 std::vector<uint8_t> WithoutSegments(const std::vector<uint8_t>& marked, uint8_t type) {
     std::vector<uint8_t> out;
@@ -81,8 +62,13 @@ std::vector<uint8_t> WithoutSegments(const std::vector<uint8_t>& marked, uint8_t
     return out;
 }
 
-TEST(HonestFailures, CutClipsAndStreamsFailWithFilePidAndOffset) {
+// Each case in its own temporary folder.
+class HonestFailures : public ::testing::Test {
+protected:
     CTempDir dir;
+};
+
+TEST_F(HonestFailures, CutClipsAndStreamsFailWithFilePidAndOffset) {
     const std::string bdmv = MakeDisc(dir.Path() / "Film", {IgClip(1)});
     const fs::path clip = fs::path(bdmv) / "STREAM/00001.m2ts";
     std::vector<uint8_t> bytes = ReadBytes(clip);
@@ -114,8 +100,7 @@ TEST(HonestFailures, CutClipsAndStreamsFailWithFilePidAndOffset) {
     EXPECT_TRUE(Has(r.err, "00001.m2ts: IG stream 0x1400: ") && Has(r.err, "at byte ")) << r.err;
 }
 
-TEST(HonestFailures, StreamsWithoutEndOrWithoutSegmentsFail) {
-    CTempDir dir;
+TEST_F(HonestFailures, StreamsWithoutEndOrWithoutSegmentsFail) {
     const std::string bdmv = MakeDisc(dir.Path() / "Film", {IgClip(1)});
     ASSERT_EQ(RunCli({"demux", bdmv + "/STREAM/00001.m2ts", dir.Str(), "--yes"}).exitCode, 0);
     std::vector<uint8_t> marked = ReadBytes(dir.Path() / "5120.ig");
@@ -145,8 +130,7 @@ TEST(HonestFailures, StreamsWithoutEndOrWithoutSegmentsFail) {
     }
 }
 
-TEST(HonestFailures, ARipWithoutPicturesFails) {
-    CTempDir dir;
+TEST_F(HonestFailures, ARipWithoutPicturesFails) {
     // A menu whose objects were taken out of the stream.
     const std::string source = MakeDisc(dir.Path() / "Source", {IgClip(1)});
     ASSERT_EQ(RunCli({"demux", source + "/STREAM/00001.m2ts", dir.Str(), "--yes"}).exitCode, 0);
@@ -159,10 +143,9 @@ TEST(HonestFailures, ARipWithoutPicturesFails) {
     EXPECT_TRUE(Has(r.err, bdmv + ": the menus of this disc hold no picture")) << r.err;
 }
 
-TEST(HonestFailures, CtrlCDuringARipKeepsTheFinishedClipsOnly) {
-    CTempDir dir;
+TEST_F(HonestFailures, CtrlCDuringARipKeepsTheFinishedClipsOnly) {
     std::vector<authoring::SClipSpec> clips;
-    for (int n = 1; n <= 6; ++n) clips.push_back(IgClip(n, 60));
+    for (int n = 1; n <= 6; ++n) clips.push_back(IgClip(n, test::SmallMenu(60, 2, 1)));
     const std::string bdmv = MakeDisc(dir.Path() / "Film", clips);
     const fs::path out = dir.Path() / "out";
     const std::string err = (dir.Path() / "err").string();
@@ -205,8 +188,7 @@ TEST(HonestFailures, CtrlCDuringARipKeepsTheFinishedClipsOnly) {
     EXPECT_FALSE(fs::exists(out / "Film/tessel.rip"));
 }
 
-TEST(HonestFailures, DiscCopiesInOtherCaseAndTheDiscRootScanAlike) {
-    CTempDir dir;
+TEST_F(HonestFailures, DiscCopiesInOtherCaseAndTheDiscRootScanAlike) {
     const std::string bdmv = MakeDisc(dir.Path() / "Film", {IgClip(1), IgClip(2)});
     const auto reference = RunCli({"scan", bdmv});
     ASSERT_EQ(reference.exitCode, 0) << reference.err;
@@ -238,8 +220,7 @@ TEST(HonestFailures, DiscCopiesInOtherCaseAndTheDiscRootScanAlike) {
     EXPECT_GT(CountPngs(dir.Path() / "out/Film"), 0u);
 }
 
-TEST(HonestFailures, BadFoldersAndCommandsAreNamed) {
-    CTempDir dir;
+TEST_F(HonestFailures, BadFoldersAndCommandsAreNamed) {
     const std::string bdmv = MakeDisc(dir.Path() / "Film", {IgClip(1)});
     fs::create_directories(dir.Path() / "empty");
     const std::string m2ts = bdmv + "/STREAM/00001.m2ts";
@@ -271,8 +252,7 @@ TEST(HonestFailures, BadFoldersAndCommandsAreNamed) {
     EXPECT_TRUE(Has(help.out, "Example:") && Has(help.out, "Exit status: 0 done")) << help.out;
 }
 
-TEST(HonestFailures, BareStreamsAreToldApartAndStdinIsRead) {
-    CTempDir dir;
+TEST_F(HonestFailures, BareStreamsAreToldApartAndStdinIsRead) {
     const std::string bdmv = MakeDisc(dir.Path() / "Film", {IgClip(1)});
     ASSERT_EQ(RunCli({"demux", bdmv + "/STREAM/00001.m2ts", dir.Str(), "--yes"}).exitCode, 0);
     const std::string marked = (dir.Path() / "5120.ig").string();
@@ -302,8 +282,7 @@ TEST(HonestFailures, BareStreamsAreToldApartAndStdinIsRead) {
     EXPECT_EQ(piped.out, reference.out);
 }
 
-TEST(HonestFailures, DemuxWritesPgPidsAsSupAndKeepsTimesWhenAsked) {
-    CTempDir dir;
+TEST_F(HonestFailures, DemuxWritesPgPidsAsSupAndKeepsTimesWhenAsked) {
     const std::string source = MakeDisc(dir.Path() / "Source", {IgClip(1)});
     ASSERT_EQ(RunCli({"demux", source + "/STREAM/00001.m2ts", dir.Str(), "--yes"}).exitCode, 0);
     std::vector<uint8_t> pg = ReadBytes(dir.Path() / "5120.ig");
@@ -346,8 +325,7 @@ TEST(HonestFailures, DemuxWritesPgPidsAsSupAndKeepsTimesWhenAsked) {
     EXPECT_TRUE(Has(help.out, "rebased")) << help.out;
 }
 
-TEST(HonestFailures, ScanNarrowsAndKeepsGoingWhenAsked) {
-    CTempDir dir;
+TEST_F(HonestFailures, ScanNarrowsAndKeepsGoingWhenAsked) {
     authoring::SClipSpec two = IgClip(2);
     two.igPids = {0x1400, 0x1401};
     const std::string bdmv = MakeDisc(dir.Path() / "Film", {IgClip(1), two, IgClip(3)});
@@ -383,8 +361,7 @@ TEST(HonestFailures, ScanNarrowsAndKeepsGoingWhenAsked) {
     EXPECT_TRUE(Has(r.err, "1 clip(s) could not be read and are left out: 00002")) << r.err;
 }
 
-TEST(HonestFailures, RepeatedMenusPrintOnceAndCollapseOnRequest) {
-    CTempDir dir;
+TEST_F(HonestFailures, RepeatedMenusPrintOnceAndCollapseOnRequest) {
     for (const bool points : {false, true}) {
         SCOPED_TRACE(points ? "acquisition points" : "epoch starts");
         authoring::SClipSpec clip = IgClip(1);

@@ -46,8 +46,13 @@ std::vector<int> Durations(const std::string& path, bool webp) {
     return out;
 }
 
-TEST(CliPlay, FramesAsJsonAndAsPngFiles) {
+// The two-epoch authored menu each case plays.
+class CliPlay : public ::testing::Test {
+protected:
     SAuthored a;
+};
+
+TEST_F(CliPlay, FramesAsJsonAndAsPngFiles) {
     auto r = test::RunCli({"play", a.stream, "--json", "--seconds", "1", "--keys", "down@0.5"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
@@ -67,8 +72,7 @@ TEST(CliPlay, FramesAsJsonAndAsPngFiles) {
     EXPECT_FALSE(PathExists(folder + "/frame00005.png"));
 }
 
-TEST(CliPlay, AnimatedPicturesHoldEachFrameUntilTheNextChange) {
-    SAuthored a;
+TEST_F(CliPlay, AnimatedPicturesHoldEachFrameUntilTheNextChange) {
     // The key moves the selection in frame 12 (0.5005 s); 24 frames are 1.001 s.
     for (const char* name : {"menu.webp", "menu.apng"}) {
         const std::string path = (a.dir.Path() / name).string();
@@ -91,8 +95,7 @@ TEST(CliPlay, AnimatedPicturesHoldEachFrameUntilTheNextChange) {
     EXPECT_EQ(Durations(piped, true), (std::vector<int>{501, 500}));
 }
 
-TEST(CliPlay, BadRequestsExitTwoAndLeaveNoFile) {
-    SAuthored a;
+TEST_F(CliPlay, BadRequestsExitTwoAndLeaveNoFile) {
     const std::string empty = (a.dir.Path() / "empty.ig").string();
     std::string error;
     ASSERT_TRUE(WriteWholeFile(empty, nullptr, 0, error)) << error;

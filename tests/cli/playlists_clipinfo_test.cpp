@@ -3,6 +3,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "support/corpus_json.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -11,14 +12,11 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-json Expected(const char* name) {
-    std::ifstream f(test::CorpusDir() / "expected" / name);
-    return json::parse(f);
-}
+using test::CorpusExpected;
 
 TEST(CliPlaylists, JsonListsEveryPlaylistAndTheSortedClips) {
     TESSEL_REQUIRE_CORPUS();
-    const json expected = Expected("mpls.json");
+    const json expected = CorpusExpected("mpls.json");
     for (const char* disc : {"disc1", "disc5", "disc14"}) {
         SCOPED_TRACE(disc);
         const auto r = test::RunCli(
@@ -76,7 +74,7 @@ TEST(CliPlaylists, BadFoldersFailWithAMessage) {
 
 TEST(CliClipinfo, JsonAgreesWithTheIndependentReading) {
     TESSEL_REQUIRE_CORPUS();
-    const json expected = Expected("clpi.json");
+    const json expected = CorpusExpected("clpi.json");
     int menus = 0;
     for (const auto& [key, exp] : expected.items()) {
         if (exp["application_type"] != 5 || ++menus > 3) continue;

@@ -171,11 +171,8 @@ TEST(CliRender, GeneratedDiscAllPagesAndNoIgClip) {
     authoring::SClipSpec clip;
     clip.number = 3;
     clip.igPids = {0x1400, 0x1401};
-    clip.menu.pages = 2;
-    clip.menu.bogsPerPage = 1;
-    clip.menu.buttonsPerBog = 2;
-    clip.menu.buttonWidth = 64;
-    clip.menu.buttonHeight = 32;
+    clip.menu = {
+        .pages = 2, .bogsPerPage = 1, .buttonsPerBog = 2, .buttonWidth = 64, .buttonHeight = 32};
     options.clips.push_back(clip);
     std::string error;
     ASSERT_TRUE(

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "authoring/sample_disc.h"
+#include "support/authored_menu.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -16,16 +17,6 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using test::CTempDir;
 using test::RunCli;
-
-authoring::SMenuOptions Menu(int pages, int bogs, int buttons) {
-    authoring::SMenuOptions m;
-    m.pages = pages;
-    m.bogsPerPage = bogs;
-    m.buttonsPerBog = buttons;
-    m.buttonWidth = 24;
-    m.buttonHeight = 12;
-    return m;
-}
 
 // Disc "Film": clip 1 (type 1, PID 0x1400, two pages), clip 2 (type 5 by
 // sub-path, PIDs 0x1400 and 0x1401), clip 3 (subtitles only).
@@ -37,12 +28,12 @@ protected:
         authoring::SClipSpec a, b, c;
         a.number = 1;
         a.igPids = {0x1400};
-        a.menu = Menu(2, 2, 1);
+        a.menu = test::SmallMenu(2, 2, 1);
         b.number = 2;
         b.applicationType = 5;
         b.viaSubPath = true;
         b.igPids = {0x1400, 0x1401};
-        b.menu = Menu(1, 1, 2);
+        b.menu = test::SmallMenu(1, 1, 2);
         c.number = 3;
         c.presentationGraphicsOnly = true;
         o.clips = {a, b, c};

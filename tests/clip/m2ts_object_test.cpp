@@ -24,14 +24,12 @@ using test::CMessageCapture;
 using test::CTempDir;
 
 SMenuOptions SmallMenu(int seed = 0) {
-    SMenuOptions o;
-    o.pages = 1;
-    o.bogsPerPage = 1;
-    o.buttonsPerBog = 2;
-    o.buttonWidth = 24;
-    o.buttonHeight = 12;
-    o.seed = seed;
-    return o;
+    return {.pages = 1,
+            .bogsPerPage = 1,
+            .buttonsPerBog = 2,
+            .buttonWidth = 24,
+            .buttonHeight = 12,
+            .seed = seed};
 }
 
 // An authored menu's marked stream; ids of its graphic objects replaced when given.
@@ -77,8 +75,13 @@ std::vector<std::string> PngNames(const fs::path& folder) {
     return names;
 }
 
-TEST(ClipParse, EveryIgPidBecomesAnIgObjectInPmtOrder) {
+// Each case in its own temporary folder.
+class ClipParse : public ::testing::Test {
+protected:
     CTempDir dir;
+};
+
+TEST_F(ClipParse, EveryIgPidBecomesAnIgObjectInPmtOrder) {
     const std::string pics = dir.Str() + "/pics";
     const std::string path =
         Mux(dir.Str() + "/00007.m2ts", {{0x1402, 0x91, MenuBytes(SmallMenu(1), pics)},
@@ -108,8 +111,7 @@ TEST(ClipParse, EveryIgPidBecomesAnIgObjectInPmtOrder) {
     EXPECT_EQ(clip.name, "00007");
 }
 
-TEST(ClipParse, FailuresShowTheirMessageAndKeepNoIgObjects) {
-    CTempDir dir;
+TEST_F(ClipParse, FailuresShowTheirMessageAndKeepNoIgObjects) {
     const std::string noPmt = NoPmtFile(dir.Str() + "/nopmt.m2ts");
     const std::string noIg = Mux(dir.Str() + "/noig.m2ts", {{0x1200, 0x90, {}}});
     // An IG PID whose stream does not decode: the first segment of an unknown type.
@@ -144,8 +146,7 @@ TEST(ClipParse, FailuresShowTheirMessageAndKeepNoIgObjects) {
     }
 }
 
-TEST(ClipParse, IgPidWithoutPacketsGivesAnEmptyIgObject) {
-    CTempDir dir;
+TEST_F(ClipParse, IgPidWithoutPacketsGivesAnEmptyIgObject) {
     const std::string path =
         Mux(dir.Str() + "/00001.m2ts",
             {{0x1400, 0x91, {}}, {0x1401, 0x91, MenuBytes(SmallMenu(), dir.Str() + "/pics")}});
@@ -162,7 +163,7 @@ TEST(ClipParse, IgPidWithoutPacketsGivesAnEmptyIgObject) {
     EXPECT_EQ(PngNames(dir.Path() / "rip/5121/Epoch#1").size(), 6u);
 }
 
-TEST(ClipParse, RealCutWithoutIgInItsPmt) {
+TEST_F(ClipParse, RealCutWithoutIgInItsPmt) {
     TESSEL_REQUIRE_CORPUS();
     const std::string path = (test::CorpusDir() / "m2ts/Test_H264_DTS2.m2ts").string();
     CTlM2tsObject clip;
@@ -172,8 +173,7 @@ TEST(ClipParse, RealCutWithoutIgInItsPmt) {
               fs::absolute(path).lexically_normal().string() + ":\n\rhas no IG(menu) ! ");
 }
 
-TEST(ClipParse, CancelledDemuxReturnsOneSilently) {
-    CTempDir dir;
+TEST_F(ClipParse, CancelledDemuxReturnsOneSilently) {
     const std::string path = Mux(dir.Str() + "/00001.m2ts",
                                  {{0x1400, 0x91, MenuBytes(SmallMenu(), dir.Str() + "/pics")}});
     CTlM2tsObject clip;
@@ -223,8 +223,9 @@ TEST(ClipDemuxToFolder, SameBytesAsInMemoryAndNothingLeftOnCancel) {
         << messages.Last();
 }
 
-TEST(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
-    CTempDir dir;
+using ClipRip = ClipParse;
+
+TEST_F(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
     SMenuOptions o = SmallMenu();
     o.buttonsPerBog = 1;  // three pictures
     const std::string path = Mux(dir.Str() + "/00001.m2ts",
@@ -280,8 +281,7 @@ protected:
     void SleepMs(int) override {}
 };
 
-TEST(ClipRip, ReportsEachPictureAndStopsSilentlyWhenCancelled) {
-    CTempDir dir;
+TEST_F(ClipRip, ReportsEachPictureAndStopsSilentlyWhenCancelled) {
     SMenuOptions o = SmallMenu();
     o.buttonsPerBog = 1;  // three pictures per PID
     const std::string path =
@@ -329,8 +329,7 @@ void ParseMenuClip(const CTempDir& dir, const SMenuOptions& o, CTlM2tsObject& cl
 // An epoch of many pictures is shared among threads: the files are those
 // a picture-by-picture save writes, every picture is reported once in order,
 // and a cancel stops the rip at the picture it was asked at.
-TEST(ClipRip, ManyPicturesSharedAmongThreads) {
-    CTempDir dir;
+TEST_F(ClipRip, ManyPicturesSharedAmongThreads) {
     SMenuOptions o = SmallMenu(3);
     o.pages = 4;
     o.bogsPerPage = 3;
@@ -370,8 +369,7 @@ TEST(ClipRip, ManyPicturesSharedAmongThreads) {
     EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST(ClipRip, FolderThatCannotBeMadeStopsWithItsMessage) {
-    CTempDir dir;
+TEST_F(ClipRip, FolderThatCannotBeMadeStopsWithItsMessage) {
     SMenuOptions o = SmallMenu();
     o.epochs = 2;
     CTlM2tsObject clip;

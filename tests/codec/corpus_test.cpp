@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "codec/display_set.h"
 #include "model/ic_data.h"
@@ -49,8 +50,9 @@ const SPgExpect kPg[] = {
      56681280},
 };
 
-TEST(PgCorpus, StreamsReadToTheEndWithTheirFields) {
-    TESSEL_REQUIRE_CORPUS();
+// Calls check with each corpus PG stream read to its end.
+void ForEachPg(
+    const std::function<void(const SPgExpect&, CEpochList&, const SStreamInfo&)>& check) {
     for (const auto& e : kPg) {
         SCOPED_TRACE(e.file);
         const Bytes data = test::ReadBytes(test::CorpusDir() / "pg" / e.file);
@@ -59,6 +61,13 @@ TEST(PgCorpus, StreamsReadToTheEndWithTheirFields) {
         SStreamInfo info;
         ASSERT_TRUE(ReadStream(epochs, src, false, &info)) << info.error.Text();
         EXPECT_EQ(src.Position(), static_cast<int64_t>(data.size()));
+        check(e, epochs, info);
+    }
+}
+
+TEST(PgCorpus, StreamsReadToTheEndWithTheirFields) {
+    TESSEL_REQUIRE_CORPUS();
+    ForEachPg([](const SPgExpect& e, CEpochList& epochs, const SStreamInfo& info) {
         EXPECT_FALSE(info.interactive);
         EXPECT_EQ(info.video, (SVideoDescriptor{e.width, e.height, e.frameRate, 0}));
         ASSERT_EQ(static_cast<int>(epochs.size()), e.epochs);
@@ -98,19 +107,14 @@ TEST(PgCorpus, StreamsReadToTheEndWithTheirFields) {
         const CDsData& last = *epochs.back()->GetAt(1);
         EXPECT_EQ(last.pcs->compositionNumber, e.lastCompositionNumber);
         EXPECT_EQ(last.pcs->pts, e.lastPts);
-    }
+    });
 }
 
 // Every object of every PG stream decodes, and coding the decoded pixels
 // again gives the stream's own bytes.
 TEST(PgCorpus, ObjectsDecodeAndRecode) {
     TESSEL_REQUIRE_CORPUS();
-    for (const auto& e : kPg) {
-        SCOPED_TRACE(e.file);
-        const Bytes data = test::ReadBytes(test::CorpusDir() / "pg" / e.file);
-        CMemorySource src(data);
-        CEpochList epochs;
-        ASSERT_TRUE(ReadStream(epochs, src, false));
+    ForEachPg([](const SPgExpect& e, CEpochList& epochs, const SStreamInfo&) {
         int objects = 0;
         for (const auto& epoch : epochs)
             for (const auto& ds : epoch->items) {
@@ -124,7 +128,7 @@ TEST(PgCorpus, ObjectsDecodeAndRecode) {
                 }
             }
         EXPECT_EQ(objects, e.displaySets / 2);
-    }
+    });
 }
 
 TEST(PgCorpus, ReframeAndDumpThroughTheCli) {

@@ -18,8 +18,13 @@ const SStreamSpec kVideo{0x1011, 0x1B, {0x61, 0x30, 0, 0}};
 const SStreamSpec kAudio{0x1100, 0x81, {0x31, 'j', 'p', 'n'}};
 const SStreamSpec kIg{0x1400, 0x91, {'e', 'n', 'g', 0}};
 
-TEST(Clpi, StreamsTimingAndKeyPoints) {
+// The clip information each case builds from its spec.
+class Clpi : public ::testing::Test {
+protected:
     SClipInfoSpec spec;
+};
+
+TEST_F(Clpi, StreamsTimingAndKeyPoints) {
     spec.streams = {kVideo, kAudio, kIg};
     const auto file = BuildClipInfo(spec);
     CClpiObject clpi;
@@ -61,8 +66,7 @@ TEST(Clpi, StreamsTimingAndKeyPoints) {
     EXPECT_EQ(k.keyPoints[2].spnStart, 0x40009u);
 }
 
-TEST(Clpi, OnlyTheFirstProgramSequenceCounts) {
-    SClipInfoSpec spec;
+TEST_F(Clpi, OnlyTheFirstProgramSequenceCounts) {
     spec.streams = {kVideo};
     spec.secondProgramStreams = {kIg};
     CClpiObject clpi;
@@ -72,8 +76,7 @@ TEST(Clpi, OnlyTheFirstProgramSequenceCounts) {
     EXPECT_EQ(clpi.FindStream(0x91), nullptr);
 }
 
-TEST(Clpi, LongCodingInfoIsSkippedByItsLength) {
-    SClipInfoSpec spec;
+TEST_F(Clpi, LongCodingInfoIsSkippedByItsLength) {
     SStreamSpec longAudio = kAudio;
     longAudio.attributes.resize(40, 0xEE);
     spec.streams = {longAudio, kIg};
@@ -89,7 +92,7 @@ TEST(Clpi, LongCodingInfoIsSkippedByItsLength) {
     EXPECT_EQ(clpi.programInfo.streams[1].pid, 0x1400);
 }
 
-TEST(Clpi, IgStreamIsFoundAtAnyPosition) {
+TEST_F(Clpi, IgStreamIsFoundAtAnyPosition) {
     for (size_t at = 0; at < 3; ++at) {
         SClipInfoSpec spec;
         spec.streams = {kVideo, kAudio};
@@ -101,8 +104,7 @@ TEST(Clpi, IgStreamIsFoundAtAnyPosition) {
     }
 }
 
-TEST(Clpi, ResultIsTheEndOfClipMarkOrOfTheExtensionData) {
-    SClipInfoSpec spec;
+TEST_F(Clpi, ResultIsTheEndOfClipMarkOrOfTheExtensionData) {
     spec.streams = {kIg};
     auto file = BuildClipInfo(spec);
     const int clipMarkEnd = static_cast<int>(file.size());
@@ -118,8 +120,7 @@ TEST(Clpi, ResultIsTheEndOfClipMarkOrOfTheExtensionData) {
     EXPECT_EQ(clpi.extensionData.Find(0x1000, 1)->data, (std::vector<uint8_t>{'a', 'b', 'c'}));
 }
 
-TEST(Clpi, PrivateBlockInTheClipInfoReservedBytes) {
-    SClipInfoSpec spec;
+TEST_F(Clpi, PrivateBlockInTheClipInfoReservedBytes) {
     spec.streams = {kIg};
     // "ORVA", then a block of one entry (7, 9) with two data bytes.
     spec.reserved = {'O', 'R', 'V', 'A', 0, 0, 0, 22, 0,  0, 0, 24, 0, 0,    0,
@@ -136,8 +137,7 @@ TEST(Clpi, PrivateBlockInTheClipInfoReservedBytes) {
     EXPECT_EQ(clpi.privateBlock.GetSize(), 0);
 }
 
-TEST(Clpi, TimingWithoutStcSequenceOrPrimaryVideoIsZero) {
-    SClipInfoSpec spec;
+TEST_F(Clpi, TimingWithoutStcSequenceOrPrimaryVideoIsZero) {
     spec.streams = {kIg};
     spec.stc.clear();
     CClpiObject clpi;
@@ -149,7 +149,7 @@ TEST(Clpi, TimingWithoutStcSequenceOrPrimaryVideoIsZero) {
     EXPECT_EQ(clpi.timing.recordingRate, 6000000u);
 }
 
-TEST(Clpi, NamesAndTexts) {
+TEST_F(Clpi, NamesAndTexts) {
     EXPECT_STREQ(CodingTypeName(0x91), "IG/Menu");
     EXPECT_STREQ(CodingTypeName(0x1B), "MPEG-4 AVC/h.264");
     EXPECT_STREQ(CodingTypeName(0xA2), "DTS-HD LBR (2nd Audio)");
@@ -165,8 +165,7 @@ TEST(Clpi, NamesAndTexts) {
     for (const auto& [code, d] : durations) EXPECT_EQ(FrameDuration27M(code), d) << code;
 }
 
-TEST(Clpi, AddressesOutsideTheBufferAreInvalid) {
-    SClipInfoSpec spec;
+TEST_F(Clpi, AddressesOutsideTheBufferAreInvalid) {
     spec.streams = {kVideo, kIg};
     const auto good = BuildClipInfo(spec);
     for (size_t field = 8; field < 28; field += 4) {

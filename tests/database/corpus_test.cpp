@@ -8,6 +8,7 @@
 #include "database/bdmv_layout.h"
 #include "database/clpi.h"
 #include "database/mpls.h"
+#include "support/corpus_json.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -16,10 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-json LoadExpected(const char* name) {
-    std::ifstream f(test::CorpusDir() / "expected" / name);
-    return json::parse(f);
-}
+using test::CorpusExpected;
 
 // "disc1/CLIPINF/00000.clpi" -> the file under discs/disc1/BDMV/.
 fs::path CorpusFile(const std::string& key) {
@@ -35,7 +33,7 @@ std::vector<int> ClipNumbers(const json& ids) {
 
 TEST(DiscCorpus, EveryPlaylistAgreesWithTheIndependentReading) {
     TESSEL_REQUIRE_CORPUS();
-    const json expected = LoadExpected("mpls.json");
+    const json expected = CorpusExpected("mpls.json");
     int files = 0;
     for (const auto& [key, exp] : expected.items()) {
         if (key.find('/') == std::string::npos) continue;
@@ -93,7 +91,7 @@ TEST(DiscCorpus, EveryPlaylistAgreesWithTheIndependentReading) {
 
 TEST(DiscCorpus, EachDiscListsItsSortedDistinctClips) {
     TESSEL_REQUIRE_CORPUS();
-    const json expected = LoadExpected("mpls.json");
+    const json expected = CorpusExpected("mpls.json");
     int discs = 0;
     for (const auto& [key, exp] : expected.items()) {
         if (key.find('/') != std::string::npos) continue;
@@ -120,7 +118,7 @@ TEST(DiscCorpus, EachDiscListsItsSortedDistinctClips) {
 
 TEST(DiscCorpus, EveryClipInformationFileAgreesWithTheIndependentReading) {
     TESSEL_REQUIRE_CORPUS();
-    const json expected = LoadExpected("clpi.json");
+    const json expected = CorpusExpected("clpi.json");
     int files = 0;
     int menuClips = 0;
     for (const auto& [key, exp] : expected.items()) {

@@ -17,6 +17,7 @@
 #include "disc/scan_support.h"
 #include "platform/image_io.h"
 #include "platform/text.h"
+#include "support/corpus_json.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -27,10 +28,7 @@ using nlohmann::json;
 using test::CMessageCapture;
 using test::CTempDir;
 
-json ReadJson(const fs::path& path) {
-    std::ifstream in(path);
-    return json::parse(in);
-}
+using test::ReadJson;
 
 std::string Hex(const CNavCmd& c) {
     std::string s;
@@ -40,13 +38,23 @@ std::string Hex(const CNavCmd& c) {
 
 const fs::path kIndependent = "independent/menu_a_single_page";
 
-TEST(IndependentDisc, ScansToTheTreeOfItsTruth) {
-    TESSEL_REQUIRE_CORPUS();
-    const fs::path root = test::CorpusDir() / kIndependent;
-    const json truth = ReadJson(root / "truth.json");
+// The independently authored disc scanned, beside its truth.
+class IndependentDisc : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TESSEL_REQUIRE_CORPUS();
+        root = test::CorpusDir() / kIndependent;
+        truth = ReadJson(root / "truth.json");
+        ASSERT_EQ(ScanDisc(disc, (root / "BDMV").string(), nullptr), 0) << messages.Last();
+    }
+
+    fs::path root;
+    json truth;
     CTlDisc disc;
     CMessageCapture messages;
-    ASSERT_EQ(ScanDisc(disc, (root / "BDMV").string(), nullptr), 0) << messages.Last();
+};
+
+TEST_F(IndependentDisc, ScansToTheTreeOfItsTruth) {
     EXPECT_EQ(disc.name, "menu_a_single_page");
     ASSERT_EQ(disc.clips.size(), 1u);
     const CTlM2tsObject& clip = *disc.clips[0];
@@ -126,13 +134,7 @@ TEST(IndependentDisc, ScansToTheTreeOfItsTruth) {
     }
 }
 
-TEST(IndependentDisc, RipsOnePictureForEveryInputWithItsAlpha) {
-    TESSEL_REQUIRE_CORPUS();
-    const fs::path root = test::CorpusDir() / kIndependent;
-    const json truth = ReadJson(root / "truth.json");
-    CTlDisc disc;
-    CMessageCapture messages;
-    ASSERT_EQ(ScanDisc(disc, (root / "BDMV").string(), nullptr), 0) << messages.Last();
+TEST_F(IndependentDisc, RipsOnePictureForEveryInputWithItsAlpha) {
     CTempDir out;
     ASSERT_TRUE(RipToFolder(disc, out.Str())) << messages.Last();
     const fs::path epoch = out.Path() / "menu_a_single_page/00001/5120/Epoch#1";

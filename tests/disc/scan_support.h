@@ -13,23 +13,14 @@
 #include "model/ig_object.h"
 #include "platform/files.h"
 #include "platform/progress.h"
+#include "support/authored_menu.h"
+#include "support/recorders.h"
 
 namespace tessel::test {
 
 template <class T>
 int RefId(const CRef<T>& ref) {
     return ref.ptr ? ref.ptr->id : ref.id;
-}
-
-// A menu small enough to author quickly under the sanitizers.
-inline authoring::SMenuOptions SmallMenu(int pages = 1, int bogs = 1, int buttons = 2) {
-    authoring::SMenuOptions o;
-    o.pages = pages;
-    o.bogsPerPage = bogs;
-    o.buttonsPerBog = buttons;
-    o.buttonWidth = 24;
-    o.buttonHeight = 12;
-    return o;
 }
 
 inline authoring::SClipSpec Clip(int number, uint8_t type, std::vector<uint16_t> pids,
@@ -122,18 +113,6 @@ inline void ExpectSameTree(const CIgObject& authored, const CIgObject& scanned) 
 class CCancellingProgress : public CProgressWnd {
 protected:
     void Pump() override { Cancel(); }
-};
-
-// Remembers every caption and text shown.
-class CRecordingProgress : public CProgressWnd {
-public:
-    std::vector<std::string> captions, texts;
-
-protected:
-    void Redraw() override {
-        if (captions.empty() || captions.back() != Caption()) captions.push_back(Caption());
-        if (!Text().empty() && (texts.empty() || texts.back() != Text())) texts.push_back(Text());
-    }
 };
 
 }  // namespace tessel::test

@@ -12,12 +12,8 @@ namespace {
 class DisplaySetRuns : public ::testing::Test {
 protected:
     void SetUp() override {
-        authoring::SMenuOptions o;
-        o.pages = 1;
-        o.bogsPerPage = 1;
-        o.buttonsPerBog = 2;
-        o.buttonWidth = 16;
-        o.buttonHeight = 8;
+        const authoring::SMenuOptions o{
+            .pages = 1, .bogsPerPage = 1, .buttonsPerBog = 2, .buttonWidth = 16, .buttonHeight = 8};
         std::string error;
         ASSERT_TRUE(authoring::AuthorMenu(o, dir_.Str(), ig_, error)) << error;
         epoch_ = ig_.GetAt(0);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "model/ic_data.h"
 #include "navcmd/navcmd.h"
 #include "platform/text.h"
+#include "support/corpus_json.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -22,11 +24,6 @@ std::string Hex(const uint8_t* b, size_t n) {
     std::string s;
     for (size_t i = 0; i < n; ++i) s += StrFormat("%02x", b[i]);
     return s;
-}
-
-json Expected() {
-    std::ifstream in(test::CorpusDir() / "expected" / "ics.json");
-    return json::parse(in);
 }
 
 std::vector<uint8_t> Body(const std::string& key) {
@@ -133,30 +130,54 @@ std::vector<std::unique_ptr<CGraphicObject>> ObjectsFor(const CIcData& ic) {
     return objects;
 }
 
-TEST(IcsCorpus, BodiesParseAndAgreeWithIndependentReading) {
-    TESSEL_REQUIRE_CORPUS();
-    json expected = Expected();
-    ASSERT_EQ(expected.size(), 7u);
-    for (const auto& [key, e] : expected.items()) {
-        SCOPED_TRACE(key);
-        auto body = Body(key);
-        CIcData ic;
-        int consumed = ic.Parse(body, 0);
-        ASSERT_EQ(consumed, static_cast<int>(body.size()));
-        EXPECT_EQ(consumed + kBodyOffset, e["bytes_consumed"].get<size_t>());
-        EXPECT_EQ(ic.compositionLength + 3, body.size());
-        ExpectComposition(ic, e);
+// The seven corpus compositions, each parsed from its body and checked by a
+// test, with graphic objects for its references.
+class IcsCorpus : public ::testing::Test {
+protected:
+    struct SComposition {
+        const json& expected;
+        const std::vector<uint8_t>& body;
+        CIcData& ic;
+        int consumed;  // by the parse
+        CGraphicObjectList& objects;
+    };
+
+    void SetUp() override {
+        TESSEL_REQUIRE_CORPUS();
+        expected_ = test::CorpusExpected("ics.json");
+        ASSERT_EQ(expected_.size(), 7u);
     }
+    void ForEach(const std::function<void(SComposition&)>& check) {
+        for (const auto& [key, e] : expected_.items()) {
+            SCOPED_TRACE(key);
+            const auto body = Body(key);
+            CIcData ic;
+            const int consumed = ic.Parse(body, 0);
+            ASSERT_GT(consumed, 0);
+            auto owned = ObjectsFor(ic);
+            CGraphicObjectList list;
+            for (auto& o : owned) list.push_back(o.get());
+            SComposition c{e, body, ic, consumed, list};
+            check(c);
+        }
+    }
+
+    json expected_;
+};
+
+TEST_F(IcsCorpus, BodiesParseAndAgreeWithIndependentReading) {
+    ForEach([](SComposition& c) {
+        ASSERT_EQ(c.consumed, static_cast<int>(c.body.size()));
+        EXPECT_EQ(c.consumed + kBodyOffset, c.expected["bytes_consumed"].get<size_t>());
+        EXPECT_EQ(c.ic.compositionLength + 3, c.body.size());
+        ExpectComposition(c.ic, c.expected);
+    });
 }
 
-TEST(IcsCorpus, WriteGivesTheSameBytes) {
-    TESSEL_REQUIRE_CORPUS();
-    const json expected = Expected();
-    for (const auto& [key, e] : expected.items()) {
-        SCOPED_TRACE(key);
-        auto body = Body(key);
-        CIcData ic;
-        ASSERT_GT(ic.Parse(body, 0), 0);
+TEST_F(IcsCorpus, WriteGivesTheSameBytes) {
+    ForEach([](SComposition& c) {
+        CIcData& ic = c.ic;
+        const auto& body = c.body;
         int size = ic.Write(nullptr, 0);
         ASSERT_EQ(size, static_cast<int>(body.size()));
         std::vector<uint8_t> out(static_cast<size_t>(size));
@@ -164,10 +185,7 @@ TEST(IcsCorpus, WriteGivesTheSameBytes) {
         EXPECT_EQ(out, body);
 
         // Resolving against objects and refreshing the ids changes nothing.
-        auto objects = ObjectsFor(ic);
-        CGraphicObjectList list;
-        for (auto& o : objects) list.push_back(o.get());
-        ASSERT_TRUE(ic.ResolveRefs(list, {}));
+        ASSERT_TRUE(ic.ResolveRefs(c.objects, {}));
         for (const auto& page : ic) {
             // Buttons pointed to are the page's own.
             auto all = page->AllButtons();
@@ -177,20 +195,13 @@ TEST(IcsCorpus, WriteGivesTheSameBytes) {
                         EXPECT_NE(std::find(all.begin(), all.end(), n->ptr), all.end());
                     }
         }
-    }
+    });
 }
 
-TEST(IcsCorpus, CopiedPagesResolveToEqualPages) {
-    TESSEL_REQUIRE_CORPUS();
-    const json expected = Expected();
-    for (const auto& [key, e] : expected.items()) {
-        SCOPED_TRACE(key);
-        auto body = Body(key);
-        CIcData ic;
-        ASSERT_GT(ic.Parse(body, 0), 0);
-        auto objects = ObjectsFor(ic);
-        CGraphicObjectList list;
-        for (auto& o : objects) list.push_back(o.get());
+TEST_F(IcsCorpus, CopiedPagesResolveToEqualPages) {
+    ForEach([](SComposition& c) {
+        CIcData& ic = c.ic;
+        const CGraphicObjectList& list = c.objects;
         ASSERT_TRUE(ic.ResolveRefs(list, {}));
         for (const auto& page : ic) {
             CPage copy;
@@ -247,22 +258,14 @@ TEST(IcsCorpus, CopiedPagesResolveToEqualPages) {
             EXPECT_EQ(page->UsedObjects(list, &splitA), copy.UsedObjects(list, &splitB));
             EXPECT_EQ(splitA, splitB);
         }
-    }
+    });
 }
 
-TEST(IcsCorpus, ArchiveRoundTrip) {
-    TESSEL_REQUIRE_CORPUS();
-    const json expected = Expected();
-    for (const auto& [key, e] : expected.items()) {
-        SCOPED_TRACE(key);
-        auto body = Body(key);
-        CIcData ic;
-        ASSERT_GT(ic.Parse(body, 0), 0);
+TEST_F(IcsCorpus, ArchiveRoundTrip) {
+    ForEach([](SComposition& c) {
+        CIcData& ic = c.ic;
         // The archive keeps references as ids refreshed from their pointers,
         // so resolve them first against objects and palettes.
-        auto objects = ObjectsFor(ic);
-        CGraphicObjectList list;
-        for (auto& o : objects) list.push_back(o.get());
         std::vector<std::unique_ptr<CNamedObject>> palettes;
         CPaletteList paletteList;
         for (int i = 0; i < 8; ++i) {
@@ -270,7 +273,7 @@ TEST(IcsCorpus, ArchiveRoundTrip) {
             palettes.back()->id = i;
             paletteList.push_back(palettes.back().get());
         }
-        ASSERT_TRUE(ic.ResolveRefs(list, paletteList));
+        ASSERT_TRUE(ic.ResolveRefs(c.objects, paletteList));
         CArchive store;
         ic.Serialize(store);
         CArchive load(store.Buffer());
@@ -279,7 +282,7 @@ TEST(IcsCorpus, ArchiveRoundTrip) {
         EXPECT_TRUE(load.AtEnd());
         std::vector<uint8_t> out(static_cast<size_t>(back.Write(nullptr, 0)));
         back.Write(out.data(), 0);
-        EXPECT_EQ(out, body);
+        EXPECT_EQ(out, c.body);
         for (int p = 0; p < ic.GetSize(); ++p) {
             EXPECT_EQ(back.GetAt(p)->name, ic.GetAt(p)->name);
             EXPECT_EQ(back.GetAt(p)->parent, &back);
@@ -290,7 +293,7 @@ TEST(IcsCorpus, ArchiveRoundTrip) {
                 EXPECT_EQ(a[i]->buttonType, b[i]->buttonType);
             }
         }
-    }
+    });
 }
 
 }  // namespace

@@ -8,21 +8,11 @@
 #include "codec/colour.h"
 #include "model/ig_object.h"
 #include "platform/image_io.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace tessel {
 namespace {
-
-class CLines : public ILogSink {
-public:
-    void Log(const std::string& line) override { lines.push_back(line); }
-    bool Has(const std::string& text) const {
-        for (const auto& l : lines)
-            if (l == text) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
 
 constexpr uint32_t kColours[] = {MakeArgb(255, 20, 20, 20), MakeArgb(255, 200, 40, 40),
                                  MakeArgb(255, 40, 200, 40), MakeArgb(255, 40, 40, 200)};
@@ -100,7 +90,7 @@ struct SMenu {
     }
     std::vector<uint8_t> Write() {
         CMemorySink sink;
-        CLines log;
+        test::CLogLines log;
         EXPECT_TRUE(ig.WriteStream(sink, nullptr, &log));
         return sink.data;
     }
@@ -423,10 +413,11 @@ TEST(WriteDisplaySet, PageWithoutPaletteTakesAFullImageTableAlone) {
         ASSERT_TRUE(b->SetImageFile(fullFirst ? few : full));
         SMenu::Page(*AddDisplaySet(*e), nullptr, a, b, a);
         CMemorySink sink;
-        CLines log;
+        test::CLogLines log;
         ASSERT_TRUE(m.ig.WriteStream(sink, nullptr, &log));
-        EXPECT_TRUE(log.Has(" Warning:no palette"));
-        EXPECT_TRUE(log.Has("   Warning:no palette defined, will get from image automatically."));
+        EXPECT_TRUE(log.HasLine(" Warning:no palette"));
+        EXPECT_TRUE(
+            log.HasLine("   Warning:no palette defined, will get from image automatically."));
         CGsData data = Read(sink.data);
         const CDsData& c = *data.epochs.at(0)->GetAt(0);
         ASSERT_EQ(c.pdsList->GetSize(), 1);
@@ -468,9 +459,9 @@ TEST(IgObject, GroupsTouchingAtAnEdgeOrCornerDoNotOverlap) {
         CPage* page =
             SMenu::Page(*AddDisplaySet(*e), SMenu::Palette(*e, 0), o, o, o, true, 200, 200);
         SMenu::AddButton(*page->AddNewBog(), o, o, o, row.x, row.y);
-        CLines log;
+        test::CLogLines log;
         EXPECT_EQ(m.ig.CheckAll(&log), !row.overlap);
-        EXPECT_EQ(log.Has("   Error:Buttons of different group overlapped (Bog#1 - Bog#2)"),
+        EXPECT_EQ(log.HasLine("   Error:Buttons of different group overlapped (Bog#1 - Bog#2)"),
                   row.overlap);
     }
 }

@@ -6,21 +6,11 @@
 #include "model/ig_object.h"
 #include "platform/files.h"
 #include "platform/image_io.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace tessel {
 namespace {
-
-class CLines : public ILogSink {
-public:
-    void Log(const std::string& line) override { lines.push_back(line); }
-    bool Has(const std::string& text) const {
-        for (const auto& l : lines)
-            if (l.find(text) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
 
 // An indexed picture with transparent corners and a few colours.
 std::string WritePicture(const test::CTempDir& dir, const std::string& name, int w, int h,
@@ -111,7 +101,7 @@ TEST(IgObject, TimeStampsOfAnEpochStartWithDefaultSelectedButton) {
     SMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     CMemorySink sink;
-    CLines log;
+    test::CLogLines log;
     ASSERT_TRUE(m.ig.WriteStream(sink, nullptr, &log));
     // Decode time: 11664 (video floor) + ceil(16000 * 0.005625) = 11754;
     // K = 131070, so DTS0 = 119316; each 200 x 80 object takes 180 ticks.
@@ -157,7 +147,7 @@ TEST(IgObject, SaveAndLoadKeepTreePixelsAndPalette) {
     SMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     const std::string path = (dir.Path() / "menu.ig").string();
-    CLines log;
+    test::CLogLines log;
     ASSERT_TRUE(m.ig.SaveStream(path, true, &log));
 
     CIgObject back;
@@ -264,9 +254,9 @@ TEST(IgObject, FailedChecksAndSavesLeaveNoFile) {
     SMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     m.page->Clear();  // a page without groups
-    CLines log;
+    test::CLogLines log;
     EXPECT_FALSE(m.ig.CheckAll(&log));
-    EXPECT_TRUE(log.Has("has no buttons"));
+    EXPECT_TRUE(log.HasPart("has no buttons"));
     const std::string path = (dir.Path() / "bad.ig").string();
     test::CMessageCapture messages;
     EXPECT_FALSE(m.ig.SaveStream(path, true, &log));
@@ -276,11 +266,11 @@ TEST(IgObject, FailedChecksAndSavesLeaveNoFile) {
     SMenu empty;
     empty.ig.video = {1920, 1080, 1, 0};
     AddDisplaySet(*empty.ig.AddNewEpoch());
-    CLines log2;
+    test::CLogLines log2;
     EXPECT_FALSE(empty.ig.CheckAll(&log2));
-    EXPECT_TRUE(log2.Has(" Warning:no graphics"));
-    EXPECT_TRUE(log2.Has(" Warning:no palette"));
-    EXPECT_TRUE(log2.Has(" Error:no pages"));
+    EXPECT_TRUE(log2.HasPart(" Warning:no graphics"));
+    EXPECT_TRUE(log2.HasPart(" Warning:no palette"));
+    EXPECT_TRUE(log2.HasPart(" Error:no pages"));
 }
 
 TEST(IgObject, ImageFilesAttachOnceAndNameTheObject) {

@@ -8,6 +8,7 @@
 
 #include "authoring/sample_disc.h"
 #include "model/ig_object.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -22,6 +23,15 @@ std::vector<fs::path> Payloads() {
             out.push_back(entry.path() / "ics_payload.bin");
     std::sort(out.begin(), out.end());
     return out;
+}
+
+// A corpus composition's payload as a marked stream, read into display sets.
+void ReadPayload(const std::vector<uint8_t>& payload, CGsData& data) {
+    std::vector<uint8_t> marked;
+    std::string error;
+    ASSERT_TRUE(authoring::StreamFromIcsPayload(payload, marked, error)) << error;
+    CMemorySource source(marked);
+    ASSERT_TRUE(data.Read(source, false));
 }
 
 // An id that names something: neither "none" (-1 after a refresh, 0xFFFF in
@@ -89,13 +99,8 @@ TEST(IgRealData, EveryCompositionBuildsAMenuWhoseReferencesResolve) {
     for (const auto& path : payloads) {
         SCOPED_TRACE(path.string());
         const std::vector<uint8_t> payload = test::ReadBytes(path);
-        std::vector<uint8_t> marked;
-        std::string error;
-        ASSERT_TRUE(authoring::StreamFromIcsPayload(payload, marked, error)) << error;
-
-        CMemorySource source(marked);
         CGsData data;
-        ASSERT_TRUE(data.Read(source, false));
+        ASSERT_NO_FATAL_FAILURE(ReadPayload(payload, data));
         EXPECT_TRUE(data.interactive);
         // The video descriptor is the payload's own first five bytes.
         EXPECT_EQ(data.video.width, payload[0] << 8 | payload[1]);
@@ -140,12 +145,6 @@ TEST(IgRealData, EveryCompositionBuildsAMenuWhoseReferencesResolve) {
     }
 }
 
-class CLines : public ILogSink {
-public:
-    void Log(const std::string& line) override { lines.push_back(line); }
-    std::vector<std::string> lines;
-};
-
 std::vector<uint8_t> BodyBytes(CIcData& ic) {
     std::vector<uint8_t> out(static_cast<size_t>(ic.Write(nullptr, 0)));
     ic.Write(out.data(), 0);
@@ -161,16 +160,12 @@ TEST(IgRealData, WrittenBackTheCompositionIsUnchanged) {
     for (const auto& path : Payloads()) {
         SCOPED_TRACE(path.string());
         const std::vector<uint8_t> payload = test::ReadBytes(path);
-        std::vector<uint8_t> marked;
-        std::string error;
-        ASSERT_TRUE(authoring::StreamFromIcsPayload(payload, marked, error)) << error;
-        CMemorySource source(marked);
         CGsData data;
-        ASSERT_TRUE(data.Read(source, false));
+        ASSERT_NO_FATAL_FAILURE(ReadPayload(payload, data));
         CIgObject ig;
         ig.BuildFromStream(data);
         CMemorySink sink;
-        CLines log;
+        test::CLogLines log;
         if (!ig.WriteStream(sink, nullptr, &log)) {
             std::vector<std::string> errors;
             for (const auto& l : log.lines)

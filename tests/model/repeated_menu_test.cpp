@@ -14,13 +14,12 @@ namespace tessel {
 namespace {
 
 std::vector<uint8_t> SmallMenuStream(const std::string& pictures, int seed = 0) {
-    authoring::SMenuOptions o;
-    o.pages = 2;
-    o.bogsPerPage = 1;
-    o.buttonsPerBog = 2;
-    o.buttonWidth = 32;
-    o.buttonHeight = 16;
-    o.seed = seed;
+    const authoring::SMenuOptions o{.pages = 2,
+                                    .bogsPerPage = 1,
+                                    .buttonsPerBog = 2,
+                                    .buttonWidth = 32,
+                                    .buttonHeight = 16,
+                                    .seed = seed};
     CIgObject ig;
     std::string error;
     EXPECT_TRUE(authoring::AuthorMenu(o, pictures, ig, error)) << error;
@@ -64,8 +63,13 @@ CGsData ReadWhole(const std::vector<uint8_t>& marked) {
     return data;
 }
 
-TEST(RepeatedMenu, RepeatsShareTheirPicturesInBothForms) {
+// Each case in its own temporary folder.
+class RepeatedMenu : public ::testing::Test {
+protected:
     test::CTempDir dir;
+};
+
+TEST_F(RepeatedMenu, RepeatsShareTheirPicturesInBothForms) {
     const std::vector<uint8_t> once = SmallMenuStream(dir.Str() + "/pics");
     CIgObject single;
     ASSERT_TRUE(single.BuildFromBytes(once, false, nullptr));
@@ -99,8 +103,7 @@ TEST(RepeatedMenu, RepeatsShareTheirPicturesInBothForms) {
     }
 }
 
-TEST(RepeatedMenu, OtherBytesOrAnotherPaletteAreDecodedAgain) {
-    test::CTempDir dir;
+TEST_F(RepeatedMenu, OtherBytesOrAnotherPaletteAreDecodedAgain) {
     const std::vector<uint8_t> once = SmallMenuStream(dir.Str() + "/pics");
     // The second copy's pictures differ: another menu with the same ids.
     std::vector<uint8_t> two = once;
@@ -127,8 +130,7 @@ TEST(RepeatedMenu, OtherBytesOrAnotherPaletteAreDecodedAgain) {
               recoloured.GetAt(1)->graphics.items.at(0)->bitmap);
 }
 
-TEST(RepeatedMenu, ReadErrorKeepsTheCopyBeforeItAndSegmentBytesFollowTheHeaders) {
-    test::CTempDir dir;
+TEST_F(RepeatedMenu, ReadErrorKeepsTheCopyBeforeItAndSegmentBytesFollowTheHeaders) {
     std::vector<uint8_t> marked = Repeated(SmallMenuStream(dir.Str() + "/pics"), 2, false);
     const int64_t segments = StreamSegmentBytes(marked, false);
     CGsData data = ReadWhole(marked);
@@ -153,8 +155,7 @@ TEST(RepeatedMenu, ReadErrorKeepsTheCopyBeforeItAndSegmentBytesFollowTheHeaders)
 
 // A stream handed over piece by piece, as the demux does: the same tree, and
 // the same error at the same stream offset, as the whole stream read at once.
-TEST(RepeatedMenu, StreamFedInPiecesBuildsTheTreeOfTheWholeRead) {
-    test::CTempDir dir;
+TEST_F(RepeatedMenu, StreamFedInPiecesBuildsTheTreeOfTheWholeRead) {
     const std::vector<uint8_t> clean = Repeated(SmallMenuStream(dir.Str() + "/pics"), 3, false);
     std::vector<uint8_t> damaged = clean;
     damaged.at(damaged.size() / 3 * 2 + 10) = 0x42;  // an unknown segment type

@@ -135,8 +135,13 @@ TEST(Bitmap, DrawStretched) {
         EXPECT_LE(ArgbRed(wide.GetPixel(x - 1, 0)), ArgbRed(wide.GetPixel(x, 0)));
 }
 
-TEST(ImageIo, PaletteRoundTripKeepsIndicesAndAlpha) {
+// Each case writes into its own temporary folder.
+class ImageIo : public ::testing::Test {
+protected:
     test::CTempDir tmp;
+};
+
+TEST_F(ImageIo, PaletteRoundTripKeepsIndicesAndAlpha) {
     for (EPixelFormat f :
          {EPixelFormat::Indexed8, EPixelFormat::Indexed4, EPixelFormat::Indexed1}) {
         const int colours = f == EPixelFormat::Indexed8   ? 200
@@ -168,8 +173,7 @@ TEST(ImageIo, PaletteRoundTripKeepsIndicesAndAlpha) {
     }
 }
 
-TEST(ImageIo, TrueColourRoundTrip) {
-    test::CTempDir tmp;
+TEST_F(ImageIo, TrueColourRoundTrip) {
     for (EPixelFormat f : {EPixelFormat::Rgb24, EPixelFormat::Argb32}) {
         Bitmap img(13, 7, f);
         for (int y = 0; y < 7; ++y)
@@ -190,7 +194,7 @@ TEST(ImageIo, TrueColourRoundTrip) {
     }
 }
 
-TEST(ImageIo, PaletteCoversEveryIndexInUse) {
+TEST_F(ImageIo, PaletteCoversEveryIndexInUse) {
     Bitmap img(2, 1, EPixelFormat::Indexed8);
     img.SetPalette({0, {0xFF123456u}});
     img.SetIndex(1, 0, 3);
@@ -216,7 +220,7 @@ std::vector<uint8_t> TinyBmp() {
             0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0, 0};  // top row: blue, white
 }
 
-TEST(ImageIo, BmpLoadsThroughStb) {
+TEST_F(ImageIo, BmpLoadsThroughStb) {
     Bitmap img;
     std::string error;
     ASSERT_TRUE(DecodeImage(TinyBmp(), img, error)) << error;
@@ -227,8 +231,7 @@ TEST(ImageIo, BmpLoadsThroughStb) {
     EXPECT_EQ(img.GetPixel(1, 1), 0xFF00FF00u);
 }
 
-TEST(ImageIo, BadInputGivesClearErrors) {
-    test::CTempDir tmp;
+TEST_F(ImageIo, BadInputGivesClearErrors) {
     Bitmap img;
     std::string error;
     const std::string missing = (tmp.Path() / "nothing.png").string();
@@ -267,8 +270,7 @@ TEST(ImageIo, BadInputGivesClearErrors) {
     EXPECT_FALSE(DecodeImage(huge, img, error));
 }
 
-TEST(ImageIo, FailedSaveLeavesNoFile) {
-    test::CTempDir tmp;
+TEST_F(ImageIo, FailedSaveLeavesNoFile) {
     Bitmap img(3, 3, EPixelFormat::Rgb24);
     std::string error;
     const std::string path = (tmp.Path() / "no-such-folder" / "x.png").string();

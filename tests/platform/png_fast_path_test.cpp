@@ -38,6 +38,15 @@ void ExpectSamePixels(const Bitmap& a, const Bitmap& b) {
         ASSERT_EQ(0, std::memcmp(a.Row(y), b.Row(y), bytes)) << "row " << y;
 }
 
+// The picture written with the options and read back: the same pixels.
+void ExpectReadsBack(const Bitmap& img, const SPngOptions& o, Bitmap& back) {
+    std::vector<uint8_t> png;
+    std::string error;
+    ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
+    ASSERT_TRUE(DecodeImage(png, back, error)) << error;
+    ExpectSamePixels(img, back);
+}
+
 TEST(PngFastPath, EveryFilterAndFormatReadsBack) {
     using EFilter = SPngOptions::EFilter;
     for (EPixelFormat format : {EPixelFormat::Rgb24, EPixelFormat::Argb32}) {
@@ -46,12 +55,8 @@ TEST(PngFastPath, EveryFilterAndFormatReadsBack) {
                           EFilter::Adaptive, EFilter::Default}) {
             SPngOptions o;
             o.filter = f;
-            std::vector<uint8_t> png;
-            std::string error;
-            ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
             Bitmap back;
-            ASSERT_TRUE(DecodeImage(png, back, error)) << error;
-            ExpectSamePixels(img, back);
+            ExpectReadsBack(img, o, back);
         }
     }
 }
@@ -66,12 +71,8 @@ TEST(PngFastPath, PaletteWithAlphaAndEveryLevelReadsBack) {
     for (int level : {0, 1, 6, 12}) {
         SPngOptions o = DefaultPngOptions(img.Format());
         o.level = level;
-        std::vector<uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
         Bitmap back;
-        ASSERT_TRUE(DecodeImage(png, back, error)) << error;
-        ExpectSamePixels(img, back);
+        ASSERT_NO_FATAL_FAILURE(ExpectReadsBack(img, o, back));
         EXPECT_EQ(back.Palette().entries, palette.entries) << level;
         EXPECT_TRUE(back.Palette().flags & kPaletteHasAlpha);
     }

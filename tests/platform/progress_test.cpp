@@ -26,18 +26,20 @@ protected:
     void SleepMs(int ms) override { slept += ms; }
 };
 
-SProgressReport Caption(const char* c) {
+SProgressReport Report(int kind, int position, const char* caption) {
     SProgressReport r;
-    r.kind = SProgressReport::kCaption;
-    r.caption = c;
+    r.kind = kind;
+    r.position = position;
+    r.caption = caption;
     return r;
 }
 
+SProgressReport Caption(const char* c) {
+    return Report(SProgressReport::kCaption, 0, c);
+}
+
 SProgressReport Pos(int p) {
-    SProgressReport r;
-    r.kind = SProgressReport::kPosition;
-    r.position = p;
-    return r;
+    return Report(SProgressReport::kPosition, p, "");
 }
 
 TEST(Progress, TitleCarriesCaptionAndPercent) {

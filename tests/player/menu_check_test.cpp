@@ -55,12 +55,11 @@ protected:
     static void SetUpTestSuite() {
         for (int pages : {1, 2}) {
             test::CTempDir dir;
-            authoring::SMenuOptions o;
-            o.pages = pages;
-            o.bogsPerPage = 4;
-            o.buttonsPerBog = 1;
-            o.buttonWidth = 96;
-            o.buttonHeight = 32;
+            const authoring::SMenuOptions o{.pages = pages,
+                                            .bogsPerPage = 4,
+                                            .buttonsPerBog = 1,
+                                            .buttonWidth = 96,
+                                            .buttonHeight = 32};
             CIgObject ig;
             std::string error;
             ASSERT_TRUE(authoring::AuthorMenu(o, dir.Path().string(), ig, error)) << error;
@@ -165,12 +164,8 @@ TEST_F(MenuCheck, ObjectsBeyondTheDecoderBuffers) {
     // 18.7 M decoded pixels, and a photo's run-length code takes about a
     // byte a pixel.
     test::CTempDir dir;
-    authoring::SMenuOptions o;
-    o.pages = 1;
-    o.bogsPerPage = 1;
-    o.buttonsPerBog = 3;
-    o.buttonWidth = 96;
-    o.buttonHeight = 32;
+    const authoring::SMenuOptions o{
+        .pages = 1, .bogsPerPage = 1, .buttonsPerBog = 3, .buttonWidth = 96, .buttonHeight = 32};
     CIgObject authored;
     std::string error;
     ASSERT_TRUE(authoring::AuthorMenu(o, dir.Path().string(), authored, error)) << error;

@@ -17,14 +17,9 @@ using test::SMenuModel;
 
 constexpr uint64_t kFrame = 3600;
 
+// A command with option byte 2 zero.
 CNavCmd Cmd(uint8_t b0, uint8_t b1, uint8_t b3, uint32_t dst, uint32_t src) {
-    CNavCmd c;
-    c.bytes[0] = b0, c.bytes[1] = b1, c.bytes[3] = b3;
-    for (int i = 0; i < 4; ++i) {
-        c.bytes[4 + i] = static_cast<uint8_t>(dst >> (24 - 8 * i));
-        c.bytes[8 + i] = static_cast<uint8_t>(src >> (24 - 8 * i));
-    }
-    return c;
+    return test::Cmd(b0, b1, 0, b3, dst, src);
 }
 CNavCmd ShowPageCmd(int page, bool outEffects = true) {
     return Cmd(0x51, 0xC0, 3, 0, 0x80000000u | (outEffects ? 0 : 0x40000000u) | page);

@@ -14,16 +14,8 @@ namespace {
 
 using test::SMenuModel;
 
-// Commands as the stream stores them.
-CNavCmd Cmd(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint32_t dst, uint32_t src) {
-    CNavCmd c;
-    c.bytes[0] = b0, c.bytes[1] = b1, c.bytes[2] = b2, c.bytes[3] = b3;
-    for (int i = 0; i < 4; ++i) {
-        c.bytes[4 + i] = static_cast<uint8_t>(dst >> (24 - 8 * i));
-        c.bytes[8 + i] = static_cast<uint8_t>(src >> (24 - 8 * i));
-    }
-    return c;
-}
+using test::Cmd;
+
 CNavCmd JumpTitle(uint32_t n) {
     return Cmd(0x21, 0x81, 0, 0, n, 0);
 }

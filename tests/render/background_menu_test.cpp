@@ -22,14 +22,12 @@ using authoring::SMenuOptions;
 // frame (no right margin) and its cells and the bottom row of cells cross the
 // frame line of the picture.
 SMenuOptions WideOptions() {
-    SMenuOptions o;
-    o.pages = 2;
-    o.bogsPerPage = 4;
-    o.buttonsPerBog = 8;
-    o.buttonWidth = 420;
-    o.buttonHeight = 80;
-    o.background = true;
-    return o;
+    return {.pages = 2,
+            .bogsPerPage = 4,
+            .buttonsPerBog = 8,
+            .buttonWidth = 420,
+            .buttonHeight = 80,
+            .background = true};
 }
 
 CPage* PageOf(CIgObject& ig, int p) {
@@ -46,12 +44,21 @@ SRectI Rect(const CBog& g) {
     return r;
 }
 
-TEST(BackgroundMenu, GroupsTileTheFrameWithoutOverlapAndTheStreamIsWritten) {
+// Menus authored into a temporary folder, each in its own sub-folder.
+class BackgroundMenu : public ::testing::Test {
+protected:
+    bool Author(const SMenuOptions& options, CIgObject& ig, const char* folder = "p") {
+        return authoring::AuthorMenu(options, (dir.Path() / folder).string(), ig, error);
+    }
+
     test::CTempDir dir;
-    CIgObject ig;
     std::string error;
     const SMenuOptions o = WideOptions();
-    ASSERT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "p").string(), ig, error)) << error;
+};
+
+TEST_F(BackgroundMenu, GroupsTileTheFrameWithoutOverlapAndTheStreamIsWritten) {
+    CIgObject ig;
+    ASSERT_TRUE(Author(o, ig)) << error;
     for (int p = 0; p < o.pages; ++p) {
         CPage* page = PageOf(ig, p);
         // Top band, bottom band, left margin and three gaps; no right margin.
@@ -91,32 +98,26 @@ TEST(BackgroundMenu, GroupsTileTheFrameWithoutOverlapAndTheStreamIsWritten) {
     EXPECT_FALSE(marked.empty());
 }
 
-TEST(BackgroundMenu, MenuButtonsAsWithoutBackgroundAndTilesUnreachable) {
-    test::CTempDir dir;
+TEST_F(BackgroundMenu, MenuButtonsAsWithoutBackgroundAndTilesUnreachable) {
     CIgObject with, without;
-    std::string error;
-    SMenuOptions o;
-    o.pages = 2;
-    o.bogsPerPage = 3;
-    o.buttonsPerBog = 2;
-    o.background = true;
-    ASSERT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "a").string(), with, error)) << error;
-    o.background = false;
-    ASSERT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "b").string(), without, error)) << error;
-    const int menuButtons = o.bogsPerPage * o.buttonsPerBog;
+    SMenuOptions plain{.pages = 2, .bogsPerPage = 3, .buttonsPerBog = 2, .background = true};
+    ASSERT_TRUE(Author(plain, with, "a")) << error;
+    plain.background = false;
+    ASSERT_TRUE(Author(plain, without, "b")) << error;
+    const int menuButtons = plain.bogsPerPage * plain.buttonsPerBog;
     auto id = [](const CRef<CBdButton>& r) { return r.ptr ? r.ptr->id : -2; };
-    for (int p = 0; p < o.pages; ++p) {
+    for (int p = 0; p < plain.pages; ++p) {
         CPage* a = PageOf(with, p);
         CPage* b = PageOf(without, p);
-        ASSERT_EQ(b->GetSize(), o.bogsPerPage);
-        ASSERT_GT(a->GetSize(), o.bogsPerPage);
+        ASSERT_EQ(b->GetSize(), plain.bogsPerPage);
+        ASSERT_GT(a->GetSize(), plain.bogsPerPage);
         ASSERT_TRUE(a->defaultSelected.ptr);
         EXPECT_EQ(a->defaultSelected.ptr->id, b->defaultSelected.ptr->id);
         std::set<const CBdButton*> targets;
-        for (int k = 0; k < o.bogsPerPage; ++k) {
+        for (int k = 0; k < plain.bogsPerPage; ++k) {
             ASSERT_EQ(a->GetAt(k)->GetSize(), b->GetAt(k)->GetSize());
             EXPECT_EQ(a->GetAt(k)->defaultValid.ptr->id, b->GetAt(k)->defaultValid.ptr->id);
-            for (int j = 0; j < o.buttonsPerBog; ++j) {
+            for (int j = 0; j < plain.buttonsPerBog; ++j) {
                 CBdButton* x = a->GetAt(k)->GetAt(j);
                 CBdButton* y = b->GetAt(k)->GetAt(j);
                 EXPECT_EQ(x->id, y->id);
@@ -134,8 +135,8 @@ TEST(BackgroundMenu, MenuButtonsAsWithoutBackgroundAndTilesUnreachable) {
                 // Every state has its picture, one cell of the same size.
                 const CGraphicObject* normal = x->states[CBdButton::kNormal].start.ptr;
                 ASSERT_TRUE(normal);
-                EXPECT_EQ(normal->width, o.buttonWidth);
-                EXPECT_GT(normal->height, o.buttonHeight);
+                EXPECT_EQ(normal->width, plain.buttonWidth);
+                EXPECT_GT(normal->height, plain.buttonHeight);
                 for (const auto& s : x->states) {
                     ASSERT_TRUE(s.start.ptr);
                     EXPECT_EQ(s.start.ptr->height, normal->height);
@@ -145,7 +146,7 @@ TEST(BackgroundMenu, MenuButtonsAsWithoutBackgroundAndTilesUnreachable) {
         std::set<int32_t> ids;
         for (int k = 0; k < a->GetSize(); ++k)
             for (const auto& btn : a->GetAt(k)->items) EXPECT_TRUE(ids.insert(btn->id).second);
-        for (int k = o.bogsPerPage; k < a->GetSize(); ++k) {
+        for (int k = plain.bogsPerPage; k < a->GetSize(); ++k) {
             const CBog& g = *a->GetAt(k);
             ASSERT_EQ(g.GetSize(), 1);
             const CBdButton* t = g.GetAt(0);
@@ -163,12 +164,9 @@ TEST(BackgroundMenu, MenuButtonsAsWithoutBackgroundAndTilesUnreachable) {
     }
 }
 
-TEST(BackgroundMenu, ComposedPageIsOpaqueButForTheHiddenButtonsAndHasItsTitle) {
-    test::CTempDir dir;
+TEST_F(BackgroundMenu, ComposedPageIsOpaqueButForTheHiddenButtonsAndHasItsTitle) {
     CIgObject ig;
-    std::string error;
-    const SMenuOptions o = WideOptions();
-    ASSERT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "p").string(), ig, error)) << error;
+    ASSERT_TRUE(Author(o, ig)) << error;
     CPage* page = PageOf(ig, 1);
     // A group shows one of its buttons: first the top ones, then the bottom ones.
     for (bool bottomShown : {false, true})
@@ -207,20 +205,18 @@ TEST(BackgroundMenu, ComposedPageIsOpaqueButForTheHiddenButtonsAndHasItsTitle) {
         }
 }
 
-TEST(BackgroundMenu, ButtonsThatDoNotFitTheFrameAreRefused) {
-    test::CTempDir dir;
+TEST_F(BackgroundMenu, ButtonsThatDoNotFitTheFrameAreRefused) {
     CIgObject ig;
-    std::string error;
-    SMenuOptions o = WideOptions();
-    o.bogsPerPage = 5;
-    EXPECT_FALSE(authoring::AuthorMenu(o, (dir.Path() / "p").string(), ig, error));
+    SMenuOptions wide = o;
+    wide.bogsPerPage = 5;
+    EXPECT_FALSE(Author(wide, ig));
     EXPECT_NE(error.find("fit"), std::string::npos) << error;
-    o = WideOptions();
-    o.buttonsPerBog = 9;
-    EXPECT_FALSE(authoring::AuthorMenu(o, (dir.Path() / "q").string(), ig, error));
+    wide = o;
+    wide.buttonsPerBog = 9;
+    EXPECT_FALSE(Author(wide, ig, "q"));
     // Without a background the same buttons are authored (clamped to the frame).
-    o.background = false;
-    EXPECT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "r").string(), ig, error)) << error;
+    wide.background = false;
+    EXPECT_TRUE(Author(wide, ig, "r")) << error;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,37 @@
 #include "support/test_support.h"
 
 namespace tessel::test {
+
+// A menu of pages x groups x buttons of 24 x 12 pictures, small enough to
+// author quickly under the sanitizers.
+inline authoring::SMenuOptions SmallMenu(int pages = 1, int bogs = 1, int buttons = 2) {
+    return {.pages = pages,
+            .bogsPerPage = bogs,
+            .buttonsPerBog = buttons,
+            .buttonWidth = 24,
+            .buttonHeight = 12};
+}
+
+// An IG clip (PID 0x1400) of a sample disc; two pages of two groups of one
+// button unless given.
+inline authoring::SClipSpec IgClip(int number,
+                                   const authoring::SMenuOptions& menu = SmallMenu(2, 2, 1)) {
+    authoring::SClipSpec c;
+    c.number = number;
+    c.igPids = {0x1400};
+    c.menu = menu;
+    return c;
+}
+
+// Writes a sample disc of the clips into root; returns its BDMV folder.
+inline std::string MakeDisc(const std::filesystem::path& root,
+                            std::vector<authoring::SClipSpec> clips) {
+    authoring::SDiscOptions o;
+    o.clips = std::move(clips);
+    std::string error;
+    EXPECT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
+    return (root / "BDMV").string();
+}
 
 struct SAuthored {
     SAuthored() {
