@@ -2,6 +2,7 @@
 // behind in order, failures handed on.
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include "ts/demux_support.h"
