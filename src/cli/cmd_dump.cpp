@@ -79,18 +79,22 @@ Json SegmentFields(const CSegmentBase& s) {
     return f;
 }
 
-// A bare stream has no time stamps: they are null.
-Json DisplaySetJson(const CDsData& ds, int number, bool bare) {
+// A bare stream has no time stamps: they are null. A disc clip's segments
+// (origins given) tell where their PES packet starts in the m2ts file.
+Json DisplaySetJson(const CDsData& ds, int number, bool bare, const SRecordOrigins* origins) {
     Json segments = Json::array();
-    for (const CSegmentBase* s : ds.StreamOrder())
-        segments.push_back({{"offset", s->sourcePosition},
-                            {"type", s->segmentType},
-                            {"type_name", SegmentTypeName(s->segmentType)},
-                            {"size", kSegmentHeaderSize + s->segmentLength},
-                            {"segment_length", s->segmentLength},
-                            {"pts_90khz", bare ? Json(nullptr) : Json(s->pts)},
-                            {"dts_90khz", bare ? Json(nullptr) : Json(s->dts)},
-                            {"fields", SegmentFields(*s)}});
+    for (const CSegmentBase* s : ds.StreamOrder()) {
+        Json j = {{"offset", s->sourcePosition}};
+        if (origins) j["m2ts_offset"] = origins->FileOffsetOf(s->sourcePosition);
+        j.update({{"type", s->segmentType},
+                  {"type_name", SegmentTypeName(s->segmentType)},
+                  {"size", kSegmentHeaderSize + s->segmentLength},
+                  {"segment_length", s->segmentLength},
+                  {"pts_90khz", bare ? Json(nullptr) : Json(s->pts)},
+                  {"dts_90khz", bare ? Json(nullptr) : Json(s->dts)},
+                  {"fields", SegmentFields(*s)}});
+        segments.push_back(std::move(j));
+    }
     // The composition segment's time stamps stand for the display set's.
     const CSegmentBase* head = ds.pcs.get();
     if (!head && ds.icsList && !ds.icsList->IsEmpty()) head = ds.icsList->GetAt(0);
@@ -103,10 +107,10 @@ Json DisplaySetJson(const CDsData& ds, int number, bool bare) {
     return j;
 }
 
-Json EpochJson(const CEpochData& epoch, int number, bool bare) {
+Json EpochJson(const CEpochData& epoch, int number, bool bare, const SRecordOrigins* origins) {
     Json sets = Json::array();
     for (int i = 0; i < epoch.GetSize(); ++i)
-        sets.push_back(DisplaySetJson(*epoch.GetAt(i), i + 1, bare));
+        sets.push_back(DisplaySetJson(*epoch.GetAt(i), i + 1, bare, origins));
     return {{"epoch", number}, {"display_sets", sets}};
 }
 
@@ -131,12 +135,13 @@ int Run(const STargetRequest& request, bool json) {
     if (!ReadTargetStream(request, stream, exitCode)) return exitCode;
     const bool ok = stream.complete, bare = stream.bare;
     const SStreamInfo& info = stream.info;
+    const SRecordOrigins* origins = stream.Origins();
     int number = 0;
     Json epochList = Json::array();
     for (const auto& e : stream.epochs) {
         ++number;
         if (json)
-            epochList.push_back(EpochJson(*e, number, bare));
+            epochList.push_back(EpochJson(*e, number, bare, origins));
         else
             PrintEpoch(*e, number);
     }
@@ -146,10 +151,10 @@ int Run(const STargetRequest& request, bool json) {
         const CEpochData& failed = *info.failedEpoch;
         const bool partial = info.failedDisplaySet && info.failedDisplaySet->SegmentCount() > 0;
         if (json) {
-            Json e = EpochJson(failed, number, bare);
+            Json e = EpochJson(failed, number, bare, origins);
             if (partial)
                 e["display_sets"].push_back(
-                    DisplaySetJson(*info.failedDisplaySet, failed.GetSize() + 1, bare));
+                    DisplaySetJson(*info.failedDisplaySet, failed.GetSize() + 1, bare, origins));
             epochList.push_back(std::move(e));
         } else {
             PrintEpoch(failed, number);
@@ -161,16 +166,15 @@ int Run(const STargetRequest& request, bool json) {
         Json out = {{"file", request.input}, {"form", bare ? "bare" : "marked"}};
         PutClipAndPid(out, stream.clip, stream.pid);
         out["complete"] = ok && !stream.epochs.empty();
-        out["error"] =
-            ok ? Json(nullptr) : Json{{"text", info.error.Text()}, {"offset", info.error.Offset()}};
+        Json error = {{"text", info.error.Text()}, {"offset", info.error.Offset()}};
+        if (origins) error["m2ts_offset"] = origins->FileOffsetOf(info.error.Offset());
+        out["error"] = ok ? Json(nullptr) : std::move(error);
         out["epochs"] = std::move(epochList);
         PrintJson(out);
     }
     if (ok && stream.epochs.empty()) return ShowFailure(name, "no display set in the stream");
     if (ok) return kExitOk;
-    ShowMessage(StrFormat("%s: %s at byte offset %lld", name, info.error.Text().c_str(),
-                          static_cast<long long>(info.error.Offset())));
-    return kExitFailed;
+    return ShowStreamError(name, info.error, origins);
 }
 
 const CommandRegistration kRegistration(

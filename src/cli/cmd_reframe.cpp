@@ -20,11 +20,7 @@ int Run(const STargetRequest& request, const std::string& out, bool recompose) {
     if (!ReadTargetStream(request, stream, exitCode)) return exitCode;
     const char* in = stream.name.c_str();
     const bool bare = request.bare;
-    if (!stream.complete) {
-        ShowMessage(StrFormat("%s: %s at byte offset %lld", in, stream.info.error.Text().c_str(),
-                              static_cast<long long>(stream.info.error.Offset())));
-        return kExitFailed;
-    }
+    if (!stream.complete) return ShowStreamError(in, stream.info.error, stream.Origins());
     const CEpochList& epochs = stream.epochs;
     size_t displaySets = 0;
     for (const auto& epoch : epochs) displaySets += static_cast<size_t>(epoch->GetSize());

@@ -115,6 +115,7 @@ bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByte
             out.name = StrFormat("%s: PID 0x%04X", m2ts.c_str(), s.pid);
             out.clip = n;
             out.pid = s.pid;
+            out.origins = std::move(s.origins);
             marked = std::move(s.marked);
             return true;
         }
@@ -200,6 +201,17 @@ int ScanForCommand(CTlDisc& disc, const std::string& input, SScanOptions options
     const int result = ScanDisc(disc, input, progress, options);
     leftOut = reasons.List();
     return ExitStatus(result);
+}
+
+int ShowStreamError(const std::string& name, const CResult& error, const SRecordOrigins* origins) {
+    if (origins)
+        ShowMessage(StrFormat("%s: %s (in the PES packet at byte %lld)", name.c_str(),
+                              error.Text().c_str(),
+                              static_cast<long long>(origins->FileOffsetOf(error.Offset()))));
+    else
+        ShowMessage(StrFormat("%s: %s at byte offset %lld", name.c_str(), error.Text().c_str(),
+                              static_cast<long long>(error.Offset())));
+    return kExitFailed;
 }
 
 bool TargetsLostPackets(const SLoadedTargets& loaded) {

@@ -10,6 +10,7 @@
 #include "codec/display_set.h"
 #include "disc/disc_scan.h"
 #include "model/ig_object.h"
+#include "ts/track_file.h"
 
 namespace tessel::cli {
 
@@ -68,8 +69,17 @@ struct STargetStream {
     bool bare = false;  // the form read; a disc clip's stream is marked
     CEpochList epochs;
     SStreamInfo info;
-    bool complete = false;  // ReadStream's result: read to its end
+    bool complete = false;   // ReadStream's result: read to its end
+    SRecordOrigins origins;  // a disc's clip: where each record starts in the m2ts file
+    // The origins of a disc clip's records, null for a stream file.
+    const SRecordOrigins* Origins() const { return clip >= 0 ? &origins : nullptr; }
 };
+
+// A stream's read error, shown once: "<name>: <text> at byte offset N" of a
+// stream file; for a disc's clip (the origins of its records given)
+// "<name>: <text> (in the PES packet at byte M)", M a byte of the m2ts file.
+// Returns kExitFailed.
+int ShowStreamError(const std::string& name, const CResult& error, const SRecordOrigins* origins);
 
 // Reads a stream file, or demultiplexes the IG PID of a disc's clip (the
 // first clip and PID of the request that has one) and reads that. False only

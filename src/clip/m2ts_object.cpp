@@ -110,9 +110,11 @@ int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressW
     if (mapped != 0) return mapped;
     const int demuxed = Demux(file, map, progress);
     if (demuxed != 0) return demuxed;
-    for (size_t i = 0; i < map.Count(); ++i)
-        streams.push_back({map.pids[i], map.tracks[i]->main->pesCount, outputs[i]->Take(),
-                           static_cast<const SGsTrackFile&>(*map.tracks[i]->main).damages});
+    for (size_t i = 0; i < map.Count(); ++i) {
+        const auto& track = static_cast<const SGsTrackFile&>(*map.tracks[i]->main);
+        streams.push_back(
+            {map.pids[i], track.pesCount, outputs[i]->Take(), track.damages, track.Origins()});
+    }
     return 0;
 }
 

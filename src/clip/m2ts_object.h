@@ -23,6 +23,7 @@ struct SIgStream {
     uint32_t pesCount = 0;
     CByteBuffer marked;
     std::vector<SPesDamage> damages;  // PES packets left out of marked
+    SRecordOrigins origins;           // where each record of marked starts in the clip file
 };
 
 // What a damaged PES packet takes away and where it shows, for a message

@@ -334,15 +334,14 @@ void SGsTrackFile::EndRecord() {
     }
     if (payload >= 1 && segment[0] == 0x80) ++endSegments_;
     recordOffset = appended;
-    recordStarts_.emplace_back(appended, recordStart_);
+    origins_.starts.emplace_back(appended, recordStart_);
     Append({{record_.data(), record_.size()}});
     record_.clear();
 }
 
-int64_t SGsTrackFile::FileOffsetOf(int64_t offset) const {
-    auto it = std::upper_bound(recordStarts_.begin(), recordStarts_.end(),
-                               std::make_pair(offset, INT64_MAX));
-    return it == recordStarts_.begin() ? 0 : std::prev(it)->second;
+int64_t SRecordOrigins::FileOffsetOf(int64_t offset) const {
+    auto it = std::upper_bound(starts.begin(), starts.end(), std::make_pair(offset, INT64_MAX));
+    return it == starts.begin() ? 0 : std::prev(it)->second;
 }
 
 void SGsTrackFile::Damage(const std::string& reason, int64_t offset) {
@@ -382,7 +381,7 @@ void SGsTrackFile::Flush() {
     if (!record_.empty()) {
         // The clip ends inside the record: it is kept as far as it goes.
         recordOffset = appended;
-        recordStarts_.emplace_back(appended, recordStart_);
+        origins_.starts.emplace_back(appended, recordStart_);
         Append({{record_.data(), record_.size()}});
         record_.clear();
     }

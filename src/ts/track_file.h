@@ -188,6 +188,16 @@ struct SPesDamage {
     int displaySet = 0;    // display sets complete before it in the track (END segments)
 };
 
+// Where the records of a marked-form track came from: per record, where it
+// starts in the track and the byte of the clip file where its PES packet
+// starts, in track order.
+struct SRecordOrigins {
+    std::vector<std::pair<int64_t, int64_t>> starts;
+    // The byte of the clip file where the PES packet of the record holding
+    // byte offset of the track starts (0 before any record).
+    int64_t FileOffsetOf(int64_t offset) const;
+};
+
 // A track written in the marked form: per PES packet a record of tag, PTS and
 // DTS followed by the PES payload.
 struct SGsTrackFile : STrackFile {
@@ -215,7 +225,8 @@ struct SGsTrackFile : STrackFile {
     std::vector<SPesDamage> damages;
     // Byte of the clip file where the PES packet of the record holding byte
     // offset of the track starts (0 before any record).
-    int64_t FileOffsetOf(int64_t offset) const;
+    int64_t FileOffsetOf(int64_t offset) const { return origins_.FileOffsetOf(offset); }
+    const SRecordOrigins& Origins() const { return origins_; }
 
     std::string tag;
     bool keepTime = false;     // records carry the clip's own PTS and DTS
@@ -234,8 +245,7 @@ private:
     int64_t recordStart_ = 0;      // byte of the clip file where its PES packet starts
     std::string lost_;             // packets lost while no PES packet was open
     int endSegments_ = 0;
-    // Per record appended: where it starts in the track and in the clip file.
-    std::vector<std::pair<int64_t, int64_t>> recordStarts_;
+    SRecordOrigins origins_;  // of each record appended
     void AppendPesBytes(const uint8_t* data, size_t size);
     // The gathered record is complete: appended, or left out when its
     // segment is longer than the record.

@@ -339,6 +339,13 @@ TEST_F(CliEdges, StreamCommandsReadADiscClip) {
     EXPECT_EQ(a["clip"], 1);
     EXPECT_EQ(a["pid"], 0x1400);
     EXPECT_EQ(a["file"], Bdmv());
+    // The disc's segments also tell their byte in the m2ts file.
+    for (auto& epoch : a["epochs"])
+        for (auto& ds : epoch["display_sets"])
+            for (auto& segment : ds["segments"]) {
+                EXPECT_GE(segment["m2ts_offset"].get<int64_t>(), 0);
+                segment.erase("m2ts_offset");
+            }
     EXPECT_EQ(a["epochs"], b["epochs"]);
     const auto again = RunCli({"dump", d + "/again.ig", "--json"});
     EXPECT_EQ(nlohmann::json::parse(again.out)["epochs"].size(), b["epochs"].size());

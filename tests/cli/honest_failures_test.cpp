@@ -98,6 +98,19 @@ TEST_F(HonestFailures, CutClipsAndStreamsFailWithFilePidAndOffset) {
     r = RunCli({"scan", bdmv});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(Has(r.err, "00001.m2ts: IG stream 0x1400: ") && Has(r.err, "at byte ")) << r.err;
+
+    // dump and reframe of the disc's clip name the same byte of the m2ts file.
+    const size_t at = r.err.find("(in the PES packet at byte ");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string place = r.err.substr(at, r.err.find(')', at) + 1 - at);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"dump", bdmv}, {"reframe", bdmv, dir.Str() + "/again.ig"}}) {
+        const auto d = RunCli(args);
+        EXPECT_EQ(d.exitCode, 2);
+        EXPECT_TRUE(Has(d.err, "00001.m2ts: PID 0x1400: ") && Has(d.err, place)) << d.err;
+    }
+    const auto j = nlohmann::json::parse(RunCli({"dump", bdmv, "--json"}).out);
+    EXPECT_EQ(j["error"]["m2ts_offset"], std::stoll(place.substr(place.rfind(' ') + 1)));
 }
 
 TEST_F(HonestFailures, StreamsWithoutEndOrWithoutSegmentsFail) {
