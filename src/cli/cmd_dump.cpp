@@ -165,7 +165,7 @@ int Run(const STargetRequest& request, bool json) {
     if (json) {
         Json out = {{"file", request.input}, {"form", bare ? "bare" : "marked"}};
         PutClipAndPid(out, stream.clip, stream.pid);
-        out["complete"] = ok && !stream.epochs.empty();
+        out["complete"] = ok && !stream.epochs.empty() && stream.lostPes == 0;
         Json error = {{"text", info.error.Text()}, {"offset", info.error.Offset()}};
         if (origins) error["m2ts_offset"] = origins->FileOffsetOf(info.error.Offset());
         out["error"] = ok ? Json(nullptr) : std::move(error);
@@ -173,7 +173,7 @@ int Run(const STargetRequest& request, bool json) {
         PrintJson(out);
     }
     if (ok && stream.epochs.empty()) return ShowFailure(name, "no display set in the stream");
-    if (ok) return kExitOk;
+    if (ok) return LostPesStatus(stream, "printed");
     return ShowStreamError(name, info.error, origins);
 }
 

@@ -27,7 +27,8 @@ using nlohmann::ordered_json;
 // The IG stream of a disc's clip (the first IG clip and PID, or those asked
 // for), demultiplexed into memory; path becomes "<clip path>:<pid>".
 int DiscStream(const std::string& folder, int clip, const std::string& pidText, bool keepGoing,
-               std::string& path, std::vector<uint8_t>& bytes, std::vector<int>& leftOut) {
+               std::string& path, std::vector<uint8_t>& bytes, std::vector<int>& leftOut,
+               SRecordOrigins& origins) {
     SScanOptions options;
     if (!NarrowScan(clip, pidText, options)) return kExitFailed;
     options.keepGoing = keepGoing;
@@ -44,7 +45,10 @@ int DiscStream(const std::string& folder, int clip, const std::string& pidText, 
     const int demuxed = DemuxIgStreams(m2ts, &progress, streams, disc.source);
     if (demuxed != 0) return ExitStatus(demuxed);
     for (SIgStream& s : streams)
-        if (s.pid == pid) bytes.assign(s.marked.data(), s.marked.data() + s.marked.size());
+        if (s.pid == pid) {
+            bytes.assign(s.marked.data(), s.marked.data() + s.marked.size());
+            origins = std::move(s.origins);
+        }
     path = StrFormat("%s:0x%04X", m2ts.c_str(), pid);
     return kExitOk;
 }
@@ -57,6 +61,8 @@ struct SMenuStream {
     SStreamInfo info;
     bool ok = false;
     std::vector<int> leftOut;
+    bool fromDisc = false;
+    SRecordOrigins origins;  // fromDisc: where each record starts in the m2ts file
 };
 
 // The stream of a disc's clip or a stream file; kExitOk, or the exit status
@@ -66,9 +72,11 @@ int ReadMenuStream(const std::string& input, bool bare, int clip, const std::str
     s.name = input;
     if (IsFolder(input) || IsDiscImageName(input)) {
         std::vector<uint8_t> bytes;
-        if (const int rc = DiscStream(input, clip, pid, keepGoing, s.name, bytes, s.leftOut);
+        if (const int rc =
+                DiscStream(input, clip, pid, keepGoing, s.name, bytes, s.leftOut, s.origins);
             rc != kExitOk)
             return rc;
+        s.fromDisc = true;
         CMemorySource source(bytes);
         s.ok = ReadStream(s.data.epochs, source, false, &s.info);
     } else {
@@ -152,12 +160,7 @@ int Run(const std::string& input, bool json, bool bare, int clip, const std::str
         return ShowFailure(s.name, s.data.epochs.empty()
                                        ? "no display set in the stream"
                                        : "no interactive composition in the stream");
-    if (!s.ok) {
-        ShowMessage(StrFormat("%s: %s at byte offset %lld", s.name.c_str(),
-                              s.info.error.Text().c_str(),
-                              static_cast<long long>(s.info.error.Offset())));
-        return kExitFailed;
-    }
+    if (!s.ok) return ShowStreamError(s.name, s.info.error, s.fromDisc ? &s.origins : nullptr);
     return failed ? kExitFailed : LeftOutStatus(input, s.leftOut);
 }
 

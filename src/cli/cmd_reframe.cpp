@@ -51,7 +51,7 @@ int Run(const STargetRequest& request, const std::string& out, bool recompose) {
     std::string error;
     if (!WriteWholeFile(out, sink.data.data(), sink.data.size(), error))
         return ShowFailure(out, error);
-    return kExitOk;
+    return LostPesStatus(stream, "written");
 }
 
 const CommandRegistration kRegistration(

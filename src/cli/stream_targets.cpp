@@ -116,6 +116,9 @@ bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByte
             out.clip = n;
             out.pid = s.pid;
             out.origins = std::move(s.origins);
+            out.lostPes = s.damages.size();
+            for (const SPesDamage& d : s.damages)
+                ShowMessage(StrFormat("%s: %s", m2ts.c_str(), DamageText(s.pid, d).c_str()));
             marked = std::move(s.marked);
             return true;
         }
@@ -211,6 +214,15 @@ int ShowStreamError(const std::string& name, const CResult& error, const SRecord
     else
         ShowMessage(StrFormat("%s: %s at byte offset %lld", name.c_str(), error.Text().c_str(),
                               static_cast<long long>(error.Offset())));
+    return kExitFailed;
+}
+
+int LostPesStatus(const STargetStream& stream, const char* what) {
+    if (stream.lostPes == 0) return kExitOk;
+    ShowMessage(
+        StrFormat("%s: %s without the display sets and objects named above, which the "
+                  "clip lost",
+                  stream.name.c_str(), what));
     return kExitFailed;
 }
 

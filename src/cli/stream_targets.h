@@ -71,6 +71,7 @@ struct STargetStream {
     SStreamInfo info;
     bool complete = false;   // ReadStream's result: read to its end
     SRecordOrigins origins;  // a disc's clip: where each record starts in the m2ts file
+    size_t lostPes = 0;      // a disc's clip: PES packets left out (each named when read)
     // The origins of a disc clip's records, null for a stream file.
     const SRecordOrigins* Origins() const { return clip >= 0 ? &origins : nullptr; }
 };
@@ -86,6 +87,10 @@ int ShowStreamError(const std::string& name, const CResult& error, const SRecord
 // when there is no stream to read, after the reason has been shown (exitCode
 // then holds the exit status); a stream that breaks gives true with complete
 // false and the error in info.
+// kExitOk, or kExitFailed after saying that the output (what, e.g. "printed")
+// lacks what the clip's lost PES packets held.
+int LostPesStatus(const STargetStream& stream, const char* what);
+
 bool ReadTargetStream(const STargetRequest& request, STargetStream& stream, int& exitCode);
 
 // --clip, --pid and --keep-going for a command that reads a disc as well as a

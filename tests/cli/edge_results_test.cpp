@@ -152,6 +152,13 @@ TEST_F(EdgeResults, ALostOrDamagedPesPacketIsNamedAndFailsEveryCommand) {
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(Has(r.err, at)) << r.err;
         fs::remove(picture);
+        // dump and reframe of the disc's clip likewise.
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"dump", bdmv}, {"reframe", bdmv, picture.string()}}) {
+            r = RunCli(args);
+            EXPECT_EQ(r.exitCode, 2) << args[0];
+            EXPECT_TRUE(Has(r.err, where) && Has(r.err, at)) << r.err;
+        }
     }
 }
 
