@@ -10,11 +10,8 @@
 #include "player/menu_map.h"
 
 #ifdef TESSEL_HAVE_GRAPHVIZ
-#include <dlfcn.h>
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
-
-#include <type_traits>
 #endif
 
 namespace tessel {
@@ -114,42 +111,6 @@ namespace {
 // Graphviz's default pad around the graph, in points.
 constexpr double kGraphPad = 4;
 
-// Graphviz's library, loaded the first time a map is drawn: most runs never
-// draw one, and loading it with the program would cost every start. Never
-// unloaded (it keeps process-wide state).
-struct SGraphviz {
-    decltype(&gvContext) context = nullptr;
-    decltype(&agseterr) setErr = nullptr;
-    decltype(&agmemread) memRead = nullptr;
-    decltype(&agclose) close = nullptr;
-    decltype(&agattr) attr = nullptr;
-    decltype(&gvLayout) layout = nullptr;
-    decltype(&gvRenderData) renderData = nullptr;
-    decltype(&gvFreeRenderData) freeRenderData = nullptr;
-    decltype(&gvFreeLayout) freeLayout = nullptr;
-    bool loaded = false;
-};
-
-const SGraphviz& Graphviz() {
-    static const SGraphviz g = [] {
-        SGraphviz g;
-        // Global, for the plugins it loads in turn.
-        void* const lib = ::dlopen(TESSEL_GVC_SONAME, RTLD_NOW | RTLD_GLOBAL);
-        if (!lib) return g;
-        auto get = [lib](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(::dlsym(lib, name));
-            return fn != nullptr;
-        };
-        g.loaded = get(g.context, "gvContext") && get(g.setErr, "agseterr") &&
-                   get(g.memRead, "agmemread") && get(g.close, "agclose") &&
-                   get(g.attr, "agattr") && get(g.layout, "gvLayout") &&
-                   get(g.renderData, "gvRenderData") && get(g.freeRenderData, "gvFreeRenderData") &&
-                   get(g.freeLayout, "gvFreeLayout");
-        return g;
-    }();
-    return g;
-}
-
 // Lays the text out once and renders it in each format; false with a reason.
 bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& formats,
                      std::vector<std::vector<uint8_t>>& outs, std::string& error) {
@@ -157,15 +118,10 @@ bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& for
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
     outs.assign(formats.size(), {});
-    const SGraphviz& gv = Graphviz();
-    if (!gv.loaded) {
-        error = "Graphviz could not start";
-        return false;
-    }
-    gv.setErr(AGMAX);
+    agseterr(AGMAX);
     // One context for the process: the library's text size estimate keeps
     // state across contexts, and a second context reads freed memory.
-    static GVC_t* const context = gv.context();
+    static GVC_t* const context = gvContext();
     struct SNoFree {
         void operator()(GVC_t*) const {}
     };
@@ -174,7 +130,7 @@ bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& for
         error = "Graphviz could not start";
         return false;
     }
-    std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> graph(gv.memRead(dot.c_str()), gv.close);
+    std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> graph(agmemread(dot.c_str()), agclose);
     if (!graph) {
         error = "Graphviz could not read the map";
         return false;
@@ -184,8 +140,8 @@ bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& for
     // (Graphviz 2.42, when edges run both ways between the clusters, as a
     // menu's moves and activations do); the dot program never frees its last
     // layout, so it never shows there. The newer ranking builds none.
-    gv.attr(graph.get(), AGRAPH, const_cast<char*>("newrank"), const_cast<char*>("true"));
-    if (gv.layout(gvc.get(), graph.get(), "dot") != 0) {
+    agattr(graph.get(), AGRAPH, const_cast<char*>("newrank"), const_cast<char*>("true"));
+    if (gvLayout(gvc.get(), graph.get(), "dot") != 0) {
         error = "Graphviz could not lay the map out";
         return false;
     }
@@ -194,12 +150,12 @@ bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& for
         char* data = nullptr;
         unsigned int length = 0;
         const int rendered =
-            gv.renderData(gvc.get(), graph.get(), formats[i].c_str(), &data, &length);
+            gvRenderData(gvc.get(), graph.get(), formats[i].c_str(), &data, &length);
         if (rendered == 0 && data) outs[i].assign(data, data + length);
-        if (data) gv.freeRenderData(data);
+        if (data) gvFreeRenderData(data);
         if (rendered != 0 || outs[i].empty()) failed = formats[i];
     }
-    gv.freeLayout(gvc.get(), graph.get());
+    gvFreeLayout(gvc.get(), graph.get());
     if (!failed.empty()) {
         error = "Graphviz has no renderer for " + failed;
         return false;
