@@ -1,25 +1,13 @@
+// The map's exploration: every state reachable by keys, walked breadth
+// first with the menu player, and the arrows between the places they show.
 #include "player/menu_map.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
 #include <deque>
-#include <iterator>
-#include <memory>
-#include <mutex>
 #include <set>
-#include <sstream>
 
 #include "model/ic_data.h"
 #include "platform/text.h"
-
-#ifdef TESSEL_HAVE_GRAPHVIZ
-#include <dlfcn.h>
-#include <graphviz/cgraph.h>
-#include <graphviz/gvc.h>
-
-#include <type_traits>
-#endif
 
 namespace tessel {
 
@@ -40,23 +28,12 @@ SMapPlace PlaceOf(const CMenuPlayer& player) {
     return p;
 }
 
-std::string Quote(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '\n') {
-            out += "\\n";
-            continue;
-        }
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string NodeName(const SMapPlace& p) {
-    if (p.exit) return Quote("exit: " + p.exit->target);
-    if (p.hidden) return Quote("menu hidden");
-    return Quote(StrFormat("p%d_b%d", p.page, p.button));
+// A place as the map tells places apart: an exit by its target, the hidden
+// menu, a button by its page and id.
+std::string PlaceKey(const SMapPlace& p) {
+    if (p.exit) return "x" + p.exit->target;
+    if (p.hidden) return "h";
+    return StrFormat("b%d_%d", p.page, p.button);
 }
 
 }  // namespace
@@ -82,7 +59,7 @@ SMenuMap ExploreMenu(const CIcData& composition, int stateBound,
     std::deque<CMenuPlayer> queue;
     std::set<int> readFirst;
     auto addEdge = [&](SMapEdge e) {
-        const std::string k = NodeName(e.from) + e.key + NodeName(e.to);
+        const std::string k = PlaceKey(e.from) + '\0' + e.key + '\0' + PlaceKey(e.to);
         if (edgeKeys.insert(k).second) map.edges.push_back(std::move(e));
     };
     auto visit = [&](CMenuPlayer&& player) {
@@ -123,290 +100,5 @@ SMenuMap ExploreMenu(const CIcData& composition, int stateBound,
     map.gprsReadFirst.assign(readFirst.begin(), readFirst.end());
     return map;
 }
-
-std::string MapToDot(const SMenuMap& map) {
-    // newrank: see LayOutAndRender.
-    std::string dot =
-        "digraph menu {\n  rankdir=LR;\n  newrank=true;\n  node [shape=box, style=rounded];\n";
-    for (const SMapPage& page : map.pages) {
-        dot += StrFormat("  subgraph \"cluster_page%d\" {\n    label=%s;\n", page.id,
-                         Quote(StrFormat("%s (id %d)", page.label.c_str(), page.id)).c_str());
-        for (const SMapButton& b : page.buttons)
-            dot +=
-                StrFormat("    %s [label=%s];\n", NodeName({page.id, b.id, std::nullopt}).c_str(),
-                          Quote(StrFormat("%s\n(id %d)", b.label.c_str(), b.id)).c_str());
-        dot += "  }\n";
-    }
-    if (std::any_of(map.edges.begin(), map.edges.end(),
-                    [](const SMapEdge& e) { return e.to.hidden || e.from.hidden; }))
-        dot += "  \"menu hidden\" [shape=ellipse, style=dashed];\n";
-    std::set<std::string> exits;
-    for (const SMapEdge& e : map.edges)
-        if (e.to.exit && exits.insert(e.to.exit->target).second)
-            dot += StrFormat("  %s [label=%s, shape=ellipse, style=filled, fillcolor=lightgrey];\n",
-                             NodeName(e.to).c_str(), Quote(e.to.exit->target).c_str());
-    if (map.start.exit || map.start.button >= 0) {
-        dot += "  start [shape=point];\n";
-        dot += StrFormat("  start -> %s;\n", NodeName(map.start).c_str());
-    }
-    // The arrows back from the hidden menu do not rank it: Graphviz 2.42's
-    // dot layout frees memory twice for such a cycle when it is ranked.
-    for (const SMapEdge& e : map.edges)
-        dot += StrFormat("  %s -> %s [label=%s%s%s];\n", NodeName(e.from).c_str(),
-                         NodeName(e.to).c_str(), Quote(e.key).c_str(),
-                         e.key == "enter" || e.key == "auto" ? ", color=blue, fontcolor=blue" : "",
-                         e.from.hidden ? ", constraint=false" : "");
-    return dot + "}\n";
-}
-
-namespace {
-
-uint32_t Be32At(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
-
-// Width and height from a PNG's header chunk.
-bool PngSize(const std::vector<uint8_t>& png, int& width, int& height) {
-    static const uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (png.size() < 24 || !std::equal(std::begin(kSignature), std::end(kSignature), png.begin()) ||
-        std::string(png.begin() + 12, png.begin() + 16) != "IHDR")
-        return false;
-    width = static_cast<int>(Be32At(png, 16));
-    height = static_cast<int>(Be32At(png, 20));
-    return width > 0 && height > 0;
-}
-
-// The words of a line of plain output; quoted words lose their quotes and
-// escapes.
-std::vector<std::string> PlainWords(const std::string& line) {
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
-            ++i;
-            continue;
-        }
-        std::string word;
-        if (line[i] == '"') {
-            for (++i; i < line.size() && line[i] != '"'; ++i) {
-                if (line[i] == '\\' && i + 1 < line.size()) ++i;
-                word += line[i];
-            }
-            ++i;
-        } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-                word += line[i++];
-        }
-        words.push_back(std::move(word));
-    }
-    return words;
-}
-
-// A number of plain output, in the C locale whatever the process's is.
-double PlainNumber(const std::string& word) {
-    double v = 0;
-    std::from_chars(word.data(), word.data() + word.size(), v);
-    return v;
-}
-
-}  // namespace
-
-bool ParseMapNodeName(const std::string& name, int& page, int& button) {
-    int p = 0, b = 0, used = 0;
-    if (std::sscanf(name.c_str(), "p%d_b%d%n", &p, &b, &used) != 2 ||
-        used != static_cast<int>(name.size()))
-        return false;
-    page = p;
-    button = b;
-    return true;
-}
-
-bool ParsePlainLayout(const std::string& plain, int pictureWidth, int pictureHeight, double pad,
-                      std::vector<SMapNodeBox>& nodes) {
-    nodes.clear();
-    std::istringstream in(plain);
-    std::string line;
-    double graphWidth = 0, graphHeight = 0;
-    bool haveGraph = false;
-    double sx = 1, sy = 1;
-    while (std::getline(in, line)) {
-        const std::vector<std::string> w = PlainWords(line);
-        if (w.size() >= 4 && w[0] == "graph") {
-            // Inches to points; the picture holds the graph and its pad.
-            graphWidth = PlainNumber(w[2]) * 72;
-            graphHeight = PlainNumber(w[3]) * 72;
-            haveGraph = graphWidth > 0 && graphHeight > 0;
-            if (haveGraph) {
-                sx = pictureWidth / (graphWidth + 2 * pad);
-                sy = pictureHeight / (graphHeight + 2 * pad);
-            }
-            continue;
-        }
-        if (!haveGraph || w.size() < 6 || w[0] != "node") continue;
-        SMapNodeBox box;
-        box.name = w[1];
-        ParseMapNodeName(box.name, box.page, box.button);
-        const double x = PlainNumber(w[2]) * 72, y = PlainNumber(w[3]) * 72;
-        const double width = PlainNumber(w[4]) * 72, height = PlainNumber(w[5]) * 72;
-        box.left = (x - width / 2 + pad) * sx;
-        box.top = (graphHeight - (y + height / 2) + pad) * sy;
-        box.width = width * sx;
-        box.height = height * sy;
-        nodes.push_back(std::move(box));
-    }
-    return haveGraph;
-}
-
-#ifdef TESSEL_HAVE_GRAPHVIZ
-
-namespace {
-
-// Graphviz's default pad around the graph, in points.
-constexpr double kGraphPad = 4;
-
-// Graphviz's library, loaded the first time a map is drawn: most runs never
-// draw one, and loading it with the program would cost every start. Never
-// unloaded (it keeps process-wide state).
-struct SGraphviz {
-    decltype(&gvContext) context = nullptr;
-    decltype(&agseterr) setErr = nullptr;
-    decltype(&agmemread) memRead = nullptr;
-    decltype(&agclose) close = nullptr;
-    decltype(&agattr) attr = nullptr;
-    decltype(&gvLayout) layout = nullptr;
-    decltype(&gvRenderData) renderData = nullptr;
-    decltype(&gvFreeRenderData) freeRenderData = nullptr;
-    decltype(&gvFreeLayout) freeLayout = nullptr;
-    bool loaded = false;
-};
-
-const SGraphviz& Graphviz() {
-    static const SGraphviz g = [] {
-        SGraphviz g;
-        // Global, for the plugins it loads in turn.
-        void* const lib = ::dlopen(TESSEL_GVC_SONAME, RTLD_NOW | RTLD_GLOBAL);
-        if (!lib) return g;
-        auto get = [lib](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(::dlsym(lib, name));
-            return fn != nullptr;
-        };
-        g.loaded = get(g.context, "gvContext") && get(g.setErr, "agseterr") &&
-                   get(g.memRead, "agmemread") && get(g.close, "agclose") &&
-                   get(g.attr, "agattr") && get(g.layout, "gvLayout") &&
-                   get(g.renderData, "gvRenderData") && get(g.freeRenderData, "gvFreeRenderData") &&
-                   get(g.freeLayout, "gvFreeLayout");
-        return g;
-    }();
-    return g;
-}
-
-// Lays the text out once and renders it in each format; false with a reason.
-bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& formats,
-                     std::vector<std::vector<uint8_t>>& outs, std::string& error) {
-    // The library keeps process-wide state (its error level, the context).
-    static std::mutex mutex;
-    std::lock_guard<std::mutex> lock(mutex);
-    outs.assign(formats.size(), {});
-    const SGraphviz& gv = Graphviz();
-    if (!gv.loaded) {
-        error = "Graphviz could not start";
-        return false;
-    }
-    gv.setErr(AGMAX);
-    // One context for the process: the library's text size estimate keeps
-    // state across contexts, and a second context reads freed memory.
-    static GVC_t* const context = gv.context();
-    struct SNoFree {
-        void operator()(GVC_t*) const {}
-    };
-    std::unique_ptr<GVC_t, SNoFree> gvc(context);
-    if (!gvc) {
-        error = "Graphviz could not start";
-        return false;
-    }
-    std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> graph(gv.memRead(dot.c_str()), gv.close);
-    if (!graph) {
-        error = "Graphviz could not read the map";
-        return false;
-    }
-    // The dot layout's older ranking of clusters gives a labelled edge that
-    // runs between two clusters virtual nodes that gvFreeLayout frees twice
-    // (Graphviz 2.42, when edges run both ways between the clusters, as a
-    // menu's moves and activations do); the dot program never frees its last
-    // layout, so it never shows there. The newer ranking builds none.
-    gv.attr(graph.get(), AGRAPH, const_cast<char*>("newrank"), const_cast<char*>("true"));
-    if (gv.layout(gvc.get(), graph.get(), "dot") != 0) {
-        error = "Graphviz could not lay the map out";
-        return false;
-    }
-    std::string failed;
-    for (size_t i = 0; i < formats.size() && failed.empty(); ++i) {
-        char* data = nullptr;
-        unsigned int length = 0;
-        const int rendered =
-            gv.renderData(gvc.get(), graph.get(), formats[i].c_str(), &data, &length);
-        if (rendered == 0 && data) outs[i].assign(data, data + length);
-        if (data) gv.freeRenderData(data);
-        if (rendered != 0 || outs[i].empty()) failed = formats[i];
-    }
-    gv.freeLayout(gvc.get(), graph.get());
-    if (!failed.empty()) {
-        error = "Graphviz has no renderer for " + failed;
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool MapPicturesAvailable() {
-    return true;
-}
-
-bool RenderDot(const std::string& dot, const std::string& format, std::vector<uint8_t>& out,
-               std::string& error) {
-    std::vector<std::vector<uint8_t>> outs;
-    const bool ok = LayOutAndRender(dot, {format}, outs, error);
-    out = ok ? std::move(outs[0]) : std::vector<uint8_t>{};
-    return ok;
-}
-
-bool RenderMapPicture(const std::string& dot, SMapPicture& picture, std::string& error) {
-    picture = SMapPicture{};
-    std::vector<std::vector<uint8_t>> outs;
-    if (!LayOutAndRender(dot, {"png", "plain"}, outs, error)) return false;
-    if (!PngSize(outs[0], picture.width, picture.height)) {
-        error = "Graphviz made no PNG picture";
-        return false;
-    }
-    if (!ParsePlainLayout(std::string(outs[1].begin(), outs[1].end()), picture.width,
-                          picture.height, kGraphPad, picture.nodes)) {
-        error = "Graphviz gave no layout of the map";
-        return false;
-    }
-    picture.png = std::move(outs[0]);
-    return true;
-}
-
-#else
-
-bool MapPicturesAvailable() {
-    return false;
-}
-
-bool RenderDot(const std::string&, const std::string& format, std::vector<uint8_t>& out,
-               std::string& error) {
-    out.clear();
-    error = "pictures of the map (" + format + ") need a build with Graphviz";
-    return false;
-}
-
-bool RenderMapPicture(const std::string&, SMapPicture& picture, std::string& error) {
-    picture = SMapPicture{};
-    error = "pictures of the map need a build with Graphviz";
-    return false;
-}
-
-#endif
 
 }  // namespace tessel

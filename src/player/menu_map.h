@@ -52,12 +52,21 @@ struct SMenuMap {
     std::vector<int> gprsReadFirst;
 };
 
+// ---- Exploration (menu_map.cpp)
+
 // Explores from the start with the registers preset; stops at the bound.
 SMenuMap ExploreMenu(const CIcData& composition, int stateBound = 100000,
                      const std::vector<SRegisterWrite>& presets = {});
 
+// ---- DOT text (map_dot.cpp)
+
 // The map in the DOT language: pages as clusters, buttons as nodes.
 std::string MapToDot(const SMenuMap& map);
+
+// The page and button of a map node name ("p3_b12"); false for others.
+bool ParseMapNodeName(const std::string& name, int& page, int& button);
+
+// ---- Graphviz drawing (map_graphviz.cpp)
 
 // Whether pictures can be made (the build has Graphviz).
 bool MapPicturesAvailable();
@@ -87,9 +96,6 @@ struct SMapPicture {
 // Graphviz's "plain" text, whose node boxes are scaled to the picture; false
 // with a reason. Calls from several threads take turns.
 bool RenderMapPicture(const std::string& dot, SMapPicture& picture, std::string& error);
-
-// The page and button of a map node name ("p3_b12"); false for others.
-bool ParseMapNodeName(const std::string& name, int& page, int& button);
 
 // The nodes of Graphviz's "plain" output, boxes scaled to a picture of the
 // given size whose graph is surrounded by pad points; false when the text
