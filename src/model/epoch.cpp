@@ -358,8 +358,7 @@ std::unique_ptr<CErgbPalette> PagePaletteFromImages(const CPage& page,
     for (const CGraphicObject* o : used) {
         if (o->imageFile.empty()) continue;
         Bitmap image;
-        std::string error;
-        if (!LoadImage(o->imageFile, image, error)) return nullptr;
+        if (!LoadImage(o->imageFile, image)) return nullptr;
         if (image.Format() != EPixelFormat::Indexed8) image = ToIndexed(image);
         if (image.IsEmpty()) return nullptr;
         const SPalette& table = image.Palette();
@@ -514,11 +513,15 @@ bool WriteDisplaySet(CDisplaySet& ds, const SVideoDescriptor& video, IByteSink& 
             Log(log, StrFormat("  %s:%s", error.c_str(), "graphics object is empty! "));
             return false;
         }
-        const Bitmap picture = o->IndexedPicture();
-        if (picture.IsEmpty()) {
-            Log(log, StrFormat("  %s:%s", error.c_str(), "unsupported graphics file! "));
+        const CResultOf<Bitmap> loaded = o->IndexedPicture();
+        if (!loaded || loaded->IsEmpty()) {
+            // The loader's reason follows the check's text.
+            const std::string why = loaded ? std::string() : loaded.Result().Message();
+            Log(log,
+                StrFormat("  %s:%s%s", error.c_str(), "unsupported graphics file! ", why.c_str()));
             return false;
         }
+        const Bitmap& picture = *loaded;
         SIndexedImage image;
         image.width = picture.Width();
         image.height = picture.Height();
