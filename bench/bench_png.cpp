@@ -120,12 +120,11 @@ void Decode(benchmark::State& state, const std::vector<Bitmap>* set, SPngOptions
         state.SkipWithError("no pictures");
         return;
     }
-    std::string error;
     for (auto _ : state) {
         for (const auto& f : files) {
             Bitmap b;
-            if (!tessel::DecodeImage(f, b, error)) {
-                state.SkipWithError(error.c_str());
+            if (const tessel::CResult r = tessel::DecodeImage(f, b); !r) {
+                state.SkipWithError(r.Message().c_str());
                 return;
             }
             benchmark::DoNotOptimize(b.Data());

@@ -52,8 +52,11 @@ bool WritePpm(const std::string& path, const Bitmap& rgb) {
 bool SameResult(const std::string& png, const std::string& raw, std::string& why) {
     Bitmap image;
     std::vector<uint8_t> bytes;
-    if (!tessel::LoadImage(png, image, why) || !tessel::ReadWholeFile(raw, bytes, why))
+    if (const tessel::CResult loaded = tessel::LoadImage(png, image); !loaded) {
+        why = loaded.Message();
         return false;
+    }
+    if (!tessel::ReadWholeFile(raw, bytes, why)) return false;
     int w = 0, h = 0, n = 0, used = 0;
     if (std::sscanf(reinterpret_cast<const char*>(bytes.data()), "%d %d %d\n%n", &w, &h, &n,
                     &used) != 3 ||

@@ -36,14 +36,15 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         return ShowUsageError("-: --json and the picture cannot both go to standard output");
     }
     Bitmap image;
-    std::string error;
     // A photo's colours are counted while its rows are decoded.
     CIndexedConverter converter;
-    if (!LoadImage(in, image, error,
-                   [&converter](const Bitmap& rows, int n) { converter.Rows(rows, n); })) {
-        ShowMessage(error);
+    if (const CResult loaded = LoadImage(
+            in, image, [&converter](const Bitmap& rows, int n) { converter.Rows(rows, n); });
+        !loaded) {
+        ShowMessage(loaded.Message());
         return kExitFailed;
     }
+    std::string error;
     EIndexedPath path = EIndexedPath::None;
     Bitmap indexed;
     // Dithered indices hardly compress better at higher levels

@@ -225,29 +225,33 @@ const std::vector<SQuantColour>& CQuantizer::SelectColours(int maxColours) {
     return colours_;
 }
 
-// Fills the nearest-colour cache for the 4x8x4 block holding cell c0/c1/c2
-// with the entries of the nearest colours.
-void CQuantizer::FillInverse(int c0, int c1, int c2, const uint32_t* entries,
-                             uint32_t* cache) const {
-    c0 >>= kBoxLog0;
-    c1 >>= kBoxLog1;
-    c2 >>= kBoxLog2;
-    // Centres of the block's first cell and of its last cell.
-    const int minc0 = (c0 << kBoxShift0) + ((1 << kShift0) >> 1);
-    const int minc1 = (c1 << kBoxShift1) + ((1 << kShift1) >> 1);
-    const int minc2 = (c2 << kBoxShift2) + ((1 << kShift2) >> 1);
-    const int maxc0 = minc0 + ((1 << kBoxShift0) - (1 << kShift0));
-    const int maxc1 = minc1 + ((1 << kBoxShift1) - (1 << kShift1));
-    const int maxc2 = minc2 + ((1 << kBoxShift2) - (1 << kShift2));
-    const int centre0 = (minc0 + maxc0) >> 1;
-    const int centre1 = (minc1 + maxc1) >> 1;
-    const int centre2 = (minc2 + maxc2) >> 1;
+namespace {
 
-    // Distances stay below (2 * 255)^2 + (3 * 255)^2 + 255^2, well within 32 bits.
-    // Candidates: colours whose least distance to the block does not exceed
-    // the smallest greatest distance of any colour.
-    const int n = static_cast<int>(colours_.size());
-    std::array<int32_t, 256> minDist{};
+// The centres of a fill block's first and last cells, and between them.
+struct SFillBlock {
+    int minc0, minc1, minc2, maxc0, maxc1, maxc2, centre0, centre1, centre2;
+};
+
+SFillBlock FillBlockOf(int b0, int b1, int b2) {
+    SFillBlock f;
+    f.minc0 = (b0 << kBoxShift0) + ((1 << kShift0) >> 1);
+    f.minc1 = (b1 << kBoxShift1) + ((1 << kShift1) >> 1);
+    f.minc2 = (b2 << kBoxShift2) + ((1 << kShift2) >> 1);
+    f.maxc0 = f.minc0 + ((1 << kBoxShift0) - (1 << kShift0));
+    f.maxc1 = f.minc1 + ((1 << kBoxShift1) - (1 << kShift1));
+    f.maxc2 = f.minc2 + ((1 << kBoxShift2) - (1 << kShift2));
+    f.centre0 = (f.minc0 + f.maxc0) >> 1;
+    f.centre1 = (f.minc1 + f.maxc1) >> 1;
+    f.centre2 = (f.minc2 + f.maxc2) >> 1;
+    return f;
+}
+
+// Each colour's least distance to the block into minDist; returns the
+// smallest greatest distance of any colour. Colours whose least distance
+// exceeds it are no candidates. Distances stay below
+// (2 * 255)^2 + (3 * 255)^2 + 255^2, well within 32 bits.
+int32_t CandidateBounds(const std::vector<SQuantColour>& colours, const SFillBlock& f,
+                        std::array<int32_t, 256>& minDist) {
     int32_t minMaxDist = 0x7FFFFFFF;
     auto axis = [](int x, int lo, int hi, int centre, int scale, int32_t& mind, int32_t& maxd) {
         int32_t t;
@@ -266,37 +270,42 @@ void CQuantizer::FillInverse(int c0, int c1, int c2, const uint32_t* entries,
             maxd += t * t;
         }
     };
-    for (int i = 0; i < n; ++i) {
-        const SQuantColour& c = colours_[static_cast<size_t>(i)];
+    for (size_t i = 0; i < colours.size(); ++i) {
+        const SQuantColour& c = colours[i];
         int32_t mind = 0, maxd = 0;
-        axis(c.blue, minc0, maxc0, centre0, kScale0, mind, maxd);
-        axis(c.green, minc1, maxc1, centre1, kScale1, mind, maxd);
-        axis(c.red, minc2, maxc2, centre2, kScale2, mind, maxd);
-        minDist[static_cast<size_t>(i)] = mind;
+        axis(c.blue, f.minc0, f.maxc0, f.centre0, kScale0, mind, maxd);
+        axis(c.green, f.minc1, f.maxc1, f.centre1, kScale1, mind, maxd);
+        axis(c.red, f.minc2, f.maxc2, f.centre2, kScale2, mind, maxd);
+        minDist[i] = mind;
         minMaxDist = std::min(minMaxDist, maxd);
     }
+    return minMaxDist;
+}
 
-    // Nearest candidate for every cell centre; the first candidate wins
-    // ties. Per candidate the squared distances along blue, and along green
-    // and red together, are summed over the block's cells in rows of
-    // kElems12, which vectorise.
+// The nearest candidate for every cell centre of the block, the first
+// candidate winning ties. Per candidate the squared distances along blue,
+// and along green and red together, are summed over the block's cells in
+// rows of kElems12, which vectorise.
+void NearestInBlock(const std::vector<SQuantColour>& colours, const SFillBlock& f,
+                    const std::array<int32_t, 256>& minDist, int32_t minMaxDist,
+                    std::array<int32_t, kBoxCells>& best) {
     constexpr int kElems12 = kBoxElems1 * kBoxElems2;
     alignas(32) std::array<int32_t, kBoxCells> bestDist;
-    alignas(32) std::array<int32_t, kBoxCells> best{};
     bestDist.fill(0x7FFFFFFF);
+    const int n = static_cast<int>(colours.size());
     for (int i = 0; i < n; ++i) {
         if (minDist[static_cast<size_t>(i)] > minMaxDist) continue;
-        const SQuantColour& c = colours_[static_cast<size_t>(i)];
+        const SQuantColour& c = colours[static_cast<size_t>(i)];
         std::array<int32_t, kBoxElems0> d0;
         alignas(32) std::array<int32_t, kElems12> d12;
         for (int i0 = 0; i0 < kBoxElems0; ++i0) {
-            const int32_t t = (minc0 + (i0 << kShift0) - c.blue) * kScale0;
+            const int32_t t = (f.minc0 + (i0 << kShift0) - c.blue) * kScale0;
             d0[static_cast<size_t>(i0)] = t * t;
         }
         for (int i1 = 0; i1 < kBoxElems1; ++i1) {
-            const int32_t t1 = (minc1 + (i1 << kShift1) - c.green) * kScale1;
+            const int32_t t1 = (f.minc1 + (i1 << kShift1) - c.green) * kScale1;
             for (int i2 = 0; i2 < kBoxElems2; ++i2) {
-                const int32_t t2 = (minc2 + (i2 << kShift2) - c.red) * kScale2;
+                const int32_t t2 = (f.minc2 + (i2 << kShift2) - c.red) * kScale2;
                 d12[static_cast<size_t>(i1 * kBoxElems2 + i2)] = t1 * t1 + t2 * t2;
             }
         }
@@ -311,10 +320,22 @@ void CQuantizer::FillInverse(int c0, int c1, int c2, const uint32_t* entries,
             }
         }
     }
+}
 
-    c0 <<= kBoxLog0;
-    c1 <<= kBoxLog1;
-    c2 <<= kBoxLog2;
+}  // namespace
+
+// Fills the nearest-colour cache for the 4x8x4 block holding cell c0/c1/c2
+// with the entries of the nearest colours.
+void CQuantizer::FillInverse(int c0, int c1, int c2, const uint32_t* entries,
+                             uint32_t* cache) const {
+    const SFillBlock f = FillBlockOf(c0 >> kBoxLog0, c1 >> kBoxLog1, c2 >> kBoxLog2);
+    std::array<int32_t, 256> minDist{};
+    const int32_t minMaxDist = CandidateBounds(colours_, f, minDist);
+    alignas(32) std::array<int32_t, kBoxCells> best{};
+    NearestInBlock(colours_, f, minDist, minMaxDist, best);
+    c0 = c0 >> kBoxLog0 << kBoxLog0;
+    c1 = c1 >> kBoxLog1 << kBoxLog1;
+    c2 = c2 >> kBoxLog2 << kBoxLog2;
     size_t k = 0;
     for (int i0 = 0; i0 < kBoxElems0; ++i0)
         for (int i1 = 0; i1 < kBoxElems1; ++i1) {

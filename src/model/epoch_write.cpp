@@ -101,11 +101,15 @@ bool AddObjects(const std::vector<CGraphicObject*>& collected, CDsData& c, const
             LogLine(log, StrFormat("  %s:%s", error.c_str(), "graphics object is empty! "));
             return false;
         }
-        const Bitmap picture = o->IndexedPicture();
-        if (picture.IsEmpty()) {
-            LogLine(log, StrFormat("  %s:%s", error.c_str(), "unsupported graphics file! "));
+        const CResultOf<Bitmap> loaded = o->IndexedPicture();
+        if (!loaded || loaded->IsEmpty()) {
+            // The loader's reason follows the check's text.
+            const std::string why = loaded ? std::string() : loaded.Result().Message();
+            LogLine(log, StrFormat("  %s:%s%s", error.c_str(), "unsupported graphics file! ",
+                                   why.c_str()));
             return false;
         }
+        const Bitmap& picture = *loaded;
         SIndexedImage image;
         image.width = picture.Width();
         image.height = picture.Height();
@@ -196,8 +200,7 @@ std::unique_ptr<CErgbPalette> PagePaletteFromImages(const CPage& page,
     for (const CGraphicObject* o : used) {
         if (o->imageFile.empty()) continue;
         Bitmap image;
-        std::string error;
-        if (!LoadImage(o->imageFile, image, error)) return nullptr;
+        if (!LoadImage(o->imageFile, image)) return nullptr;
         if (image.Format() != EPixelFormat::Indexed8) image = ToIndexed(image);
         if (image.IsEmpty()) return nullptr;
         const SPalette& table = image.Palette();

@@ -50,8 +50,7 @@ bool CGraphicObject::SetImageFile(const std::string& path) {
         return true;
     }
     Bitmap image;
-    std::string error;
-    if (!LoadImage(path, image, error) || image.IsEmpty()) return false;
+    if (!LoadImage(path, image) || image.IsEmpty()) return false;
     width = image.Width();
     height = image.Height();
     if (!palette) palette = std::make_unique<CErgbPalette>();
@@ -61,15 +60,14 @@ bool CGraphicObject::SetImageFile(const std::string& path) {
     return true;
 }
 
-Bitmap CGraphicObject::IndexedPicture() const {
+CResultOf<Bitmap> CGraphicObject::IndexedPicture() const {
     Bitmap image;
     if (bitmap && !bitmap->IsEmpty()) {
         image = *bitmap;
     } else if (!imageFile.empty()) {
-        std::string error;
-        if (!LoadImage(imageFile, image, error)) return {};
+        if (CResult loaded = LoadImage(imageFile, image); !loaded) return loaded;
     } else {
-        return {};
+        return Bitmap();
     }
     if (image.Format() == EPixelFormat::Indexed8) return image;
     return ToIndexed(image);

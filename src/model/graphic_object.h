@@ -9,6 +9,7 @@
 #include "model/named_object.h"
 #include "model/palette.h"
 #include "platform/bitmap.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -31,7 +32,7 @@ public:
 
     // The picture to encode: the bitmap, else the image file as 8-bit
     // indexed. Empty when there is neither or the file does not load.
-    Bitmap IndexedPicture() const;
+    CResultOf<Bitmap> IndexedPicture() const;
 
     // Whether the rip writes this object: it holds a decoded bitmap.
     bool HasPicture() const { return bitmap && !bitmap->IsEmpty(); }

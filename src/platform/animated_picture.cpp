@@ -53,10 +53,6 @@ public:
     virtual bool Assemble(std::vector<uint8_t>& file, std::string& error) = 0;
 };
 
-void PutBe32(uint8_t* out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
 std::vector<uint8_t> Be32s(std::initializer_list<uint32_t> values) {
     std::vector<uint8_t> out(values.size() * 4);
     size_t at = 0;

@@ -257,23 +257,15 @@ bool DrawImage(Bitmap& dst, const Bitmap& src, int x, int y) {
     return true;
 }
 
-bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int h) {
-    if (!Drawable(dst)) return false;
-    if (src.IsEmpty() || w <= 0 || h <= 0) return true;
-    if (w == src.Width() && h == src.Height()) return DrawImage(dst, src, x, y);
-    // Visible part of the target rectangle.
-    const int cx0 = std::max(0, -x), cy0 = std::max(0, -y);
-    const int cx1 = static_cast<int>(std::min<int64_t>(w, int64_t{dst.Width()} - x));
-    const int cy1 = static_cast<int>(std::min<int64_t>(h, int64_t{dst.Height()} - y));
-    if (cx0 >= cx1 || cy0 >= cy1) return true;
-    const std::vector<STaps> tx = MakeTaps(src.Width(), w);
-    const std::vector<STaps> ty = MakeTaps(src.Height(), h);
+namespace {
+
+// The horizontal pass of a stretch: columns cx0..cx1 of the target, from
+// every source row, into premultiplied float rows (a, r, g, b) of tmp;
+// fully transparent source pixels add nothing and are skipped, and rows with
+// nothing drawn stay unmarked in rowUsed for the vertical pass.
+void StretchRows(const Bitmap& src, const std::vector<STaps>& tx, int cx0, int cx1,
+                 std::vector<float>& tmp, std::vector<uint8_t>& rowUsed) {
     const size_t vw = static_cast<size_t>(cx1 - cx0);
-    // Horizontal pass into premultiplied float rows (a, r, g, b); fully
-    // transparent source pixels add nothing and are skipped, and rows with
-    // nothing drawn are remembered for the vertical pass.
-    std::vector<float> tmp(static_cast<size_t>(src.Height()) * vw * 4, 0.0f);
-    std::vector<uint8_t> rowUsed(static_cast<size_t>(src.Height()), 0);
     std::vector<uint32_t> converted(
         src.Format() == EPixelFormat::Argb32 ? 0 : static_cast<size_t>(src.Width()));
     for (int sy = 0; sy < src.Height(); ++sy) {
@@ -305,6 +297,25 @@ bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int
             }
         }
     }
+}
+
+}  // namespace
+
+bool DrawImageStretched(Bitmap& dst, const Bitmap& src, int x, int y, int w, int h) {
+    if (!Drawable(dst)) return false;
+    if (src.IsEmpty() || w <= 0 || h <= 0) return true;
+    if (w == src.Width() && h == src.Height()) return DrawImage(dst, src, x, y);
+    // Visible part of the target rectangle.
+    const int cx0 = std::max(0, -x), cy0 = std::max(0, -y);
+    const int cx1 = static_cast<int>(std::min<int64_t>(w, int64_t{dst.Width()} - x));
+    const int cy1 = static_cast<int>(std::min<int64_t>(h, int64_t{dst.Height()} - y));
+    if (cx0 >= cx1 || cy0 >= cy1) return true;
+    const std::vector<STaps> tx = MakeTaps(src.Width(), w);
+    const std::vector<STaps> ty = MakeTaps(src.Height(), h);
+    const size_t vw = static_cast<size_t>(cx1 - cx0);
+    std::vector<float> tmp(static_cast<size_t>(src.Height()) * vw * 4, 0.0f);
+    std::vector<uint8_t> rowUsed(static_cast<size_t>(src.Height()), 0);
+    StretchRows(src, tx, cx0, cx1, tmp, rowUsed);
     const bool opaque = dst.Format() == EPixelFormat::Rgb24;
     auto toByte = [](float v) {
         return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));

@@ -1,7 +1,6 @@
 #include "platform/frame_png.h"
 
 #include <isa-l/igzip_lib.h>
-#include <libdeflate.h>
 
 #include <algorithm>
 #include <array>
@@ -13,14 +12,7 @@
 
 namespace tessel {
 
-const uint8_t kPngFileSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
 namespace {
-
-void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
-    out.insert(out.end(), {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-                           static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
-}
 
 // A pixel of a 24- or 32-bit row as ARGB (24-bit ones opaque).
 inline uint32_t PixelAt(const uint8_t* row, int x, bool rgb24) {
@@ -117,15 +109,6 @@ bool EncodeFast(const Bitmap& frame, std::vector<uint8_t>& png) {
 
 }  // namespace
 
-void AppendPngChunk(std::vector<uint8_t>& out, const char type[4], std::span<const uint8_t> data) {
-    PutBe32(out, static_cast<uint32_t>(data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    PutBe32(out,
-            static_cast<uint32_t>(libdeflate_crc32(0, out.data() + start, out.size() - start)));
-}
-
 bool DeflateZlib(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out) {
     static constexpr uint32_t kLevelBuffer[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
                                                 ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
@@ -133,29 +116,25 @@ bool DeflateZlib(std::span<const uint8_t> data, int level, std::vector<uint8_t>&
     // Nine bits a byte at worst, block heads and the frame.
     const size_t bound = data.size() + data.size() / 8 + 65536;
     if (bound > UINT32_MAX) return false;
-    try {
-        thread_local std::vector<uint8_t> levelBuffer;
-        levelBuffer.resize(kLevelBuffer[level]);
-        const size_t at = out.size();
-        out.resize(at + bound);
-        isal_zstream zs;
-        isal_deflate_stateless_init(&zs);
-        zs.level = static_cast<uint32_t>(level);
-        zs.level_buf = levelBuffer.empty() ? nullptr : levelBuffer.data();
-        zs.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
-        zs.gzip_flag = IGZIP_ZLIB;
-        zs.flush = NO_FLUSH;
-        zs.end_of_stream = 1;
-        zs.next_in = const_cast<uint8_t*>(data.data());
-        zs.avail_in = static_cast<uint32_t>(data.size());
-        zs.next_out = out.data() + at;
-        zs.avail_out = static_cast<uint32_t>(bound);
-        const bool ok = isal_deflate_stateless(&zs) == COMP_OK && zs.avail_in == 0;
-        out.resize(ok ? at + zs.total_out : at);
-        return ok;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    thread_local std::vector<uint8_t> levelBuffer;
+    levelBuffer.resize(kLevelBuffer[level]);
+    const size_t at = out.size();
+    out.resize(at + bound);
+    isal_zstream zs;
+    isal_deflate_stateless_init(&zs);
+    zs.level = static_cast<uint32_t>(level);
+    zs.level_buf = levelBuffer.empty() ? nullptr : levelBuffer.data();
+    zs.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
+    zs.gzip_flag = IGZIP_ZLIB;
+    zs.flush = NO_FLUSH;
+    zs.end_of_stream = 1;
+    zs.next_in = const_cast<uint8_t*>(data.data());
+    zs.avail_in = static_cast<uint32_t>(data.size());
+    zs.next_out = out.data() + at;
+    zs.avail_out = static_cast<uint32_t>(bound);
+    const bool ok = isal_deflate_stateless(&zs) == COMP_OK && zs.avail_in == 0;
+    out.resize(ok ? at + zs.total_out : at);
+    return ok;
 }
 
 void UpFilteredRows(const Bitmap& picture, int x, int y, int w, int h, bool alpha,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "platform/png_common.h"
 
 namespace tessel {
 
@@ -21,12 +22,8 @@ bool EncodeFramePng(const Bitmap& frame, std::vector<uint8_t>& png, std::string&
 // "<path>: <reason>".
 bool SaveFramePng(const std::string& path, const Bitmap& frame, std::string& error);
 
-// The PNG signature.
-extern const uint8_t kPngFileSignature[8];
-// Appends a chunk: length, type, data and the CRC of type and data.
-void AppendPngChunk(std::vector<uint8_t>& out, const char type[4], std::span<const uint8_t> data);
 // A zlib stream of data, deflated by ISA-L at level 0..3 (appended to out);
-// false when memory runs out.
+// false when the deflate fails. Running out of memory throws.
 bool DeflateZlib(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out);
 
 // Rows (x, y, w, h) of a 24- or 32-bit picture as PNG rows, each behind

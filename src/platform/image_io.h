@@ -1,14 +1,15 @@
-// Image files: PNG load and save through libpng; BMP, JPEG and GIF load.
+// Image files: PNG load and save (png_read.h, png_write.h); BMP, JPEG and GIF
+// load through stb.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "platform/bitmap.h"
+#include "platform/png_read.h"
+#include "platform/png_write.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -16,62 +17,11 @@ namespace tessel {
 // palette (1- and 4-bit as such, 2-bit as 8-bit; flags kPaletteHasAlpha when
 // it carries tRNS); other PNGs as 24-bit RGB, or 32-bit ARGB when they carry
 // alpha; BMP, JPEG and GIF (first frame) as 24-bit RGB or 32-bit ARGB.
-// On failure returns false with a reason in error ("<path>: ...").
-// rowsDone, when set, hears on the loading thread as rows 0..rows-1 of the
-// bitmap being filled become final, and last of all its rows; rows 0 means
-// the decoding started over and what was told before is void.
-using ImageRowsDone = std::function<void(const Bitmap& image, int rows)>;
-bool LoadImage(const std::string& path, Bitmap& image, std::string& error,
-               const ImageRowsDone& rowsDone = {});
-bool DecodeImage(std::span<const uint8_t> data, Bitmap& image, std::string& error);
-
-// Saves a bitmap as PNG: indexed bitmaps as palette PNG (alpha in tRNS when
-// an entry is not opaque), 24-bit as RGB, 32-bit as RGBA. A failed save
-// leaves no file behind.
-bool SavePng(const std::string& path, const Bitmap& image, std::string& error);
-bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
-
-// Deflate and row filter settings of an encode; bench/README.md has the
-// measurements behind DefaultPngOptions.
-struct SPngOptions {
-    enum class EFilter : uint8_t { Default, None, Sub, Up, Paeth, Adaptive };
-    int level = -1;     // zlib level 0..9 (libdeflate 0..12); -1 the library default
-    int strategy = -1;  // Z_DEFAULT_STRATEGY, Z_FILTERED or Z_RLE; -1 libpng's choice
-    EFilter filter = EFilter::Default;
-    // 8-bit palette pictures only: written unfiltered, deflated by libdeflate
-    // in one pass instead of through libpng and zlib (strategy and filter
-    // are then ignored).
-    bool wholeBuffer = false;
-};
-bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error,
-               const SPngOptions& options);
-// The settings EncodePng and SavePng use for a pixel format.
-SPngOptions DefaultPngOptions(EPixelFormat format);
-
-// An 8-bit palette PNG deflated while its rows are still being made: rows
-// handed over top to bottom are compressed (ISA-L's deflate at the given
-// level, 0..3, rows unfiltered) on a thread of the writer's own, and the file is put together
-// once the palette is known. The file is the same whatever the timing.
-class CIndexedPngWriter {
-public:
-    CIndexedPngWriter(int width, int height, int level = 2);
-    ~CIndexedPngWriter();  // stops the deflate if the file was not finished
-    CIndexedPngWriter(const CIndexedPngWriter&) = delete;
-    CIndexedPngWriter& operator=(const CIndexedPngWriter&) = delete;
-
-    // Rows 0..rows-1 of image, an 8-bit indexed bitmap of the writer's size,
-    // are final; the ones not taken yet are copied.
-    void TakeRows(const Bitmap& image, int rows);
-    // Takes the rest of image's rows, waits for the deflate and gives the file
-    // with image's palette, PLTE and tRNS as EncodePng writes them: in the
-    // writer's own storage (put together around the deflated rows, valid
-    // while the writer lives), or copied.
-    bool Finish(const Bitmap& image, std::span<const uint8_t>& png, std::string& error);
-    bool Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
-
-private:
-    struct SState;
-    std::unique_ptr<SState> state_;
-};
+// A failure names the file; Message() reads "<path>: <reason>".
+// rowsDone, when set, hears as rows of the bitmap being filled become final
+// (png_read.h).
+CResult LoadImage(const std::string& path, Bitmap& image, const ImageRowsDone& rowsDone = {});
+// The same from a file held in memory; the failure names no file.
+CResult DecodeImage(std::span<const uint8_t> data, Bitmap& image);
 
 }  // namespace tessel

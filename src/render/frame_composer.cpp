@@ -184,10 +184,7 @@ const Bitmap* CFrameComposer::PictureOf(const CGraphicObject& object) {
     if (object.bitmap && !object.bitmap->IsEmpty()) return object.bitmap.get();
     if (object.imageFile.empty()) return nullptr;
     auto [it, added] = loaded_.try_emplace(&object);
-    if (added) {
-        std::string error;
-        if (!LoadImage(object.imageFile, it->second, error)) it->second = Bitmap();
-    }
+    if (added && !LoadImage(object.imageFile, it->second)) it->second = Bitmap();
     return it->second.IsEmpty() ? nullptr : &it->second;
 }
 

@@ -144,8 +144,7 @@ void DrawGraphicObject(Bitmap& dst, const CGraphicObject& object, int x, int y,
     if (!object.bitmap || object.bitmap->IsEmpty()) {
         if (object.imageFile.empty()) return;
         Bitmap picture;
-        std::string error;
-        if (LoadImage(object.imageFile, picture, error)) DrawImage(dst, picture, x, y);
+        if (LoadImage(object.imageFile, picture)) DrawImage(dst, picture, x, y);
         return;
     }
     const Bitmap& src = *object.bitmap;

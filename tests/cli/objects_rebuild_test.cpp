@@ -35,8 +35,8 @@ TEST(ObjectsCommand, OnePngPerObjectInEpochFolders) {
             const std::string file = JoinPath(folder, StrFormat("%04d.png", o->id + 1));
             Bitmap image, source;
             std::string error;
-            ASSERT_TRUE(LoadImage(file, image, error)) << error;
-            ASSERT_TRUE(LoadImage(o->imageFile, source, error)) << error;
+            ASSERT_EQ(LoadImage(file, image).Message(), "");
+            ASSERT_EQ(LoadImage(o->imageFile, source).Message(), "");
             ASSERT_EQ(image.Format(), EPixelFormat::Indexed8);
             ASSERT_EQ(image.Width(), o->width);
             ASSERT_EQ(image.Height(), o->height);

@@ -27,7 +27,7 @@ fs::path IndependentDir() {
 Bitmap Load(const fs::path& path) {
     Bitmap b;
     std::string error;
-    EXPECT_TRUE(LoadImage(path.string(), b, error)) << path << ": " << error;
+    EXPECT_EQ(LoadImage(path.string(), b).Message(), "");
     return b.ConvertTo(EPixelFormat::Argb32);
 }
 

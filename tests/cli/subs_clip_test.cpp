@@ -62,8 +62,8 @@ TEST(CliSubsClip, PgPidsOfAClipMatchTheirSupFile) {
         EXPECT_EQ(x["x"], y["x"]);
         EXPECT_EQ(x["y"], y["y"]);
         Bitmap p, q;
-        ASSERT_TRUE(LoadImage(dir.Str() + "/sup/" + x["file"].get<std::string>(), p, error));
-        ASSERT_TRUE(LoadImage(dir.Str() + "/clip/" + y["file"].get<std::string>(), q, error));
+        ASSERT_EQ(LoadImage(dir.Str() + "/sup/" + x["file"].get<std::string>(), p).Message(), "");
+        ASSERT_EQ(LoadImage(dir.Str() + "/clip/" + y["file"].get<std::string>(), q).Message(), "");
         ASSERT_EQ(p.Width(), q.Width());
         ASSERT_EQ(p.Height(), q.Height());
         int wrong = 0;

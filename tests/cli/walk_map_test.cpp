@@ -48,8 +48,8 @@ TEST(CliWalk, StepsAsJsonWithPicturesAndPresets) {
     }
     Bitmap first, second;
     std::string error;
-    ASSERT_TRUE(LoadImage((steps / "step000.png").string(), first, error)) << error;
-    ASSERT_TRUE(LoadImage((steps / "step001.png").string(), second, error)) << error;
+    ASSERT_EQ(LoadImage((steps / "step000.png").string(), first).Message(), "");
+    ASSERT_EQ(LoadImage((steps / "step001.png").string(), second).Message(), "");
     EXPECT_EQ(first.Width(), 1920);
     int differing = 0;
     for (int y = 0; y < first.Height(); y += 4)
@@ -101,7 +101,7 @@ TEST(CliMap, JsonDotAndPictures) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     Bitmap picture;
     std::string error;
-    EXPECT_TRUE(LoadImage(png.string(), picture, error)) << error;
+    EXPECT_EQ(LoadImage(png.string(), picture).Message(), "");
     r = test::RunCli({"map", Bdmv(), "--format", "svg"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("<svg"), std::string::npos);

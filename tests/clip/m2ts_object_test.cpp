@@ -250,7 +250,7 @@ TEST_F(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
     ASSERT_NE(go, nullptr);
     Bitmap png;
     std::string error;
-    ASSERT_TRUE(LoadImage((out / "5120/Epoch#1/0031.png").string(), png, error)) << error;
+    ASSERT_EQ(LoadImage((out / "5120/Epoch#1/0031.png").string(), png).Message(), "");
     ASSERT_EQ(png.Width(), go->bitmap->Width());
     ASSERT_EQ(png.Height(), go->bitmap->Height());
     for (int y = 0; y < png.Height(); ++y)
@@ -263,7 +263,7 @@ TEST_F(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
     ASSERT_TRUE(clip.RipImages(out.string() + "/"));
     EXPECT_TRUE(messages.messages.empty());
     EXPECT_TRUE(messages.questions.empty());
-    EXPECT_TRUE(LoadImage((out / "5120/Epoch#1/0001.png").string(), png, error)) << error;
+    EXPECT_EQ(LoadImage((out / "5120/Epoch#1/0001.png").string(), png).Message(), "");
     EXPECT_TRUE(fs::exists(out / "5120/Epoch#1/keep.txt"));
 }
 

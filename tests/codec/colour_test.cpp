@@ -329,10 +329,13 @@ TEST(Colour, ConverterCountsWhileLoading) {
         CIndexedConverter converter;
         Bitmap loaded;
         int calls = 0;
-        ASSERT_TRUE(LoadImage(path, loaded, error, [&](const Bitmap& b, int rows) {
-            ++calls;
-            converter.Rows(b, rows);
-        })) << error;
+        ASSERT_EQ(LoadImage(path, loaded,
+                            [&](const Bitmap& b, int rows) {
+                                ++calls;
+                                converter.Rows(b, rows);
+                            })
+                      .Message(),
+                  "");
         EXPECT_GT(calls, 2);
         same(converter.Convert(loaded, &path1));
         EXPECT_EQ(path1, EIndexedPath::Quantized);

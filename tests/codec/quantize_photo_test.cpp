@@ -41,7 +41,7 @@ TEST(QuantizePhoto, FullHdInProcessAndThroughFiles) {
     const auto r = test::RunCli({"quantize", in, result});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     Bitmap file;
-    ASSERT_TRUE(LoadImage(result, file, error)) << error;
+    ASSERT_EQ(LoadImage(result, file).Message(), "");
     ASSERT_EQ(file.Format(), EPixelFormat::Indexed8);
     ASSERT_GE(file.Palette().entries.size(), 255u);
     uint64_t f = 14695981039346656037ull;

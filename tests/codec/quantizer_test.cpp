@@ -223,8 +223,8 @@ TEST(Quantizer, TransparentPixelsTakeTheExtraIndexAndNoError) {
 void ExpectSameQuantization(const std::string& produced, const std::string& expected) {
     Bitmap a, b;
     std::string error;
-    ASSERT_TRUE(LoadImage(produced, a, error)) << error;
-    ASSERT_TRUE(LoadImage(expected, b, error)) << error;
+    ASSERT_EQ(LoadImage(produced, a).Message(), "");
+    ASSERT_EQ(LoadImage(expected, b).Message(), "");
     ASSERT_EQ(a.Format(), EPixelFormat::Indexed8);
     ASSERT_EQ(b.Format(), EPixelFormat::Indexed8);
     ASSERT_EQ(a.Width(), b.Width());
@@ -287,7 +287,7 @@ TEST(Quantizer, CliExactPathAndOpacity) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Colours: 2"), std::string::npos) << r.out;
     Bitmap back;
-    ASSERT_TRUE(LoadImage(out, back, error)) << error;
+    ASSERT_EQ(LoadImage(out, back).Message(), "");
     ASSERT_EQ(back.Format(), EPixelFormat::Indexed8);
     // The quantised palette carries alpha: the background corner entry is 0.
     EXPECT_EQ(ArgbAlpha(back.GetPixel(0, 0)), 0);

@@ -151,8 +151,8 @@ TEST_F(IndependentDisc, RipsOnePictureForEveryInputWithItsAlpha) {
         SCOPED_TRACE(picture.string());
         Bitmap mine, theirs;
         std::string error;
-        ASSERT_TRUE(LoadImage(picture.string(), mine, error)) << error;
-        ASSERT_TRUE(LoadImage(input.string(), theirs, error)) << error;
+        ASSERT_EQ(LoadImage(picture.string(), mine).Message(), "");
+        ASSERT_EQ(LoadImage(input.string(), theirs).Message(), "");
         EXPECT_EQ(mine.Format(), EPixelFormat::Indexed8);
         ASSERT_EQ(mine.Width(), theirs.Width());
         ASSERT_EQ(mine.Height(), theirs.Height());

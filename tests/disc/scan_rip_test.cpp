@@ -198,8 +198,8 @@ TEST_F(GeneratedDisc, RipWritesTheTreeThePicturesAndTheMarker) {
                     SCOPED_TRACE(ripped.string());
                     Bitmap mine, theirs;
                     std::string error;
-                    ASSERT_TRUE(LoadImage(go->imageFile, theirs, error)) << error;
-                    ASSERT_TRUE(LoadImage(ripped.string(), mine, error)) << error;
+                    ASSERT_EQ(LoadImage(go->imageFile, theirs).Message(), "");
+                    ASSERT_EQ(LoadImage(ripped.string(), mine).Message(), "");
                     ASSERT_EQ(mine.Format(), EPixelFormat::Indexed8);
                     ASSERT_EQ(theirs.Format(), EPixelFormat::Indexed8);
                     ASSERT_EQ(mine.Width(), theirs.Width());
@@ -344,7 +344,7 @@ TEST_F(GeneratedDisc, SecondRipAsksAndOnlyYesRewrites) {
     EXPECT_EQ(messages.questions.size(), 1u);
     Bitmap image;
     std::string error;
-    EXPECT_TRUE(LoadImage(picture.string(), image, error)) << error;
+    EXPECT_EQ(LoadImage(picture.string(), image).Message(), "");
     EXPECT_EQ(test::ReadBytes(marker).size(), 20u);
     EXPECT_EQ(test::ReadBytes(discFolder / "00003/notes.txt"), junk);
     EXPECT_EQ(TreeOf(discFolder), tree);

@@ -181,7 +181,7 @@ TEST(IgObject, SaveAndLoadKeepTreePixelsAndPalette) {
         ASSERT_TRUE(o->bitmap);
         Bitmap src;
         std::string error;
-        ASSERT_TRUE(LoadImage(m.objects[static_cast<size_t>(i)]->imageFile, src, error));
+        ASSERT_EQ(LoadImage(m.objects[static_cast<size_t>(i)]->imageFile, src).Message(), "");
         ASSERT_EQ(o->bitmap->Width(), 200);
         ASSERT_EQ(o->bitmap->Height(), 80);
         int wrong = 0;

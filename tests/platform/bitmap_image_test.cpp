@@ -162,7 +162,7 @@ TEST_F(ImageIo, PaletteRoundTripKeepsIndicesAndAlpha) {
         std::string error;
         ASSERT_TRUE(SavePng(path, img, error)) << error;
         Bitmap back;
-        ASSERT_TRUE(LoadImage(path, back, error)) << error;
+        ASSERT_EQ(LoadImage(path, back).Message(), "");
         EXPECT_EQ(back.Format(), f);
         EXPECT_EQ(back.Palette().entries, pal.entries);
         EXPECT_TRUE(back.Palette().flags & kPaletteHasAlpha);
@@ -185,7 +185,7 @@ TEST_F(ImageIo, TrueColourRoundTrip) {
         std::string error;
         ASSERT_TRUE(EncodePng(img, png, error)) << error;
         Bitmap back;
-        ASSERT_TRUE(DecodeImage(png, back, error)) << error;
+        ASSERT_EQ(DecodeImage(png, back).Message(), "");
         EXPECT_EQ(back.Format(), f);
         int bad = 0;
         for (int y = 0; y < 7; ++y)
@@ -202,7 +202,7 @@ TEST_F(ImageIo, PaletteCoversEveryIndexInUse) {
     std::string error;
     ASSERT_TRUE(EncodePng(img, png, error)) << error;
     Bitmap back;
-    ASSERT_TRUE(DecodeImage(png, back, error)) << error;
+    ASSERT_EQ(DecodeImage(png, back).Message(), "");
     EXPECT_EQ(back.Palette().entries.size(), 4u);
     EXPECT_EQ(back.GetIndex(1, 0), 3);
 }
@@ -223,7 +223,7 @@ std::vector<uint8_t> TinyBmp() {
 TEST_F(ImageIo, BmpLoadsThroughStb) {
     Bitmap img;
     std::string error;
-    ASSERT_TRUE(DecodeImage(TinyBmp(), img, error)) << error;
+    ASSERT_EQ(DecodeImage(TinyBmp(), img).Message(), "");
     EXPECT_EQ(img.Format(), EPixelFormat::Rgb24);
     EXPECT_EQ(img.GetPixel(0, 0), 0xFF0000FFu);
     EXPECT_EQ(img.GetPixel(1, 0), 0xFFFFFFFFu);
@@ -235,12 +235,16 @@ TEST_F(ImageIo, BadInputGivesClearErrors) {
     Bitmap img;
     std::string error;
     const std::string missing = (tmp.Path() / "nothing.png").string();
-    EXPECT_FALSE(LoadImage(missing, img, error));
-    EXPECT_NE(error.find("nothing.png"), std::string::npos) << error;
+    const CResult loaded = LoadImage(missing, img);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(loaded.Path(), missing);
+    EXPECT_NE(loaded.Message().find("nothing.png: "), std::string::npos) << loaded.Message();
 
     const std::vector<uint8_t> junk = {'h', 'e', 'l', 'l', 'o'};
-    EXPECT_FALSE(DecodeImage(junk, img, error));
-    EXPECT_NE(error.find("not a supported image"), std::string::npos) << error;
+    const CResult decoded = DecodeImage(junk, img);
+    EXPECT_TRUE(decoded.Failed());
+    EXPECT_NE(decoded.Message().find("not a supported image"), std::string::npos)
+        << decoded.Message();
 
     // Every truncation of a valid PNG fails cleanly or decodes.
     Bitmap src(20, 9, EPixelFormat::Argb32);
@@ -250,24 +254,24 @@ TEST_F(ImageIo, BadInputGivesClearErrors) {
     int failures = 0;
     for (size_t n = 0; n < png.size(); ++n) {
         std::vector<uint8_t> cut(png.begin(), png.begin() + static_cast<ptrdiff_t>(n));
-        failures += !DecodeImage(cut, img, error);
+        failures += !DecodeImage(cut, img);
     }
     EXPECT_GE(failures, static_cast<int>(png.size()) - 13);  // only a lost IEND may pass
     // Flipped bytes anywhere: no crash.
     for (size_t i = 8; i < png.size(); ++i) {
         std::vector<uint8_t> bad = png;
         bad[i] ^= 0x5A;
-        DecodeImage(bad, img, error);
+        (void)DecodeImage(bad, img);
     }
     std::vector<uint8_t> bmp = TinyBmp();
     bmp.resize(40);
-    EXPECT_FALSE(DecodeImage(bmp, img, error));
+    EXPECT_FALSE(DecodeImage(bmp, img));
 
     // A huge declared size is refused before allocation.
     std::vector<uint8_t> huge = png;
     huge[16] = 0x00, huge[17] = 0x00, huge[18] = 0xFF, huge[19] = 0xFF;  // width 65535
     huge[20] = 0x00, huge[21] = 0x00, huge[22] = 0xFF, huge[23] = 0xFF;  // height 65535
-    EXPECT_FALSE(DecodeImage(huge, img, error));
+    EXPECT_FALSE(DecodeImage(huge, img));
 }
 
 TEST_F(ImageIo, FailedSaveLeavesNoFile) {

@@ -43,7 +43,7 @@ void ExpectReadsBack(const Bitmap& img, const SPngOptions& o, Bitmap& back) {
     std::vector<uint8_t> png;
     std::string error;
     ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
-    ASSERT_TRUE(DecodeImage(png, back, error)) << error;
+    ASSERT_EQ(DecodeImage(png, back).Message(), "");
     ExpectSamePixels(img, back);
 }
 
@@ -92,10 +92,10 @@ TEST(PngFastPath, DamagedFilesAreRefused) {
         std::vector<uint8_t> flipped = png;
         flipped[idat + 20] ^= 0x10;  // a data byte: the chunk's CRC no longer holds
         Bitmap back;
-        EXPECT_FALSE(DecodeImage(flipped, back, error));
+        EXPECT_FALSE(DecodeImage(flipped, back));
         const std::vector<uint8_t> cut(png.begin(),
                                        png.begin() + static_cast<ptrdiff_t>(idat + 30));
-        EXPECT_FALSE(DecodeImage(cut, back, error));
+        EXPECT_FALSE(DecodeImage(cut, back));
         EXPECT_TRUE(back.IsEmpty());
     }
 }
@@ -169,8 +169,8 @@ TEST(PngFastPath, SplitDataReadsTheSameFromFileAndMemory) {
             const std::vector<uint8_t> split = SplitIdat(png, piece);
             ASSERT_TRUE(WriteWholeFile(path, split.data(), split.size(), error)) << error;
             Bitmap fromFile, fromMemory;
-            ASSERT_TRUE(LoadImage(path, fromFile, error)) << error;
-            ASSERT_TRUE(DecodeImage(split, fromMemory, error)) << error;
+            ASSERT_EQ(LoadImage(path, fromFile).Message(), "");
+            ASSERT_EQ(DecodeImage(split, fromMemory).Message(), "");
             ExpectSamePixels(img, fromFile);
             ExpectSamePixels(img, fromMemory);
             EXPECT_EQ(fromFile.Stride(), img.Stride());
@@ -178,9 +178,11 @@ TEST(PngFastPath, SplitDataReadsTheSameFromFileAndMemory) {
             for (const ptrdiff_t at : {ptrdiff_t{0}, ptrdiff_t{-1}}) {
                 const std::vector<uint8_t> bad = SplitIdat(png, piece, at);
                 ASSERT_TRUE(WriteWholeFile(path, bad.data(), bad.size(), error)) << error;
-                std::string fileError, memoryError;
-                const bool file = LoadImage(path, fromFile, fileError);
-                const bool memory = DecodeImage(bad, fromMemory, memoryError);
+                const CResult fileResult = LoadImage(path, fromFile);
+                const CResult memoryResult = DecodeImage(bad, fromMemory);
+                const bool file = fileResult.Ok(), memory = memoryResult.Ok();
+                const std::string fileError = fileResult.Message(),
+                                  memoryError = memoryResult.Message();
                 ASSERT_EQ(file, memory) << fileError << memoryError;
                 if (at == 0) {
                     EXPECT_FALSE(file);
@@ -219,15 +221,16 @@ TEST(PngFastPath, LargePicturesReadWhileInflating) {
             std::vector<int> told;
             int rowsNotFinal = 0;
             Bitmap fromFile, fromMemory;
-            std::string fileError, memoryError;
-            const bool fromFileOk =
-                LoadImage(path, fromFile, fileError, [&](const Bitmap& b, int rows) {
-                    if (!told.empty() && rows > 0 && told.back() > 0)
-                        for (int y = told.back(); y < rows && !damage; ++y)
-                            rowsNotFinal += std::memcmp(b.Row(y), img.Row(y), bytes) != 0;
-                    told.push_back(rows);
-                });
-            const bool fromMemoryOk = DecodeImage(file, fromMemory, memoryError);
+            const CResult fileResult = LoadImage(path, fromFile, [&](const Bitmap& b, int rows) {
+                if (!told.empty() && rows > 0 && told.back() > 0)
+                    for (int y = told.back(); y < rows && !damage; ++y)
+                        rowsNotFinal += std::memcmp(b.Row(y), img.Row(y), bytes) != 0;
+                told.push_back(rows);
+            });
+            const CResult memoryResult = DecodeImage(file, fromMemory);
+            const bool fromFileOk = fileResult.Ok(), fromMemoryOk = memoryResult.Ok();
+            const std::string fileError = fileResult.Message(),
+                              memoryError = memoryResult.Message();
             ASSERT_EQ(fromFileOk, fromMemoryOk) << fileError << memoryError;
             if (!damage) {
                 ASSERT_TRUE(fromFileOk) << fileError;
@@ -284,12 +287,12 @@ TEST(IndexedPngWriter, SameFileWhateverThePiecesAndReadsBack) {
         EXPECT_EQ(png, reference) << step;
     }
     Bitmap back;
-    ASSERT_TRUE(DecodeImage(reference, back, error)) << error;
+    ASSERT_EQ(DecodeImage(reference, back).Message(), "");
     ExpectSamePixels(img, back);
     std::vector<uint8_t> encoded;
     ASSERT_TRUE(EncodePng(img, encoded, error)) << error;
     Bitmap viaEncode;
-    ASSERT_TRUE(DecodeImage(encoded, viaEncode, error)) << error;
+    ASSERT_EQ(DecodeImage(encoded, viaEncode).Message(), "");
     EXPECT_EQ(back.Palette().entries, viaEncode.Palette().entries);
     EXPECT_EQ(back.Palette().flags, viaEncode.Palette().flags);
 }

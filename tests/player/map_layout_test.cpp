@@ -68,7 +68,7 @@ TEST(MapLayout, BoxesLieOnTheNodesOfThePicture) {
     std::string error;
     ASSERT_TRUE(RenderMapPicture(MapToDot(map), picture, error)) << error;
     Bitmap image;
-    ASSERT_TRUE(DecodeImage(picture.png, image, error)) << error;
+    ASSERT_EQ(DecodeImage(picture.png, image).Message(), "");
     EXPECT_EQ(image.Width(), picture.width);
     EXPECT_EQ(image.Height(), picture.height);
     for (const char* name : {"p0_b0", "p0_b1", "p1_b10", "exit: Title 1", "start"})
