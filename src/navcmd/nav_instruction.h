@@ -50,14 +50,9 @@ enum class ENavOp {
 const char* NavOpName(ENavOp op);
 
 // Command groups, and the sub-groups of the branch and set groups.
-constexpr int kNavBranchGroup = 0;
-constexpr int kNavCompareGroup = 1;
-constexpr int kNavSetGroup = 2;
-constexpr int kNavGoToSub = 0;
-constexpr int kNavJumpSub = 1;
-constexpr int kNavPlaySub = 2;
-constexpr int kNavSetSub = 0;
-constexpr int kNavSetSystemSub = 1;
+enum ENavGroup { kNavBranchGroup, kNavCompareGroup, kNavSetGroup };
+enum ENavBranchSub { kNavGoToSub, kNavJumpSub, kNavPlaySub };
+enum ENavSetSub { kNavSetSub, kNavSetSystemSub };
 
 // A destination or source operand: an immediate value, or a register (the
 // top bit: a player-status register, else a general-purpose one).
