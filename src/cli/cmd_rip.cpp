@@ -148,7 +148,7 @@ int Run(const SRipOptions& o) {
         }
         CAnsweredQuestions questions(o.yes || !planned.empty());
         IMessageSink* previous = SetMessageSink(&questions);
-        ok = RipToFolder(disc, out, &progress, &finished);
+        ok = RipToFolder(disc, out, &progress, &finished).Ok();
         cancelled = progress.Cancelled();
         SetMessageSink(previous);
     }
