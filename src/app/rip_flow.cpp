@@ -59,10 +59,10 @@ int RipDiscWithProgress(QWidget* owner, tessel::CTlDisc& disc, const QString& ou
     const int result = RunWithProgress(owner, [&disc, out](tessel::CProgressWnd* progress) {
         CAnsweredSink answered(tessel::MessageSink());
         tessel::IMessageSink* previous = tessel::SetMessageSink(&answered);
-        const bool ripped = tessel::RipToFolder(disc, out, progress);
+        const tessel::CResult ripped = tessel::RipToFolder(disc, out, progress);
         tessel::SetMessageSink(previous);
         if (ripped) return 0;
-        return progress->Cancelled() ? 1 : 2;
+        return ripped.Cancelled() ? 1 : 2;
     });
     if (result != 0) return result;
     QMessageBox box(QMessageBox::Information, "Tessel", kRipDone, QMessageBox::Ok, owner);

@@ -146,7 +146,7 @@ int ScanAndRip(const SRipOptions& o, const SScanOptions& options, std::vector<in
     if (!ReplaceEarlierRip(RipDiscFolder(disc, o.out), planned)) return kExitFailed;
     CAnsweredQuestions questions(o.yes || !planned.empty());
     IMessageSink* previous = SetMessageSink(&questions);
-    run.ok = RipToFolder(disc, o.out, &progress, &run.finished);
+    run.ok = RipToFolder(disc, o.out, &progress, &run.finished).Ok();
     run.cancelled = progress.Cancelled();
     SetMessageSink(previous);
     return kExitOk;

@@ -297,7 +297,16 @@ int CTlM2tsObject::CountPictures() const {
     return count;
 }
 
-bool CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress) {
+namespace {
+
+CResult Shown(const CResult& failure) {
+    ShowMessage(failure.Message());
+    return failure;
+}
+
+}  // namespace
+
+CResult CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress) {
     int done = 0;
     return RipImages(std::move(clipFolder), progress, done, CountPictures());
 }
@@ -364,23 +373,25 @@ bool SavePictures(const std::vector<CGraphicObject*>& objects, const std::string
 
 }  // namespace
 
-bool CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress, int& done,
-                              int total) {
+CResult CTlM2tsObject::RipImages(std::string clipFolder, CProgressWnd* progress, int& done,
+                                 int total) {
     NormalizeFolder(clipFolder);
     std::vector<CGraphicObject*> objects;
     for (const auto& ig : igObjects) {
         const std::string igFolder = clipFolder + ig->name + kPathSeparator;
-        if (!MakeFolderOrReport(igFolder)) return false;
+        if (CResult made = MakeFolder(igFolder); !made) return Shown(made);
         for (const auto& epoch : *ig) {
             const std::string epochFolder = igFolder + epoch->name + kPathSeparator;
-            if (!MakeFolderOrReport(epochFolder)) return false;
+            if (CResult made = MakeFolder(epochFolder); !made) return Shown(made);
             objects.clear();
             for (const auto& o : epoch->graphics.items)
                 if (o->HasPicture()) objects.push_back(o.get());
-            if (!SavePictures(objects, epochFolder, progress, done, total)) return false;
+            if (!SavePictures(objects, epochFolder, progress, done, total))
+                return CResult::Cancel();
         }
     }
-    return !(progress && progress->Cancelled());
+    if (progress && progress->Cancelled()) return CResult::Cancel();
+    return {};
 }
 
 }  // namespace tessel

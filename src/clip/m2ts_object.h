@@ -119,16 +119,16 @@ public:
     // 0 success, 1 cancelled, 2 failure (the user has been told why).
     int ParseClip(const std::string& path, CProgressWnd* progress, const CDiscSource& disc = {});
     // Writes every epoch's pictures below the clip folder, reporting a
-    // position (per cent of this clip's pictures) after each picture. False
-    // after a folder could not be made (the message has been shown), or,
-    // without a message, when the user cancelled through progress; the
-    // caller tells the two apart with progress->Cancelled(). Pictures
-    // written before either stay on disk.
-    bool RipImages(std::string clipFolder, CProgressWnd* progress = nullptr);
+    // position (per cent of this clip's pictures) after each picture. Fails
+    // when a folder could not be made ("<folder>: Failed to create the
+    // folder (<reason>)", shown at once), or is cancelled when the user
+    // cancelled through progress. Pictures written before either stay on
+    // disk.
+    CResult RipImages(std::string clipFolder, CProgressWnd* progress = nullptr);
     // The same as one part of a larger rip: done counts the pictures written
     // so far (it grows by one per picture) and positions are per cent of
     // total.
-    bool RipImages(std::string clipFolder, CProgressWnd* progress, int& done, int total);
+    CResult RipImages(std::string clipFolder, CProgressWnd* progress, int& done, int total);
     // The pictures RipImages writes: every object with a decoded bitmap held
     // directly in an epoch's graphics folder.
     int CountPictures() const;

@@ -185,9 +185,9 @@ public:
     int64_t reference = 0;
 
     // Reads the place [from, end) until every PID is done or the place's
-    // limit; false with why when the place held no transport packets or
-    // could not be read.
-    bool Place(int64_t from, int64_t end, bool head, std::string& why) {
+    // limit; fails when the place held no transport packets or could not be
+    // read.
+    CResult Place(int64_t from, int64_t end, bool head) {
         for (auto& p : pids_) p->BeginPlace(head);
         end = std::min(end, from + limits_.placeLimit);
         bool synced = false;
@@ -197,10 +197,7 @@ public:
         for (int64_t at = from; at < end;) {
             const size_t want = static_cast<size_t>(std::min<int64_t>(end - at, buffer_.size()));
             const size_t n = file_.ReadAt(at, buffer_.data(), want);
-            if (file_.Failed()) {
-                why = SystemErrorText(file_.Error());
-                return false;
-            }
+            if (file_.Failed()) return CResult::Fail(SystemErrorText(file_.Error()));
             if (n == 0) break;
             std::span<const uint8_t> data(buffer_.data(), n);
             if (!synced) {
@@ -228,17 +225,14 @@ public:
                 reference = search.Reference();
                 data = held;
             }
-            if (Walk(data)) return true;
+            if (Walk(data)) return {};
         }
-        if (!synced) {
-            why = "no transport packets";
-            return false;
-        }
+        if (!synced) return CResult::Fail("no transport packets");
         if (searching && !held.empty()) {
             reference = search.Reference();
             Walk(held);
         }
-        return true;
+        return {};
     }
 
 private:
@@ -369,14 +363,15 @@ int QuickParseClip(CTlM2tsObject& clip, const std::string& path, const CClpiObje
             return 1;
         const int64_t from = i == 0 ? 0 : places[i - 1];
         const int64_t end = i < places.size() ? places[i] : length;
-        std::string why;
-        if (!reader.Place(from, end, i == 0, why)) {
+        if (const CResult read = reader.Place(from, end, i == 0); !read) {
             if (i == 0) {
-                ShowMessage(StrFormat("%s: %s at byte 0", file.Path().c_str(), why.c_str()));
+                ShowMessage(
+                    StrFormat("%s: %s at byte 0", file.Path().c_str(), read.Text().c_str()));
                 return 2;
             }
             ShowMessage(StrFormat("%s: quick scan: %s at byte %lld; the place is skipped",
-                                  file.Path().c_str(), why.c_str(), static_cast<long long>(from)));
+                                  file.Path().c_str(), read.Text().c_str(),
+                                  static_cast<long long>(from)));
             clip.coverage.skipped.push_back(from);
         }
     }

@@ -41,30 +41,35 @@ std::string PlannedRipDiscFolder(const std::string& disc, const std::string& out
 }
 
 namespace {
-bool RipClips(CTlDisc& disc, const std::string& discFolder, CProgressWnd* progress,
-              std::vector<std::string>* finished) {
+
+// The rip into the disc folder, which exists; a failure has been shown.
+CResult RipClips(CTlDisc& disc, const std::string& discFolder, CProgressWnd* progress,
+                 std::vector<std::string>* finished) {
     const int64_t start = static_cast<int64_t>(std::time(nullptr));
     int total = 0;
     for (const auto& clip : disc.clips) total += clip->CountPictures();
     SProgressReport report;
     report.kind = SProgressReport::kCaption;
     report.caption = "Ripping images";
-    if (!ReportProgress(progress, report)) return false;
+    if (!ReportProgress(progress, report)) return CResult::Cancel();
     report.kind = SProgressReport::kPosition;
     report.position = 0;
-    if (!ReportProgress(progress, report)) return false;
+    if (!ReportProgress(progress, report)) return CResult::Cancel();
     int done = 0;
     for (const auto& clip : disc.clips) {
         report.kind = SProgressReport::kText;
         report.text = clip->name;
-        if (!ReportProgress(progress, report)) return false;
+        if (!ReportProgress(progress, report)) return CResult::Cancel();
         const std::string clipFolder = discFolder + clip->name + kPathSeparator;
-        if (!MakeFolderOrReport(clipFolder)) return false;
+        if (CResult made = MakeFolder(clipFolder); !made) {
+            ShowMessage(made.Message());
+            return made;
+        }
         const int through = done + clip->CountPictures();
-        if (!clip->RipImages(clipFolder, progress, done, total)) {
+        if (CResult ripped = clip->RipImages(clipFolder, progress, done, total); !ripped) {
             // A cancelled clip leaves no half of its pictures behind; one
             // cancelled after its last picture is whole.
-            if (progress && progress->Cancelled()) {
+            if (ripped.Cancelled()) {
                 if (done == through) {
                     if (finished) finished->push_back(clip->name);
                 } else {
@@ -72,36 +77,38 @@ bool RipClips(CTlDisc& disc, const std::string& discFolder, CProgressWnd* progre
                     std::filesystem::remove_all(clipFolder, ec);
                 }
             }
-            return false;
+            return ripped;
         }
         if (finished) finished->push_back(clip->name);
     }
     uint8_t marker[CTlDisc::kRipMarkerSize] = {};
     PutLe(marker + 4, static_cast<uint64_t>(start), 8);
     PutLe(marker + 12, static_cast<uint64_t>(static_cast<int64_t>(std::time(nullptr))), 8);
-    std::string error;
     // A marker that cannot be written does not fail the rip.
-    WriteWholeFile(discFolder + CTlDisc::kRipMarker, marker, sizeof marker, error);
-    return true;
+    (void)WriteWholeFile(discFolder + CTlDisc::kRipMarker, marker, sizeof marker);
+    return {};
 }
+
 }  // namespace
 
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress,
-                 std::vector<std::string>* finished) {
+CResult RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress,
+                    std::vector<std::string>* finished) {
     if (finished) finished->clear();
     const std::string discFolder = RipDiscFolder(disc, outputFolder);
     const bool existed = IsFolder(discFolder);
     if (existed) {
         if (AskYesNoCancel("The folder already exists, overwrite it? ") != EAnswer::Yes)
-            return false;
-    } else if (!MakeFolderOrReport(discFolder)) {
-        return false;
+            return CResult::Fail("the folder already exists", -1, discFolder);
+    } else if (CResult made = MakeFolder(discFolder); !made) {
+        ShowMessage(made.Message());
+        return made;
     }
-    if (RipClips(disc, discFolder, progress, finished)) return true;
+    CResult ripped = RipClips(disc, discFolder, progress, finished);
+    if (ripped) return ripped;
     // A disc folder this rip made and left empty goes again.
     std::error_code ec;
     if (!existed) std::filesystem::remove(discFolder, ec);
-    return false;
+    return ripped;
 }
 
 int CountRippedImages(const CTlDisc& disc) {

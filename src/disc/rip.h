@@ -22,14 +22,14 @@ std::string PlannedRipDiscFolder(const std::string& disc, const std::string& out
 // Writes every clip's pictures below RipDiscFolder and then the marker file.
 // With progress, reports the caption "Ripping images", each clip's name as
 // text line, and after each picture the position as per cent of the disc's
-// pictures. False after a message, when the user declines to reuse the disc
-// folder, or (without a message, and without the marker) when the user
-// cancelled through progress: progress->Cancelled() tells a cancel from a
-// failure. Pictures written before a stop stay on disk.
+// pictures. Fails after its message has been shown, or (without one) when
+// the user declines to reuse the disc folder; is cancelled (without a
+// message, and without the marker) when the user cancelled through progress.
+// Pictures written before a stop stay on disk.
 // finished, when given, receives the clips written whole. A rip cancelled
 // during a clip removes that clip's folder; the finished clips stay.
-bool RipToFolder(CTlDisc& disc, const std::string& outputFolder, CProgressWnd* progress = nullptr,
-                 std::vector<std::string>* finished = nullptr);
+CResult RipToFolder(CTlDisc& disc, const std::string& outputFolder,
+                    CProgressWnd* progress = nullptr, std::vector<std::string>* finished = nullptr);
 
 // The pictures the last rip of the disc wrote: the objects with a bitmap
 // whose write succeeded.

@@ -128,9 +128,7 @@ std::vector<SFolderEntry> CDiscSource::ListPattern(const std::string& pathPatter
 CResult CDiscSource::ReadWhole(const std::string& path, std::vector<uint8_t>& data) const {
     std::string inner;
     if (Inner(path, inner)) return image_->ReadFile(inner, data).In(path);
-    std::string error;
-    if (ReadWholeFile(path, data, error)) return {};
-    return CResult::Fail(error, -1, path);
+    return ReadWholeFile(path, data);
 }
 
 CResult CDiscSource::Open(CReadFile& file, const std::string& path) const {
@@ -139,13 +137,9 @@ CResult CDiscSource::Open(CReadFile& file, const std::string& path) const {
         if (!own) return CResult::Fail(own.Result().Message(), -1, path);
         return own->Open(file, path);
     }
-    std::string inner, error;
-    if (Inner(path, inner)) {
-        if (file.OpenInImage(*image_, inner, error)) return {};
-        return CResult::Fail(error, -1, path);
-    }
-    if (file.Open(path, error)) return {};
-    return CResult::Fail(error, -1, path);
+    std::string inner;
+    if (Inner(path, inner)) return file.OpenInImage(*image_, inner).In(path);
+    return file.Open(path);
 }
 
 }  // namespace tessel

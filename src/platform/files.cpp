@@ -42,7 +42,7 @@ std::string SystemErrorText(int error) {
 namespace {
 
 // Standard input, read once: "-" may be read again (a probe, then the read).
-bool ReadStandardInput(std::vector<uint8_t>& data, std::string& error) {
+CResult ReadStandardInput(std::vector<uint8_t>& data) {
     static std::mutex mutex;
     static std::vector<uint8_t> bytes;
     static bool read = false;
@@ -56,55 +56,48 @@ bool ReadStandardInput(std::vector<uint8_t>& data, std::string& error) {
             bytes.insert(bytes.end(), chunk, chunk + n);
         if (std::ferror(stdin)) readError = errno ? errno : EIO;
     }
-    if (readError) {
-        error = SystemErrorText(readError);
-        return false;
-    }
+    if (readError) return CResult::Fail(SystemErrorText(readError), -1, kStandardInput);
     data = bytes;
-    return true;
+    return {};
 }
 
 }  // namespace
 
 namespace {
 
-// Either kind of byte vector; the other sources read into a plain vector.
+CResult Failure(const std::string& path, int error) {
+    return CResult::Fail(SystemErrorText(error), -1, path);
+}
+
+// Either kind of byte vector; standard input is read into a plain vector.
 template <class Bytes>
-bool ReadWholeFileInto(const std::string& path, Bytes& data, std::string& error) {
+CResult ReadWholeFileInto(const std::string& path, Bytes& data) {
     data.clear();
-    constexpr bool kPlain = std::is_same_v<Bytes, std::vector<uint8_t>>;
-    auto fromVector = [&data](auto read) {
-        if constexpr (kPlain) {
-            return read(data);
+    if (path == kStandardInput) {
+        if constexpr (std::is_same_v<Bytes, std::vector<uint8_t>>) {
+            return ReadStandardInput(data);
         } else {
             std::vector<uint8_t> bytes;
-            if (!read(bytes)) return false;
+            CResult read = ReadStandardInput(bytes);
             data.assign(bytes.begin(), bytes.end());
-            return true;
+            return read;
         }
-    };
-    if (path == kStandardInput)
-        return fromVector([&](std::vector<uint8_t>& d) { return ReadStandardInput(d, error); });
+    }
     std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        error = SystemErrorText(EISDIR);
-        return false;
-    }
+    if (fs::is_directory(path, ec)) return Failure(path, EISDIR);
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = SystemErrorText(errno);
-        return false;
-    }
+    if (!f) return Failure(path, errno);
     // A regular file is read straight into a buffer of its size; what a
     // growing file or a pipe gives beyond that is appended in pieces.
     struct stat st {};
     if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        // The one allocation whose size a file gives: out of memory is the
+        // read's failure, told like the system's.
         try {
             data.resize(static_cast<size_t>(st.st_size));  // LargeBytes: not cleared
         } catch (const std::bad_alloc&) {
             std::fclose(f);
-            error = SystemErrorText(ENOMEM);
-            return false;
+            return Failure(path, ENOMEM);
         }
         data.resize(std::fread(data.data(), 1, data.size(), f));
     }
@@ -116,38 +109,51 @@ bool ReadWholeFileInto(const std::string& path, Bytes& data, std::string& error)
     const int err = errno;
     std::fclose(f);
     if (bad) {
-        error = SystemErrorText(err);
         data.clear();
-        return false;
+        return Failure(path, err);
     }
-    return true;
+    return {};
+}
+
+// The text of a failure in error (the transitional forms).
+bool Told(const CResult& result, std::string& error) {
+    if (!result) error = result.Text();
+    return result.Ok();
 }
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
-    return ReadWholeFileInto(path, data, error);
+CResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
+    return ReadWholeFileInto(path, data);
 }
 
-bool ReadWholeFile(const std::string& path, LargeBytes& data, std::string& error) {
-    return ReadWholeFileInto(path, data, error);
+CResult ReadWholeFile(const std::string& path, LargeBytes& data) {
+    return ReadWholeFileInto(path, data);
 }
 
-bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error) {
+CResult WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = SystemErrorText(errno);
-        return false;
-    }
+    if (!f) return Failure(path, errno);
     const bool ok = (size == 0 || std::fwrite(data, 1, size, f) == size);
     const int err = errno;
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {
-        error = SystemErrorText(err ? err : EIO);
         std::remove(path.c_str());
-        return false;
+        return Failure(path, err ? err : EIO);
     }
-    return true;
+    return {};
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
+    return Told(ReadWholeFile(path, data), error);
+}
+
+bool ReadWholeFile(const std::string& path, LargeBytes& data, std::string& error) {
+    return Told(ReadWholeFile(path, data), error);
+}
+
+bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error) {
+    return Told(WriteWholeFile(path, data, size), error);
 }
 
 bool PathExists(const std::string& path) {
@@ -196,7 +202,7 @@ namespace {
 
 // Creates the folder (with its parents when tree); the system's reason when
 // it does not exist afterwards.
-bool MakeFolder(const std::string& path, bool tree, std::string& reason) {
+bool MakeFolderLevels(const std::string& path, bool tree, std::string& reason) {
     if (IsFolder(path)) return true;
     std::error_code ec;
     std::string p = path;
@@ -210,18 +216,27 @@ bool MakeFolder(const std::string& path, bool tree, std::string& reason) {
     return false;
 }
 
-bool MakeOrReport(const std::string& folder, bool tree) {
+CResult MakeFolderResult(const std::string& folder, bool tree) {
     std::string reason;
-    if (MakeFolder(folder, tree, reason)) return true;
-    ShowMessage(StrFormat("%s: Failed to create the folder (%s)", folder.c_str(), reason.c_str()));
-    return false;
+    if (MakeFolderLevels(folder, tree, reason)) return {};
+    return CResult::Fail(StrFormat("Failed to create the folder (%s)", reason.c_str()), -1, folder);
+}
+
+bool MakeOrReport(const std::string& folder, bool tree) {
+    const CResult made = MakeFolderResult(folder, tree);
+    if (!made) ShowMessage(made.Message());
+    return made.Ok();
 }
 
 }  // namespace
 
 bool CreateFolder(const std::string& path) {
     std::string reason;
-    return MakeFolder(path, false, reason);
+    return MakeFolderLevels(path, false, reason);
+}
+
+CResult MakeFolder(const std::string& folder) {
+    return MakeFolderResult(folder, false);
 }
 
 bool MakeFolderOrReport(const std::string& folder) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/large_buffer.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -23,12 +24,17 @@ std::string AbsolutePath(const std::string& path);
 constexpr const char* kStandardInput = "-";
 
 // Reads a whole file ("-": standard input, which may be read more than once).
-// On failure returns false and sets error to the system's text for the
-// failure (as strerror gives it).
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
+// A failure names the path; its text is the system's for the failure (as
+// strerror gives it).
+CResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
 // The same into large storage, which is not cleared before the read.
+CResult ReadWholeFile(const std::string& path, LargeBytes& data);
+// Writes a whole file; on failure removes what was written.
+CResult WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
+// The same with the failure's text in error, for the callers that have not
+// moved to the result yet.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
 bool ReadWholeFile(const std::string& path, LargeBytes& data, std::string& error);
-// Writes a whole file; on failure removes what was written and returns false.
 bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error);
 
 bool PathExists(const std::string& path);
@@ -39,8 +45,10 @@ std::string FindPathNoCase(const std::string& path);
 bool IsFolder(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool CreateFolder(const std::string& path);
-// A folder that exists, or is made (one level); otherwise shows
-// "<folder>: Failed to create the folder (<reason>)" and returns false.
+// A folder that exists, or is made (one level); otherwise fails with
+// "<folder>: Failed to create the folder (<reason>)".
+CResult MakeFolder(const std::string& folder);
+// The same, showing the failure's message and returning false.
 bool MakeFolderOrReport(const std::string& folder);
 // A folder with every missing parent made; otherwise shows the same message
 // and returns false.

@@ -39,23 +39,26 @@ CReadFile::~CReadFile() {
 }
 
 bool CReadFile::Open(const std::string& path, std::string& error) {
+    const CResult opened = Open(path);
+    if (!opened) error = opened.Text();
+    return opened.Ok();
+}
+
+CResult CReadFile::Open(const std::string& path) {
     Close();
     if (path == kStandardInput) {
         // Standard input cannot seek: it is read whole, then from memory.
-        if (!ReadWholeFile(path, imageData_, error)) return false;
+        if (CResult read = ReadWholeFile(path, imageData_); !read) return read;
         OpenMemory(imageData_, path);
-        return true;
+        return {};
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = SystemErrorText(errno);
-        return false;
-    }
+    if (fd < 0) return CResult::Fail(SystemErrorText(errno), -1, path);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error = SystemErrorText(S_ISDIR(st.st_mode) ? EISDIR : errno);
+        const int code = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
-        return false;
+        return CResult::Fail(SystemErrorText(code), -1, path);
     }
     fd_ = fd;
     position_ = 0;
@@ -64,7 +67,7 @@ bool CReadFile::Open(const std::string& path, std::string& error) {
     std::error_code ec;
     auto abs = std::filesystem::absolute(path, ec);
     path_ = ec ? path : abs.lexically_normal().string();
-    return true;
+    return {};
 }
 
 void CReadFile::OpenMemory(std::span<const uint8_t> data, std::string name) {
@@ -75,25 +78,19 @@ void CReadFile::OpenMemory(std::span<const uint8_t> data, std::string name) {
     path_ = std::move(name);
 }
 
-bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, std::string& error) {
+CResult CReadFile::OpenInImage(CDiscImage& image, const std::string& inner) {
     Close();
     int64_t size = 0;
     std::vector<SImageExtent> extents;
     if (!image.FileExtents(inner, size, extents)) {
         // Files without blocks of their own (data held in the file entry)
         // are small: read them whole.
-        if (CResult read = image.ReadFile(inner, imageData_); !read) {
-            error = read.Text();
-            return false;
-        }
+        if (CResult read = image.ReadFile(inner, imageData_); !read) return read;
         OpenMemory(imageData_, image.Path() + inner);
-        return true;
+        return {};
     }
     const int fd = ::open(image.Path().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = SystemErrorText(errno);
-        return false;
-    }
+    if (fd < 0) return CResult::Fail(SystemErrorText(errno));
     fd_ = fd;
     extents_ = std::move(extents);
     imageLength_ = size;
@@ -101,7 +98,7 @@ bool CReadFile::OpenInImage(CDiscImage& image, const std::string& inner, std::st
     bytesRead_ = 0;
     error_ = 0;
     path_ = image.Path() + inner;
-    return true;
+    return {};
 }
 
 void CReadFile::Close() {

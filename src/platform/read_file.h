@@ -11,6 +11,7 @@
 
 #include "platform/disc_image.h"
 #include "platform/large_buffer.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -28,13 +29,16 @@ public:
     CReadFile(const CReadFile&) = delete;
     CReadFile& operator=(const CReadFile&) = delete;
 
-    // Opens the file; on failure returns false and sets error to the system's
-    // text. Files inside a disc image are opened through a disc source
+    // Opens the file; a failure names the path, its text is the system's.
+    // Files inside a disc image are opened through a disc source
     // (disc_source.h).
+    CResult Open(const std::string& path);
+    // The same with the failure's text in error, for the callers that have
+    // not moved to the result yet.
     bool Open(const std::string& path, std::string& error);
     // Opens the file at inner (its path inside the image); Path() gives it
-    // below the image file.
-    bool OpenInImage(CDiscImage& image, const std::string& inner, std::string& error);
+    // below the image file. A failure's text says why, without a path.
+    CResult OpenInImage(CDiscImage& image, const std::string& inner);
     // Serves the reads from memory that the caller keeps alive while the
     // file is open (no file system involved); Path() gives name.
     void OpenMemory(std::span<const uint8_t> data, std::string name);
