@@ -374,7 +374,8 @@ int CMainFrame::OpenFolder(const QString& folder, bool quick) {
     const std::string corePath = CorePath(path);
     // The check's findings are worked out on the scan's thread too. A clip
     // that cannot be read is left out (the tree flags it); the scan's
-    // messages are shown together after it.
+    // messages are shown together after it. Each clip kept shows in the tree
+    // at once, the scan waiting until its node is there.
     std::vector<tessel::SCheckFinding> findings;
     std::vector<std::string> messages;
     const int result = RunWithProgress(this, [&](tessel::CProgressWnd* progress) {
@@ -382,12 +383,18 @@ int CMainFrame::OpenFolder(const QString& folder, bool quick) {
         tessel::SScanOptions options;
         options.keepGoing = true;
         options.quick = quick;
+        options.onClip = [&](tessel::CTlM2tsObject& clip) {
+            QMetaObject::invokeMethod(
+                explorer_, [&] { explorer_->ShowScannedClip(disc, clip, path); },
+                Qt::BlockingQueuedConnection);
+        };
         int r = tessel::ScanDisc(disc, corePath, progress, options);
         if (r == 0) r = tessel::ReadDiscSubtitles(disc, progress);
         if (r == 0) findings = CProblemsWnd::CheckDisc(disc);
         messages = gather.Messages();
         return r;
     });
+    if (result != 0) explorer_->RestoreTree();
     if (result != 1) ShowScanMessages(messages, result == 0 ? disc.faults.size() : 0);
     if (result == 0) {
         // The panes let go of the old clips before they are deleted.

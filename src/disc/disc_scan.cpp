@@ -94,6 +94,7 @@ public:
         clip->clipInfo = std::move(clpi);
         clip->parent = &disc_;
         disc_.clips.push_back(std::move(clip));
+        if (options_.onClip) options_.onClip(*disc_.clips.back());
         return 0;
     }
 

@@ -2,6 +2,7 @@
 // an Interactive Graphics menu.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,6 +75,10 @@ struct SScanOptions {
     // Each clip sampled instead of read whole (QuickParseClip).
     bool quick = false;
     SQuickScanLimits quickLimits;
+    // Called on the scan's thread with each clip kept, in clip order, once
+    // it is read and decoded and added to the disc (its subtitles are read
+    // later); the clip stays where it is until the disc is cleared.
+    std::function<void(CTlM2tsObject&)> onClip;
 };
 int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress,
              const SScanOptions& options);

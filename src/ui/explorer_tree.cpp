@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <utility>
 
 #include "disc/disc_scan.h"
 #include "model/display_set_runs.h"
@@ -300,12 +301,9 @@ void CFileView::FillTree(CTlDisc* disc) {
     tree_->clear();
     if (selection_) selection_->Clear();
     faults_.clear();
+    scanNode_ = nullptr;
     if (disc) {
-        QTreeWidgetItem* discNode =
-            AddNode(nullptr, disc, QString::fromStdString(disc->name), kImageDisc);
-        QFont bold = tree_->font();
-        bold.setBold(true);
-        discNode->setFont(0, bold);
+        QTreeWidgetItem* discNode = AddDiscNode(*disc, QString::fromStdString(disc->name));
         // Clips in number order, the files left out among them flagged.
         auto kept = [disc](int number) {
             return std::any_of(disc->clips.begin(), disc->clips.end(),
@@ -324,6 +322,32 @@ void CFileView::FillTree(CTlDisc* disc) {
         discNode->setExpanded(true);
     }
     tree_->setUpdatesEnabled(true);
+}
+
+void CFileView::ShowScannedClip(CTlDisc& disc, CTlM2tsObject& clip, const QString& label) {
+    CHandlingOff off(*this);
+    if (!scanNode_) {
+        for (int i = 0; i < tree_->topLevelItemCount(); ++i)
+            tree_->topLevelItem(i)->setHidden(true);
+        scanNode_ = AddDiscNode(disc, label);
+    }
+    AddClip(scanNode_, clip);
+    scanNode_->setExpanded(true);
+}
+
+void CFileView::RestoreTree() {
+    if (!scanNode_) return;
+    CHandlingOff off(*this);
+    delete std::exchange(scanNode_, nullptr);
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) tree_->topLevelItem(i)->setHidden(false);
+}
+
+QTreeWidgetItem* CFileView::AddDiscNode(CTlDisc& disc, const QString& label) {
+    QTreeWidgetItem* node = AddNode(nullptr, &disc, label, kImageDisc);
+    QFont bold = tree_->font();
+    bold.setBold(true);
+    node->setFont(0, bold);
+    return node;
 }
 
 void CFileView::AddClip(QTreeWidgetItem* discNode, CTlM2tsObject& clip) {

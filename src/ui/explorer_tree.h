@@ -45,6 +45,12 @@ public:
     // Rebuilds the tree from the disc (null: empty tree) and clears the
     // selection, which may point into the old tree.
     void FillTree(tessel::CTlDisc* disc);
+    // A scan under way shows each clip it keeps as it comes: the first puts
+    // the tree shown aside (hidden) under a node of the disc being scanned,
+    // labelled label; the selection stays. FillTree drops what was put
+    // aside, RestoreTree (a cancelled or failed scan) brings it back.
+    void ShowScannedClip(tessel::CTlDisc& disc, tessel::CTlM2tsObject& clip, const QString& label);
+    void RestoreTree();
     // Depth-first from the first root node; null when no node shows it.
     QTreeWidgetItem* FindNode(const tessel::CNamedObject* object) const;
     // Makes the object's node the current one without handling the change.
@@ -82,6 +88,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QTreeWidgetItem* AddDiscNode(tessel::CTlDisc& disc, const QString& label);
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, tessel::CNamedObject* object,
                              const QString& label, int image);
     void AddClip(QTreeWidgetItem* discNode, tessel::CTlM2tsObject& clip);
@@ -95,6 +102,7 @@ private:
     CSelection* selection_ = nullptr;
     bool handling_ = true;
     bool showAll_ = false;
+    QTreeWidgetItem* scanNode_ = nullptr;  // the disc of a scan under way
     // The nodes of the files the disc's scan left out.
     std::vector<std::unique_ptr<CFaultNode>> faults_;
 };

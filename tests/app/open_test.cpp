@@ -20,6 +20,7 @@
 #include "authoring/sample_disc.h"
 #include "ui/explorer_tree.h"
 #include "ui/page_view.h"
+#include "ui/progress_window.h"
 #include "ui/properties_wnd.h"
 
 namespace {
@@ -234,6 +235,55 @@ private slots:
         QVERIFY2(QString::fromStdString(failed[1]).contains("has no IG Menu"), failed[1].c_str());
         QCOMPARE(frame_->Explorer()->Tree()->topLevelItem(0)->child(0)->text(0),
                  QString("00001.m2ts"));
+    }
+
+    // Each clip's node is in the tree while the scan still runs (the window
+    // disabled), clip 1 before clip 2; at the end the tree is rebuilt the same
+    // way. A second open cancelled at its first clip brings the tree back.
+    void ClipsShowWhileTheScanRuns() {
+        QTemporaryDir dir;
+        tessel::authoring::SDiscOptions o;
+        tessel::authoring::SClipSpec clip;
+        clip.igPids = {0x1400};
+        clip.menu.buttonWidth = 24;
+        clip.menu.buttonHeight = 12;
+        for (int number : {2, 1}) {
+            clip.number = number;
+            o.clips.push_back(clip);
+        }
+        std::string error;
+        QVERIFY2(tessel::authoring::WriteSampleDisc(dir.path().toStdString(), o, nullptr, error),
+                 error.c_str());
+        QTreeWidget* tree = frame_->Explorer()->Tree();
+        QStringList inserted;  // each clip node: when, and the first clip's label then
+        bool cancel = false;
+        QObject watch;
+        connect(tree->model(), &QAbstractItemModel::rowsInserted, &watch,
+                [&](const QModelIndex& parent, int row) {
+                    if (!parent.isValid() || parent.parent().isValid()) return;
+                    const QString first =
+                        row > 0 ? parent.model()->index(0, 0, parent).data().toString() : "-";
+                    inserted << (frame_->isEnabled() ? "after " : "during ") + first;
+                    if (auto* progress = frame_->findChild<CQtProgressWnd*>(); cancel && progress)
+                        progress->CancelByUser();
+                });
+        QCOMPARE(frame_->OpenFolder(dir.filePath("BDMV")), 0);
+        QCOMPARE(inserted,
+                 QStringList({"during -", "during 00001.m2ts", "after -", "after 00001.m2ts"}));
+        QCOMPARE(RootNodes(*frame_), 1);
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+
+        QTreeWidgetItem* current = tree->topLevelItem(0)->child(1);
+        tree->setCurrentItem(current);
+        inserted.clear();
+        cancel = true;
+        QCOMPARE(frame_->OpenFolder(dir.filePath("BDMV")), 1);
+        QCOMPARE(inserted, QStringList({"during -"}));
+        QCOMPARE(RootNodes(*frame_), 1);
+        QVERIFY(!tree->topLevelItem(0)->isHidden());
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+        QCOMPARE(tree->currentItem(), current);
+        QVERIFY(recorder_->Messages().empty());
     }
 
 private:
