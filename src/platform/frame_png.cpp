@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/image_io.h"
+#include "platform/png_common.h"
 
 namespace tessel {
 
@@ -110,23 +111,15 @@ bool EncodeFast(const Bitmap& frame, std::vector<uint8_t>& png) {
 }  // namespace
 
 bool DeflateZlib(std::span<const uint8_t> data, int level, std::vector<uint8_t>& out) {
-    static constexpr uint32_t kLevelBuffer[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
-                                                ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
-    level = std::clamp(level, 0, 3);
     // Nine bits a byte at worst, block heads and the frame.
     const size_t bound = data.size() + data.size() / 8 + 65536;
     if (bound > UINT32_MAX) return false;
     thread_local std::vector<uint8_t> levelBuffer;
-    levelBuffer.resize(kLevelBuffer[level]);
     const size_t at = out.size();
     out.resize(at + bound);
     isal_zstream zs;
     isal_deflate_stateless_init(&zs);
-    zs.level = static_cast<uint32_t>(level);
-    zs.level_buf = levelBuffer.empty() ? nullptr : levelBuffer.data();
-    zs.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
-    zs.gzip_flag = IGZIP_ZLIB;
-    zs.flush = NO_FLUSH;
+    SetIsalDeflate(zs, level, levelBuffer);
     zs.end_of_stream = 1;
     zs.next_in = const_cast<uint8_t*>(data.data());
     zs.avail_in = static_cast<uint32_t>(data.size());

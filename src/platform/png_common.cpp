@@ -1,6 +1,9 @@
 #include "platform/png_common.h"
 
+#include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstring>
@@ -35,5 +38,17 @@ void PngErrorFn(png_structp png, png_const_charp message) {
 }
 
 void PngWarningFn(png_structp, png_const_charp) {}
+
+void SetIsalDeflate(isal_zstream& zs, int level, std::vector<uint8_t>& levelBuffer) {
+    static constexpr uint32_t kLevelBuffer[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
+                                                ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
+    level = std::clamp(level, 0, 3);
+    levelBuffer.resize(kLevelBuffer[level]);
+    zs.level = static_cast<uint32_t>(level);
+    zs.level_buf = levelBuffer.empty() ? nullptr : levelBuffer.data();
+    zs.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
+    zs.gzip_flag = IGZIP_ZLIB;
+    zs.flush = NO_FLUSH;
+}
 
 }  // namespace tessel

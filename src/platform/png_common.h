@@ -9,7 +9,13 @@
 #include <span>
 #include <vector>
 
+struct isal_zstream;
+
 namespace tessel {
+
+// After ISA-L's deflate init: the level (0 to 3, clamped), its level buffer
+// (sized here) and zlib framing, nothing flushed before the end.
+void SetIsalDeflate(isal_zstream& zs, int level, std::vector<uint8_t>& levelBuffer);
 
 // The PNG signature.
 extern const uint8_t kPngFileSignature[8];

@@ -278,8 +278,6 @@ struct CIndexedPngWriter::SState {
     // The deflate stream, writing into the file's storage; false when memory
     // runs out (on the worker thread, which no exception may leave).
     bool Begin(std::unique_ptr<isal_zstream>& stream, std::vector<uint8_t>& levelBuffer) {
-        static constexpr uint32_t kLevelBuffer[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
-                                                    ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
         const size_t rawSize = (width + 1) * height;
         // Nine bits a byte at worst, and the frame; pages not written to
         // are never touched.
@@ -287,18 +285,13 @@ struct CIndexedPngWriter::SState {
         if (bound > UINT32_MAX) return false;
         try {
             stream = std::make_unique<isal_zstream>();
-            levelBuffer.resize(kLevelBuffer[level]);
             file.resize(kHead + bound + kTail);
+            isal_deflate_init(stream.get());
+            SetIsalDeflate(*stream, level, levelBuffer);
         } catch (const std::bad_alloc&) {
             return false;
         }
         isal_zstream& zs = *stream;
-        isal_deflate_init(&zs);
-        zs.level = static_cast<uint32_t>(level);
-        zs.level_buf = levelBuffer.empty() ? nullptr : levelBuffer.data();
-        zs.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
-        zs.gzip_flag = IGZIP_ZLIB;
-        zs.flush = NO_FLUSH;
         zs.next_out = file.data() + kHead;
         zs.avail_out = static_cast<uint32_t>(bound);
         return true;
