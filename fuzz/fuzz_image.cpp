@@ -32,9 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int64_t{w} * h > kPixelCap)
         return 0;
     Bitmap image;
-    std::string error;
-    if (!DecodeImage({data, size}, image, error)) {
-        fuzz::Require(!error.empty(), "a refused image says why");
+    if (const CResult decoded = DecodeImage({data, size}, image); !decoded) {
+        fuzz::Require(!decoded.Text().empty(), "a refused image says why");
         return 0;
     }
     fuzz::Require(int64_t{image.Width()} * image.Height() <= Bitmap::kMaxPixels,
@@ -48,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Require(indexed.Width() == image.Width() && indexed.Height() == image.Height(),
                       "the indexed picture keeps the size");
         std::vector<uint8_t> png;
+        std::string error;
         EncodePng(indexed, png, error);
     }
     return 0;
