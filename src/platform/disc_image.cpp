@@ -190,8 +190,11 @@ std::string CDiscImage::ReadFailure(const std::string& inner) {
     UDFFILE* f = udfread_file_open(udf_, Inner(inner).c_str());
     if (!f) return SystemErrorText(ENOENT);
     const int64_t size = udfread_file_size(f);
-    int64_t needs = 0;
-    for (int64_t b = 0; size > 0 && b < (size + kBlock - 1) / kBlock; ++b) {
+    // A file larger than the image needs at least its size; the blocks of
+    // one that fits are few enough to look up.
+    const bool fits = size <= imageSize_;
+    int64_t needs = fits ? 0 : size;
+    for (int64_t b = 0; fits && size > 0 && b < (size + kBlock - 1) / kBlock; ++b) {
         const uint32_t lba = udfread_file_lba(f, static_cast<uint32_t>(b));
         if (lba)
             needs = std::max(needs, int64_t{lba} * kBlock + std::min(kBlock, size - b * kBlock));
