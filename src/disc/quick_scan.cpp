@@ -260,11 +260,18 @@ private:
     STsPacket parser_;
 };
 
-bool ReportPlace(CProgressWnd* progress, int done, int places) {
+// The share of places done and the bytes read so far; false when cancelled.
+bool ReportPlace(CProgressWnd* progress, int done, int places, const CReadFile& file) {
     SProgressReport r;
     r.kind = SProgressReport::kPosition;
     r.position = places > 0 ? done * 100 / places : 100;
-    return ReportProgress(progress, r);
+    if (!ReportProgress(progress, r)) return false;
+    SProgressReport bytes;
+    bytes.kind = SProgressReport::kBytes;
+    bytes.bytesDone = file.BytesRead();
+    bytes.bytesTotal = file.Length();
+    bytes.sampled = true;
+    return ReportProgress(progress, bytes);
 }
 
 // Builds one IG object per PID from its kept display sets; false after the
@@ -359,7 +366,7 @@ int QuickParseClip(CTlM2tsObject& clip, const std::string& path, const CClpiObje
     clip.coverage.samples = static_cast<int>(places.size());
     CQuickReader reader(file, pids, limits);
     for (size_t i = 0; i <= places.size(); ++i) {
-        if (!ReportPlace(progress, static_cast<int>(i), static_cast<int>(places.size() + 1)))
+        if (!ReportPlace(progress, static_cast<int>(i), static_cast<int>(places.size() + 1), file))
             return 1;
         const int64_t from = i == 0 ? 0 : places[i - 1];
         const int64_t end = i < places.size() ? places[i] : length;
@@ -377,7 +384,7 @@ int QuickParseClip(CTlM2tsObject& clip, const std::string& path, const CClpiObje
     }
     clip.coverage.bytesRead = file.BytesRead();
     if (!BuildTrees(clip, file.Path(), pids)) return 2;
-    ReportPlace(progress, 1, 1);
+    ReportPlace(progress, 1, 1, file);
     return 0;
 }
 

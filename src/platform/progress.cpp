@@ -64,35 +64,49 @@ void CProgressWnd::HideBar() {
     Redraw();
 }
 
-void CProgressWnd::SetBytes(int64_t done, int64_t total) {
-    if (total != bytesTotal_ || done < bytesDone_) {
+void CProgressWnd::SetBytes(int64_t done, int64_t total, bool sampled) {
+    if (total != bytesTotal_ || done < bytesDone_ || sampled != sampled_) {
         bytesTotal_ = total;
         bytesStart_ = done;
         bytesStartMs_ = NowMs();
+        bytesStartPercent_ = percent_;
+        sampled_ = sampled;
     }
     bytesDone_ = done;
     Update();
 }
 
+namespace {
+
+std::string SecondsLeftText(int64_t left) {
+    if (left >= 3600)
+        return StrFormat("%lld h %lld min left", static_cast<long long>(left / 3600),
+                         static_cast<long long>(left % 3600 / 60));
+    if (left >= 60)
+        return StrFormat("%lld min %lld sec left", static_cast<long long>(left / 60),
+                         static_cast<long long>(left % 60));
+    return StrFormat("%lld sec left", static_cast<long long>(left));
+}
+
+}  // namespace
+
 std::string CProgressWnd::BytesText() const {
     if (bytesTotal_ < 0) return {};
-    std::string text = ByteSizeText(bytesDone_) + " of " + ByteSizeText(bytesTotal_);
+    std::string text =
+        ByteSizeText(bytesDone_) + (sampled_ ? " read of " : " of ") + ByteSizeText(bytesTotal_);
     const int64_t ms = NowMs() - bytesStartMs_;
     const int64_t read = bytesDone_ - bytesStart_;
     if (ms < 200 || read <= 0) return text;
     const double rate = static_cast<double>(read) * 1000.0 / static_cast<double>(ms);
-    const auto left =
-        static_cast<int64_t>(std::llround(static_cast<double>(bytesTotal_ - bytesDone_) / rate));
-    text += ", " + ByteSizeText(static_cast<int64_t>(rate)) + "/s, ";
-    if (left >= 3600)
-        text += StrFormat("%lld h %lld min left", static_cast<long long>(left / 3600),
-                          static_cast<long long>(left % 3600 / 60));
-    else if (left >= 60)
-        text += StrFormat("%lld min %lld sec left", static_cast<long long>(left / 60),
-                          static_cast<long long>(left % 60));
-    else
-        text += StrFormat("%lld sec left", static_cast<long long>(left));
-    return text;
+    double left = static_cast<double>(bytesTotal_ - bytesDone_) / rate;
+    if (sampled_) {
+        // The bytes still to read are unknown; the share of places done is not.
+        const int done = percent_ - bytesStartPercent_;
+        if (done <= 0) return text + ", " + ByteSizeText(static_cast<int64_t>(rate)) + "/s";
+        left = static_cast<double>(ms) * (100 - percent_) / done / 1000.0;
+    }
+    return text + ", " + ByteSizeText(static_cast<int64_t>(rate)) + "/s, " +
+           SecondsLeftText(std::llround(left));
 }
 
 void CProgressWnd::Cancel() {
@@ -147,7 +161,7 @@ bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report) {
             wnd->HideBar();
             break;
         case SProgressReport::kBytes:
-            wnd->SetBytes(report.bytesDone, report.bytesTotal);
+            wnd->SetBytes(report.bytesDone, report.bytesTotal, report.sampled);
             break;
         default:
             break;

@@ -21,9 +21,11 @@ struct SProgressReport {
     enum Kind { kPosition = 0, kText = 1, kCaption = 2, kHideBar = 3, kBytes = 4 };
     int kind = kPosition;
     int position = 0;
-    // kBytes: bytes of a file read so far and the file's length.
+    // kBytes: bytes of a file read so far and the file's length; sampled
+    // when the reads are spread over the file (the bar tells how far).
     int64_t bytesDone = 0;
     int64_t bytesTotal = 0;
+    bool sampled = false;
     std::string text;
     std::string caption;
 };
@@ -43,7 +45,9 @@ public:
     void SetCaption(const std::string& caption);
     void HideBar();
     // Bytes read of the file being read; a new total starts a new rate.
-    void SetBytes(int64_t done, int64_t total);
+    // Sampled bytes are read at places spread over the file: the time left
+    // then follows the bar, not the bytes.
+    void SetBytes(int64_t done, int64_t total, bool sampled = false);
     // Cancels once; the flag then stays set. Safe from any thread.
     void Cancel();
 
@@ -55,7 +59,8 @@ public:
     const std::string& Caption() const { return caption_; }
     const std::string& Text() const { return text_; }
     const std::string& Title() const { return title_; }
-    // "1.2 GB of 4.3 GB, 180 MB/s, 17 sec left" of the bytes told; empty
+    // "1.2 GB of 4.3 GB, 180 MB/s, 17 sec left" of the bytes told, or
+    // "41 MB read of 31.2 GB, 4.1 MB/s, 30 sec left" when sampled; empty
     // before any.
     std::string BytesText() const;
     // The estimate line for the current position and elapsed time.
@@ -87,6 +92,8 @@ private:
     bool barVisible_ = true;
     int64_t startMs_ = 0;
     int64_t bytesDone_ = 0, bytesTotal_ = -1, bytesStart_ = 0, bytesStartMs_ = 0;
+    int bytesStartPercent_ = 0;
+    bool sampled_ = false;
 
     friend bool ReportProgress(CProgressWnd* wnd, const SProgressReport& report);
 };

@@ -129,6 +129,16 @@ TEST(ProgressBytes, SizesRateAndTimeLeftOfTheFileRead) {
     // A new step starts without the old file's bytes.
     ReportProgress(&p, Caption("Ripping"));
     EXPECT_EQ(p.BytesText(), "");
+    // Sampled reads: the time left follows the places done, not the bytes.
+    r.sampled = true;
+    r.bytesTotal = 31200000000;
+    r.bytesDone = 0;
+    ASSERT_TRUE(ReportProgress(&p, r));
+    p.now = 20000;  // 10 s for 41 MB and a quarter of the places
+    ReportProgress(&p, Pos(25));
+    r.bytesDone = 41000000;
+    ASSERT_TRUE(ReportProgress(&p, r));
+    EXPECT_EQ(p.BytesText(), "41 MB read of 31.2 GB, 4.1 MB/s, 30 sec left");
 }
 
 }  // namespace
