@@ -61,7 +61,8 @@ Json RipJson(const CTlDisc& disc, const std::string& input, const std::string& d
                          {"name", clip->name},
                          {"folder", clipFolder},
                          {"pictures", clipPictures},
-                         {"igs", igs}});
+                         {"igs", igs},
+                         {"coverage", CoverageJson(clip->coverage)}});
     }
     return {{"disc", disc.name},
             {"input", input},

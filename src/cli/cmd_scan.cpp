@@ -156,15 +156,6 @@ ordered_json EpochsJson(CIgObject& ig, bool collapse, const std::vector<int>& se
     return epochs;
 }
 
-ordered_json CoverageJson(const SScanCoverage& c) {
-    ordered_json j = {{"mode", c.quick ? "quick" : "full"},
-                      {"bytes_read", c.bytesRead},
-                      {"bytes_total", c.bytesTotal},
-                      {"samples", c.samples}};
-    if (!c.skipped.empty()) j["skipped_places"] = c.skipped;
-    return j;
-}
-
 ordered_json DiscJson(const CTlDisc& disc, bool collapse) {
     ordered_json clips = ordered_json::array();
     for (const auto& clip : disc.clips) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "clip/m2ts_object.h"
 #include "database/clpi.h"
 
 namespace tessel::cli {
@@ -29,6 +30,15 @@ void PutClipAndPid(Json& object, int clip, int pid) {
 Json VideoJson(const SVideoDescriptor& video) {
     Json j = {{"width", video.width}, {"height", video.height}};
     PutNamed(j, "frame_rate", video.frameRate, FrameRateName(video.frameRate));
+    return j;
+}
+
+Json CoverageJson(const SScanCoverage& c) {
+    Json j = {{"mode", c.quick ? "quick" : "full"},
+              {"bytes_read", c.bytesRead},
+              {"bytes_total", c.bytesTotal},
+              {"samples", c.samples}};
+    if (!c.skipped.empty()) j["skipped_places"] = c.skipped;
     return j;
 }
 

@@ -11,6 +11,10 @@
 #include "database/clpi_stream.h"
 #include "platform/messages.h"
 
+namespace tessel {
+struct SScanCoverage;
+}
+
 namespace tessel::cli {
 
 using Json = nlohmann::ordered_json;
@@ -38,6 +42,10 @@ Json VideoJson(const SVideoDescriptor& video);
 // ratio; audio presentation type, sampling frequency; character code), each
 // with its name, and "attributes" as one line.
 Json ClipStreamJson(const SClpiStream& stream);
+
+// A clip's "coverage": "mode" ("quick" or "full"), "bytes_read",
+// "bytes_total", "samples" and, when some were unreadable, "skipped_places".
+Json CoverageJson(const SScanCoverage& coverage);
 
 // "Multiplexed" (0) or "Not multiplexed" (1).
 const char* StreamModelName(int model);

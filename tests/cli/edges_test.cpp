@@ -392,10 +392,14 @@ TEST_F(CliEdges, JsonNamesInputsFilesAndWhatWasLeftOut) {
     nlohmann::json j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["input"], Bdmv());
     size_t listed = 0;
-    for (const auto& clip : j["clips"])
+    for (const auto& clip : j["clips"]) {
+        // The rip's scan read every byte of the clip.
+        EXPECT_EQ(clip["coverage"]["mode"], "full");
+        EXPECT_GE(clip["coverage"]["bytes_read"], clip["coverage"]["bytes_total"]);
         for (const auto& ig : clip["igs"])
             for (const auto& epoch : ig["epochs"])
                 for (const auto& f : epoch["files"]) listed += fs::exists(f.get<std::string>());
+    }
     EXPECT_EQ(listed, j["images"].get<size_t>());
     EXPECT_GT(listed, 0u);
 

@@ -91,6 +91,7 @@ def disc_cases(r, bdmv, label):
     r.run("check", [bdmv, "--json"], codes=(0, 2))
     rip = r.folder("rip")
     r.run("rip", [bdmv, rip, "--yes", "--json"])
+    r.run("rip", [bdmv, r.folder("rip-quick"), "--yes", "--json", "--quick"])
     pngs = sorted(glob.glob(os.path.join(rip, "**", "*.png"), recursive=True))
     if pngs:
         r.run("quantize", [pngs[0], os.path.join(r.folder("q"), "q.png"), "--json"])
