@@ -39,6 +39,23 @@ int SCompositionObject::Write(CByteWriter& w) const {
     return static_cast<int>(w.Pos() - start);
 }
 
+bool SWindow::Read(CByteReader& r) {
+    id = r.U8();
+    x = r.U16();
+    y = r.U16();
+    width = r.U16();
+    height = r.U16();
+    return !r.Failed();
+}
+
+void SWindow::Write(CByteWriter& w) const {
+    w.U8(id);
+    w.U16(x);
+    w.U16(y);
+    w.U16(width);
+    w.U16(height);
+}
+
 int CPcs::Parse(std::span<const uint8_t> payload) {
     CByteReader r(payload);
     video.Read(r);
@@ -108,13 +125,9 @@ int CWds::Parse(std::span<const uint8_t> payload) {
     const int n = r.U8();
     Clear();
     if (r.Failed()) return 0;
-    for (int i = 0; i < n && r.Remaining() >= 9; ++i) {
+    for (int i = 0; i < n && r.Remaining() >= SWindow::kSize; ++i) {
         SWindow win;
-        win.id = r.U8();
-        win.x = r.U16();
-        win.y = r.U16();
-        win.width = r.U16();
-        win.height = r.U16();
+        win.Read(r);
         windows.push_back(win);
     }
     return static_cast<int>(r.Pos());
@@ -127,13 +140,7 @@ int CWds::Write(uint8_t* out) {
 
 void CWds::WritePayload(CByteWriter& w) {
     w.U8(static_cast<uint32_t>(windows.size()));
-    for (const SWindow& win : windows) {
-        w.U8(win.id);
-        w.U16(win.x);
-        w.U16(win.y);
-        w.U16(win.width);
-        w.U16(win.height);
-    }
+    for (const SWindow& win : windows) win.Write(w);
 }
 
 void CWds::Dump(std::string& out, const std::string& indent) const {

@@ -51,12 +51,18 @@ protected:
     void WritePayload(CByteWriter& w) override;
 };
 
+// One window definition: 9 bytes.
 struct SWindow {
     uint8_t id = 0;
     uint16_t x = 0;
     uint16_t y = 0;
     uint16_t width = 0;
     uint16_t height = 0;
+
+    static constexpr size_t kSize = 9;
+    // False when the record does not fit (r is then failed).
+    bool Read(CByteReader& r);
+    void Write(CByteWriter& w) const;
 };
 
 // At most 2 windows have a serialised form.

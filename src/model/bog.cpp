@@ -79,7 +79,7 @@ int32_t CButtonIdPool::Lowest() {
 
 // ---- CBdButton
 
-void CBdButton::CopyItems(const CNamedObject& other) {
+void CBdButton::CopyAll(const CNamedObject& other) {
     CopyBase(other);
     auto* o = dynamic_cast<const CBdButton*>(&other);
     if (!o || o == this) return;
@@ -175,17 +175,6 @@ void CBdButton::WriteTo(CByteWriter& w, int) const {
     // The count field holds only 16 bits; write as many commands as it says.
     size_t n = static_cast<size_t>(commands.GetSize()) & 0xFFFF;
     for (size_t i = 0; i < n; ++i) w.Bytes(commands.records[i].bytes, 12);
-}
-
-int CBdButton::Parse(std::span<const uint8_t> data, int mode) {
-    CByteReader r(data);
-    return ParseFrom(r, mode) ? static_cast<int>(r.Pos()) : -1;
-}
-
-int CBdButton::Write(uint8_t* buffer, int mode) {
-    CByteWriter w(buffer);
-    WriteTo(w, mode);
-    return static_cast<int>(w.Pos());
 }
 
 void CBdButton::ResolveRefs(const CIdIndex<CBdButton>& pageButtons,
@@ -342,17 +331,6 @@ void CBog::WriteTo(CByteWriter& w, int mode) const {
     w.U8(static_cast<uint32_t>(GetSize()) & 0xFF);
     size_t n = static_cast<size_t>(GetSize()) & 0xFF;
     for (size_t i = 0; i < n; ++i) items[i]->WriteTo(w, mode);
-}
-
-int CBog::Parse(std::span<const uint8_t> data, int mode) {
-    CByteReader r(data);
-    return ParseFrom(r, mode) ? static_cast<int>(r.Pos()) : -1;
-}
-
-int CBog::Write(uint8_t* buffer, int mode) {
-    CByteWriter w(buffer);
-    WriteTo(w, mode);
-    return static_cast<int>(w.Pos());
 }
 
 bool CBog::ResolveRefs(const CIdIndex<CBdButton>& pageButtons,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/byte_record.h"
 #include "model/graphic_object.h"
 #include "model/named_object.h"
 #include "navcmd/navcmd.h"
@@ -77,7 +78,7 @@ struct CButtonStateInfo {
     bool complete = false;  // bit 6: the run is shown to its end before the state is left
 };
 
-class CBdButton : public CNamedObject {
+class CBdButton : public TByteRecord<CBdButton> {
 public:
     enum { kNormal = 0, kSelected = 1, kActivated = 2 };
     static constexpr int kMaxButtonId = 8159;
@@ -85,11 +86,8 @@ public:
     static constexpr int kFixedSize = 35;
 
     void Clear() override { commands.Clear(); }
-    void CopyFrom(const CNamedObject& other) override { CopyItems(other); }
-    void CopyItems(const CNamedObject& other);
+    void CopyAll(const CNamedObject& other);
     void Serialize(CArchive& ar) override;
-    int Parse(std::span<const uint8_t> data, int mode) override;
-    int Write(uint8_t* buffer, int mode) override;
 
     bool ParseFrom(CByteReader& r, int mode);
     void WriteTo(CByteWriter& w, int mode) const;
@@ -125,13 +123,10 @@ public:
     CNavCmds commands;
 };
 
-class CBog : public CNamedPtrArray<CBdButton> {
+class CBog : public TByteRecord<CBog, CNamedPtrArray<CBdButton>> {
 public:
-    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     void CopyAll(const CNamedObject& other);
     void Serialize(CArchive& ar) override;
-    int Parse(std::span<const uint8_t> data, int mode) override;
-    int Write(uint8_t* buffer, int mode) override;
 
     // pool: ids taken in the page so far (the parse adds each button's id).
     bool ParseFrom(CByteReader& r, int mode, CButtonIdPool* pool = nullptr);

@@ -54,12 +54,6 @@ bool CIcData::ParseFrom(CByteReader& r, int mode) {
     return !r.Failed();
 }
 
-int CIcData::Parse(std::span<const uint8_t> data, int mode) {
-    CByteReader r(data);
-    if (!ParseFrom(r, mode)) return -1;
-    return static_cast<int>(r.Pos());
-}
-
 void CIcData::WriteTo(CByteWriter& w, int mode) {
     size_t start = w.Pos();
     w.U24(0);
@@ -75,12 +69,6 @@ void CIcData::WriteTo(CByteWriter& w, int mode) {
     for (const auto& page : items) page->WriteTo(w, mode);
     compositionLength = static_cast<uint32_t>(w.Pos() - start - 3) & 0xFFFFFF;
     w.PatchUint(start, compositionLength, 3);
-}
-
-int CIcData::Write(uint8_t* buffer, int mode) {
-    CByteWriter w(buffer);
-    WriteTo(w, mode);
-    return static_cast<int>(w.Pos());
 }
 
 bool CIcData::ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes) {

@@ -10,19 +10,15 @@
 
 namespace tessel {
 
-class CIcData : public CNamedPtrArray<CPage> {
+class CIcData : public TByteRecord<CIcData, CNamedPtrArray<CPage>> {
 public:
-    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     // Pages and the six composition fields.
     void CopyAll(const CNamedObject& other);
     // Pages, then the models, time-outs and user time-out, little-endian.
     void Serialize(CArchive& ar) override;
-    // Reads one body starting at its 24-bit length; returns the bytes
-    // consumed, or -1 when reading would pass the end of data.
-    int Parse(std::span<const uint8_t> data, int mode) override;
-    // Writes the body; with a null buffer returns its size.
-    int Write(uint8_t* buffer, int mode) override;
-
+    // Reads one body starting at its 24-bit length (Parse gives the bytes
+    // consumed, or -1 when reading would pass the end of data); Write with a
+    // null buffer gives its size.
     bool ParseFrom(CByteReader& r, int mode);
     void WriteTo(CByteWriter& w, int mode);
 

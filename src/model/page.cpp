@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "codec/pcs_wds.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -125,21 +126,48 @@ CWindowObject* CEffectSequenceObject::AddNewWindow() {
     return w;
 }
 
+namespace {
+
+void FromSyntax(CCompositionObject& o, const SCompositionObject& c) {
+    o.object.id = c.objectIdRef;
+    o.window.id = c.windowIdRef;
+    o.cropped = c.cropped ? 1 : 0;
+    o.forcedOn = c.forcedOn ? 1 : 0;
+    o.x = c.x;
+    o.y = c.y;
+    if (!c.cropped) return;
+    o.cropLeft = c.cropX;
+    o.cropTop = c.cropY;
+    o.cropRight = c.cropX + c.cropWidth;
+    o.cropBottom = c.cropY + c.cropHeight;
+}
+
+SCompositionObject ToSyntax(const CCompositionObject& o) {
+    SCompositionObject c;
+    c.objectIdRef = static_cast<uint16_t>(Low(o.object.id, 0xFFFF));
+    c.windowIdRef = static_cast<uint8_t>(Low(o.window.id, 0xFF));
+    c.cropped = o.cropped != 0;
+    c.forcedOn = o.forcedOn != 0;
+    c.x = static_cast<uint16_t>(Low(o.x, 0xFFFF));
+    c.y = static_cast<uint16_t>(Low(o.y, 0xFFFF));
+    if (c.cropped) {
+        c.cropX = static_cast<uint16_t>(Low(o.cropLeft, 0xFFFF));
+        c.cropY = static_cast<uint16_t>(Low(o.cropTop, 0xFFFF));
+        c.cropWidth = static_cast<uint16_t>(Low(o.cropRight - o.cropLeft, 0xFFFF));
+        c.cropHeight = static_cast<uint16_t>(Low(o.cropBottom - o.cropTop, 0xFFFF));
+    }
+    return c;
+}
+
+}  // namespace
+
 bool CEffectSequenceObject::ParseFrom(CByteReader& r, int) {
     Clear();
-    struct SWin {
-        int32_t id, x, y, w, h;
-    };
-    std::vector<SWin> wins;
+    std::vector<SWindow> wins;
     int nWindows = r.U8();
     for (int i = 0; i < nWindows && !r.Failed(); ++i) {
-        SWin w;
-        w.id = r.U8();
-        w.x = r.U16();
-        w.y = r.U16();
-        w.w = r.U16();
-        w.h = r.U16();
-        wins.push_back(w);
+        SWindow w;
+        if (w.Read(r)) wins.push_back(w);
     }
     int nEffects = r.U8();
     for (int i = 0; i < nEffects && !r.Failed(); ++i) {
@@ -154,44 +182,21 @@ bool CEffectSequenceObject::ParseFrom(CByteReader& r, int) {
             effect->palette.id = paletteId;
         }
         for (int k = 0; k < nObjects && !r.Failed(); ++k) {
-            int32_t objectId = r.U16();
-            int32_t windowId = r.U8();
-            uint8_t flags = r.U8();
-            int32_t x = r.U16();
-            int32_t y = r.U16();
-            bool cropped = (flags & 0x80) != 0;
-            int32_t cx = 0, cy = 0, cw = 0, ch = 0;
-            if (cropped) {
-                cx = r.U16();
-                cy = r.U16();
-                cw = r.U16();
-                ch = r.U16();
-            }
+            SCompositionObject c;
+            if (c.Read(r) == 0) break;
             CCompositionObject* o = effect ? effect->AddNewObject() : nullptr;
-            if (!o) continue;
-            o->object.id = objectId;
-            o->window.id = windowId;
-            o->cropped = cropped ? 1 : 0;
-            o->forcedOn = (flags & 0x40) ? 1 : 0;
-            o->x = x;
-            o->y = y;
-            if (cropped) {
-                o->cropLeft = cx;
-                o->cropTop = cy;
-                o->cropRight = cx + cw;
-                o->cropBottom = cy + ch;
-            }
+            if (o) FromSyntax(*o, c);
         }
     }
     if (r.Failed()) return false;
-    for (const auto& w : wins) {
+    for (const SWindow& w : wins) {
         CWindowObject* win = AddNewWindow();
         if (!win) break;
         win->id = w.id;
         win->left = w.x;
         win->top = w.y;
-        win->right = w.x + w.w;
-        win->bottom = w.y + w.h;
+        win->right = w.x + w.width;
+        win->bottom = w.y + w.height;
     }
     return true;
 }
@@ -202,15 +207,15 @@ void CEffectSequenceObject::WriteTo(CByteWriter& w, int) const {
     w.U8(static_cast<uint32_t>(nWindows));
     for (size_t i = 0; i < nWindows; ++i) {
         const CWindowObject& win = *windows.items[i];
-        uint32_t width = Low(win.right - win.left, 0xFFFF);
-        uint32_t height = Low(win.bottom - win.top, 0xFFFF);
-        w.U8(Low(win.id, 0xFF));
-        w.U16(Low(win.left, 0xFFFF));
-        w.U16(Low(win.top, 0xFFFF));
-        w.U16(width);
-        w.U16(height);
+        SWindow s;
+        s.id = static_cast<uint8_t>(Low(win.id, 0xFF));
+        s.x = static_cast<uint16_t>(Low(win.left, 0xFFFF));
+        s.y = static_cast<uint16_t>(Low(win.top, 0xFFFF));
+        s.width = static_cast<uint16_t>(Low(win.right - win.left, 0xFFFF));
+        s.height = static_cast<uint16_t>(Low(win.bottom - win.top, 0xFFFF));
+        s.Write(w);
         // ceil(width * height * 90000 / 16000000), exactly.
-        minDuration += (uint64_t(width) * height * 9 + 1599) / 1600;
+        minDuration += (uint64_t(s.width) * s.height * 9 + 1599) / 1600;
     }
     size_t nEffects = static_cast<size_t>(GetSize()) & 0xFF;
     w.U8(static_cast<uint32_t>(nEffects));
@@ -221,32 +226,8 @@ void CEffectSequenceObject::WriteTo(CByteWriter& w, int) const {
         w.U8(Low(e.palette.id, 0xFF));
         size_t nObjects = static_cast<size_t>(e.GetSize()) & 0xFF;
         w.U8(static_cast<uint32_t>(nObjects));
-        for (size_t k = 0; k < nObjects; ++k) {
-            const CCompositionObject& o = *e.items[k];
-            w.U16(Low(o.object.id, 0xFFFF));
-            w.U8(Low(o.window.id, 0xFF));
-            w.U8((o.cropped ? 0x80 : 0) | (o.forcedOn ? 0x40 : 0));
-            w.U16(Low(o.x, 0xFFFF));
-            w.U16(Low(o.y, 0xFFFF));
-            if (o.cropped) {
-                w.U16(Low(o.cropLeft, 0xFFFF));
-                w.U16(Low(o.cropTop, 0xFFFF));
-                w.U16(Low(o.cropRight - o.cropLeft, 0xFFFF));
-                w.U16(Low(o.cropBottom - o.cropTop, 0xFFFF));
-            }
-        }
+        for (size_t k = 0; k < nObjects; ++k) ToSyntax(*e.items[k]).Write(w);
     }
-}
-
-int CEffectSequenceObject::Parse(std::span<const uint8_t> data, int mode) {
-    CByteReader r(data);
-    return ParseFrom(r, mode) ? static_cast<int>(r.Pos()) : -1;
-}
-
-int CEffectSequenceObject::Write(uint8_t* buffer, int mode) {
-    CByteWriter w(buffer);
-    WriteTo(w, mode);
-    return static_cast<int>(w.Pos());
 }
 
 void CEffectSequenceObject::ResolveRefs(const CGraphicObjectList& objects,
@@ -358,17 +339,6 @@ void CPage::WriteTo(CByteWriter& w, int mode) const {
     size_t n = static_cast<size_t>(GetSize()) & 0xFF;
     w.U8(static_cast<uint32_t>(n));
     for (size_t i = 0; i < n; ++i) items[i]->WriteTo(w, mode);
-}
-
-int CPage::Parse(std::span<const uint8_t> data, int mode) {
-    CByteReader r(data);
-    return ParseFrom(r, mode) ? static_cast<int>(r.Pos()) : -1;
-}
-
-int CPage::Write(uint8_t* buffer, int mode) {
-    CByteWriter w(buffer);
-    WriteTo(w, mode);
-    return static_cast<int>(w.Pos());
 }
 
 std::vector<CBdButton*> CPage::AllButtons() const {

@@ -59,7 +59,8 @@ public:
     uint32_t duration = 0;  // 24-bit, 90 kHz ticks
 };
 
-class CEffectSequenceObject : public CNamedPtrArray<CEffectObject> {
+class CEffectSequenceObject
+    : public TByteRecord<CEffectSequenceObject, CNamedPtrArray<CEffectObject>> {
 public:
     static constexpr int kMaxEffects = 128;
     static constexpr int kMaxWindows = 2;
@@ -67,13 +68,10 @@ public:
     CEffectSequenceObject() { name = "Effect Sequence"; }
 
     void Clear() override;
-    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     // Effects and windows, deep.
     void CopyAll(const CNamedObject& other);
     // Effects, then windows.
     void Serialize(CArchive& ar) override;
-    int Parse(std::span<const uint8_t> data, int mode) override;
-    int Write(uint8_t* buffer, int mode) override;
 
     bool ParseFrom(CByteReader& r, int mode);
     void WriteTo(CByteWriter& w, int mode) const;
@@ -90,18 +88,15 @@ public:
     CNamedPtrArray<CWindowObject> windows;
 };
 
-class CPage : public CNamedPtrArray<CBog> {
+class CPage : public TByteRecord<CPage, CNamedPtrArray<CBog>> {
 public:
     static constexpr int32_t kCurrentSelectedId = 0xFFFE;
 
     CPage();
 
     void Clear() override;
-    void CopyFrom(const CNamedObject& other) override { CopyAll(other); }
     void CopyAll(const CNamedObject& other);
     void Serialize(CArchive& ar) override;
-    int Parse(std::span<const uint8_t> data, int mode) override;
-    int Write(uint8_t* buffer, int mode) override;
 
     bool ParseFrom(CByteReader& r, int mode);
     void WriteTo(CByteWriter& w, int mode) const;

@@ -94,23 +94,20 @@ void DrawIgObject(QPainter& p) {
     for (int y = 0; y < 3; ++y) p.drawRect(QRectF(3.5, 7.5 + y * 2.2, 6, 1.2));
 }
 
+// The lines through the points, closed back to the first unless open.
+QPainterPath Outline(std::initializer_list<QPointF> points, bool closed = true) {
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QList<QPointF>(points)));
+    if (closed) path.closeSubpath();
+    return path;
+}
+
 void DrawPage(QPainter& p) {
-    QPainterPath sheet;
-    sheet.moveTo(3.5, 1.5);
-    sheet.lineTo(10.5, 1.5);
-    sheet.lineTo(13.5, 4.5);
-    sheet.lineTo(13.5, 14.5);
-    sheet.lineTo(3.5, 14.5);
-    sheet.closeSubpath();
     p.setPen(QPen(QColor(100, 105, 120), 1));
     p.setBrush(QColor(252, 252, 255));
-    p.drawPath(sheet);
-    QPainterPath fold;
-    fold.moveTo(10.5, 1.5);
-    fold.lineTo(10.5, 4.5);
-    fold.lineTo(13.5, 4.5);
+    p.drawPath(Outline({{3.5, 1.5}, {10.5, 1.5}, {13.5, 4.5}, {13.5, 14.5}, {3.5, 14.5}}));
     p.setBrush(QColor(215, 220, 232));
-    p.drawPath(fold);
+    p.drawPath(Outline({{10.5, 1.5}, {10.5, 4.5}, {13.5, 4.5}}, false));
     p.setPen(QPen(QColor(120, 150, 200), 1));
     for (int y = 7; y <= 12; y += 2) p.drawLine(QPointF(5, y + 0.5), QPointF(12, y + 0.5));
 }
@@ -142,14 +139,9 @@ void DrawButton(QPainter& p) {
 
 // A yellow warning triangle with an exclamation mark.
 void DrawWarning(QPainter& p) {
-    QPainterPath triangle;
-    triangle.moveTo(8, 1.5);
-    triangle.lineTo(14.8, 14.5);
-    triangle.lineTo(1.2, 14.5);
-    triangle.closeSubpath();
     p.setPen(QPen(QColor(150, 100, 0), 1));
     p.setBrush(QColor(255, 200, 30));
-    p.drawPath(triangle);
+    p.drawPath(Outline({{8, 1.5}, {14.8, 14.5}, {1.2, 14.5}}));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(40, 30, 0));
     p.drawRect(QRectF(7.2, 5.5, 1.6, 5));
