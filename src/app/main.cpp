@@ -2,11 +2,28 @@
 #include <QApplication>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "app/gui_cli_parser.h"
 #include "app/tessel_app.h"
+#include "platform/messages.h"
 
 namespace {
+
+// An event handler that runs out of memory stops that action, not the
+// application.
+class CGuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            tessel::ShowMessage("Out of memory: the last action was stopped.");
+            return false;
+        }
+    }
+};
 
 // The command line read before any window: help, version and mistakes need
 // no display. 0 or 2 to exit with, -1 to start the window.
@@ -38,7 +55,7 @@ int main(int argc, char** argv) {
     SGuiOptions options;
     if (const int exitCode = ReadCommandLine(argc, argv, options); exitCode >= 0) return exitCode;
 
-    QApplication qapp(argc, argv);
+    CGuardedApplication qapp(argc, argv);
     QCoreApplication::setApplicationName(CTesselApp::kProduct);
     QCoreApplication::setApplicationVersion(CTesselApp::Version());
     CTesselApp app;

@@ -3,11 +3,13 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/output_rules.h"
 #include "cli/stream_targets.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace tessel::cli {
@@ -118,6 +120,16 @@ constexpr const char* kExitStatus =
     "Exit status: 0 done, 1 cancelled (Ctrl-C, or a question answered Cancel), 2 failed "
     "(bad input or options; the reason is on stderr).";
 
+// A command that runs out of memory stops with a message, not an abort.
+int RunAction(const std::function<int()>& action) {
+    try {
+        return action();
+    } catch (const std::bad_alloc&) {
+        tessel::ShowMessage("out of memory; the command stopped");
+        return tessel::cli::kExitFailed;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,7 +172,7 @@ int main(int argc, char** argv) {
     SetQuiet(quiet);
     for (const CLI::App* sub : app.get_subcommands()) SetCommandName(sub->get_name());
     std::fflush(stdout);
-    const int rc = action ? action() : kExitFailed;
+    const int rc = action ? RunAction(action) : kExitFailed;
     std::fflush(stdout);
     return rc;
 }
