@@ -145,8 +145,7 @@ double CpuSeconds() {
 
 double PlainRead(const std::string& path) {
     CReadFile file;
-    std::string error;
-    if (!file.Open(path, error)) return -1;
+    if (!file.Open(path)) return -1;
     static auto block = std::make_unique_for_overwrite<uint8_t[]>(kDemuxBlockSize);
     const auto t0 = std::chrono::steady_clock::now();
     size_t got, total = 0;
@@ -157,8 +156,7 @@ double PlainRead(const std::string& path) {
 
 double DemuxOnce(const std::string& path, size_t* recordBytes = nullptr) {
     CReadFile file;
-    std::string error;
-    if (!file.Open(path, error)) return -1;
+    if (!file.Open(path)) return -1;
     auto pmt = ReadProgramMap(file);
     CTrackInfoMap map;
     CMemoryFile* out = nullptr;

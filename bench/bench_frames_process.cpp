@@ -66,7 +66,7 @@ bool WriteStream(const fs::path& path, const fs::path& pictures) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }
-    return tessel::WriteWholeFile(path.string(), bytes.data(), bytes.size(), error);
+    return tessel::WriteWholeFile(path.string(), bytes.data(), bytes.size()).Ok();
 }
 
 void Empty(const fs::path& folder) {

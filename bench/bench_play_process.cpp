@@ -57,9 +57,12 @@ bool WriteMenu(const fs::path& folder, const std::string& stream) {
                 }
             }
     std::vector<uint8_t> bytes;
-    if (!tessel::authoring::MenuStream(ig, bytes, error) ||
-        !tessel::WriteWholeFile(stream, bytes.data(), bytes.size(), error)) {
+    if (!tessel::authoring::MenuStream(ig, bytes, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    if (const tessel::CResult r = tessel::WriteWholeFile(stream, bytes.data(), bytes.size()); !r) {
+        std::fprintf(stderr, "%s\n", r.Text().c_str());
         return false;
     }
     return true;

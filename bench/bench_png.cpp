@@ -91,9 +91,8 @@ int64_t Pixels(const std::vector<Bitmap>& set) {
 std::vector<std::vector<uint8_t>> EncodeAll(const std::vector<Bitmap>& set,
                                             const SPngOptions& options) {
     std::vector<std::vector<uint8_t>> files(set.size());
-    std::string error;
     for (size_t i = 0; i < set.size(); ++i)
-        if (!tessel::EncodePng(set[i], files[i], error, options)) files[i].clear();
+        if (!tessel::EncodePng(set[i], files[i], options)) files[i].clear();
     return files;
 }
 

@@ -43,8 +43,7 @@ bool WritePpm(const std::string& path, const Bitmap& rgb) {
         const uint8_t* p = rgb.Row(y);
         for (int x = 0; x < rgb.Width(); ++x, p += 3) file.insert(file.end(), {p[2], p[1], p[0]});
     }
-    std::string error;
-    return tessel::WriteWholeFile(path, file.data(), file.size(), error);
+    return tessel::WriteWholeFile(path, file.data(), file.size()).Ok();
 }
 
 // Whether the palette PNG holds the raw result: the same colours in order
@@ -56,7 +55,10 @@ bool SameResult(const std::string& png, const std::string& raw, std::string& why
         why = loaded.Message();
         return false;
     }
-    if (!tessel::ReadWholeFile(raw, bytes, why)) return false;
+    if (const tessel::CResult read = tessel::ReadWholeFile(raw, bytes); !read) {
+        why = read.Text();
+        return false;
+    }
     int w = 0, h = 0, n = 0, used = 0;
     if (std::sscanf(reinterpret_cast<const char*>(bytes.data()), "%d %d %d\n%n", &w, &h, &n,
                     &used) != 3 ||
@@ -105,10 +107,10 @@ int main(int argc, char** argv) {
     input.level = 6;
     input.filter = tessel::SPngOptions::EFilter::Adaptive;
     std::vector<uint8_t> file;
-    std::string error;
-    if (!tessel::EncodePng(photo, file, error, input) ||
-        !tessel::WriteWholeFile(png, file.data(), file.size(), error) || !WritePpm(ppm, photo)) {
-        std::fprintf(stderr, "cannot write the photo: %s\n", error.c_str());
+    tessel::CResult written = tessel::EncodePng(photo, file, input);
+    if (written) written = tessel::WriteWholeFile(png, file.data(), file.size());
+    if (!written || !WritePpm(ppm, photo)) {
+        std::fprintf(stderr, "cannot write the photo: %s\n", written.Text().c_str());
         return 1;
     }
 
@@ -125,6 +127,7 @@ int main(int argc, char** argv) {
         bestTessel = std::min(bestTessel, t);
         bestPlain = std::min(bestPlain, p);
     }
+    std::string error;
     if (!SameResult(outPng, outRaw, error)) {
         std::fprintf(stderr, "tessel quantize and plain_quantize disagree: %s\n", error.c_str());
         return 1;

@@ -80,15 +80,19 @@ bool EnsureDisc(const std::string& root) {
                        std::vector<uint8_t> marked;
                        const std::string path =
                            JoinPath(StreamFolder(root), StrFormat("%05d_%d.ig", clip.number, pid));
-                       if (!authoring::MenuStream(*ig, marked, error) ||
-                           !WriteWholeFile(path, marked.data(), marked.size(), error)) {
+                       if (!authoring::MenuStream(*ig, marked, error)) {
                            std::fprintf(stderr, "%s\n", error.c_str());
+                           return false;
+                       }
+                       if (const CResult r = WriteWholeFile(path, marked.data(), marked.size());
+                           !r) {
+                           std::fprintf(stderr, "%s\n", r.Text().c_str());
                            return false;
                        }
                    }
                }
                const uint8_t done = 1;
-               return WriteWholeFile(JoinPath(root, kDoneMarker), &done, 1, error);
+               return WriteWholeFile(JoinPath(root, kDoneMarker), &done, 1).Ok();
            }) >= 0;
 }
 
@@ -101,9 +105,8 @@ bool ScanOnly(const std::string& root) {
 bool LoadStreamsOnly(const std::string& root, double* megabytes = nullptr) {
     std::vector<std::vector<uint8_t>> streams;
     for (const SFolderEntry& entry : ListFolder(StreamFolder(root), "*.ig")) {
-        std::string error;
         streams.emplace_back();
-        if (!ReadWholeFile(entry.path, streams.back(), error)) return false;
+        if (!ReadWholeFile(entry.path, streams.back())) return false;
     }
     size_t total = 0;
     for (const auto& s : streams) total += s.size();

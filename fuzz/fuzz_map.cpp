@@ -29,13 +29,10 @@ void Draw(const CIcData& composition) {
     if (!MapPicturesAvailable() || buttons > kMaxButtons) return;
     for (const char* format : {"svg", "png"}) {
         std::vector<uint8_t> out;
-        std::string error;
-        if (RenderDot(dot, format, out, error))
-            fuzz::Require(out.size() > 8, "a drawn map has bytes");
+        if (RenderDot(dot, format, out)) fuzz::Require(out.size() > 8, "a drawn map has bytes");
     }
     SMapPicture picture;
-    std::string error;
-    if (RenderMapPicture(dot, picture, error)) {
+    if (RenderMapPicture(dot, picture)) {
         fuzz::Require(picture.width > 0 && picture.height > 0, "a picture has a size");
         for (const SMapNodeBox& box : picture.nodes)
             fuzz::Require(box.width >= 0 && box.height >= 0, "a node box has a size");

@@ -305,8 +305,7 @@ void Generated(const fs::path& scratch) {
                                         static_cast<uint8_t>(y * 25), 7));
         }
         Bytes png;
-        std::string error;
-        EncodePng(b, png, error);
+        EncodePng(b, png);
         Put("image", StrFormat("gen_format%d.png", static_cast<int>(f)), png);
     }
 }

@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
     std::string error;
     if (!pg.empty()) {
         std::vector<uint8_t> marked;
-        if (!tessel::ReadWholeFile(pg, marked, error)) {
-            std::fprintf(stderr, "make_sample_disc: %s: %s\n", pg.c_str(), error.c_str());
+        if (const tessel::CResult r = tessel::ReadWholeFile(pg, marked); !r) {
+            std::fprintf(stderr, "make_sample_disc: %s: %s\n", pg.c_str(), r.Text().c_str());
             return 2;
         }
         options.clips.front().pgStreams[0x1200] = std::move(marked);

@@ -99,8 +99,8 @@ int Run(SMapOptions o) {
     const std::string dot = MapToDot(map);
     if (o.format == "dot") return done(Emit(o.output, dot));
     std::vector<uint8_t> bytes;
-    std::string error;
-    if (!RenderDot(dot, o.format, bytes, error)) return ShowFailure(o.target.input, error);
+    if (const CResult r = RenderDot(dot, o.format, bytes); !r)
+        return ShowFailure(o.target.input, r.Text());
     return done(Emit(o.output, std::string(bytes.begin(), bytes.end())));
 }
 

@@ -177,32 +177,37 @@ public:
         return true;
     }
     bool Add(const SMenuFrame& f, const Bitmap& picture, bool changed) {
-        std::string error;
         if (animation_) {
             // A frame is held until the next change.
-            if (changed && holding_ && !Flush(f.pts, error)) return Fail(error);
+            if (changed && holding_) {
+                if (const CResult r = Flush(f.pts); !r) return Fail(r.Text());
+            }
             if (changed || !holding_) held_ = picture, heldPts_ = f.pts, holding_ = true;
             return true;
         }
         if (folder_.empty()) return true;
         // An unchanged frame is the same file again.
-        if ((changed || png_.empty()) && !EncodeFramePng(picture, png_, error)) return Fail(error);
+        if (changed || png_.empty()) {
+            if (const CResult r = EncodeFramePng(picture, png_); !r) return Fail(r.Text());
+        }
         const std::string path =
             folder_ + StrFormat("frame%05lld.png", static_cast<long long>(f.frame));
-        if (!WriteWholeFile(path, png_.data(), png_.size(), error)) return Fail(error);
+        if (const CResult r = WriteWholeFile(path, png_.data(), png_.size()); !r)
+            return Fail(r.Text());
         written_.push_back(path);
         return true;
     }
     bool Finish(uint64_t endPts) {
-        std::string error;
         if (!animation_) return true;
-        if (holding_ && !Flush(endPts, error)) return Fail(error);
-        if (!animation_->Finish(error)) return Fail(error);
+        if (holding_) {
+            if (const CResult r = Flush(endPts); !r) return Fail(r.Text());
+        }
+        if (const CResult r = animation_->Finish(); !r) return Fail(r.Text());
         if (staged_.empty()) return true;
         std::vector<uint8_t> bytes;
-        const bool read = ReadWholeFile(staged_, bytes, error);
+        const CResult read = ReadWholeFile(staged_, bytes);
         DeleteFile(staged_);
-        if (!read) return Fail(error);
+        if (!read) return Fail(read.Text());
         return WriteOutput("-", bytes);
     }
     size_t Written() const { return written_.size(); }
@@ -210,13 +215,13 @@ public:
     int Stored() const { return animation_ ? animation_->Frames() : 0; }
 
 private:
-    bool Flush(uint64_t untilPts, std::string& error) {
+    CResult Flush(uint64_t untilPts) {
         // Durations to the millisecond, rounded on the frames' times so
         // that they add up to the play's length.
         const auto ms = static_cast<int>((untilPts + 45) / 90 - (heldPts_ + 45) / 90);
-        const bool ok = animation_->AddFrame(held_, std::max(ms, 1), error);
+        CResult added = animation_->AddFrame(held_, std::max(ms, 1));
         holding_ = false;
-        return ok;
+        return added;
     }
     bool Fail(const std::string& error) {
         ShowMessage(error);

@@ -44,7 +44,6 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
         ShowMessage(loaded.Message());
         return kExitFailed;
     }
-    std::string error;
     EIndexedPath path = EIndexedPath::None;
     Bitmap indexed;
     // Dithered indices hardly compress better at higher levels
@@ -71,8 +70,8 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
             argb.entries[q.index] = MakeArgb(q.alpha, q.red, q.green, q.blue);
     argb.flags |= kPaletteHasAlpha;
     std::span<const uint8_t> png;
-    if (!writer.Finish(indexed, png, error)) {
-        ShowMessage(out + ": " + error);
+    if (const CResult r = writer.Finish(indexed, png); !r) {
+        ShowMessage(out + ": " + r.Text());
         return kExitFailed;
     }
     if (!WriteOutput(out, png)) return kExitFailed;

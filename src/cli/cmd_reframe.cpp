@@ -48,9 +48,8 @@ int Run(const STargetRequest& request, const std::string& out, bool recompose) {
             }
         }
     }
-    std::string error;
-    if (!WriteWholeFile(out, sink.data.data(), sink.data.size(), error))
-        return ShowFailure(out, error);
+    if (const CResult written = WriteWholeFile(out, sink.data.data(), sink.data.size()); !written)
+        return ShowFailure(out, written.Text());
     return LostPesStatus(stream, "written");
 }
 

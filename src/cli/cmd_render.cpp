@@ -56,10 +56,13 @@ Bitmap Draw(CPageComposer& composer, CPage& page, int state) {
 // Draws the safe areas into the picture when asked.
 bool Save(Bitmap& out, const std::string& path, bool safeAreas, int zoomW, int zoomH) {
     if (safeAreas) DrawSafeAreas(out, 0, 0, zoomW, zoomH);
-    std::string error;
+    if (out.IsEmpty()) {
+        ShowFailure(path, "the picture is too large");
+        return false;
+    }
     std::vector<uint8_t> png;
-    if (out.IsEmpty() || !EncodeFramePng(out, png, error)) {
-        ShowFailure(path, out.IsEmpty() ? "the picture is too large" : error);
+    if (const CResult r = EncodeFramePng(out, png); !r) {
+        ShowFailure(path, r.Text());
         return false;
     }
     return WriteOutput(path, png);

@@ -78,9 +78,8 @@ int WriteSubs(const SPgEvents& events, const std::string& source, const std::str
     std::vector<std::string> names;
     for (size_t i = 0; i < events.events.size(); ++i) {
         names.push_back(StrFormat("%s_%04zu.png", stem.c_str(), i + 1));
-        std::string error;
-        if (!SavePng(folder + names.back(), events.events[i].picture, error))
-            return ShowFailure(folder + names.back(), error);
+        if (const CResult r = SavePng(folder + names.back(), events.events[i].picture); !r)
+            return ShowFailure(folder + names.back(), r.Text());
     }
     const std::string index = folder + stem + (o.format == "bdn" ? ".xml" : ".json");
     const std::string text =
@@ -178,8 +177,8 @@ int Run(const SSubsOptions& o) {
         return ShowUsageError("--pid: only for a clip's transport stream (.m2ts) or a disc");
     }
     std::vector<uint8_t> bytes;
-    std::string error;
-    if (!ReadWholeFile(o.input, bytes, error)) return ShowFailure(o.input, error);
+    if (const CResult read = ReadWholeFile(o.input, bytes); !read)
+        return ShowFailure(o.input, read.Text());
     CPgStreamObject stream;
     if (const CResult built = stream.Build(bytes, o.bare, o.input); !built) {
         ShowMessage(built.Message());

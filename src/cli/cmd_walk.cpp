@@ -121,9 +121,9 @@ bool RenderStep(const CMenuPlayer& player, const std::string& folder, int index,
     composer.SetPage(const_cast<CPage*>(player.Page()));
     composer.Recompose();
     path = folder + StrFormat("step%03d.png", index);
-    std::string error;
-    if (SavePng(path, composer.ViewPicture(false), error)) return true;
-    ShowFailure(path, error);
+    const CResult saved = SavePng(path, composer.ViewPicture(false));
+    if (saved) return true;
+    ShowFailure(path, saved.Text());
     return false;
 }
 

@@ -148,9 +148,9 @@ bool WriteOutput(const std::string& path, std::span<const uint8_t> bytes) {
         }
         return true;
     }
-    std::string error;
-    if (WriteWholeFile(path, bytes.data(), bytes.size(), error)) return true;
-    ShowFailure(path, error);
+    const CResult written = WriteWholeFile(path, bytes.data(), bytes.size());
+    if (written) return true;
+    ShowFailure(path, written.Text());
     return false;
 }
 

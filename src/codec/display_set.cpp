@@ -275,8 +275,7 @@ bool StreamLooksBare(std::span<const uint8_t> head) {
 bool StreamFileLooksBare(const std::string& path) {
     if (path == kStandardInput) {
         std::vector<uint8_t> data;
-        std::string error;
-        return ReadWholeFile(path, data, error) && StreamLooksBare(data);
+        return ReadWholeFile(path, data).Ok() && StreamLooksBare(data);
     }
     uint8_t head[2] = {};
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -391,9 +390,9 @@ bool ReadStream(CEpochList& epochs, IByteSource& source, bool bare, SStreamInfo*
 
 bool ReadStreamFile(const std::string& path, CEpochList& epochs, bool bare, SStreamInfo* info) {
     std::vector<uint8_t> data;
-    std::string text;
-    if (!ReadWholeFile(path, data, text)) {
-        if (info) info->error = CResult::Fail(StrFormat("%s: %s", path.c_str(), text.c_str()));
+    if (const CResult read = ReadWholeFile(path, data); !read) {
+        if (info)
+            info->error = CResult::Fail(StrFormat("%s: %s", path.c_str(), read.Text().c_str()));
         return false;
     }
     CMemorySource source(data);

@@ -144,8 +144,7 @@ std::string ResolveFromArchive(const CArchive& ar, const std::string& stored) {
 
 bool CGraphicObject::SavePicture(const std::string& folder) {
     if (!HasPicture()) return false;
-    std::string error;
-    saveStatus = SavePng(JoinPath(folder, PictureFileName()), *bitmap, error) ? 0 : 1;
+    saveStatus = SavePng(JoinPath(folder, PictureFileName()), *bitmap).Ok() ? 0 : 1;
     return saveStatus == 0;
 }
 

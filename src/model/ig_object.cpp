@@ -228,9 +228,8 @@ void CIgObject::TakeEpochs(CIgObject& other) {
 
 bool CIgObject::LoadStream(const std::string& path, bool bare) {
     std::vector<uint8_t> bytes;
-    std::string error;
-    if (!ReadWholeFile(path, bytes, error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+    if (const CResult read = ReadWholeFile(path, bytes); !read) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), read.Text().c_str()));
         return false;
     }
     CResult dropped;
@@ -271,16 +270,17 @@ bool CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* lo
         Report(log, StrFormat("%s: %s", path.c_str(), "the stream was not saved"));
         return false;
     }
-    std::string error;
-    if (!WriteWholeFile(path, stream.data.data(), stream.data.size(), error)) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
+    if (const CResult written = WriteWholeFile(path, stream.data.data(), stream.data.size());
+        !written) {
+        ShowMessage(StrFormat("%s: %s", path.c_str(), written.Text().c_str()));
         return false;
     }
     if (companion) {
         const std::string mui = path + ".mui";
-        if (!WriteWholeFile(mui, index.data.data(), index.data.size(), error)) {
+        if (const CResult written = WriteWholeFile(mui, index.data.data(), index.data.size());
+            !written) {
             DeleteFile(path);
-            ShowMessage(StrFormat("%s: %s", mui.c_str(), error.c_str()));
+            ShowMessage(StrFormat("%s: %s", mui.c_str(), written.Text().c_str()));
             return false;
         }
     }

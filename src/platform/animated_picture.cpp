@@ -47,10 +47,11 @@ class IAnimationEncoder {
 public:
     virtual ~IAnimationEncoder() = default;
     // A frame (32-bit); previous is the frame before (null for the first).
-    virtual bool Add(const Bitmap& frame, const Bitmap* previous, std::string& error) = 0;
+    // A failure's text is the reason.
+    virtual CResult Add(const Bitmap& frame, const Bitmap* previous) = 0;
     // The last frame added is shown ms milliseconds.
-    virtual bool Hold(int ms, std::string& error) = 0;
-    virtual bool Assemble(std::vector<uint8_t>& file, std::string& error) = 0;
+    virtual CResult Hold(int ms) = 0;
+    virtual CResult Assemble(std::vector<uint8_t>& file) = 0;
 };
 
 std::vector<uint8_t> Be32s(std::initializer_list<uint32_t> values) {
@@ -75,7 +76,7 @@ public:
         AppendPngChunk(file_, "acTL", Be32s({0, 0}));  // frame count set at the end
     }
 
-    bool Add(const Bitmap& frame, const Bitmap* previous, std::string&) override {
+    CResult Add(const Bitmap& frame, const Bitmap* previous) override {
         SBox box{0, 0, width_, height_};
         if (previous) box = ChangedBox(frame, *previous);
         Control(box, false);
@@ -84,7 +85,7 @@ public:
         return Data(raw);
     }
 
-    bool Hold(int ms, std::string&) override {
+    CResult Hold(int ms) override {
         // fcTL delay: numerator at byte 20 of the data, denominator 1000.
         constexpr int kMost = 65535;
         SetDelay(lastControl_, std::min(ms, kMost));
@@ -92,17 +93,17 @@ public:
             Control({0, 0, 1, 1}, true);
             SetDelay(lastControl_, std::min(ms, kMost));
             const uint8_t clear[5] = {0, 0, 0, 0, 0};  // filter byte, one transparent pixel
-            if (!Data(clear)) return false;
+            if (CResult stored = Data(clear); !stored) return stored;
         }
-        return true;
+        return {};
     }
 
-    bool Assemble(std::vector<uint8_t>& file, std::string&) override {
+    CResult Assemble(std::vector<uint8_t>& file) override {
         PutBe32(file_.data() + actl_, frames_);
         Recrc(actl_, 8);
         AppendPngChunk(file_, "IEND", {});
         file = std::move(file_);
-        return true;
+        return {};
     }
 
 private:
@@ -116,12 +117,13 @@ private:
         ++frames_;
     }
 
-    bool Data(std::span<const uint8_t> raw) {
+    // A failed deflate is told as running out of memory.
+    CResult Data(std::span<const uint8_t> raw) {
         std::vector<uint8_t> z;
         if (frames_ > 1) z = Be32s({sequence_++});
-        if (!DeflateZlib(raw, 2, z)) return false;
+        if (!DeflateZlib(raw, 2, z)) return CResult::Fail("out of memory");
         AppendPngChunk(file_, frames_ > 1 ? "fdAT" : "IDAT", z);
-        return true;
+        return {};
     }
 
     void SetDelay(size_t control, int ms) {
@@ -160,40 +162,38 @@ public:
         if (encoder_) WebPAnimEncoderDelete(encoder_);
     }
 
-    bool Add(const Bitmap& frame, const Bitmap*, std::string& error) override {
-        if (!ok_) return Fail("the WebP encoder could not be made", error);
+    CResult Add(const Bitmap& frame, const Bitmap*) override {
+        if (!ok_) return CResult::Fail(kNotMade);
         WebPPicture picture;
-        if (!WebPPictureInit(&picture)) return Fail("the WebP encoder could not be made", error);
+        if (!WebPPictureInit(&picture)) return CResult::Fail(kNotMade);
         picture.use_argb = 1;
         picture.width = frame.Width();
         picture.height = frame.Height();
         bool ok = WebPPictureImportBGRA(&picture, frame.Data(), static_cast<int>(frame.Stride())) &&
                   WebPAnimEncoderAdd(encoder_, &picture, time_, &config_);
         WebPPictureFree(&picture);
-        return ok || Fail(EncoderError(), error);
+        return ok ? CResult{} : CResult::Fail(EncoderError());
     }
 
-    bool Hold(int ms, std::string&) override {
+    CResult Hold(int ms) override {
         time_ += ms;
-        return true;
+        return {};
     }
 
-    bool Assemble(std::vector<uint8_t>& file, std::string& error) override {
-        if (!ok_) return Fail("the WebP encoder could not be made", error);
+    CResult Assemble(std::vector<uint8_t>& file) override {
+        if (!ok_) return CResult::Fail(kNotMade);
         WebPData data;
         WebPDataInit(&data);
         const bool ok = WebPAnimEncoderAdd(encoder_, nullptr, time_, nullptr) &&
                         WebPAnimEncoderAssemble(encoder_, &data);
         if (ok) file.assign(data.bytes, data.bytes + data.size);
         WebPDataClear(&data);
-        return ok || Fail(EncoderError(), error);
+        return ok ? CResult{} : CResult::Fail(EncoderError());
     }
 
 private:
-    static bool Fail(const std::string& why, std::string& error) {
-        error = why;
-        return false;
-    }
+    static constexpr const char* kNotMade = "the WebP encoder could not be made";
+
     std::string EncoderError() const {
         const char* text = WebPAnimEncoderGetError(encoder_);
         return StrFormat("the WebP encoder failed (%s)", text && *text ? text : "out of memory");
@@ -244,12 +244,11 @@ int CAnimationWriter::Frames() const {
     return state_->frames;
 }
 
-bool CAnimationWriter::AddFrame(const Bitmap& frame, int durationMs, std::string& error) {
+CResult CAnimationWriter::AddFrame(const Bitmap& frame, int durationMs) {
     SState& s = *state_;
     auto fail = [&](const std::string& why) {
         s.failed = true;
-        error = s.path + ": " + why;
-        return false;
+        return CResult::Fail(s.path + ": " + why);
     };
     if (s.failed) return fail("an earlier frame failed");
     if (frame.Width() != s.width || frame.Height() != s.height || frame.IsEmpty())
@@ -266,13 +265,12 @@ bool CAnimationWriter::AddFrame(const Bitmap& frame, int durationMs, std::string
     const bool first = s.previous.IsEmpty();
     if (!first && ChangedBox(*argb, s.previous).w == 0) {
         s.held += durationMs;
-        return true;
+        return {};
     }
-    std::string why;
     try {
-        if ((!first && !s.encoder->Hold(s.held, why)) ||
-            !s.encoder->Add(*argb, first ? nullptr : &s.previous, why))
-            return fail(why.empty() ? "out of memory" : why);
+        CResult stored = first ? CResult{} : s.encoder->Hold(s.held);
+        if (stored) stored = s.encoder->Add(*argb, first ? nullptr : &s.previous);
+        if (!stored) return fail(stored.Text());
     } catch (const std::bad_alloc&) {
         return fail("out of memory");
     }
@@ -280,31 +278,25 @@ bool CAnimationWriter::AddFrame(const Bitmap& frame, int durationMs, std::string
     if (s.previous.IsEmpty()) return fail("out of memory");
     s.held = durationMs;
     ++s.frames;
-    return true;
+    return {};
 }
 
-bool CAnimationWriter::Finish(std::string& error) {
+CResult CAnimationWriter::Finish() {
     SState& s = *state_;
-    if (s.failed) {
-        error = s.path + ": an earlier frame failed";
-        return false;
-    }
-    if (s.frames == 0) {
-        error = s.path + ": no frames";
-        return false;
-    }
+    if (s.failed) return CResult::Fail(s.path + ": an earlier frame failed");
+    if (s.frames == 0) return CResult::Fail(s.path + ": no frames");
     std::vector<uint8_t> file;
-    std::string why;
-    bool ok = false;
+    CResult written;
     try {
-        ok = s.encoder->Hold(s.held, why) && s.encoder->Assemble(file, why) &&
-             WriteWholeFile(s.path, file.data(), file.size(), why);
+        written = s.encoder->Hold(s.held);
+        if (written) written = s.encoder->Assemble(file);
+        if (written) written = WriteWholeFile(s.path, file.data(), file.size());
     } catch (const std::bad_alloc&) {
-        why = "out of memory";
+        written = CResult::Fail("out of memory");
     }
     s.failed = true;  // finished: takes no more frames
-    if (!ok) error = s.path + ": " + (why.empty() ? "out of memory" : why);
-    return ok;
+    if (!written) return CResult::Fail(s.path + ": " + written.Text());
+    return {};
 }
 
 }  // namespace tessel

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/bitmap.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -27,10 +28,11 @@ public:
     CAnimationWriter& operator=(const CAnimationWriter&) = delete;
 
     // The next frame (of the writer's size, any format) shown for duration
-    // milliseconds (at least 1). Errors read "<path>: <reason>".
-    bool AddFrame(const Bitmap& frame, int durationMs, std::string& error);
-    // Writes the file; false with "<path>: <reason>" and no file.
-    bool Finish(std::string& error);
+    // milliseconds (at least 1). A failure's text reads "<path>: <reason>".
+    CResult AddFrame(const Bitmap& frame, int durationMs);
+    // Writes the file; a failure leaves none and its text reads
+    // "<path>: <reason>".
+    CResult Finish();
     // Frames stored so far (a held frame counts once).
     int Frames() const;
 

@@ -115,12 +115,6 @@ CResult ReadWholeFileInto(const std::string& path, Bytes& data) {
     return {};
 }
 
-// The text of a failure in error (the transitional forms).
-bool Told(const CResult& result, std::string& error) {
-    if (!result) error = result.Text();
-    return result.Ok();
-}
-
 }  // namespace
 
 CResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
@@ -142,18 +136,6 @@ CResult WriteWholeFile(const std::string& path, const uint8_t* data, size_t size
         return Failure(path, err ? err : EIO);
     }
     return {};
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
-    return Told(ReadWholeFile(path, data), error);
-}
-
-bool ReadWholeFile(const std::string& path, LargeBytes& data, std::string& error) {
-    return Told(ReadWholeFile(path, data), error);
-}
-
-bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error) {
-    return Told(WriteWholeFile(path, data, size), error);
 }
 
 bool PathExists(const std::string& path) {

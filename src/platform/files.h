@@ -31,11 +31,6 @@ CResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
 CResult ReadWholeFile(const std::string& path, LargeBytes& data);
 // Writes a whole file; on failure removes what was written.
 CResult WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
-// The same with the failure's text in error, for the callers that have not
-// moved to the result yet.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
-bool ReadWholeFile(const std::string& path, LargeBytes& data, std::string& error);
-bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t size, std::string& error);
 
 bool PathExists(const std::string& path);
 // The path as it exists when its names are compared without regard to case

@@ -163,30 +163,24 @@ bool IsOpaque(const Bitmap& picture, int x, int y, int w, int h) {
     return true;
 }
 
-bool EncodeFramePng(const Bitmap& frame, std::vector<uint8_t>& png, std::string& error) {
-    if (frame.IsEmpty()) {
-        error = "the image is empty";
-        return false;
-    }
+CResult EncodeFramePng(const Bitmap& frame, std::vector<uint8_t>& png) {
+    if (frame.IsEmpty()) return CResult::Fail("the image is empty");
     if (frame.Format() != EPixelFormat::Argb32 && frame.Format() != EPixelFormat::Rgb24)
-        return EncodePng(frame, png, error);
+        return EncodePng(frame, png);
     try {
-        if (EncodeFast(frame, png)) return true;
+        if (EncodeFast(frame, png)) return {};
     } catch (const std::bad_alloc&) {
     }
     png.clear();
-    error = "out of memory";
-    return false;
+    return CResult::Fail("out of memory");
 }
 
-bool SaveFramePng(const std::string& path, const Bitmap& frame, std::string& error) {
+CResult SaveFramePng(const std::string& path, const Bitmap& frame) {
     std::vector<uint8_t> png;
-    std::string why;
-    if (!EncodeFramePng(frame, png, why) || !WriteWholeFile(path, png.data(), png.size(), why)) {
-        error = path + ": " + why;
-        return false;
-    }
-    return true;
+    CResult saved = EncodeFramePng(frame, png);
+    if (saved) saved = WriteWholeFile(path, png.data(), png.size());
+    if (!saved) return CResult::Fail(path + ": " + saved.Text());
+    return {};
 }
 
 }  // namespace tessel

@@ -12,15 +12,16 @@
 
 #include "platform/bitmap.h"
 #include "platform/png_common.h"
+#include "platform/result.h"
 
 namespace tessel {
 
-// A frame as PNG. Pictures of other formats take EncodePng's way. On
-// failure false with a reason.
-bool EncodeFramePng(const Bitmap& frame, std::vector<uint8_t>& png, std::string& error);
-// The same into a file; a failed save leaves no file and says
+// A frame as PNG. Pictures of other formats take EncodePng's way. A
+// failure's text is the reason.
+CResult EncodeFramePng(const Bitmap& frame, std::vector<uint8_t>& png);
+// The same into a file; a failed save leaves no file and its text reads
 // "<path>: <reason>".
-bool SaveFramePng(const std::string& path, const Bitmap& frame, std::string& error);
+CResult SaveFramePng(const std::string& path, const Bitmap& frame);
 
 // A zlib stream of data, deflated by ISA-L at level 0..3 (appended to out);
 // false when the deflate fails. Running out of memory throws.

@@ -73,8 +73,7 @@ CResult DecodeImage(std::span<const uint8_t> data, Bitmap& image) {
 
 CResult LoadImage(const std::string& path, Bitmap& image, const ImageRowsDone& rowsDone) {
     LargeBytes data;  // read without being cleared first
-    std::string why;
-    if (!ReadWholeFile(path, data, why)) return CResult::Fail(why, -1, path);
+    if (CResult read = ReadWholeFile(path, data); !read) return read;
     CResult result = DecodeImageImpl(data, image, rowsDone);
     if (result.Failed()) result.In(path);
     return result;

@@ -155,8 +155,8 @@ int PngFilterMask(SPngOptions::EFilter filter) {
     return -1;
 }
 
-bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::string& error,
-                   const SPngOptions& options) {
+CResult EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out,
+                      const SPngOptions& options) {
     auto state = std::make_unique<SPngWrite>();
     SPngWrite* const s = state.get();
     s->out = &png_out;
@@ -171,9 +171,8 @@ bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::stri
     }
     if (options.wholeBuffer && image.Format() == EPixelFormat::Indexed8) {
         if (EncodeIndexed8(image, s->plte, s->trns, options.level < 0 ? 6 : options.level, png_out))
-            return true;
-        error = "out of memory";
-        return false;
+            return {};
+        return CResult::Fail("out of memory");
     }
     s->rows.resize(static_cast<size_t>(image.Height()));
     for (int y = 0; y < image.Height(); ++y)
@@ -184,13 +183,11 @@ bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::stri
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         if (png) png_destroy_write_struct(&png, nullptr);
-        error = "out of memory";
-        return false;
+        return CResult::Fail("out of memory");
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        error = s->error.text[0] ? s->error.text : "PNG encoding failed";
-        return false;
+        return CResult::Fail(s->error.text[0] ? s->error.text : "PNG encoding failed");
     }
     png_set_write_fn(png, s, PngWriteFn, PngFlushFn);
     if (options.level >= 0) png_set_compression_level(png, std::min(options.level, 9));
@@ -210,7 +207,7 @@ bool EncodePngImpl(const Bitmap& image, std::vector<uint8_t>& png_out, std::stri
     png_write_image(png, s->rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -229,28 +226,22 @@ SPngOptions DefaultPngOptions(EPixelFormat format) {
     return o;
 }
 
-bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error) {
-    return EncodePng(image, png, error, DefaultPngOptions(image.Format()));
+CResult EncodePng(const Bitmap& image, std::vector<uint8_t>& png) {
+    return EncodePng(image, png, DefaultPngOptions(image.Format()));
 }
 
-bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error,
-               const SPngOptions& options) {
+CResult EncodePng(const Bitmap& image, std::vector<uint8_t>& png, const SPngOptions& options) {
     png.clear();
-    if (image.IsEmpty()) {
-        error = "the image is empty";
-        return false;
-    }
-    return EncodePngImpl(image, png, error, options);
+    if (image.IsEmpty()) return CResult::Fail("the image is empty");
+    return EncodePngImpl(image, png, options);
 }
 
-bool SavePng(const std::string& path, const Bitmap& image, std::string& error) {
+CResult SavePng(const std::string& path, const Bitmap& image) {
     std::vector<uint8_t> png;
-    std::string why;
-    if (!EncodePng(image, png, why) || !WriteWholeFile(path, png.data(), png.size(), why)) {
-        error = path + ": " + why;
-        return false;
-    }
-    return true;
+    CResult saved = EncodePng(image, png);
+    if (saved) saved = WriteWholeFile(path, png.data(), png.size());
+    if (!saved) return CResult::Fail(path + ": " + saved.Text());
+    return {};
 }
 
 // The rows, with their filter bytes, and the deflate of the worker thread.
@@ -390,25 +381,19 @@ void CIndexedPngWriter::TakeRows(const Bitmap& image, int rows) {
     s.changed.notify_all();
 }
 
-bool CIndexedPngWriter::Finish(const Bitmap& image, std::span<const uint8_t>& png,
-                               std::string& error) {
+CResult CIndexedPngWriter::Finish(const Bitmap& image, std::span<const uint8_t>& png) {
     SState& s = *state_;
     png = {};
     if (image.Format() != EPixelFormat::Indexed8 || static_cast<size_t>(image.Width()) != s.width ||
-        static_cast<size_t>(image.Height()) != s.height) {
-        error = "the image does not match the picture being written";
-        return false;
-    }
+        static_cast<size_t>(image.Height()) != s.height)
+        return CResult::Fail("the image does not match the picture being written");
     TakeRows(image, image.Height());
     {
         std::unique_lock lock(s.mutex);
         s.changed.wait(lock, [&] { return s.done; });
     }
     if (s.worker.joinable()) s.worker.join();
-    if (s.failed) {
-        error = "out of memory";
-        return false;
-    }
+    if (s.failed) return CResult::Fail("out of memory");
     std::vector<png_color> plte;
     std::vector<png_byte> trns;
     PaletteChunks(image, plte, trns, s.largest);
@@ -427,17 +412,17 @@ bool CIndexedPngWriter::Finish(const Bitmap& image, std::span<const uint8_t>& pn
     PutBe32(tail, s.zcrc);
     std::memcpy(tail + 4, empty.data() + before + kChunk, kChunk);
     png = {start, static_cast<size_t>(tail + 4 + kChunk - start)};
-    return true;
+    return {};
 }
 
-bool CIndexedPngWriter::Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error) {
+CResult CIndexedPngWriter::Finish(const Bitmap& image, std::vector<uint8_t>& png) {
     std::span<const uint8_t> file;
-    if (!Finish(image, file, error)) {
+    if (CResult finished = Finish(image, file); !finished) {
         png.clear();
-        return false;
+        return finished;
     }
     png.assign(file.begin(), file.end());
-    return true;
+    return {};
 }
 
 }  // namespace tessel

@@ -10,14 +10,16 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "platform/result.h"
 
 namespace tessel {
 
 // Saves a bitmap as PNG: indexed bitmaps as palette PNG (alpha in tRNS when
 // an entry is not opaque), 24-bit as RGB, 32-bit as RGBA. A failed save
-// leaves no file behind.
-bool SavePng(const std::string& path, const Bitmap& image, std::string& error);
-bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
+// leaves no file behind; its text reads "<path>: <reason>".
+CResult SavePng(const std::string& path, const Bitmap& image);
+// The same into memory; a failure's text is the reason.
+CResult EncodePng(const Bitmap& image, std::vector<uint8_t>& png);
 
 // Deflate and row filter settings of an encode; bench/README.md has the
 // measurements behind DefaultPngOptions.
@@ -31,8 +33,7 @@ struct SPngOptions {
     // are then ignored).
     bool wholeBuffer = false;
 };
-bool EncodePng(const Bitmap& image, std::vector<uint8_t>& png, std::string& error,
-               const SPngOptions& options);
+CResult EncodePng(const Bitmap& image, std::vector<uint8_t>& png, const SPngOptions& options);
 // The settings EncodePng and SavePng use for a pixel format.
 SPngOptions DefaultPngOptions(EPixelFormat format);
 
@@ -53,9 +54,9 @@ public:
     // Takes the rest of image's rows, waits for the deflate and gives the file
     // with image's palette, PLTE and tRNS as EncodePng writes them: in the
     // writer's own storage (put together around the deflated rows, valid
-    // while the writer lives), or copied.
-    bool Finish(const Bitmap& image, std::span<const uint8_t>& png, std::string& error);
-    bool Finish(const Bitmap& image, std::vector<uint8_t>& png, std::string& error);
+    // while the writer lives), or copied. A failure's text is the reason.
+    CResult Finish(const Bitmap& image, std::span<const uint8_t>& png);
+    CResult Finish(const Bitmap& image, std::vector<uint8_t>& png);
 
 private:
     struct SState;

@@ -38,12 +38,6 @@ CReadFile::~CReadFile() {
     Close();
 }
 
-bool CReadFile::Open(const std::string& path, std::string& error) {
-    const CResult opened = Open(path);
-    if (!opened) error = opened.Text();
-    return opened.Ok();
-}
-
 CResult CReadFile::Open(const std::string& path) {
     Close();
     if (path == kStandardInput) {

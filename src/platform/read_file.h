@@ -33,9 +33,6 @@ public:
     // Files inside a disc image are opened through a disc source
     // (disc_source.h).
     CResult Open(const std::string& path);
-    // The same with the failure's text in error, for the callers that have
-    // not moved to the result yet.
-    bool Open(const std::string& path, std::string& error);
     // Opens the file at inner (its path inside the image); Path() gives it
     // below the image file. A failure's text says why, without a path.
     CResult OpenInImage(CDiscImage& image, const std::string& inner);

@@ -111,9 +111,10 @@ namespace {
 // Graphviz's default pad around the graph, in points.
 constexpr double kGraphPad = 4;
 
-// Lays the text out once and renders it in each format; false with a reason.
-bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& formats,
-                     std::vector<std::vector<uint8_t>>& outs, std::string& error) {
+// Lays the text out once and renders it in each format; a failure's text is
+// the reason.
+CResult LayOutAndRender(const std::string& dot, const std::vector<std::string>& formats,
+                        std::vector<std::vector<uint8_t>>& outs) {
     // The library keeps process-wide state (its error level, the context).
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
@@ -126,25 +127,17 @@ bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& for
         void operator()(GVC_t*) const {}
     };
     std::unique_ptr<GVC_t, SNoFree> gvc(context);
-    if (!gvc) {
-        error = "Graphviz could not start";
-        return false;
-    }
+    if (!gvc) return CResult::Fail("Graphviz could not start");
     std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> graph(agmemread(dot.c_str()), agclose);
-    if (!graph) {
-        error = "Graphviz could not read the map";
-        return false;
-    }
+    if (!graph) return CResult::Fail("Graphviz could not read the map");
     // The dot layout's older ranking of clusters gives a labelled edge that
     // runs between two clusters virtual nodes that gvFreeLayout frees twice
     // (Graphviz 2.42, when edges run both ways between the clusters, as a
     // menu's moves and activations do); the dot program never frees its last
     // layout, so it never shows there. The newer ranking builds none.
     agattr(graph.get(), AGRAPH, const_cast<char*>("newrank"), const_cast<char*>("true"));
-    if (gvLayout(gvc.get(), graph.get(), "dot") != 0) {
-        error = "Graphviz could not lay the map out";
-        return false;
-    }
+    if (gvLayout(gvc.get(), graph.get(), "dot") != 0)
+        return CResult::Fail("Graphviz could not lay the map out");
     std::string failed;
     for (size_t i = 0; i < formats.size() && failed.empty(); ++i) {
         char* data = nullptr;
@@ -156,11 +149,8 @@ bool LayOutAndRender(const std::string& dot, const std::vector<std::string>& for
         if (rendered != 0 || outs[i].empty()) failed = formats[i];
     }
     gvFreeLayout(gvc.get(), graph.get());
-    if (!failed.empty()) {
-        error = "Graphviz has no renderer for " + failed;
-        return false;
-    }
-    return true;
+    if (!failed.empty()) return CResult::Fail("Graphviz has no renderer for " + failed);
+    return {};
 }
 
 }  // namespace
@@ -169,29 +159,24 @@ bool MapPicturesAvailable() {
     return true;
 }
 
-bool RenderDot(const std::string& dot, const std::string& format, std::vector<uint8_t>& out,
-               std::string& error) {
+CResult RenderDot(const std::string& dot, const std::string& format, std::vector<uint8_t>& out) {
     std::vector<std::vector<uint8_t>> outs;
-    const bool ok = LayOutAndRender(dot, {format}, outs, error);
-    out = ok ? std::move(outs[0]) : std::vector<uint8_t>{};
-    return ok;
+    CResult rendered = LayOutAndRender(dot, {format}, outs);
+    out = rendered ? std::move(outs[0]) : std::vector<uint8_t>{};
+    return rendered;
 }
 
-bool RenderMapPicture(const std::string& dot, SMapPicture& picture, std::string& error) {
+CResult RenderMapPicture(const std::string& dot, SMapPicture& picture) {
     picture = SMapPicture{};
     std::vector<std::vector<uint8_t>> outs;
-    if (!LayOutAndRender(dot, {"png", "plain"}, outs, error)) return false;
-    if (!PngSize(outs[0], picture.width, picture.height)) {
-        error = "Graphviz made no PNG picture";
-        return false;
-    }
+    if (CResult rendered = LayOutAndRender(dot, {"png", "plain"}, outs); !rendered) return rendered;
+    if (!PngSize(outs[0], picture.width, picture.height))
+        return CResult::Fail("Graphviz made no PNG picture");
     if (!ParsePlainLayout(std::string(outs[1].begin(), outs[1].end()), picture.width,
-                          picture.height, kGraphPad, picture.nodes)) {
-        error = "Graphviz gave no layout of the map";
-        return false;
-    }
+                          picture.height, kGraphPad, picture.nodes))
+        return CResult::Fail("Graphviz gave no layout of the map");
     picture.png = std::move(outs[0]);
-    return true;
+    return {};
 }
 
 #else
@@ -200,17 +185,14 @@ bool MapPicturesAvailable() {
     return false;
 }
 
-bool RenderDot(const std::string&, const std::string& format, std::vector<uint8_t>& out,
-               std::string& error) {
+CResult RenderDot(const std::string&, const std::string& format, std::vector<uint8_t>& out) {
     out.clear();
-    error = "pictures of the map (" + format + ") need a build with Graphviz";
-    return false;
+    return CResult::Fail("pictures of the map (" + format + ") need a build with Graphviz");
 }
 
-bool RenderMapPicture(const std::string&, SMapPicture& picture, std::string& error) {
+CResult RenderMapPicture(const std::string&, SMapPicture& picture) {
     picture = SMapPicture{};
-    error = "pictures of the map need a build with Graphviz";
-    return false;
+    return CResult::Fail("pictures of the map need a build with Graphviz");
 }
 
 #endif

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
 #include "player/menu_player.h"
 
 namespace tessel {
@@ -71,9 +72,8 @@ bool ParseMapNodeName(const std::string& name, int& page, int& button);
 // Whether pictures can be made (the build has Graphviz).
 bool MapPicturesAvailable();
 // Lays the DOT text out with Graphviz's dot layout and renders it ("svg" or
-// "png"); false with a reason.
-bool RenderDot(const std::string& dot, const std::string& format, std::vector<uint8_t>& out,
-               std::string& error);
+// "png"); a failure's text is the reason.
+CResult RenderDot(const std::string& dot, const std::string& format, std::vector<uint8_t>& out);
 
 // A node of a laid-out map: its name in the DOT text, the page and button
 // it stands for (-1, -1 for an exit or the start point), and its box in the
@@ -93,9 +93,9 @@ struct SMapPicture {
 };
 
 // The DOT text laid out with the dot layout, rendered as PNG and as
-// Graphviz's "plain" text, whose node boxes are scaled to the picture; false
-// with a reason. Calls from several threads take turns.
-bool RenderMapPicture(const std::string& dot, SMapPicture& picture, std::string& error);
+// Graphviz's "plain" text, whose node boxes are scaled to the picture; a
+// failure's text is the reason. Calls from several threads take turns.
+CResult RenderMapPicture(const std::string& dot, SMapPicture& picture);
 
 // The nodes of Graphviz's "plain" output, boxes scaled to a picture of the
 // given size whose graph is surrounded by pad points; false when the text

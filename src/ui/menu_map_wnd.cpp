@@ -172,7 +172,11 @@ void CMenuMapWnd::StartWorker() {
             result->summary += QString("; stopped at the bound of %1 states").arg(kStateBound);
         if (dropped > 0)
             result->summary += QString("; %1 decoration button(s) left out").arg(dropped);
-        if (tessel::RenderMapPicture(tessel::MapToDot(map), result->picture, result->error)) {
+        if (const tessel::CResult r =
+                tessel::RenderMapPicture(tessel::MapToDot(map), result->picture);
+            !r) {
+            result->error = r.Text();
+        } else {
             const auto& png = result->picture.png;
             result->image = QImage::fromData(png.data(), static_cast<int>(png.size()), "PNG");
             if (result->image.isNull()) result->error = "the map's picture does not load";

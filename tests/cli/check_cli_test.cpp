@@ -58,7 +58,7 @@ TEST(CliCheck, EveryCorpusMenuWithValidJson) {
         ASSERT_TRUE(authoring::StreamFromIcsPayload(test::ReadBytes(payload), marked, error))
             << error;
         const fs::path stream = work.Path() / (entry.path().filename().string() + ".ig");
-        ASSERT_TRUE(WriteWholeFile(stream.string(), marked.data(), marked.size(), error)) << error;
+        ASSERT_EQ(WriteWholeFile(stream.string(), marked.data(), marked.size()).Message(), "");
         menus[entry.path().filename().string()] = stream;
     }
     menus["independent"] = test::CorpusDir() / "independent" / "menu_a_single_page" / "menu.ies";

@@ -217,7 +217,7 @@ TEST_F(CliEdges, SubsKeepsGoingPastABadClip) {
     TESSEL_REQUIRE_CORPUS();
     std::vector<uint8_t> pg;
     std::string error;
-    ASSERT_TRUE(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), pg, error));
+    ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), pg).Message(), "");
     authoring::SDiscOptions o;
     for (int n : {1, 2}) {
         authoring::SClipSpec c;

@@ -65,8 +65,7 @@ TEST(DumpJson, SegmentsTileTheStreamAndDamageIsNamed) {
     // Cut inside the last display set: the JSON keeps what was read and names
     // the byte where the stream broke; the exit status says failure.
     const std::string cut = (a.dir.Path() / "cut.ig").string();
-    std::string error;
-    ASSERT_TRUE(WriteWholeFile(cut, a.bytes.data(), a.bytes.size() - 40, error)) << error;
+    ASSERT_EQ(WriteWholeFile(cut, a.bytes.data(), a.bytes.size() - 40).Message(), "");
     const auto c = test::RunCli({"dump", cut, "--json"});
     EXPECT_EQ(c.exitCode, 2);
     const json broken = Parse(c);

@@ -34,7 +34,6 @@ TEST(ObjectsCommand, OnePngPerObjectInEpochFolders) {
         for (const CGraphicObject* o : epoch->graphics.List()) {
             const std::string file = JoinPath(folder, StrFormat("%04d.png", o->id + 1));
             Bitmap image, source;
-            std::string error;
             ASSERT_EQ(LoadImage(file, image).Message(), "");
             ASSERT_EQ(LoadImage(o->imageFile, source).Message(), "");
             ASSERT_EQ(image.Format(), EPixelFormat::Indexed8);
@@ -55,9 +54,8 @@ TEST(ObjectsCommand, OnePngPerObjectInEpochFolders) {
 
     // A stream that does not load writes nothing.
     const std::string bad = (a.dir.Path() / "bad.ig").string();
-    std::string error;
     const uint8_t cut[] = {'I', 'G', 0, 0, 0};  // a record cut inside its head
-    ASSERT_TRUE(WriteWholeFile(bad, cut, sizeof cut, error));
+    ASSERT_EQ(WriteWholeFile(bad, cut, sizeof cut).Message(), "");
     const std::string none = (a.dir.Path() / "none").string();
     r = test::RunCli({"objects", bad, none});
     EXPECT_EQ(r.exitCode, 2);
@@ -116,7 +114,7 @@ TEST(RebuildCommand, CompleteFlagsSurviveRecomposeAndRebuildByteForByte) {
     std::vector<uint8_t> bytes;
     std::string error;
     ASSERT_TRUE(authoring::MenuStream(a.ig, bytes, error)) << error;
-    ASSERT_TRUE(WriteWholeFile(a.stream, bytes.data(), bytes.size(), error)) << error;
+    ASSERT_EQ(WriteWholeFile(a.stream, bytes.data(), bytes.size()).Message(), "");
     const std::string framed = (a.dir.Path() / "framed.ig").string();
     const std::string rebuilt = (a.dir.Path() / "rebuilt.ig").string();
     ASSERT_EQ(test::RunCli({"reframe", a.stream, framed, "--recompose"}).exitCode, 0);
@@ -172,8 +170,7 @@ TEST(RebuildCommand, FailedCheckExitsTwoAndLeavesNoFile) {
     for (const auto& e : epochs)
         for (const auto& ds : e->items) ASSERT_TRUE(WriteDsData(*ds, sink, nullptr, false, false));
     const std::string in = (a.dir.Path() / "nogroups.ig").string();
-    std::string error;
-    ASSERT_TRUE(WriteWholeFile(in, sink.data.data(), sink.data.size(), error));
+    ASSERT_EQ(WriteWholeFile(in, sink.data.data(), sink.data.size()).Message(), "");
 
     const std::string out = (a.dir.Path() / "out.ig").string();
     auto r = test::RunCli({"rebuild", in, out, "--mui"});

@@ -88,17 +88,15 @@ TEST_F(CliPlay, AnimatedPicturesHoldEachFrameUntilTheNextChange) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("2 picture(s)"), std::string::npos) << r.err;
     const std::string piped = (a.dir.Path() / "piped.webp").string();
-    std::string error;
-    ASSERT_TRUE(
-        WriteWholeFile(piped, reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size(), error))
-        << error;
+    ASSERT_EQ(WriteWholeFile(piped, reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size())
+                  .Message(),
+              "");
     EXPECT_EQ(Durations(piped, true), (std::vector<int>{501, 500}));
 }
 
 TEST_F(CliPlay, BadRequestsExitTwoAndLeaveNoFile) {
     const std::string empty = (a.dir.Path() / "empty.ig").string();
-    std::string error;
-    ASSERT_TRUE(WriteWholeFile(empty, nullptr, 0, error)) << error;
+    ASSERT_EQ(WriteWholeFile(empty, nullptr, 0).Message(), "");
     const std::string folder = (a.dir.Path() / "out").string();
     const std::string webp = (a.dir.Path() / "menu.webp").string();
     struct {

@@ -21,8 +21,7 @@ namespace fs = std::filesystem;
 
 nlohmann::json ReadJson(const fs::path& path) {
     std::vector<uint8_t> bytes;
-    std::string error;
-    EXPECT_TRUE(ReadWholeFile(path.string(), bytes, error)) << error;
+    EXPECT_EQ(ReadWholeFile(path.string(), bytes).Message(), "");
     return nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
 }
 
@@ -32,7 +31,7 @@ TEST(CliSubsClip, PgPidsOfAClipMatchTheirSupFile) {
     const fs::path sup = test::CorpusDir() / "pg/libpgs-test.sup";
     std::vector<uint8_t> marked;
     std::string error;
-    ASSERT_TRUE(ReadWholeFile(sup.string(), marked, error)) << error;
+    ASSERT_EQ(ReadWholeFile(sup.string(), marked).Message(), "");
     const std::string clip = dir.Str() + "/00003.m2ts";
     authoring::SMuxResult mux;
     ASSERT_TRUE(
@@ -101,8 +100,9 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
     test::CTempDir dir;
     std::vector<uint8_t> libpgs, sintel;
     std::string error;
-    ASSERT_TRUE(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), libpgs, error));
-    ASSERT_TRUE(ReadWholeFile((test::CorpusDir() / "pg/sintel.sup").string(), sintel, error));
+    ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), libpgs).Message(),
+              "");
+    ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/sintel.sup").string(), sintel).Message(), "");
     authoring::SDiscOptions o;
     authoring::SClipSpec film;
     film.number = 1;

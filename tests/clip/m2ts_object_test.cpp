@@ -205,8 +205,7 @@ TEST(ClipDemuxToFolder, SameBytesAsInMemoryAndNothingLeftOnCancel) {
     EXPECT_EQ(files[1].path, out + "5121.ig");
     EXPECT_EQ(files[1].pesCount, inMemory[1].pesCount);
     std::vector<uint8_t> written;
-    std::string error;
-    ASSERT_TRUE(ReadWholeFile(files[1].path, written, error)) << error;
+    ASSERT_EQ(ReadWholeFile(files[1].path, written).Message(), "");
     EXPECT_TRUE(std::ranges::equal(written, std::span<const uint8_t>(inMemory[1].marked)));
     EXPECT_EQ(files[1].bytes, static_cast<int64_t>(written.size()));
     EXPECT_TRUE(messages.messages.empty());
@@ -249,7 +248,6 @@ TEST_F(ClipRip, FileNumbersFollowObjectIdsNotPositions) {
         if (g->id == 30) go = g.get();
     ASSERT_NE(go, nullptr);
     Bitmap png;
-    std::string error;
     ASSERT_EQ(LoadImage((out / "5120/Epoch#1/0031.png").string(), png).Message(), "");
     ASSERT_EQ(png.Width(), go->bitmap->Width());
     ASSERT_EQ(png.Height(), go->bitmap->Height());
@@ -353,10 +351,9 @@ TEST_F(ClipRip, ManyPicturesSharedAmongThreads) {
             if (!object->HasPicture()) continue;
             EXPECT_EQ(object->saveStatus, 0);
             std::vector<uint8_t> expected, written;
-            std::string error;
-            ASSERT_TRUE(EncodePng(*object->bitmap, expected, error)) << error;
-            ASSERT_TRUE(ReadWholeFile((epoch / object->PictureFileName()).string(), written, error))
-                << error;
+            ASSERT_EQ(EncodePng(*object->bitmap, expected).Message(), "");
+            ASSERT_EQ(
+                ReadWholeFile((epoch / object->PictureFileName()).string(), written).Message(), "");
             EXPECT_EQ(written, expected) << object->PictureFileName();
         }
     CPositions cancelling;

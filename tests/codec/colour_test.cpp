@@ -313,8 +313,7 @@ TEST(Colour, ConverterCountsWhileLoading) {
         }
     test::CTempDir tmp;
     const std::string path = (tmp.Path() / "photo.png").string();
-    std::string error;
-    ASSERT_TRUE(SavePng(path, photo, error)) << error;
+    ASSERT_EQ(SavePng(path, photo).Message(), "");
     EIndexedPath path1 = EIndexedPath::None, path2 = EIndexedPath::None;
     const Bitmap reference = ToIndexed(photo, &path2);
     ASSERT_EQ(path2, EIndexedPath::Quantized);

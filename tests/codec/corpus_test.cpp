@@ -19,8 +19,7 @@ using test::Bytes;
 namespace fs = std::filesystem;
 
 bool WriteFile(const fs::path& path, const Bytes& data) {
-    std::string error;
-    return WriteWholeFile(path.string(), data.data(), data.size(), error);
+    return WriteWholeFile(path.string(), data.data(), data.size()).Ok();
 }
 
 struct SPgExpect {

@@ -36,8 +36,7 @@ TEST(QuantizePhoto, FullHdInProcessAndThroughFiles) {
     test::CTempDir tmp;
     const std::string in = (tmp.Path() / "photo.png").string();
     const std::string result = (tmp.Path() / "out.png").string();
-    std::string error;
-    ASSERT_TRUE(SavePng(in, photo, error)) << error;
+    ASSERT_EQ(SavePng(in, photo).Message(), "");
     const auto r = test::RunCli({"quantize", in, result});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     Bitmap file;

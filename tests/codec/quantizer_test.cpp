@@ -222,7 +222,6 @@ TEST(Quantizer, TransparentPixelsTakeTheExtraIndexAndNoError) {
 // Loads two palette PNGs and compares palette colours in order and indices.
 void ExpectSameQuantization(const std::string& produced, const std::string& expected) {
     Bitmap a, b;
-    std::string error;
     ASSERT_EQ(LoadImage(produced, a).Message(), "");
     ASSERT_EQ(LoadImage(expected, b).Message(), "");
     ASSERT_EQ(a.Format(), EPixelFormat::Indexed8);
@@ -281,8 +280,7 @@ TEST(Quantizer, CliExactPathAndOpacity) {
     img.SetPixel(1, 1, 0xFFFF0000u);
     const std::string in = (tmp.Path() / "in.png").string();
     const std::string out = (tmp.Path() / "out.png").string();
-    std::string error;
-    ASSERT_TRUE(SavePng(in, img, error)) << error;
+    ASSERT_EQ(SavePng(in, img).Message(), "");
     const auto r = test::RunCli({"quantize", in, out, "--opacity", "0.5"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Colours: 2"), std::string::npos) << r.out;

@@ -185,11 +185,10 @@ TEST(ClpiFile, LoadNamesTheClipAndShowsEachFailure) {
     SClipInfoSpec spec;
     spec.streams = {kVideo, kAudio, kIg};
     const auto good = BuildClipInfo(spec);
-    std::string error;
     for (const char* name : {"00042.clpi", "menu.clpi", "bad.clpi"}) {
         auto bytes = good;
         if (std::string(name) == "bad.clpi") bytes.resize(10);
-        ASSERT_TRUE(WriteWholeFile(dir.Str() + "/" + name, bytes.data(), bytes.size(), error));
+        ASSERT_EQ(WriteWholeFile(dir.Str() + "/" + name, bytes.data(), bytes.size()).Message(), "");
     }
     test::CMessageCapture messages;
     const auto numbered = LoadClipInfo(dir.Str() + "/00042.clpi");

@@ -36,8 +36,7 @@ std::vector<std::string> TreeOf(const fs::path& root) {
 }
 
 void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::string error;
-    ASSERT_TRUE(WriteWholeFile(path.string(), bytes.data(), bytes.size(), error)) << error;
+    ASSERT_EQ(WriteWholeFile(path.string(), bytes.data(), bytes.size()).Message(), "");
 }
 
 int64_t GetLe64(const std::vector<uint8_t>& b, size_t at) {
@@ -197,7 +196,6 @@ TEST_F(GeneratedDisc, RipWritesTheTreeThePicturesAndTheMarker) {
                                             epoch->name / StrFormat("%04d.png", go->id + 1);
                     SCOPED_TRACE(ripped.string());
                     Bitmap mine, theirs;
-                    std::string error;
                     ASSERT_EQ(LoadImage(go->imageFile, theirs).Message(), "");
                     ASSERT_EQ(LoadImage(ripped.string(), mine).Message(), "");
                     ASSERT_EQ(mine.Format(), EPixelFormat::Indexed8);
@@ -343,7 +341,6 @@ TEST_F(GeneratedDisc, SecondRipAsksAndOnlyYesRewrites) {
     EXPECT_TRUE(RipToFolder(*disc_, out.Str()));
     EXPECT_EQ(messages.questions.size(), 1u);
     Bitmap image;
-    std::string error;
     EXPECT_EQ(LoadImage(picture.string(), image).Message(), "");
     EXPECT_EQ(test::ReadBytes(marker).size(), 20u);
     EXPECT_EQ(test::ReadBytes(discFolder / "00003/notes.txt"), junk);

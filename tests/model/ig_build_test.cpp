@@ -387,8 +387,7 @@ std::string WriteTable(const test::CTempDir& dir, const std::string& name, int n
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) b.SetIndex(x, y, static_cast<uint8_t>(x % n));
     const std::string path = (dir.Path() / name).string();
-    std::string error;
-    EXPECT_TRUE(SavePng(path, b, error)) << error;
+    EXPECT_EQ(SavePng(path, b).Message(), "");
     return path;
 }
 
@@ -397,7 +396,6 @@ TEST(WriteDisplaySet, PageWithoutPaletteTakesAFullImageTableAlone) {
     const std::string full = WriteTable(dir, "full.png", 256, 256, 4);
     const std::string few = WriteTable(dir, "few.png", 5, 256, 4);
     Bitmap check;
-    std::string error;
     ASSERT_EQ(LoadImage(full, check).Message(), "");
     ASSERT_EQ(check.Palette().entries.size(), 256u);
     // The 256-colour table wins whether its object comes first or second.

@@ -27,8 +27,7 @@ std::string WritePicture(const test::CTempDir& dir, const std::string& name, int
             b.SetIndex(x, y, corner ? 0 : static_cast<uint8_t>(1 + (x / 7 + y / 5 + seed) % 4));
         }
     const std::string path = (dir.Path() / name).string();
-    std::string error;
-    EXPECT_TRUE(SavePng(path, b, error)) << error;
+    EXPECT_EQ(SavePng(path, b).Message(), "");
     return path;
 }
 
@@ -180,7 +179,6 @@ TEST(IgObject, SaveAndLoadKeepTreePixelsAndPalette) {
         ASSERT_NE(o, nullptr);
         ASSERT_TRUE(o->bitmap);
         Bitmap src;
-        std::string error;
         ASSERT_EQ(LoadImage(m.objects[static_cast<size_t>(i)]->imageFile, src).Message(), "");
         ASSERT_EQ(o->bitmap->Width(), 200);
         ASSERT_EQ(o->bitmap->Height(), 80);
@@ -290,8 +288,7 @@ TEST(IgObject, ImageFilesAttachOnceAndNameTheObject) {
     EXPECT_EQ(named.name, "Menu A");
     EXPECT_FALSE(named.SetImageFile((dir.Path() / "missing.png").string()));
     const std::string zero = (dir.Path() / "zero.png").string();
-    std::string error;
-    ASSERT_TRUE(WriteWholeFile(zero, nullptr, 0, error));
+    ASSERT_EQ(WriteWholeFile(zero, nullptr, 0).Message(), "");
     EXPECT_FALSE(named.SetImageFile(zero));
     EXPECT_TRUE(named.SetImageFile(""));
     EXPECT_EQ(named.width, 0);
@@ -304,9 +301,8 @@ TEST(IgObject, DamagedStreamsFailWithAMessage) {
     const std::string path = (dir.Path() / "menu.ig").string();
     ASSERT_TRUE(m.ig.SaveStream(path, false));
     auto bytes = test::ReadBytes(path);
-    std::string error;
     const std::string cut = (dir.Path() / "cut.ig").string();
-    ASSERT_TRUE(WriteWholeFile(cut, bytes.data(), bytes.size() - 5, error));
+    ASSERT_EQ(WriteWholeFile(cut, bytes.data(), bytes.size() - 5).Message(), "");
     test::CMessageCapture messages;
     CIgObject back;
     EXPECT_FALSE(back.LoadStream(cut));

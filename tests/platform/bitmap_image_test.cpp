@@ -159,8 +159,7 @@ TEST_F(ImageIo, PaletteRoundTripKeepsIndicesAndAlpha) {
             for (int x = 0; x < 37; ++x)
                 img.SetIndex(x, y, static_cast<uint8_t>((x * 7 + y) % colours));
         const std::string path = (tmp.Path() / "p.png").string();
-        std::string error;
-        ASSERT_TRUE(SavePng(path, img, error)) << error;
+        ASSERT_EQ(SavePng(path, img).Message(), "");
         Bitmap back;
         ASSERT_EQ(LoadImage(path, back).Message(), "");
         EXPECT_EQ(back.Format(), f);
@@ -182,8 +181,7 @@ TEST_F(ImageIo, TrueColourRoundTrip) {
                              MakeArgb(static_cast<uint8_t>(x * 19), static_cast<uint8_t>(x * 17),
                                       static_cast<uint8_t>(y * 31), static_cast<uint8_t>(x ^ y)));
         std::vector<uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(img, png, error)) << error;
+        ASSERT_EQ(EncodePng(img, png).Message(), "");
         Bitmap back;
         ASSERT_EQ(DecodeImage(png, back).Message(), "");
         EXPECT_EQ(back.Format(), f);
@@ -199,8 +197,7 @@ TEST_F(ImageIo, PaletteCoversEveryIndexInUse) {
     img.SetPalette({0, {0xFF123456u}});
     img.SetIndex(1, 0, 3);
     std::vector<uint8_t> png;
-    std::string error;
-    ASSERT_TRUE(EncodePng(img, png, error)) << error;
+    ASSERT_EQ(EncodePng(img, png).Message(), "");
     Bitmap back;
     ASSERT_EQ(DecodeImage(png, back).Message(), "");
     EXPECT_EQ(back.Palette().entries.size(), 4u);
@@ -222,7 +219,6 @@ std::vector<uint8_t> TinyBmp() {
 
 TEST_F(ImageIo, BmpLoadsThroughStb) {
     Bitmap img;
-    std::string error;
     ASSERT_EQ(DecodeImage(TinyBmp(), img).Message(), "");
     EXPECT_EQ(img.Format(), EPixelFormat::Rgb24);
     EXPECT_EQ(img.GetPixel(0, 0), 0xFF0000FFu);
@@ -233,7 +229,6 @@ TEST_F(ImageIo, BmpLoadsThroughStb) {
 
 TEST_F(ImageIo, BadInputGivesClearErrors) {
     Bitmap img;
-    std::string error;
     const std::string missing = (tmp.Path() / "nothing.png").string();
     const CResult loaded = LoadImage(missing, img);
     EXPECT_FALSE(loaded);
@@ -250,7 +245,7 @@ TEST_F(ImageIo, BadInputGivesClearErrors) {
     Bitmap src(20, 9, EPixelFormat::Argb32);
     src.Fill(0x80102030u);
     std::vector<uint8_t> png;
-    ASSERT_TRUE(EncodePng(src, png, error));
+    ASSERT_EQ(EncodePng(src, png).Message(), "");
     int failures = 0;
     for (size_t n = 0; n < png.size(); ++n) {
         std::vector<uint8_t> cut(png.begin(), png.begin() + static_cast<ptrdiff_t>(n));
@@ -276,13 +271,13 @@ TEST_F(ImageIo, BadInputGivesClearErrors) {
 
 TEST_F(ImageIo, FailedSaveLeavesNoFile) {
     Bitmap img(3, 3, EPixelFormat::Rgb24);
-    std::string error;
     const std::string path = (tmp.Path() / "no-such-folder" / "x.png").string();
-    EXPECT_FALSE(SavePng(path, img, error));
-    EXPECT_NE(error.find("x.png"), std::string::npos) << error;
+    const CResult saved = SavePng(path, img);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(saved.Text().find("x.png"), std::string::npos) << saved.Text();
     EXPECT_FALSE(std::filesystem::exists(path));
     const std::string empty = (tmp.Path() / "empty.png").string();
-    EXPECT_FALSE(SavePng(empty, Bitmap(), error));
+    EXPECT_FALSE(SavePng(empty, Bitmap()));
     EXPECT_FALSE(std::filesystem::exists(empty));
 }
 

@@ -69,8 +69,7 @@ TEST_F(FrameWriters, FramePngsReadBackAsTheyWere) {
                      {Frame(5, 5, 0xFF00FF00u, true), 2}};
     for (const SCase& c : cases) {
         std::vector<uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodeFramePng(c.frame, png, error)) << error;
+        ASSERT_EQ(EncodeFramePng(c.frame, png).Message(), "");
         EXPECT_EQ(png[25], c.colourType);
         Bitmap back;
         ASSERT_EQ(DecodeImage(png, back).Message(), "");
@@ -78,23 +77,22 @@ TEST_F(FrameWriters, FramePngsReadBackAsTheyWere) {
             for (int x = 0; x < c.frame.Width(); ++x)
                 ASSERT_EQ(back.GetPixel(x, y), c.frame.GetPixel(x, y)) << x << "," << y;
     }
-    std::string error;
     const std::string bad = (dir.Path() / "no" / "f.png").string();
-    EXPECT_FALSE(SaveFramePng(bad, Frame(0, 0, 0xFFFFFFFFu), error));
-    EXPECT_EQ(error.rfind(bad + ": ", 0), 0u) << error;
+    const CResult saved = SaveFramePng(bad, Frame(0, 0, 0xFFFFFFFFu));
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.Text().rfind(bad + ": ", 0), 0u) << saved.Text();
 }
 
 TEST_F(FrameWriters, ApngHoldsUnchangedFramesAndSplitsLongDelays) {
     const std::string path = (dir.Path() / "a.apng").string();
     CAnimationWriter w(EAnimationFormat::Apng, path, 64, 48);
-    std::string error;
     // Shown: A 40 ms, B 30 + 50 ms (held), A 70,000 ms (two frame controls).
-    ASSERT_TRUE(w.AddFrame(Frame(0, 0, 0xFFFF0000u), 40, error)) << error;
-    ASSERT_TRUE(w.AddFrame(Frame(20, 30, 0xFFFF0000u), 30, error)) << error;
-    ASSERT_TRUE(w.AddFrame(Frame(20, 30, 0xFFFF0000u), 50, error)) << error;
-    ASSERT_TRUE(w.AddFrame(Frame(0, 0, 0xFFFF0000u), 70000, error)) << error;
+    ASSERT_EQ(w.AddFrame(Frame(0, 0, 0xFFFF0000u), 40).Message(), "");
+    ASSERT_EQ(w.AddFrame(Frame(20, 30, 0xFFFF0000u), 30).Message(), "");
+    ASSERT_EQ(w.AddFrame(Frame(20, 30, 0xFFFF0000u), 50).Message(), "");
+    ASSERT_EQ(w.AddFrame(Frame(0, 0, 0xFFFF0000u), 70000).Message(), "");
     EXPECT_EQ(w.Frames(), 3);
-    ASSERT_TRUE(w.Finish(error)) << error;
+    ASSERT_EQ(w.Finish().Message(), "");
     const std::vector<uint8_t> png = test::ReadBytes(path);
     std::vector<uint32_t> delays, boxes;
     uint32_t frames = 0;
@@ -124,12 +122,11 @@ TEST_F(FrameWriters, WebpReadsBackWithItsFramesAndDurations) {
     ASSERT_TRUE(AnimationFormatOfPath(path, format));
     EXPECT_EQ(format, EAnimationFormat::WebP);
     CAnimationWriter w(format, path, 64, 48);
-    std::string error;
     const Bitmap frames[] = {Frame(0, 0, 0xFFFF0000u), Frame(30, 20, 0xFF0000FFu, true),
                              Frame(30, 20, 0xFF0000FFu, true), Frame(8, 8, 0xFFFFFFFFu)};
     const int durations[] = {42, 41, 42, 1000};
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(w.AddFrame(frames[i], durations[i], error)) << error;
-    ASSERT_TRUE(w.Finish(error)) << error;
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(w.AddFrame(frames[i], durations[i]).Message(), "");
+    ASSERT_EQ(w.Finish().Message(), "");
 
     const std::vector<uint8_t> bytes = test::ReadBytes(path);
     WebPData data{bytes.data(), bytes.size()};
@@ -173,18 +170,16 @@ TEST_F(FrameWriters, FailuresNameThePathAndLeaveNoFile) {
     };
     for (const SCase& c : cases) {
         CAnimationWriter w(c.format, c.path, 64, 48);
-        std::string error;
         Bitmap f(c.frameWidth, 48, EPixelFormat::Argb32);
-        const bool added = w.AddFrame(f, c.duration, error);
-        EXPECT_FALSE(added && w.Finish(error)) << c.path;
-        EXPECT_EQ(error.rfind(c.path + ": ", 0), 0u) << error;
-        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        CResult written = w.AddFrame(f, c.duration);
+        if (written) written = w.Finish();
+        EXPECT_FALSE(written) << c.path;
+        EXPECT_EQ(written.Text().rfind(c.path + ": ", 0), 0u) << written.Text();
+        EXPECT_NE(written.Text().find(c.reason), std::string::npos) << written.Text();
         EXPECT_FALSE(std::filesystem::exists(c.path));
     }
     CAnimationWriter empty(EAnimationFormat::Apng, (dir.Path() / "e.apng").string(), 8, 8);
-    std::string error;
-    EXPECT_FALSE(empty.Finish(error));
-    EXPECT_NE(error.find("no frames"), std::string::npos);
+    EXPECT_NE(empty.Finish().Text().find("no frames"), std::string::npos);
     EAnimationFormat format;
     EXPECT_FALSE(AnimationFormatOfPath("a.png", format));
     EXPECT_TRUE(AnimationFormatOfPath("A.APNG", format));

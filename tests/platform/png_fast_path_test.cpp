@@ -41,8 +41,7 @@ void ExpectSamePixels(const Bitmap& a, const Bitmap& b) {
 // The picture written with the options and read back: the same pixels.
 void ExpectReadsBack(const Bitmap& img, const SPngOptions& o, Bitmap& back) {
     std::vector<uint8_t> png;
-    std::string error;
-    ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
+    ASSERT_EQ(EncodePng(img, png, o).Message(), "");
     ASSERT_EQ(DecodeImage(png, back).Message(), "");
     ExpectSamePixels(img, back);
 }
@@ -83,8 +82,7 @@ TEST(PngFastPath, DamagedFilesAreRefused) {
         Bitmap img = Noisy(40, 30, format, 3);
         if (format == EPixelFormat::Indexed8) img.SetPalette({0, std::vector<uint32_t>(256, ~0u)});
         std::vector<uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(img, png, error));
+        ASSERT_EQ(EncodePng(img, png).Message(), "");
         size_t idat = 0;
         for (size_t i = 8; i + 8 < png.size(); ++i)
             if (std::memcmp(&png[i + 4], "IDAT", 4) == 0) idat = i;
@@ -163,11 +161,10 @@ TEST(PngFastPath, SplitDataReadsTheSameFromFileAndMemory) {
         SPngOptions o = DefaultPngOptions(c.format);
         o.level = 0;  // stored: the data reaches over several chunks
         std::vector<uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
+        ASSERT_EQ(EncodePng(img, png, o).Message(), "");
         for (size_t piece : {size_t{1}, size_t{7}, size_t{100}}) {
             const std::vector<uint8_t> split = SplitIdat(png, piece);
-            ASSERT_TRUE(WriteWholeFile(path, split.data(), split.size(), error)) << error;
+            ASSERT_EQ(WriteWholeFile(path, split.data(), split.size()).Message(), "");
             Bitmap fromFile, fromMemory;
             ASSERT_EQ(LoadImage(path, fromFile).Message(), "");
             ASSERT_EQ(DecodeImage(split, fromMemory).Message(), "");
@@ -177,7 +174,7 @@ TEST(PngFastPath, SplitDataReadsTheSameFromFileAndMemory) {
 
             for (const ptrdiff_t at : {ptrdiff_t{0}, ptrdiff_t{-1}}) {
                 const std::vector<uint8_t> bad = SplitIdat(png, piece, at);
-                ASSERT_TRUE(WriteWholeFile(path, bad.data(), bad.size(), error)) << error;
+                ASSERT_EQ(WriteWholeFile(path, bad.data(), bad.size()).Message(), "");
                 const CResult fileResult = LoadImage(path, fromFile);
                 const CResult memoryResult = DecodeImage(bad, fromMemory);
                 const bool file = fileResult.Ok(), memory = memoryResult.Ok();
@@ -209,15 +206,14 @@ TEST(PngFastPath, LargePicturesReadWhileInflating) {
         o.level = 6;
         o.filter = SPngOptions::EFilter::Adaptive;
         std::vector<uint8_t> png;
-        std::string error;
-        ASSERT_TRUE(EncodePng(img, png, error, o)) << error;
+        ASSERT_EQ(EncodePng(img, png, o).Message(), "");
         const size_t bytes =
             static_cast<size_t>(img.Width()) * (format == EPixelFormat::Rgb24 ? 3 : 4);
         for (const std::optional<ptrdiff_t> damage :
              {std::optional<ptrdiff_t>{}, std::optional<ptrdiff_t>{200000},
               std::optional<ptrdiff_t>{-2}}) {
             const std::vector<uint8_t> file = SplitIdat(png, 65536, damage);
-            ASSERT_TRUE(WriteWholeFile(path, file.data(), file.size(), error)) << error;
+            ASSERT_EQ(WriteWholeFile(path, file.data(), file.size()).Message(), "");
             std::vector<int> told;
             int rowsNotFinal = 0;
             Bitmap fromFile, fromMemory;
@@ -273,24 +269,23 @@ TEST(IndexedPngWriter, SameFileWhateverThePiecesAndReadsBack) {
         palette.entries.push_back(MakeArgb(i == 5 ? 0 : 255, static_cast<uint8_t>(i), 1, 2));
     img.SetPalette(palette);
     std::vector<uint8_t> reference;
-    std::string error;
     {
         CIndexedPngWriter writer(img.Width(), img.Height());
-        ASSERT_TRUE(writer.Finish(img, reference, error)) << error;
+        ASSERT_EQ(writer.Finish(img, reference).Message(), "");
     }
     for (int step : {1, 16, 50, 77}) {
         CIndexedPngWriter writer(img.Width(), img.Height());
         for (int rows = step; rows < img.Height(); rows += step) writer.TakeRows(img, rows);
         writer.TakeRows(img, 3);  // rows already taken are not taken again
         std::vector<uint8_t> png;
-        ASSERT_TRUE(writer.Finish(img, png, error)) << error;
+        ASSERT_EQ(writer.Finish(img, png).Message(), "");
         EXPECT_EQ(png, reference) << step;
     }
     Bitmap back;
     ASSERT_EQ(DecodeImage(reference, back).Message(), "");
     ExpectSamePixels(img, back);
     std::vector<uint8_t> encoded;
-    ASSERT_TRUE(EncodePng(img, encoded, error)) << error;
+    ASSERT_EQ(EncodePng(img, encoded).Message(), "");
     Bitmap viaEncode;
     ASSERT_EQ(DecodeImage(encoded, viaEncode).Message(), "");
     EXPECT_EQ(back.Palette().entries, viaEncode.Palette().entries);
@@ -299,22 +294,22 @@ TEST(IndexedPngWriter, SameFileWhateverThePiecesAndReadsBack) {
 
 TEST(IndexedPngWriter, RefusesOtherPicturesAndStopsWhenLeft) {
     const Bitmap img = Noisy(40, 30, EPixelFormat::Indexed8, 4);
-    std::string error;
     std::vector<uint8_t> png;
     {
         CIndexedPngWriter writer(41, 30);
         writer.TakeRows(img, 30);  // ignored: not the writer's size
-        EXPECT_FALSE(writer.Finish(img, png, error));
+        const CResult finished = writer.Finish(img, png);
+        EXPECT_FALSE(finished);
         EXPECT_TRUE(png.empty());
-        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(finished.Text().empty());
     }
     {
         CIndexedPngWriter writer(40, 30);
-        EXPECT_FALSE(writer.Finish(Noisy(40, 30, EPixelFormat::Rgb24, 4), png, error));
+        EXPECT_FALSE(writer.Finish(Noisy(40, 30, EPixelFormat::Rgb24, 4), png));
     }
     {
         CIndexedPngWriter writer(0, 30);
-        EXPECT_FALSE(writer.Finish(img, png, error));
+        EXPECT_FALSE(writer.Finish(img, png));
     }
     // Left half way: the destructor stops the deflate instead of waiting.
     CIndexedPngWriter writer(40, 30);

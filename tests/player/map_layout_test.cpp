@@ -53,9 +53,9 @@ TEST(MapLayout, PlainTextScaledToThePictureWithTheYAxisTurned) {
 TEST(MapLayout, BoxesLieOnTheNodesOfThePicture) {
     if (!MapPicturesAvailable()) {
         SMapPicture picture;
-        std::string error;
-        EXPECT_FALSE(RenderMapPicture("digraph { a }", picture, error));
-        EXPECT_FALSE(error.empty());
+        const CResult rendered = RenderMapPicture("digraph { a }", picture);
+        EXPECT_FALSE(rendered);
+        EXPECT_FALSE(rendered.Text().empty());
         GTEST_SKIP() << "built without Graphviz";
     }
     SMenuMap map;
@@ -65,8 +65,7 @@ TEST(MapLayout, BoxesLieOnTheNodesOfThePicture) {
                  {{0, 1, std::nullopt}, "enter", {1, 10, std::nullopt}},
                  {{0, 0, std::nullopt}, "enter", {-1, -1, SMenuExit{"JumpTitle 1", "Title 1"}}}};
     SMapPicture picture;
-    std::string error;
-    ASSERT_TRUE(RenderMapPicture(MapToDot(map), picture, error)) << error;
+    ASSERT_EQ(RenderMapPicture(MapToDot(map), picture).Message(), "");
     Bitmap image;
     ASSERT_EQ(DecodeImage(picture.png, image).Message(), "");
     EXPECT_EQ(image.Width(), picture.width);

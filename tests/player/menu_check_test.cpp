@@ -170,7 +170,7 @@ TEST_F(MenuCheck, ObjectsBeyondTheDecoderBuffers) {
     std::string error;
     ASSERT_TRUE(authoring::AuthorMenu(o, dir.Path().string(), authored, error)) << error;
     const std::string photo = (dir.Path() / "photo.png").string();
-    ASSERT_TRUE(SavePng(photo, ToIndexed(authoring::SyntheticPhoto(1920, 1080)), error)) << error;
+    ASSERT_EQ(SavePng(photo, ToIndexed(authoring::SyntheticPhoto(1920, 1080))).Message(), "");
     const CGraphicObjectList objects = authored.GetAt(0)->graphics.List();
     for (int i = 0; i < 9; ++i) ASSERT_TRUE(objects[static_cast<size_t>(i)]->SetImageFile(photo));
     for (CBdButton* b : authored.GetAt(0)->GetAt(0)->GetAt(0)->AllButtons()) b->x = b->y = 0;

@@ -97,8 +97,7 @@ TEST(MenuCorpus, EveryRealCompositionMapsWithinTheBound) {
         for (const char* format : {"svg", "png"}) {
             if (!MapPicturesAvailable()) break;
             std::vector<uint8_t> picture;
-            std::string error;
-            EXPECT_TRUE(RenderDot(dot, format, picture, error)) << format << ": " << error;
+            EXPECT_EQ(RenderDot(dot, format, picture).Message(), "") << format;
             EXPECT_GT(picture.size(), 100u) << format;
         }
     }

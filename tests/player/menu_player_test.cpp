@@ -321,15 +321,14 @@ TEST_F(SWalkFixture, MapHasEveryButtonAndTheReachableArrows) {
 TEST(MenuMap, PicturesThroughGraphviz) {
     if (!MapPicturesAvailable()) GTEST_SKIP() << "built without Graphviz";
     std::vector<uint8_t> svg, png;
-    std::string error;
     const std::string dot = "digraph { a -> b [label=\"down\"]; }";
-    ASSERT_TRUE(RenderDot(dot, "svg", svg, error)) << error;
+    ASSERT_EQ(RenderDot(dot, "svg", svg).Message(), "");
     EXPECT_NE(std::string(svg.begin(), svg.end()).find("<svg"), std::string::npos);
-    ASSERT_TRUE(RenderDot(dot, "png", png, error)) << error;
+    ASSERT_EQ(RenderDot(dot, "png", png).Message(), "");
     ASSERT_GT(png.size(), 8u);
     EXPECT_EQ(png[1], 'P');
-    EXPECT_FALSE(RenderDot("digraph { a -> ", "svg", svg, error));
-    EXPECT_FALSE(RenderDot(dot, "nonsense-format", svg, error));
+    EXPECT_FALSE(RenderDot("digraph { a -> ", "svg", svg));
+    EXPECT_FALSE(RenderDot(dot, "nonsense-format", svg));
 }
 
 // A picture button of its own group (no commands, its own neighbour) is

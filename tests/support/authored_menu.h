@@ -58,7 +58,7 @@ struct SAuthored {
             << error;
         EXPECT_TRUE(authoring::MenuStream(ig, bytes, error)) << error;
         stream = (dir.Path() / "menu.ig").string();
-        EXPECT_TRUE(WriteWholeFile(stream, bytes.data(), bytes.size(), error)) << error;
+        EXPECT_EQ(WriteWholeFile(stream, bytes.data(), bytes.size()).Message(), "");
     }
     CTempDir dir;
     CIgObject ig;

@@ -156,9 +156,8 @@ TEST(Demux, TracksAndTheirBuffersStayWithinTheClipSize) {
         }
         CTempDir dir;
         CReadFile file;
-        std::string error;
         const std::string path = mux.Save(dir.Str() + "/t.m2ts");
-        ASSERT_TRUE(file.Open(path, error)) << error;
+        ASSERT_EQ(file.Open(path).Message(), "");
         const int64_t clip = FileLength(path);
         CTrackInfoMap map;
         auto info = std::make_unique<STrackInfo>();

@@ -25,8 +25,7 @@ constexpr size_t kPiecePackets = kDemuxPieceSize / kSourcePacketSize;
 std::vector<SRecord> DemuxRecords(const CTsMuxer& mux, size_t blockSize = kDemuxBlockSize) {
     test::CTempDir dir;
     CReadFile file;
-    std::string error;
-    EXPECT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error)) << error;
+    EXPECT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
     CTrackInfoMap map;
     auto info = std::make_unique<STrackInfo>();
     info->streamType = kStreamTypeIg;

@@ -37,8 +37,7 @@ inline SDemuxRun RunDemux(const authoring::CTsMuxer& mux, std::vector<uint16_t> 
                           bool second = false, size_t capacity = STrackFile::kDefaultCapacity) {
     CTempDir dir;
     CReadFile file;
-    std::string error;
-    EXPECT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error)) << error;
+    EXPECT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
     CTrackInfoMap map;
     std::vector<CMemoryFile*> outs;
     for (uint16_t pid : pids) {

@@ -107,8 +107,7 @@ TEST(Demux, MapOffsetIsAddedToEveryTimeStamp) {
     mux.AddPes(kIg, 1000 + 200000, 1000 + 190000, authoring::Segment(0x18, 4));
     CTempDir dir;
     CReadFile file;
-    std::string error;
-    ASSERT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error));
+    ASSERT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
     CTrackInfoMap map;
     map.timeOffset = 5000;
     auto info = std::make_unique<STrackInfo>();
@@ -141,8 +140,7 @@ TEST(Demux, EmptyMapReturnsZeroWithoutReading) {
     CTsMuxer mux = StreamWithVideo(0);
     CTempDir dir;
     CReadFile file;
-    std::string error;
-    ASSERT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error));
+    ASSERT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
     CTrackInfoMap map;
     CRecordingProgress progress;
     EXPECT_EQ(Demux(file, map, &progress), 0);
@@ -240,8 +238,7 @@ TEST(Demux, IndependentDiscIgStream) {
     TESSEL_REQUIRE_CORPUS();
     const auto path = test::CorpusDir() / "independent/menu_a_single_page/BDMV/STREAM/00001.m2ts";
     CReadFile file;
-    std::string error;
-    ASSERT_TRUE(file.Open(path.string(), error));
+    ASSERT_EQ(file.Open(path.string()).Message(), "");
     auto pmt = ReadProgramMap(file);
     ASSERT_TRUE(pmt);
     CTrackInfoMap map;

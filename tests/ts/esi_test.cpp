@@ -19,8 +19,7 @@ std::unique_ptr<CEsiFolder> ScanMux(const CTsMuxer& mux) {
     CTempDir dir;
     const std::string path = mux.Save(dir.Str() + "/t.m2ts");
     CReadFile file;
-    std::string error;
-    EXPECT_TRUE(file.Open(path, error)) << error;
+    EXPECT_EQ(file.Open(path).Message(), "");
     return ReadProgramMap(file);
 }
 
@@ -125,13 +124,12 @@ TEST(ProgramMap, NoneWithoutPmtAndFilePositionRestored) {
     mux.AddFiller(0x1011, 5);
     CTempDir dir;
     CReadFile file;
-    std::string error;
-    ASSERT_TRUE(file.Open(mux.Save(dir.Str() + "/t.m2ts"), error));
+    ASSERT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
     ASSERT_TRUE(file.Seek(384));
     EXPECT_FALSE(ReadProgramMap(file));
     EXPECT_EQ(file.Position(), 384);
     CTsMuxer empty;
-    ASSERT_TRUE(file.Open(empty.Save(dir.Str() + "/e.m2ts"), error));
+    ASSERT_EQ(file.Open(empty.Save(dir.Str() + "/e.m2ts")).Message(), "");
     EXPECT_FALSE(ReadProgramMap(file));
 }
 
@@ -193,8 +191,7 @@ TEST(ProgramMap, PointerFieldBeyondPacketIsIgnored) {
 TEST(ProgramMap, RealCutWithTwelvePgPidsAndNoIg) {
     TESSEL_REQUIRE_CORPUS();
     CReadFile file;
-    std::string error;
-    ASSERT_TRUE(file.Open((test::CorpusDir() / "m2ts/Test_H264_DTS2.m2ts").string(), error));
+    ASSERT_EQ(file.Open((test::CorpusDir() / "m2ts/Test_H264_DTS2.m2ts").string()).Message(), "");
     auto pmt = ReadProgramMap(file);
     ASSERT_TRUE(pmt);
     // The section spans several transport packets.
@@ -216,10 +213,9 @@ TEST(ProgramMap, RealCutWithTwelvePgPidsAndNoIg) {
 TEST(ProgramMap, IndependentDiscListsItsIgPid) {
     TESSEL_REQUIRE_CORPUS();
     CReadFile file;
-    std::string error;
-    ASSERT_TRUE(file.Open(
-        (test::CorpusDir() / "independent/menu_a_single_page/BDMV/STREAM/00001.m2ts").string(),
-        error));
+    const std::string path =
+        (test::CorpusDir() / "independent/menu_a_single_page/BDMV/STREAM/00001.m2ts").string();
+    ASSERT_EQ(file.Open(path).Message(), "");
     auto pmt = ReadProgramMap(file);
     ASSERT_TRUE(pmt);
     ASSERT_TRUE(pmt->FindStream(0x1400));

@@ -45,7 +45,6 @@ TEST(TrackFile, BuffersWrittenBehindKeepOrderAndFailures) {
     CTempDir dir;
     const std::string path = dir.Str() + "/behind.ig";
     std::vector<uint8_t> expected;
-    std::string error;
     {
         auto out = std::make_unique<CDiskFile>();
         ASSERT_TRUE(out->Open(path));
@@ -62,7 +61,7 @@ TEST(TrackFile, BuffersWrittenBehindKeepOrderAndFailures) {
         EXPECT_EQ(track.Output()->Length(), static_cast<int64_t>(expected.size()));
     }
     std::vector<uint8_t> written;
-    ASSERT_TRUE(ReadWholeFile(path, written, error)) << error;
+    ASSERT_EQ(ReadWholeFile(path, written).Message(), "");
     EXPECT_EQ(written, expected);
 
     // A file size limit makes the writes past 2000 bytes fail (EFBIG).

@@ -31,8 +31,8 @@ void SubtitleTest::initTestCase() {
     const QString sup = QStringLiteral(TESSEL_CORPUS_DIR "/pg/libpgs-test.sup");
     if (!QFileInfo::exists(sup)) QSKIP("shared corpus not found (" TESSEL_CORPUS_DIR "); skipping");
     std::vector<uint8_t> marked;
-    std::string error;
-    QVERIFY2(ReadWholeFile(sup.toStdString(), marked, error), error.c_str());
+    const CResult read = ReadWholeFile(sup.toStdString(), marked);
+    QVERIFY2(read.Ok(), read.Text().c_str());
     tessel::authoring::SDiscOptions o = uitest::SPanes::Options();
     o.clips[0].pgStreams = {{0x1200, marked}, {0x1201, marked}};
     panes_ = std::make_unique<uitest::SPanes>(o);

@@ -210,7 +210,10 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
         for (size_t i = 0; i < pictures.size(); ++i) {
             const std::string path =
                 JoinPath(imageFolder, StrFormat("m%d_e%d_%03zu.png", o.seed, e + 1, i));
-            if (!SavePng(path, pictures[i], error)) return false;
+            if (const CResult r = SavePng(path, pictures[i]); !r) {
+                error = r.Text();
+                return false;
+            }
             CGraphicObject* go = epoch->graphics.AddNewObject();
             go->id = static_cast<int32_t>(i);
             if (!go->SetImageFile(path)) {
@@ -487,7 +490,10 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
         info.endPts45 = static_cast<uint32_t>((result.lastPts + 10 * 90000) / 2);
         const auto clpi = BuildClpi(info);
         const std::string clpiPath = JoinPath(bdmv, StrFormat("CLIPINF/%05d.clpi", clip.number));
-        if (!WriteWholeFile(clpiPath, clpi.data(), clpi.size(), error)) return false;
+        if (const CResult r = WriteWholeFile(clpiPath, clpi.data(), clpi.size()); !r) {
+            error = r.Text();
+            return false;
+        }
         SPlayItemSpec item{clip.number, info.startPts45, info.endPts45, {}};
         if (clip.viaSubPath) {
             main.subPaths.push_back({3, {clip.number}});
@@ -500,9 +506,11 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
     }
     for (const auto& [name, spec] : {std::pair{"00000", &main}, std::pair{"00001", &second}}) {
         const auto mpls = BuildMpls(*spec);
-        if (!WriteWholeFile(JoinPath(bdmv, StrFormat("PLAYLIST/%s.mpls", name)), mpls.data(),
-                            mpls.size(), error))
+        const std::string mplsPath = JoinPath(bdmv, StrFormat("PLAYLIST/%s.mpls", name));
+        if (const CResult r = WriteWholeFile(mplsPath, mpls.data(), mpls.size()); !r) {
+            error = r.Text();
             return false;
+        }
     }
     return true;
 }
