@@ -110,6 +110,22 @@ void CReadFile::AdviseRandom() {
     if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
 }
 
+void CReadFile::AdviseWillNeed(int64_t offset, int64_t length) {
+    if (fd_ < 0 || length <= 0) return;
+    if (imageLength_ < 0) {
+        ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                        POSIX_FADV_WILLNEED);
+        return;
+    }
+    for (const SImageExtent& e : extents_) {
+        const int64_t from = std::max(offset, e.fileOffset);
+        const int64_t to = std::min(offset + length, e.fileOffset + e.length);
+        if (from < to)
+            ::posix_fadvise(fd_, static_cast<off_t>(e.imageOffset + from - e.fileOffset),
+                            static_cast<off_t>(to - from), POSIX_FADV_WILLNEED);
+    }
+}
+
 size_t CReadFile::ReadAt(int64_t offset, void* buffer, size_t size) {
     if (inMemory_ || imageLength_ >= 0 || fd_ < 0) return Seek(offset) ? Read(buffer, size) : 0;
     error_ = 0;

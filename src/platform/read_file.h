@@ -51,6 +51,9 @@ public:
     // Tells the system that reads will jump about: it reads what is asked
     // and nothing ahead of it.
     void AdviseRandom();
+    // Asks the system to start reading the bytes at [offset, offset + length)
+    // now, so that they are in memory by the time they are read.
+    void AdviseWillNeed(int64_t offset, int64_t length);
     // Bytes read through this object since it was opened.
     int64_t BytesRead() const { return bytesRead_; }
     bool Seek(int64_t position);

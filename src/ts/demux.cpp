@@ -40,6 +40,25 @@ bool ReportBlock(CProgressWnd* progress, int64_t consumed, int64_t length) {
     return ReportProgress(progress, bytes);
 }
 
+// Keeps the system reading the file a few pieces ahead of the walk, so that
+// a cold file's reads overlap the walk instead of waiting behind it.
+class CReadAhead {
+public:
+    explicit CReadAhead(CReadFile& file) : file_(file) {}
+    void Before(int64_t offset) {
+        if (offset + kLead <= advised_) return;
+        advised_ = std::max(advised_, offset);
+        file_.AdviseWillNeed(advised_, kWindow);
+        advised_ += kWindow;
+    }
+
+private:
+    static constexpr int64_t kWindow = 8 << 20;
+    static constexpr int64_t kLead = 24 << 20;
+    CReadFile& file_;
+    int64_t advised_ = 0;
+};
+
 bool HasGraphics(const CTrackInfoMap& map) {
     for (const auto& t : map.tracks)
         if (t && (t->streamType == kStreamTypePg || t->streamType == kStreamTypeIg)) return true;
@@ -136,6 +155,7 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
     const int64_t length = file.Length();
     int64_t consumed = 0;
     CPacketWalker walker(map);
+    CReadAhead ahead(file);
     CReferenceSearch search;
     bool searching = HasGraphics(map);  // the first block's packets wait for the reference time
     size_t held = 0;                    // bytes read into the buffer and not walked yet
@@ -144,6 +164,7 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
         size_t got = 0;  // bytes of this block read so far
         while (got < blockSize) {
             const size_t want = std::min(piece, blockSize - got);
+            ahead.Before(consumed + static_cast<int64_t>(got));
             uint8_t* const data = buffer.get() + held;
             const size_t n = file.Read(data, want);
             failed = file.Failed();
