@@ -338,8 +338,8 @@ int SaveEpochImages(CEpoch& epoch, const std::string& folder) {
     return written;
 }
 
-bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd* progress,
-                  std::vector<std::string>* finished) {
+CResult SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd* progress,
+                     std::vector<std::string>* finished) {
     NormalizeFolder(folder);
     int files = 0, total = 0, done = 0;
     for (const auto& epoch : ig.items)
@@ -348,7 +348,7 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd*
     position.kind = SProgressReport::kPosition;
     for (const auto& epoch : ig.items) {
         const std::string epochFolder = folder + epoch->name + kPathSeparator;
-        if (!MakeFolderOrReport(epochFolder)) return false;
+        if (CResult made = MakeFolder(epochFolder); !made) return made;
         std::vector<std::string> made;  // files of this epoch written so far
         for (const auto& o : epoch->graphics.items) {
             if (progress && progress->Cancelled()) {
@@ -356,7 +356,7 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd*
                 for (const std::string& file : made) std::filesystem::remove(file, ec);
                 std::filesystem::remove(epochFolder, ec);  // only when empty
                 if (written) *written = files;
-                return false;
+                return CResult::Cancel();
             }
             if (!o->HasPicture()) continue;
             if (o->SavePicture(epochFolder)) made.push_back(epochFolder + o->PictureFileName());
@@ -368,7 +368,7 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd*
         if (finished) finished->push_back(epoch->name);
     }
     if (written) *written = files;
-    return true;  // cancelled after the last picture: everything is whole
+    return {};  // cancelled after the last picture: everything is whole
 }
 
 std::vector<CPage*> PagesById(const CIgObject& ig) {

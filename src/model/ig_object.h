@@ -96,13 +96,14 @@ public:
 // object's saveStatus and the loop goes on. Returns the files written.
 int SaveEpochImages(CEpoch& epoch, const std::string& folder);
 // One folder per epoch below folder (made when missing), each with the
-// epoch's images. False after a folder could not be made (message shown),
-// or when progress is cancelled: the unfinished epoch's files written by
-// this call are removed again (its folder too when that leaves it empty).
+// epoch's images. Fails when a folder could not be made (not shown), and is
+// cancelled when progress is: the unfinished epoch's files written by this
+// call are removed again (its folder too when that leaves it empty).
 // written (when given) receives the files written and kept, finished the
 // names of the epochs written whole.
-bool SaveIgImages(CIgObject& ig, std::string folder, int* written = nullptr,
-                  CProgressWnd* progress = nullptr, std::vector<std::string>* finished = nullptr);
+CResult SaveIgImages(CIgObject& ig, std::string folder, int* written = nullptr,
+                     CProgressWnd* progress = nullptr,
+                     std::vector<std::string>* finished = nullptr);
 
 // Pages in display order: the first display set's pages first, then those
 // of later display sets and epochs. FindPage gives the first page with the
