@@ -16,6 +16,9 @@ class CResult {
 public:
     CResult() = default;
     static CResult Fail(std::string text, int64_t offset = -1, std::string path = {});
+    // A failure of the file at path, which the message names even when the
+    // path is empty (a name given as "").
+    static CResult FailIn(std::string path, std::string text, int64_t offset = -1);
     static CResult Cancel();
 
     bool Ok() const { return kind_ == EOutcome::Ok; }
@@ -38,6 +41,7 @@ public:
 private:
     EOutcome kind_ = EOutcome::Ok;
     int64_t offset_ = -1;
+    bool named_ = false;  // the path is named even when empty
     std::string path_;
     std::string text_;
 };
