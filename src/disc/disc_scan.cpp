@@ -63,8 +63,12 @@ public:
     int Scan(int n) {
         std::string clpiPath, m2tsPath;
         if (!GetClpiPath(folder_, n, clpiPath, disc_.source)) return 0;
-        std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath, disc_.source);
-        if (!clpi) return Fail(n, clpiPath);
+        CResultOf<std::unique_ptr<CClpiObject>> loaded = LoadClipInfo(clpiPath, disc_.source);
+        if (!loaded) {
+            ShowMessage(loaded.Result().Message());
+            return Fail(n, clpiPath);
+        }
+        std::unique_ptr<CClpiObject> clpi = std::move(*loaded);
         const uint8_t type = clpi->clipInfo.applicationType;
         if (type != 1 && type != 5) return 0;
         if (!clpi->FindStream(0x91)) return 0;
