@@ -46,6 +46,12 @@ private:
     std::string text_;
 };
 
+// The code of a result where callers count in codes: 0 ok, 1 cancelled, 2
+// failed.
+inline int ResultCode(const CResult& result) {
+    return result.Ok() ? 0 : result.Cancelled() ? 1 : 2;
+}
+
 // A value, or the result that says why there is none.
 template <class T>
 class CResultOf {
