@@ -226,27 +226,25 @@ void CIgObject::TakeEpochs(CIgObject& other) {
     other.items.clear();
 }
 
-bool CIgObject::LoadStream(const std::string& path, bool bare) {
+CResult CIgObject::LoadStream(const std::string& path, bool bare, std::vector<std::string>* notes) {
     std::vector<uint8_t> bytes;
-    if (const CResult read = ReadWholeFile(path, bytes); !read) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), read.Text().c_str()));
-        return false;
-    }
+    if (const CResult read = ReadWholeFile(path, bytes); !read)
+        return CResult::FailIn(path, read.Text());
+    auto note = [&](std::string text) {
+        if (notes) notes->push_back(std::move(text));
+    };
     CResult dropped;
     if (const CResult built = BuildFromBytes(bytes, bare, &dropped); !built) {
         // A stream that breaks after some display sets keeps them.
-        ShowMessage(StrFormat("%s: %s (at byte %lld)%s", path.c_str(), built.Text().c_str(),
-                              static_cast<long long>(built.Offset()),
-                              IsEmpty() ? "" : "; the display sets before it are kept"));
-        if (IsEmpty()) return false;
+        if (IsEmpty()) return CResult::FailIn(path, built.Text(), built.Offset());
+        note(StrFormat("%s: %s (at byte %lld); the display sets before it are kept", path.c_str(),
+                       built.Text().c_str(), static_cast<long long>(built.Offset())));
     } else if (IsEmpty()) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
-        return false;
+        return CResult::FailIn(path, "no display set in the stream");
     }
     if (dropped.Offset() >= 0)
-        ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), dropped.Text().c_str(),
-                              static_cast<long long>(dropped.Offset())));
-    return true;
+        note(CResult::FailIn(path, dropped.Text(), dropped.Offset()).Message());
+    return {};
 }
 
 bool CIgObject::WriteStream(IByteSink& stream, IByteSink* companion, ILogSink* log, bool bare) {
@@ -263,7 +261,8 @@ bool CIgObject::WriteStream(IByteSink& stream, IByteSink* companion, ILogSink* l
     return true;
 }
 
-bool CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* log, bool bare) {
+CResultOf<bool> CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* log,
+                                      bool bare) {
     CMemorySink stream, index;
     if (!WriteStream(stream, companion ? &index : nullptr, log, bare)) {
         // Nothing is written: a file of that name from before stays as it was.
@@ -271,17 +270,14 @@ bool CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* lo
         return false;
     }
     if (const CResult written = WriteWholeFile(path, stream.data.data(), stream.data.size());
-        !written) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), written.Text().c_str()));
-        return false;
-    }
+        !written)
+        return CResult::FailIn(path, written.Text());
     if (companion) {
         const std::string mui = path + ".mui";
         if (const CResult written = WriteWholeFile(mui, index.data.data(), index.data.size());
             !written) {
             DeleteFile(path);
-            ShowMessage(StrFormat("%s: %s", mui.c_str(), written.Text().c_str()));
-            return false;
+            return CResult::FailIn(mui, written.Text());
         }
     }
     return true;
