@@ -171,9 +171,9 @@ double DemuxOnce(const std::string& path, size_t* recordBytes = nullptr) {
     }
     const auto t0 = std::chrono::steady_clock::now();
     file.Seek(0);
-    const int rc = Demux(file, map, nullptr);
+    const CResult demuxed = Demux(file, map, nullptr);
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (rc != 0 || !out) return -1;
+    if (!demuxed || !out) return -1;
     if (recordBytes) *recordBytes = static_cast<size_t>(out->Length());
     return s;
 }

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The demux block of the command, no larger than the clip: the same
     // passes for every input this harness sees.
     const size_t block = std::min(kDemuxBlockSize, std::max<size_t>(size, kSourcePacketSize));
-    if (Demux(file, map, nullptr, block) != 0) return 0;
+    if (!Demux(file, map, nullptr, block)) return 0;
     size_t staged = 0, written = 0;
     for (const auto& track : map.tracks) staged += track->main ? track->main->allocated : 0;
     for (CMemoryFile* out : outputs) written += static_cast<size_t>(out->Length());

@@ -1,6 +1,7 @@
 // `tessel clipinfo <file.clpi> [--json]`: a clip information file, its tracks and timing.
 #include "cli/command.h"
 #include "cli/json_out.h"
+#include "cli/output_rules.h"
 #include "database/clpi.h"
 #include "platform/text.h"
 
@@ -85,9 +86,9 @@ void PrintText(const CClpiObject& clpi) {
 }
 
 int Run(const std::string& path, bool json) {
-    const std::unique_ptr<CClpiObject> loaded = LoadClipInfo(path);
-    if (!loaded) return kExitFailed;
-    const CClpiObject& clpi = *loaded;
+    const CResultOf<std::unique_ptr<CClpiObject>> loaded = LoadClipInfo(path);
+    if (!loaded) return ShowFailure(loaded.Result());
+    const CClpiObject& clpi = **loaded;
     if (json) {
         Json j = ClipInfoJson(clpi);
         j["input"] = path;

@@ -95,7 +95,7 @@ int Run(const SDemuxOptions& o) {
         asked != kExitOk)
         return asked;
     std::string folder = o.folder;
-    if (!MakeFolderOrReport(folder)) return kExitFailed;
+    if (const CResult made = MakeFolder(folder); !made) return ShowFailure(made);
     NormalizeFolder(folder);
     SDemuxChoice choice;
     choice.ig = !o.pg || o.all;

@@ -92,9 +92,10 @@ int Run(const STargetRequest& request, std::string folder, bool json, bool yes) 
                 StrFormat("%s: no graphic object decodes; nothing was written", stream.c_str()));
             return kExitFailed;
         }
-        if (!MakeFolderOrReport(folder)) return kExitFailed;
+        if (const CResult made = MakeFolder(folder); !made) return ShowFailure(made);
         std::vector<std::string> finished;
-        const bool saved = SaveIgImages(ig, folder, &written, &progress, &finished);
+        const CResult saved = SaveIgImages(ig, folder, &written, &progress, &finished);
+        if (saved.Failed()) ShowMessage(saved.Message());
         if (!saved && progress.Cancelled()) {
             std::string names;
             for (const std::string& n : finished) names += (names.empty() ? "" : " ") + n;

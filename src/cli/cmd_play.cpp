@@ -172,7 +172,10 @@ public:
         }
         folder_ = out;
         created_ = !PathExists(folder_);
-        if (!MakeFolderTreeOrReport(folder_)) return false;
+        if (const CResult made = MakeFolderTree(folder_); !made) {
+            ShowFailure(made);
+            return false;
+        }
         NormalizeFolder(folder_);
         return true;
     }

@@ -118,10 +118,10 @@ int Run(const std::string& folderArg, bool json) {
     std::string folder = source->BdmvFolder();
     NormalizeFolder(folder);
     if (!source->IsFolder(folder))
-        return ShowFailure(folderArg,
-                           SystemErrorText(source->Exists(folder) ? ENOTDIR : ENOENT));
+        return ShowFailure(folderArg, SystemErrorText(source->Exists(folder) ? ENOTDIR : ENOENT));
     CBDDisc disc;
-    if (!disc.ReadPlaylists(folder, nullptr, *source)) return kExitFailed;
+    if (const CResult read = disc.ReadPlaylists(folder, nullptr, *source); !read)
+        return ShowFailure(read);
 
     std::vector<int> all;
     Json playlists = Json::array();

@@ -37,7 +37,9 @@ int Run(const STargetRequest& request, const std::string& out, bool mui, bool js
     if (!LoadTargets(request, loaded, exitCode)) return exitCode;
     CIgObject& ig = *loaded.targets.front().ig;
     CCheckLog log(json);
-    const bool saved = ig.SaveStream(out, mui, &log, bare);
+    const CResultOf<bool> written = ig.SaveStream(out, mui, &log, bare);
+    if (!written) ShowMessage(written.Result().Message());
+    const bool saved = written && *written;
     if (json) {
         int displaySets = 0, objects = 0;
         for (const auto& epoch : ig.items) {

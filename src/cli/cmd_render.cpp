@@ -145,7 +145,7 @@ int RenderAll(const SRenderOptions& o, CPageComposer& composer,
     }
     int written = 0;
     for (const SJob& job : jobs) {
-        if (!MakeFolderTreeOrReport(job.folder)) return kExitFailed;
+        if (const CResult made = MakeFolderTree(job.folder); !made) return ShowFailure(made);
         for (int s = 0; s < 3; ++s) {
             Bitmap picture = Draw(composer, *job.page, s);
             const std::string path =

@@ -143,7 +143,7 @@ int ScanAndRip(const SRipOptions& o, const SScanOptions& options, std::vector<in
     }
     // The output folder stands for the one a user picks in a folder dialog:
     // it is made when missing; the disc folder below it follows the rip rules.
-    if (!MakeFolderOrReport(o.out)) return kExitFailed;
+    if (const CResult made = MakeFolder(o.out); !made) return ShowFailure(made);
     if (!ReplaceEarlierRip(RipDiscFolder(disc, o.out), planned)) return kExitFailed;
     CAnsweredQuestions questions(o.yes || !planned.empty());
     IMessageSink* previous = SetMessageSink(&questions);

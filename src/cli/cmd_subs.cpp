@@ -73,7 +73,7 @@ int WriteSubs(const SPgEvents& events, const std::string& source, const std::str
         return kExitFailed;
     }
     std::string folder = o.output;
-    if (!MakeFolderTreeOrReport(folder)) return kExitFailed;
+    if (const CResult made = MakeFolderTree(folder); !made) return ShowFailure(made);
     NormalizeFolder(folder);
     std::vector<std::string> names;
     for (size_t i = 0; i < events.events.size(); ++i) {

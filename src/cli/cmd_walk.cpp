@@ -145,7 +145,7 @@ int Run(const SWalkOptions& o) {
     if (!ds) return exitCode;
     std::string folder = o.renderFolder;
     if (!folder.empty()) {
-        if (!MakeFolderTreeOrReport(folder)) return kExitFailed;
+        if (const CResult made = MakeFolderTree(folder); !made) return ShowFailure(made);
         NormalizeFolder(folder);
     }
     CMenuPlayer player(*ds);

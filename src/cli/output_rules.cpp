@@ -179,6 +179,11 @@ int ShowFailure(const std::string& path, const std::string& reason) {
     return kExitFailed;
 }
 
+int ShowFailure(const CResult& failure) {
+    ShowMessage(failure.Message());
+    return kExitFailed;
+}
+
 int ShowUsageError(const std::string& text) {
     const std::string help =
         g_command.empty() ? "tessel --help" : "tessel " + g_command + " --help";

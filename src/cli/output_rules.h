@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace tessel::cli {
 
 // --yes: answers the overwrite question with Yes.
@@ -65,6 +67,8 @@ void SetQuiet(bool quiet);
 // The one way a command shows a failure about a file or folder:
 // "<path>: <reason>" once. Returns kExitFailed.
 int ShowFailure(const std::string& path, const std::string& reason);
+// The same for a failed result: its message.
+int ShowFailure(const CResult& failure);
 
 // A usage error (a bad option value, a missing argument, an unknown key or
 // option): the message, then "(see tessel <command> --help)" for the command

@@ -169,7 +169,13 @@ bool LoadTargets(const STargetRequest& o, SLoadedTargets& loaded, int& exitCode)
     if (!CheckRequest(o, pid, streamFile)) return false;
     loaded.leftOutReasons = Json::array();
     if (streamFile) {
-        if (!loaded.stream.LoadStream(o.input, o.bare)) return false;
+        std::vector<std::string> notes;
+        const CResult read = loaded.stream.LoadStream(o.input, o.bare, &notes);
+        for (const std::string& note : notes) ShowMessage(note);
+        if (!read) {
+            ShowMessage(read.Message());
+            return false;
+        }
         loaded.targets.push_back({-1, &loaded.stream});
         return true;
     }

@@ -89,6 +89,14 @@ int MapGraphicsTracks(
     return 0;
 }
 
+// The code of the demux pass; its failure is shown as the clip's other
+// stream failures are: "<clip>:\n\r<reason>".
+int Told(const CResult& demuxed) {
+    if (demuxed.Failed())
+        ShowMessage(StrFormat("%s:\n\r%s", demuxed.Path().c_str(), demuxed.Text().c_str()));
+    return ResultCode(demuxed);
+}
+
 }  // namespace
 
 int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressWnd* progress,
@@ -108,8 +116,7 @@ int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressW
         streamType);
     if (fullPath) *fullPath = file.Path();
     if (mapped != 0) return mapped;
-    const int demuxed = Demux(file, map, progress);
-    if (demuxed != 0) return demuxed;
+    if (const int demuxed = Told(Demux(file, map, progress)); demuxed != 0) return demuxed;
     for (size_t i = 0; i < map.Count(); ++i) {
         const auto& track = static_cast<const SGsTrackFile&>(*map.tracks[i]->main);
         streams.push_back(
@@ -157,7 +164,7 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
     int result = MapGraphicsTracks(disc, file, path, map, open, first, second);
     if (result == 0 && choice.keepTime)
         for (auto& t : map.tracks) static_cast<SGsTrackFile&>(*t->main).keepTime = true;
-    if (result == 0) result = Demux(file, map, progress);
+    if (result == 0) result = Told(Demux(file, map, progress));
     for (size_t i = 0; result == 0 && i < map.Count(); ++i) {
         STrackFile& track = *map.tracks[i]->main;
         auto* disk = static_cast<CDiskFile*>(track.Output());
@@ -237,7 +244,7 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress,
     const int64_t length = file.Length();
     const int64_t partial = length % static_cast<int64_t>(kSourcePacketSize);
     cutPacketAt = partial > 0 ? length - partial : -1;
-    const int demuxed = Demux(file, map, progress);
+    const int demuxed = Told(Demux(file, map, progress));
     for (CBuildingOutput* output : outputs) output->Wait();
     if (demuxed != 0) return demuxed;
     coverage = SScanCoverage();

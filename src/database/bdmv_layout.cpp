@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "platform/files.h"
-#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -71,8 +70,8 @@ std::string DiscNameOfFolder(const std::string& folder, const CDiscSource& disc)
     return name;
 }
 
-bool CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>* skipped,
-                            const CDiscSource& disc) {
+CResult CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>* skipped,
+                               const CDiscSource& disc) {
     if (!playlists) {
         playlists = std::make_unique<CPofObject>();
         playlists->name = "Mpls(s)";
@@ -90,13 +89,10 @@ bool CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>
         std::string path = folder;
         while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
         if (!disc.IsFolder(path))
-            ShowMessage(
-                StrFormat("%s: %s", path.c_str(),
-                          disc.Exists(path) ? "a file, not a BDMV folder" : "no such folder"));
-        else
-            ShowMessage(StrFormat("%s: has no corresponding mpls file! (%s)", folder.c_str(),
-                                  NoPlaylistReason(folder, disc).c_str()));
-        return false;
+            return CResult::FailIn(
+                path, disc.Exists(path) ? "a file, not a BDMV folder" : "no such folder");
+        return CResult::FailIn(folder, StrFormat("has no corresponding mpls file! (%s)",
+                                                 NoPlaylistReason(folder, disc).c_str()));
     }
     std::sort(paths.begin(), paths.end(),
               [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
@@ -115,20 +111,16 @@ bool CBDDisc::ReadPlaylists(const std::string& folderIn, std::vector<SDiscFault>
             continue;
         }
         if (read) error = "invalid playlist: " + mpls->fault;
-        ShowMessage(StrFormat("%s: %s", path.c_str(), error.c_str()));
         // The read stops there (a parsed playlist stays as read so far), or
         // goes on without it.
         if (!skipped) {
             if (read) playlists->Append(std::move(mpls));
-            return false;
+            return CResult::FailIn(path, error);
         }
         skipped->push_back({path, error});
     }
-    if (playlists->GetSize() == 0) {
-        ShowMessage(StrFormat("%s: no playlist could be read", folder.c_str()));
-        return false;
-    }
-    return true;
+    if (playlists->GetSize() == 0) return CResult::FailIn(folder, "no playlist could be read");
+    return {};
 }
 
 }  // namespace tessel

@@ -8,6 +8,7 @@
 #include "database/mpls.h"
 #include "model/named_object.h"
 #include "platform/disc_source.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -41,13 +42,14 @@ class CBDDisc : public CNamedObject {
 public:
     // Releases the playlist collection.
     void Clear() override { playlists.reset(); }
-    // Reads every PLAYLIST/nnnnn.mpls of disc in title order. False after a
-    // message. A playlist that cannot be read or parsed is named with what
-    // is wrong in it; with skipped the rest are read without it (it is
-    // appended there), and only a folder with no readable playlist fails.
-    virtual bool ReadPlaylists(const std::string& folder,
-                               std::vector<SDiscFault>* skipped = nullptr,
-                               const CDiscSource& disc = {});
+    // Reads every PLAYLIST/nnnnn.mpls of disc in title order; nothing is
+    // shown. A playlist that cannot be read or parsed fails the read, named
+    // with what is wrong in it; with skipped the rest are read without it
+    // (it is appended there, for the caller to tell in order before the
+    // result), and only a folder with no readable playlist fails.
+    virtual CResult ReadPlaylists(const std::string& folder,
+                                  std::vector<SDiscFault>* skipped = nullptr,
+                                  const CDiscSource& disc = {});
 
     std::unique_ptr<CPofObject> playlists;  // "Mpls(s)"
 };

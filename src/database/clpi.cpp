@@ -7,7 +7,6 @@
 #include "database/db_reader.h"
 #include "platform/byte_io.h"
 #include "platform/files.h"
-#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace tessel {
@@ -293,19 +292,15 @@ std::string ClpiFormatFault(std::span<const uint8_t> data) {
     return StrFormat("damaged or cut short (%zu bytes)", data.size());
 }
 
-std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path, const CDiscSource& disc) {
+CResultOf<std::unique_ptr<CClpiObject>> LoadClipInfo(const std::string& path,
+                                                     const CDiscSource& disc) {
     std::vector<uint8_t> data;
-    if (const CResult read = disc.ReadWhole(path, data); !read) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), read.Text().c_str()));
-        return nullptr;
-    }
+    if (const CResult read = disc.ReadWhole(path, data); !read)
+        return CResult::FailIn(path, read.Text());
     auto clpi = std::make_unique<CClpiObject>();
     clpi->name = FileTitle(path);
-    if (clpi->ParseClpi(data) < 1) {
-        ShowMessage(StrFormat("%s: invalid file format. (%s)", path.c_str(),
-                              ClpiFormatFault(data).c_str()));
-        return nullptr;
-    }
+    if (clpi->ParseClpi(data) < 1)
+        return CResult::FailIn(path, "invalid file format. (" + ClpiFormatFault(data) + ")");
     const bool numbered = clpi->name.size() == 5 && AtoI(clpi->name) >= 0;
     clpi->clipNumber = numbered ? AtoI(clpi->name) : -1;
     clpi->BuildTrackList();

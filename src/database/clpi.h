@@ -150,10 +150,11 @@ public:
 
 // Reads and parses a clip information file, then builds its track list and
 // timing. The name is the file's title; the clip number is the title's when
-// it is five digits, else -1. Null after the failure has been shown:
+// it is five digits, else -1. Read from disc. Fails (nothing shown) with
 // "<path>: <system error text>" when the file cannot be read, "<path>:
-// invalid file format. (<why>)" when it does not parse. Read from disc.
-std::unique_ptr<CClpiObject> LoadClipInfo(const std::string& path, const CDiscSource& disc = {});
+// invalid file format. (<why>)" when it does not parse.
+CResultOf<std::unique_ptr<CClpiObject>> LoadClipInfo(const std::string& path,
+                                                     const CDiscSource& disc = {});
 // Why bytes that do not parse are no clip information file, in words.
 std::string ClpiFormatFault(std::span<const uint8_t> data);
 

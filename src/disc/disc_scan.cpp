@@ -37,7 +37,15 @@ int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<in
     folder = opened->BdmvFolder();
     NormalizeFolder(folder);
     CBDDisc bd;
-    if (!bd.ReadPlaylists(folder, skipped, *opened)) return 2;
+    const size_t before = skipped ? skipped->size() : 0;
+    const CResult read = bd.ReadPlaylists(folder, skipped, *opened);
+    // Each playlist left out is told, in order, then why the read failed.
+    for (size_t i = before; skipped && i < skipped->size(); ++i)
+        ShowMessage((*skipped)[i].path + ": " + (*skipped)[i].reason);
+    if (!read) {
+        ShowMessage(read.Message());
+        return 2;
+    }
     for (const auto& mpls : *bd.playlists) mpls->ClipReferences(numbers);
     std::sort(numbers.begin(), numbers.end());
     if (source) *source = std::move(*opened);
@@ -63,8 +71,12 @@ public:
     int Scan(int n) {
         std::string clpiPath, m2tsPath;
         if (!GetClpiPath(folder_, n, clpiPath, disc_.source)) return 0;
-        std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath, disc_.source);
-        if (!clpi) return Fail(n, clpiPath);
+        CResultOf<std::unique_ptr<CClpiObject>> loaded = LoadClipInfo(clpiPath, disc_.source);
+        if (!loaded) {
+            ShowMessage(loaded.Result().Message());
+            return Fail(n, clpiPath);
+        }
+        std::unique_ptr<CClpiObject> clpi = std::move(*loaded);
         const uint8_t type = clpi->clipInfo.applicationType;
         if (type != 1 && type != 5) return 0;
         if (!clpi->FindStream(0x91)) return 0;

@@ -58,7 +58,7 @@ int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress);
 // reference, sorted (a clip named twice is listed twice); folder receives the
 // BDMV folder with its separator, and source, when given, where the disc's
 // files are read. 0, or 2 after the failure was shown. With skipped,
-// playlists that cannot be read are left out there (see
+// playlists that cannot be read are left out there, each shown in turn (see
 // CBDDisc::ReadPlaylists).
 int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
                     std::vector<SDiscFault>* skipped = nullptr, CDiscSource* source = nullptr);

@@ -7,6 +7,7 @@
 #include "database/clpi.h"
 #include "disc/disc_scan.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/progress.h"
 #include "ts/esi.h"
 
@@ -23,9 +24,12 @@ int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips
     for (int n : numbers) {
         std::string clpiPath, m2tsPath;
         if (!GetClpiPath(folder, n, clpiPath, source)) continue;
-        std::unique_ptr<CClpiObject> clpi = LoadClipInfo(clpiPath, source);
-        if (!clpi) return 2;
-        if (!clpi->FindStream(kStreamTypePg)) continue;
+        const CResultOf<std::unique_ptr<CClpiObject>> clpi = LoadClipInfo(clpiPath, source);
+        if (!clpi) {
+            ShowMessage(clpi.Result().Message());
+            return 2;
+        }
+        if (!(*clpi)->FindStream(kStreamTypePg)) continue;
         GetM2tsPath(folder, n, m2tsPath, source);
         clips.push_back({n, m2tsPath});
     }

@@ -226,27 +226,25 @@ void CIgObject::TakeEpochs(CIgObject& other) {
     other.items.clear();
 }
 
-bool CIgObject::LoadStream(const std::string& path, bool bare) {
+CResult CIgObject::LoadStream(const std::string& path, bool bare, std::vector<std::string>* notes) {
     std::vector<uint8_t> bytes;
-    if (const CResult read = ReadWholeFile(path, bytes); !read) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), read.Text().c_str()));
-        return false;
-    }
+    if (const CResult read = ReadWholeFile(path, bytes); !read)
+        return CResult::FailIn(path, read.Text());
+    auto note = [&](std::string text) {
+        if (notes) notes->push_back(std::move(text));
+    };
     CResult dropped;
     if (const CResult built = BuildFromBytes(bytes, bare, &dropped); !built) {
         // A stream that breaks after some display sets keeps them.
-        ShowMessage(StrFormat("%s: %s (at byte %lld)%s", path.c_str(), built.Text().c_str(),
-                              static_cast<long long>(built.Offset()),
-                              IsEmpty() ? "" : "; the display sets before it are kept"));
-        if (IsEmpty()) return false;
+        if (IsEmpty()) return CResult::FailIn(path, built.Text(), built.Offset());
+        note(StrFormat("%s: %s (at byte %lld); the display sets before it are kept", path.c_str(),
+                       built.Text().c_str(), static_cast<long long>(built.Offset())));
     } else if (IsEmpty()) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), "no display set in the stream"));
-        return false;
+        return CResult::FailIn(path, "no display set in the stream");
     }
     if (dropped.Offset() >= 0)
-        ShowMessage(StrFormat("%s: %s (at byte %lld)", path.c_str(), dropped.Text().c_str(),
-                              static_cast<long long>(dropped.Offset())));
-    return true;
+        note(CResult::FailIn(path, dropped.Text(), dropped.Offset()).Message());
+    return {};
 }
 
 bool CIgObject::WriteStream(IByteSink& stream, IByteSink* companion, ILogSink* log, bool bare) {
@@ -263,7 +261,8 @@ bool CIgObject::WriteStream(IByteSink& stream, IByteSink* companion, ILogSink* l
     return true;
 }
 
-bool CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* log, bool bare) {
+CResultOf<bool> CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* log,
+                                      bool bare) {
     CMemorySink stream, index;
     if (!WriteStream(stream, companion ? &index : nullptr, log, bare)) {
         // Nothing is written: a file of that name from before stays as it was.
@@ -271,17 +270,14 @@ bool CIgObject::SaveStream(const std::string& path, bool companion, ILogSink* lo
         return false;
     }
     if (const CResult written = WriteWholeFile(path, stream.data.data(), stream.data.size());
-        !written) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), written.Text().c_str()));
-        return false;
-    }
+        !written)
+        return CResult::FailIn(path, written.Text());
     if (companion) {
         const std::string mui = path + ".mui";
         if (const CResult written = WriteWholeFile(mui, index.data.data(), index.data.size());
             !written) {
             DeleteFile(path);
-            ShowMessage(StrFormat("%s: %s", mui.c_str(), written.Text().c_str()));
-            return false;
+            return CResult::FailIn(mui, written.Text());
         }
     }
     return true;
@@ -338,8 +334,8 @@ int SaveEpochImages(CEpoch& epoch, const std::string& folder) {
     return written;
 }
 
-bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd* progress,
-                  std::vector<std::string>* finished) {
+CResult SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd* progress,
+                     std::vector<std::string>* finished) {
     NormalizeFolder(folder);
     int files = 0, total = 0, done = 0;
     for (const auto& epoch : ig.items)
@@ -348,7 +344,7 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd*
     position.kind = SProgressReport::kPosition;
     for (const auto& epoch : ig.items) {
         const std::string epochFolder = folder + epoch->name + kPathSeparator;
-        if (!MakeFolderOrReport(epochFolder)) return false;
+        if (CResult made = MakeFolder(epochFolder); !made) return made;
         std::vector<std::string> made;  // files of this epoch written so far
         for (const auto& o : epoch->graphics.items) {
             if (progress && progress->Cancelled()) {
@@ -356,7 +352,7 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd*
                 for (const std::string& file : made) std::filesystem::remove(file, ec);
                 std::filesystem::remove(epochFolder, ec);  // only when empty
                 if (written) *written = files;
-                return false;
+                return CResult::Cancel();
             }
             if (!o->HasPicture()) continue;
             if (o->SavePicture(epochFolder)) made.push_back(epochFolder + o->PictureFileName());
@@ -368,7 +364,7 @@ bool SaveIgImages(CIgObject& ig, std::string folder, int* written, CProgressWnd*
         if (finished) finished->push_back(epoch->name);
     }
     if (written) *written = files;
-    return true;  // cancelled after the last picture: everything is whole
+    return {};  // cancelled after the last picture: everything is whole
 }
 
 std::vector<CPage*> PagesById(const CIgObject& ig) {

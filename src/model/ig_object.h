@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "codec/display_set.h"
 #include "model/epoch.h"
 #include "platform/progress.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -50,14 +52,20 @@ public:
     void TakeEpochs(CIgObject& other);
 
     // Reads a stream file (marked form, or bare when asked) and builds the
-    // tree; a file or stream error is shown as a message, and so is a
-    // graphic object left out (the tree is built without it).
-    bool LoadStream(const std::string& path, bool bare = false);
-    // Writes the stream file and, when asked, its ".mui" companion. On
-    // failure neither file is left behind and the message has been shown
-    // (or logged to log when given).
-    bool SaveStream(const std::string& path, bool companion, ILogSink* log = nullptr,
-                    bool bare = false);
+    // tree; nothing is shown. Fails on a file error, or a stream error before
+    // the first display set. What the user must still learn goes to notes
+    // (when given), in order: a stream error after some display sets (they
+    // are kept), then the first graphic object left out (the tree is built
+    // without it).
+    CResult LoadStream(const std::string& path, bool bare = false,
+                       std::vector<std::string>* notes = nullptr);
+    // Writes the stream file and, when asked, its ".mui" companion. The
+    // value tells whether they were written: false when a check failed
+    // (nothing is written; the checks and "<path>: the stream was not saved"
+    // went to log, or were shown without one). Fails when a file cannot be
+    // written (nothing shown); neither file is left behind.
+    CResultOf<bool> SaveStream(const std::string& path, bool companion, ILogSink* log = nullptr,
+                               bool bare = false);
     // Checks and writes every epoch; the companion gets its header, one
     // index record per segment and its trailer.
     bool WriteStream(IByteSink& stream, IByteSink* companion, ILogSink* log, bool bare = false);
@@ -96,13 +104,14 @@ public:
 // object's saveStatus and the loop goes on. Returns the files written.
 int SaveEpochImages(CEpoch& epoch, const std::string& folder);
 // One folder per epoch below folder (made when missing), each with the
-// epoch's images. False after a folder could not be made (message shown),
-// or when progress is cancelled: the unfinished epoch's files written by
-// this call are removed again (its folder too when that leaves it empty).
+// epoch's images. Fails when a folder could not be made (not shown), and is
+// cancelled when progress is: the unfinished epoch's files written by this
+// call are removed again (its folder too when that leaves it empty).
 // written (when given) receives the files written and kept, finished the
 // names of the epochs written whole.
-bool SaveIgImages(CIgObject& ig, std::string folder, int* written = nullptr,
-                  CProgressWnd* progress = nullptr, std::vector<std::string>* finished = nullptr);
+CResult SaveIgImages(CIgObject& ig, std::string folder, int* written = nullptr,
+                     CProgressWnd* progress = nullptr,
+                     std::vector<std::string>* finished = nullptr);
 
 // Pages in display order: the first display set's pages first, then those
 // of later display sets and epochs. FindPage gives the first page with the

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <type_traits>
 
-#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -204,12 +203,6 @@ CResult MakeFolderResult(const std::string& folder, bool tree) {
     return CResult::Fail(StrFormat("Failed to create the folder (%s)", reason.c_str()), -1, folder);
 }
 
-bool MakeOrReport(const std::string& folder, bool tree) {
-    const CResult made = MakeFolderResult(folder, tree);
-    if (!made) ShowMessage(made.Message());
-    return made.Ok();
-}
-
 }  // namespace
 
 bool CreateFolder(const std::string& path) {
@@ -221,12 +214,8 @@ CResult MakeFolder(const std::string& folder) {
     return MakeFolderResult(folder, false);
 }
 
-bool MakeFolderOrReport(const std::string& folder) {
-    return MakeOrReport(folder, false);
-}
-
-bool MakeFolderTreeOrReport(const std::string& folder) {
-    return MakeOrReport(folder, true);
+CResult MakeFolderTree(const std::string& folder) {
+    return MakeFolderResult(folder, true);
 }
 
 bool DeleteFile(const std::string& path) {

@@ -43,11 +43,8 @@ bool CreateFolder(const std::string& path);
 // A folder that exists, or is made (one level); otherwise fails with
 // "<folder>: Failed to create the folder (<reason>)".
 CResult MakeFolder(const std::string& folder);
-// The same, showing the failure's message and returning false.
-bool MakeFolderOrReport(const std::string& folder);
-// A folder with every missing parent made; otherwise shows the same message
-// and returns false.
-bool MakeFolderTreeOrReport(const std::string& folder);
+// The same with every missing parent made.
+CResult MakeFolderTree(const std::string& folder);
 bool DeleteFile(const std::string& path);
 // Size of a file, or -1.
 int64_t FileLength(const std::string& path);

@@ -11,6 +11,12 @@ CResult CResult::Fail(std::string text, int64_t offset, std::string path) {
     return r;
 }
 
+CResult CResult::FailIn(std::string path, std::string text, int64_t offset) {
+    CResult r = Fail(std::move(text), offset, std::move(path));
+    r.named_ = true;
+    return r;
+}
+
 CResult CResult::Cancel() {
     CResult r;
     r.kind_ = EOutcome::Cancelled;
@@ -18,7 +24,7 @@ CResult CResult::Cancel() {
 }
 
 CResult& CResult::In(const std::string& path) {
-    if (path_.empty()) path_ = path;
+    if (path_.empty() && !named_) path_ = path;
     return *this;
 }
 
@@ -29,7 +35,7 @@ CResult& CResult::Shifted(int64_t base) {
 
 std::string CResult::Message() const {
     if (kind_ == EOutcome::Cancelled) return path_.empty() ? "cancelled" : path_ + ": cancelled";
-    std::string m = path_.empty() ? text_ : path_ + ": " + text_;
+    std::string m = path_.empty() && !named_ ? text_ : path_ + ": " + text_;
     if (offset_ >= 0) m += " (at byte " + std::to_string(offset_) + ")";
     return m;
 }

@@ -16,6 +16,9 @@ class CResult {
 public:
     CResult() = default;
     static CResult Fail(std::string text, int64_t offset = -1, std::string path = {});
+    // A failure of the file at path, which the message names even when the
+    // path is empty (a name given as "").
+    static CResult FailIn(std::string path, std::string text, int64_t offset = -1);
     static CResult Cancel();
 
     bool Ok() const { return kind_ == EOutcome::Ok; }
@@ -38,9 +41,16 @@ public:
 private:
     EOutcome kind_ = EOutcome::Ok;
     int64_t offset_ = -1;
+    bool named_ = false;  // the path is named even when empty
     std::string path_;
     std::string text_;
 };
+
+// The code of a result where callers count in codes: 0 ok, 1 cancelled, 2
+// failed.
+inline int ResultCode(const CResult& result) {
+    return result.Ok() ? 0 : result.Cancelled() ? 1 : 2;
+}
 
 // A value, or the result that says why there is none.
 template <class T>

@@ -7,10 +7,8 @@
 #include <span>
 
 #include "platform/files.h"
-#include "platform/messages.h"
 #include "platform/progress.h"
 #include "platform/read_file.h"
-#include "platform/text.h"
 #include "ts/esi.h"
 #include "ts/packet.h"
 #include "ts/pes.h"
@@ -134,8 +132,8 @@ int64_t CReferenceSearch::Reference() const {
     return static_cast<int64_t>(pts_->pts);
 }
 
-int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t blockSize) {
-    if (map.Empty()) return 0;
+CResult Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t blockSize) {
+    if (map.Empty()) return {};
 
     Report(progress, SProgressReport::kCaption, 0, kDemuxCaption);
     Report(progress, SProgressReport::kText, 0, file.Path());
@@ -148,10 +146,7 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
     // reference time and one read piece are ever touched: each piece is walked
     // while it is still in the processor's cache.
     AlignedBytes buffer = MakeAlignedBytes(blockSize);
-    if (!buffer) {
-        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), SystemErrorText(ENOMEM).c_str()));
-        return 2;
-    }
+    if (!buffer) return CResult::Fail(SystemErrorText(ENOMEM), -1, file.Path());
     const int64_t length = file.Length();
     int64_t consumed = 0;
     CPacketWalker walker(map);
@@ -171,7 +166,7 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
             atEnd = failed || n < want;
             if (got == 0) {
                 if (n == 0) break;
-                if (!ReportBlock(progress, consumed, length)) return 1;
+                if (!ReportBlock(progress, consumed, length)) return CResult::Cancel();
             }
             got += n;
             if (searching) {
@@ -190,14 +185,10 @@ int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_t bl
         consumed += static_cast<int64_t>(got);
         if (got == 0) break;
     }
-    if (failed) {
-        ShowMessage(
-            StrFormat("%s:\n\r%s", file.Path().c_str(), SystemErrorText(file.Error()).c_str()));
-        return 2;
-    }
+    if (failed) return CResult::Fail(SystemErrorText(file.Error()), -1, file.Path());
     FlushTracks(map);
     Report(progress, SProgressReport::kPosition, 100);
-    return 0;
+    return {};
 }
 
 }  // namespace tessel

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "platform/result.h"
 #include "ts/esi.h"
 #include "ts/packet.h"
 
@@ -21,12 +22,6 @@ constexpr size_t kDemuxBlockSize = 31457280;  // 30 MiB, 163,840 source packets
 constexpr size_t kDemuxPieceSize = 5440 * 192;
 constexpr const char* kDemuxCaption = "Demuxing";
 
-// Reads the whole file from its current position and writes every mapped PID's
-// payload into its track files. Returns 0 when done (every track file
-// flushed), 1 when cancelled from the progress window (nothing flushed), 2
-// when the file could not be read (the message has been shown). An empty map
-// returns 0 without reading. blockSize is for tests; it is rounded down to
-// whole source packets.
 // The time the records of a pass are rebased on, settled from the packets of
 // the first block as they arrive: the first PTS of the block or, when that PES
 // is graphics or text subtitle, the first PCR of the block (its 90 kHz base;
@@ -44,7 +39,13 @@ private:
     std::optional<uint64_t> pcr_;
 };
 
-int Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress,
-          size_t blockSize = kDemuxBlockSize);
+// Reads the whole file from its current position and writes every mapped PID's
+// payload into its track files. Ok when done (every track file flushed),
+// cancelled from the progress window (nothing flushed), or failed when the
+// file could not be read: the file's path and the system's reason, not
+// shown. An empty map is done without reading. blockSize is for tests; it is
+// rounded down to whole source packets.
+CResult Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress,
+              size_t blockSize = kDemuxBlockSize);
 
 }  // namespace tessel

@@ -78,8 +78,8 @@ TEST_F(ReadPlaylistsTest, ReadsFiveCharacterTitlesInOrder) {
     Write("00000.mpls", Mpls("00010"));
     Write("1234.mpls", Mpls("00012"));
     Write("00003.txt", Mpls("00013"));
-    ASSERT_TRUE(disc.ReadPlaylists(Bdmv().string()));  // no trailing separator
-    EXPECT_TRUE(messages.messages.empty());
+    const CResult read = disc.ReadPlaylists(Bdmv().string());  // no trailing separator
+    ASSERT_TRUE(read) << read.Message();
     EXPECT_EQ(disc.playlists->name, "Mpls(s)");
     EXPECT_EQ(Names(), (std::vector<std::string>{"00000", "00001"}));
     EXPECT_EQ(disc.playlists->GetAt(1)->number, 1);
@@ -101,12 +101,10 @@ TEST_F(ReadPlaylistsTest, LettersInTheTitlePassButANegativeNumberDoesNot) {
 
 TEST_F(ReadPlaylistsTest, NoPlaylistGivesTheMessage) {
     Write("1234.mpls", Mpls("00001"));
-    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
     const std::string folder = Bdmv().string() + "/";
-    EXPECT_EQ(messages.messages,
-              std::vector<std::string>{folder +
-                                       ": has no corresponding mpls file! (no nnnnn.mpls file in " +
-                                       folder + "PLAYLIST/)"});
+    EXPECT_EQ(disc.ReadPlaylists(Bdmv().string()).Message(),
+              folder + ": has no corresponding mpls file! (no nnnnn.mpls file in " + folder +
+                  "PLAYLIST/)");
     // Each reason: a missing folder, a file, a folder without PLAYLIST.
     const std::string missing = (tmp.Path() / "missing" / "BDMV").string();
     const std::string file = (tmp.Path() / "file").string();
@@ -117,24 +115,24 @@ TEST_F(ReadPlaylistsTest, NoPlaylistGivesTheMessage) {
         {missing, missing + ": no such folder"},
         {file, file + ": a file, not a BDMV folder"},
         {bare, bare + "/: has no corresponding mpls file! (no PLAYLIST folder in it)"},
+        {"", ": no such folder"},
     };
     for (const auto& [path, message] : cases) {
-        messages.messages.clear();
         CBDDisc other;
-        EXPECT_FALSE(other.ReadPlaylists(path));
-        EXPECT_EQ(messages.messages, std::vector<std::string>{message});
+        const CResult read = other.ReadPlaylists(path);
+        EXPECT_TRUE(read.Failed());
+        EXPECT_EQ(read.Message(), message);
     }
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(ReadPlaylistsTest, ParseErrorNamesTheFileAndKeepsEarlierPlaylists) {
     Write("00000.mpls", Mpls("00001"));
     Write("00001.mpls", {'M', 'P', 'L', 'S'});
     Write("00002.mpls", Mpls("00002"));
-    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
     const std::string path = (Playlists() / "00001.mpls").string();
-    EXPECT_EQ(
-        messages.messages,
-        std::vector<std::string>{path + ": invalid playlist: 4 bytes, too short for a playlist"});
+    EXPECT_EQ(disc.ReadPlaylists(Bdmv().string()).Message(),
+              path + ": invalid playlist: 4 bytes, too short for a playlist");
     EXPECT_EQ(Names(), (std::vector<std::string>{"00000", "00001"}));
 }
 
@@ -163,16 +161,15 @@ TEST_F(ReadPlaylistsTest, DamagedPlaylistsAreNamedWithTheirFaultAndSkippedOnRequ
         Write("00001.mpls", c.bytes);
         Write("00002.mpls", Mpls("00002"));
         const std::string path = (Playlists() / "00001.mpls").string();
-        messages.messages.clear();
         CBDDisc stopping;
-        EXPECT_FALSE(stopping.ReadPlaylists(Bdmv().string()));
-        ASSERT_EQ(messages.messages.size(), 1u);
-        EXPECT_EQ(messages.messages[0].rfind(path + ": ", 0), 0u) << messages.messages[0];
-        EXPECT_NE(messages.messages[0].find(c.reason), std::string::npos) << messages.messages[0];
+        const std::string message = stopping.ReadPlaylists(Bdmv().string()).Message();
+        EXPECT_EQ(message.rfind(path + ": ", 0), 0u) << message;
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
 
         std::vector<SDiscFault> skipped;
         disc.Clear();
-        EXPECT_TRUE(disc.ReadPlaylists(Bdmv().string(), &skipped));
+        const CResult read = disc.ReadPlaylists(Bdmv().string(), &skipped);
+        EXPECT_TRUE(read) << read.Message();
         EXPECT_EQ(Names(), (std::vector<std::string>{"00000", "00002"}));
         ASSERT_EQ(skipped.size(), 1u);
         EXPECT_EQ(skipped[0].path, path);
@@ -184,9 +181,10 @@ TEST_F(ReadPlaylistsTest, DamagedPlaylistsAreNamedWithTheirFaultAndSkippedOnRequ
     Write("00001.mpls", garbage);
     std::vector<SDiscFault> skipped;
     disc.Clear();
-    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string(), &skipped));
+    EXPECT_EQ(disc.ReadPlaylists(Bdmv().string(), &skipped).Message(),
+              Bdmv().string() + "/: no playlist could be read");
     EXPECT_EQ(skipped.size(), 1u);
-    EXPECT_NE(messages.Last().find("no playlist could be read"), std::string::npos);
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(ReadPlaylistsTest, UnreadableFileStopsWithTheSystemErrorText) {
@@ -194,10 +192,8 @@ TEST_F(ReadPlaylistsTest, UnreadableFileStopsWithTheSystemErrorText) {
     Write("00002.mpls", Mpls("00002"));
     // Reading a process's memory file at offset 0 fails, even for root.
     fs::create_symlink("/proc/self/mem", Playlists() / "00001.mpls");
-    EXPECT_FALSE(disc.ReadPlaylists(Bdmv().string()));
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_NE(messages.Last().find("00001.mpls: Input/output error"), std::string::npos)
-        << messages.Last();
+    const std::string message = disc.ReadPlaylists(Bdmv().string()).Message();
+    EXPECT_NE(message.find("00001.mpls: Input/output error"), std::string::npos) << message;
     EXPECT_EQ(Names(), std::vector<std::string>{"00000"});
 }
 

@@ -99,7 +99,9 @@ TEST(DiscCorpus, EachDiscListsItsSortedDistinctClips) {
         ++discs;
         test::CMessageCapture messages;
         CBDDisc disc;
-        ASSERT_TRUE(disc.ReadPlaylists((test::CorpusDir() / "discs" / key / "BDMV").string()));
+        const CResult read =
+            disc.ReadPlaylists((test::CorpusDir() / "discs" / key / "BDMV").string());
+        ASSERT_TRUE(read) << read.Message();
         EXPECT_TRUE(messages.messages.empty());
         EXPECT_EQ(disc.playlists->name, "Mpls(s)");
         std::vector<int> clips;

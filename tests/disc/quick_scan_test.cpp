@@ -165,8 +165,9 @@ TEST_F(QuickScan, SamplesAtEntryPointsWhereTheEpMapHasThem) {
     for (const SRow& r : rows) {
         SCOPED_TRACE(r.name);
         const std::string bdmv = Disc(r.name, {{0x1400, Run(0, 0, 40)}}, r.entryPointsFor);
-        auto clpi = LoadClipInfo(bdmv + "/CLIPINF/00001.clpi");
-        ASSERT_TRUE(clpi);
+        auto loaded = LoadClipInfo(bdmv + "/CLIPINF/00001.clpi");
+        ASSERT_TRUE(loaded) << loaded.Result().Message();
+        const auto& clpi = *loaded;
         std::set<int64_t> entries;
         for (const auto& kpi : clpi->epMap)
             for (const auto& k : kpi->keyPoints) entries.insert(int64_t{k.spnStart} * 192);

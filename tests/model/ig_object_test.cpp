@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "codec/colour.h"
@@ -147,10 +148,13 @@ TEST(IgObject, SaveAndLoadKeepTreePixelsAndPalette) {
     BuildMenu(m, dir, true, kStateEpochStart);
     const std::string path = (dir.Path() / "menu.ig").string();
     test::CLogLines log;
-    ASSERT_TRUE(m.ig.SaveStream(path, true, &log));
+    const CResultOf<bool> saved = m.ig.SaveStream(path, true, &log);
+    ASSERT_TRUE(saved) << saved.Result().Message();
+    ASSERT_TRUE(*saved);
 
     CIgObject back;
-    ASSERT_TRUE(back.LoadStream(path));
+    const CResult loaded = back.LoadStream(path);
+    ASSERT_TRUE(loaded) << loaded.Message();
     ASSERT_EQ(back.GetSize(), 1);
     CEpoch* e = back.GetAt(0);
     EXPECT_EQ(e->name, "Epoch#1");
@@ -257,9 +261,23 @@ TEST(IgObject, FailedChecksAndSavesLeaveNoFile) {
     EXPECT_TRUE(log.HasPart("has no buttons"));
     const std::string path = (dir.Path() / "bad.ig").string();
     test::CMessageCapture messages;
-    EXPECT_FALSE(m.ig.SaveStream(path, true, &log));
+    const CResultOf<bool> saved = m.ig.SaveStream(path, true, &log);
+    ASSERT_TRUE(saved) << saved.Result().Message();
+    EXPECT_FALSE(*saved);
+    EXPECT_TRUE(log.HasPart(path + ": the stream was not saved"));
+    EXPECT_TRUE(messages.messages.empty());
     EXPECT_FALSE(PathExists(path));
     EXPECT_FALSE(PathExists(path + ".mui"));
+
+    // A companion that cannot be written fails the save; the stream goes too.
+    SMenu whole;
+    BuildMenu(whole, dir, true, kStateEpochStart);
+    const std::string good = (dir.Path() / "good.ig").string();
+    std::filesystem::create_directories(good + ".mui");
+    const CResultOf<bool> blocked = whole.ig.SaveStream(good, true, &log);
+    EXPECT_EQ(blocked.Result().Message(), good + ".mui: " + SystemErrorText(EISDIR));
+    EXPECT_FALSE(PathExists(good));
+    EXPECT_TRUE(messages.messages.empty());
 
     SMenu empty;
     empty.ig.video = {1920, 1080, 1, 0};
@@ -299,16 +317,34 @@ TEST(IgObject, DamagedStreamsFailWithAMessage) {
     SMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     const std::string path = (dir.Path() / "menu.ig").string();
-    ASSERT_TRUE(m.ig.SaveStream(path, false));
+    ASSERT_TRUE(m.ig.SaveStream(path, false).Value());
     auto bytes = test::ReadBytes(path);
     const std::string cut = (dir.Path() / "cut.ig").string();
     ASSERT_EQ(WriteWholeFile(cut, bytes.data(), bytes.size() - 5).Message(), "");
     test::CMessageCapture messages;
     CIgObject back;
-    EXPECT_FALSE(back.LoadStream(cut));
-    EXPECT_NE(messages.Last().find("cut.ig"), std::string::npos);
-    EXPECT_FALSE(back.LoadStream((dir.Path() / "none.ig").string()));
+    const CResult broken = back.LoadStream(cut);
+    EXPECT_TRUE(broken.Failed());
+    EXPECT_EQ(broken.Message().rfind(cut + ": ", 0), 0u) << broken.Message();
+    const std::string none = (dir.Path() / "none.ig").string();
+    EXPECT_EQ(back.LoadStream(none).Message(), none + ": " + SystemErrorText(ENOENT));
+    EXPECT_EQ(back.LoadStream("").Message(), ": " + SystemErrorText(ENOENT));
     EXPECT_EQ(back.GetSize(), 0);
+    EXPECT_TRUE(messages.messages.empty());
+
+    // Cut after its first display set: the stream loads with a note.
+    std::vector<uint8_t> twice = bytes;
+    twice.insert(twice.end(), bytes.begin(), bytes.end() - 5);
+    const std::string kept = (dir.Path() / "kept.ig").string();
+    ASSERT_EQ(WriteWholeFile(kept, twice.data(), twice.size()).Message(), "");
+    std::vector<std::string> notes;
+    const CResult loaded = back.LoadStream(kept, false, &notes);
+    EXPECT_TRUE(loaded) << loaded.Message();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].rfind(kept + ": ", 0), 0u) << notes[0];
+    EXPECT_NE(notes[0].find("; the display sets before it are kept"), std::string::npos)
+        << notes[0];
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(SaveIgImages, CancelKeepsTheWholeEpochsAndRemovesOnlyTheUnfinishedOnesFiles
 
     CCancelAt progress(75);
     finished.clear();
-    EXPECT_FALSE(SaveIgImages(ig, out.string(), &written, &progress, &finished));
+    EXPECT_TRUE(SaveIgImages(ig, out.string(), &written, &progress, &finished).Cancelled());
     EXPECT_TRUE(progress.Cancelled());
     EXPECT_EQ(written, static_cast<int>(perEpoch));
     EXPECT_EQ(finished, std::vector<std::string>{"Epoch#1"});
@@ -70,7 +70,7 @@ TEST(SaveIgImages, CancelKeepsTheWholeEpochsAndRemovesOnlyTheUnfinishedOnesFiles
     fs::create_directories(out);
     CCancelAt early(10);
     finished.clear();
-    EXPECT_FALSE(SaveIgImages(ig, out.string(), &written, &early, &finished));
+    EXPECT_TRUE(SaveIgImages(ig, out.string(), &written, &early, &finished).Cancelled());
     EXPECT_EQ(written, 0);
     EXPECT_TRUE(finished.empty());
     EXPECT_FALSE(fs::exists(out / "Epoch#1"));

@@ -227,6 +227,9 @@ TEST(Result, MessageNamesWhatIsKnown) {
         {CResult::Fail("cut short", 12, "a.clpi"), "a.clpi: cut short (at byte 12)"},
         {CResult::Fail("cut short").In("b.mpls"), "b.mpls: cut short"},
         {CResult::Fail("bad", 4, "c").In("d").Shifted(100), "c: bad (at byte 104)"},
+        {CResult::Fail("gone", -1, ""), "gone"},
+        {CResult::FailIn("", "gone").In("e"), ": gone"},
+        {CResult::FailIn("f.ig", "cut", 7), "f.ig: cut (at byte 7)"},
         {CResult::Cancel(), "cancelled"},
     };
     for (auto& c : cases) EXPECT_EQ(c.r.Message(), c.message);

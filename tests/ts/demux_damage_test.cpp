@@ -61,7 +61,7 @@ TEST(Demux, DamagedPacketsDoNotBreakTheOtherRecords) {
         CTsMuxer mux = build(first);
         row.damage(&mux.data[(first + row.packet) * 192 + 4]);
         auto run = RunDemux(mux);
-        EXPECT_EQ(run.result, 0);
+        EXPECT_EQ(run.result.Message(), "");
         std::vector<SRecord> records;
         ASSERT_TRUE(authoring::SplitRecords(run.out, records));
         std::vector<uint8_t> types;
@@ -136,7 +136,7 @@ TEST(Demux, TruncatedLastPacketIsIgnored) {
     mux.AddPes(kIg, 310000, std::nullopt, authoring::Segment(0x80, 0));
     mux.data.resize(mux.data.size() - 100);
     auto run = RunDemux(mux);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result.Message(), "");
     auto records = Records(run.out);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].segment[0], 0x18);
@@ -168,7 +168,7 @@ TEST(Demux, TracksAndTheirBuffersStayWithinTheClipSize) {
         info->main = std::make_unique<SIgTrackFile>(std::move(mem), kCapacity);
         STrackFile* track = info->main.get();
         ASSERT_TRUE(AddTrack(map, kIg, std::move(info)));
-        ASSERT_EQ(Demux(file, map, nullptr), 0);
+        ASSERT_EQ(Demux(file, map, nullptr).Message(), "");
         const int64_t written = out->Length();
         EXPECT_GT(written, 400 * static_cast<int64_t>(std::min<size_t>(payload, 184)));
         // A source packet gives at most its 184 payload bytes and one record
@@ -189,7 +189,7 @@ TEST(Demux, GarbageFileYieldsNothing) {
     mux.AddGarbage(kIg, 50);  // every packet claims the IG PID, with random flags
     mux.data.resize(mux.data.size() + 17, 0x5A);  // and a cut packet at the end
     auto run = RunDemux(mux);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result.Message(), "");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ std::vector<SRecord> DemuxRecords(const CTsMuxer& mux, size_t blockSize = kDemux
     CMemoryFile* out = memory.get();
     info->main = std::make_unique<SIgTrackFile>(std::move(memory));
     AddTrack(map, kIg, std::move(info));
-    EXPECT_EQ(Demux(file, map, nullptr, blockSize), 0);
+    EXPECT_EQ(Demux(file, map, nullptr, blockSize).Message(), "");
     std::vector<SRecord> records;
     EXPECT_TRUE(authoring::SplitRecords(out->Data(), records));
     return records;

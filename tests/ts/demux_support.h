@@ -25,7 +25,7 @@ constexpr uint16_t kIg = 0x1400;
 constexpr uint16_t kVideo = 0x1011;
 
 struct SDemuxRun {
-    int result = -1;
+    CResult result;
     std::vector<uint8_t> out;         // main track of the first PID
     std::vector<uint8_t> out2;        // second track, when asked for
     std::vector<SPesDamage> damages;  // of the main track of the first PID

@@ -1,5 +1,6 @@
 // Demuxing: time stamps shifted to the reference, progress, tracks by PID and
 // priority, and a real disc's IG stream.
+#include <cerrno>
 #include <functional>
 #include <optional>
 
@@ -23,7 +24,7 @@ TEST(Demux, FirstRecordIsShiftedTo131070AndLaterRecordsKeepTheirDistance) {
     mux.AddPes(kIg, 1000 + 60000, 1000 + 50000, authoring::Segment(0x18, 40));
     mux.AddPes(kIg, 1000 + 150000, 1000 + 140000, authoring::Segment(0x80, 0));
     auto run = RunDemux(mux);
-    ASSERT_EQ(run.result, 0);
+    ASSERT_EQ(run.result.Message(), "");
     auto records = Records(run.out);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].tag, "IG");
@@ -116,7 +117,7 @@ TEST(Demux, MapOffsetIsAddedToEveryTimeStamp) {
     CMemoryFile* out = mem.get();
     info->main = std::make_unique<SIgTrackFile>(std::move(mem));
     AddTrack(map, kIg, std::move(info));
-    ASSERT_EQ(Demux(file, map, nullptr), 0);
+    ASSERT_EQ(Demux(file, map, nullptr).Message(), "");
     std::vector<SRecord> records;
     ASSERT_TRUE(authoring::SplitRecords(out->Data(), records));
     EXPECT_EQ(records[0].pts, 205000u);
@@ -143,11 +144,28 @@ TEST(Demux, EmptyMapReturnsZeroWithoutReading) {
     ASSERT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
     CTrackInfoMap map;
     CRecordingProgress progress;
-    EXPECT_EQ(Demux(file, map, &progress), 0);
+    EXPECT_EQ(Demux(file, map, &progress).Message(), "");
     EXPECT_EQ(file.Position(), 0);
     EXPECT_TRUE(progress.captions.empty());
     CReadFile closed;
-    EXPECT_EQ(Demux(closed, map, nullptr), 0);
+    EXPECT_EQ(Demux(closed, map, nullptr).Message(), "");
+}
+
+TEST(Demux, UnreadableFileFailsWithItsPathAndTheSystemReason) {
+    // Reading a process's memory file at offset 0 fails, even for root.
+    CReadFile file;
+    ASSERT_EQ(file.Open("/proc/self/mem").Message(), "");
+    CTrackInfoMap map;
+    auto info = std::make_unique<STrackInfo>();
+    info->streamType = kStreamTypeIg;
+    info->main = std::make_unique<SIgTrackFile>(std::make_unique<CMemoryFile>());
+    AddTrack(map, kIg, std::move(info));
+    test::CMessageCapture messages;
+    const CResult demuxed = Demux(file, map, nullptr);
+    EXPECT_TRUE(demuxed.Failed());
+    EXPECT_EQ(demuxed.Path(), file.Path());
+    EXPECT_EQ(demuxed.Text(), SystemErrorText(EIO));
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST(Demux, ReportsCaptionPathAndPercent) {
@@ -156,7 +174,7 @@ TEST(Demux, ReportsCaptionPathAndPercent) {
     mux.AddPes(kIg, 300000, std::nullopt, authoring::Segment(0x80, 0));
     CRecordingProgress progress;
     auto run = RunDemux(mux, {kIg}, &progress, 100 * 192);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result.Message(), "");
     EXPECT_EQ(progress.captions.front(), "Demuxing");
     ASSERT_EQ(progress.texts.size(), 1u);
     EXPECT_EQ(FileName(progress.texts[0]), "t.m2ts");
@@ -179,7 +197,7 @@ TEST(Demux, CancelReturnsOneAndFlushesNothing) {
         int calls = 0;
     } progress;
     auto run = RunDemux(mux, {kIg}, &progress, 100 * 192);
-    EXPECT_EQ(run.result, 1);
+    EXPECT_TRUE(run.result.Cancelled());
     EXPECT_TRUE(run.out.empty());
 }
 
@@ -253,7 +271,7 @@ TEST(Demux, IndependentDiscIgStream) {
         AddTrack(map, es.elementaryPid, std::move(info));
     }
     ASSERT_EQ(map.Count(), 1u);
-    ASSERT_EQ(Demux(file, map, nullptr), 0);
+    ASSERT_EQ(Demux(file, map, nullptr).Message(), "");
     std::vector<SRecord> records;
     ASSERT_TRUE(authoring::SplitRecords(outs[0]->Data(), records));
     ASSERT_GE(records.size(), 3u);
