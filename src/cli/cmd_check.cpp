@@ -99,7 +99,7 @@ int Run(const SCheckCliOptions& o) {
     return counts[static_cast<int>(ECheckSeverity::Error)] > 0 ? kExitFailed : kExitOk;
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kCheckCommand(
     "check", "Find what a player or an author would trip over in the menus",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SCheckCliOptions>();

@@ -98,7 +98,7 @@ int Run(const std::string& path, bool json) {
     return kExitOk;
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kClipinfoCommand(
     "clipinfo", "Show a clip information file (.clpi): streams, tracks and timing",
     [](CLI::App& sub) -> std::function<int()> {
         auto path = std::make_shared<std::string>();

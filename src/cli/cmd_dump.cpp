@@ -177,7 +177,7 @@ int Run(const STargetRequest& request, bool json) {
     return ShowStreamError(name, info.error, origins);
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kDumpCommand(
     "dump", "Print the segments of an IG or PG stream file",
     [](CLI::App& sub) -> std::function<int()> {
         auto request = std::make_shared<STargetRequest>();

@@ -104,7 +104,7 @@ int Run(SMapOptions o) {
     return done(Emit(o.output, std::string(bytes.begin(), bytes.end())));
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kMapCommand(
     "map", "The map of a menu: pages, buttons, moves and where each button leads",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SMapOptions>();

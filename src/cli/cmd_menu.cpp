@@ -164,7 +164,7 @@ int Run(const std::string& input, bool json, bool bare, int clip, const std::str
     return failed ? kExitFailed : LeftOutStatus(input, s.leftOut);
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kMenuCommand(
     "menu", "Print the menus (pages, groups, buttons, commands) of an IG stream",
     [](CLI::App& sub) -> std::function<int()> {
         auto path = std::make_shared<std::string>();

@@ -126,7 +126,7 @@ int Run(const STargetRequest& request, std::string folder, bool json, bool yes) 
     return kExitOk;
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kObjectsCommand(
     "objects", "Write every graphic object of a stream as PNG, one folder per epoch",
     [](CLI::App& sub) -> std::function<int()> {
         auto request = std::make_shared<STargetRequest>();

@@ -360,7 +360,7 @@ int Run(const SPlayOptions& o) {
     return kExitOk;
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kPlayCommand(
     "play", "Play a menu in time as a player shows it: effects, animations, keys, time-outs",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SPlayOptions>();

@@ -109,7 +109,7 @@ std::string ClipList(const std::vector<int>& clips) {
     return s;
 }
 
-int Run(const std::string& folderArg, bool json) {
+int RunPlaylists(const std::string& folderArg, bool json) {
     const CResultOf<CDiscSource> source = CDiscSource::OpenDisc(folderArg);
     if (!source) {
         ShowMessage(source.Result().Message());
@@ -163,14 +163,14 @@ int Run(const std::string& folderArg, bool json) {
     return kExitOk;
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kPlaylistsCommand(
     "playlists", "List the playlists of a BDMV folder and the clips they name",
     [](CLI::App& sub) -> std::function<int()> {
         auto folder = std::make_shared<std::string>();
         auto json = std::make_shared<bool>(false);
         sub.add_option("folder", *folder, "BDMV folder")->required();
         sub.add_flag("--json", *json, "Print JSON");
-        return [folder, json] { return Run(*folder, *json); };
+        return [folder, json] { return RunPlaylists(*folder, *json); };
     });
 
 }  // namespace

@@ -95,7 +95,7 @@ int Run(const std::string& in, const std::string& out, double opacity, bool json
     return EndWithoutTeardown(kExitOk);
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kQuantizeCommand(
     "quantize", "Convert an image to an 8-bit palette PNG (exact colours or quantised)",
     [](CLI::App& sub) -> std::function<int()> {
         auto in = std::make_shared<std::string>();

@@ -29,7 +29,7 @@ private:
 };
 
 // A disc clip's stream is written in the form that --bare asks for.
-int Run(const STargetRequest& request, const std::string& out, bool mui, bool json) {
+int RunRebuild(const STargetRequest& request, const std::string& out, bool mui, bool json) {
     const std::string& in = request.input;
     const bool bare = request.bare;
     SLoadedTargets loaded;
@@ -62,7 +62,7 @@ int Run(const STargetRequest& request, const std::string& out, bool mui, bool js
     return kExitOk;
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kRebuildCommand(
     "rebuild", "Load a stream into the menu tree and write it again (checks, time stamps)",
     [](CLI::App& sub) -> std::function<int()> {
         auto request = std::make_shared<STargetRequest>();
@@ -78,7 +78,7 @@ const CommandRegistration kRegistration(
         AddDiscTarget(sub, *request);
         AddStreamForm(sub, request->input, request->bare,
                       "Read and write without record heads (a disc's clip: write)");
-        return [=] { return Run(*request, *out, *mui, *json); };
+        return [=] { return RunRebuild(*request, *out, *mui, *json); };
     });
 
 }  // namespace

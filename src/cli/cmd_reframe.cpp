@@ -53,7 +53,7 @@ int Run(const STargetRequest& request, const std::string& out, bool recompose) {
     return LostPesStatus(stream, "written");
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kReframeCommand(
     "reframe", "Read a graphics stream and write it back through the segment writers",
     [](CLI::App& sub) -> std::function<int()> {
         auto request = std::make_shared<STargetRequest>();

@@ -182,7 +182,7 @@ int Run(const SRenderOptions& o) {
     return std::max(lost, LeftOutStatus(o.input, loaded.leftOut));
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kRenderCommand(
     "render", "Draw a menu page as a player shows it, as PNG",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SRenderOptions>();

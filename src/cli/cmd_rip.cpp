@@ -210,7 +210,7 @@ int Run(const SRipOptions& o) {
     return ReportRip(o, disc, std::move(run.leftOut), failed.size());
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kRipCommand(
     "rip", "Write the graphic objects of every IG clip as PNG files",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SRipOptions>();

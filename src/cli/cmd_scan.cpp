@@ -246,7 +246,7 @@ int Run(const SScanCommand& o) {
     return kExitFailed;
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kScanCommand(
     "scan", "Find every clip with an IG menu in a BDMV folder and show its menu tree",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SScanCommand>();

@@ -189,7 +189,7 @@ int Run(const SSubsOptions& o) {
     return WriteSubs(stream.events, o.input, stem, o);
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kSubsCommand(
     "subs", "Subtitle pictures of a PG stream as PNG with their times (BDN XML or JSON)",
     [](CLI::App& sub) -> std::function<int()> {
         auto o = std::make_shared<SSubsOptions>();

@@ -189,7 +189,7 @@ int Run(const SWalkOptions& o) {
     return LeftOutStatus(o.target.input, loaded.leftOut);
 }
 
-const CommandRegistration kRegistration(
+const CommandRegistration kWalkCommand(
     "walk",
     "Walk a menu as a player does: keys, commands, pages and exits (the walk has no clock: "
     "time-outs are left out)",

@@ -10,6 +10,8 @@
 
 #include "app/main_frame.h"
 #include "app/tessel_app.h"
+#include "model/bog.h"
+#include "ui/explorer_tree.h"
 
 namespace apptest {
 
@@ -37,6 +39,11 @@ void CStartedApp::StopApp() {
 
 QString SampleBdmv() {
     return QDir(TESSEL_SOURCE_DIR "/samples/demo/BDMV").absolutePath();
+}
+
+tessel::CBdButton* TreeButton(CMainFrame& frame) {
+    return dynamic_cast<tessel::CBdButton*>(
+        CFileView::ObjectOf(frame.Explorer()->Tree()->currentItem()));
 }
 
 CMessageRecorder::CMessageRecorder(tessel::EAnswer answer)

@@ -14,6 +14,9 @@
 #include "platform/messages.h"
 #include "support/qt_test_groups.h"
 
+namespace tessel {
+class CBdButton;
+}
 class CMainFrame;
 class CTesselApp;
 class QFileDialog;
@@ -41,6 +44,9 @@ protected:
 
 // The bundled sample disc, absolute, without a trailing separator.
 QString SampleBdmv();
+
+// The button selected in the window's tree, or null.
+tessel::CBdButton* TreeButton(CMainFrame& frame);
 
 // Records messages (from any thread) and answers questions with a set
 // answer while it is the installed sink; message boxes that other sinks show

@@ -30,10 +30,7 @@ QStringList CommandLines(const tessel::CBdButton& button) {
     return lines;
 }
 
-tessel::CBdButton* TreeButton(CMainFrame& frame) {
-    return dynamic_cast<tessel::CBdButton*>(
-        CFileView::ObjectOf(frame.Explorer()->Tree()->currentItem()));
-}
+using apptest::TreeButton;
 
 }  // namespace
 

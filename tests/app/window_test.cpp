@@ -63,10 +63,7 @@ SRun RunGui(const QStringList& args, bool display, int timeoutMs = 60000) {
     return run;
 }
 
-tessel::CBdButton* TreeButton(CMainFrame& frame) {
-    return dynamic_cast<tessel::CBdButton*>(
-        CFileView::ObjectOf(frame.Explorer()->Tree()->currentItem()));
-}
+using apptest::TreeButton;
 
 // The first button with commands that a click at its centre hits.
 QPoint ClickPoint(CTlPageView& view, tessel::CBdButton** hit) {

@@ -17,10 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Have(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // The sample disc copied under root/, and an image of root/ made from it.
 struct SImageFixture : ::testing::Test {
     void SetUp() override {
@@ -142,7 +138,7 @@ TEST_F(SImageFixture, DamagedImagesAndPlainFilesNameThePath) {
 // table that pressed discs do not have and libudfread does not read: the
 // image must fail with its path named, never crash or pass as a disc.
 TEST(DiscImage, Udf250RecordableVolume) {
-    if (!Have("mkudffs")) GTEST_SKIP() << "mkudffs (udftools) is not installed";
+    if (!test::HaveTool("mkudffs")) GTEST_SKIP() << "mkudffs (udftools) is not installed";
     test::CTempDir work;
     const fs::path image = work.Path() / "empty250.udf";
     const std::string cmd = "truncate -s 32M '" + image.string() +

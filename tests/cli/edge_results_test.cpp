@@ -24,11 +24,7 @@ namespace fs = std::filesystem;
 using test::Has;
 using test::RunCli;
 
-void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes) {
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using test::WriteBytes;
 
 // A disc "Film" with IG clip 1 (two pages of two buttons) and PG clip 2.
 class EdgeResults : public ::testing::Test {

@@ -36,11 +36,7 @@ std::vector<uint8_t> ReadBytes(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes) {
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using test::WriteBytes;
 
 size_t CountPngs(const fs::path& folder) {
     size_t n = 0;

@@ -11,9 +11,7 @@
 namespace tessel {
 namespace {
 
-uint64_t Fnv(uint64_t h, uint8_t b) {
-    return (h ^ b) * 1099511628211ull;
-}
+using test::Fnv;
 
 uint64_t HashRows(uint64_t h, const Bitmap& indexed) {
     for (int y = 0; y < indexed.Height(); ++y)

@@ -93,9 +93,7 @@ Bitmap PhotoLike(int w, int h, uint32_t seed) {
     return img;
 }
 
-uint64_t Fnv(uint64_t h, uint8_t b) {
-    return (h ^ b) * 1099511628211ull;
-}
+using test::Fnv;
 
 uint64_t Hash(const std::vector<SQuantColour>& colours, const Bitmap& out) {
     uint64_t h = 14695981039346656037ull;

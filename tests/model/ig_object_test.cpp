@@ -32,7 +32,7 @@ std::string WritePicture(const test::CTempDir& dir, const std::string& name, int
     return path;
 }
 
-struct SMenu {
+struct SObjectMenu {
     CIgObject ig;
     CEpoch* epoch = nullptr;
     CDisplaySet* ds = nullptr;
@@ -41,7 +41,7 @@ struct SMenu {
 };
 
 // One page, one group, one button with three state pictures of 200 x 80.
-void BuildMenu(SMenu& m, const test::CTempDir& dir, bool defaultSelected, uint8_t state) {
+void BuildMenu(SObjectMenu& m, const test::CTempDir& dir, bool defaultSelected, uint8_t state) {
     m.ig.video = {1920, 1080, 1, 0};
     m.epoch = m.ig.AddNewEpoch();
     for (int i = 0; i < 3; ++i) {
@@ -77,13 +77,13 @@ void BuildMenu(SMenu& m, const test::CTempDir& dir, bool defaultSelected, uint8_
     if (defaultSelected) m.page->defaultSelected.Set(b);
 }
 
-struct SStamp {
+struct SMarkedStamp {
     uint8_t type;
     uint32_t pts, dts;
 };
 
-std::vector<SStamp> Stamps(const std::vector<uint8_t>& marked) {
-    std::vector<SStamp> out;
+std::vector<SMarkedStamp> Stamps(const std::vector<uint8_t>& marked) {
+    std::vector<SMarkedStamp> out;
     size_t p = 0;
     while (p + 13 <= marked.size()) {
         auto be = [&](size_t q) {
@@ -98,16 +98,16 @@ std::vector<SStamp> Stamps(const std::vector<uint8_t>& marked) {
 
 TEST(IgObject, TimeStampsOfAnEpochStartWithDefaultSelectedButton) {
     test::CTempDir dir;
-    SMenu m;
+    SObjectMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     CMemorySink sink;
     test::CLogLines log;
     ASSERT_TRUE(m.ig.WriteStream(sink, nullptr, &log));
     // Decode time: 11664 (video floor) + ceil(16000 * 0.005625) = 11754;
     // K = 131070, so DTS0 = 119316; each 200 x 80 object takes 180 ticks.
-    const std::vector<SStamp> expected = {{0x18, 131070, 119316}, {0x14, 119316, 0},
-                                          {0x15, 119496, 119316}, {0x15, 119676, 119496},
-                                          {0x15, 119856, 119676}, {0x80, 119856, 0}};
+    const std::vector<SMarkedStamp> expected = {{0x18, 131070, 119316}, {0x14, 119316, 0},
+                                                {0x15, 119496, 119316}, {0x15, 119676, 119496},
+                                                {0x15, 119856, 119676}, {0x80, 119856, 0}};
     const auto got = Stamps(sink.data);
     ASSERT_EQ(got.size(), expected.size());
     for (size_t i = 0; i < got.size(); ++i) {
@@ -119,7 +119,7 @@ TEST(IgObject, TimeStampsOfAnEpochStartWithDefaultSelectedButton) {
 
 TEST(IgObject, TimeStampsWithoutDefaultSelectedButtonAndFromFrameNumber) {
     test::CTempDir dir;
-    SMenu m;
+    SObjectMenu m;
     BuildMenu(m, dir, false, kStateNormalCase);
     CMemorySink sink;
     ASSERT_TRUE(m.ig.WriteStream(sink, nullptr, nullptr));
@@ -144,7 +144,7 @@ TEST(IgObject, TimeStampsWithoutDefaultSelectedButtonAndFromFrameNumber) {
 
 TEST(IgObject, SaveAndLoadKeepTreePixelsAndPalette) {
     test::CTempDir dir;
-    SMenu m;
+    SObjectMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     const std::string path = (dir.Path() / "menu.ig").string();
     test::CLogLines log;
@@ -228,7 +228,7 @@ TEST(IgObject, SaveAndLoadKeepTreePixelsAndPalette) {
 
 TEST(IgObject, CopyAndArchiveKeepTheTree) {
     test::CTempDir dir;
-    SMenu m;
+    SObjectMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     CIgObject copy;
     copy.CopyFrom(m.ig);
@@ -253,7 +253,7 @@ TEST(IgObject, CopyAndArchiveKeepTheTree) {
 
 TEST(IgObject, FailedChecksAndSavesLeaveNoFile) {
     test::CTempDir dir;
-    SMenu m;
+    SObjectMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     m.page->Clear();  // a page without groups
     test::CLogLines log;
@@ -270,7 +270,7 @@ TEST(IgObject, FailedChecksAndSavesLeaveNoFile) {
     EXPECT_FALSE(PathExists(path + ".mui"));
 
     // A companion that cannot be written fails the save; the stream goes too.
-    SMenu whole;
+    SObjectMenu whole;
     BuildMenu(whole, dir, true, kStateEpochStart);
     const std::string good = (dir.Path() / "good.ig").string();
     std::filesystem::create_directories(good + ".mui");
@@ -279,7 +279,7 @@ TEST(IgObject, FailedChecksAndSavesLeaveNoFile) {
     EXPECT_FALSE(PathExists(good));
     EXPECT_TRUE(messages.messages.empty());
 
-    SMenu empty;
+    SObjectMenu empty;
     empty.ig.video = {1920, 1080, 1, 0};
     AddDisplaySet(*empty.ig.AddNewEpoch());
     test::CLogLines log2;
@@ -314,7 +314,7 @@ TEST(IgObject, ImageFilesAttachOnceAndNameTheObject) {
 
 TEST(IgObject, DamagedStreamsFailWithAMessage) {
     test::CTempDir dir;
-    SMenu m;
+    SObjectMenu m;
     BuildMenu(m, dir, true, kStateEpochStart);
     const std::string path = (dir.Path() / "menu.ig").string();
     ASSERT_TRUE(m.ig.SaveStream(path, false).Value());

@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 class DiscSource : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::system("command -v genisoimage >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "genisoimage is not installed";
+        if (!test::HaveTool("genisoimage")) GTEST_SKIP() << "genisoimage is not installed";
         root_ = dir_.Path() / "disc";
         fs::create_directories(root_ / "BDMV" / "PLAYLIST");
         std::ofstream(root_ / "BDMV" / "PLAYLIST" / "00001.mpls", std::ios::binary)

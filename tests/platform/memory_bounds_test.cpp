@@ -163,8 +163,7 @@ TEST(MemoryBounds, ArchiveCountsAreCheckedAgainstTheBytesLeft) {
 class DiscImageMemory : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::system("command -v genisoimage >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "genisoimage is not installed";
+        if (!test::HaveTool("genisoimage")) GTEST_SKIP() << "genisoimage is not installed";
         const auto root = dir_.Path() / "disc";
         std::filesystem::create_directories(root / "BDMV" / "PLAYLIST");
         std::ofstream(root / "BDMV" / "index.bdmv", std::ios::binary) << "INDX0200";

@@ -11,6 +11,7 @@
 #include "disc/disc_scan.h"
 #include "platform/image_io.h"
 #include "player/menu_reach.h"
+#include "support/menu_model.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -34,11 +35,7 @@ CNavCmd Command(std::initializer_list<uint8_t> bytes) {
     return c;
 }
 
-// SetButtonPage with immediate button and page.
-CNavCmd SetButtonPage(int button, int page) {
-    return Command({0x51, 0xC0, 0x00, 0x03, 0x80, 0x00, static_cast<uint8_t>(button >> 8),
-                    static_cast<uint8_t>(button), 0x80, 0x00, 0x00, static_cast<uint8_t>(page)});
-}
+using test::SetButtonPage;
 
 // Nothing on the page leads to the button any more: the others' neighbours
 // that named it name themselves.

@@ -27,9 +27,7 @@ CNavCmd ShowPageCmd(int page, bool outEffects = true) {
 CNavCmd PopUpMenuOff() {
     return Cmd(0x51, 0x00, 7, 0, 0);
 }
-CNavCmd JumpTitle(uint32_t n) {
-    return Cmd(0x21, 0x81, 0, n, 0);
-}
+using test::JumpTitle;
 
 struct SClockFixture : ::testing::Test {
     SClockFixture() { m.page->id = 0; }

@@ -16,9 +16,8 @@ using test::SMenuModel;
 
 using test::Cmd;
 
-CNavCmd JumpTitle(uint32_t n) {
-    return Cmd(0x21, 0x81, 0, 0, n, 0);
-}
+using test::JumpTitle;
+using test::SetButtonPage;
 CNavCmd PlayMark(uint32_t playlist, uint32_t mark) {
     return Cmd(0x42, 0xC2, 0, 0, playlist, mark);
 }
@@ -33,10 +32,6 @@ CNavCmd AddGpr(int reg, uint32_t value) {
 }
 CNavCmd IfGprEquals(int reg, uint32_t value) {
     return Cmd(0x48, 0x40, 2, 0, static_cast<uint32_t>(reg), value);
-}
-CNavCmd SetButtonPage(int button, int page) {
-    return Cmd(0x51, 0xC0, 0, 3, 0x80000000u | static_cast<uint32_t>(button),
-               0x80000000u | static_cast<uint32_t>(page));
 }
 CNavCmd EnableButton(int id) {
     return Cmd(0x31, 0x80, 0, 4, static_cast<uint32_t>(id), 0);

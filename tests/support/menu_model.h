@@ -21,6 +21,17 @@ inline CNavCmd Cmd(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint32_t dst,
     return c;
 }
 
+// Jump Title n.
+inline CNavCmd JumpTitle(uint32_t n) {
+    return Cmd(0x21, 0x81, 0, 0, n, 0);
+}
+
+// SetButtonPage with immediate button and page.
+inline CNavCmd SetButtonPage(int button, int page) {
+    return Cmd(0x51, 0xC0, 0, 3, 0x80000000u | static_cast<uint32_t>(button),
+               0x80000000u | static_cast<uint32_t>(page));
+}
+
 // One epoch, one display set, one page; more pages through ds->AddNewPage().
 struct SMenuModel {
     SMenuModel(int videoWidth = 400, int videoHeight = 300) {

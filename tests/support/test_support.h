@@ -17,6 +17,14 @@ namespace tessel::test {
 std::filesystem::path CorpusDir();
 std::filesystem::path SourceDir();
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// Whether the shell finds the program.
+bool HaveTool(const std::string& name);
+
+// One step of the 64-bit FNV-1a hash, for fingerprints of pictures.
+inline uint64_t Fnv(uint64_t h, uint8_t b) {
+    return (h ^ b) * 1099511628211ull;
+}
 
 // Records every message and answers questions with a set answer while alive.
 class CMessageCapture : public IMessageSink {

@@ -8,6 +8,7 @@
 #include "platform/read_file.h"
 #include "support/test_support.h"
 #include "ts/demux.h"
+#include "ts/demux_support.h"
 #include "ts/esi.h"
 #include "ts/packet.h"
 #include "ts/track_file.h"
@@ -18,8 +19,8 @@ namespace {
 using authoring::CTsMuxer;
 using authoring::SRecord;
 
-constexpr uint16_t kIg = 0x1400;
-constexpr uint16_t kVideo = 0x1011;
+using test::kIg;
+using test::kVideo;
 constexpr size_t kPiecePackets = kDemuxPieceSize / kSourcePacketSize;
 
 std::vector<SRecord> DemuxRecords(const CTsMuxer& mux, size_t blockSize = kDemuxBlockSize) {
