@@ -51,10 +51,12 @@ bool EnsureDiscAndImage(const fs::path& folder) {
         options.graphicsFirst = true;
         std::string error;
         if (tessel::authoring::WriteSampleDisc((folder / "disc").string(), options, nullptr,
-                                               error) &&
-            tessel::authoring::MakeUdfImage((folder / "disc").string(),
-                                            (folder / "disc.iso").string(), error))
-            return true;
+                                               error)) {
+            const tessel::CResult image = tessel::authoring::MakeUdfImage(
+                (folder / "disc").string(), (folder / "disc.iso").string());
+            if (image) return true;
+            error = image.Message();
+        }
         std::fprintf(stderr, "%s: %s\n", folder.c_str(), error.c_str());
         return false;
     });

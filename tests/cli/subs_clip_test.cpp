@@ -143,7 +143,7 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
     EXPECT_EQ(Indexes(dir.Path() / "root"), expected);
     if (authoring::HaveGenisoimage()) {
         const std::string image = (dir.Path() / "film.iso").string();
-        ASSERT_TRUE(authoring::MakeUdfImage(root.string(), image, error)) << error;
+        ASSERT_EQ(authoring::MakeUdfImage(root.string(), image).Message(), "");
         const auto fromImage =
             test::RunCli({"subs", image, (dir.Path() / "image").string(), "--format", "json"});
         ASSERT_EQ(fromImage.exitCode, 0) << fromImage.err;
