@@ -162,12 +162,11 @@ TEST_F(EdgeResults, EmptyResultsFailWithTheirReasonAndLeaveNoFile) {
     const fs::path out = dir.Path() / "out";
     const fs::path empty = dir.Path() / "empty.sup";
     WriteBytes(empty, {});
-    std::string error;
     authoring::SMuxResult mux;
     const std::string noPayload = (dir.Path() / "00005.m2ts").string();
-    ASSERT_TRUE(
-        authoring::MuxM2ts(noPayload, {{0x1400, 0x91, {}}, {0x1200, 0x90, {}}}, {}, mux, error))
-        << error;
+    ASSERT_EQ(
+        authoring::MuxM2ts(noPayload, {{0x1400, 0x91, {}}, {0x1200, 0x90, {}}}, {}, mux).Message(),
+        "");
     const struct {
         std::vector<std::string> args;
         std::string message;

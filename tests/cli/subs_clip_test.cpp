@@ -30,13 +30,12 @@ TEST(CliSubsClip, PgPidsOfAClipMatchTheirSupFile) {
     test::CTempDir dir;
     const fs::path sup = test::CorpusDir() / "pg/libpgs-test.sup";
     std::vector<uint8_t> marked;
-    std::string error;
     ASSERT_EQ(ReadWholeFile(sup.string(), marked).Message(), "");
     const std::string clip = dir.Str() + "/00003.m2ts";
     authoring::SMuxResult mux;
-    ASSERT_TRUE(
-        authoring::MuxM2ts(clip, {{0x1200, 0x90, marked}, {0x1201, 0x90, marked}}, {}, mux, error))
-        << error;
+    ASSERT_EQ(authoring::MuxM2ts(clip, {{0x1200, 0x90, marked}, {0x1201, 0x90, marked}}, {}, mux)
+                  .Message(),
+              "");
 
     const auto fromSup =
         test::RunCli({"subs", sup.string(), dir.Str() + "/sup", "--format", "json"});
@@ -80,7 +79,7 @@ TEST(CliSubsClip, PgPidsOfAClipMatchTheirSupFile) {
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_NE(missing.err.find("no PG stream with PID 0x1202"), std::string::npos) << missing.err;
     const std::string noPg = dir.Str() + "/00004.m2ts";
-    ASSERT_TRUE(authoring::MuxM2ts(noPg, {{0x1400, 0x91, {}}}, {}, mux, error)) << error;
+    ASSERT_EQ(authoring::MuxM2ts(noPg, {{0x1400, 0x91, {}}}, {}, mux).Message(), "");
     const auto none = test::RunCli({"subs", noPg, dir.Str() + "/none"});
     EXPECT_NE(none.exitCode, 0);
     EXPECT_NE(none.err.find("has no PG stream (subtitles)"), std::string::npos) << none.err;

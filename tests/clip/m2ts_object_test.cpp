@@ -51,8 +51,7 @@ std::vector<uint8_t> MenuBytes(const SMenuOptions& o, const std::string& picture
 
 std::string Mux(const std::string& path, std::vector<SMuxTrack> tracks) {
     authoring::SMuxResult result;
-    std::string error;
-    EXPECT_TRUE(authoring::MuxM2ts(path, tracks, {}, result, error)) << error;
+    EXPECT_EQ(authoring::MuxM2ts(path, tracks, {}, result).Message(), "");
     return path;
 }
 

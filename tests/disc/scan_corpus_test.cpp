@@ -214,10 +214,10 @@ TEST(RealDiscs, GeneratedStreamsBesideRealDatabasesScan) {
             std::vector<authoring::SMuxTrack> tracks;
             for (uint16_t pid : pids) tracks.push_back({pid, 0x91, stream});
             authoring::SMuxResult r;
-            std::string error;
-            ASSERT_TRUE(authoring::MuxM2ts((bdmv / StrFormat("STREAM/%05d.m2ts", number)).string(),
-                                           tracks, {}, r, error))
-                << error;
+            ASSERT_EQ(authoring::MuxM2ts((bdmv / StrFormat("STREAM/%05d.m2ts", number)).string(),
+                                         tracks, {}, r)
+                          .Message(),
+                      "");
         }
         // The IG clips that some playlist names, ascending.
         std::vector<int> expected;

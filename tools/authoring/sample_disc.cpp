@@ -479,7 +479,10 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
         if (mux.fillerBytes) info.streams.insert(info.streams.begin(), {0x1011, 0x1B, "", 6, 1});
         SMuxResult result;
         const std::string m2ts = JoinPath(bdmv, StrFormat("STREAM/%05d.m2ts", clip.number));
-        if (!MuxM2ts(m2ts, tracks, mux, result, error)) return false;
+        if (const CResult r = MuxM2ts(m2ts, tracks, mux, result); !r) {
+            error = r.Message();
+            return false;
+        }
         info.sourcePackets = result.sourcePackets;
         if (!mux.fillerBytes && !clip.igPids.empty()) info.epPid = clip.igPids.front();
         for (const auto& [pts, spn] : result.compositions)
