@@ -217,9 +217,7 @@ TEST_F(EdgeResults, SubtitlesWithoutTheirFrameRateTakeTheClipInformations) {
     c.number = 2;
     c.pgStreams[0x1200] = sink.data;
     o.clips = {c};
-    std::string error;
-    ASSERT_TRUE(authoring::WriteSampleDisc((dir.Path() / "Pg").string(), o, nullptr, error))
-        << error;
+    ASSERT_EQ(authoring::WriteSampleDisc((dir.Path() / "Pg").string(), o).Message(), "");
     fs::copy_file(test::CorpusDir() / "discs/disc1/BDMV/CLIPINF/00002.clpi",
                   dir.Path() / "Pg/BDMV/CLIPINF/00002.clpi", fs::copy_options::overwrite_existing);
     const fs::path out = dir.Path() / "subs";

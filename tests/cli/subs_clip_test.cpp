@@ -98,7 +98,6 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
     TESSEL_REQUIRE_CORPUS();
     test::CTempDir dir;
     std::vector<uint8_t> libpgs, sintel;
-    std::string error;
     ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), libpgs).Message(),
               "");
     ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/sintel.sup").string(), sintel).Message(), "");
@@ -117,7 +116,7 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
     subtitles.pgStreams = {{0x1200, sintel}, {0x1201, libpgs}};
     o.clips = {film, menuOnly, subtitles};
     const fs::path root = dir.Path() / "Film";
-    ASSERT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
+    ASSERT_EQ(authoring::WriteSampleDisc(root.string(), o).Message(), "");
 
     const auto count = [&](const std::string& sup) {
         const auto r = test::RunCli({"subs", (test::CorpusDir() / "pg" / sup).string(),

@@ -49,7 +49,7 @@ struct SPictureSet {
 // below a transparent first row (the shared transparent index comes from
 // there); the atlas is quantised and cut up again. The atlas itself comes
 // last in out: its palette, entry for entry, is the epoch's palette.
-bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::string& error) {
+CResult QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out) {
     int width = 1;
     for (const SArgbImage& p : set.pictures) width = std::max(width, p.width);
     struct SPlace {
@@ -64,10 +64,7 @@ bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::str
         shelf = std::max(shelf, p.height);
     }
     Bitmap atlas(width, y + shelf, EPixelFormat::Argb32);
-    if (atlas.IsEmpty()) {
-        error = "pictures too large";
-        return false;
-    }
+    if (atlas.IsEmpty()) return CResult::Fail("pictures too large");
     for (size_t i = 0; i < set.pictures.size(); ++i) {
         const SArgbImage& p = set.pictures[i];
         for (int r = 0; r < p.height; ++r)
@@ -76,10 +73,7 @@ bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::str
                                p.pixels[static_cast<size_t>(r) * p.width + c]);
     }
     const Bitmap indexed = ToIndexed(atlas);
-    if (indexed.IsEmpty()) {
-        error = "the pictures could not be quantised";
-        return false;
-    }
+    if (indexed.IsEmpty()) return CResult::Fail("the pictures could not be quantised");
     out.clear();
     for (size_t i = 0; i < set.pictures.size(); ++i) {
         const SArgbImage& p = set.pictures[i];
@@ -90,7 +84,7 @@ bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::str
         out.push_back(std::move(pic));
     }
     out.push_back(indexed);
-    return true;
+    return {};
 }
 
 const char* const kTitles[] = {"Main Menu", "Scene Selection", "Audio Setup",
@@ -116,20 +110,18 @@ int ButtonX(const SMenuOptions& o, int k) {
     return std::min(o.videoWidth - o.buttonWidth, 120 + k * (o.buttonWidth + 40));
 }
 
-bool Layout(const SMenuOptions& o, SLayout& layout, std::string& error) {
+CResult Layout(const SMenuOptions& o, SLayout& layout) {
     const int w = o.buttonWidth, h = o.buttonHeight;
     layout.pitch = h + 24;
     layout.cellInset = 12;
     layout.top = 240 - layout.cellInset;
     layout.tiles.clear();
-    if (!o.background) return true;
+    if (!o.background) return {};
     const int frameW = o.videoWidth, frameH = o.videoHeight;
     const int bottom = layout.top + o.buttonsPerBog * layout.pitch;
     const int right = 120 + o.bogsPerPage * (w + 40) - 40;
-    if (bottom > frameH || right > frameW) {
-        error = "the buttons do not fit the frame with a background";
-        return false;
-    }
+    if (bottom > frameH || right > frameW)
+        return CResult::Fail("the buttons do not fit the frame with a background");
     auto add = [&](int x, int y, int x2, int y2) {
         if (x2 > x && y2 > y) layout.tiles.push_back({x, y, x2 - x, y2 - y});
     };
@@ -140,27 +132,21 @@ bool Layout(const SMenuOptions& o, SLayout& layout, std::string& error) {
         const int x2 = k == o.bogsPerPage ? frameW : 120 + k * (w + 40);
         add(x, layout.top, x2, bottom);
     }
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject& ig,
-                std::string& error) {
+CResult AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject& ig) {
     ig.Clear();
     ig.nextEpoch = 0;
     ig.video = {o.videoWidth, o.videoHeight, o.frameRate, 0};
     const int w = o.buttonWidth, h = o.buttonHeight;
-    if (w < 8 || h < 8 || o.pages < 1 || o.bogsPerPage < 1 || o.buttonsPerBog < 1) {
-        error = "menu options out of range";
-        return false;
-    }
+    if (w < 8 || h < 8 || o.pages < 1 || o.bogsPerPage < 1 || o.buttonsPerBog < 1)
+        return CResult::Fail("menu options out of range");
     SLayout layout;
-    if (!Layout(o, layout, error)) return false;
-    if (!CreateFolder(imageFolder)) {
-        error = "cannot create " + imageFolder;
-        return false;
-    }
+    if (CResult r = Layout(o, layout); !r) return r;
+    if (!CreateFolder(imageFolder)) return CResult::Fail("cannot create " + imageFolder);
     for (int e = 0; e < o.epochs; ++e) {
         CEpoch* epoch = ig.AddNewEpoch();
         SPictureSet set;
@@ -201,7 +187,7 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
             for (const SRect& t : layout.tiles)
                 set.pictures.push_back(Crop(background, t.x, t.y, t.width, t.height));
         std::vector<Bitmap> pictures;
-        if (!QuantiseTogether(set, pictures, error)) return false;
+        if (CResult r = QuantiseTogether(set, pictures); !r) return r;
         CErgbPalette* palette = epoch->palettes.AddPalette();
         palette->id = 0;
         PaletteFromImage(pictures.back(), 0.0, *palette);
@@ -210,16 +196,10 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
         for (size_t i = 0; i < pictures.size(); ++i) {
             const std::string path =
                 JoinPath(imageFolder, StrFormat("m%d_e%d_%03zu.png", o.seed, e + 1, i));
-            if (const CResult r = SavePng(path, pictures[i]); !r) {
-                error = r.Text();
-                return false;
-            }
+            if (const CResult r = SavePng(path, pictures[i]); !r) return CResult::Fail(r.Text());
             CGraphicObject* go = epoch->graphics.AddNewObject();
             go->id = static_cast<int32_t>(i);
-            if (!go->SetImageFile(path)) {
-                error = "cannot attach " + path;
-                return false;
-            }
+            if (!go->SetImageFile(path)) return CResult::Fail("cannot attach " + path);
             objects.push_back(go);
         }
         CDisplaySet* ds = AddDisplaySet(*epoch);
@@ -293,18 +273,16 @@ bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject
             }
         }
     }
-    return true;
+    return {};
 }
 
-bool MenuStream(CIgObject& ig, std::vector<uint8_t>& marked, std::string& error) {
+CResult MenuStream(CIgObject& ig, std::vector<uint8_t>& marked) {
     CMemorySink sink;
     CLogLines log;
-    if (!ig.WriteStream(sink, nullptr, &log, false)) {
-        error = "the menu could not be written:\n" + log.text;
-        return false;
-    }
+    if (!ig.WriteStream(sink, nullptr, &log, false))
+        return CResult::Fail("the menu could not be written:\n" + log.text);
     marked = std::move(sink.data);
-    return true;
+    return {};
 }
 
 bool RepeatStream(const std::vector<uint8_t>& marked, int times, uint32_t interval,
@@ -337,16 +315,12 @@ bool RepeatStream(const std::vector<uint8_t>& marked, int times, uint32_t interv
     return true;
 }
 
-bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked,
-                          std::string& error) {
+CResult StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked) {
     CDsData c;
     auto* ics = static_cast<CIcs*>(c.CreateSegment(kSegmentIcs));
     ics->Parse(payload);
     std::unique_ptr<CIcData> body = ReadComposition(c);
-    if (!body) {
-        error = "the composition does not parse";
-        return false;
-    }
+    if (!body) return CResult::Fail("the composition does not parse");
     std::set<int> objectIds, paletteIds;
     for (const auto& page : body->items) {
         if (page->palette.id >= 0 && page->palette.id < 0xFF) paletteIds.insert(page->palette.id);
@@ -380,10 +354,8 @@ bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8
         SIndexedImage img{16, 16, std::vector<uint8_t>(256)};
         for (int i = 0; i < 256; ++i)
             img.pixels[static_cast<size_t>(i)] = static_cast<uint8_t>((i / 16 + id) % 4);
-        if (!AddObjectFromImage(img, c, static_cast<uint16_t>(id))) {
-            error = "object could not be encoded";
-            return false;
-        }
+        if (!AddObjectFromImage(img, c, static_cast<uint16_t>(id)))
+            return CResult::Fail("object could not be encoded");
     }
     c.CreateSegment(kSegmentEnd);
     uint32_t t = 100000;
@@ -393,24 +365,20 @@ bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8
         for (const auto& s : c.odsList->items) s->pts = t += 10, s->dts = 100000;
     c.end->pts = t;
     CMemorySink sink;
-    if (!WriteDsData(c, sink, nullptr, false, false)) {
-        error = "the display set could not be written";
-        return false;
-    }
+    if (!WriteDsData(c, sink, nullptr, false, false))
+        return CResult::Fail("the display set could not be written");
     marked = std::move(sink.data);
-    return true;
+    return {};
 }
 
-bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
-                     std::vector<SAuthoredClip>* authored, std::string& error) {
+CResult WriteSampleDisc(const std::string& root, const SDiscOptions& options,
+                        std::vector<SAuthoredClip>* authored) {
     std::error_code ec;
     fs::create_directories(fs::path(root) / "BDMV", ec);
     const std::string bdmv = JoinPath(root, "BDMV");
     for (const char* sub : {"PLAYLIST", "CLIPINF", "STREAM"})
-        if (!CreateFolder(JoinPath(bdmv, sub))) {
-            error = "cannot create " + JoinPath(bdmv, sub);
-            return false;
-        }
+        if (!CreateFolder(JoinPath(bdmv, sub)))
+            return CResult::Fail("cannot create " + JoinPath(bdmv, sub));
     std::string pictures = options.pictureFolder;
     const bool temporary = pictures.empty();
     if (temporary)
@@ -446,19 +414,17 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
                 auto ig = std::make_unique<CIgObject>();
                 SMenuOptions menu = clip.menu;
                 menu.seed = clip.number * 7 + static_cast<int>(i) * 3;
-                if (!AuthorMenu(menu, JoinPath(pictures, StrFormat("%05d_%d", clip.number, pid)),
-                                *ig, error) ||
-                    !MenuStream(*ig, t.marked, error))
-                    return false;
+                CResult r = AuthorMenu(
+                    menu, JoinPath(pictures, StrFormat("%05d_%d", clip.number, pid)), *ig);
+                if (r) r = MenuStream(*ig, t.marked);
+                if (!r) return r;
                 record.menus[pid] = std::move(ig);
             }
             if (clip.repeats > 1) {
                 std::vector<uint8_t> repeated;
                 if (!RepeatStream(t.marked, clip.repeats, 90000, clip.repeatsAsAcquisitionPoints,
-                                  repeated)) {
-                    error = StrFormat("malformed graphics records for PID %d", pid);
-                    return false;
-                }
+                                  repeated))
+                    return CResult::Fail(StrFormat("malformed graphics records for PID %d", pid));
                 t.marked = std::move(repeated);
             }
             tracks.push_back(std::move(t));
@@ -479,10 +445,7 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
         if (mux.fillerBytes) info.streams.insert(info.streams.begin(), {0x1011, 0x1B, "", 6, 1});
         SMuxResult result;
         const std::string m2ts = JoinPath(bdmv, StrFormat("STREAM/%05d.m2ts", clip.number));
-        if (const CResult r = MuxM2ts(m2ts, tracks, mux, result); !r) {
-            error = r.Message();
-            return false;
-        }
+        if (CResult r = MuxM2ts(m2ts, tracks, mux, result); !r) return r;
         info.sourcePackets = result.sourcePackets;
         if (!mux.fillerBytes && !clip.igPids.empty()) info.epPid = clip.igPids.front();
         for (const auto& [pts, spn] : result.compositions)
@@ -493,10 +456,8 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
         info.endPts45 = static_cast<uint32_t>((result.lastPts + 10 * 90000) / 2);
         const auto clpi = BuildClpi(info);
         const std::string clpiPath = JoinPath(bdmv, StrFormat("CLIPINF/%05d.clpi", clip.number));
-        if (const CResult r = WriteWholeFile(clpiPath, clpi.data(), clpi.size()); !r) {
-            error = r.Text();
-            return false;
-        }
+        if (const CResult r = WriteWholeFile(clpiPath, clpi.data(), clpi.size()); !r)
+            return CResult::Fail(r.Text());
         SPlayItemSpec item{clip.number, info.startPts45, info.endPts45, {}};
         if (clip.viaSubPath) {
             main.subPaths.push_back({3, {clip.number}});
@@ -510,12 +471,10 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
     for (const auto& [name, spec] : {std::pair{"00000", &main}, std::pair{"00001", &second}}) {
         const auto mpls = BuildMpls(*spec);
         const std::string mplsPath = JoinPath(bdmv, StrFormat("PLAYLIST/%s.mpls", name));
-        if (const CResult r = WriteWholeFile(mplsPath, mpls.data(), mpls.size()); !r) {
-            error = r.Text();
-            return false;
-        }
+        if (const CResult r = WriteWholeFile(mplsPath, mpls.data(), mpls.size()); !r)
+            return CResult::Fail(r.Text());
     }
-    return true;
+    return {};
 }
 
 SDiscOptions DemoDiscOptions() {
