@@ -85,8 +85,7 @@ CScannedDisc::CScannedDisc(const tessel::authoring::SDiscOptions& options) {
 
 CScannedDisc::CScannedDisc() {
     CQuietSink quiet(error);
-    result =
-        tessel::ScanDisc(disc, std::string(TESSEL_SOURCE_DIR) + "/samples/demo/BDMV/", nullptr);
+    result = tessel::ScanDisc(disc, TESSEL_SOURCE_DIR "/samples/demo/BDMV/", nullptr);
     ok = result == 0;
 }
 
