@@ -59,9 +59,9 @@ bool EnsureDisc(const fs::path& root, const tessel::authoring::SClipSpec& clip, 
         options.clips = {clip};
         options.fillerMiB = fillerMiB;
         options.graphicsFirst = graphicsFirst;
-        std::string error;
-        if (tessel::authoring::WriteSampleDisc(root.string(), options, nullptr, error)) return true;
-        std::fprintf(stderr, "%s: %s\n", root.c_str(), error.c_str());
+        const tessel::CResult r = tessel::authoring::WriteSampleDisc(root.string(), options);
+        if (r) return true;
+        std::fprintf(stderr, "%s: %s\n", root.c_str(), r.Message().c_str());
         return false;
     });
 }

@@ -32,14 +32,13 @@ const std::vector<uint8_t>& LargeStream() {
         const fs::path pictures =
             fs::temp_directory_path() / ("tessel-bench-objects-" + std::to_string(::getpid()));
         tessel::CIgObject ig;
-        std::string error;
         std::vector<uint8_t> bytes;
-        const bool ok = tessel::authoring::AuthorMenu(options, pictures.string(), ig, error) &&
-                        tessel::authoring::MenuStream(ig, bytes, error);
+        tessel::CResult made = tessel::authoring::AuthorMenu(options, pictures.string(), ig);
+        if (made) made = tessel::authoring::MenuStream(ig, bytes);
         std::error_code ec;
         fs::remove_all(pictures, ec);
-        if (!ok) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+        if (!made) {
+            std::fprintf(stderr, "%s\n", made.Message().c_str());
             bytes.clear();
         }
         return bytes;

@@ -38,9 +38,8 @@ bool WriteStream(const fs::path& path, const fs::path& pictures) {
     o.buttonHeight = 100;
     o.background = true;
     tessel::CIgObject ig;
-    std::string error;
     std::vector<uint8_t> bytes;
-    if (!tessel::authoring::AuthorMenu(o, pictures.string(), ig, error)) return false;
+    if (!tessel::authoring::AuthorMenu(o, pictures.string(), ig)) return false;
     tessel::CPage* page = tessel::FirstPage(ig);
     page->frameRateCode = 1;
     // Every menu button in a group of its own, so that all 32 are shown, its
@@ -62,8 +61,8 @@ bool WriteStream(const fs::path& path, const fs::path& pictures) {
         b->states[0].end = b->states[2].start;
         b->states[0].repeat = true;
     }
-    if (!tessel::authoring::MenuStream(ig, bytes, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (const tessel::CResult r = tessel::authoring::MenuStream(ig, bytes); !r) {
+        std::fprintf(stderr, "%s\n", r.Message().c_str());
         return false;
     }
     return tessel::WriteWholeFile(path.string(), bytes.data(), bytes.size()).Ok();

@@ -32,11 +32,12 @@ bool WriteMenu(const fs::path& folder, const std::string& stream) {
     options.buttonWidth = 200;
     options.buttonHeight = 100;
     tessel::CIgObject ig;
-    std::string error;
     std::error_code made;
     fs::create_directories(folder / "pictures", made);
-    if (!tessel::authoring::AuthorMenu(options, (folder / "pictures").string(), ig, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    const tessel::CResult authored =
+        tessel::authoring::AuthorMenu(options, (folder / "pictures").string(), ig);
+    if (!authored) {
+        std::fprintf(stderr, "%s\n", authored.Message().c_str());
         return false;
     }
     for (const auto& epoch : ig)
@@ -57,8 +58,8 @@ bool WriteMenu(const fs::path& folder, const std::string& stream) {
                 }
             }
     std::vector<uint8_t> bytes;
-    if (!tessel::authoring::MenuStream(ig, bytes, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (const tessel::CResult r = tessel::authoring::MenuStream(ig, bytes); !r) {
+        std::fprintf(stderr, "%s\n", r.Message().c_str());
         return false;
     }
     if (const tessel::CResult r = tessel::WriteWholeFile(stream, bytes.data(), bytes.size()); !r) {

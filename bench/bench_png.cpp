@@ -38,14 +38,13 @@ const std::vector<Bitmap>& MenuPictures() {
         const fs::path folder =
             fs::temp_directory_path() / ("tessel-bench-png-" + std::to_string(::getpid()));
         tessel::CIgObject authored;
-        std::string error;
         std::vector<uint8_t> bytes;
-        const bool ok = tessel::authoring::AuthorMenu(options, folder.string(), authored, error) &&
-                        tessel::authoring::MenuStream(authored, bytes, error);
+        tessel::CResult made = tessel::authoring::AuthorMenu(options, folder.string(), authored);
+        if (made) made = tessel::authoring::MenuStream(authored, bytes);
         std::error_code ec;
         fs::remove_all(folder, ec);
-        if (!ok) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+        if (!made) {
+            std::fprintf(stderr, "%s\n", made.Message().c_str());
             return out;
         }
         tessel::CMemorySource source(bytes);

@@ -63,11 +63,11 @@ bool WriteDisc(const fs::path& root) {
         menu.buttonsPerBog = 2 + k;  // the second menu's composition differs
         menu.seed = 11 + k;
         std::vector<uint8_t> one, repeated;
-        std::string error;
-        if (!authoring::AuthorMenu(menu, (root / ("art" + std::to_string(k))).string(), ig,
-                                   error) ||
-            !authoring::MenuStream(ig, one, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+        CResult made =
+            authoring::AuthorMenu(menu, (root / ("art" + std::to_string(k))).string(), ig);
+        if (made) made = authoring::MenuStream(ig, one);
+        if (!made) {
+            std::fprintf(stderr, "%s\n", made.Message().c_str());
             return false;
         }
         const int count = k == 0 ? change : kSeconds - change;
@@ -90,9 +90,8 @@ bool WriteDisc(const fs::path& root) {
     o.fillerMiB = kClipMiB * 184 / 192 - igMiB;
     o.fillerByTime = true;
     o.pictureFolder = (root / "pictures").string();
-    std::string error;
-    if (!authoring::WriteSampleDisc((root / "disc").string(), o, nullptr, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (const CResult r = authoring::WriteSampleDisc((root / "disc").string(), o); !r) {
+        std::fprintf(stderr, "%s\n", r.Message().c_str());
         return false;
     }
     return true;

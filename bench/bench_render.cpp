@@ -33,18 +33,16 @@ tessel::CIgObject& Menu() {
         const fs::path pictures =
             fs::temp_directory_path() / ("tessel-bench-render-" + std::to_string(::getpid()));
         tessel::CIgObject authored;
-        std::string error;
         std::vector<uint8_t> bytes;
-        const bool ok =
-            tessel::authoring::AuthorMenu(options, pictures.string(), authored, error) &&
-            tessel::authoring::MenuStream(authored, bytes, error);
+        tessel::CResult made = tessel::authoring::AuthorMenu(options, pictures.string(), authored);
+        if (made) made = tessel::authoring::MenuStream(authored, bytes);
         std::error_code ec;
         fs::remove_all(pictures, ec);
         auto decoded = std::make_unique<tessel::CIgObject>();
         tessel::CMemorySource source(bytes);
         tessel::CGsData data;
-        if (!ok || !data.Read(source, false) || decoded->BuildFromStream(data) < 1)
-            std::fprintf(stderr, "cannot author the menu: %s\n", error.c_str());
+        if (!made || !data.Read(source, false) || decoded->BuildFromStream(data) < 1)
+            std::fprintf(stderr, "cannot author the menu: %s\n", made.Message().c_str());
         return decoded;
     }();
     return *ig;

@@ -68,11 +68,11 @@ bool EnsureDisc(const std::string& root) {
                // kept: the menus' image files are read again for their streams
                options.pictureFolder = JoinPath(root, "pictures");
                std::vector<authoring::SAuthoredClip> authored;
-               std::string error;
+               CResult written;
                if (!CreateFolder(root) ||
-                   !authoring::WriteSampleDisc(root, options, &authored, error) ||
+                   !(written = authoring::WriteSampleDisc(root, options, &authored)) ||
                    !CreateFolder(StreamFolder(root))) {
-                   std::fprintf(stderr, "%s\n", error.c_str());
+                   std::fprintf(stderr, "%s\n", written.Message().c_str());
                    return false;
                }
                for (const auto& clip : authored) {
@@ -80,8 +80,8 @@ bool EnsureDisc(const std::string& root) {
                        std::vector<uint8_t> marked;
                        const std::string path =
                            JoinPath(StreamFolder(root), StrFormat("%05d_%d.ig", clip.number, pid));
-                       if (!authoring::MenuStream(*ig, marked, error)) {
-                           std::fprintf(stderr, "%s\n", error.c_str());
+                       if (const CResult r = authoring::MenuStream(*ig, marked); !r) {
+                           std::fprintf(stderr, "%s\n", r.Message().c_str());
                            return false;
                        }
                        if (const CResult r = WriteWholeFile(path, marked.data(), marked.size());

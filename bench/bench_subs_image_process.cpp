@@ -49,13 +49,12 @@ bool EnsureDiscAndImage(const fs::path& folder) {
         options.clips = {clip};
         options.fillerMiB = 1040;
         options.graphicsFirst = true;
-        std::string error;
-        if (tessel::authoring::WriteSampleDisc((folder / "disc").string(), options, nullptr,
-                                               error) &&
-            tessel::authoring::MakeUdfImage((folder / "disc").string(),
-                                            (folder / "disc.iso").string(), error))
-            return true;
-        std::fprintf(stderr, "%s: %s\n", folder.c_str(), error.c_str());
+        tessel::CResult r = tessel::authoring::WriteSampleDisc((folder / "disc").string(), options);
+        if (r)
+            r = tessel::authoring::MakeUdfImage((folder / "disc").string(),
+                                                (folder / "disc.iso").string());
+        if (r) return true;
+        std::fprintf(stderr, "%s: %s\n", folder.c_str(), r.Message().c_str());
         return false;
     });
 }

@@ -208,13 +208,13 @@ void Generated(const fs::path& scratch) {
         o.videoHeight = seed == 3 ? 480 : 1080;
         o.epochs = 1 + seed / 2;
         CIgObject ig;
-        std::string error;
         Bytes marked;
         const fs::path pictures = scratch / StrFormat("pictures%d", seed);
         fs::create_directories(pictures);
-        if (!authoring::AuthorMenu(o, pictures.string(), ig, error) ||
-            !authoring::MenuStream(ig, marked, error)) {
-            std::fprintf(stderr, "make_seeds: menu %d: %s\n", seed, error.c_str());
+        CResult made = authoring::AuthorMenu(o, pictures.string(), ig);
+        if (made) made = authoring::MenuStream(ig, marked);
+        if (!made) {
+            std::fprintf(stderr, "make_seeds: menu %d: %s\n", seed, made.Message().c_str());
             continue;
         }
         const std::string name = StrFormat("menu%d", seed);
@@ -243,10 +243,9 @@ void Generated(const fs::path& scratch) {
         disc.clips.push_back(clip);
     }
     disc.pictureFolder = (scratch / "disc-pictures").string();
-    std::string error;
     const fs::path root = scratch / "disc";
-    if (!authoring::WriteSampleDisc(root.string(), disc, nullptr, error)) {
-        std::fprintf(stderr, "make_seeds: disc: %s\n", error.c_str());
+    if (const CResult r = authoring::WriteSampleDisc(root.string(), disc); !r) {
+        std::fprintf(stderr, "make_seeds: disc: %s\n", r.Message().c_str());
     } else {
         for (const auto& p : Files(root, ".mpls")) Put("mpls", "gen_" + Flat(root, p), Read(p));
         for (const auto& p : Files(root, ".clpi")) Put("clpi", "gen_" + Flat(root, p), Read(p));
@@ -332,8 +331,7 @@ void FromCorpus(const fs::path& corpus) {
     }
     for (const auto& p : Files(corpus / "discs", ".bin")) {
         Bytes marked;
-        std::string error;
-        if (!authoring::StreamFromIcsPayload(Read(p), marked, error)) continue;
+        if (!authoring::StreamFromIcsPayload(Read(p), marked)) continue;
         const std::string name = "ics_" + p.parent_path().filename().string();
         if (marked.size() <= kMaxSeed) {
             Put("stream_marked", name, marked);

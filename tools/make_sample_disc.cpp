@@ -62,7 +62,6 @@ int main(int argc, char** argv) {
         options.fillerMiB = filler;
         options.graphicsFirst = graphicsFirst;
     }
-    std::string error;
     if (!pg.empty()) {
         std::vector<uint8_t> marked;
         if (const tessel::CResult r = tessel::ReadWholeFile(pg, marked); !r) {
@@ -71,8 +70,8 @@ int main(int argc, char** argv) {
         }
         options.clips.front().pgStreams[0x1200] = std::move(marked);
     }
-    if (!WriteSampleDisc(root, options, nullptr, error)) {
-        std::fprintf(stderr, "make_sample_disc: %s\n", error.c_str());
+    if (const tessel::CResult r = WriteSampleDisc(root, options); !r) {
+        std::fprintf(stderr, "make_sample_disc: %s\n", r.Message().c_str());
         return 2;
     }
     std::printf("Wrote %s/BDMV\n", root.c_str());

@@ -39,9 +39,9 @@ private slots:
         QVERIFY(QDir().mkpath(root));
         QVERIFY(CopyTree(apptest::SampleBdmv(), root + "/BDMV"));
         image_ = work_.filePath("demo.iso");
-        std::string error;
-        QVERIFY2(tessel::authoring::MakeUdfImage(root.toStdString(), image_.toStdString(), error),
-                 error.c_str());
+        const tessel::CResult made =
+            tessel::authoring::MakeUdfImage(root.toStdString(), image_.toStdString());
+        QVERIFY2(made.Ok(), made.Message().c_str());
     }
     void init() {
         apptest::ClearSettings();

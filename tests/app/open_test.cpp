@@ -164,9 +164,9 @@ private slots:
         o.clips = {clip};
         o.fillerMiB = 72;
         o.fillerByTime = true;
-        std::string error;
-        QVERIFY2(tessel::authoring::WriteSampleDisc(dir.path().toStdString(), o, nullptr, error),
-                 error.c_str());
+        const tessel::CResult written =
+            tessel::authoring::WriteSampleDisc(dir.path().toStdString(), o);
+        QVERIFY2(written.Ok(), written.Message().c_str());
         QVERIFY(frame_->menuBar()->actions().front()->menu()->actions().contains(
             frame_->Action(ECommand::QuickOpen)));
         QCOMPARE(frame_->OpenFolder(dir.filePath("BDMV"), true), 0);
@@ -184,13 +184,12 @@ private slots:
     // open fails as before.
     void DiscWithMissingClipStays() {
         QTemporaryDir dir;
-        std::string error;
         tessel::authoring::SDiscOptions options = tessel::authoring::DemoDiscOptions();
         options.fillerMiB = 1;
         options.graphicsFirst = true;
-        QVERIFY2(
-            tessel::authoring::WriteSampleDisc(dir.path().toStdString(), options, nullptr, error),
-            error.c_str());
+        const tessel::CResult written =
+            tessel::authoring::WriteSampleDisc(dir.path().toStdString(), options);
+        QVERIFY2(written.Ok(), written.Message().c_str());
         const QString stream = dir.filePath("BDMV/STREAM/");
         QVERIFY(QFile::remove(stream + "00002.m2ts"));
         QFile cut(stream + "00001.m2ts");
@@ -251,9 +250,9 @@ private slots:
             clip.number = number;
             o.clips.push_back(clip);
         }
-        std::string error;
-        QVERIFY2(tessel::authoring::WriteSampleDisc(dir.path().toStdString(), o, nullptr, error),
-                 error.c_str());
+        const tessel::CResult written =
+            tessel::authoring::WriteSampleDisc(dir.path().toStdString(), o);
+        QVERIFY2(written.Ok(), written.Message().c_str());
         QTreeWidget* tree = frame_->Explorer()->Tree();
         QStringList inserted;  // each clip node: when, and the first clip's label then
         bool cancel = false;

@@ -54,9 +54,7 @@ TEST(CliCheck, EveryCorpusMenuWithValidJson) {
         const fs::path payload = entry.path() / "ics_payload.bin";
         if (!fs::exists(payload)) continue;
         std::vector<uint8_t> marked;
-        std::string error;
-        ASSERT_TRUE(authoring::StreamFromIcsPayload(test::ReadBytes(payload), marked, error))
-            << error;
+        ASSERT_EQ(authoring::StreamFromIcsPayload(test::ReadBytes(payload), marked).Message(), "");
         const fs::path stream = work.Path() / (entry.path().filename().string() + ".ig");
         ASSERT_EQ(WriteWholeFile(stream.string(), marked.data(), marked.size()).Message(), "");
         menus[entry.path().filename().string()] = stream;

@@ -24,8 +24,7 @@ struct SImageFixture : ::testing::Test {
         root = work.Path() / "demo";
         fs::copy(test::SourceDir() / "samples" / "demo", root, fs::copy_options::recursive);
         image = work.Path() / "demo.iso";
-        std::string error;
-        ASSERT_TRUE(authoring::MakeUdfImage(root.string(), image.string(), error)) << error;
+        ASSERT_EQ(authoring::MakeUdfImage(root.string(), image.string()).Message(), "");
     }
 
     test::CTempDir work;

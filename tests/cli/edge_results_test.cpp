@@ -162,12 +162,11 @@ TEST_F(EdgeResults, EmptyResultsFailWithTheirReasonAndLeaveNoFile) {
     const fs::path out = dir.Path() / "out";
     const fs::path empty = dir.Path() / "empty.sup";
     WriteBytes(empty, {});
-    std::string error;
     authoring::SMuxResult mux;
     const std::string noPayload = (dir.Path() / "00005.m2ts").string();
-    ASSERT_TRUE(
-        authoring::MuxM2ts(noPayload, {{0x1400, 0x91, {}}, {0x1200, 0x90, {}}}, {}, mux, error))
-        << error;
+    ASSERT_EQ(
+        authoring::MuxM2ts(noPayload, {{0x1400, 0x91, {}}, {0x1200, 0x90, {}}}, {}, mux).Message(),
+        "");
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -218,9 +217,7 @@ TEST_F(EdgeResults, SubtitlesWithoutTheirFrameRateTakeTheClipInformations) {
     c.number = 2;
     c.pgStreams[0x1200] = sink.data;
     o.clips = {c};
-    std::string error;
-    ASSERT_TRUE(authoring::WriteSampleDisc((dir.Path() / "Pg").string(), o, nullptr, error))
-        << error;
+    ASSERT_EQ(authoring::WriteSampleDisc((dir.Path() / "Pg").string(), o).Message(), "");
     fs::copy_file(test::CorpusDir() / "discs/disc1/BDMV/CLIPINF/00002.clpi",
                   dir.Path() / "Pg/BDMV/CLIPINF/00002.clpi", fs::copy_options::overwrite_existing);
     const fs::path out = dir.Path() / "subs";

@@ -216,7 +216,6 @@ TEST_F(CliEdges, StandardInputStreams) {
 TEST_F(CliEdges, SubsKeepsGoingPastABadClip) {
     TESSEL_REQUIRE_CORPUS();
     std::vector<uint8_t> pg;
-    std::string error;
     ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), pg).Message(), "");
     authoring::SDiscOptions o;
     for (int n : {1, 2}) {
@@ -228,7 +227,7 @@ TEST_F(CliEdges, SubsKeepsGoingPastABadClip) {
         o.clips.push_back(c);
     }
     const fs::path root = dir.Path() / "Subs";
-    ASSERT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
+    ASSERT_EQ(authoring::WriteSampleDisc(root.string(), o).Message(), "");
     fs::resize_file(root / "BDMV/STREAM/00001.m2ts", 100);
     const fs::path out = dir.Path() / "out";
     auto r = RunCli({"subs", (root / "BDMV").string(), out.string()});

@@ -112,8 +112,7 @@ TEST(RebuildCommand, CompleteFlagsSurviveRecomposeAndRebuildByteForByte) {
                         b->states[s].repeat = (n & 2) != 0;
                     }
     std::vector<uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(authoring::MenuStream(a.ig, bytes, error)) << error;
+    ASSERT_EQ(authoring::MenuStream(a.ig, bytes).Message(), "");
     ASSERT_EQ(WriteWholeFile(a.stream, bytes.data(), bytes.size()).Message(), "");
     const std::string framed = (a.dir.Path() / "framed.ig").string();
     const std::string rebuilt = (a.dir.Path() / "rebuilt.ig").string();

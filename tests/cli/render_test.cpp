@@ -174,10 +174,7 @@ TEST(CliRender, GeneratedDiscAllPagesAndNoIgClip) {
     clip.menu = {
         .pages = 2, .bogsPerPage = 1, .buttonsPerBog = 2, .buttonWidth = 64, .buttonHeight = 32};
     options.clips.push_back(clip);
-    std::string error;
-    ASSERT_TRUE(
-        authoring::WriteSampleDisc((work.Path() / "Disc").string(), options, nullptr, error))
-        << error;
+    ASSERT_EQ(authoring::WriteSampleDisc((work.Path() / "Disc").string(), options).Message(), "");
     const std::string bdmv = (work.Path() / "Disc" / "BDMV").string();
     const fs::path out = work.Path() / "out";
     test::SRunResult r = test::RunCli({"render", bdmv, out.string(), "--all"});
@@ -197,9 +194,7 @@ TEST(CliRender, GeneratedDiscAllPagesAndNoIgClip) {
     authoring::SClipSpec pg;
     pg.presentationGraphicsOnly = true;
     subtitles.clips.push_back(pg);
-    ASSERT_TRUE(
-        authoring::WriteSampleDisc((work.Path() / "Film").string(), subtitles, nullptr, error))
-        << error;
+    ASSERT_EQ(authoring::WriteSampleDisc((work.Path() / "Film").string(), subtitles).Message(), "");
     const fs::path png = work.Path() / "film.png";
     r = test::RunCli({"render", (work.Path() / "Film" / "BDMV").string(), png.string()});
     EXPECT_EQ(r.exitCode, 2);

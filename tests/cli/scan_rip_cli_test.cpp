@@ -37,9 +37,7 @@ protected:
         c.number = 3;
         c.presentationGraphicsOnly = true;
         o.clips = {a, b, c};
-        std::string error;
-        ASSERT_TRUE(authoring::WriteSampleDisc((dir_->Path() / "Film").string(), o, nullptr, error))
-            << error;
+        ASSERT_EQ(authoring::WriteSampleDisc((dir_->Path() / "Film").string(), o).Message(), "");
     }
     static void TearDownTestSuite() { delete dir_; }
     static std::string Bdmv() { return (dir_->Path() / "Film/BDMV").string(); }

@@ -30,13 +30,12 @@ TEST(CliSubsClip, PgPidsOfAClipMatchTheirSupFile) {
     test::CTempDir dir;
     const fs::path sup = test::CorpusDir() / "pg/libpgs-test.sup";
     std::vector<uint8_t> marked;
-    std::string error;
     ASSERT_EQ(ReadWholeFile(sup.string(), marked).Message(), "");
     const std::string clip = dir.Str() + "/00003.m2ts";
     authoring::SMuxResult mux;
-    ASSERT_TRUE(
-        authoring::MuxM2ts(clip, {{0x1200, 0x90, marked}, {0x1201, 0x90, marked}}, {}, mux, error))
-        << error;
+    ASSERT_EQ(authoring::MuxM2ts(clip, {{0x1200, 0x90, marked}, {0x1201, 0x90, marked}}, {}, mux)
+                  .Message(),
+              "");
 
     const auto fromSup =
         test::RunCli({"subs", sup.string(), dir.Str() + "/sup", "--format", "json"});
@@ -80,7 +79,7 @@ TEST(CliSubsClip, PgPidsOfAClipMatchTheirSupFile) {
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_NE(missing.err.find("no PG stream with PID 0x1202"), std::string::npos) << missing.err;
     const std::string noPg = dir.Str() + "/00004.m2ts";
-    ASSERT_TRUE(authoring::MuxM2ts(noPg, {{0x1400, 0x91, {}}}, {}, mux, error)) << error;
+    ASSERT_EQ(authoring::MuxM2ts(noPg, {{0x1400, 0x91, {}}}, {}, mux).Message(), "");
     const auto none = test::RunCli({"subs", noPg, dir.Str() + "/none"});
     EXPECT_NE(none.exitCode, 0);
     EXPECT_NE(none.err.find("has no PG stream (subtitles)"), std::string::npos) << none.err;
@@ -99,7 +98,6 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
     TESSEL_REQUIRE_CORPUS();
     test::CTempDir dir;
     std::vector<uint8_t> libpgs, sintel;
-    std::string error;
     ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/libpgs-test.sup").string(), libpgs).Message(),
               "");
     ASSERT_EQ(ReadWholeFile((test::CorpusDir() / "pg/sintel.sup").string(), sintel).Message(), "");
@@ -118,7 +116,7 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
     subtitles.pgStreams = {{0x1200, sintel}, {0x1201, libpgs}};
     o.clips = {film, menuOnly, subtitles};
     const fs::path root = dir.Path() / "Film";
-    ASSERT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
+    ASSERT_EQ(authoring::WriteSampleDisc(root.string(), o).Message(), "");
 
     const auto count = [&](const std::string& sup) {
         const auto r = test::RunCli({"subs", (test::CorpusDir() / "pg" / sup).string(),
@@ -143,7 +141,7 @@ TEST(CliSubsDisc, EveryClipWithPgStreams) {
     EXPECT_EQ(Indexes(dir.Path() / "root"), expected);
     if (authoring::HaveGenisoimage()) {
         const std::string image = (dir.Path() / "film.iso").string();
-        ASSERT_TRUE(authoring::MakeUdfImage(root.string(), image, error)) << error;
+        ASSERT_EQ(authoring::MakeUdfImage(root.string(), image).Message(), "");
         const auto fromImage =
             test::RunCli({"subs", image, (dir.Path() / "image").string(), "--format", "json"});
         ASSERT_EQ(fromImage.exitCode, 0) << fromImage.err;

@@ -36,8 +36,7 @@ SMenuOptions SmallMenu(int seed = 0) {
 std::vector<uint8_t> MenuBytes(const SMenuOptions& o, const std::string& pictures,
                                const std::vector<int32_t>& objectIds = {}) {
     CIgObject ig;
-    std::string error;
-    EXPECT_TRUE(authoring::AuthorMenu(o, pictures, ig, error)) << error;
+    EXPECT_EQ(authoring::AuthorMenu(o, pictures, ig).Message(), "");
     if (!objectIds.empty()) {
         auto& items = ig.GetAt(0)->graphics.items;
         EXPECT_EQ(items.size(), objectIds.size());
@@ -45,14 +44,13 @@ std::vector<uint8_t> MenuBytes(const SMenuOptions& o, const std::string& picture
             items[i]->id = objectIds[i];
     }
     std::vector<uint8_t> marked;
-    EXPECT_TRUE(authoring::MenuStream(ig, marked, error)) << error;
+    EXPECT_EQ(authoring::MenuStream(ig, marked).Message(), "");
     return marked;
 }
 
 std::string Mux(const std::string& path, std::vector<SMuxTrack> tracks) {
     authoring::SMuxResult result;
-    std::string error;
-    EXPECT_TRUE(authoring::MuxM2ts(path, tracks, {}, result, error)) << error;
+    EXPECT_EQ(authoring::MuxM2ts(path, tracks, {}, result).Message(), "");
     return path;
 }
 

@@ -44,13 +44,14 @@ protected:
         dir_ = new CTempDir;
         for (int pages : {1, 2}) {
             CIgObject ig;
-            std::string error;
             auto menu = test::SmallMenu(pages);
             menu.seed = pages;
-            ASSERT_TRUE(authoring::AuthorMenu(
-                menu, (dir_->Path() / ("art" + std::to_string(pages))).string(), ig, error));
+            ASSERT_EQ(authoring::AuthorMenu(
+                          menu, (dir_->Path() / ("art" + std::to_string(pages))).string(), ig)
+                          .Message(),
+                      "");
             menus_.emplace_back();
-            ASSERT_TRUE(authoring::MenuStream(ig, menus_.back(), error)) << error;
+            ASSERT_EQ(authoring::MenuStream(ig, menus_.back()).Message(), "");
         }
     }
     static void TearDownTestSuite() {

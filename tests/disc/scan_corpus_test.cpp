@@ -176,11 +176,10 @@ TEST(RealDiscs, GeneratedStreamsBesideRealDatabasesScan) {
     std::vector<uint8_t> authoredMenu;
     {
         CIgObject ig;
-        std::string error;
-        ASSERT_TRUE(
-            authoring::AuthorMenu(test::SmallMenu(), (work.Path() / "pics").string(), ig, error))
-            << error;
-        ASSERT_TRUE(authoring::MenuStream(ig, authoredMenu, error)) << error;
+        ASSERT_EQ(
+            authoring::AuthorMenu(test::SmallMenu(), (work.Path() / "pics").string(), ig).Message(),
+            "");
+        ASSERT_EQ(authoring::MenuStream(ig, authoredMenu).Message(), "");
     }
     int discsWithIg = 0, clipsFound = 0;
     for (const auto& entry : fs::directory_iterator(discs)) {
@@ -201,10 +200,10 @@ TEST(RealDiscs, GeneratedStreamsBesideRealDatabasesScan) {
         SCOPED_TRACE(name);
         std::vector<uint8_t> stream = authoredMenu;
         if (fs::exists(entry.path() / "ics_payload.bin")) {
-            std::string error;
-            ASSERT_TRUE(authoring::StreamFromIcsPayload(
-                test::ReadBytes(entry.path() / "ics_payload.bin"), stream, error))
-                << error;
+            ASSERT_EQ(authoring::StreamFromIcsPayload(
+                          test::ReadBytes(entry.path() / "ics_payload.bin"), stream)
+                          .Message(),
+                      "");
         }
         const fs::path bdmv = work.Path() / name / "BDMV";
         fs::create_directories(bdmv / "STREAM");
@@ -214,10 +213,10 @@ TEST(RealDiscs, GeneratedStreamsBesideRealDatabasesScan) {
             std::vector<authoring::SMuxTrack> tracks;
             for (uint16_t pid : pids) tracks.push_back({pid, 0x91, stream});
             authoring::SMuxResult r;
-            std::string error;
-            ASSERT_TRUE(authoring::MuxM2ts((bdmv / StrFormat("STREAM/%05d.m2ts", number)).string(),
-                                           tracks, {}, r, error))
-                << error;
+            ASSERT_EQ(authoring::MuxM2ts((bdmv / StrFormat("STREAM/%05d.m2ts", number)).string(),
+                                         tracks, {}, r)
+                          .Message(),
+                      "");
         }
         // The IG clips that some playlist names, ascending.
         std::vector<int> expected;

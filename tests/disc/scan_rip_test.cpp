@@ -462,9 +462,10 @@ TEST(ScanFailures, EachSituationGivesItsMessageAndTwo) {
         {"PMT without IG",
          [](const SSmallDisc& d) {
              authoring::SMuxResult r;
-             std::string error;
-             ASSERT_TRUE(authoring::MuxM2ts(d.At("STREAM/00012.m2ts").string(),
-                                            {{0x1200, 0x90, {}}}, {}, r, error));
+             ASSERT_EQ(
+                 authoring::MuxM2ts(d.At("STREAM/00012.m2ts").string(), {{0x1200, 0x90, {}}}, {}, r)
+                     .Message(),
+                 "");
          },
          [](const SSmallDisc& d) {
              return d.At("STREAM/00012.m2ts").string() + ":\n\rhas no IG(menu) ! ";

@@ -38,8 +38,7 @@ inline authoring::SClipSpec Clip(int number, uint8_t type, std::vector<uint16_t>
 // Writes root/BDMV; returns the BDMV folder.
 inline std::string Generate(const std::filesystem::path& root, const authoring::SDiscOptions& o,
                             std::vector<authoring::SAuthoredClip>* authored = nullptr) {
-    std::string error;
-    EXPECT_TRUE(authoring::WriteSampleDisc(root.string(), o, authored, error)) << error;
+    EXPECT_EQ(authoring::WriteSampleDisc(root.string(), o, authored).Message(), "");
     return (root / "BDMV").string();
 }
 

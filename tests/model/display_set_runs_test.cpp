@@ -14,8 +14,7 @@ protected:
     void SetUp() override {
         const authoring::SMenuOptions o{
             .pages = 1, .bogsPerPage = 1, .buttonsPerBog = 2, .buttonWidth = 16, .buttonHeight = 8};
-        std::string error;
-        ASSERT_TRUE(authoring::AuthorMenu(o, dir_.Str(), ig_, error)) << error;
+        ASSERT_EQ(authoring::AuthorMenu(o, dir_.Str(), ig_).Message(), "");
         epoch_ = ig_.GetAt(0);
     }
     CDisplaySet* Repeat(const CDisplaySet& from) {

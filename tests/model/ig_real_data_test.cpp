@@ -28,8 +28,7 @@ std::vector<fs::path> Payloads() {
 // A corpus composition's payload as a marked stream, read into display sets.
 void ReadPayload(const std::vector<uint8_t>& payload, CGsData& data) {
     std::vector<uint8_t> marked;
-    std::string error;
-    ASSERT_TRUE(authoring::StreamFromIcsPayload(payload, marked, error)) << error;
+    ASSERT_EQ(authoring::StreamFromIcsPayload(payload, marked).Message(), "");
     CMemorySource source(marked);
     ASSERT_TRUE(data.Read(source, false));
 }

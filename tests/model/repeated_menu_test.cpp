@@ -21,10 +21,9 @@ std::vector<uint8_t> SmallMenuStream(const std::string& pictures, int seed = 0) 
                                     .buttonHeight = 16,
                                     .seed = seed};
     CIgObject ig;
-    std::string error;
-    EXPECT_TRUE(authoring::AuthorMenu(o, pictures, ig, error)) << error;
+    EXPECT_EQ(authoring::AuthorMenu(o, pictures, ig).Message(), "");
     std::vector<uint8_t> marked;
-    EXPECT_TRUE(authoring::MenuStream(ig, marked, error)) << error;
+    EXPECT_EQ(authoring::MenuStream(ig, marked).Message(), "");
     return marked;
 }
 

@@ -58,9 +58,8 @@ protected:
                                             .buttonWidth = 96,
                                             .buttonHeight = 32};
             CIgObject ig;
-            std::string error;
-            ASSERT_TRUE(authoring::AuthorMenu(o, dir.Path().string(), ig, error)) << error;
-            ASSERT_TRUE(authoring::MenuStream(ig, streams_[pages - 1], error)) << error;
+            ASSERT_EQ(authoring::AuthorMenu(o, dir.Path().string(), ig).Message(), "");
+            ASSERT_EQ(authoring::MenuStream(ig, streams_[pages - 1]).Message(), "");
         }
     }
 
@@ -164,15 +163,14 @@ TEST_F(MenuCheck, ObjectsBeyondTheDecoderBuffers) {
     const authoring::SMenuOptions o{
         .pages = 1, .bogsPerPage = 1, .buttonsPerBog = 3, .buttonWidth = 96, .buttonHeight = 32};
     CIgObject authored;
-    std::string error;
-    ASSERT_TRUE(authoring::AuthorMenu(o, dir.Path().string(), authored, error)) << error;
+    ASSERT_EQ(authoring::AuthorMenu(o, dir.Path().string(), authored).Message(), "");
     const std::string photo = (dir.Path() / "photo.png").string();
     ASSERT_EQ(SavePng(photo, ToIndexed(authoring::SyntheticPhoto(1920, 1080))).Message(), "");
     const CGraphicObjectList objects = authored.GetAt(0)->graphics.List();
     for (int i = 0; i < 9; ++i) ASSERT_TRUE(objects[static_cast<size_t>(i)]->SetImageFile(photo));
     for (CBdButton* b : authored.GetAt(0)->GetAt(0)->GetAt(0)->AllButtons()) b->x = b->y = 0;
     std::vector<uint8_t> stream;
-    ASSERT_TRUE(authoring::MenuStream(authored, stream, error)) << error;
+    ASSERT_EQ(authoring::MenuStream(authored, stream).Message(), "");
     CIgObject ig;
     ASSERT_TRUE(ig.BuildFromBytes(stream, false, nullptr));
     std::vector<SCheckFinding> out;

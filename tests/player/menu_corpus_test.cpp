@@ -76,8 +76,7 @@ TEST(MenuCorpus, EveryRealCompositionMapsWithinTheBound) {
         SCOPED_TRACE(path.string());
         ++payloads;
         std::vector<uint8_t> marked;
-        std::string error;
-        ASSERT_TRUE(authoring::StreamFromIcsPayload(test::ReadBytes(path), marked, error)) << error;
+        ASSERT_EQ(authoring::StreamFromIcsPayload(test::ReadBytes(path), marked).Message(), "");
         CMemorySource source(marked);
         CGsData data;
         ASSERT_TRUE(data.Read(source, false));

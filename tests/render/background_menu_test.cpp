@@ -47,18 +47,17 @@ SRectI Rect(const CBog& g) {
 // Menus authored into a temporary folder, each in its own sub-folder.
 class BackgroundMenu : public ::testing::Test {
 protected:
-    bool Author(const SMenuOptions& options, CIgObject& ig, const char* folder = "p") {
-        return authoring::AuthorMenu(options, (dir.Path() / folder).string(), ig, error);
+    CResult Author(const SMenuOptions& options, CIgObject& ig, const char* folder = "p") {
+        return authoring::AuthorMenu(options, (dir.Path() / folder).string(), ig);
     }
 
     test::CTempDir dir;
-    std::string error;
     const SMenuOptions o = WideOptions();
 };
 
 TEST_F(BackgroundMenu, GroupsTileTheFrameWithoutOverlapAndTheStreamIsWritten) {
     CIgObject ig;
-    ASSERT_TRUE(Author(o, ig)) << error;
+    ASSERT_EQ(Author(o, ig).Message(), "");
     for (int p = 0; p < o.pages; ++p) {
         CPage* page = PageOf(ig, p);
         // Top band, bottom band, left margin and three gaps; no right margin.
@@ -94,16 +93,16 @@ TEST_F(BackgroundMenu, GroupsTileTheFrameWithoutOverlapAndTheStreamIsWritten) {
         }
     }
     std::vector<uint8_t> marked;
-    EXPECT_TRUE(authoring::MenuStream(ig, marked, error)) << error;
+    EXPECT_EQ(authoring::MenuStream(ig, marked).Message(), "");
     EXPECT_FALSE(marked.empty());
 }
 
 TEST_F(BackgroundMenu, MenuButtonsAsWithoutBackgroundAndTilesUnreachable) {
     CIgObject with, without;
     SMenuOptions plain{.pages = 2, .bogsPerPage = 3, .buttonsPerBog = 2, .background = true};
-    ASSERT_TRUE(Author(plain, with, "a")) << error;
+    ASSERT_EQ(Author(plain, with, "a").Message(), "");
     plain.background = false;
-    ASSERT_TRUE(Author(plain, without, "b")) << error;
+    ASSERT_EQ(Author(plain, without, "b").Message(), "");
     const int menuButtons = plain.bogsPerPage * plain.buttonsPerBog;
     auto id = [](const CRef<CBdButton>& r) { return r.ptr ? r.ptr->id : -2; };
     for (int p = 0; p < plain.pages; ++p) {
@@ -166,7 +165,7 @@ TEST_F(BackgroundMenu, MenuButtonsAsWithoutBackgroundAndTilesUnreachable) {
 
 TEST_F(BackgroundMenu, ComposedPageIsOpaqueButForTheHiddenButtonsAndHasItsTitle) {
     CIgObject ig;
-    ASSERT_TRUE(Author(o, ig)) << error;
+    ASSERT_EQ(Author(o, ig).Message(), "");
     CPage* page = PageOf(ig, 1);
     // A group shows one of its buttons: first the top ones, then the bottom ones.
     for (bool bottomShown : {false, true})
@@ -209,14 +208,15 @@ TEST_F(BackgroundMenu, ButtonsThatDoNotFitTheFrameAreRefused) {
     CIgObject ig;
     SMenuOptions wide = o;
     wide.bogsPerPage = 5;
-    EXPECT_FALSE(Author(wide, ig));
-    EXPECT_NE(error.find("fit"), std::string::npos) << error;
+    const CResult refused = Author(wide, ig);
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.Message().find("fit"), std::string::npos) << refused.Message();
     wide = o;
     wide.buttonsPerBog = 9;
     EXPECT_FALSE(Author(wide, ig, "q"));
     // Without a background the same buttons are authored (clamped to the frame).
     wide.background = false;
-    EXPECT_TRUE(Author(wide, ig, "r")) << error;
+    EXPECT_EQ(Author(wide, ig, "r").Message(), "");
 }
 
 }  // namespace
@@ -231,13 +231,12 @@ namespace {
 TEST(MenuMotion, RunsAndWipeInComeBackFromTheStream) {
     test::CTempDir dir;
     CIgObject authored;
-    std::string error;
     SMenuOptions o = WideOptions();
     o.animationFrames = 4;
     o.wipeIn = true;
-    ASSERT_TRUE(authoring::AuthorMenu(o, (dir.Path() / "p").string(), authored, error)) << error;
+    ASSERT_EQ(authoring::AuthorMenu(o, (dir.Path() / "p").string(), authored).Message(), "");
     std::vector<uint8_t> marked;
-    ASSERT_TRUE(authoring::MenuStream(authored, marked, error)) << error;
+    ASSERT_EQ(authoring::MenuStream(authored, marked).Message(), "");
     CMemorySource source(marked);
     CGsData data;
     CIgObject ig;

@@ -42,8 +42,7 @@ inline std::string MakeDisc(const std::filesystem::path& root,
                             std::vector<authoring::SClipSpec> clips) {
     authoring::SDiscOptions o;
     o.clips = std::move(clips);
-    std::string error;
-    EXPECT_TRUE(authoring::WriteSampleDisc(root.string(), o, nullptr, error)) << error;
+    EXPECT_EQ(authoring::WriteSampleDisc(root.string(), o).Message(), "");
     return (root / "BDMV").string();
 }
 
@@ -53,10 +52,9 @@ struct SAuthored {
         options.epochs = 2;
         options.buttonWidth = 96;
         options.buttonHeight = 32;
-        std::string error;
-        EXPECT_TRUE(authoring::AuthorMenu(options, (dir.Path() / "pictures").string(), ig, error))
-            << error;
-        EXPECT_TRUE(authoring::MenuStream(ig, bytes, error)) << error;
+        EXPECT_EQ(authoring::AuthorMenu(options, (dir.Path() / "pictures").string(), ig).Message(),
+                  "");
+        EXPECT_EQ(authoring::MenuStream(ig, bytes).Message(), "");
         stream = (dir.Path() / "menu.ig").string();
         EXPECT_EQ(WriteWholeFile(stream, bytes.data(), bytes.size()).Message(), "");
     }

@@ -136,10 +136,9 @@ void TreeTest::identicalDisplaySetsShowAsOneNodeWithTheirCount() {
     // display sets, then two of a changed menu, then the first menu again.
     QTemporaryDir dir;
     CIgObject authored;
-    std::string error;
-    QVERIFY2(authoring::AuthorMenu(uitest::SmallMenu(1, 1, 2), dir.path().toStdString(), authored,
-                                   error),
-             error.c_str());
+    const CResult made =
+        authoring::AuthorMenu(uitest::SmallMenu(1, 1, 2), dir.path().toStdString(), authored);
+    QVERIFY2(made.Ok(), made.Message().c_str());
     uitest::StripBackgrounds(authored);
     CEpoch& epoch = *authored.GetAt(0);
     auto repeat = [&](const CDisplaySet& from, int frame) {
@@ -162,7 +161,8 @@ void TreeTest::identicalDisplaySetsShowAsOneNodeWithTheirCount() {
 
     // Through a stream and back, as a scan sees it.
     std::vector<uint8_t> marked;
-    QVERIFY2(authoring::MenuStream(authored, marked, error), error.c_str());
+    const CResult written = authoring::MenuStream(authored, marked);
+    QVERIFY2(written.Ok(), written.Message().c_str());
     CMemorySource source(marked);
     CGsData data;
     QVERIFY(data.Read(source, false));

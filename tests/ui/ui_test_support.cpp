@@ -41,12 +41,11 @@ tessel::authoring::SClipSpec Clip(int number, std::vector<uint16_t> pids,
         tessel::CIgObject ig;
         tessel::authoring::SMenuOptions m = menu;
         m.seed = number * 7 + static_cast<int>(i) * 3;
-        std::string error;
         const std::string folder =
             pictures.filePath(QString::asprintf("%05d_%d", number, pids[i])).toStdString();
-        if (!tessel::authoring::AuthorMenu(m, folder, ig, error)) continue;
+        if (!tessel::authoring::AuthorMenu(m, folder, ig)) continue;
         StripBackgrounds(ig);
-        tessel::authoring::MenuStream(ig, c.streams[pids[i]], error);
+        tessel::authoring::MenuStream(ig, c.streams[pids[i]]);
     }
     return c;
 }
@@ -74,7 +73,10 @@ CScannedDisc::CScannedDisc(const tessel::authoring::SDiscOptions& options) {
     const std::string root = dir_.filePath(QStringLiteral("Film")).toStdString();
     tessel::authoring::SDiscOptions o = options;
     o.pictureFolder = dir_.filePath(QStringLiteral("pictures")).toStdString();
-    if (!tessel::authoring::WriteSampleDisc(root, o, nullptr, error)) return;
+    if (const tessel::CResult r = tessel::authoring::WriteSampleDisc(root, o); !r) {
+        error = r.Message();
+        return;
+    }
     CQuietSink quiet(error);
     result = tessel::ScanDisc(disc, root + "/BDMV/", nullptr);
     if (result == 0) result = tessel::ReadDiscSubtitles(disc, nullptr);
@@ -83,8 +85,7 @@ CScannedDisc::CScannedDisc(const tessel::authoring::SDiscOptions& options) {
 
 CScannedDisc::CScannedDisc() {
     CQuietSink quiet(error);
-    result =
-        tessel::ScanDisc(disc, std::string(TESSEL_SOURCE_DIR) + "/samples/demo/BDMV/", nullptr);
+    result = tessel::ScanDisc(disc, TESSEL_SOURCE_DIR "/samples/demo/BDMV/", nullptr);
     ok = result == 0;
 }
 

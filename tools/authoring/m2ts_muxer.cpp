@@ -245,16 +245,13 @@ struct SUnit {
 
 // The tracks' records as PES units in multiplex order: by DTS, never before
 // the unit ahead in its own track (each track keeps its order).
-bool Units(const std::vector<SMuxTrack>& tracks, uint64_t base, std::vector<SUnit>& out,
-           std::string& error) {
+CResult Units(const std::vector<SMuxTrack>& tracks, uint64_t base, std::vector<SUnit>& out) {
     std::vector<SUnit> units;
     std::vector<uint64_t> at;
     for (const auto& t : tracks) {
         std::vector<SRecord> records;
-        if (!SplitRecords(t.marked, records)) {
-            error = "malformed graphics records for PID " + std::to_string(t.pid);
-            return false;
-        }
+        if (!SplitRecords(t.marked, records))
+            return CResult::Fail("malformed graphics records for PID " + std::to_string(t.pid));
         for (auto& r : records) {
             const uint64_t dts = (r.dts ? r.dts : r.pts) + base;
             at.push_back(&r != &records.front() ? std::max(at.back(), dts) : dts);
@@ -267,7 +264,7 @@ bool Units(const std::vector<SMuxTrack>& tracks, uint64_t base, std::vector<SUni
     out.clear();
     out.reserve(units.size());
     for (size_t i : order) out.push_back(std::move(units[i]));
-    return true;
+    return {};
 }
 
 // Writes the PSI, the graphics and the filler video; false on a write error.
@@ -322,25 +319,21 @@ bool WriteClip(std::FILE* f, const std::vector<SMuxTrack>& tracks, const SMuxOpt
 
 }  // namespace
 
-bool MuxM2ts(const std::string& path, const std::vector<SMuxTrack>& tracks,
-             const SMuxOptions& options, SMuxResult& result, std::string& error) {
+CResult MuxM2ts(const std::string& path, const std::vector<SMuxTrack>& tracks,
+                const SMuxOptions& options, SMuxResult& result) {
     std::vector<SUnit> units;
-    if (!Units(tracks, options.timeBase, units, error)) return false;
+    if (CResult r = Units(tracks, options.timeBase, units); !r) return r;
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = std::strerror(errno);
-        return false;
-    }
+    if (!f) return CResult::Fail(std::strerror(errno));
     const bool written = WriteClip(f, tracks, options, units, result);
     if (!(std::fclose(f) == 0 && written)) {
-        error = "cannot write " + path;
         std::remove(path.c_str());
-        return false;
+        return CResult::Fail("cannot write " + path);
     }
     result.firstPts = units.empty() ? options.timeBase : units.front().pts;
     result.lastPts = result.firstPts;
     for (const auto& u : units) result.lastPts = std::max(result.lastPts, u.pts);
-    return true;
+    return {};
 }
 
 }  // namespace tessel::authoring

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace tessel::authoring {
 
 // MPEG-2 CRC-32 of a PSI section.
@@ -128,8 +130,8 @@ struct SMuxResult {
     std::vector<std::pair<uint64_t, uint32_t>> compositions;
 };
 
-// Writes the clip's transport stream; false with a message on failure.
-bool MuxM2ts(const std::string& path, const std::vector<SMuxTrack>& tracks,
-             const SMuxOptions& options, SMuxResult& result, std::string& error);
+// Writes the clip's transport stream.
+CResult MuxM2ts(const std::string& path, const std::vector<SMuxTrack>& tracks,
+                const SMuxOptions& options, SMuxResult& result);
 
 }  // namespace tessel::authoring

@@ -43,13 +43,14 @@ CNavCmd JumpTitle(int title) {
 // Pictures of one epoch, quantised together so that they share one palette.
 struct SPictureSet {
     std::vector<SArgbImage> pictures;
+    size_t buttons = 0;  // the buttons' pictures, ahead of the tiles'
 };
 
 // The pictures go side by side in rows of an atlas as wide as the widest one,
 // below a transparent first row (the shared transparent index comes from
 // there); the atlas is quantised and cut up again. The atlas itself comes
 // last in out: its palette, entry for entry, is the epoch's palette.
-bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::string& error) {
+CResult QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out) {
     int width = 1;
     for (const SArgbImage& p : set.pictures) width = std::max(width, p.width);
     struct SPlace {
@@ -64,10 +65,7 @@ bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::str
         shelf = std::max(shelf, p.height);
     }
     Bitmap atlas(width, y + shelf, EPixelFormat::Argb32);
-    if (atlas.IsEmpty()) {
-        error = "pictures too large";
-        return false;
-    }
+    if (atlas.IsEmpty()) return CResult::Fail("pictures too large");
     for (size_t i = 0; i < set.pictures.size(); ++i) {
         const SArgbImage& p = set.pictures[i];
         for (int r = 0; r < p.height; ++r)
@@ -76,10 +74,7 @@ bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::str
                                p.pixels[static_cast<size_t>(r) * p.width + c]);
     }
     const Bitmap indexed = ToIndexed(atlas);
-    if (indexed.IsEmpty()) {
-        error = "the pictures could not be quantised";
-        return false;
-    }
+    if (indexed.IsEmpty()) return CResult::Fail("the pictures could not be quantised");
     out.clear();
     for (size_t i = 0; i < set.pictures.size(); ++i) {
         const SArgbImage& p = set.pictures[i];
@@ -90,7 +85,7 @@ bool QuantiseTogether(const SPictureSet& set, std::vector<Bitmap>& out, std::str
         out.push_back(std::move(pic));
     }
     out.push_back(indexed);
-    return true;
+    return {};
 }
 
 const char* const kTitles[] = {"Main Menu", "Scene Selection", "Audio Setup",
@@ -116,20 +111,18 @@ int ButtonX(const SMenuOptions& o, int k) {
     return std::min(o.videoWidth - o.buttonWidth, 120 + k * (o.buttonWidth + 40));
 }
 
-bool Layout(const SMenuOptions& o, SLayout& layout, std::string& error) {
+CResult Layout(const SMenuOptions& o, SLayout& layout) {
     const int w = o.buttonWidth, h = o.buttonHeight;
     layout.pitch = h + 24;
     layout.cellInset = 12;
     layout.top = 240 - layout.cellInset;
     layout.tiles.clear();
-    if (!o.background) return true;
+    if (!o.background) return {};
     const int frameW = o.videoWidth, frameH = o.videoHeight;
     const int bottom = layout.top + o.buttonsPerBog * layout.pitch;
     const int right = 120 + o.bogsPerPage * (w + 40) - 40;
-    if (bottom > frameH || right > frameW) {
-        error = "the buttons do not fit the frame with a background";
-        return false;
-    }
+    if (bottom > frameH || right > frameW)
+        return CResult::Fail("the buttons do not fit the frame with a background");
     auto add = [&](int x, int y, int x2, int y2) {
         if (x2 > x && y2 > y) layout.tiles.push_back({x, y, x2 - x, y2 - y});
     };
@@ -140,171 +133,193 @@ bool Layout(const SMenuOptions& o, SLayout& layout, std::string& error) {
         const int x2 = k == o.bogsPerPage ? frameW : 120 + k * (w + 40);
         add(x, layout.top, x2, bottom);
     }
-    return true;
+    return {};
+}
+
+// An epoch's pictures: every button state's run page by page, then the
+// background tiles page by page.
+SPictureSet EpochPictures(const SMenuOptions& o, const SLayout& layout, int e) {
+    const int w = o.buttonWidth, h = o.buttonHeight;
+    SPictureSet set;
+    std::vector<SArgbImage> backgrounds;
+    if (o.background)
+        for (int p = 0; p < o.pages; ++p) {
+            const uint32_t colour = kColours[(p + o.seed + 5) % 8];
+            backgrounds.push_back(DrawBackground(o.videoWidth, o.videoHeight, Shade(colour, 0.5),
+                                                 Shade(colour, 0.12),
+                                                 kTitles[(p + o.seed + e) % 6]));
+        }
+    for (int p = 0; p < o.pages; ++p)
+        for (int k = 0; k < o.bogsPerPage; ++k)
+            for (int j = 0; j < o.buttonsPerBog; ++j) {
+                const int n = (p * o.bogsPerPage + k) * o.buttonsPerBog + j + o.seed + e;
+                const std::string label = kLabels[n % 10];
+                const uint32_t colour = kColours[(k + o.seed + p) % 8];
+                for (int s = 0; s < 3; ++s)
+                    for (double f : StateRun(o, p, k * o.buttonsPerBog + j, s)) {
+                        // Over a background: flat steps, for a palette of
+                        // exact colours without dithering.
+                        SArgbImage button =
+                            DrawButton(w, h, f == 1.0 ? colour : Shade(colour, f), label,
+                                       static_cast<EButtonLook>(s), o.background ? 4 : 0);
+                        if (o.background) {
+                            SArgbImage cell =
+                                Crop(backgrounds[static_cast<size_t>(p)], ButtonX(o, k),
+                                     layout.top + j * layout.pitch, w, layout.pitch);
+                            Blend(cell, button, 0, layout.cellInset);
+                            button = std::move(cell);
+                        }
+                        set.pictures.push_back(std::move(button));
+                    }
+            }
+    set.buttons = set.pictures.size();
+    for (const SArgbImage& background : backgrounds)
+        for (const SRect& t : layout.tiles)
+            set.pictures.push_back(Crop(background, t.x, t.y, t.width, t.height));
+    return set;
+}
+
+// An epoch's palette and graphic objects, one object a picture.
+struct SEpochArt {
+    CErgbPalette* palette = nullptr;
+    std::vector<CGraphicObject*> objects;
+    size_t buttons = 0;  // the buttons' objects, ahead of the tiles'
+};
+
+// The art of epoch e from its pictures, their image files in imageFolder.
+CResult MakeEpochArt(const SMenuOptions& o, const std::string& imageFolder, int e,
+                     const SPictureSet& set, CEpoch& epoch, SEpochArt& art) {
+    std::vector<Bitmap> pictures;
+    if (CResult r = QuantiseTogether(set, pictures); !r) return r;
+    art.palette = epoch.palettes.AddPalette();
+    art.palette->id = 0;
+    PaletteFromImage(pictures.back(), 0.0, *art.palette);
+    pictures.pop_back();
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const std::string path =
+            JoinPath(imageFolder, StrFormat("m%d_e%d_%03zu.png", o.seed, e + 1, i));
+        if (const CResult r = SavePng(path, pictures[i]); !r) return CResult::Fail(r.Text());
+        CGraphicObject* go = epoch.graphics.AddNewObject();
+        go->id = static_cast<int32_t>(i);
+        if (!go->SetImageFile(path)) return CResult::Fail("cannot attach " + path);
+        art.objects.push_back(go);
+    }
+    art.buttons = set.buttons;
+    return {};
+}
+
+// The menu's groups on page p, a column of buttons each; next counts off the
+// objects used.
+void AddMenuGroups(const SMenuOptions& o, const SLayout& layout, const SEpochArt& art, int p,
+                   CPage& page, size_t& next) {
+    const int h = o.buttonHeight;
+    std::vector<std::vector<CBdButton*>> grid;
+    for (int k = 0; k < o.bogsPerPage; ++k) {
+        CBog* bog = page.AddNewBog();
+        grid.emplace_back();
+        for (int j = 0; j < o.buttonsPerBog; ++j) {
+            CBdButton* b = bog->AddNewButton();
+            b->id = k * o.buttonsPerBog + j;
+            b->name = NumberedName("Button", b->id + 1);
+            b->x = static_cast<uint16_t>(ButtonX(o, k));
+            b->y = static_cast<uint16_t>(o.background
+                                             ? layout.top + j * layout.pitch
+                                             : std::min(o.videoHeight - h, 240 + j * (h + 24)));
+            b->numericSelectValue = static_cast<uint16_t>(b->id + 1);
+            for (int s = 0; s < 3; ++s) {
+                const size_t n = StateRun(o, p, b->id, s).size();
+                b->states[s].start.Set(art.objects[next]);
+                b->states[s].end.Set(art.objects[next + n - 1]);
+                b->states[s].repeat = StateRepeats(o, p, b->id, s);
+                b->states[s].soundId = 0xFF;
+                next += n;
+            }
+            b->commands.records.push_back(JumpTitle(b->id + 1));
+            grid.back().push_back(b);
+        }
+        bog->defaultValid.Set(grid.back().front());
+    }
+    // Up and down within a column, left and right across columns.
+    for (int k = 0; k < o.bogsPerPage; ++k)
+        for (int j = 0; j < o.buttonsPerBog; ++j) {
+            CBdButton* b = grid[k][j];
+            b->neighbors.upper.Set(grid[k][std::max(0, j - 1)]);
+            b->neighbors.lower.Set(grid[k][std::min(o.buttonsPerBog - 1, j + 1)]);
+            b->neighbors.left.Set(grid[std::max(0, k - 1)][j]);
+            b->neighbors.right.Set(grid[std::min(o.bogsPerPage - 1, k + 1)][j]);
+        }
+    page.defaultSelected.Set(grid[0][0]);
+}
+
+// The background tiles: one group each, after the menu's groups, with ids
+// above the menu buttons'. Nothing leads to them and they lead nowhere; their
+// one picture shows in every state. nextTile counts off the objects used.
+void AddTiles(const SMenuOptions& o, const SLayout& layout, const SEpochArt& art, CPage& page,
+              size_t& nextTile) {
+    int32_t tileId = o.bogsPerPage * o.buttonsPerBog;
+    for (const SRect& t : layout.tiles) {
+        CBog* bog = page.AddNewBog();
+        CBdButton* b = bog->AddNewButton();
+        b->id = tileId++;
+        b->name = NumberedName("Background", b->id + 1);
+        b->x = static_cast<uint16_t>(t.x);
+        b->y = static_cast<uint16_t>(t.y);
+        b->states[CBdButton::kNormal].start.Set(art.objects[nextTile]);
+        b->states[CBdButton::kNormal].end.Set(art.objects[nextTile]);
+        for (auto& state : b->states) state.soundId = 0xFF;
+        for (auto* n : b->neighbors.refs()) n->Set(b);
+        bog->defaultValid.Set(b);
+        ++nextTile;
+    }
 }
 
 }  // namespace
 
-bool AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject& ig,
-                std::string& error) {
+CResult AuthorMenu(const SMenuOptions& o, const std::string& imageFolder, CIgObject& ig) {
     ig.Clear();
     ig.nextEpoch = 0;
     ig.video = {o.videoWidth, o.videoHeight, o.frameRate, 0};
-    const int w = o.buttonWidth, h = o.buttonHeight;
-    if (w < 8 || h < 8 || o.pages < 1 || o.bogsPerPage < 1 || o.buttonsPerBog < 1) {
-        error = "menu options out of range";
-        return false;
-    }
+    if (o.buttonWidth < 8 || o.buttonHeight < 8 || o.pages < 1 || o.bogsPerPage < 1 ||
+        o.buttonsPerBog < 1)
+        return CResult::Fail("menu options out of range");
     SLayout layout;
-    if (!Layout(o, layout, error)) return false;
-    if (!CreateFolder(imageFolder)) {
-        error = "cannot create " + imageFolder;
-        return false;
-    }
+    if (CResult r = Layout(o, layout); !r) return r;
+    if (!CreateFolder(imageFolder)) return CResult::Fail("cannot create " + imageFolder);
     for (int e = 0; e < o.epochs; ++e) {
         CEpoch* epoch = ig.AddNewEpoch();
-        SPictureSet set;
-        std::vector<SArgbImage> backgrounds;
-        if (o.background)
-            for (int p = 0; p < o.pages; ++p) {
-                const uint32_t colour = kColours[(p + o.seed + 5) % 8];
-                backgrounds.push_back(DrawBackground(o.videoWidth, o.videoHeight,
-                                                     Shade(colour, 0.5), Shade(colour, 0.12),
-                                                     kTitles[(p + o.seed + e) % 6]));
-            }
-        // The buttons' pictures first, then the background tiles page by page.
-        for (int p = 0; p < o.pages; ++p)
-            for (int k = 0; k < o.bogsPerPage; ++k)
-                for (int j = 0; j < o.buttonsPerBog; ++j) {
-                    const int n = (p * o.bogsPerPage + k) * o.buttonsPerBog + j + o.seed + e;
-                    const std::string label = kLabels[n % 10];
-                    const uint32_t colour = kColours[(k + o.seed + p) % 8];
-                    for (int s = 0; s < 3; ++s)
-                        for (double f : StateRun(o, p, k * o.buttonsPerBog + j, s)) {
-                            // Over a background: flat steps, for a palette of
-                            // exact colours without dithering.
-                            SArgbImage button =
-                                DrawButton(w, h, f == 1.0 ? colour : Shade(colour, f), label,
-                                           static_cast<EButtonLook>(s), o.background ? 4 : 0);
-                            if (o.background) {
-                                SArgbImage cell =
-                                    Crop(backgrounds[static_cast<size_t>(p)], ButtonX(o, k),
-                                         layout.top + j * layout.pitch, w, layout.pitch);
-                                Blend(cell, button, 0, layout.cellInset);
-                                button = std::move(cell);
-                            }
-                            set.pictures.push_back(std::move(button));
-                        }
-                }
-        const size_t buttonPictures = set.pictures.size();
-        for (const SArgbImage& background : backgrounds)
-            for (const SRect& t : layout.tiles)
-                set.pictures.push_back(Crop(background, t.x, t.y, t.width, t.height));
-        std::vector<Bitmap> pictures;
-        if (!QuantiseTogether(set, pictures, error)) return false;
-        CErgbPalette* palette = epoch->palettes.AddPalette();
-        palette->id = 0;
-        PaletteFromImage(pictures.back(), 0.0, *palette);
-        pictures.pop_back();
-        std::vector<CGraphicObject*> objects;
-        for (size_t i = 0; i < pictures.size(); ++i) {
-            const std::string path =
-                JoinPath(imageFolder, StrFormat("m%d_e%d_%03zu.png", o.seed, e + 1, i));
-            if (const CResult r = SavePng(path, pictures[i]); !r) {
-                error = r.Text();
-                return false;
-            }
-            CGraphicObject* go = epoch->graphics.AddNewObject();
-            go->id = static_cast<int32_t>(i);
-            if (!go->SetImageFile(path)) {
-                error = "cannot attach " + path;
-                return false;
-            }
-            objects.push_back(go);
-        }
+        SEpochArt art;
+        if (CResult r = MakeEpochArt(o, imageFolder, e, EpochPictures(o, layout, e), *epoch, art);
+            !r)
+            return r;
         CDisplaySet* ds = AddDisplaySet(*epoch);
         ds->compositionState = kStateEpochStart;
         ds->streamModel = 0;  // multiplexed with the movie
         ds->frameNumber = e * 240;
         ds->uiModel = o.uiModel;
         size_t next = 0;
-        size_t nextTile = buttonPictures;
+        size_t nextTile = art.buttons;
         for (int p = 0; p < o.pages; ++p) {
             CPage* page = ds->AddNewPage();
             page->id = p;
-            page->palette.Set(palette);
+            page->palette.Set(art.palette);
             if (p == 0 && o.animationFrames >= 2) page->frameRateCode = o.animationRate;
             if (p == 0 && o.wipeIn && !layout.tiles.empty())  // the top band, 0.2 s a step
-                AddWipeIn(*page, *objects[nextTile], layout.tiles[0].width, layout.tiles[0].height,
-                          *palette, 4, 18000);
-            std::vector<std::vector<CBdButton*>> grid;
-            for (int k = 0; k < o.bogsPerPage; ++k) {
-                CBog* bog = page->AddNewBog();
-                grid.emplace_back();
-                for (int j = 0; j < o.buttonsPerBog; ++j) {
-                    CBdButton* b = bog->AddNewButton();
-                    b->id = k * o.buttonsPerBog + j;
-                    b->name = NumberedName("Button", b->id + 1);
-                    b->x = static_cast<uint16_t>(ButtonX(o, k));
-                    b->y = static_cast<uint16_t>(
-                        o.background ? layout.top + j * layout.pitch
-                                     : std::min(o.videoHeight - h, 240 + j * (h + 24)));
-                    b->numericSelectValue = static_cast<uint16_t>(b->id + 1);
-                    for (int s = 0; s < 3; ++s) {
-                        const size_t n = StateRun(o, p, b->id, s).size();
-                        b->states[s].start.Set(objects[next]);
-                        b->states[s].end.Set(objects[next + n - 1]);
-                        b->states[s].repeat = StateRepeats(o, p, b->id, s);
-                        b->states[s].soundId = 0xFF;
-                        next += n;
-                    }
-                    b->commands.records.push_back(JumpTitle(b->id + 1));
-                    grid.back().push_back(b);
-                }
-                bog->defaultValid.Set(grid.back().front());
-            }
-            // Up and down within a column, left and right across columns.
-            for (int k = 0; k < o.bogsPerPage; ++k)
-                for (int j = 0; j < o.buttonsPerBog; ++j) {
-                    CBdButton* b = grid[k][j];
-                    b->neighbors.upper.Set(grid[k][std::max(0, j - 1)]);
-                    b->neighbors.lower.Set(grid[k][std::min(o.buttonsPerBog - 1, j + 1)]);
-                    b->neighbors.left.Set(grid[std::max(0, k - 1)][j]);
-                    b->neighbors.right.Set(grid[std::min(o.bogsPerPage - 1, k + 1)][j]);
-                }
-            page->defaultSelected.Set(grid[0][0]);
-            // The background tiles: one group each, after the menu's groups,
-            // with ids above the menu buttons'. Nothing leads to them and they
-            // lead nowhere; their one picture shows in every state.
-            int32_t tileId = o.bogsPerPage * o.buttonsPerBog;
-            for (const SRect& t : layout.tiles) {
-                CBog* bog = page->AddNewBog();
-                CBdButton* b = bog->AddNewButton();
-                b->id = tileId++;
-                b->name = NumberedName("Background", b->id + 1);
-                b->x = static_cast<uint16_t>(t.x);
-                b->y = static_cast<uint16_t>(t.y);
-                b->states[CBdButton::kNormal].start.Set(objects[nextTile]);
-                b->states[CBdButton::kNormal].end.Set(objects[nextTile]);
-                for (auto& state : b->states) state.soundId = 0xFF;
-                for (auto* n : b->neighbors.refs()) n->Set(b);
-                bog->defaultValid.Set(b);
-                ++nextTile;
-            }
+                AddWipeIn(*page, *art.objects[nextTile], layout.tiles[0].width,
+                          layout.tiles[0].height, *art.palette, 4, 18000);
+            AddMenuGroups(o, layout, art, p, *page, next);
+            AddTiles(o, layout, art, *page, nextTile);
         }
     }
-    return true;
+    return {};
 }
 
-bool MenuStream(CIgObject& ig, std::vector<uint8_t>& marked, std::string& error) {
+CResult MenuStream(CIgObject& ig, std::vector<uint8_t>& marked) {
     CMemorySink sink;
     CLogLines log;
-    if (!ig.WriteStream(sink, nullptr, &log, false)) {
-        error = "the menu could not be written:\n" + log.text;
-        return false;
-    }
+    if (!ig.WriteStream(sink, nullptr, &log, false))
+        return CResult::Fail("the menu could not be written:\n" + log.text);
     marked = std::move(sink.data);
-    return true;
+    return {};
 }
 
 bool RepeatStream(const std::vector<uint8_t>& marked, int times, uint32_t interval,
@@ -337,16 +352,12 @@ bool RepeatStream(const std::vector<uint8_t>& marked, int times, uint32_t interv
     return true;
 }
 
-bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked,
-                          std::string& error) {
+CResult StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked) {
     CDsData c;
     auto* ics = static_cast<CIcs*>(c.CreateSegment(kSegmentIcs));
     ics->Parse(payload);
     std::unique_ptr<CIcData> body = ReadComposition(c);
-    if (!body) {
-        error = "the composition does not parse";
-        return false;
-    }
+    if (!body) return CResult::Fail("the composition does not parse");
     std::set<int> objectIds, paletteIds;
     for (const auto& page : body->items) {
         if (page->palette.id >= 0 && page->palette.id < 0xFF) paletteIds.insert(page->palette.id);
@@ -380,10 +391,8 @@ bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8
         SIndexedImage img{16, 16, std::vector<uint8_t>(256)};
         for (int i = 0; i < 256; ++i)
             img.pixels[static_cast<size_t>(i)] = static_cast<uint8_t>((i / 16 + id) % 4);
-        if (!AddObjectFromImage(img, c, static_cast<uint16_t>(id))) {
-            error = "object could not be encoded";
-            return false;
-        }
+        if (!AddObjectFromImage(img, c, static_cast<uint16_t>(id)))
+            return CResult::Fail("object could not be encoded");
     }
     c.CreateSegment(kSegmentEnd);
     uint32_t t = 100000;
@@ -393,24 +402,94 @@ bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8
         for (const auto& s : c.odsList->items) s->pts = t += 10, s->dts = 100000;
     c.end->pts = t;
     CMemorySink sink;
-    if (!WriteDsData(c, sink, nullptr, false, false)) {
-        error = "the display set could not be written";
-        return false;
-    }
+    if (!WriteDsData(c, sink, nullptr, false, false))
+        return CResult::Fail("the display set could not be written");
     marked = std::move(sink.data);
-    return true;
+    return {};
 }
 
-bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
-                     std::vector<SAuthoredClip>* authored, std::string& error) {
+namespace {
+
+// The clip's graphics tracks, listed in info; the menus authored for it (their
+// pictures under pictures) go to record.
+CResult ClipTracks(const SClipSpec& clip, const std::string& pictures,
+                   std::vector<SMuxTrack>& tracks, SClipInfoSpec& info, SAuthoredClip& record) {
+    for (size_t i = 0; i < clip.igPids.size(); ++i) {
+        const uint16_t pid = clip.igPids[i];
+        SMuxTrack t;
+        t.pid = pid;
+        t.streamType = 0x91;
+        auto it = clip.streams.find(pid);
+        if (it != clip.streams.end()) {
+            t.marked = it->second;
+        } else {
+            auto ig = std::make_unique<CIgObject>();
+            SMenuOptions menu = clip.menu;
+            menu.seed = clip.number * 7 + static_cast<int>(i) * 3;
+            CResult r =
+                AuthorMenu(menu, JoinPath(pictures, StrFormat("%05d_%d", clip.number, pid)), *ig);
+            if (r) r = MenuStream(*ig, t.marked);
+            if (!r) return r;
+            record.menus[pid] = std::move(ig);
+        }
+        if (clip.repeats > 1) {
+            std::vector<uint8_t> repeated;
+            if (!RepeatStream(t.marked, clip.repeats, 90000, clip.repeatsAsAcquisitionPoints,
+                              repeated))
+                return CResult::Fail(StrFormat("malformed graphics records for PID %d", pid));
+            t.marked = std::move(repeated);
+        }
+        tracks.push_back(std::move(t));
+        info.streams.push_back({pid, 0x91, kLanguages[i % 6]});
+    }
+    for (const auto& [pid, marked] : clip.pgStreams) {
+        tracks.push_back({pid, 0x90, marked});
+        info.streams.push_back({pid, 0x90, "eng"});
+    }
+    if (clip.pgStreams.empty() && (clip.presentationGraphicsOnly || clip.igPids.empty())) {
+        tracks.push_back({0x1200, 0x90, {}});
+        info.streams.push_back({0x1200, 0x90, "eng"});
+    }
+    return {};
+}
+
+// Writes the clip's stream and its clip information under bdmv; info gets
+// the clip's times.
+CResult WriteClipFiles(const SClipSpec& clip, const SDiscOptions& options, const std::string& bdmv,
+                       const std::vector<SMuxTrack>& tracks, SClipInfoSpec& info) {
+    SMuxOptions mux;
+    mux.fillerBytes = options.fillerMiB << 20;
+    mux.fillerAfterGraphics = options.graphicsFirst;
+    mux.fillerByTime = options.fillerByTime;
+    if (mux.fillerBytes) info.streams.insert(info.streams.begin(), {0x1011, 0x1B, "", 6, 1});
+    SMuxResult result;
+    const std::string m2ts = JoinPath(bdmv, StrFormat("STREAM/%05d.m2ts", clip.number));
+    if (CResult r = MuxM2ts(m2ts, tracks, mux, result); !r) return r;
+    info.sourcePackets = result.sourcePackets;
+    if (!mux.fillerBytes && !clip.igPids.empty()) info.epPid = clip.igPids.front();
+    for (const auto& [pts, spn] : result.compositions)
+        if (clip.entryPointsFor >= 0 &&
+            static_cast<int64_t>(pts - result.firstPts) < clip.entryPointsFor)
+            info.entryPoints.emplace_back(pts, spn);
+    info.startPts45 = static_cast<uint32_t>(result.firstPts / 2);
+    info.endPts45 = static_cast<uint32_t>((result.lastPts + 10 * 90000) / 2);
+    const auto clpi = BuildClpi(info);
+    const std::string clpiPath = JoinPath(bdmv, StrFormat("CLIPINF/%05d.clpi", clip.number));
+    if (const CResult r = WriteWholeFile(clpiPath, clpi.data(), clpi.size()); !r)
+        return CResult::Fail(r.Text());
+    return {};
+}
+
+}  // namespace
+
+CResult WriteSampleDisc(const std::string& root, const SDiscOptions& options,
+                        std::vector<SAuthoredClip>* authored) {
     std::error_code ec;
     fs::create_directories(fs::path(root) / "BDMV", ec);
     const std::string bdmv = JoinPath(root, "BDMV");
     for (const char* sub : {"PLAYLIST", "CLIPINF", "STREAM"})
-        if (!CreateFolder(JoinPath(bdmv, sub))) {
-            error = "cannot create " + JoinPath(bdmv, sub);
-            return false;
-        }
+        if (!CreateFolder(JoinPath(bdmv, sub)))
+            return CResult::Fail("cannot create " + JoinPath(bdmv, sub));
     std::string pictures = options.pictureFolder;
     const bool temporary = pictures.empty();
     if (temporary)
@@ -434,66 +513,8 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
         std::vector<SMuxTrack> tracks;
         SClipInfoSpec info;
         info.applicationType = clip.applicationType;
-        for (size_t i = 0; i < clip.igPids.size(); ++i) {
-            const uint16_t pid = clip.igPids[i];
-            SMuxTrack t;
-            t.pid = pid;
-            t.streamType = 0x91;
-            auto it = clip.streams.find(pid);
-            if (it != clip.streams.end()) {
-                t.marked = it->second;
-            } else {
-                auto ig = std::make_unique<CIgObject>();
-                SMenuOptions menu = clip.menu;
-                menu.seed = clip.number * 7 + static_cast<int>(i) * 3;
-                if (!AuthorMenu(menu, JoinPath(pictures, StrFormat("%05d_%d", clip.number, pid)),
-                                *ig, error) ||
-                    !MenuStream(*ig, t.marked, error))
-                    return false;
-                record.menus[pid] = std::move(ig);
-            }
-            if (clip.repeats > 1) {
-                std::vector<uint8_t> repeated;
-                if (!RepeatStream(t.marked, clip.repeats, 90000, clip.repeatsAsAcquisitionPoints,
-                                  repeated)) {
-                    error = StrFormat("malformed graphics records for PID %d", pid);
-                    return false;
-                }
-                t.marked = std::move(repeated);
-            }
-            tracks.push_back(std::move(t));
-            info.streams.push_back({pid, 0x91, kLanguages[i % 6]});
-        }
-        for (const auto& [pid, marked] : clip.pgStreams) {
-            tracks.push_back({pid, 0x90, marked});
-            info.streams.push_back({pid, 0x90, "eng"});
-        }
-        if (clip.pgStreams.empty() && (clip.presentationGraphicsOnly || clip.igPids.empty())) {
-            tracks.push_back({0x1200, 0x90, {}});
-            info.streams.push_back({0x1200, 0x90, "eng"});
-        }
-        SMuxOptions mux;
-        mux.fillerBytes = options.fillerMiB << 20;
-        mux.fillerAfterGraphics = options.graphicsFirst;
-        mux.fillerByTime = options.fillerByTime;
-        if (mux.fillerBytes) info.streams.insert(info.streams.begin(), {0x1011, 0x1B, "", 6, 1});
-        SMuxResult result;
-        const std::string m2ts = JoinPath(bdmv, StrFormat("STREAM/%05d.m2ts", clip.number));
-        if (!MuxM2ts(m2ts, tracks, mux, result, error)) return false;
-        info.sourcePackets = result.sourcePackets;
-        if (!mux.fillerBytes && !clip.igPids.empty()) info.epPid = clip.igPids.front();
-        for (const auto& [pts, spn] : result.compositions)
-            if (clip.entryPointsFor >= 0 &&
-                static_cast<int64_t>(pts - result.firstPts) < clip.entryPointsFor)
-                info.entryPoints.emplace_back(pts, spn);
-        info.startPts45 = static_cast<uint32_t>(result.firstPts / 2);
-        info.endPts45 = static_cast<uint32_t>((result.lastPts + 10 * 90000) / 2);
-        const auto clpi = BuildClpi(info);
-        const std::string clpiPath = JoinPath(bdmv, StrFormat("CLIPINF/%05d.clpi", clip.number));
-        if (const CResult r = WriteWholeFile(clpiPath, clpi.data(), clpi.size()); !r) {
-            error = r.Text();
-            return false;
-        }
+        if (CResult r = ClipTracks(clip, pictures, tracks, info, record); !r) return r;
+        if (CResult r = WriteClipFiles(clip, options, bdmv, tracks, info); !r) return r;
         SPlayItemSpec item{clip.number, info.startPts45, info.endPts45, {}};
         if (clip.viaSubPath) {
             main.subPaths.push_back({3, {clip.number}});
@@ -507,12 +528,10 @@ bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
     for (const auto& [name, spec] : {std::pair{"00000", &main}, std::pair{"00001", &second}}) {
         const auto mpls = BuildMpls(*spec);
         const std::string mplsPath = JoinPath(bdmv, StrFormat("PLAYLIST/%s.mpls", name));
-        if (const CResult r = WriteWholeFile(mplsPath, mpls.data(), mpls.size()); !r) {
-            error = r.Text();
-            return false;
-        }
+        if (const CResult r = WriteWholeFile(mplsPath, mpls.data(), mpls.size()); !r)
+            return CResult::Fail(r.Text());
     }
-    return true;
+    return {};
 }
 
 SDiscOptions DemoDiscOptions() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/ig_object.h"
+#include "platform/result.h"
 
 namespace tessel::authoring {
 
@@ -41,18 +42,15 @@ struct SMenuOptions {
 };
 
 // A menu authored into an IG object; its image files go to imageFolder.
-// False with a reason on failure.
-bool AuthorMenu(const SMenuOptions& options, const std::string& imageFolder, CIgObject& ig,
-                std::string& error);
+CResult AuthorMenu(const SMenuOptions& options, const std::string& imageFolder, CIgObject& ig);
 
 // The marked-form stream of an IG object.
-bool MenuStream(CIgObject& ig, std::vector<uint8_t>& marked, std::string& error);
+CResult MenuStream(CIgObject& ig, std::vector<uint8_t>& marked);
 
 // A one-display-set marked stream around a real composition payload (the ICS
 // payload without its 3-byte segment header): a palette and a small object for
 // every object id the composition names, then END.
-bool StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked,
-                          std::string& error);
+CResult StreamFromIcsPayload(const std::vector<uint8_t>& payload, std::vector<uint8_t>& marked);
 
 // The marked stream sent times times, each copy interval (90 kHz) later than
 // the one before. With acquisitionPoints the copies after the first are in
@@ -104,8 +102,8 @@ struct SAuthoredClip {
 
 // Writes root/BDMV/{PLAYLIST,CLIPINF,STREAM}; root is created when missing.
 // The authored menus come back in authored (when given).
-bool WriteSampleDisc(const std::string& root, const SDiscOptions& options,
-                     std::vector<SAuthoredClip>* authored, std::string& error);
+CResult WriteSampleDisc(const std::string& root, const SDiscOptions& options,
+                        std::vector<SAuthoredClip>* authored = nullptr);
 
 // The demo disc: two IG clips, one with two IG PIDs, several pages, and a
 // subtitle-only clip.

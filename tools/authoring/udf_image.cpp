@@ -18,18 +18,12 @@ bool HaveGenisoimage() {
     return std::system("command -v genisoimage >/dev/null 2>&1") == 0;
 }
 
-bool MakeUdfImage(const std::string& folder, const std::string& image, std::string& error) {
-    if (!HaveGenisoimage()) {
-        error = "genisoimage is not installed";
-        return false;
-    }
+CResult MakeUdfImage(const std::string& folder, const std::string& image) {
+    if (!HaveGenisoimage()) return CResult::Fail("genisoimage is not installed");
     const std::string cmd =
         "genisoimage -quiet -udf -o " + Quoted(image) + " " + Quoted(folder) + " >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0) {
-        error = "genisoimage failed on " + folder;
-        return false;
-    }
-    return true;
+    if (std::system(cmd.c_str()) != 0) return CResult::Fail("genisoimage failed on " + folder);
+    return {};
 }
 
 }  // namespace tessel::authoring

@@ -3,13 +3,15 @@
 
 #include <string>
 
+#include "platform/result.h"
+
 namespace tessel::authoring {
 
 // Whether genisoimage is on the PATH.
 bool HaveGenisoimage();
 
 // Writes a UDF image of folder (its contents at the image's root) to image;
-// false with a reason when genisoimage is missing or fails.
-bool MakeUdfImage(const std::string& folder, const std::string& image, std::string& error);
+// fails when genisoimage is missing or fails.
+CResult MakeUdfImage(const std::string& folder, const std::string& image);
 
 }  // namespace tessel::authoring
