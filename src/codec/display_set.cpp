@@ -170,8 +170,8 @@ CResultOf<CSegmentBase*> ReadSegment(CDsData& container, IByteSource& source) {
     const uint16_t length = static_cast<uint16_t>(head[1] << 8 | head[2]);
     seg->sourcePosition = pos;
     if (length == 0) return seg;
-    std::vector<uint8_t> payload(length);
-    if (source.Read(payload.data(), length) < length) {
+    const std::span<const uint8_t> payload = source.Take(length);
+    if (payload.size() < length) {
         container.RemoveSegment(seg);
         return CResult::Fail(StrFormat("truncated %s segment: %d payload bytes declared",
                                        SegmentTypeName(head[0]), static_cast<int>(length)),

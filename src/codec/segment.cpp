@@ -73,6 +73,13 @@ size_t CMemorySource::Read(void* out, size_t n) {
     return k;
 }
 
+std::span<const uint8_t> CMemorySource::Take(size_t n) {
+    const size_t k = std::min(n, data_.size() - pos_);
+    const std::span<const uint8_t> out = data_.subspan(pos_, k);
+    pos_ += k;
+    return out;
+}
+
 bool CMemorySource::Seek(int64_t pos) {
     pos -= base_;
     if (pos < 0 || static_cast<uint64_t>(pos) > data_.size()) return false;

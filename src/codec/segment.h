@@ -113,6 +113,8 @@ public:
     virtual ~IByteSource() = default;
     // Reads up to n bytes; returns the count actually read.
     virtual size_t Read(void* out, size_t n) = 0;
+    // Up to n bytes in place, valid while the source's memory is; moves past them.
+    virtual std::span<const uint8_t> Take(size_t n) = 0;
     virtual int64_t Position() const = 0;
     virtual bool Seek(int64_t pos) = 0;
 };
@@ -124,6 +126,7 @@ public:
     explicit CMemorySource(std::span<const uint8_t> data, int64_t base = 0)
         : data_(data), base_(base) {}
     size_t Read(void* out, size_t n) override;
+    std::span<const uint8_t> Take(size_t n) override;
     int64_t Position() const override { return base_ + static_cast<int64_t>(pos_); }
     bool Seek(int64_t pos) override;
     size_t Size() const { return data_.size(); }

@@ -96,11 +96,10 @@ CPaletteList CEpoch::PaletteList() const {
 }
 
 bool CEpoch::ResolveRefs() {
-    const CGraphicObjectList objects = graphics.List();
-    const CPaletteList pals = PaletteList();
+    const SRefIndexes refs(graphics.List(), PaletteList());
     bool ok = true;
     for (const auto& ds : items)
-        if (!ds->ResolveRefs(objects, pals)) ok = false;
+        if (!ds->ResolveRefs(refs)) ok = false;
     return ok;
 }
 

@@ -71,9 +71,9 @@ void CIcData::WriteTo(CByteWriter& w, int mode) {
     w.PatchUint(start, compositionLength, 3);
 }
 
-bool CIcData::ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes) {
+bool CIcData::ResolveRefs(const SRefIndexes& refs) {
     for (const auto& page : items)
-        if (!page->ResolveRefs(objects, palettes)) return false;
+        if (!page->ResolveRefs(refs)) return false;
     return true;
 }
 

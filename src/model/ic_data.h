@@ -26,7 +26,10 @@ public:
     CPage* AddNewPage();
 
     // Resolves every page; false when a page fails.
-    bool ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes);
+    bool ResolveRefs(const SRefIndexes& refs);
+    bool ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes) {
+        return ResolveRefs(SRefIndexes(objects, palettes));
+    }
     void RefreshIds();
 
     uint32_t compositionLength = 0;  // 24-bit

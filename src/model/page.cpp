@@ -230,15 +230,13 @@ void CEffectSequenceObject::WriteTo(CByteWriter& w, int) const {
     }
 }
 
-void CEffectSequenceObject::ResolveRefs(const CGraphicObjectList& objects,
-                                        const CPaletteList& palettes) {
-    CIdIndex<CGraphicObject> objectIndex(objects);
-    CIdIndex<CNamedObject> paletteIndex(palettes);
+void CEffectSequenceObject::ResolveRefs(const SRefIndexes& refs) {
+    if (items.empty()) return;
     CIdIndex<CWindowObject> windowIndex(windows);
     for (const auto& e : items) {
-        paletteIndex.Resolve(e->palette);
+        refs.palettes.Resolve(e->palette);
         for (const auto& o : e->items) {
-            objectIndex.Resolve(o->object);
+            refs.objects.Resolve(o->object);
             windowIndex.Resolve(o->window);
         }
     }
@@ -348,20 +346,19 @@ std::vector<CBdButton*> CPage::AllButtons() const {
     return all;
 }
 
-bool CPage::ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes) {
+bool CPage::ResolveRefs(const SRefIndexes& refs) {
     std::vector<CBdButton*> all = AllButtons();
     CIdIndex<CBdButton> buttons(all);
-    CIdIndex<CGraphicObject> objectIndex(objects);
     for (const auto& g : items)
-        if (!g->ResolveRefs(buttons, objectIndex)) return false;
+        if (!g->ResolveRefs(buttons, refs.objects)) return false;
     buttons.Resolve(defaultSelected);
     if (defaultActivated.id == kCurrentSelectedId)
         defaultActivated.ptr = &currentSelected;
     else
         buttons.Resolve(defaultActivated);
-    CIdIndex<CNamedObject>(palettes).Resolve(palette);
-    inEffects.ResolveRefs(objects, palettes);
-    outEffects.ResolveRefs(objects, palettes);
+    refs.palettes.Resolve(palette);
+    inEffects.ResolveRefs(refs);
+    outEffects.ResolveRefs(refs);
     return true;
 }
 

@@ -14,6 +14,14 @@
 
 namespace tessel {
 
+// The objects and palettes of an epoch by id, built once for all its pages.
+struct SRefIndexes {
+    SRefIndexes(const CGraphicObjectList& objectList, const CPaletteList& paletteList)
+        : objects(objectList), palettes(paletteList) {}
+    CIdIndex<CGraphicObject> objects;
+    CIdIndex<CNamedObject> palettes;
+};
+
 class CWindowObject : public CNamedObject {
 public:
     void CopyFrom(const CNamedObject& other) override { CopyItems(other); }
@@ -81,7 +89,7 @@ public:
     CWindowObject* AddNewWindow();
 
     // Effects' palettes, composition objects' objects and windows.
-    void ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes);
+    void ResolveRefs(const SRefIndexes& refs);
     // Renumbers the windows 0, 1, ... and refreshes every id from its pointer.
     void RefreshIds();
 
@@ -108,7 +116,10 @@ public:
 
     // Resolves groups, default buttons, palette and both effect sequences;
     // false when a group fails.
-    bool ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes);
+    bool ResolveRefs(const SRefIndexes& refs);
+    bool ResolveRefs(const CGraphicObjectList& objects, const CPaletteList& palettes) {
+        return ResolveRefs(SRefIndexes(objects, palettes));
+    }
     // Refreshes every id from its pointer (windows renumbered first).
     void RefreshIds();
 
