@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -139,6 +141,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", "tessel 0.1.0");
     std::function<int()> action;
+    // The help lists the commands by name, whatever order their files started in.
+    std::sort(Registry().begin(), Registry().end(),
+              [](const SEntry& a, const SEntry& b) { return std::strcmp(a.name, b.name) < 0; });
     std::vector<std::function<int()>> actions(Registry().size());
     bool quiet = false;
     for (size_t i = 0; i < Registry().size(); ++i) {

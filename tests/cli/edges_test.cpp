@@ -3,9 +3,11 @@
 // naming the path, JSON naming what was read and written, installing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "authoring/sample_disc.h"
 #include "platform/files.h"
@@ -272,8 +274,16 @@ TEST_F(CliEdges, OptionValuesAndUnknownOptionsAreNamed) {
             EXPECT_TRUE(Has(r.err, "(see tessel " + row.args[0] + " --help)")) << r.err;
         }
     }
-    // --quiet on every command the help lists.
+    // --quiet on every command the help lists, which it lists by name.
     const auto help = RunCli({"--help"});
+    const size_t commands = help.out.find("Subcommands:");
+    ASSERT_NE(commands, std::string::npos) << help.out;
+    std::vector<std::string> listed;
+    std::istringstream lines(help.out.substr(commands));
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("  ", 0) == 0) listed.push_back(line.substr(2, line.find(' ', 2) - 2));
+    EXPECT_GT(listed.size(), 15u);
+    EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end())) << help.out;
     for (const char* command :
          {"clipinfo", "demux", "dump", "map", "menu", "objects", "playlists", "quantize", "rebuild",
           "reframe", "render", "rip", "scan", "subs", "walk"})
