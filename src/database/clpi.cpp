@@ -259,8 +259,6 @@ void CClpiObject::DeriveTiming() {
         break;
     }
     timing.recordingRate = clipInfo.tsRecordingRate;
-    timing.start27M = timing.start * 300;
-    timing.end27M = timing.end * 300;
 }
 
 const SClpiStream* CClpiObject::FindStream(uint8_t codingType) const {

@@ -100,9 +100,10 @@ struct SClipTiming {
     uint64_t end = 0;
     int64_t duration = 0;
     uint32_t recordingRate = 0;
-    uint64_t start27M = 0;
-    uint64_t end27M = 0;
     int64_t frameDuration27M = 0;
+
+    uint64_t Start27M() const { return start * 300; }
+    uint64_t End27M() const { return end * 300; }
 };
 
 class CClpiObject : public CNamedObject {

@@ -48,7 +48,7 @@ TEST_F(Clpi, StreamsTimingAndKeyPoints) {
     EXPECT_EQ(clpi.timing.start, 54000000u);
     EXPECT_EQ(clpi.timing.end, 55800000u);
     EXPECT_EQ(clpi.timing.duration, 1800000);
-    EXPECT_EQ(clpi.timing.start27M, 54000000ull * 300);
+    EXPECT_EQ(clpi.timing.Start27M(), 54000000ull * 300);
     EXPECT_EQ(clpi.timing.frameDuration27M, 1126125);  // 1001/24 ms
 
     ASSERT_EQ(clpi.epMap.GetSize(), 1);
