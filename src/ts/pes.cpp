@@ -45,22 +45,23 @@ bool ReadExtension(CByteReader& r, SPesExtension& x) {
     return !r.Failed();
 }
 
-// The trick mode byte: a 3-bit control, then 5 bits whose meaning it selects.
-void ReadTrickMode(CByteReader& r, SPesHeader& h) {
-    h.trickModeControl = static_cast<uint8_t>(r.Bits(3));
-    switch (h.trickModeControl) {
+}  // namespace
+
+void SPesTrickMode::Read(CByteReader& r) {
+    control = static_cast<uint8_t>(r.Bits(3));
+    switch (control) {
         case 0:
         case 3:
-            h.fieldId = static_cast<uint8_t>(r.Bits(2));
-            h.intraSliceRefresh = static_cast<uint8_t>(r.Bits(1));
-            h.frequencyTruncation = static_cast<uint8_t>(r.Bits(2));
+            fieldId = static_cast<uint8_t>(r.Bits(2));
+            intraSliceRefresh = static_cast<uint8_t>(r.Bits(1));
+            frequencyTruncation = static_cast<uint8_t>(r.Bits(2));
             break;
         case 1:
         case 4:
-            h.repCntrl = static_cast<uint8_t>(r.Bits(5));
+            repCntrl = static_cast<uint8_t>(r.Bits(5));
             break;
         case 2:
-            h.fieldId = static_cast<uint8_t>(r.Bits(2));
+            fieldId = static_cast<uint8_t>(r.Bits(2));
             r.SkipBits(3);
             break;
         default:
@@ -68,8 +69,6 @@ void ReadTrickMode(CByteReader& r, SPesHeader& h) {
             break;
     }
 }
-
-}  // namespace
 
 bool SPesHeader::HasOptionalHeader(uint8_t id) {
     return id != 0xBC && id != 0xBE && id != 0xBF && id != 0xF0 && id != 0xF1 && id != 0xFF;
@@ -107,7 +106,7 @@ int SPesHeader::Parse(CByteReader& r) {
             esRate = o.Bits(22);
             o.SkipBits(1);
         }
-        if (dsmTrickModeFlag) ReadTrickMode(o, *this);
+        if (dsmTrickModeFlag) trickMode.Read(o);
         if (additionalCopyInfoFlag) {
             o.SkipBits(1);
             additionalCopyInfo = static_cast<uint8_t>(o.Bits(7));

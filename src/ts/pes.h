@@ -26,6 +26,17 @@ struct SPesExtension {
     std::vector<uint8_t> extensionField;  // PES_extension_field_length bytes
 };
 
+// The trick mode byte: a 3-bit control, then 5 bits whose meaning it selects.
+struct SPesTrickMode {
+    uint8_t control = 0;
+    uint8_t fieldId = 0;
+    uint8_t intraSliceRefresh = 0;
+    uint8_t frequencyTruncation = 0;
+    uint8_t repCntrl = 0;
+
+    void Read(CByteReader& r);
+};
+
 struct SPesHeader {
     uint32_t startCodePrefix = 0;
     uint8_t streamId = 0;
@@ -50,11 +61,7 @@ struct SPesHeader {
     STimeStamp dts;
     SPcr escr;
     uint32_t esRate = 0;
-    uint8_t trickModeControl = 0;
-    uint8_t fieldId = 0;
-    uint8_t intraSliceRefresh = 0;
-    uint8_t frequencyTruncation = 0;
-    uint8_t repCntrl = 0;
+    SPesTrickMode trickMode;
     uint8_t additionalCopyInfo = 0;
     uint16_t previousPesCrc = 0;
     SPesExtension extension;

@@ -59,10 +59,10 @@ TEST(PesHeader, EveryOptionalField) {
     EXPECT_EQ(h.escr.base, 0x123456789u);
     EXPECT_EQ(h.escr.extension, 0x155);
     EXPECT_EQ(h.esRate, 0x2ABCDEu);
-    EXPECT_EQ(h.trickModeControl, 3);
-    EXPECT_EQ(h.fieldId, 2);
-    EXPECT_EQ(h.intraSliceRefresh, 1);
-    EXPECT_EQ(h.frequencyTruncation, 1);
+    EXPECT_EQ(h.trickMode.control, 3);
+    EXPECT_EQ(h.trickMode.fieldId, 2);
+    EXPECT_EQ(h.trickMode.intraSliceRefresh, 1);
+    EXPECT_EQ(h.trickMode.frequencyTruncation, 1);
     EXPECT_EQ(h.additionalCopyInfo, 0x55);
     EXPECT_EQ(h.previousPesCrc, 0xBEEF);
     const auto& x = h.extension;
@@ -96,11 +96,11 @@ TEST(PesHeader, TrickModeVariants) {
         CByteReader r(b);
         SPesHeader h;
         ASSERT_EQ(h.Parse(r), 10);
-        EXPECT_EQ(h.trickModeControl, row.control);
-        EXPECT_EQ(h.fieldId, row.fieldId);
-        EXPECT_EQ(h.intraSliceRefresh, row.intra);
-        EXPECT_EQ(h.frequencyTruncation, row.freq);
-        EXPECT_EQ(h.repCntrl, row.rep);
+        EXPECT_EQ(h.trickMode.control, row.control);
+        EXPECT_EQ(h.trickMode.fieldId, row.fieldId);
+        EXPECT_EQ(h.trickMode.intraSliceRefresh, row.intra);
+        EXPECT_EQ(h.trickMode.frequencyTruncation, row.freq);
+        EXPECT_EQ(h.trickMode.repCntrl, row.rep);
     }
 }
 
