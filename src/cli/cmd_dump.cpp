@@ -42,10 +42,10 @@ Json SegmentFields(const CSegmentBase& s) {
                       {"forced_on", o.forcedOn},
                       {"x", o.x},
                       {"y", o.y}};
-            j["crop"] = o.cropped ? Json{{"x", o.cropX},
-                                         {"y", o.cropY},
-                                         {"width", o.cropWidth},
-                                         {"height", o.cropHeight}}
+            j["crop"] = o.cropped ? Json{{"x", o.crop.x},
+                                         {"y", o.crop.y},
+                                         {"width", o.crop.width},
+                                         {"height", o.crop.height}}
                                   : Json(nullptr);
             objects.push_back(std::move(j));
         }

@@ -4,6 +4,20 @@
 
 namespace tessel {
 
+void SCropRect::Read(CByteReader& r) {
+    x = r.U16();
+    y = r.U16();
+    width = r.U16();
+    height = r.U16();
+}
+
+void SCropRect::Write(CByteWriter& w) const {
+    w.U16(x);
+    w.U16(y);
+    w.U16(width);
+    w.U16(height);
+}
+
 int SCompositionObject::Read(CByteReader& r) {
     const size_t start = r.Pos();
     objectIdRef = r.U16();
@@ -14,12 +28,7 @@ int SCompositionObject::Read(CByteReader& r) {
     lowBits = flags & 0x3F;
     x = r.U16();
     y = r.U16();
-    if (cropped) {
-        cropX = r.U16();
-        cropY = r.U16();
-        cropWidth = r.U16();
-        cropHeight = r.U16();
-    }
+    if (cropped) crop.Read(r);
     return r.Failed() ? 0 : static_cast<int>(r.Pos() - start);
 }
 
@@ -30,12 +39,7 @@ int SCompositionObject::Write(CByteWriter& w) const {
     w.U8((cropped ? 0x80u : 0u) | (forcedOn ? 0x40u : 0u));
     w.U16(x);
     w.U16(y);
-    if (cropped) {
-        w.U16(cropX);
-        w.U16(cropY);
-        w.U16(cropWidth);
-        w.U16(cropHeight);
-    }
+    if (cropped) crop.Write(w);
     return static_cast<int>(w.Pos() - start);
 }
 
@@ -112,10 +116,10 @@ void CPcs::Dump(std::string& out, const std::string& indent) const {
         out += StrFormat("%s%s: %d\n", inn, "CompositionObjectHorPos", o.x);
         out += StrFormat("%s%s: %d\n", inn, "CompositionObjectVerPos", o.y);
         if (o.cropped) {
-            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingHorPos", o.cropX);
-            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingVerPos", o.cropY);
-            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingWidth", o.cropWidth);
-            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingHeight", o.cropHeight);
+            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingHorPos", o.crop.x);
+            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingVerPos", o.crop.y);
+            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingWidth", o.crop.width);
+            out += StrFormat("%s%s: %d\n", inn, "ObjectCroppingHeight", o.crop.height);
         }
     }
 }

@@ -10,6 +10,17 @@
 
 namespace tessel {
 
+// The part of an object shown, in the object's pixels.
+struct SCropRect {
+    uint16_t x = 0;
+    uint16_t y = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+
+    void Read(CByteReader& r);
+    void Write(CByteWriter& w) const;
+};
+
 // One object placement: 8 bytes, 16 when cropped.
 struct SCompositionObject {
     uint16_t objectIdRef = 0;
@@ -19,10 +30,7 @@ struct SCompositionObject {
     uint8_t lowBits = 0;  // bits 5..0 of the flag byte; written as 0
     uint16_t x = 0;
     uint16_t y = 0;
-    uint16_t cropX = 0;
-    uint16_t cropY = 0;
-    uint16_t cropWidth = 0;
-    uint16_t cropHeight = 0;
+    SCropRect crop;  // when cropped
 
     // Returns 8 or 16, or 0 when the record does not fit (r is then failed).
     int Read(CByteReader& r);

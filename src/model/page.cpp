@@ -136,10 +136,10 @@ void FromSyntax(CCompositionObject& o, const SCompositionObject& c) {
     o.x = c.x;
     o.y = c.y;
     if (!c.cropped) return;
-    o.cropLeft = c.cropX;
-    o.cropTop = c.cropY;
-    o.cropRight = c.cropX + c.cropWidth;
-    o.cropBottom = c.cropY + c.cropHeight;
+    o.cropLeft = c.crop.x;
+    o.cropTop = c.crop.y;
+    o.cropRight = c.crop.x + c.crop.width;
+    o.cropBottom = c.crop.y + c.crop.height;
 }
 
 SCompositionObject ToSyntax(const CCompositionObject& o) {
@@ -151,10 +151,10 @@ SCompositionObject ToSyntax(const CCompositionObject& o) {
     c.x = static_cast<uint16_t>(Low(o.x, 0xFFFF));
     c.y = static_cast<uint16_t>(Low(o.y, 0xFFFF));
     if (c.cropped) {
-        c.cropX = static_cast<uint16_t>(Low(o.cropLeft, 0xFFFF));
-        c.cropY = static_cast<uint16_t>(Low(o.cropTop, 0xFFFF));
-        c.cropWidth = static_cast<uint16_t>(Low(o.cropRight - o.cropLeft, 0xFFFF));
-        c.cropHeight = static_cast<uint16_t>(Low(o.cropBottom - o.cropTop, 0xFFFF));
+        c.crop.x = static_cast<uint16_t>(Low(o.cropLeft, 0xFFFF));
+        c.crop.y = static_cast<uint16_t>(Low(o.cropTop, 0xFFFF));
+        c.crop.width = static_cast<uint16_t>(Low(o.cropRight - o.cropLeft, 0xFFFF));
+        c.crop.height = static_cast<uint16_t>(Low(o.cropBottom - o.cropTop, 0xFFFF));
     }
     return c;
 }

@@ -82,8 +82,8 @@ Bitmap Compose(const SDecoderState& state, const CPcs& pcs, int& x, int& y,
         const SIndexedImage& image = it->second;
         SRect source{0, 0, image.width, image.height};
         if (o.cropped)
-            source =
-                source.Intersect({o.cropX, o.cropY, o.cropX + o.cropWidth, o.cropY + o.cropHeight});
+            source = source.Intersect(
+                {o.crop.x, o.crop.y, o.crop.x + o.crop.width, o.crop.y + o.crop.height});
         SRect shown{o.x, o.y, o.x + (source.right - source.left),
                     o.y + (source.bottom - source.top)};
         auto window = state.windows.find(o.windowIdRef);

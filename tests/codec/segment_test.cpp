@@ -300,7 +300,7 @@ TEST(Pcs, SizesAndFlags) {
     ASSERT_EQ(pcs.objects.size(), 2u);
     EXPECT_TRUE(pcs.paletteUpdate);
     EXPECT_TRUE(pcs.objects[0].cropped && pcs.objects[0].forcedOn);
-    EXPECT_EQ(pcs.objects[0].cropHeight, 8);
+    EXPECT_EQ(pcs.objects[0].crop.height, 8);
     EXPECT_EQ(pcs.objects[1].objectIdRef, 9);
     Bytes out(static_cast<size_t>(pcs.Write(nullptr)));
     pcs.Write(out.data());
