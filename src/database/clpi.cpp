@@ -111,13 +111,19 @@ void ReadClipInfo(CByteReader& r, SClipInfo& ci) {
     });
 }
 
+// False when the table holds no sequence.
+bool ReadSequenceHead(CByteReader& r, SSequenceHead& head) {
+    head.length = r.U32();
+    r.Skip(1);
+    head.numberOfSequences = r.U8();
+    if (head.numberOfSequences == 0) return false;
+    head.spnStart = r.U32();
+    return true;
+}
+
 // SequenceInfo: the first ATC sequence and its STC sequences.
 void ReadSequenceInfo(CByteReader& r, SSequenceInfo& si) {
-    si.length = r.U32();
-    r.Skip(1);
-    si.numberOfAtcSequences = r.U8();
-    if (si.numberOfAtcSequences == 0) return;
-    si.spnAtcStart = r.U32();
+    if (!ReadSequenceHead(r, si.head)) return;
     const unsigned count = r.U8();
     si.offsetStcId = r.U8();
     ReadEntries(r, count, si.stcSequences, [](CByteReader& b, SStcSequence& s) {
@@ -130,11 +136,7 @@ void ReadSequenceInfo(CByteReader& r, SSequenceInfo& si) {
 
 // ProgramInfo: the first program sequence and its streams.
 void ReadProgramInfo(CByteReader& r, SProgramInfo& pi) {
-    pi.length = r.U32();
-    r.Skip(1);
-    pi.numberOfProgramSequences = r.U8();
-    if (pi.numberOfProgramSequences == 0) return;
-    pi.spnProgramSequenceStart = r.U32();
+    if (!ReadSequenceHead(r, pi.head)) return;
     pi.programMapPid = r.U16();
     const unsigned count = r.U8();
     r.Skip(1);

@@ -50,18 +50,22 @@ struct SStcSequence {
     uint32_t endPts = 0;
 };
 
-struct SSequenceInfo {
+// The head of SequenceInfo and ProgramInfo, of which only the first sequence
+// is kept: the length, the number of sequences and where the first starts.
+struct SSequenceHead {
     uint32_t length = 0;
-    uint8_t numberOfAtcSequences = 0;
-    uint32_t spnAtcStart = 0;
+    uint8_t numberOfSequences = 0;
+    uint32_t spnStart = 0;
+};
+
+struct SSequenceInfo {
+    SSequenceHead head;  // of the ATC sequences
     uint8_t offsetStcId = 0;
     std::vector<SStcSequence> stcSequences;  // of the first ATC sequence
 };
 
 struct SProgramInfo {
-    uint32_t length = 0;
-    uint8_t numberOfProgramSequences = 0;
-    uint32_t spnProgramSequenceStart = 0;
+    SSequenceHead head;  // of the program sequences
     uint16_t programMapPid = 0;
     std::vector<SClpiStream> streams;  // of the first program sequence
 };

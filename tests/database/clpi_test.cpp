@@ -71,7 +71,7 @@ TEST_F(Clpi, OnlyTheFirstProgramSequenceCounts) {
     spec.secondProgramStreams = {kIg};
     CClpiObject clpi;
     ASSERT_GE(clpi.ParseClpi(BuildClipInfo(spec)), 1);
-    EXPECT_EQ(clpi.programInfo.numberOfProgramSequences, 2);
+    EXPECT_EQ(clpi.programInfo.head.numberOfSequences, 2);
     ASSERT_EQ(clpi.programInfo.streams.size(), 1u);
     EXPECT_EQ(clpi.FindStream(0x91), nullptr);
 }

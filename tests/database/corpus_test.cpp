@@ -137,7 +137,7 @@ TEST(DiscCorpus, EveryClipInformationFileAgreesWithTheIndependentReading) {
         EXPECT_EQ(clpi.clipInfo.numberOfSourcePackets, exp["num_source_packets"].get<uint32_t>());
         EXPECT_EQ(clpi.clipInfo.formatIdentifier,
                   exp["ts_type_info"]["format_id"].get<std::string>());
-        EXPECT_EQ(clpi.sequenceInfo.spnAtcStart, exp["spn_atc_start"].get<uint32_t>());
+        EXPECT_EQ(clpi.sequenceInfo.head.spnStart, exp["spn_atc_start"].get<uint32_t>());
         EXPECT_EQ(clpi.sequenceInfo.offsetStcId, exp["offset_stc_id"].get<int>());
         EXPECT_EQ(clpi.programInfo.programMapPid, exp["program_map_pid"].get<int>());
 
