@@ -130,7 +130,10 @@ int RunClips(const SSubsOptions& o, bool disc) {
     if (!disc) {
         clips.push_back({0, o.input});
     } else {
-        if (FindSubtitleClips(o.input, clips, &source) != 0) return kExitFailed;
+        if (const CResult found = FindSubtitleClips(o.input, clips, &source); !found) {
+            ShowMessage(found.Message());
+            return kExitFailed;
+        }
         if (clips.empty()) {
             ShowMessage(StrFormat("%s: no clip has a PG stream (subtitles)", o.input.c_str()));
             return kExitFailed;

@@ -96,7 +96,11 @@ bool DemuxClipStream(const STargetRequest& o, int pid, STargetStream& out, CByte
     std::string folder;
     std::vector<int> numbers;
     CDiscSource source;
-    if (DiscClipNumbers(o.input, folder, numbers, nullptr, &source) != 0) return false;
+    if (const CResult listed = DiscClipNumbers(o.input, folder, numbers, nullptr, &source);
+        !listed) {
+        ShowMessage(listed.Message());
+        return false;
+    }
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     CTerminalProgress progress;
     for (const int n : numbers) {

@@ -59,34 +59,41 @@ void CTlM2tsObject::Clear() {
 
 namespace {
 
+using COutputOpener = std::function<CResultOf<std::unique_ptr<COutputFile>>(int pid, uint8_t type)>;
+
 // Opens the clip and maps each PID of the stream type in its program map to an output made
-// by open (in PMT order). Returns 0, or 2 after the failure has been shown.
-int MapGraphicsTracks(
-    const CDiscSource& disc, CReadFile& file, const std::string& path, CTrackInfoMap& map,
-    const std::function<std::unique_ptr<COutputFile>(int pid, uint8_t type)>& open,
-    uint8_t streamType = kStreamTypeIg, uint8_t secondType = 0,
-    size_t capacity = STrackFile::kDefaultCapacity) {
-    if (const CResult opened = disc.Open(file, path); !opened) {
-        ShowMessage(StrFormat("%s: %s", path.c_str(), opened.Text().substr(0, 260).c_str()));
-        return 2;
-    }
+// by open (in PMT order). A failure carries the whole text to show.
+CResult MapGraphicsTracks(const CDiscSource& disc, CReadFile& file, const std::string& path,
+                          CTrackInfoMap& map, const COutputOpener& open,
+                          uint8_t streamType = kStreamTypeIg, uint8_t secondType = 0,
+                          size_t capacity = STrackFile::kDefaultCapacity) {
+    if (const CResult opened = disc.Open(file, path); !opened)
+        return CResult::Fail(
+            StrFormat("%s: %s", path.c_str(), opened.Text().substr(0, 260).c_str()));
     std::unique_ptr<CEsiFolder> pmt = ReadProgramMap(file);
-    if (!pmt) {
-        ShowMessage(StrFormat("%s:\n\r%s", file.Path().c_str(), kWrongFormat));
-        return 2;
+    if (!pmt) return CResult::Fail(StrFormat("%s:\n\r%s", file.Path().c_str(), kWrongFormat));
+    CResult notOpened;
+    for (const uint8_t type : {streamType, secondType}) {
+        auto output = [&](int pid) -> std::unique_ptr<COutputFile> {
+            CResultOf<std::unique_ptr<COutputFile>> made = open(pid, type);
+            if (made) return std::move(*made);
+            notOpened = made.Result();
+            return nullptr;
+        };
+        if (type && !AddGraphicsTracks(*pmt, type, map, output, capacity)) return notOpened;
     }
-    for (const uint8_t type : {streamType, secondType})
-        if (type && !AddGraphicsTracks(
-                        *pmt, type, map, [&](int pid) { return open(pid, type); }, capacity))
-            return 2;
-    if (map.Empty()) {
-        ShowMessage(StrFormat("%s:\n\r%s%s", file.Path().c_str(),
-                              streamType == kStreamTypePg ? kNoPg : kNoIg,
-                              secondType == kStreamTypePg ? "and no PG stream (subtitles)" : ""));
-        return 2;
-    }
+    if (map.Empty())
+        return CResult::Fail(StrFormat(
+            "%s:\n\r%s%s", file.Path().c_str(), streamType == kStreamTypePg ? kNoPg : kNoIg,
+            secondType == kStreamTypePg ? "and no PG stream (subtitles)" : ""));
     file.Seek(0);
-    return 0;
+    return {};
+}
+
+// The code of a mapping; its failure is shown.
+int Mapped(const CResult& mapped) {
+    if (mapped.Failed()) ShowMessage(mapped.Message());
+    return ResultCode(mapped);
 }
 
 // The code of the demux pass; its failure is shown as the clip's other
@@ -106,16 +113,16 @@ int DemuxGraphicsStreams(const std::string& path, uint8_t streamType, CProgressW
     CReadFile file;
     CTrackInfoMap map;
     std::vector<CMemoryFile*> outputs;
-    const int mapped = MapGraphicsTracks(
+    const CResult mapped = MapGraphicsTracks(
         disc, file, path, map,
-        [&](int, uint8_t) {
+        [&](int, uint8_t) -> CResultOf<std::unique_ptr<COutputFile>> {
             auto memory = std::make_unique<CMemoryFile>();
             outputs.push_back(memory.get());
-            return memory;
+            return std::unique_ptr<COutputFile>(std::move(memory));
         },
         streamType);
     if (fullPath) *fullPath = file.Path();
-    if (mapped != 0) return mapped;
+    if (!mapped) return Mapped(mapped);
     if (const int demuxed = Told(Demux(file, map, progress)); demuxed != 0) return demuxed;
     for (size_t i = 0; i < map.Count(); ++i) {
         const auto& track = static_cast<const SGsTrackFile&>(*map.tracks[i]->main);
@@ -150,18 +157,15 @@ int DemuxGraphicsToFolder(const std::string& path, const std::string& folder,
     // The program map lists IG before PG when both are asked for.
     const uint8_t first = choice.ig ? kStreamTypeIg : kStreamTypePg;
     const uint8_t second = choice.ig && choice.pg ? kStreamTypePg : 0;
-    auto open = [&](int pid, uint8_t type) -> std::unique_ptr<COutputFile> {
+    auto open = [&](int pid, uint8_t type) -> CResultOf<std::unique_ptr<COutputFile>> {
         auto disk = std::make_unique<CDiskFile>();
         const std::string out =
             StrFormat("%s%d.%s", folder.c_str(), pid, type == kStreamTypePg ? "sup" : "ig");
-        if (const CResult opened = disk->Open(out); !opened) {
-            ShowMessage(opened.Message());
-            return nullptr;
-        }
+        if (CResult opened = disk->Open(out); !opened) return opened;
         created.push_back(out);
-        return disk;
+        return std::unique_ptr<COutputFile>(std::move(disk));
     };
-    int result = MapGraphicsTracks(disc, file, path, map, open, first, second);
+    int result = Mapped(MapGraphicsTracks(disc, file, path, map, open, first, second));
     if (result == 0 && choice.keepTime)
         for (auto& t : map.tracks) static_cast<SGsTrackFile&>(*t->main).keepTime = true;
     if (result == 0) result = Told(Demux(file, map, progress));
@@ -231,16 +235,16 @@ int CTlM2tsObject::ParseClip(const std::string& path, CProgressWnd* progress,
     CReadFile file;
     CTrackInfoMap map;
     std::vector<CBuildingOutput*> outputs;
-    const int mapped = MapGraphicsTracks(
+    const CResult mapped = MapGraphicsTracks(
         disc, file, path, map,
-        [&](int, uint8_t) {
+        [&](int, uint8_t) -> CResultOf<std::unique_ptr<COutputFile>> {
             auto output = std::make_unique<CBuildingOutput>();
             outputs.push_back(output.get());
-            return output;
+            return std::unique_ptr<COutputFile>(std::move(output));
         },
         kStreamTypeIg, 0, kBuildingTrackCapacity);
     const std::string fileName = file.Path();
-    if (mapped != 0) return mapped;
+    if (!mapped) return Mapped(mapped);
     const int64_t length = file.Length();
     const int64_t partial = length % static_cast<int64_t>(kSourcePacketSize);
     cutPacketAt = partial > 0 ? length - partial : -1;

@@ -61,8 +61,8 @@ void CPds::Serialize(CArchive& ar) {
         Clear();
         uint32_t n = 0;
         ar.Io(n);
-        ar.CheckCount(n, 5, "palette entry");
-        for (uint32_t i = 0; i < n; ++i) {
+        if (!ar.CheckCount(n, 5, "palette entry")) return;
+        for (uint32_t i = 0; i < n && !ar.Failed(); ++i) {
             uint8_t b[5];
             ar.ReadBytes(b, sizeof b);
             entries.push_back({b[0], b[1], b[2], b[3], b[4]});
@@ -81,8 +81,8 @@ void CPdsFolder::Serialize(CArchive& ar) {
         RemoveAll();
         uint32_t n = 0;
         ar.Io(n);
-        ar.CheckCount(n, 4 + 1 + 1 + 4, "palette");
-        for (uint32_t i = 0; i < n; ++i) {
+        if (!ar.CheckCount(n, 4 + 1 + 1 + 4, "palette")) return;
+        for (uint32_t i = 0; i < n && !ar.Failed(); ++i) {
             auto p = std::make_unique<CPds>();
             p->Serialize(ar);
             Append(std::move(p));

@@ -77,9 +77,10 @@ void SRipTrack::Serialize(CArchive& ar) {
     ar.Io(codingInfo.codingInfo.codingType);
     for (auto& b : codingInfo.codingInfo.attributes) ar.Io(b);
     if (ar.IsLoading()) {
-        if (tag != 0) throw CArchiveError("bad track record");
-        if (pid32 < 0 || pid32 > 0x1FFF) throw CArchiveError("bad track PID");
-        if (lang < -1 || lang >= kLanguageCount) throw CArchiveError("bad track language");
+        if (tag != 0) ar.Fail("bad track record");
+        if (pid32 < 0 || pid32 > 0x1FFF) ar.Fail("bad track PID");
+        if (lang < -1 || lang >= kLanguageCount) ar.Fail("bad track language");
+        if (ar.Failed()) return;
         pid = static_cast<uint16_t>(pid32);
         language = lang;
         codingInfo.pid = pid;

@@ -25,31 +25,20 @@ void Report(CProgressWnd* progress, int kind, int position, const std::string& t
 
 }  // namespace
 
-int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
-                    std::vector<SDiscFault>* skipped, CDiscSource* source) {
+CResult DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
+                        std::vector<SDiscFault>* skipped, CDiscSource* source) {
     numbers.clear();
     // A disc image or the disc's root folder stands for its BDMV folder.
     CResultOf<CDiscSource> opened = CDiscSource::OpenDisc(disc);
-    if (!opened) {
-        ShowMessage(opened.Result().Message());
-        return 2;
-    }
+    if (!opened) return opened.Result();
     folder = opened->BdmvFolder();
     NormalizeFolder(folder);
     CBDDisc bd;
-    const size_t before = skipped ? skipped->size() : 0;
-    const CResult read = bd.ReadPlaylists(folder, skipped, *opened);
-    // Each playlist left out is told, in order, then why the read failed.
-    for (size_t i = before; skipped && i < skipped->size(); ++i)
-        ShowMessage((*skipped)[i].path + ": " + (*skipped)[i].reason);
-    if (!read) {
-        ShowMessage(read.Message());
-        return 2;
-    }
+    if (CResult read = bd.ReadPlaylists(folder, skipped, *opened); !read) return read;
     for (const auto& mpls : *bd.playlists) mpls->ClipReferences(numbers);
     std::sort(numbers.begin(), numbers.end());
     if (source) *source = std::move(*opened);
-    return 0;
+    return {};
 }
 
 int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress) {
@@ -156,11 +145,18 @@ int ScanDisc(CTlDisc& disc, const std::string& folderArg, CProgressWnd* progress
     std::string folder;
     std::vector<int> clipNumbers;
     std::vector<SDiscFault> skipped;
-    const int listed = DiscClipNumbers(folderArg, folder, clipNumbers,
-                                       options.keepGoing ? &skipped : nullptr, &disc.source);
-    for (const SDiscFault& f : skipped)
-        disc.faults.push_back({-1, f.path, f.path + ": " + f.reason});
-    if (listed != 0) return 2;
+    const CResult listed = DiscClipNumbers(folderArg, folder, clipNumbers,
+                                           options.keepGoing ? &skipped : nullptr, &disc.source);
+    // Each playlist left out is told, in order, then why the read failed.
+    for (const SDiscFault& f : skipped) {
+        const std::string text = f.path + ": " + f.reason;
+        ShowMessage(text);
+        disc.faults.push_back({-1, f.path, text});
+    }
+    if (!listed) {
+        ShowMessage(listed.Message());
+        return 2;
+    }
     Report(progress, SProgressReport::kCaption, 0, "Parsing m2ts");
     Report(progress, SProgressReport::kPosition, 0, "");
     CClipScan scan(disc, folder, progress, options);

@@ -10,6 +10,7 @@
 #include "clip/m2ts_object.h"
 #include "database/bdmv_layout.h"
 #include "disc/quick_scan.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -57,11 +58,10 @@ int ScanDisc(CTlDisc& disc, const std::string& folder, CProgressWnd* progress);
 // The clip numbers the playlists of a disc (its BDMV folder, root or image)
 // reference, sorted (a clip named twice is listed twice); folder receives the
 // BDMV folder with its separator, and source, when given, where the disc's
-// files are read. 0, or 2 after the failure was shown. With skipped,
-// playlists that cannot be read are left out there, each shown in turn (see
-// CBDDisc::ReadPlaylists).
-int DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
-                    std::vector<SDiscFault>* skipped = nullptr, CDiscSource* source = nullptr);
+// files are read. With skipped, playlists that cannot be read are left out
+// there (see CBDDisc::ReadPlaylists); the caller tells them, then a failure.
+CResult DiscClipNumbers(const std::string& disc, std::string& folder, std::vector<int>& numbers,
+                        std::vector<SDiscFault>* skipped = nullptr, CDiscSource* source = nullptr);
 
 // Narrowing and leniency of a scan.
 struct SScanOptions {

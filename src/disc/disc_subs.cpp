@@ -7,34 +7,31 @@
 #include "database/clpi.h"
 #include "disc/disc_scan.h"
 #include "platform/files.h"
-#include "platform/messages.h"
 #include "platform/progress.h"
 #include "ts/esi.h"
 
 namespace tessel {
 
-int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips,
-                      CDiscSource* found) {
+CResult FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips,
+                          CDiscSource* found) {
     clips.clear();
     std::string folder;
     std::vector<int> numbers;
     CDiscSource source;
-    if (DiscClipNumbers(disc, folder, numbers, nullptr, &source) != 0) return 2;
+    if (CResult listed = DiscClipNumbers(disc, folder, numbers, nullptr, &source); !listed)
+        return listed;
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (int n : numbers) {
         std::string clpiPath, m2tsPath;
         if (!GetClpiPath(folder, n, clpiPath, source)) continue;
         const CResultOf<std::unique_ptr<CClpiObject>> clpi = LoadClipInfo(clpiPath, source);
-        if (!clpi) {
-            ShowMessage(clpi.Result().Message());
-            return 2;
-        }
+        if (!clpi) return clpi.Result();
         if (!(*clpi)->FindStream(kStreamTypePg)) continue;
         GetM2tsPath(folder, n, m2tsPath, source);
         clips.push_back({n, m2tsPath});
     }
     if (found) *found = std::move(source);
-    return 0;
+    return {};
 }
 
 int ReadDiscSubtitles(CTlDisc& disc, CProgressWnd* progress) {

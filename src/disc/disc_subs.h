@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/disc_source.h"
+#include "platform/result.h"
 
 namespace tessel {
 
@@ -20,9 +21,9 @@ struct SSubtitleClip {
 // The clips the playlists of a disc (a BDMV folder, disc root or image, see
 // CDiscSource::OpenDisc) reference whose clip information lists a PG stream,
 // in clip order; source, when given, receives where their files are read.
-// 0, or 2 after the failure has been shown.
-int FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips,
-                      CDiscSource* source = nullptr);
+// A failure is the caller's to show.
+CResult FindSubtitleClips(const std::string& disc, std::vector<SSubtitleClip>& clips,
+                          CDiscSource* source = nullptr);
 
 // Reads the PG streams of every clip of a scanned disc whose clip information
 // lists one (CTlM2tsObject::ReadSubtitles). 0, 1 when cancelled, or 2 after

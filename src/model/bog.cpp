@@ -32,10 +32,13 @@ void CNavCmds::Serialize(CArchive& ar) {
     int32_t n = GetSize();
     ar.Io(n);
     if (ar.IsLoading()) {
-        if (n < 0) throw CArchiveError("negative command count");
-        ar.CheckCount(static_cast<uint64_t>(n), 4 + sizeof(CNavCmd::bytes), "command");
+        if (n < 0) {
+            ar.Fail("negative command count");
+            return;
+        }
+        if (!ar.CheckCount(static_cast<uint64_t>(n), 4 + sizeof(CNavCmd::bytes), "command")) return;
         records.clear();
-        for (int32_t i = 0; i < n; ++i) {
+        for (int32_t i = 0; i < n && !ar.Failed(); ++i) {
             uint32_t zero = 0;
             ar.Io(zero);
             CNavCmd c;

@@ -96,9 +96,12 @@ void CGoFolder::Serialize(CArchive& ar) {
     ar.Io(n);
     if (ar.IsLoading()) {
         Clear();
-        if (n < 0) throw CArchiveError("negative object count");
-        ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "graphic object");
-        for (int32_t i = 0; i < n; ++i) {
+        if (n < 0) {
+            ar.Fail("negative object count");
+            return;
+        }
+        if (!ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "graphic object")) return;
+        for (int32_t i = 0; i < n && !ar.Failed(); ++i) {
             auto o = std::make_unique<CGraphicObject>();
             o->Serialize(ar);
             AppendItem(std::move(o));
@@ -109,9 +112,12 @@ void CGoFolder::Serialize(CArchive& ar) {
     int32_t m = static_cast<int32_t>(folders.size());
     ar.Io(m);
     if (ar.IsLoading()) {
-        if (m < 0) throw CArchiveError("negative folder count");
-        ar.CheckCount(static_cast<uint64_t>(m), kMinArchivedObject, "folder");
-        for (int32_t i = 0; i < m; ++i) {
+        if (m < 0) {
+            ar.Fail("negative folder count");
+            return;
+        }
+        if (!ar.CheckCount(static_cast<uint64_t>(m), kMinArchivedObject, "folder")) return;
+        for (int32_t i = 0; i < m && !ar.Failed(); ++i) {
             auto f = std::make_unique<CGoFolder>();
             f->Serialize(ar);
             AppendFolder(std::move(f));

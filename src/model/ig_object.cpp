@@ -68,10 +68,13 @@ void CIgObject::Serialize(CArchive& ar) {
         for (auto& e : items) e->Serialize(ar);
         return;
     }
-    if (n < 0) throw CArchiveError("negative epoch count");
-    ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "epoch");
+    if (n < 0) {
+        ar.Fail("negative epoch count");
+        return;
+    }
+    if (!ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "epoch")) return;
     Clear();
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < n && !ar.Failed(); ++i) {
         auto e = std::make_unique<CEpoch>();
         e->Serialize(ar);
         Append(std::move(e));

@@ -144,9 +144,12 @@ public:
             Clear();
             int32_t n = 0;
             ar.Io(n);
-            if (n < 0) throw CArchiveError("negative element count");
-            ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "element");
-            for (int32_t i = 0; i < n; ++i) {
+            if (n < 0) {
+                ar.Fail("negative element count");
+                return;
+            }
+            if (!ar.CheckCount(static_cast<uint64_t>(n), kMinArchivedObject, "element")) return;
+            for (int32_t i = 0; i < n && !ar.Failed(); ++i) {
                 auto c = std::make_unique<T>();
                 c->Serialize(ar);
                 Append(std::move(c));

@@ -21,8 +21,11 @@ void CErgbPalette::Serialize(CArchive& ar) {
     int32_t n = GetSize();
     ar.Io(n);
     if (ar.IsLoading()) {
-        if (n < 0 || n > 65536) throw CArchiveError("bad palette entry count");
-        ar.CheckCount(static_cast<uint64_t>(n), 5, "palette entry");
+        if (n < 0 || n > 65536) {
+            ar.Fail("bad palette entry count");
+            return;
+        }
+        if (!ar.CheckCount(static_cast<uint64_t>(n), 5, "palette entry")) return;
         records.assign(static_cast<size_t>(n), ERGBQUAD{});
     }
     for (ERGBQUAD& q : records) {

@@ -9,18 +9,36 @@ void CArchive::WriteInt(uint64_t v, size_t n) {
 }
 
 uint64_t CArchive::ReadInt(size_t n) {
-    if (n > in_.size() - pos_ || pos_ > in_.size()) throw CArchiveError("archive ends early");
+    if (failed_) return 0;
+    if (n > in_.size() - pos_ || pos_ > in_.size()) {
+        Fail("archive ends early");
+        return 0;
+    }
     uint64_t v = 0;
     for (size_t i = 0; i < n; ++i) v |= static_cast<uint64_t>(in_[pos_ + i]) << (8 * i);
     pos_ += n;
     return v;
 }
 
-void CArchive::CheckCount(uint64_t count, size_t bytesEach, const char* what) const {
-    if (storing_) return;
+bool CArchive::CheckCount(uint64_t count, size_t bytesEach, const char* what) {
+    if (storing_) return true;
+    if (failed_) return false;
     if (bytesEach == 0) bytesEach = 1;
-    if (count > Remaining() / bytesEach)
-        throw CArchiveError(std::string("archive ") + what + " count exceeds the bytes left");
+    if (count <= Remaining() / bytesEach) return true;
+    Fail(std::string("archive ") + what + " count exceeds the bytes left");
+    return false;
+}
+
+void CArchive::Fail(std::string text) {
+    if (failed_) return;
+    failed_ = true;
+    failPos_ = pos_;
+    failText_ = std::move(text);
+}
+
+CResult CArchive::Result() const {
+    if (!failed_) return {};
+    return CResult::Fail(failText_, static_cast<int64_t>(failPos_));
 }
 
 void CArchive::WriteBytes(const void* data, size_t n) {
@@ -29,7 +47,11 @@ void CArchive::WriteBytes(const void* data, size_t n) {
 }
 
 void CArchive::ReadBytes(void* out, size_t n) {
-    if (n > in_.size() - pos_) throw CArchiveError("archive ends early");
+    if (!failed_ && n > in_.size() - pos_) Fail("archive ends early");
+    if (failed_) {
+        if (n) std::memset(out, 0, n);
+        return;
+    }
     if (n) std::memcpy(out, in_.data() + pos_, n);
     pos_ += n;
 }
@@ -55,7 +77,8 @@ std::string CArchive::ReadString() {
         n = ReadInt(2);
         if (n == 0xFFFF) n = ReadInt(4);
     }
-    if (n > in_.size() - pos_) throw CArchiveError("archive string runs past the end");
+    if (!failed_ && n > in_.size() - pos_) Fail("archive string runs past the end");
+    if (failed_) return {};
     std::string s(reinterpret_cast<const char*>(in_.data() + pos_), n);
     pos_ += n;
     return s;
@@ -67,7 +90,11 @@ void CArchive::IoBytes(std::vector<uint8_t>& bytes) {
     if (storing_) {
         WriteBytes(bytes.data(), n);
     } else {
-        if (n > in_.size() - pos_) throw CArchiveError("archive ends early");
+        if (!failed_ && n > in_.size() - pos_) Fail("archive ends early");
+        if (failed_) {
+            bytes.clear();
+            return;
+        }
         bytes.assign(in_.begin() + pos_, in_.begin() + pos_ + n);
         pos_ += n;
     }
@@ -77,12 +104,8 @@ CResult LoadArchive(std::span<const uint8_t> data, const std::function<void(CArc
                     const std::string& folder) {
     CArchive ar(data);
     ar.folder = folder;
-    try {
-        read(ar);
-    } catch (const CArchiveError& e) {
-        return CResult::Fail(e.what(), static_cast<int64_t>(ar.Pos()));
-    }
-    return {};
+    read(ar);
+    return ar.Result();
 }
 
 }  // namespace tessel

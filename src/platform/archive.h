@@ -4,21 +4,17 @@
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/result.h"
 
 namespace tessel {
 
-// Thrown inside a load when it runs past the end of the archive or meets a
-// bad value; LoadArchive turns it into a failure.
-class CArchiveError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
+// A load that runs past the end or meets a bad value fails: the archive keeps
+// the first failure and the byte position where it was met, and from then on
+// every read gives zero or empty and does not advance.
 class CArchive {
 public:
     // A storing archive that appends to an internal buffer.
@@ -32,10 +28,16 @@ public:
     size_t Pos() const { return pos_; }
     bool AtEnd() const { return pos_ >= in_.size(); }
     size_t Remaining() const { return pos_ < in_.size() ? in_.size() - pos_ : 0; }
-    // Loading: throws unless count items of at least bytesEach archive
-    // bytes each fit in what is left, so that a damaged count never makes
-    // the reader allocate for items the archive cannot hold.
-    void CheckCount(uint64_t count, size_t bytesEach, const char* what) const;
+    // Loading: fails unless count items of at least bytesEach archive bytes
+    // each fit in what is left, so that a damaged count never makes the
+    // reader allocate for items the archive cannot hold. False once failed.
+    bool CheckCount(uint64_t count, size_t bytesEach, const char* what);
+
+    // Keeps the first failure and its byte position; later ones are dropped.
+    void Fail(std::string text);
+    bool Failed() const { return failed_; }
+    // Ok, or the first failure with its byte offset.
+    CResult Result() const;
 
     void WriteInt(uint64_t v, size_t n);
     uint64_t ReadInt(size_t n);
@@ -76,6 +78,9 @@ private:
     std::vector<uint8_t> out_;
     std::span<const uint8_t> in_;
     size_t pos_ = 0;
+    bool failed_ = false;
+    size_t failPos_ = 0;
+    std::string failText_;
 };
 
 // Loads from archive bytes: read reads the nodes from a loading archive over
