@@ -225,8 +225,9 @@ private:
 };
 
 // Room the track gathers before the tree is built from it: small enough to
-// be read again while the processor's cache still holds it.
-constexpr size_t kBuildingTrackCapacity = 256 * 1024;
+// be read again while the processor's cache still holds it, large enough
+// that handing it to the building thread costs little.
+constexpr size_t kBuildingTrackCapacity = 1024 * 1024;
 
 }  // namespace
 

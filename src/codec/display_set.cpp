@@ -299,15 +299,23 @@ int64_t StreamSegmentBytes(std::span<const uint8_t> stream, bool bare) {
     return total;
 }
 
+namespace {
+
+// A record's tag, "PG" or "IG" in any case.
+bool IsRecordTag(const uint8_t* record) {
+    return (std::toupper(record[0]) == 'P' || std::toupper(record[0]) == 'I') &&
+           std::toupper(record[1]) == 'G';
+}
+
+}  // namespace
+
 size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& scanned) {
     const size_t head = bare ? 0 : size_t{kRecordHeadSize};
     constexpr size_t kHeader = kSegmentHeaderSize;
     size_t p = std::min(scanned, stream.size()), whole = 0;
     while (stream.size() - p >= head + kHeader) {
         const uint8_t* record = stream.data() + p;
-        if (!bare && !((std::toupper(record[0]) == 'P' || std::toupper(record[0]) == 'I') &&
-                       std::toupper(record[1]) == 'G'))
-            break;
+        if (!bare && !IsRecordTag(record)) break;
         const size_t segment = kHeader + (size_t{record[head + 1]} << 8 | record[head + 2]);
         if (stream.size() - p - head < segment) break;
         p += head + segment;
@@ -315,6 +323,19 @@ size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& 
     }
     scanned = p;
     return whole;
+}
+
+size_t SegmentBytesMissing(std::span<const uint8_t> stream, bool bare, size_t scanned) {
+    const size_t head = bare ? 0 : size_t{kRecordHeadSize};
+    const size_t have = scanned < stream.size() ? stream.size() - scanned : 0;
+    if (have < head + kSegmentHeaderSize) {
+        if (!bare && have >= 2 && !IsRecordTag(stream.data() + scanned)) return 0;
+        return head + kSegmentHeaderSize - have;
+    }
+    const uint8_t* record = stream.data() + scanned;
+    if (!bare && !IsRecordTag(record)) return 0;
+    const size_t segment = kSegmentHeaderSize + (size_t{record[head + 1]} << 8 | record[head + 2]);
+    return head + segment > have ? head + segment - have : 0;
 }
 
 int ReadEpoch(CEpochData& epoch, IByteSource& source, bool bare, CResult* error,

@@ -144,6 +144,10 @@ int64_t StreamSegmentBytes(std::span<const uint8_t> stream, bool bare);
 // first record not all there, so that a stream growing piece by piece is
 // read once.
 size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& scanned);
+// The bytes stream lacks for the segment at scanned (where
+// WholeDisplaySetBytes stopped) to be whole: those of its header first, then
+// the rest. 0 when what starts there is no record.
+size_t SegmentBytesMissing(std::span<const uint8_t> stream, bool bare, size_t scanned);
 
 // Reads the display sets of one epoch into an empty epoch. A display set in
 // Epoch Start state after the first one is left for the next epoch (the

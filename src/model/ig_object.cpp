@@ -180,22 +180,28 @@ void CIgStreamBuilder::Build(std::span<const uint8_t> bytes) {
 bool CIgStreamBuilder::Feed(std::span<const uint8_t> bytes) {
     if (!ok_ || finished_) return ok_;
     fed_ += static_cast<int64_t>(bytes.size());
-    if (pending_.empty()) {
-        // Whole display sets are read where they lie; only the rest is kept.
-        size_t scanned = 0;
-        const size_t whole = WholeDisplaySetBytes(bytes, bare_, scanned);
-        if (whole) Build(bytes.first(whole));
-        pending_.assign(bytes.begin() + static_cast<ptrdiff_t>(whole), bytes.end());
-        scanned_ = scanned - whole;
-        return ok_;
+    // A display set begun in an earlier piece is completed a segment at a
+    // time, so that only its own bytes are copied.
+    while (!pending_.empty() && !bytes.empty()) {
+        size_t want = SegmentBytesMissing(pending_, bare_, scanned_);
+        if (want == 0 || want > bytes.size()) want = bytes.size();  // no record: kept whole
+        pending_.insert(pending_.end(), bytes.begin(),
+                        bytes.begin() + static_cast<ptrdiff_t>(want));
+        bytes = bytes.subspan(want);
+        const size_t whole = WholeDisplaySetBytes(pending_, bare_, scanned_);
+        if (whole) {
+            Build(std::span<const uint8_t>(pending_).first(whole));
+            pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(whole));
+            scanned_ -= whole;
+        }
     }
-    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-    const size_t whole = WholeDisplaySetBytes(pending_, bare_, scanned_);
-    if (whole) {
-        Build(std::span<const uint8_t>(pending_).first(whole));
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(whole));
-        scanned_ -= whole;
-    }
+    if (bytes.empty()) return ok_;
+    // Whole display sets are read where they lie; only the rest is kept.
+    size_t scanned = 0;
+    const size_t whole = WholeDisplaySetBytes(bytes, bare_, scanned);
+    if (whole) Build(bytes.first(whole));
+    pending_.assign(bytes.begin() + static_cast<ptrdiff_t>(whole), bytes.end());
+    scanned_ = scanned - whole;
     return ok_;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/read_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "platform/disc_image.h"
 #include "platform/files.h"
@@ -32,6 +34,70 @@ AlignedBytes MakeAlignedBytes(size_t size) {
     const size_t rounded =
         (std::max<size_t>(size, 1) + kReadAlignment - 1) / kReadAlignment * kReadAlignment;
     return AlignedBytes(static_cast<uint8_t*>(std::aligned_alloc(kReadAlignment, rounded)));
+}
+
+CFileView::~CFileView() {
+    if (base_) ::munmap(base_, mapped_);
+}
+
+CFileView& CFileView::operator=(CFileView&& other) noexcept {
+    if (this == &other) return *this;
+    if (base_) ::munmap(base_, mapped_);
+    base_ = std::exchange(other.base_, nullptr);
+    mapped_ = std::exchange(other.mapped_, 0);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    offset_ = other.offset_;
+    return *this;
+}
+
+CFileView CReadFile::Map(int64_t offset, size_t size) const {
+    CFileView view;
+    if (fd_ < 0 || inMemory_ || offset < 0) return view;
+    int64_t at = offset;  // in the file mapped (the image file for a file inside an image)
+    int64_t left = Length() - offset;
+    if (imageLength_ >= 0) {
+        auto e =
+            std::upper_bound(extents_.begin(), extents_.end(), offset,
+                             [](int64_t p, const SImageExtent& x) { return p < x.fileOffset; });
+        if (e == extents_.begin()) return view;
+        --e;
+        at = e->imageOffset + (offset - e->fileOffset);
+        // A run into the next extent is read, not mapped.
+        if (e->fileOffset + e->length - offset <
+            std::min<int64_t>(static_cast<int64_t>(size), left))
+            return view;
+    }
+    size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), left));
+    if (size == 0 || left <= 0) return view;
+    const int64_t from = at - at % static_cast<int64_t>(kReadAlignment);
+    const size_t lead = static_cast<size_t>(at - from);
+    void* base = ::mmap(nullptr, lead + size, PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(from));
+    if (base == MAP_FAILED) return view;
+    view.base_ = base;
+    view.mapped_ = lead + size;
+    view.data_ = static_cast<const uint8_t*>(base) + lead;
+    view.size_ = size;
+    view.offset_ = offset;
+    return view;
+}
+
+std::span<const uint8_t> CReadFile::TakeMapped(const CFileView& view, size_t size) {
+    const int64_t within = position_ - view.offset_;
+    if (view.Empty() || within < 0 || within >= static_cast<int64_t>(view.size_)) return {};
+    size = std::min(size, view.size_ - static_cast<size_t>(within));
+    const uint8_t* data = view.data_ + within;
+    // Faults every page in now: a page that cannot be read fails here
+    // instead of raising SIGBUS when it is touched.
+    const auto page = reinterpret_cast<uintptr_t>(data) & ~(uintptr_t{kReadAlignment} - 1);
+    const size_t span = reinterpret_cast<uintptr_t>(data) + size - page;
+    if (::madvise(reinterpret_cast<void*>(page), span, MADV_POPULATE_READ) != 0) return {};
+    if (imageLength_ < 0 && ::lseek(fd_, static_cast<off_t>(position_ + size), SEEK_SET) < 0)
+        return {};
+    error_ = 0;
+    position_ += static_cast<int64_t>(size);
+    bytesRead_ += static_cast<int64_t>(size);
+    return {data, size};
 }
 
 CReadFile::~CReadFile() {

@@ -22,6 +22,29 @@ constexpr size_t kReadAlignment = 4096;
 // size bytes (rounded up to whole pages), uninitialised; null when memory runs out.
 AlignedBytes MakeAlignedBytes(size_t size);
 
+// Bytes of a file mapped into memory to be read in place; unmapped when
+// destroyed. Empty when the file could not be mapped.
+class CFileView {
+public:
+    CFileView() = default;
+    ~CFileView();
+    CFileView(CFileView&& other) noexcept { *this = std::move(other); }
+    CFileView& operator=(CFileView&& other) noexcept;
+
+    bool Empty() const { return size_ == 0; }
+    // The file offset of the first byte and the bytes mapped from there.
+    int64_t Offset() const { return offset_; }
+    size_t Size() const { return size_; }
+
+private:
+    friend class CReadFile;
+    void* base_ = nullptr;  // the mapping, from a page boundary
+    size_t mapped_ = 0;
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    int64_t offset_ = 0;
+};
+
 class CReadFile {
 public:
     CReadFile() = default;
@@ -54,6 +77,15 @@ public:
     // Asks the system to start reading the bytes at [offset, offset + length)
     // now, so that they are in memory by the time they are read.
     void AdviseWillNeed(int64_t offset, int64_t length);
+    // Maps up to size bytes from offset of an ordinary file, or of a file
+    // inside a disc image when they lie in one extent; empty otherwise.
+    CFileView Map(int64_t offset, size_t size) const;
+    // The next size bytes (fewer at the end) in place in view, when view
+    // holds them and the system brings every page of them into memory; the
+    // position and BytesRead() move past them. Empty when they are not
+    // there or a page cannot be read: Read() them instead, which tells the
+    // error. Saves the copy a Read() makes.
+    std::span<const uint8_t> TakeMapped(const CFileView& view, size_t size);
     // Bytes read through this object since it was opened.
     int64_t BytesRead() const { return bytesRead_; }
     bool Seek(int64_t position);

@@ -83,6 +83,9 @@ public:
     void Walk(const uint8_t* data, size_t size, int64_t offset) {
         const uint8_t* const end = data + (size - size % kSourcePacketSize);
         for (const uint8_t* sp = data; sp != end; sp += kSourcePacketSize) {
+            // Only each packet's header is read: fetching the ones a few
+            // packets on now keeps the walk from waiting for memory.
+            __builtin_prefetch(sp + kPrefetchAhead);
             const uint8_t* ts = sp + 4;
             const int pid = PacketPid(ts);
             if (pid < 0) continue;
@@ -99,19 +102,23 @@ private:
             const bool discontinuity = (ts[3] & 0x20) && ts[4] > 0 && (ts[5] & 0x80);
             if (!track->NoteContinuity(ts[3] & 0x0F, discontinuity)) return;  // a duplicate
         }
-        const int h = packet_.ParsePacket({ts, kTsPacketSize});
+        // Only a packet that starts a PES packet needs the whole parser.
+        const bool start = ts[1] & 0x40;
+        const int h = start ? packet_.ParsePacket({ts, kTsPacketSize}) : PayloadStart(ts);
         if (h == 0 || h > static_cast<int>(kTsPacketSize)) {
             // A damaged PES start leaves the rest of that PES packet out.
-            if (h > 0 && packet_.payloadUnitStart) track->AbandonPes();
+            if (h > 0 && start) track->AbandonPes();
             return;
         }
-        const SPesHeader* header = packet_.pes.get();
+        const SPesHeader* header = start ? packet_.pes.get() : nullptr;
         if (header)
             track->NotePesStart(header->HasPts() ? static_cast<uint32_t>(header->pts.value) : 0,
                                 packet_.transportPriority);
         track->WritePayload(ts + h, kTsPacketSize - static_cast<size_t>(h), header, reference,
                             map_.timeOffset);
     }
+
+    static constexpr size_t kPrefetchAhead = 32 * kSourcePacketSize;
 
     CTrackInfoMap& map_;
     STsPacket packet_;
@@ -157,11 +164,19 @@ CResult Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_
     bool failed = false, atEnd = false;
     while (!atEnd) {
         size_t got = 0;  // bytes of this block read so far
+        // Once the reference time is known, the packets are walked where the
+        // system keeps them, without copying them into the buffer first.
+        const CFileView view = searching ? CFileView() : file.Map(consumed, blockSize);
         while (got < blockSize) {
             const size_t want = std::min(piece, blockSize - got);
             ahead.Before(consumed + static_cast<int64_t>(got));
-            uint8_t* const data = buffer.get() + held;
-            const size_t n = file.Read(data, want);
+            const std::span<const uint8_t> mapped = file.TakeMapped(view, want);
+            const uint8_t* data = mapped.data();
+            size_t n = mapped.size();
+            if (mapped.empty()) {
+                data = buffer.get() + held;
+                n = file.Read(buffer.get() + held, want);
+            }
             failed = file.Failed();
             atEnd = failed || n < want;
             if (got == 0) {

@@ -56,6 +56,18 @@ inline int PacketPid(const uint8_t* tsPacket) {
     return ((tsPacket[1] & 0x1F) << 8) | tsPacket[2];
 }
 
+// Where the payload of a packet starts, from its header and adaptation
+// field length alone: kTsPacketSize without a payload, kPacketDamaged when
+// the adaptation field is longer than the packet, 0 without a sync byte.
+// ParsePacket places the payload of a packet without a PES start the same.
+inline int PayloadStart(const uint8_t* tsPacket) {
+    if (tsPacket[0] != kSyncByte) return 0;
+    const uint8_t control = (tsPacket[3] >> 4) & 3;
+    if (!(control & 2)) return control ? 4 : static_cast<int>(kTsPacketSize);
+    if (tsPacket[4] > kTsPacketSize - 5) return kPacketDamaged;
+    return control & 1 ? 5 + tsPacket[4] : static_cast<int>(kTsPacketSize);
+}
+
 struct SAdaptationField {
     uint8_t length = 0;  // adaptation_field_length
     bool discontinuity = false;

@@ -2,11 +2,14 @@
 // user sees; each source sees only its own image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/disc_source.h"
+#include "platform/read_file.h"
 #include "support/test_support.h"
 
 namespace tessel {
@@ -20,8 +23,9 @@ protected:
         if (!test::HaveTool("genisoimage")) GTEST_SKIP() << "genisoimage is not installed";
         root_ = dir_.Path() / "disc";
         fs::create_directories(root_ / "BDMV" / "PLAYLIST");
-        std::ofstream(root_ / "BDMV" / "PLAYLIST" / "00001.mpls", std::ios::binary)
-            << std::string(5000, 'p');
+        std::string bytes(5000, 0);
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
+        std::ofstream(root_ / "BDMV" / "PLAYLIST" / "00001.mpls", std::ios::binary) << bytes;
         for (const char* name : {"a.iso", "b.iso"}) {
             const std::string iso = (dir_.Path() / name).string();
             const std::string cmd =
@@ -69,6 +73,35 @@ TEST_F(DiscSource, FolderAndImageGiveTheSameFiles) {
         const CResult missing = disc.ReadWhole(row.bdmv + "/PLAYLIST/00002.mpls", bytes);
         EXPECT_EQ(missing.Message(), row.bdmv + "/PLAYLIST/00002.mpls: No such file or directory");
     }
+}
+
+TEST_F(DiscSource, MappedReadsGiveTheBytesReadWould) {
+    for (const char* input : {"disc", "a.iso"}) {
+        SCOPED_TRACE(input);
+        CResultOf<CDiscSource> opened = CDiscSource::OpenDisc(Path(input));
+        ASSERT_TRUE(opened) << opened.Result().Message();
+        CReadFile file;
+        ASSERT_TRUE(opened->Open(file, opened->BdmvFolder() + "/PLAYLIST/00001.mpls"));
+        std::vector<uint8_t> whole(5000);
+        ASSERT_EQ(file.Read(whole.data(), whole.size()), 5000u);
+        // From an offset off a page boundary, in pieces, to a short last one.
+        const CFileView view = file.Map(1000, 8000);
+        ASSERT_EQ(view.Size(), 4000u);
+        ASSERT_TRUE(file.Seek(1000));
+        std::vector<uint8_t> mapped;
+        for (std::span<const uint8_t> piece; !(piece = file.TakeMapped(view, 1500)).empty();)
+            mapped.insert(mapped.end(), piece.begin(), piece.end());
+        EXPECT_TRUE(std::equal(mapped.begin(), mapped.end(), whole.begin() + 1000, whole.end()));
+        EXPECT_EQ(file.Position(), 5000);
+        EXPECT_EQ(file.BytesRead(), 9000);
+        ASSERT_TRUE(file.Seek(500));  // before the view: read instead
+        EXPECT_TRUE(file.TakeMapped(view, 10).empty());
+        EXPECT_TRUE(file.Map(5000, 10).Empty());
+    }
+    CReadFile memory;
+    const std::vector<uint8_t> bytes(100, 7);
+    memory.OpenMemory(bytes, "memory");
+    EXPECT_TRUE(memory.Map(0, 100).Empty());
 }
 
 TEST_F(DiscSource, EachSourceSeesOnlyItsOwnImage) {

@@ -23,10 +23,16 @@ using test::kIg;
 using test::kVideo;
 constexpr size_t kPiecePackets = kDemuxPieceSize / kSourcePacketSize;
 
-std::vector<SRecord> DemuxRecords(const CTsMuxer& mux, size_t blockSize = kDemuxBlockSize) {
+// The records of the IG PID, demuxed from a file (walked where the system
+// keeps it) or from memory (copied piece by piece).
+std::vector<SRecord> DemuxRecords(const CTsMuxer& mux, size_t blockSize = kDemuxBlockSize,
+                                  bool inMemory = false) {
     test::CTempDir dir;
     CReadFile file;
-    EXPECT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
+    if (inMemory)
+        file.OpenMemory(mux.data, "t.m2ts");
+    else
+        EXPECT_EQ(file.Open(mux.Save(dir.Str() + "/t.m2ts")).Message(), "");
     CTrackInfoMap map;
     auto info = std::make_unique<STrackInfo>();
     info->streamType = kStreamTypeIg;
@@ -97,6 +103,28 @@ TEST(DemuxReference, VideoFirstNeedsNoPcr) {
     const auto records = DemuxRecords(mux);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].pts, 200000u);
+}
+
+TEST(DemuxReference, FileAndMemoryGiveTheSameRecordsAtAnyBlockSize) {
+    CTsMuxer mux;
+    mux.AddPmt({{0x1B, kVideo, {}}, {0x91, kIg, {}}});
+    mux.AddPcr(50000000);
+    for (uint32_t i = 0; i < 400; ++i) {
+        const uint32_t dts = 54000000 + i * 9000;
+        mux.AddPes(kIg, dts + 4500, dts,
+                   authoring::Segment(0x15, 40 + i * 37 % 2900, static_cast<uint8_t>(i)));
+        mux.AddFiller(kVideo, 20 + i % 90);
+    }
+    const auto expected = DemuxRecords(mux, kDemuxBlockSize, true);
+    ASSERT_EQ(expected.size(), 400u);
+    for (const size_t blockPackets : {kDemuxBlockSize / 192, 3 * kPiecePackets + 11, size_t{40}}) {
+        const auto records = DemuxRecords(mux, blockPackets * kSourcePacketSize);
+        ASSERT_EQ(records.size(), expected.size()) << blockPackets;
+        for (size_t i = 0; i < records.size(); ++i) {
+            EXPECT_EQ(records[i].dts, expected[i].dts) << blockPackets << " " << i;
+            EXPECT_EQ(records[i].segment, expected[i].segment) << blockPackets << " " << i;
+        }
+    }
 }
 
 }  // namespace

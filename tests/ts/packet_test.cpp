@@ -188,6 +188,31 @@ TEST(AdaptationField, OverrunningPartsDropTheFieldButKeepThePayload) {
     EXPECT_FALSE(p.adaptation);
 }
 
+TEST(TsPacket, PayloadStartPlacesThePayloadAsTheParserDoes) {
+    // Packets without a PES start: payload only, adaptation field and
+    // payload, adaptation field only, reserved control 0, a field longer
+    // than the packet, a field whose parts overrun it, no sync byte.
+    CTsMuxer mux;
+    mux.AddPacket(0x1400, false, std::vector<uint8_t>(184, 1));
+    mux.AddPacket(0x1400, false, std::vector<uint8_t>(100, 2), true, false, {0x00});
+    mux.AddPacket(0x1400, false, std::vector<uint8_t>(170, 3), true, false, {0x02, 50});
+    const struct {
+        size_t packet;
+        int control;   // -1: as muxed
+        int afLength;  // -1: as muxed
+        uint8_t sync;
+    } cases[] = {{0, -1, -1, 0x47},  {1, -1, -1, 0x47}, {1, 2, -1, 0x47},  {0, 0, -1, 0x47},
+                 {1, -1, 184, 0x47}, {1, 2, 200, 0x47}, {2, -1, -1, 0x47}, {0, -1, -1, 0x48}};
+    for (const auto& c : cases) {
+        auto ts = TsOf(mux, c.packet);
+        if (c.control >= 0) ts[3] = static_cast<uint8_t>((ts[3] & 0xCF) | (c.control << 4));
+        if (c.afLength >= 0) ts[4] = static_cast<uint8_t>(c.afLength);
+        ts[0] = c.sync;
+        STsPacket p;
+        EXPECT_EQ(PayloadStart(ts.data()), p.ParsePacket(ts)) << c.packet << " " << c.control;
+    }
+}
+
 TEST(TsPacket, PesHeaderOnlyForElementaryPids) {
     const std::vector<uint8_t> seg = authoring::Segment(0x16, 20);
     for (uint16_t pid : {0x1400, 0x1012, 0x0200, 0x1001}) {
