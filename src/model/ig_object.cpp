@@ -25,13 +25,6 @@ private:
     int64_t pos_ = 0;
 };
 
-void Report(ILogSink* log, const std::string& text) {
-    if (log)
-        log->Log(text);
-    else
-        ShowMessage(text);
-}
-
 }  // namespace
 
 CResult CGsData::Read(IByteSource& source, bool bare) {
@@ -275,7 +268,7 @@ CResultOf<bool> CIgObject::SaveStream(const std::string& path, bool companion, I
     CMemorySink stream, index;
     if (!WriteStream(stream, companion ? &index : nullptr, log, bare)) {
         // Nothing is written: a file of that name from before stays as it was.
-        Report(log, StrFormat("%s: %s", path.c_str(), "the stream was not saved"));
+        LogOrShow(log, StrFormat("%s: %s", path.c_str(), "the stream was not saved"));
         return false;
     }
     if (const CResult written = WriteWholeFile(path, stream.data.data(), stream.data.size());

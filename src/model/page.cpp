@@ -418,10 +418,7 @@ bool CPage::Check(const std::string& indent, ILogSink* log, const PaletteSource&
     const std::string warning = StrFormat("%s %s", indent.c_str(), "Warning");
     const std::string error = StrFormat("%s %s", indent.c_str(), "Error");
     auto fail = [log](const std::string& text) {
-        if (log)
-            log->Log(text);
-        else
-            ShowMessage(text);
+        LogOrShow(log, text);
         return false;
     };
     if (items.empty()) return fail(StrFormat("%s:%s", error.c_str(), "has no buttons"));

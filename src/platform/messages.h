@@ -96,4 +96,12 @@ inline void LogLine(ILogSink* log, const std::string& line) {
     if (log) log->Log(line);
 }
 
+// Writes the line to log when there is one, else shows it.
+inline void LogOrShow(ILogSink* log, const std::string& line) {
+    if (log)
+        log->Log(line);
+    else
+        ShowMessage(line);
+}
+
 }  // namespace tessel
