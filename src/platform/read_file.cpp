@@ -36,11 +36,11 @@ AlignedBytes MakeAlignedBytes(size_t size) {
     return AlignedBytes(static_cast<uint8_t*>(std::aligned_alloc(kReadAlignment, rounded)));
 }
 
-CFileView::~CFileView() {
+CFileMapping::~CFileMapping() {
     if (base_) ::munmap(base_, mapped_);
 }
 
-CFileView& CFileView::operator=(CFileView&& other) noexcept {
+CFileMapping& CFileMapping::operator=(CFileMapping&& other) noexcept {
     if (this == &other) return *this;
     if (base_) ::munmap(base_, mapped_);
     base_ = std::exchange(other.base_, nullptr);
@@ -51,8 +51,8 @@ CFileView& CFileView::operator=(CFileView&& other) noexcept {
     return *this;
 }
 
-CFileView CReadFile::Map(int64_t offset, size_t size) const {
-    CFileView view;
+CFileMapping CReadFile::Map(int64_t offset, size_t size) const {
+    CFileMapping view;
     if (fd_ < 0 || inMemory_ || offset < 0) return view;
     int64_t at = offset;  // in the file mapped (the image file for a file inside an image)
     int64_t left = Length() - offset;
@@ -82,7 +82,7 @@ CFileView CReadFile::Map(int64_t offset, size_t size) const {
     return view;
 }
 
-std::span<const uint8_t> CReadFile::TakeMapped(const CFileView& view, size_t size) {
+std::span<const uint8_t> CReadFile::TakeMapped(const CFileMapping& view, size_t size) {
     const int64_t within = position_ - view.offset_;
     if (view.Empty() || within < 0 || within >= static_cast<int64_t>(view.size_)) return {};
     size = std::min(size, view.size_ - static_cast<size_t>(within));

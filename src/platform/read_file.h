@@ -24,12 +24,12 @@ AlignedBytes MakeAlignedBytes(size_t size);
 
 // Bytes of a file mapped into memory to be read in place; unmapped when
 // destroyed. Empty when the file could not be mapped.
-class CFileView {
+class CFileMapping {
 public:
-    CFileView() = default;
-    ~CFileView();
-    CFileView(CFileView&& other) noexcept { *this = std::move(other); }
-    CFileView& operator=(CFileView&& other) noexcept;
+    CFileMapping() = default;
+    ~CFileMapping();
+    CFileMapping(CFileMapping&& other) noexcept { *this = std::move(other); }
+    CFileMapping& operator=(CFileMapping&& other) noexcept;
 
     bool Empty() const { return size_ == 0; }
     // The file offset of the first byte and the bytes mapped from there.
@@ -79,13 +79,13 @@ public:
     void AdviseWillNeed(int64_t offset, int64_t length);
     // Maps up to size bytes from offset of an ordinary file, or of a file
     // inside a disc image when they lie in one extent; empty otherwise.
-    CFileView Map(int64_t offset, size_t size) const;
+    CFileMapping Map(int64_t offset, size_t size) const;
     // The next size bytes (fewer at the end) in place in view, when view
     // holds them and the system brings every page of them into memory; the
     // position and BytesRead() move past them. Empty when they are not
     // there or a page cannot be read: Read() them instead, which tells the
     // error. Saves the copy a Read() makes.
-    std::span<const uint8_t> TakeMapped(const CFileView& view, size_t size);
+    std::span<const uint8_t> TakeMapped(const CFileMapping& view, size_t size);
     // Bytes read through this object since it was opened.
     int64_t BytesRead() const { return bytesRead_; }
     bool Seek(int64_t position);

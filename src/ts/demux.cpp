@@ -166,7 +166,7 @@ CResult Demux(CReadFile& file, CTrackInfoMap& map, CProgressWnd* progress, size_
         size_t got = 0;  // bytes of this block read so far
         // Once the reference time is known, the packets are walked where the
         // system keeps them, without copying them into the buffer first.
-        const CFileView view = searching ? CFileView() : file.Map(consumed, blockSize);
+        const CFileMapping view = searching ? CFileMapping() : file.Map(consumed, blockSize);
         while (got < blockSize) {
             const size_t want = std::min(piece, blockSize - got);
             ahead.Before(consumed + static_cast<int64_t>(got));

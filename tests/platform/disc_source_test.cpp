@@ -85,7 +85,7 @@ TEST_F(DiscSource, MappedReadsGiveTheBytesReadWould) {
         std::vector<uint8_t> whole(5000);
         ASSERT_EQ(file.Read(whole.data(), whole.size()), 5000u);
         // From an offset off a page boundary, in pieces, to a short last one.
-        const CFileView view = file.Map(1000, 8000);
+        const CFileMapping view = file.Map(1000, 8000);
         ASSERT_EQ(view.Size(), 4000u);
         ASSERT_TRUE(file.Seek(1000));
         std::vector<uint8_t> mapped;
