@@ -328,12 +328,9 @@ size_t WholeDisplaySetBytes(std::span<const uint8_t> stream, bool bare, size_t& 
 size_t SegmentBytesMissing(std::span<const uint8_t> stream, bool bare, size_t scanned) {
     const size_t head = bare ? 0 : size_t{kRecordHeadSize};
     const size_t have = scanned < stream.size() ? stream.size() - scanned : 0;
-    if (have < head + kSegmentHeaderSize) {
-        if (!bare && have >= 2 && !IsRecordTag(stream.data() + scanned)) return 0;
-        return head + kSegmentHeaderSize - have;
-    }
     const uint8_t* record = stream.data() + scanned;
-    if (!bare && !IsRecordTag(record)) return 0;
+    if (!bare && have >= 2 && !IsRecordTag(record)) return 0;
+    if (have < head + kSegmentHeaderSize) return head + kSegmentHeaderSize - have;
     const size_t segment = kSegmentHeaderSize + (size_t{record[head + 1]} << 8 | record[head + 2]);
     return head + segment > have ? head + segment - have : 0;
 }

@@ -55,7 +55,8 @@ CFileMapping CReadFile::Map(int64_t offset, size_t size) const {
     CFileMapping view;
     if (fd_ < 0 || inMemory_ || offset < 0) return view;
     int64_t at = offset;  // in the file mapped (the image file for a file inside an image)
-    int64_t left = Length() - offset;
+    const int64_t left = Length() - offset;
+    if (left <= 0 || size == 0) return view;
     if (imageLength_ >= 0) {
         auto e =
             std::upper_bound(extents_.begin(), extents_.end(), offset,
@@ -69,7 +70,6 @@ CFileMapping CReadFile::Map(int64_t offset, size_t size) const {
             return view;
     }
     size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), left));
-    if (size == 0 || left <= 0) return view;
     const int64_t from = at - at % static_cast<int64_t>(kReadAlignment);
     const size_t lead = static_cast<size_t>(at - from);
     void* base = ::mmap(nullptr, lead + size, PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(from));
